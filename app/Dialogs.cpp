@@ -1,0 +1,64 @@
+#include "app/Dialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace {
+QtDialogs qtDialogs;
+Dialogs *installed = nullptr;  // GUI thread only
+} // namespace
+
+Dialogs &Dialogs::current()
+{
+    return installed ? *installed : qtDialogs;
+}
+
+Dialogs *Dialogs::install(Dialogs *dialogs)
+{
+    Dialogs *previous = installed;
+    installed = dialogs;
+    return previous;
+}
+
+QString QtDialogs::openFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+}
+
+QString QtDialogs::saveFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                const QString &filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+}
+
+QString QtDialogs::text(QWidget *parent, const QString &title, const QString &label)
+{
+    bool ok = false;
+    const QString result = QInputDialog::getText(parent, title, label, QLineEdit::Normal, QString(), &ok);
+    return ok ? (result.isNull() ? QStringLiteral("") : result) : QString();
+}
+
+int QtDialogs::integer(QWidget *parent, const QString &title, const QString &label, int value,
+                       int min, int max, int step, bool *ok)
+{
+    return QInputDialog::getInt(parent, title, label, value, min, max, step, ok);
+}
+
+double QtDialogs::real(QWidget *parent, const QString &title, const QString &label, double value,
+                       double min, double max, int decimals, bool *ok)
+{
+    return QInputDialog::getDouble(parent, title, label, value, min, max, decimals, ok);
+}
+
+void QtDialogs::critical(QWidget *parent, const QString &title, const QString &text)
+{
+    QMessageBox::critical(parent, title, text, QMessageBox::Ok);
+}
+
+void QtDialogs::information(QWidget *parent, const QString &title, const QString &text)
+{
+    QMessageBox::information(parent, title, text, QMessageBox::Ok);
+}

@@ -1,0 +1,224 @@
+#include "app/MainWindow.h"
+
+#include "tracking/VideoTracker.h"
+#include "view/VideoView.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QPushButton *iconButton(const QString &text, const char *icon)
+{
+    return new QPushButton(QIcon(QString::fromLatin1(icon)), text);
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), baseTitle(QStringLiteral("Pondwatch (0.4.0) by Marrowick")),
+      refreshTimer(this)
+{
+    videoView = new VideoView(this);
+
+    setMinimumSize(600, 400);
+    setWindowTitle(baseTitle);
+
+    auto *central = new QWidget;
+    auto *centralLayout = new QHBoxLayout(central);
+
+    auto *controlColumn = new QWidget;
+    buildControlColumn(controlColumn);
+
+    positionSlider.setOrientation(Qt::Horizontal);
+    connect(&positionSlider, &QSlider::sliderMoved, this, &MainWindow::SeekInVideo);
+
+    timeLabel.setText(QString(""));
+
+    backButton = new QPushButton(tr("Back"));
+    pauseButton = new QPushButton(tr("Pause"));
+    forwardButton = new QPushButton(tr("Forward"));
+    connect(backButton, &QPushButton::clicked, this, &MainWindow::EditBack);
+    connect(pauseButton, &QPushButton::clicked, this, &MainWindow::EditPauseResume);
+    connect(forwardButton, &QPushButton::clicked, this, &MainWindow::EditForward);
+    backButton->setEnabled(false);
+    pauseButton->setEnabled(false);
+    forwardButton->setEnabled(false);
+
+    auto *displayColumn = new QWidget;
+    auto *displayLayout = new QVBoxLayout(displayColumn);
+    displayLayout->setAlignment(Qt::AlignTop);
+    displayLayout->addWidget(videoView);
+    displayLayout->addWidget(&positionSlider);
+
+    auto *bottomBar = new QFrame;
+    auto *bottomLayout = new QHBoxLayout(bottomBar);
+    bottomLayout->addWidget(&timeLabel);
+    auto *reviewFrame = new QFrame;
+    reviewFrame->setFixedWidth(225);
+    auto *reviewLayout = new QHBoxLayout(reviewFrame);
+    reviewLayout->addWidget(backButton);
+    reviewLayout->addWidget(pauseButton);
+    reviewLayout->addWidget(forwardButton);
+    bottomLayout->addWidget(reviewFrame);
+    displayLayout->addWidget(bottomBar);
+
+    centralLayout->addWidget(controlColumn);
+    centralLayout->addWidget(displayColumn);
+    setCentralWidget(central);
+
+    tracker = new VideoTracker(this);
+    connect(tracker, &QThread::finished, this, &MainWindow::StopProcessing);
+    connect(&refreshTimer, &QTimer::timeout, this, &MainWindow::UpdateUI);
+
+    // The analysis window is a window of its own; closing the main window still ends the program.
+    analysisWindow.setAttribute(Qt::WA_QuitOnClose, false);
+
+    mirrorControls();
+}
+
+void MainWindow::buildControlColumn(QWidget *column)
+{
+    auto *layout = new QVBoxLayout(column);
+    layout->setAlignment(Qt::AlignTop);
+    column->setMaximumWidth(200);
+
+    openButton = iconButton(tr("Open Video File..."), ":/images/video.png");
+    setAreaButton = iconButton(tr("Set Tracking Area"), ":/images/fish.png");
+    addZoneButton = iconButton(tr("Add New Zone..."), ":/images/add.png");
+    addRulerButton = iconButton(tr("Add New Ruler..."), ":/images/ruler.png");
+    addPointDistButton = iconButton(tr("Add Point Distance..."), ":/images/pointdist.png");
+    connect(openButton, &QPushButton::clicked, this, &MainWindow::LoadVideoFile);
+    connect(setAreaButton, &QPushButton::clicked, this, &MainWindow::SetFishArea);
+    connect(addZoneButton, &QPushButton::clicked, this, &MainWindow::AddNewArea);
+    connect(addRulerButton, &QPushButton::clicked, this, &MainWindow::AddNewRuler);
+    connect(addPointDistButton, &QPushButton::clicked, this, &MainWindow::AddNewPointDist);
+    layout->addWidget(openButton);
+    layout->addWidget(setAreaButton);
+    layout->addWidget(addZoneButton);
+    layout->addWidget(addRulerButton);
+    layout->addWidget(addPointDistButton);
+
+    layout->addWidget(new QLabel(tr("# Fish to Track")));
+    fishCountSpin.setRange(1, 25);
+    fishCountSpin.setValue(1);
+    fishCountSpin.setSingleStep(1);
+    layout->addWidget(&fishCountSpin);
+
+    layout->addWidget(new QLabel(tr("Frames to Average")));
+    framesToAverageSpin.setRange(1, 1000);
+    framesToAverageSpin.setValue(300);
+    framesToAverageSpin.setSingleStep(10);
+    layout->addWidget(&framesToAverageSpin);
+
+    // The double spin boxes take their value before their range.
+    layout->addWidget(new QLabel(tr("Confidence Threshold")));
+    confidenceThresholdSpin.setValue(30.0);
+    confidenceThresholdSpin.setRange(0.0, 255.0);
+    confidenceThresholdSpin.setSingleStep(5.0);
+    layout->addWidget(&confidenceThresholdSpin);
+
+    layout->addWidget(new QLabel(tr("Gaussian Variance")));
+    gaussianVarianceSpin.setDecimals(3);
+    gaussianVarianceSpin.setValue(0.01);
+    gaussianVarianceSpin.setRange(0.0, 1.0);
+    gaussianVarianceSpin.setSingleStep(0.001);
+    layout->addWidget(&gaussianVarianceSpin);
+
+    layout->addWidget(new QLabel(tr("Mean Filter Size (pixels)")));
+    meanFilterSizeSpin.setRange(1, 99);
+    meanFilterSizeSpin.setValue(3);
+    meanFilterSizeSpin.setSingleStep(2);
+    layout->addWidget(&meanFilterSizeSpin);
+
+    signedDifferenceBox = new QGroupBox(tr("Signed Image Difference"));
+    signedDifferenceBox->setCheckable(true);
+    signedDifferenceBox->setChecked(false);
+    brightRadio = new QRadioButton(tr("Bright object (+)"));
+    darkRadio = new QRadioButton(tr("Dark object (-)"));
+    brightRadio->setChecked(true);
+    auto *radioLayout = new QVBoxLayout(signedDifferenceBox);
+    radioLayout->addWidget(brightRadio);
+    radioLayout->addWidget(darkRadio);
+    layout->addWidget(signedDifferenceBox);
+
+    showTrackerViewCheck.setText(tr("Show Tracker View"));
+    layout->addWidget(&showTrackerViewCheck);
+
+    processButton = iconButton(tr("Process Video"), ":/images/record.png");
+    processButton->setEnabled(false);
+    connect(processButton, &QPushButton::clicked, this, &MainWindow::ProcessVideo);
+    layout->addWidget(processButton);
+
+    stopButton = iconButton(tr("Stop Processing"), ":/images/stop.png");
+    stopButton->setEnabled(false);
+    connect(stopButton, &QPushButton::clicked, this, &MainWindow::StopProcessing);
+    layout->addWidget(stopButton);
+
+    auto *analyzeButton = iconButton(tr("Analyze Data..."), ":/images/gear.png");
+    connect(analyzeButton, &QPushButton::clicked, this, &MainWindow::ShowAnalysisWindow);
+    layout->addWidget(analyzeButton);
+}
+
+// Keeps the atomics that the tracker thread reads equal to the controls.
+void MainWindow::mirrorControls()
+{
+    auto storeAll = [this] {
+        controls.fishCount = fishCountSpin.value();
+        controls.framesToAverage = framesToAverageSpin.value();
+        controls.confidenceThreshold = float(confidenceThresholdSpin.value());
+        controls.gaussianVariance = float(gaussianVarianceSpin.value());
+        controls.meanFilterSize = meanFilterSizeSpin.value();
+        controls.signedDifference = signedDifferenceBox->isChecked();
+        controls.brightObject = brightRadio->isChecked();
+    };
+    storeAll();
+    connect(&fishCountSpin, &QSpinBox::valueChanged, this, storeAll);
+    connect(&framesToAverageSpin, &QSpinBox::valueChanged, this, storeAll);
+    connect(&confidenceThresholdSpin, &QDoubleSpinBox::valueChanged, this, storeAll);
+    connect(&gaussianVarianceSpin, &QDoubleSpinBox::valueChanged, this, storeAll);
+    connect(&meanFilterSizeSpin, &QSpinBox::valueChanged, this, storeAll);
+    connect(signedDifferenceBox, &QGroupBox::toggled, this, storeAll);
+    connect(brightRadio, &QRadioButton::toggled, this, storeAll);
+}
+
+MainWindow::~MainWindow()
+{
+    // A run still in progress is stopped and allowed to write its file before anything goes.
+    if (tracker) {
+        disconnect(tracker, nullptr, this, nullptr);
+        tracker->requestStop();
+        tracker->wait();
+        delete tracker;
+        tracker = nullptr;
+    }
+}
+
+int MainWindow::fishCount() const { return controls.fishCount; }
+int MainWindow::framesToAverage() const { return controls.framesToAverage; }
+float MainWindow::confidenceThreshold() const { return controls.confidenceThreshold; }
+float MainWindow::gaussianVariance() const { return controls.gaussianVariance; }
+int MainWindow::meanFilterSize() const { return controls.meanFilterSize; }
+bool MainWindow::signedDifference() const { return controls.signedDifference; }
+bool MainWindow::brightObject() const { return controls.brightObject; }
+QString MainWindow::fileName() const { return videoFileName; }
+VideoView *MainWindow::view() const { return videoView; }
+QVideoDecoder *MainWindow::videoDecoder() { return &decoder; }
+VideoTracker *MainWindow::videoTracker() const { return tracker; }
+int MainWindow::reviewIndex() const { return reviewOffset; }
+
+const TrackingControls &MainWindow::trackingControls() const { return controls; }
+QImage MainWindow::viewImage() const { return videoView->Image(); }
+OverlaySet MainWindow::viewOverlays() const { return videoView->Overlays(); }
+void MainWindow::setShowResults(bool show) { videoView->SetShowResults(show); }
+void MainWindow::setFishFound(bool found) { videoView->SetFishFound(found); }
+
+void MainWindow::ShowAnalysisWindow()
+{
+    analysisWindow.setVisible(true);
+}

@@ -1,0 +1,117 @@
+#pragma once
+// The main window: controls, the video view, the decoder, the tracker thread and the
+// analysis window. GUI thread, except the read accessors and the TrackingHost functions,
+// which the tracker thread calls during a run (they read atomics and locked copies).
+
+#include "analysis/AnalysisWindow.h"
+#include "tracking/TrackingControls.h"
+#include "tracking/TrackingHost.h"
+#include "video/QVideoDecoder.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTimer>
+
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+class VideoTracker;
+class VideoView;
+
+class MainWindow : public QMainWindow, public TrackingHost
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Read accessors; safe on the tracker thread (atomics mirrored from the controls).
+    int fishCount() const;
+    int framesToAverage() const;
+    float confidenceThreshold() const;
+    float gaussianVariance() const;
+    int meanFilterSize() const;
+    bool signedDifference() const;
+    bool brightObject() const;
+    QString fileName() const override;
+    VideoView *view() const;
+    QVideoDecoder *videoDecoder() override;
+    VideoTracker *videoTracker() const;
+    int reviewIndex() const;
+
+    // The time line under the picture.
+    void showTime(int currentMs, int lengthMs);
+    static QString formatTime(int ms);
+
+    // Manual correction while paused: rewrites the records around the one shown.
+    void correctPosition(int x, int y);
+
+    // TrackingHost
+    const TrackingControls &trackingControls() const override;
+    QImage viewImage() const override;
+    OverlaySet viewOverlays() const override;
+    void setShowResults(bool show) override;
+    void setFishFound(bool found) override;
+
+public Q_SLOTS:
+    void LoadVideoFile();
+    void SeekInVideo();
+    void ProcessVideo();
+    void StopProcessing();
+    void ExportVideo();
+    void SetFishArea();
+    void AddNewArea();
+    void AddNewRuler();
+    void AddNewPointDist();
+    void ShowAnalysisWindow();
+    void DoDataProcessing();
+    void GFABlender();
+    void UpdateUI();
+    void EditBack();
+    void EditPauseResume();
+    void EditForward();
+
+private:
+    QString baseTitle;
+    VideoView *videoView = nullptr;
+    QLabel timeLabel;
+    QVideoDecoder decoder;
+    QString videoFileName;  // GUI thread writes only while no run is in progress
+    QSpinBox framesToAverageSpin;
+    QPushButton *processButton = nullptr;
+    QPushButton *stopButton = nullptr;
+    QPushButton *openButton = nullptr;
+    QPushButton *setAreaButton = nullptr;
+    QPushButton *addZoneButton = nullptr;
+    QPushButton *addRulerButton = nullptr;
+    QPushButton *addPointDistButton = nullptr;
+    QGroupBox *signedDifferenceBox = nullptr;
+    QRadioButton *brightRadio = nullptr;
+    QRadioButton *darkRadio = nullptr;
+    QSlider positionSlider;
+    QPushButton *backButton = nullptr;
+    QPushButton *pauseButton = nullptr;
+    QPushButton *forwardButton = nullptr;
+    qint64 pausedFrameNumber = 0;
+    int reviewOffset = 0;
+    QDoubleSpinBox confidenceThresholdSpin;
+    QDoubleSpinBox gaussianVarianceSpin;
+    QSpinBox meanFilterSizeSpin;
+    QCheckBox showTrackerViewCheck;
+    QSpinBox fishCountSpin;
+    VideoTracker *tracker = nullptr;  // owned; deleted after the thread has ended
+    QTimer refreshTimer;
+    AnalysisWindow analysisWindow;
+
+    // Mirrors of the parameter controls for the tracker thread (atomics inside).
+    TrackingControls controls;
+
+    void buildControlColumn(QWidget *column);
+    void mirrorControls();
+    void setRunControlsEnabled(bool idle);
+};

@@ -1,0 +1,1 @@
+pondwatch_add_test(test_mainwindow SOURCES MainWindowTest.cpp)

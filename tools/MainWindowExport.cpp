@@ -1,0 +1,4 @@
+#include "app/MainWindow.h"
+
+// The annotated video export (placeholder).
+void MainWindow::ExportVideo() {}

@@ -1,0 +1,3 @@
+#include "tracking/ImageLock.h"
+
+QMutex imageLock;
