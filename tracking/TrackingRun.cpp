@@ -11,7 +11,7 @@
 #include <QThread>
 
 TrackingRun::TrackingRun(TrackingHost &host, TrackResults &results, QImage &currentFrame,
-                         QImage &trackerView, const TrackerFlags &flags)
+                         QImage &trackerView, TrackerFlags &flags)
     : host(host), results(results), currentFrame(currentFrame), flags(flags), painter(trackerView)
 {
 }
@@ -51,8 +51,12 @@ RunParameters TrackingRun::trackVideo()
         }
         trackFrame(frame, frameNumber, frameTime);
         // Pausing acts between frames; a stop request ends the pause.
-        while (flags.paused && !flags.stopRequested)
-            QThread::msleep(100);
+        if (flags.paused && !flags.stopRequested) {
+            flags.asleep = true;
+            while (flags.paused && !flags.stopRequested)
+                QThread::msleep(100);
+            flags.asleep = false;
+        }
     }
 
     host.setShowResults(false);

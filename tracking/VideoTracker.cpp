@@ -22,6 +22,14 @@ void VideoTracker::requestStop()
 
 void VideoTracker::setPaused(bool p) { flags.paused = p; }
 bool VideoTracker::isPaused() const { return flags.paused; }
+
+void VideoTracker::waitUntilAsleep()
+{
+    // At most one frame's work: the tracker tests the pause right after each frame.
+    while (isRunning() && flags.paused && !flags.asleep)
+        QThread::msleep(1);
+}
+
 void VideoTracker::setShowTrackerView(bool show) { flags.showTrackerView = show; }
 QImage &VideoTracker::frameImage() { return currentFrame; }
 QImage &VideoTracker::trackerViewImage() { return trackerView; }
