@@ -107,6 +107,8 @@ bool writeVideo(const QString &path, const VideoOptions &options, const FrameGen
             args << "-map" << "0:v" << "-map" << "1:a";
         args << audioCodecArguments(options.format);
     }
+    if (options.startSeconds != 0.0)
+        args << "-output_ts_offset" << QString::number(options.startSeconds, 'f', 3);
     args << videoCodecArguments(options) << path;
 
     QProcess process;

@@ -47,6 +47,7 @@ struct VideoOptions
     int frameCount = 50;
     int keyInterval = 12; // distance between key frames (GOP size) for the inter-frame codecs
     AudioTrack audio = AudioTrack::None;
+    double startSeconds = 0.0; // timestamps of the first picture (ffmpeg's -output_ts_offset)
 };
 
 using FrameGenerator = std::function<QImage(int index)>;
