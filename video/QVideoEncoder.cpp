@@ -90,7 +90,10 @@ bool QVideoEncoder::OpenOutput(const QString &fileName, int width, int height, i
         return false;
     }
     videoStream->id = 0;
-    codecContext.reset(avcodec_alloc_context3(nullptr));
+    // The context starts from the encoder's own defaults (libx264 refuses the generic ones);
+    // a missing encoder is reported below, where the codec is opened.
+    codec = avcodec_find_encoder(outputFormat->video_codec);
+    codecContext.reset(avcodec_alloc_context3(codec));
     if (!codecContext) {
         std::printf("Could not allocate stream\n");
         release();
@@ -114,7 +117,6 @@ bool QVideoEncoder::OpenOutput(const QString &fileName, int width, int height, i
 
     av_dump_format(formatContext.get(), 0, name.constData(), 1);
 
-    codec = avcodec_find_encoder(c->codec_id);
     if (!codec) {
         std::printf("codec not found\n");
         release();
@@ -203,6 +205,10 @@ int QVideoEncoder::writePendingPackets()
             return written;
         if (received < 0)
             return received;
+        // Codecs that hold frames back leave the duration unset; every picture lasts one
+        // frame, and without it MP4's edit list would cut off the last picture.
+        if (packet->duration <= 0)
+            packet->duration = 1;
         av_packet_rescale_ts(packet.get(), codecContext->time_base, videoStream->time_base);
         packet->stream_index = videoStream->index;
         const int size = packet->size;
