@@ -82,6 +82,7 @@ bool QVideoEncoder::OpenOutput(const QString &fileName, int width, int height, i
         return false;
     }
     formatContext.reset(ctx);
+    outputFormat = ctx->oformat;
 
     videoStream = avformat_new_stream(formatContext.get(), nullptr);
     if (!videoStream) {
