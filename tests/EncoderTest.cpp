@@ -61,7 +61,7 @@ QString probe(const QStringList &args)
     QProcess process;
     process.start(QStringLiteral("ffprobe"), QStringList{"-v", "error"} + args);
     if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        return QStringLiteral("ffprobe failed: ") + QString::fromUtf8(process.readAllStandardError());
+        return "ffprobe failed: " + QString::fromUtf8(process.readAllStandardError());
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 

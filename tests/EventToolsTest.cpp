@@ -136,7 +136,8 @@ QList<QStringList> messagesOf(ScriptedDialogs &dialogs)
 const QString askData = "open|Load Video Data|.|Video Data File (*.txt)";
 const QString askGfa = "open|Load GFA Data|.|GFA Data File (*.gfa)";
 const QString askOffset = "integer|Input||Enter offset into video file in seconds.";
-const QString askWindow = "integer|Input||Enter inter-stimulus interval to look at during each event.";
+const QString askWindow =
+    "integer|Input||Enter inter-stimulus interval to look at during each event.";
 const QString askSave = "save|Save Analyzed Data|.|";
 const QString askLeft = "open|Load GFA (LEFT) Data|.|*.gfadata";
 const QString askRight = "open|Load GFA (RIGHT) Data|.|*.gfadata";
@@ -548,14 +549,16 @@ private Q_SLOTS:
         const CliResult result = runCli({"gfa-events", data, gfa, "--output", cliOut});
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.err, QString());
-        QCOMPARE(result.out, "GFAdata analysis file '" + cliOut + ".gfadata' successfully written.\n");
+        QCOMPARE(result.out,
+                 "GFAdata analysis file '" + cliOut + ".gfadata' successfully written.\n");
         QCOMPARE(readFile(cliOut + ".gfadata"), readFile(slotOut));
         QCOMPARE(readFile(slotOut), QByteArray("A 100 x 90 0 90\nB 50 y 50 0 50\nC 7 z 7 0 7\n"));
 
         const CliResult options = runCli({"gfa-events", data, gfa, "--offset", "595", "--window",
                                           "3", "--output", cliOut + ".gfadata"});
         QCOMPARE(options.exitCode, 0);
-        QCOMPARE(readFile(cliOut + ".gfadata"), QByteArray("A 100 x 3 0 3\nB 50 y 3 0 3\nC 7 z 3 0 3\n"));
+        QCOMPARE(readFile(cliOut + ".gfadata"),
+                 QByteArray("A 100 x 3 0 3\nB 50 y 3 0 3\nC 7 z 3 0 3\n"));
     }
 
     void cliEventsErrors()
@@ -613,12 +616,16 @@ private Q_SLOTS:
         const QString gfa = gfaFile("chain.gfa", {"F,0,x,y", "S1,10,x,y", "F,0,x,y", "S2,10,x,y"});
         const QString left = testutils::scratchPath("chain-left");
         const QString right = testutils::scratchPath("chain-right");
-        QCOMPARE(runCli({"gfa-events", data, gfa, "--output", left, "--offset", "5"}).exitCode, 0);
-        QCOMPARE(runCli({"gfa-events", data, gfa, "--output", right, "--offset", "15"}).exitCode, 0);
+        for (const auto &[output, offset] : {std::pair{left, "5"}, std::pair{right, "15"}})
+            QCOMPARE(runCli({"gfa-events", data, gfa, "--output", output, "--offset", offset})
+                         .exitCode,
+                     0);
         QCOMPARE(readFile(left + ".gfadata"),
-                 QByteArray("F 0 x y 0 0 0\nS1 10 x y 10 0 10\nF 0 x y 0 0 0\nS2 10 x y 10 5 10\n"));
+                 QByteArray("F 0 x y 0 0 0\nS1 10 x y 10 0 10\n"
+                            "F 0 x y 0 0 0\nS2 10 x y 10 5 10\n"));
         QCOMPARE(readFile(right + ".gfadata"),
-                 QByteArray("F 0 x y 0 0 0\nS1 10 x y 10 5 10\nF 0 x y 0 0 0\nS2 10 x y 10 10 10\n"));
+                 QByteArray("F 0 x y 0 0 0\nS1 10 x y 10 5 10\n"
+                            "F 0 x y 0 0 0\nS2 10 x y 10 10 10\n"));
         const QString output = testutils::scratchPath("chain.txt");
         QCOMPARE(runCli({"gfa-blend", left + ".gfadata", right + ".gfadata", "--output", output})
                      .exitCode,
