@@ -11,7 +11,12 @@
 #include "video/QVideoDecoder.h"
 
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QSaveFile>
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 #include <cmath>
 #include <cstdio>
@@ -133,7 +138,9 @@ std::optional<QRect> parseRect(const QString &text)
     for (double d : *v)
         if (!isInteger(d))
             return std::nullopt;
-    return QRect(QPoint(int((*v)[0]), int((*v)[1])), QPoint(int((*v)[2]), int((*v)[3]))).normalized();
+    // Not QRect::normalized(), which moves swapped corners by one pixel.
+    const int x1 = int((*v)[0]), y1 = int((*v)[1]), x2 = int((*v)[2]), y2 = int((*v)[3]);
+    return QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)));
 }
 
 // The spin boxes' rounding: QDoubleSpinBox keeps its value rounded to its decimals.
@@ -442,6 +449,13 @@ int runTrack(const QStringList &args)
     };
     if (auto failure = parseOptions(args, &options))
         return fail(*failure);
+    // FFmpeg's stream dump and warnings would bury the progress and the one-line messages of
+    // batch jobs; its errors still come through.
+    av_log_set_level(AV_LOG_ERROR);
+    // The tracker's "Processing..." goes to Qt's debug output; --quiet keeps standard error
+    // for failures only.
+    if (options.quiet)
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 
     CliHost host;
     if (auto failure = buildOverlays(options, &host.overlays))

@@ -4,11 +4,13 @@
 #include <QApplication>
 
 int runTrackingEngineTest(int argc, char **argv);
+int runTrackingVideoTest(int argc, char **argv);
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     int failures = 0;
     failures += runTrackingEngineTest(argc, argv);
+    failures += runTrackingVideoTest(argc, argv);
     return failures;
 }
