@@ -175,6 +175,24 @@ private Q_SLOTS:
                 m.update(f, controls);
             }
             const int w = area.width(), h = area.height(), half = (side - 1) / 2;
+            // Bit for bit the table of a plain column-by-column fill, and the stored box means
+            // are the ones of the formula.
+            std::vector<float> reference(size_t(w) * h);
+            for (int x = 0; x < w; ++x)
+                for (int y = 0; y < h; ++y) {
+                    const size_t i = size_t(y) * w + x;
+                    const float v = std::fabs(m.greyPlane()[i] - m.backgroundPlane()[i]);
+                    if (x == 0)
+                        reference[i] = y == 0 ? v : v + reference[i - w];
+                    else if (y == 0)
+                        reference[i] = v + reference[i - 1];
+                    else
+                        reference[i] = reference[i - 1] + reference[i - w] - reference[i - w - 1] + v;
+                }
+            QVERIFY(reference == m.summedTable());
+            for (int x = half + 1; x <= w - half - 1; ++x)
+                for (int y = half + 1; y <= h - half - 1; ++y)
+                    QCOMPARE(m.boxMeans()[size_t(y) * w + x], m.boxMean(x, y));
             for (int x = half + 1; x <= w - half - 1; ++x)
                 for (int y = half + 1; y <= h - half - 1; ++y) {
                     double sum = 0;
@@ -237,11 +255,21 @@ private Q_SLOTS:
         SingleFishDetector detector;
         detector.reset(area, 0.01f, 10.0f);
 
-        // Equal scores: the smaller column wins, then the smaller row.
-        TrackRecord r = detector.detect(modelWith({{40, 10}, {20, 10}}, 1), QPoint(30, 10), show, painter);
-        QCOMPARE(QPoint(r.x, r.y), QPoint(20, 10));
-        r = detector.detect(modelWith({{30, 15}, {30, 5}}, 1), QPoint(30, 10), show, painter);
-        QCOMPARE(QPoint(r.x, r.y), QPoint(30, 5));
+        // Equal scores: the smaller column wins, then the smaller row; the same whether the
+        // scan paints the tracker view (pixel by pixel in scan order) or not.
+        painter.reset(uniformFrame(size, 0));
+        TrackRecord r;
+        for (bool paint : {false, true}) {
+            show = paint;
+            r = detector.detect(modelWith({{40, 10}, {20, 10}}, 1), QPoint(30, 10), show, painter);
+            QCOMPARE(QPoint(r.x, r.y), QPoint(20, 10));
+            r = detector.detect(modelWith({{30, 15}, {30, 5}}, 1), QPoint(30, 10), show, painter);
+            QCOMPARE(QPoint(r.x, r.y), QPoint(30, 5));
+            r = detector.detect(modelWith({{41, 12}, {19, 8}, {19, 12}, {41, 8}}, 1), QPoint(30, 10),
+                                show, painter);
+            QCOMPARE(QPoint(r.x, r.y), QPoint(19, 8));
+        }
+        show = false;
         QVERIFY(r.found);
         QCOMPARE(r.confidence, 20.0f);
         QCOMPARE(r.movement, 5.0f);
@@ -371,7 +399,7 @@ private Q_SLOTS:
     {
         const int w = 12, h = 12, half = 1;
         std::vector<float> map(size_t(w) * h, 0.0f);
-        auto at = [&](int x, int y) -> float & { return map[size_t(x) * h + y]; };
+        auto at = [&](int x, int y) -> float & { return map[size_t(y) * w + x]; };
         at(4, 4) = 30.0f;  // equal to the threshold, above its neighbours
         at(7, 4) = 50.0f;  // a plateau of two
         at(7, 5) = 50.0f;
@@ -379,7 +407,7 @@ private Q_SLOTS:
         at(2, 8) = 90.0f;   // outside the candidate range (it starts at h + 2 = 3)
         at(9, 9) = 40.0f;   // the last column and row of the range
         at(9, 8) = 39.0f;
-        const auto c = MultiFishDetector::findCandidates(map, w, h, half, QPoint(100, 200), 30.0f);
+        const auto c = MultiFishDetector::findCandidates(map.data(), w, h, half, QPoint(100, 200), 30.0f);
         QCOMPARE(int(c.size()), 2);
         QCOMPARE(c[0].position, QPoint(104, 204));
         QCOMPARE(c[0].value, 30.0f);

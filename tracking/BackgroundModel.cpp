@@ -17,6 +17,7 @@ void BackgroundModel::reset(const QRect &trackingArea, int filterSide, int avera
     grey.assign(count, 0.0f);
     background.assign(count, 0.0f);
     summed.assign(count, 0.0f);
+    means.assign(count, 0.0f);
 }
 
 // Grey levels of the area's pixels (qGray: (11 R + 16 G + 5 B) / 32). Parts of the area
@@ -86,30 +87,139 @@ bool BackgroundModel::update(const QImage &frame, const TrackingControls &contro
         s[i] = g[i] - bg;
     }
 
-    // Column by column: the difference rule is read per pixel, so a mode switched during the
-    // pass applies from the next pixel, and columns already passed keep the old rule. The
-    // left, upper and upper-left sums are final when they are used.
+    applyDifferenceRule(controls);
+    integrate();
+    computeBoxMeans();
+    return completed;
+}
+
+namespace {
+
+enum class Rule { Unsigned, Bright, Dark };
+
+inline Rule readRule(const std::atomic<bool> &signedDifference, const std::atomic<bool> &brightObject)
+{
+    if (!signedDifference.load(std::memory_order_relaxed))
+        return Rule::Unsigned;
+    return brightObject.load(std::memory_order_relaxed) ? Rule::Bright : Rule::Dark;
+}
+
+inline float apply(Rule rule, float d)
+{
+    switch (rule) {
+    case Rule::Unsigned:
+        return std::fabs(d);
+    case Rule::Bright:
+        return d > 0.0f ? d : 0.0f;
+    case Rule::Dark:
+        break;
+    }
+    return -d > 0.0f ? -d : 0.0f;
+}
+
+} // namespace
+
+// The difference rule is read for every pixel, column by column, so a mode switched during the
+// pass applies from the next pixel, and columns already passed keep the old rule. Reading the
+// two flags costs little; walking the plane column by column costs a cache miss a pixel. So
+// the reads come first, in that order, noting the pixels where the rule changed (almost
+// never), and then each pixel gets the rule read at its turn, the plane walked row by row.
+void BackgroundModel::applyDifferenceRule(const TrackingControls &controls)
+{
     const std::atomic<bool> &signedDifference = controls.signedDifference;
     const std::atomic<bool> &brightObject = controls.brightObject;
-    for (int x = 0; x < w; ++x) {
-        float *column = s + x;
-        for (int y = 0; y < h; ++y) {
-            float *cell = column + size_t(y) * w;
-            const float d = *cell;
-            float v;
-            if (!signedDifference.load(std::memory_order_relaxed))
-                v = std::fabs(d);
-            else if (brightObject.load(std::memory_order_relaxed))
-                v = d > 0.0f ? d : 0.0f;
-            else
-                v = -d > 0.0f ? -d : 0.0f;
-            if (x == 0)
-                *cell = y == 0 ? v : v + cell[-w];
-            else if (y == 0)
-                *cell = v + cell[-1];
-            else
-                *cell = cell[-1] + cell[-w] - cell[-w - 1] + v;
+    const int count = w * h;
+    if (count == 0)
+        return;
+    const Rule first = readRule(signedDifference, brightObject);
+    Rule current = first;
+    int firstChange = -1;  // column-order index of the first pixel read under another rule
+    for (int k = 1; k < count; ++k) {
+        const Rule r = readRule(signedDifference, brightObject);
+        if (r != current) {
+            firstChange = k;
+            break;
         }
     }
-    return completed;
+
+    float *s = summed.data();
+    if (firstChange < 0) {
+        switch (first) {
+        case Rule::Unsigned:
+            for (int i = 0; i < count; ++i)
+                s[i] = std::fabs(s[i]);
+            break;
+        case Rule::Bright:
+            for (int i = 0; i < count; ++i)
+                s[i] = s[i] > 0.0f ? s[i] : 0.0f;
+            break;
+        case Rule::Dark:
+            for (int i = 0; i < count; ++i)
+                s[i] = -s[i] > 0.0f ? -s[i] : 0.0f;
+            break;
+        }
+        return;
+    }
+    // A switch during this frame: finish in column order, reading on from the changed pixel.
+    for (int k = 0; k < count; ++k) {
+        const int x = k / h, y = k % h;
+        if (k >= firstChange)
+            current = readRule(signedDifference, brightObject);
+        else
+            current = first;
+        float *cell = s + size_t(y) * w + x;
+        *cell = apply(current, *cell);
+    }
+}
+
+// The summed table, in place: S(x, y) = S(x-1, y) + S(x, y-1) - S(x-1, y-1) + v, with the
+// first row and column summed along themselves. Each sum takes the same operands in the same
+// order whatever order the cells are visited in, as long as its left, upper and upper-left
+// neighbours are final; so the table is bit for bit the one a column-by-column fill gives.
+// The interior is visited in bands of rows, each row one column behind the row above it:
+// the eight running sums are independent, which keeps the adder busy instead of waiting for
+// one long chain.
+void BackgroundModel::integrate()
+{
+    float *s = summed.data();
+    if (w == 0 || h == 0)
+        return;
+    for (int x = 1; x < w; ++x)
+        s[x] = s[x] + s[x - 1];
+    for (int y = 1; y < h; ++y)
+        s[y * w] = s[y * w] + s[(y - 1) * w];
+
+    constexpr int band = 8;
+    for (int y0 = 1; y0 < h; y0 += band) {
+        const int rows = std::min(band, h - y0);
+        float *row[band];
+        for (int r = 0; r < rows; ++r)
+            row[r] = s + size_t(y0 + r) * w;
+        // Step t handles column t - r of row r.
+        for (int t = 1; t < w + rows - 1; ++t) {
+            for (int r = 0; r < rows; ++r) {
+                const int x = t - r;
+                if (x < 1 || x >= w)
+                    continue;
+                float *cell = row[r] + x;
+                *cell = cell[-1] + cell[-w] - cell[-w - 1] + *cell;
+            }
+        }
+    }
+}
+
+// Rows of box means with the same expression as boxMean(): the divisions of a row are
+// independent and run side by side.
+void BackgroundModel::computeBoxMeans()
+{
+    const float *s = summed.data();
+    float *m = means.data();
+    const float area2 = windowArea;
+    for (int y = half + 1; y <= h - half - 1; ++y) {
+        const float *bottom = s + size_t(y + half) * w;
+        const float *top = s + size_t(y - half - 1) * w;
+        float *out = m + size_t(y) * w;
+        for (int x = half + 1; x <= w - half - 1; ++x)
+            out[x] = (bottom[x + half] - bottom[x - half - 1] - top[x + half] + top[x - half - 1]) / area2;
+    }
 }

@@ -38,6 +38,9 @@ public:
         const int bottom = (y + half) * w, top = (y - half - 1) * w;
         return (s[bottom + right] - s[bottom + left] - s[top + right] + s[top + left]) / windowArea;
     }
+    // The same box means, computed for the whole defined range by update() (index y * W + x;
+    // entries outside the range are 0).
+    const float *boxMeans() const { return means.data(); }
 
     const std::vector<float> &greyPlane() const { return grey; }
     const std::vector<float> &backgroundPlane() const { return background; }
@@ -45,6 +48,9 @@ public:
 
 private:
     void readGreyLevels(const QImage &frame);
+    void applyDifferenceRule(const TrackingControls &controls);
+    void integrate();
+    void computeBoxMeans();
 
     QRect area;
     int w = 0, h = 0;
@@ -54,5 +60,6 @@ private:
     int n = 0;
     std::vector<float> grey;
     std::vector<float> background;
-    std::vector<float> summed;  // first each pixel's d, then in place the running sums
+    std::vector<float> summed;  // first each pixel's d, then v, then in place the running sums
+    std::vector<float> means;   // box means of the defined range
 };

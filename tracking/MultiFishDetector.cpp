@@ -13,7 +13,6 @@ void MultiFishDetector::reset(const QRect &trackingArea, int fish, int side,
     fishCount = fish;
     filterSide = side;
     threshold = confidenceThreshold;
-    map.assign(size_t(std::max(0, area.width())) * size_t(std::max(0, area.height())), 0.0f);
 }
 
 float MultiFishDetector::distance(QPoint a, QPoint b)
@@ -29,13 +28,13 @@ MultiFishDetector::Result MultiFishDetector::detect(const BackgroundModel &model
 {
     const int w = model.width(), h = model.height(), half = model.halfWidth();
     const int x1 = area.left(), y1 = area.top();
+    const float *map = model.boxMeans();
+    // The map itself is filled by the model; what is left of its pass is the grey tracker
+    // view, column by column, with the flag read at every pixel.
     for (int x = half + 1; x <= w - half - 1; ++x) {
-        float *column = map.data() + size_t(x) * h;
         for (int y = half + 1; y <= h - half - 1; ++y) {
-            const float mean = model.boxMean(x, y);
-            column[y] = mean;
             if (showTrackerView.load(std::memory_order_relaxed)) {
-                const int v = TrackerViewPainter::level(mean, threshold);
+                const int v = TrackerViewPainter::level(map[size_t(y) * w + x], threshold);
                 painter.paint(x1 + x, y1 + y, qRgb(v, v, v));
             }
         }
@@ -47,20 +46,19 @@ MultiFishDetector::Result MultiFishDetector::detect(const BackgroundModel &model
 }
 
 std::vector<MultiFishDetector::Candidate>
-MultiFishDetector::findCandidates(const std::vector<float> &map, int w, int h, int half,
-                                  QPoint origin, float threshold)
+MultiFishDetector::findCandidates(const float *map, int w, int h, int half, QPoint origin,
+                                  float threshold)
 {
     std::vector<Candidate> candidates;
     for (int x = half + 2; x <= w - half - 2; ++x) {
-        const float *left = map.data() + size_t(x - 1) * h;
-        const float *mid = left + h;
-        const float *right = mid + h;
         for (int y = half + 2; y <= h - half - 2; ++y) {
-            const float m = mid[y];
+            const float *mid = map + size_t(y) * w + x;
+            const float m = *mid;
             if (!(m >= threshold))
                 continue;
-            if (m > left[y - 1] && m > left[y] && m > left[y + 1] && m > mid[y - 1]
-                && m > mid[y + 1] && m > right[y - 1] && m > right[y] && m > right[y + 1])
+            const float *up = mid - w, *down = mid + w;
+            if (m > up[-1] && m > up[0] && m > up[1] && m > mid[-1] && m > mid[1]
+                && m > down[-1] && m > down[0] && m > down[1])
                 candidates.push_back({QPoint(origin.x() + x, origin.y() + y), m});
         }
     }

@@ -3,7 +3,7 @@
 // of the box-mean map that reach the threshold; they are matched to the previous frame's
 // fish greedily, nearest pair first, within three filter widths; fish left over take the
 // nearest free candidate, and such a jump clears the fish's flag in the previous record.
-// Tracker thread only; the map and lists are allocated once per run and reused.
+// Tracker thread only. The box-mean map is the background model's, filled with each frame.
 
 #include "tracking/TrackRecord.h"
 
@@ -42,11 +42,10 @@ public:
     Result detect(const BackgroundModel &model, const TrackRecord *previous,
                   const std::atomic<bool> &showTrackerView, TrackerViewPainter &painter);
 
-    // The steps after the map, open to tests: candidates of a map (W x H, index x * H + y)
-    // and the assignment to the fish.
-    static std::vector<Candidate> findCandidates(const std::vector<float> &map, int width,
-                                                 int height, int half, QPoint origin,
-                                                 float threshold);
+    // The steps after the map, open to tests: candidates of a box-mean map (W x H, index
+    // y * W + x) and the assignment to the fish.
+    static std::vector<Candidate> findCandidates(const float *map, int width, int height,
+                                                 int half, QPoint origin, float threshold);
     static Result assign(const std::vector<Candidate> &candidates, const TrackRecord *previous,
                          int fishCount, QPoint centre, int filterSide);
 
@@ -57,5 +56,4 @@ private:
     int fishCount = 2;
     int filterSide = 3;
     float threshold = 0.0f;
-    std::vector<float> map;  // W columns of H box means (index x * H + y)
 };

@@ -19,8 +19,9 @@ void ProximityWeights::build(int width, int height, float variance)
     w = std::max(0, width);
     h = std::max(0, height);
     table.assign(size_t(w) * h, 0.0f);
+    byRow.assign(size_t(w) * h, 0.0f);
     const float diagonal = float(std::sqrt(double(w) * w + double(h) * h));
     for (int dx = 0; dx < w; ++dx)
         for (int dy = 0; dy < h; ++dy)
-            table[size_t(dx) * h + dy] = weight(dx, dy, diagonal, variance);
+            byRow[size_t(dy) * w + dx] = table[size_t(dx) * h + dy] = weight(dx, dy, diagonal, variance);
 }

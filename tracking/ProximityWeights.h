@@ -20,6 +20,9 @@ public:
         return table.data() + size_t(std::min(absDx, w - 1)) * h;
     }
     int row(int absDy) const { return std::min(absDy, h - 1); }
+    // The W weights of offset |dy| (by |dx|), for scanning a row; |dy| clamped as above.
+    const float *rowOf(int absDy) const { return byRow.data() + size_t(row(absDy)) * w; }
+    int columnIndex(int absDx) const { return std::min(absDx, w - 1); }
     float at(int absDx, int absDy) const { return column(absDx)[row(absDy)]; }
 
     static float weight(int dx, int dy, float diagonal, float variance);
@@ -27,4 +30,5 @@ public:
 private:
     int w = 0, h = 0;
     std::vector<float> table;  // index dx * H + dy
+    std::vector<float> byRow;  // the same weights, index dy * W + dx
 };

@@ -3,6 +3,7 @@
 #include "tracking/BackgroundModel.h"
 #include "tracking/TrackerViewPainter.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -26,23 +27,63 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
     float bestScore = -FLT_MAX;
     float bestMean = -FLT_MAX;
     int bestX = 0, bestY = 0;
-    // Columns outer, rows inner, both ascending; the strict comparison keeps the first pixel
-    // in this order among equal scores.
-    for (int x = half + 1; x <= w - half - 1; ++x) {
-        const float *weightColumn = weights.column(std::abs(x1 + x - refX));
-        for (int y = half + 1; y <= h - half - 1; ++y) {
-            const float mean = model.boxMean(x, y);
-            const float weight = weightColumn[weights.row(std::abs(y1 + y - refY))];
-            if (showTrackerView.load(std::memory_order_relaxed)) {
-                const int v = TrackerViewPainter::level(mean, threshold);
-                painter.paint(x1 + x, y1 + y, qRgb(v, v, int(255.0f * weight)));
+    const float *means = model.boxMeans();
+    const int xBegin = half + 1, xEnd = w - half - 1;  // inclusive ranges
+    const int yBegin = half + 1, yEnd = h - half - 1;
+    const int rows = std::max(0, yEnd - yBegin + 1);
+    const int pixels = std::max(0, xEnd - xBegin + 1) * rows;
+
+    // The tracker-view flag is read at every pixel in scan order (columns outer, rows inner).
+    // Reading it is cheap; walking the map in that order is not. So the flag is read first,
+    // and only if it was set for some pixel does the scan go in that order, painting from
+    // that pixel on and reading the flag on as it goes.
+    int firstShown = -1;
+    for (int k = 0; k < pixels; ++k) {
+        if (showTrackerView.load(std::memory_order_relaxed)) {
+            firstShown = k;
+            break;
+        }
+    }
+
+    if (firstShown < 0) {
+        // Rows outer: the same maximum, with ties going to the smaller column and then the
+        // smaller row, as the first one met in scan order would.
+        for (int y = yBegin; y <= yEnd; ++y) {
+            const float *weightRow = weights.rowOf(std::abs(y1 + y - refY));
+            const float *meanRow = means + size_t(y) * w;
+            for (int x = xBegin; x <= xEnd; ++x) {
+                const float mean = meanRow[x];
+                const float weight = weightRow[weights.columnIndex(std::abs(x1 + x - refX))];
+                const float score = weight * mean;
+                if (score > bestScore || (score == bestScore && x < bestX)) {
+                    bestScore = score;
+                    bestMean = mean;
+                    bestX = x;
+                    bestY = y;
+                }
             }
-            const float score = weight * mean;
-            if (score > bestScore) {
-                bestScore = score;
-                bestMean = mean;
-                bestX = x;
-                bestY = y;
+        }
+    } else {
+        // Columns outer, rows inner, both ascending; the strict comparison keeps the first
+        // pixel in this order among equal scores.
+        int k = 0;
+        for (int x = xBegin; x <= xEnd; ++x) {
+            const float *weightColumn = weights.column(std::abs(x1 + x - refX));
+            const float *meanColumn = means + x;
+            for (int y = yBegin; y <= yEnd; ++y, ++k) {
+                const float mean = meanColumn[size_t(y) * w];
+                const float weight = weightColumn[weights.row(std::abs(y1 + y - refY))];
+                if (k >= firstShown && showTrackerView.load(std::memory_order_relaxed)) {
+                    const int v = TrackerViewPainter::level(mean, threshold);
+                    painter.paint(x1 + x, y1 + y, qRgb(v, v, int(255.0f * weight)));
+                }
+                const float score = weight * mean;
+                if (score > bestScore) {
+                    bestScore = score;
+                    bestMean = mean;
+                    bestX = x;
+                    bestY = y;
+                }
             }
         }
     }
