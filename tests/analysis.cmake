@@ -1,0 +1,2 @@
+# Data analysis: the GUI-free computation, the analysis window, and 'pondwatch-cli analyze'.
+pondwatch_add_test(test_analysis_core SOURCES AnalysisCoreTest.cpp AnalysisDataFiles.h)
