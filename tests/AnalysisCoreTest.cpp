@@ -60,20 +60,23 @@ private Q_SLOTS:
     void headerNamesByPrefix()
     {
         const QString path = testutils::scratchPath("names.data.txt");
-        DataFileBuilder::writeLines(path, {
-            "Tracking area (x1, y1, x2, y2): ", "0 0 640 480",
-            "Zone12extra (x1, y1, x2, y2): ", "1 1 5 5",
-            " Zone2 (x1, y1, x2, y2): ", "1 1 5 5",           // leading space: empty first field
-            "zone3 (x1, y1, x2, y2): ", "1 1 5 5",            // the kind is case-sensitive
-            "Ruler1-a (x1, y1, x2, y2, length): ", "0 0 10 0 1.00000000",
-            "PointDist1 my pond (centrex, centrey, radx, rady, length): ", "5 5 9 5 2.00000000",
-            "LineDist7 (x1, y1, x2, y2): ", "0 0 1 1",
-            "ShoalAvgDist (pixels): ", "0",
-            "Ruler2-b (x1, y1, x2, y2, length): ", "0 0 0 10 1.00000000",
-            "Zone12extra (x1, y1, x2, y2): ", "1 1 5 5",      // repeated names are kept
-            "Seconds FishX FishY FishMovement Confidence Confidence>30.00000000 Zone12extra Ruler1-a",
-            "0.04000000 1 2 0.00000000 41.00000000 1 0 0.50000000",
-            "", "Zone9"});                                     // after the rows a name still counts
+        QStringList lines;
+        lines << "Tracking area (x1, y1, x2, y2): " << "0 0 640 480";
+        lines << "Zone12extra (x1, y1, x2, y2): " << "1 1 5 5";
+        lines << " Zone2 (x1, y1, x2, y2): " << "1 1 5 5";  // leading space: empty first field
+        lines << "zone3 (x1, y1, x2, y2): " << "1 1 5 5";   // the kind is case-sensitive
+        lines << "Ruler1-a (x1, y1, x2, y2, length): " << "0 0 10 0 1.00000000";
+        lines << "PointDist1 my pond (centrex, centrey, radx, rady, length): "
+              << "5 5 9 5 2.00000000";
+        lines << "LineDist7 (x1, y1, x2, y2): " << "0 0 1 1";
+        lines << "ShoalAvgDist (pixels): " << "0";
+        lines << "Ruler2-b (x1, y1, x2, y2, length): " << "0 0 0 10 1.00000000";
+        lines << "Zone12extra (x1, y1, x2, y2): " << "1 1 5 5";  // repeated names are kept
+        lines << "Seconds FishX FishY FishMovement Confidence Confidence>30.00000000 Zone12extra"
+                 " Ruler1-a";
+        lines << "0.04000000 1 2 0.00000000 41.00000000 1 0 0.50000000";
+        lines << "" << "Zone9";  // after the rows a name still counts
+        DataFileBuilder::writeLines(path, lines);
         DataFileHeader header;
         QVERIFY(header.read(path));
         QCOMPARE(header.measurableNames,
@@ -83,8 +86,11 @@ private Q_SLOTS:
 
         // The tracker's own layout, with Windows line ends; a multi-fish file lists its
         // overlays too.
-        const QString crlf = DataFileBuilder().zone("Zone1", 1, 1, 4, 4).ruler("Ruler1", 0, 0, 9, 0, 1)
-                                 .row(0, 1, 1, true, {1, 0.5}).write(testutils::scratchPath("crlf.txt"), "\r\n");
+        const QString crlf = DataFileBuilder()
+                                 .zone("Zone1", 1, 1, 4, 4)
+                                 .ruler("Ruler1", 0, 0, 9, 0, 1)
+                                 .row(0, 1, 1, true, {1, 0.5})
+                                 .write(testutils::scratchPath("crlf.txt"), "\r\n");
         QVERIFY(header.read(crlf));
         QCOMPARE(header.measurableNames, QStringList({"Zone1", "Ruler1"}));
         const QString multi = testutils::scratchPath("multi.datamulti.txt");
@@ -159,19 +165,28 @@ private Q_SLOTS:
         b.row(0.7, 1, 1, true, {0, 7.0});
         const QString path = b.write(testutils::scratchPath("short.data.txt"));
 
-        QCOMPARE(collect(path, "Zone1", {}, {}, true).times, floats({0.0f, 0.1f, 0.2f, 0.3f, 0.6f, 0.7f}));
+        QCOMPARE(collect(path, "Zone1", {}, {}, true).times,
+                 floats({0.0f, 0.1f, 0.2f, 0.3f, 0.6f, 0.7f}));
         QCOMPARE(collect(path, "Ruler1", {}, {}, true).values, floats({1, 2, 4, 6, 7}));
         // Only the last pair of rows is whole on both sides.
         QCOMPARE(collect(path, "Speed", "Ruler1", "Ruler1").times, floats({0.7f}));
         QCOMPARE(collect(path, "Zone7").times.size(), 0);
 
         // A file that ends before its column line, or has a bare "Seconds" line.
-        DataFileBuilder::writeLines(testutils::scratchPath("nocolumns.txt"),
-                                    {"Tracking area (x1, y1, x2, y2): ", "0 0 9 9", "Ruler1 (x1, y1, x2, y2, length): "});
-        QCOMPARE(collect(testutils::scratchPath("nocolumns.txt"), "ShoalAvgDist", "Ruler1").times.size(), 0);
-        DataFileBuilder::writeLines(testutils::scratchPath("bare.txt"), {"Seconds", "0.1 1 1 0 40 1 1", "0.2 1 1 0 40 1 1", "0.3 1 1 0 40 1 1"});
-        QCOMPARE(collect(testutils::scratchPath("bare.txt"), "Speed", "Seconds", "Seconds").times.size(), 0);
-        QCOMPARE(collect(testutils::scratchPath("bare.txt"), "Zone1", {}, {}, true).times.size(), 0);
+        DataFileBuilder::writeLines(
+            testutils::scratchPath("nocolumns.txt"),
+            {"Tracking area (x1, y1, x2, y2): ", "0 0 9 9", "Ruler1 (x1, y1, x2, y2, length): "});
+        QCOMPARE(
+            collect(testutils::scratchPath("nocolumns.txt"), "ShoalAvgDist", "Ruler1").times.size(),
+            0);
+        DataFileBuilder::writeLines(
+            testutils::scratchPath("bare.txt"),
+            {"Seconds", "0.1 1 1 0 40 1 1", "0.2 1 1 0 40 1 1", "0.3 1 1 0 40 1 1"});
+        QCOMPARE(
+            collect(testutils::scratchPath("bare.txt"), "Speed", "Seconds", "Seconds").times.size(),
+            0);
+        QCOMPARE(collect(testutils::scratchPath("bare.txt"), "Zone1", {}, {}, true).times.size(),
+                 0);
 
         QVERIFY(!collect(testutils::scratchPath("absent.txt"), "Speed").opened);
     }
@@ -179,7 +194,8 @@ private Q_SLOTS:
     void turnAnglesOnASquare()
     {
         const QString cw = analysisfiles::squareWalk(true).write(testutils::scratchPath("cw.txt"));
-        const QString ccw = analysisfiles::squareWalk(false).write(testutils::scratchPath("ccw.txt"));
+        const QString ccw
+            = analysisfiles::squareWalk(false).write(testutils::scratchPath("ccw.txt"));
         for (const QString &path : {cw, ccw}) {
             const float corner = path == cw ? 90.0f : -90.0f;
             const Samples relative = collect(path, "RelativeTurnAngle");
@@ -204,7 +220,9 @@ private Q_SLOTS:
         // counted when the movement resumes; the pause gives zeros.
         DataFileBuilder b;
         int frame = 0;
-        const auto at = [&](int x, int y, bool confident = true) { b.row(0.04 * frame++, x, y, confident); };
+        const auto at = [&](int x, int y, bool confident = true) {
+            b.row(0.04 * frame++, x, y, confident);
+        };
         for (int i = 0; i < 6; ++i)
             at(300 - 10 * i, 100 + 10 * i);     // heading 135
         for (int i = 0; i < 5; ++i)
@@ -214,7 +232,8 @@ private Q_SLOTS:
         at(190, 150, false);                    // a gap ...
         for (int i = 0; i < 5; ++i)
             at(180 - 10 * i, 150);              // ... after which five confident rows are needed
-        const Samples s = collect(b.write(testutils::scratchPath("still.txt")), "RelativeTurnAngle");
+        const Samples s
+            = collect(b.write(testutils::scratchPath("still.txt")), "RelativeTurnAngle");
         QCOMPARE(s.times.size(), 1 + 5 + 6 + 1);
         QVERIFY(near(s.values[0], 135.0f, 0.01f));   // the first turn is measured from 0
         int turns = 0;
@@ -231,7 +250,9 @@ private Q_SLOTS:
     void zonesAndRulersTakeTheGeneralRule()
     {
         DataFileBuilder b;
-        b.zone("Zone1 feeder", 0, 0, 9, 9).zone("Zone2", 0, 0, 99, 99).ruler("Ruler1", 0, 0, 30, 40, 10);
+        b.zone("Zone1 feeder", 0, 0, 9, 9)
+            .zone("Zone2", 0, 0, 99, 99)
+            .ruler("Ruler1", 0, 0, 30, 40, 10);
         b.pointDist("PointDist1", 5, 5, 8, 9, 2);
         b.row(0.1, 5, 5, true, {1, 1, 0.25, 1.5});
         b.row(0.2, 50, 50, false, {0, 1, 3.5, 10.0});
@@ -252,7 +273,8 @@ private Q_SLOTS:
         const auto file = [](const QString &name, const QStringList &rulerLines) {
             QStringList lines{"Tracking area (x1, y1, x2, y2): ", "0 0 640 480"};
             lines << rulerLines
-                  << "Seconds FishX FishY FishMovement Confidence Confidence>30.00000000 ShoalAvgDist ShoalAvgDist1"
+                  << "Seconds FishX FishY FishMovement Confidence Confidence>30.00000000 "
+                     "ShoalAvgDist ShoalAvgDist1"
                   << "0.10000000 1 1 0.00000000 41.00000000 1 100.00000000 100.00000000"
                   << "0.20000000 1 1 0.00000000 12.00000000 0 25.00000000 25.00000000"
                   << "0.30000000 1 1 0.00000000 41.00000000 1 0.00000000 0.00000000";
@@ -260,15 +282,18 @@ private Q_SLOTS:
             return testutils::scratchPath(name);
         };
         // The ruler is 50 px long and 10 units: 100 px is 20 units.
-        const QString good = file("shoal.txt", {"Ruler1 (x1, y1, x2, y2, length): ", "0 0 30 40 10.00000000"});
+        const QString good
+            = file("shoal.txt", {"Ruler1 (x1, y1, x2, y2, length): ", "0 0 30 40 10.00000000"});
         QCOMPARE(collect(good, "ShoalAvgDist", "Ruler1", "Ruler1").values, floats({20.0f, 0.0f}));
         // Unconfident rows taken with "all confident" share the unit of the others.
-        QCOMPARE(collect(good, "ShoalAvgDist", "Ruler1", "Ruler1", true).values, floats({20.0f, 5.0f, 0.0f}));
+        QCOMPARE(collect(good, "ShoalAvgDist", "Ruler1", "Ruler1", true).values,
+                 floats({20.0f, 5.0f, 0.0f}));
         // A name that only begins with ShoalAvgDist is a plain column.
         QCOMPARE(collect(good, "ShoalAvgDist1", "Ruler1", "Ruler1").values, floats({100.0f, 0.0f}));
 
         // A ruler of no length, or none at all: values that are not finite, and no crash.
-        const QString zero = file("shoal0.txt", {"Ruler1 (x1, y1, x2, y2, length): ", "7 7 7 7 10.00000000"});
+        const QString zero
+            = file("shoal0.txt", {"Ruler1 (x1, y1, x2, y2, length): ", "7 7 7 7 10.00000000"});
         const Samples z = collect(zero, "ShoalAvgDist", "Ruler1", "Ruler1");
         QCOMPARE(z.values.size(), 2);
         QVERIFY(std::isinf(z.values[0]) && z.values[0] > 0);
@@ -277,7 +302,8 @@ private Q_SLOTS:
         QCOMPARE(none.times.size(), 2);
         QVERIFY(std::isnan(none.values[0]) && std::isnan(none.values[1]));
         // A ruler value line that is too short gives no samples.
-        const QString shortLine = file("shoalshort.txt", {"Ruler1 (x1, y1, x2, y2, length): ", "0 0 30 40"});
+        const QString shortLine
+            = file("shoalshort.txt", {"Ruler1 (x1, y1, x2, y2, length): ", "0 0 30 40"});
         QCOMPARE(collect(shortLine, "ShoalAvgDist", "Ruler1", "Ruler1").times.size(), 0);
     }
 
@@ -342,8 +368,10 @@ private Q_SLOTS:
         QCOMPARE(AnalysisReport::formatNumber(123456789.0f), QString("123456792.000000"));
         QCOMPARE(AnalysisReport::formatNumber(1e-7f), QString("0.000000"));
         QCOMPARE(AnalysisReport::formatNumber(std::nanf("")), QString("nan"));
-        QCOMPARE(AnalysisReport::formatNumber(std::numeric_limits<float>::infinity()), QString("inf"));
-        QCOMPARE(AnalysisReport::formatNumber(-std::numeric_limits<float>::infinity()), QString("-inf"));
+        QCOMPARE(AnalysisReport::formatNumber(std::numeric_limits<float>::infinity()),
+                 QString("inf"));
+        QCOMPARE(AnalysisReport::formatNumber(-std::numeric_limits<float>::infinity()),
+                 QString("-inf"));
 
         QVector<VariableResult> results;
         results.append({"Speed", {floats({0, 2}), floats({3.25f, 4}), floats({0.0625f, 0})}});
@@ -365,11 +393,12 @@ private Q_SLOTS:
         QCOMPARE(AnalysisReport::text({}), QString());
 
         results.append({"Zone2,\"b\"", {floats({1}), floats({0.5f}), floats({0})}});
-        QCOMPARE(AnalysisReport::csv(results), QString("variable,start,mean,variance\n"
-                                                       "Speed,0.000000,3.250000,0.062500\n"
-                                                       "Speed,2.000000,4.000000,0.000000\n"
-                                                       "Speed,10.000000,nan,nan\n"
-                                                       "\"Zone2,\"\"b\"\"\",1.000000,0.500000,0.000000\n"));
+        QCOMPARE(AnalysisReport::csv(results),
+                 QString("variable,start,mean,variance\n"
+                         "Speed,0.000000,3.250000,0.062500\n"
+                         "Speed,2.000000,4.000000,0.000000\n"
+                         "Speed,10.000000,nan,nan\n"
+                         "\"Zone2,\"\"b\"\"\",1.000000,0.500000,0.000000\n"));
     }
 
     void analysisRunsRowsInOrder()
@@ -398,7 +427,8 @@ private Q_SLOTS:
         QCOMPARE(outcome.status, AnalysisOutcome::Status::PeriodNotPositive);
         QCOMPARE(outcome.failedRow, 2);
         QCOMPARE(reads, 2);
-        QCOMPARE(outcome.errorTitle(), QString("Time to Measure plus Time Between must be positive."));
+        QCOMPARE(outcome.errorTitle(),
+                 QString("Time to Measure plus Time Between must be positive."));
         QVERIFY(outcome.results.isEmpty());
 
         input.path.clear();

@@ -25,7 +25,8 @@ public:
     DataFileBuilder &zone(const QString &name, int x1, int y1, int x2, int y2)
     {
         zones << name;
-        zoneLines << name + " (x1, y1, x2, y2): " << QString("%1 %2 %3 %4").arg(x1).arg(y1).arg(x2 + 1).arg(y2 + 1);
+        zoneLines << name + " (x1, y1, x2, y2): "
+                  << QString("%1 %2 %3 %4").arg(x1).arg(y1).arg(x2 + 1).arg(y2 + 1);
         return *this;
     }
     DataFileBuilder &ruler(const QString &name, int x1, int y1, int x2, int y2, double length)
@@ -81,7 +82,8 @@ public:
         return path;
     }
 
-    static void writeLines(const QString &path, const QStringList &lines, const char *lineEnd = "\n")
+    static void writeLines(const QString &path, const QStringList &lines,
+                           const char *lineEnd = "\n")
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -36,8 +36,14 @@ struct Ui
     {
         return layout ? qobject_cast<T *>(layout->itemAt(index)->widget()) : nullptr;
     }
-    QComboBox *variable(int row) const { return qobject_cast<QComboBox *>(table->cellWidget(row, 0)); }
-    QLineEdit *time(int row, int column) const { return qobject_cast<QLineEdit *>(table->cellWidget(row, column)); }
+    QComboBox *variable(int row) const
+    {
+        return qobject_cast<QComboBox *>(table->cellWidget(row, 0));
+    }
+    QLineEdit *time(int row, int column) const
+    {
+        return qobject_cast<QLineEdit *>(table->cellWidget(row, column));
+    }
     QStringList items(QComboBox *combo) const
     {
         QStringList out;
@@ -45,7 +51,8 @@ struct Ui
             out << combo->itemText(i);
         return out;
     }
-    void addRow(const QString &name, const QString &offset, const QString &measure, const QString &between) const
+    void addRow(const QString &name, const QString &offset, const QString &measure,
+                const QString &between) const
     {
         QTest::mouseClick(add, Qt::LeftButton);
         const int row = table->rowCount() - 1;
@@ -70,16 +77,18 @@ const QStringList builtIn{"Speed", "RelativeTurnAngle", "AbsoluteTurnAngle"};
 QString namesFile()
 {
     const QString path = testutils::scratchPath("names.data.txt");
-    DataFileBuilder::writeLines(path, {
-        "Tracking area (x1, y1, x2, y2): ", "0 0 640 480",
-        "Zone12extra (x1, y1, x2, y2): ", "1 1 5 5",
-        " Zone2 (x1, y1, x2, y2): ", "1 1 5 5",
-        "Zone3 big tank (x1, y1, x2, y2): ", "1 1 5 5",
-        "Ruler1-a (x1, y1, x2, y2, length): ", "0 0 10 0 1.00000000",
-        "Ruler2-b (x1, y1, x2, y2, length): ", "0 0 0 10 1.00000000",
-        "PointDist1 (centrex, centrey, radx, rady, length): ", "5 5 9 5 2.00000000",
-        "Seconds FishX FishY FishMovement Confidence Confidence>30.00000000 Zone12extra Zone3 big tank Ruler1-a Ruler2-b PointDist1",
-        "0.04000000 1 2 0.00000000 41.00000000 1 0 1 0.50000000 0.25000000 1.00000000"});
+    QStringList lines;
+    lines << "Tracking area (x1, y1, x2, y2): " << "0 0 640 480";
+    lines << "Zone12extra (x1, y1, x2, y2): " << "1 1 5 5";
+    lines << " Zone2 (x1, y1, x2, y2): " << "1 1 5 5";
+    lines << "Zone3 big tank (x1, y1, x2, y2): " << "1 1 5 5";
+    lines << "Ruler1-a (x1, y1, x2, y2, length): " << "0 0 10 0 1.00000000";
+    lines << "Ruler2-b (x1, y1, x2, y2, length): " << "0 0 0 10 1.00000000";
+    lines << "PointDist1 (centrex, centrey, radx, rady, length): " << "5 5 9 5 2.00000000";
+    lines << "Seconds FishX FishY FishMovement Confidence Confidence>30.00000000 Zone12extra"
+             " Zone3 big tank Ruler1-a Ruler2-b PointDist1";
+    lines << "0.04000000 1 2 0.00000000 41.00000000 1 0 1 0.50000000 0.25000000 1.00000000";
+    DataFileBuilder::writeLines(path, lines);
     return path;
 }
 
@@ -87,7 +96,9 @@ QString namesFile()
 QString motionFile()
 {
     DataFileBuilder b;
-    b.zone("Zone1", 0, 0, 15, 15).ruler("Ruler1", 0, 0, 100, 0, 10).ruler("Ruler2", 0, 0, 0, 100, 10);
+    b.zone("Zone1", 0, 0, 15, 15)
+        .ruler("Ruler1", 0, 0, 100, 0, 10)
+        .ruler("Ruler2", 0, 0, 0, 100, 10);
     b.row(0.0, 0, 5, true, {1, 0, 0.5});
     b.row(0.5, 10, 5, true, {1, 1, 0.5});
     b.row(1.0, 20, 5, true, {0, 2, 0.5});
@@ -121,14 +132,19 @@ private Q_SLOTS:
         const QMetaObject *meta = w.metaObject();
         QStringList methods;
         for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
-            methods << QString(meta->method(i).methodSignature()) + ":" + QString::number(meta->method(i).methodType());
+            methods << QString(meta->method(i).methodSignature()) + ":"
+                    + QString::number(meta->method(i).methodType());
         QCOMPARE(methods, QStringList({"AddVariable():2", "LoadDataFile():2", "Analyze():2"}));
 
         QVERIFY(ui.layout);
         QCOMPARE(ui.layout->count(), 13);
-        const auto label = [&](int i) { return ui.widget<QLabel>(i) ? ui.widget<QLabel>(i)->text() : QString(); };
+        const auto label = [&](int i) {
+            return ui.widget<QLabel>(i) ? ui.widget<QLabel>(i)->text() : QString();
+        };
         QCOMPARE(label(0), QString("Tracking data file to analyze:"));
-        QCOMPARE(label(3), QString("Ruler for X, Y Directions (required for analyzing Speed, ShoalAvgDist):"));
+        QCOMPARE(
+            label(3),
+            QString("Ruler for X, Y Directions (required for analyzing Speed, ShoalAvgDist):"));
         QCOMPARE(label(6), QString("Variables to Measure:"));
         QCOMPARE(label(11), QString("Analysis Results:"));
         for (int i = 0; i < ui.layout->count(); ++i)
@@ -152,7 +168,9 @@ private Q_SLOTS:
         QStringList headers;
         for (int c = 0; c < 4; ++c)
             headers << ui.table->horizontalHeaderItem(c)->text();
-        QCOMPARE(headers, QStringList({"Variable to Measure", "Offset Time (sec)", "Time to Measure (sec)", "Time Between (sec)"}));
+        QCOMPARE(headers,
+                 QStringList({"Variable to Measure", "Offset Time (sec)", "Time to Measure (sec)",
+                              "Time Between (sec)"}));
         QCOMPARE(ui.table->minimumSize(), QSize(600, 150));
         QCOMPARE(ui.table->rowCount(), 0);
         QCOMPARE(ui.rulerX->count(), 0);
@@ -206,7 +224,8 @@ private Q_SLOTS:
 
         QTest::mouseClick(ui.add, Qt::LeftButton);
         QCOMPARE(ui.items(ui.variable(0)),
-                 builtIn + QStringList({"Zone12extra", "Zone3", "Ruler1-a", "Ruler2-b", "PointDist1"}));
+                 builtIn
+                     + QStringList({"Zone12extra", "Zone3", "Ruler1-a", "Ruler2-b", "PointDist1"}));
 
         // A second load replaces the lists rather than adding to them.
         load(ui, dialogs, path);
@@ -372,7 +391,8 @@ private Q_SLOTS:
         const Samples s = w.collectSamples(motionFile(), "Zone1", "Ruler1", "Ruler2", true);
         QVERIFY(s.opened);
         QCOMPARE(s.values, QVector<float>({1, 1, 0, 0, 0, 1, 1}));
-        QVERIFY(!w.collectSamples(testutils::scratchPath("absent.txt"), "Zone1", "", "", true).opened);
+        QVERIFY(
+            !w.collectSamples(testutils::scratchPath("absent.txt"), "Zone1", "", "", true).opened);
     }
 };
 

@@ -39,7 +39,9 @@ Run cli(const QStringList &args)
 QString motionFile()
 {
     DataFileBuilder b;
-    b.zone("Zone1", 0, 0, 15, 15).ruler("Ruler1", 0, 0, 100, 0, 10).ruler("Ruler2", 0, 0, 0, 100, 10);
+    b.zone("Zone1", 0, 0, 15, 15)
+        .ruler("Ruler1", 0, 0, 100, 0, 10)
+        .ruler("Ruler2", 0, 0, 0, 100, 10);
     const int xs[] = {0, 10, 20, 40, 70, 70, 70, 90};
     for (int i = 0; i < 8; ++i)
         b.row(0.5 * i, xs[i], 5, i != 5, {xs[i] < 16 ? 1.0 : 0.0, xs[i] / 10.0, 0.5});
@@ -85,7 +87,8 @@ private Q_SLOTS:
                                                    {"Zone1", "0", "0.5", "0.5"},
                                                    {"Ruler1", "x", "2", ""},
                                                    {"Ruler1", "10", "1", "0"}});
-        QVERIFY2(expected.startsWith("Speed\nTime 0.000000 1.000000 3.000000 \n"), qPrintable(expected));
+        QVERIFY2(expected.startsWith("Speed\nTime 0.000000 1.000000 3.000000 \n"),
+                 qPrintable(expected));
         QCOMPARE(run.out, expected);
         QVERIFY2(!run.err.contains("SPEED:"), qPrintable(run.err));
     }
@@ -97,7 +100,8 @@ private Q_SLOTS:
         Run run = cli({path, "--variable", "Speed", "--ruler-y", "Ruler2"});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out.split('\n').mid(0, 3),
-                 QStringList({"Speed", "Time 0.000000 1.000000 3.000000 ", "Mean 2.000000 5.000000 4.000000 "}));
+                 QStringList({"Speed", "Time 0.000000 1.000000 3.000000 ",
+                              "Mean 2.000000 5.000000 4.000000 "}));
         run = cli({path, "--variable", "Zone1", "--window", "0,10,0", "--all-confident"});
         QCOMPARE(run.out.split('\n').value(2), QString("Mean 0.250000 "));
         run = cli({path, "--variable", "Zone1", "--window", "0,10,0"});
@@ -128,8 +132,9 @@ private Q_SLOTS:
         QDir().mkpath(folder);
         expectFailure(cli({folder, "--variable", "Zone1", "--ruler-x", "R", "--ruler-y", "R"}),
                       "Can't open video data file.");
-        expectFailure(cli({motionFile(), "--variable", "Speed", "--variable", "Zone1", "--window", "0,0,0"}),
-                      "Time to Measure plus Time Between must be positive.");
+        expectFailure(
+            cli({motionFile(), "--variable", "Speed", "--variable", "Zone1", "--window", "0,0,0"}),
+            "Time to Measure plus Time Between must be positive.");
 
         // Usage errors.
         expectFailure(cli({motionFile(), "--window", "0,1,0", "--variable", "Speed"}), "--window");
