@@ -1,0 +1,1 @@
+pondwatch_add_test(test_view SOURCES ViewTest.cpp)
