@@ -4,7 +4,7 @@
 #include <QPen>
 
 #include <optional>
-#include <vector>
+#include <map>
 
 namespace {
 
@@ -15,30 +15,25 @@ class HistoryCache
 public:
     explicit HistoryCache(const RecordLookup &lookup) : lookup(lookup) {}
 
+    // Valid until the cache goes away (map nodes never move).
     const TrackRecord *at(int index)
     {
         if (index < 0 || !lookup)
             return nullptr;
-        if (size_t(index) >= cache.size())
-            cache.resize(size_t(index) + 1);
-        auto &slot = cache[size_t(index)];
-        if (!slot.fetched) {
-            slot.fetched = true;
+        auto found = cache.find(index);
+        if (found == cache.end()) {
             TrackRecord record;
+            std::optional<TrackRecord> entry;
             if (lookup(index, record))
-                slot.record = std::move(record);
+                entry = std::move(record);
+            found = cache.emplace(index, std::move(entry)).first;
         }
-        return slot.record ? &*slot.record : nullptr;
+        return found->second ? &*found->second : nullptr;
     }
 
 private:
-    struct Slot
-    {
-        bool fetched = false;
-        std::optional<TrackRecord> record;
-    };
     const RecordLookup &lookup;
-    std::vector<Slot> cache;
+    std::map<int, std::optional<TrackRecord>> cache;
 };
 
 QPen solidPen(const QColor &colour, int width)
