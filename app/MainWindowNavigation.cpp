@@ -49,7 +49,9 @@ void MainWindow::LoadVideoFile()
 
 void MainWindow::SeekInVideo()
 {
-    if (!decoder.seekToMs(qint64(positionSlider.value()) * 1000))
+    // sliderMoved arrives before the slider's value follows the handle, so value() would still
+    // hold the previous position here; the handle's own position is the one dragged to.
+    if (!decoder.seekToMs(qint64(positionSlider.sliderPosition()) * 1000))
         return;
     QImage frame;
     decoder.copyFrame(frame);
