@@ -10,10 +10,10 @@ jobs=$(nproc)
 status=0
 
 build_and_test() {
-    local dir=$1 sanitizer=$2 label=${3:-}
+    local dir=$1 sanitizer=$2 label=${3:-} target=${4:-all}
     echo "=== build: $dir (sanitizer: ${sanitizer:-none}) ==="
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPONDWATCH_SANITIZER="$sanitizer" >/dev/null
-    cmake --build "$dir" -j "$jobs"
+    cmake --build "$dir" -j "$jobs" --target "$target"
     echo "=== tests: $dir ==="
     local args=(--test-dir "$dir" --output-on-failure -j "$jobs")
     [ -n "$label" ] && args+=(-L "$label")
@@ -27,6 +27,6 @@ export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/t
 build_and_test build ""
 build_and_test build-asan address
 if grep -rqs 'LABELS threaded' tests/*.cmake; then
-    build_and_test build-tsan thread threaded
+    build_and_test build-tsan thread threaded threaded_tests
 fi
 exit $status

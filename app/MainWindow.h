@@ -114,4 +114,5 @@ private:
     void buildControlColumn(QWidget *column);
     void mirrorControls();
     void setRunControlsEnabled(bool idle);
+    bool showReviewedRecord();
 };

@@ -1,6 +1,87 @@
 #include "app/MainWindow.h"
 
-// Starting, stopping and refreshing a processing run (placeholder).
-void MainWindow::ProcessVideo() {}
-void MainWindow::StopProcessing() {}
-void MainWindow::UpdateUI() {}
+#include "tracking/ImageLock.h"
+#include "tracking/VideoTracker.h"
+#include "view/VideoView.h"
+
+#include <QPushButton>
+
+namespace {
+constexpr int RefreshIntervalMs = 50;
+}
+
+void MainWindow::ProcessVideo()
+{
+    tracker->start(QThread::InheritPriority);
+
+    processButton->setEnabled(false);
+    stopButton->setEnabled(true);
+    positionSlider.setEnabled(false);
+    pauseButton->setEnabled(true);
+    setRunControlsEnabled(false);
+
+    refreshTimer.start(RefreshIntervalMs);
+}
+
+void MainWindow::StopProcessing()
+{
+    tracker->requestStop();
+    // The tracker writes the data file before its thread ends, so this includes the writing.
+    tracker->wait();
+
+    processButton->setEnabled(true);
+    stopButton->setEnabled(false);
+    positionSlider.setEnabled(true);
+    setRunControlsEnabled(true);
+    backButton->setEnabled(false);
+    pauseButton->setEnabled(false);
+    forwardButton->setEnabled(false);
+
+    // A run stopped while paused leaves the window fully idle, as a resumed one would.
+    pauseButton->setText(tr("Pause"));
+    videoView->SetCorrectionMode(false);
+    reviewOffset = 0;
+
+    refreshTimer.stop();
+}
+
+// The overlay buttons and the parameter spin boxes are locked together during a run.
+void MainWindow::setRunControlsEnabled(bool idle)
+{
+    for (QWidget *w : {static_cast<QWidget *>(openButton), static_cast<QWidget *>(setAreaButton),
+                       static_cast<QWidget *>(addZoneButton), static_cast<QWidget *>(addRulerButton),
+                       static_cast<QWidget *>(addPointDistButton)})
+        w->setEnabled(idle);
+    for (QWidget *w : {static_cast<QWidget *>(&fishCountSpin), static_cast<QWidget *>(&framesToAverageSpin),
+                       static_cast<QWidget *>(&confidenceThresholdSpin),
+                       static_cast<QWidget *>(&gaussianVarianceSpin),
+                       static_cast<QWidget *>(&meanFilterSizeSpin)})
+        w->setEnabled(idle);
+}
+
+void MainWindow::UpdateUI()
+{
+    const bool trackerViewShown = showTrackerViewCheck.isChecked();
+    tracker->setShowTrackerView(trackerViewShown);
+
+    QImage image;
+    {
+        QMutexLocker locker(&imageLock);
+        image = trackerViewShown ? tracker->trackerViewImage() : tracker->frameImage();
+    }
+
+    bool hasRecord = false;
+    const QPoint position = tracker->lastPosition(&hasRecord);
+
+    const qint64 timeMs = decoder.frameTime();
+    positionSlider.setValue(int(timeMs / 1000));
+    showTime(int(timeMs), decoder.lengthMs());
+
+    if (hasRecord)
+        videoView->SetFishPosition(position.x(), position.y());
+    videoView->SetFishPositions(tracker->lastPositions());
+
+    videoView->SetImage(image);
+    videoView->Redraw();
+    update();
+}

@@ -1,7 +1,132 @@
 #include "app/MainWindow.h"
 
-// Pause, review and manual correction (placeholder).
-void MainWindow::EditBack() {}
-void MainWindow::EditPauseResume() {}
-void MainWindow::EditForward() {}
-void MainWindow::correctPosition(int, int) {}
+#include "tracking/VideoTracker.h"
+#include "view/VideoView.h"
+
+#include <QPushButton>
+#include <QtMath>
+
+#include <cmath>
+
+namespace {
+
+constexpr int ReviewStep = 10;         // records per "Back" / "Forward" press
+constexpr int ReviewLeadIn = 30;       // records decoded before the one shown, from a seek point
+// Stepping from the seek point to the reviewed frame normally takes ReviewLeadIn steps; a
+// file whose frame numbers do not reproduce must not keep the window stepping for ever.
+constexpr int MaxReviewSteps = 10 * ReviewLeadIn;
+constexpr float CorrectedConfidence = 256.0f;  // above any box mean of 8-bit differences
+
+} // namespace
+
+void MainWindow::EditPauseResume()
+{
+    if (!tracker->isRunning())
+        return;
+
+    if (tracker->isPaused()) {
+        decoder.seekToFrame(pausedFrameNumber);
+        tracker->setPaused(false);
+        pauseButton->setText(tr("Pause"));
+        refreshTimer.start();
+        videoView->SetCorrectionMode(false);
+        backButton->setEnabled(false);
+        reviewOffset = 0;
+    } else {
+        tracker->setPaused(true);
+        pauseButton->setText(tr("Resume"));
+        refreshTimer.stop();
+        videoView->SetCorrectionMode(true);
+        // The tracker finishes the frame in hand before it sleeps; the decoder and the
+        // records are only ours once it does.
+        tracker->waitUntilAsleep();
+        pausedFrameNumber = decoder.frameNumber();
+        reviewOffset = 0;
+        backButton->setEnabled(true);
+    }
+    forwardButton->setEnabled(false);
+}
+
+void MainWindow::EditBack()
+{
+    if (!tracker->isRunning() || !tracker->isPaused())
+        return;
+    reviewOffset += ReviewStep;
+    if (!showReviewedRecord())
+        backButton->setEnabled(false);
+    else
+        forwardButton->setEnabled(true);
+    update();
+}
+
+void MainWindow::EditForward()
+{
+    if (!tracker->isRunning() || !tracker->isPaused())
+        return;
+    reviewOffset = qMax(0, reviewOffset - ReviewStep);
+    if (!showReviewedRecord())
+        forwardButton->setEnabled(false);
+    else
+        forwardButton->setEnabled(reviewOffset > 0);
+    update();
+}
+
+// Shows the record reviewOffset places before the newest, decoding its frame from a seek
+// ReviewLeadIn records earlier. False, with the picture unchanged, when either record is missing.
+bool MainWindow::showReviewedRecord()
+{
+    tracker->waitUntilAsleep();
+    bool haveTarget = false, haveStart = false;
+    const TrackRecord target = tracker->recordFromEnd(reviewOffset, &haveTarget);
+    const TrackRecord start = tracker->recordFromEnd(reviewOffset + ReviewLeadIn, &haveStart);
+    if (!haveTarget || !haveStart)
+        return false;
+
+    QImage image;
+    decoder.seekToFrame(start.frameNumber);
+    decoder.copyFrame(image);
+    for (int steps = 0; decoder.frameNumber() != target.frameNumber && steps < MaxReviewSteps; ++steps) {
+        if (!decoder.seekNextFrame())
+            break;
+        decoder.copyFrame(image);
+    }
+
+    positionSlider.setValue(int(target.seconds));
+    showTime(int(target.seconds * 1000), decoder.lengthMs());
+    videoView->SetFishPosition(target.x, target.y);
+    videoView->SetFishFound(target.found);
+    videoView->SetImage(image);
+    videoView->Redraw();
+    return true;
+}
+
+void MainWindow::correctPosition(int x, int y)
+{
+    tracker->waitUntilAsleep();
+    const int p = reviewOffset;
+    bool haveOlder = false, haveNewer = false;
+    const TrackRecord older = tracker->recordFromEnd(p + ReviewStep, &haveOlder);
+    const TrackRecord newer = tracker->recordFromEnd(p - ReviewStep, &haveNewer);
+
+    // Blends from the clicked point to a neighbour's recorded position ten records away.
+    auto rewrite = [this, x, y](int s, double g, const TrackRecord &neighbour) {
+        bool ok = false;
+        TrackRecord r = tracker->recordFromEnd(s, &ok);
+        if (!ok)
+            return;
+        r.x = qRound(g * neighbour.x) + qRound((1 - g) * x);
+        r.y = qRound(g * neighbour.y) + qRound((1 - g) * y);
+        r.confidence = CorrectedConfidence;
+        r.found = true;
+        const double dx = double(x) - neighbour.x, dy = double(y) - neighbour.y;
+        r.movement = float(0.1 * std::sqrt(dx * dx + dy * dy));
+        tracker->setRecordFromEnd(s, r);
+    };
+
+    if (haveOlder)
+        for (int s = p; s <= p + 9; ++s)
+            rewrite(s, (s - p) / 10.0, older);
+    if (haveNewer)
+        for (int s = p; s >= p - 9; --s)
+            rewrite(s, 1.0 - (s - p + 10) / 10.0, newer);
+}

@@ -12,6 +12,7 @@ void VideoTracker::requestStop()
 }
 void VideoTracker::setPaused(bool p) { paused = p; }
 bool VideoTracker::isPaused() const { return paused; }
+void VideoTracker::waitUntilAsleep() {}
 void VideoTracker::setShowTrackerView(bool show) { showTrackerView = show; }
 QImage &VideoTracker::frameImage() { return currentFrame; }
 QImage &VideoTracker::trackerViewImage() { return trackerView; }

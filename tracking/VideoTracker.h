@@ -30,6 +30,9 @@ public:
     void requestStop();
     void setPaused(bool paused);
     bool isPaused() const;
+    // After setPaused(true): waits until the tracker has finished its frame and sleeps, so the
+    // decoder and the records can be used by the GUI. Returns at once when not running.
+    void waitUntilAsleep();
     void setShowTrackerView(bool show);
 
     // Copy these only while holding imageLock.

@@ -1,21 +1,557 @@
 #include "video/QVideoDecoder.h"
 
-// Placeholder until the decoder lands: every operation reports failure.
-QVideoDecoder::QVideoDecoder() {}
-QVideoDecoder::QVideoDecoder(const QString &) {}
-QVideoDecoder::~QVideoDecoder() {}
-bool QVideoDecoder::registerCodecs() { return true; }
-void QVideoDecoder::clearHandles() {}
-void QVideoDecoder::printStreamInfo(AVFormatContext *, int, const char *, int) {}
-void QVideoDecoder::writeFramePpm(const AVFrame *, int, int, int) {}
-bool QVideoDecoder::decodeUpTo(qint64) { return false; }
-bool QVideoDecoder::open(const QString &) { return false; }
-void QVideoDecoder::close() {}
-bool QVideoDecoder::copyFrame(QImage &, qint64 *, qint64 *, qint64 *, qint64 *) { return false; }
-bool QVideoDecoder::seekNextFrame() { return false; }
-bool QVideoDecoder::seekToMs(qint64) { return false; }
-bool QVideoDecoder::seekToFrame(qint64) { return false; }
-int QVideoDecoder::lengthMs() { return -1; }
-qint64 QVideoDecoder::frameTime() { return 0; }
-qint64 QVideoDecoder::frameNumber() { return 0; }
-bool QVideoDecoder::isOpen() { return false; }
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/mathematics.h>
+}
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace {
+constexpr qint64 noNumber = std::numeric_limits<qint64>::min();
+constexpr AVRational milliseconds{1, 1000};
+// How far back a frame-exact seek may go looking for a safe starting key frame: the step
+// doubles with each attempt, so this covers gaps of thousands of frames.
+constexpr int maxSeekAttempts = 24;
+} // namespace
+
+QVideoDecoder::QVideoDecoder()
+{
+    clearHandles();
+    previousTime = previousNumber = noNumber;
+    currentTime = currentNumber = 0;
+    targetNumber = targetTime = 0;
+    frameValid = false;
+    registerCodecs();
+}
+
+QVideoDecoder::QVideoDecoder(const QString &fileName)
+    : QVideoDecoder()
+{
+    opened = open(fileName);
+}
+
+QVideoDecoder::~QVideoDecoder()
+{
+    close();
+}
+
+bool QVideoDecoder::registerCodecs()
+{
+    // Since FFmpeg 4 codecs and formats register themselves; what is left is the diagnostic.
+    printf("License: %s\n", avformat_license());
+    printf("AVCodec version %d\n", int(avcodec_version()));
+    printf("AVFormat configuration: %s\n", avformat_configuration());
+    return true;
+}
+
+void QVideoDecoder::clearHandles()
+{
+    // Releases in the reverse order of acquisition: the RGB frame points into rgbBuffer, the
+    // codec context belongs to a stream of the format context.
+    opened = false;
+    conversionContext.reset();
+    conversionKey = ConversionKey();
+    rgbFrame.reset();
+    rgbBuffer.reset();
+    rgbBufferSize = 0;
+    decodedFrame.reset();
+    packet.reset();
+    codecContext.reset();
+    codec = nullptr;
+    pendingPackets.clear();
+    formatContext.reset();
+    videoStream = -1;
+    firstKeyDts = noNumber;
+    draining = false;
+    skipToKeyFrame = false;
+    picturesSinceSeek = 0;
+    seekKeyDts = noNumber;
+}
+
+void QVideoDecoder::printStreamInfo(AVFormatContext *context, int index, const char *url, int isOutput)
+{
+    if (!context)
+        return;
+    std::vector<uint8_t> printed(context->nb_streams, 0); // scratch: one byte per stream
+    printf("AV_TIME_BASE: %d\n", AV_TIME_BASE);
+    if (isOutput)
+        printf("%s #%d, %s,\n %s '%s':\n", "Output", index,
+               context->oformat ? context->oformat->name : "", "to", url ? url : "");
+    else
+        printf("%s #%d, %s,\n %s '%s':\n", "Input", index,
+               context->iformat ? context->iformat->name : "", "from", url ? url : "");
+
+    printf("  Duration: ");
+    if (context->duration != AV_NOPTS_VALUE) {
+        const int64_t duration = context->duration;
+        int64_t secs = duration / AV_TIME_BASE;
+        const int64_t hundredths = (duration % AV_TIME_BASE) * 100 / AV_TIME_BASE;
+        int64_t mins = secs / 60;
+        secs %= 60;
+        const int64_t hours = mins / 60;
+        mins %= 60;
+        printf("%02d:%02d:%02d.%02d\n", int(hours), int(mins), int(secs), int(hundredths));
+    } else {
+        printf("N/A\n");
+    }
+    if (context->start_time != AV_NOPTS_VALUE) {
+        const int64_t start = context->start_time;
+        printf(", start: ");
+        printf("%d.%06d\n", int(start / AV_TIME_BASE), int(std::llabs(start % AV_TIME_BASE)));
+    }
+    printf(", bitrate: ");
+    if (context->bit_rate)
+        printf("%d kb/s\n", int(context->bit_rate / 1000));
+    else
+        printf("N/A");
+    printf("\n");
+
+    if (context->nb_programs) {
+        unsigned int total = 0;
+        for (unsigned int i = 0; i < context->nb_programs; ++i) {
+            const AVProgram *program = context->programs[i];
+            const AVDictionaryEntry *name = av_dict_get(program->metadata, "name", nullptr, 0);
+            printf("  Program %d %s\n", program->id, name ? name->value : "");
+            total += program->nb_stream_indexes;
+        }
+        if (total < context->nb_streams)
+            printf("  No Program\n");
+    }
+    if (context->metadata) {
+        printf("  Metadata\n");
+        const AVDictionaryEntry *entry = nullptr;
+        while ((entry = av_dict_get(context->metadata, "", entry, AV_DICT_IGNORE_SUFFIX)))
+            printf("    %-16s: %s\n", entry->key, entry->value);
+    }
+}
+
+void QVideoDecoder::writeFramePpm(const AVFrame *picture, int width, int height, int index)
+{
+    if (!picture || width <= 0 || height <= 0)
+        return;
+    char name[32];
+    snprintf(name, sizeof name, "frame%d.ppm", index);
+    FILE *file = fopen(name, "wb");
+    if (!file)
+        return;
+    fprintf(file, "P6\n%d %d\n255\n", width, height);
+    for (int y = 0; y < height; ++y)
+        fwrite(picture->data[0] + qint64(y) * picture->linesize[0], 1, size_t(width) * 3, file);
+    fclose(file);
+}
+
+qint64 QVideoDecoder::toMs(qint64 number) const
+{
+    return av_rescale_q(number, formatContext->streams[videoStream]->time_base, milliseconds);
+}
+
+qint64 QVideoDecoder::frameDuration() const
+{
+    const AVStream *stream = formatContext->streams[videoStream];
+    AVRational rate = stream->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0)
+        rate = stream->r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0)
+        return 1;
+    return std::max<qint64>(1, av_rescale_q(1, av_inv_q(rate), stream->time_base));
+}
+
+int QVideoDecoder::readPacket()
+{
+    if (pendingPackets.empty())
+        return av_read_frame(formatContext.get(), packet.get());
+    av_packet_move_ref(packet.get(), pendingPackets.front().get());
+    pendingPackets.pop_front();
+    return 0;
+}
+
+bool QVideoDecoder::findFirstKeyFrame()
+{
+    // Reads up to the stream's first video key frame and keeps the packets read for decoding,
+    // so the file need not be rewound. A frame-exact seek that restarts there is known to be
+    // at the start of the stream.
+    constexpr int maxPackets = 2000;
+    for (int i = 0; i < maxPackets; ++i) {
+        ff::PacketPtr read(av_packet_alloc());
+        if (!read || av_read_frame(formatContext.get(), read.get()) < 0)
+            break;
+        if (read->stream_index != videoStream)
+            continue;
+        const qint64 dts = read->dts != AV_NOPTS_VALUE ? read->dts : read->pts;
+        const bool key = read->flags & AV_PKT_FLAG_KEY;
+        pendingPackets.push_back(std::move(read));
+        if (key) {
+            firstKeyDts = dts;
+            return true;
+        }
+    }
+    if (!pendingPackets.empty()) {
+        const AVPacket *first = pendingPackets.front().get();
+        firstKeyDts = first->dts != AV_NOPTS_VALUE ? first->dts : first->pts;
+    }
+    return !pendingPackets.empty();
+}
+
+bool QVideoDecoder::decodeUpTo(qint64 target)
+{
+    if (!opened)
+        return false;
+
+    // The held picture answers for every number in its span (previousNumber, currentNumber].
+    if (target != -1 && frameValid && previousNumber <= target && target <= currentNumber) {
+        targetTime = toMs(target);
+        return true;
+    }
+
+    AVCodecContext *codecCtx = codecContext.get();
+    int decodeErrors = 0;
+    for (;;) {
+        int result = avcodec_receive_frame(codecCtx, decodedFrame.get());
+        if (result == 0) {
+            // The number is the DTS of the packet that completed the picture. Pictures handed
+            // out while draining, and packets that came without a DTS, fall back to the
+            // picture's best-effort timestamp.
+            qint64 number = decodedFrame->pkt_dts;
+            if (number == AV_NOPTS_VALUE)
+                number = decodedFrame->best_effort_timestamp;
+            if (number == AV_NOPTS_VALUE)
+                number = frameValid ? currentNumber + frameDuration() : 0;
+            const qint64 time = toMs(number);
+            ++picturesSinceSeek;
+            if (!frameValid) {
+                frameValid = true;
+                previousTime = time;
+                previousNumber = number;
+            } else {
+                previousTime = currentTime;
+                previousNumber = currentNumber;
+            }
+            currentTime = time;
+            currentNumber = number;
+            if (target == -1 || number >= target)
+                break;
+            continue;
+        }
+        if (result == AVERROR_EOF || draining) {
+            // Every picture, including those the codec held back, has been handed out.
+            frameValid = false;
+            return false;
+        }
+        if (result != AVERROR(EAGAIN)) {
+            // A damaged packet: its picture is lost, the stream goes on. A codec that keeps
+            // failing is given up rather than looped on.
+            if (++decodeErrors > 1000) {
+                frameValid = false;
+                return false;
+            }
+            continue;
+        }
+
+        result = readPacket();
+        if (result < 0) {
+            // End of file, or a rest that cannot be read: the null packet makes the codec
+            // hand out the pictures it still holds before the end is reported.
+            draining = true;
+            avcodec_send_packet(codecCtx, nullptr);
+            continue;
+        }
+        const bool wanted = packet->stream_index == videoStream
+                            && (!skipToKeyFrame || (packet->flags & AV_PKT_FLAG_KEY));
+        if (wanted && skipToKeyFrame) {
+            skipToKeyFrame = false;
+            seekKeyDts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+        }
+        // A packet the codec refuses (damaged data) is dropped; the stream goes on.
+        if (wanted)
+            avcodec_send_packet(codecCtx, packet.get());
+        av_packet_unref(packet.get());
+    }
+
+    if (!convertPicture()) {
+        frameValid = false;
+        return false;
+    }
+    targetTime = toMs(target);
+    frameValid = true;
+    return true;
+}
+
+bool QVideoDecoder::convertPicture()
+{
+    const AVFrame *frame = decodedFrame.get();
+    const int width = codecContext->width;
+    const int height = codecContext->height;
+    // The source is described by the picture itself, so a stream that changes its size or
+    // pixel format mid-way is still converted (scaled to the size the RGB buffer was made for).
+    // The deprecated full-range "yuvj" formats are given as their plain counterparts plus the
+    // range: otherwise swscale substitutes them internally, the cache never matches and the
+    // context would be rebuilt for every picture.
+    AVPixelFormat source = AVPixelFormat(frame->format);
+    bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    switch (source) {
+    case AV_PIX_FMT_YUVJ420P: source = AV_PIX_FMT_YUV420P; fullRange = true; break;
+    case AV_PIX_FMT_YUVJ422P: source = AV_PIX_FMT_YUV422P; fullRange = true; break;
+    case AV_PIX_FMT_YUVJ444P: source = AV_PIX_FMT_YUV444P; fullRange = true; break;
+    case AV_PIX_FMT_YUVJ440P: source = AV_PIX_FMT_YUV440P; fullRange = true; break;
+    case AV_PIX_FMT_YUVJ411P: source = AV_PIX_FMT_YUV411P; fullRange = true; break;
+    default: break;
+    }
+    const SwsContext *previous = conversionContext.get();
+    SwsContext *context = sws_getCachedContext(conversionContext.release(), frame->width, frame->height,
+                                               source, width, height, AV_PIX_FMT_RGB24, SWS_BICUBIC,
+                                               nullptr, nullptr, nullptr);
+    conversionContext.reset(context);
+    if (!context) {
+        printf("Cannot initialize the conversion context!\n");
+        return false;
+    }
+    const ConversionKey key{frame->width, frame->height, int(source), fullRange};
+    if (context != previous || !(key == conversionKey)) {
+        int *inverseTable = nullptr, *table = nullptr;
+        int sourceRange = 0, destinationRange = 0, brightness = 0, contrast = 0, saturation = 0;
+        if (sws_getColorspaceDetails(context, &inverseTable, &sourceRange, &table, &destinationRange,
+                                     &brightness, &contrast, &saturation)
+            >= 0)
+            sws_setColorspaceDetails(context, inverseTable, fullRange ? 1 : 0, table, destinationRange,
+                                     brightness, contrast, saturation);
+        conversionKey = key;
+    }
+    sws_scale(context, frame->data, frame->linesize, 0, frame->height, rgbFrame->data, rgbFrame->linesize);
+
+    // A fresh image per picture: copies handed out earlier stay unchanged (implicit sharing).
+    QImage image(width, height, QImage::Format_RGB888);
+    if (image.isNull())
+        return false;
+    const size_t rowBytes = size_t(width) * 3;
+    for (int y = 0; y < height; ++y)
+        memcpy(image.scanLine(y), rgbFrame->data[0] + qint64(y) * rgbFrame->linesize[0], rowBytes);
+    lastFrame = image;
+    av_frame_unref(decodedFrame.get());
+    return true;
+}
+
+bool QVideoDecoder::open(const QString &fileName)
+{
+    close();
+    previousTime = previousNumber = noNumber;
+    currentTime = currentNumber = 0;
+    targetNumber = targetTime = 0;
+    frameValid = false;
+
+    // Everything is acquired into locals and handed to the members only when the whole open
+    // succeeded, so a failure part-way releases what it took.
+    const QByteArray path = fileName.toUtf8(); // FFmpeg takes UTF-8 file names
+    AVFormatContext *rawFormat = nullptr;
+    if (fileName.isEmpty() || avformat_open_input(&rawFormat, path.constData(), nullptr, nullptr) != 0)
+        return false;
+    ff::InputContextPtr format(rawFormat);
+    if (avformat_find_stream_info(format.get(), nullptr) < 0)
+        return false;
+    av_dump_format(format.get(), 0, path.constData(), 0);
+
+    // The first video stream in stream order (not the library's "best" stream).
+    int streamIndex = -1;
+    for (unsigned int i = 0; i < format->nb_streams; ++i) {
+        if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+            streamIndex = int(i);
+            break;
+        }
+    }
+    if (streamIndex < 0)
+        return false;
+    AVStream *stream = format->streams[streamIndex];
+
+    const AVCodec *decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!decoder)
+        return false;
+    ff::CodecContextPtr context(avcodec_alloc_context3(decoder));
+    if (!context || avcodec_parameters_to_context(context.get(), stream->codecpar) < 0)
+        return false;
+    context->pkt_timebase = stream->time_base;
+    // Slice threads only: frame threads delay pictures by one packet per thread, which would
+    // change which packet completes a picture and so the frame numbers with the core count.
+    context->thread_type = FF_THREAD_SLICE;
+    context->thread_count = 0;
+    if (avcodec_open2(context.get(), decoder, nullptr) < 0)
+        return false;
+    if (context->width <= 0 || context->height <= 0)
+        return false;
+
+    ff::FramePtr decoded(av_frame_alloc());
+    ff::FramePtr rgb(av_frame_alloc());
+    ff::PacketPtr readPacket(av_packet_alloc());
+    if (!decoded || !rgb || !readPacket)
+        return false;
+
+    const int bufferSize = av_image_get_buffer_size(AV_PIX_FMT_RGB24, context->width, context->height, 1);
+    if (bufferSize <= 0)
+        return false;
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[size_t(bufferSize)]);
+    if (av_image_fill_arrays(rgb->data, rgb->linesize, buffer.get(), AV_PIX_FMT_RGB24, context->width,
+                             context->height, 1)
+        < 0)
+        return false;
+    rgb->width = context->width;
+    rgb->height = context->height;
+    rgb->format = AV_PIX_FMT_RGB24;
+
+    formatContext = std::move(format);
+    videoStream = streamIndex;
+    codecContext = std::move(context);
+    codec = decoder;
+    decodedFrame = std::move(decoded);
+    rgbFrame = std::move(rgb);
+    packet = std::move(readPacket);
+    rgbBuffer = std::move(buffer);
+    rgbBufferSize = bufferSize;
+    opened = true;
+    findFirstKeyFrame();
+    return true;
+}
+
+void QVideoDecoder::close()
+{
+    // Releases whatever is held, also after an open that failed part-way.
+    clearHandles();
+    frameValid = false;
+}
+
+bool QVideoDecoder::copyFrame(QImage &image, qint64 *frameNumber, qint64 *frameTime, qint64 *targetNumberOut,
+                              qint64 *targetTimeOut)
+{
+    image = lastFrame;
+    if (frameNumber)
+        *frameNumber = currentNumber;
+    if (frameTime)
+        *frameTime = currentTime;
+    if (targetNumberOut)
+        *targetNumberOut = targetNumber;
+    if (targetTimeOut)
+        *targetTimeOut = targetTime;
+    return frameValid;
+}
+
+bool QVideoDecoder::seekNextFrame()
+{
+    // Ask for the first picture numbered above both the target and the held picture. For a
+    // stream numbered 0, 1, 2, ... this is target + 1 (after open: picture 1, passing over
+    // picture 0); for a finer time base, where one picture spans several numbers, it is the
+    // next picture rather than the held one again.
+    qint64 above = targetNumber;
+    if (frameValid)
+        above = std::max<qint64>(above, currentNumber);
+    const qint64 request = above + 1;
+    if (decodeUpTo(request)) {
+        targetNumber = request;
+        return true;
+    }
+    frameValid = false;
+    return false;
+}
+
+bool QVideoDecoder::seekToMs(qint64 ms)
+{
+    if (!opened)
+        return false;
+    const AVRational base = formatContext->streams[videoStream]->time_base;
+    const qint64 number = av_rescale(ms, base.den, base.num) / 1000;
+    targetNumber = number;
+    return seekToFrame(number);
+}
+
+bool QVideoDecoder::seekContainer(qint64 timestamp)
+{
+    AVFormatContext *format = formatContext.get();
+    // The key frame at or before the timestamp; when there is none (a timestamp before the
+    // first key frame), the first one after it.
+    int result = avformat_seek_file(format, videoStream, std::numeric_limits<int64_t>::min(), timestamp,
+                                    timestamp, 0);
+    if (result < 0)
+        result = avformat_seek_file(format, videoStream, std::numeric_limits<int64_t>::min(), timestamp,
+                                    std::numeric_limits<int64_t>::max(), 0);
+    if (result < 0)
+        return false;
+    pendingPackets.clear();
+    avcodec_flush_buffers(codecContext.get());
+    draining = false;
+    // Some containers (MPEG-TS) land on any packet: decoding restarts at the next key frame.
+    skipToKeyFrame = true;
+    seekKeyDts = noNumber;
+    picturesSinceSeek = 0;
+    frameValid = false;
+    return true;
+}
+
+bool QVideoDecoder::seekToFrame(qint64 frame)
+{
+    if (!opened)
+        return false;
+    if (frameValid && previousNumber < frame && frame <= currentNumber)
+        return decodeUpTo(frame);
+
+    qint64 seekTarget = frame;
+    qint64 step = frameDuration();
+    for (int attempt = 0;; ++attempt) {
+        if (!seekContainer(seekTarget))
+            return false;
+        targetNumber = frame;
+        const bool reached = decodeUpTo(frame);
+        const bool atStreamStart = firstKeyDts != noNumber && seekKeyDts != noNumber && seekKeyDts <= firstKeyDts;
+        if (!reached) {
+            // The end came before the target. When not a single picture was decoded, the seek
+            // landed behind the last key frame (MPEG-TS): start further back. Otherwise the
+            // target lies beyond the last picture.
+            if (picturesSinceSeek > 0 || atStreamStart || attempt + 1 >= maxSeekAttempts)
+                return false;
+            seekTarget -= step;
+            step *= 2;
+            continue;
+        }
+        // The picture numbered frame in stepping is the first picture numbered at least frame.
+        // That is certain only when another picture was decoded before it since the seek: a
+        // container may land after the target (MPEG-TS lands on any packet, and decoding
+        // restarts at the next key frame), and right after a restart the codec's reordering
+        // may number its first picture differently. Otherwise start further back, unless
+        // decoding restarted at the stream's first key frame, exactly as after open.
+        if (picturesSinceSeek > 1 || atStreamStart || attempt + 1 >= maxSeekAttempts)
+            return true;
+        const qint64 restartedFrom = seekKeyDts != noNumber ? seekKeyDts : seekTarget;
+        seekTarget = std::min(seekTarget, restartedFrom) - step;
+        step *= 2;
+    }
+}
+
+int QVideoDecoder::lengthMs()
+{
+    if (!isOpen())
+        return -1;
+    int64_t duration = formatContext->duration;
+    if (duration == AV_NOPTS_VALUE) {
+        // No container duration: take the stream's own, or report 0 rather than garbage.
+        const AVStream *stream = formatContext->streams[videoStream];
+        if (stream->duration == AV_NOPTS_VALUE)
+            return 0;
+        duration = av_rescale_q(stream->duration, stream->time_base, AVRational{1, AV_TIME_BASE});
+    }
+    return int((duration / 1000000) * 1000 + (duration % 1000000) / 1000);
+}
+
+qint64 QVideoDecoder::frameTime()
+{
+    return currentTime;
+}
+
+qint64 QVideoDecoder::frameNumber()
+{
+    return currentNumber;
+}
+
+bool QVideoDecoder::isOpen()
+{
+    return opened;
+}

@@ -2,6 +2,12 @@
 // Decodes the first video stream of a file into RGB24 QImages, frame by frame, with
 // frame-exact seeking. One instance lives in the main window; during a run the tracker
 // thread steps it while the GUI thread reads frameTime()/frameNumber() (atomics).
+//
+// Frame numbers are decoding timestamps in the stream's time base: the DTS of the packet that
+// completed a picture (the picture's best-effort timestamp when that packet had none). For
+// AVI-style streams, whose time base is one frame period, they count 0, 1, 2, ...; for finer
+// time bases (MP4 1/12800, MPEG-TS 1/90000, ...) they advance by several units per picture.
+// Frame times are those numbers in milliseconds.
 
 #include "video/FfmpegHandles.h"
 
@@ -10,6 +16,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <memory>
 
 class QVideoDecoder
 {
@@ -17,9 +25,12 @@ public:
     QVideoDecoder();
     explicit QVideoDecoder(const QString &fileName);
 
+    // Prints the libraries' licence, version and configuration (codecs register themselves).
     virtual bool registerCodecs();
     virtual void clearHandles();
+    // Diagnostic: a short summary of a format context on standard output.
     virtual void printStreamInfo(AVFormatContext *context, int index, const char *url, int isOutput);
+    // Diagnostic: writes the first plane of a packed RGB24 picture as "frame<index>.ppm".
     virtual void writeFramePpm(const AVFrame *picture, int width, int height, int index);
     // Reads and decodes until the picture numbered at least target is held (-1: the next picture).
     virtual bool decodeUpTo(qint64 target);
@@ -31,14 +42,71 @@ public:
     // Copies the held picture and its number, time, target number and target time (each optional).
     virtual bool copyFrame(QImage &image, qint64 *frameNumber = nullptr, qint64 *frameTime = nullptr,
                            qint64 *targetNumber = nullptr, qint64 *targetTime = nullptr);
+    // Steps to the first picture numbered above both the target and the picture held.
     virtual bool seekNextFrame();
     virtual bool seekToMs(qint64 ms);
+    // Frame-exact: the picture reached is pixel-identical to the one reached by stepping.
     virtual bool seekToFrame(qint64 frame);
     virtual int lengthMs();
     virtual qint64 frameTime();
     virtual qint64 frameNumber();
     virtual bool isOpen();
 
+    QVideoDecoder(const QVideoDecoder &) = delete;
+    QVideoDecoder &operator=(const QVideoDecoder &) = delete;
+
 private:
-    // (members: to be filled in with the decoder implementation)
+    qint64 toMs(qint64 number) const;
+    // One picture in the stream's time base (1 when the frame rate is unknown).
+    qint64 frameDuration() const;
+    // Container seek to the key frame at or before timestamp, then a clean codec.
+    bool seekContainer(qint64 timestamp);
+    bool convertPicture();
+    // The next packet: one kept from findFirstKeyFrame, else one read from the file.
+    int readPacket();
+    bool findFirstKeyFrame();
+
+    ff::InputContextPtr formatContext; // the open file; null when closed
+    int videoStream = -1;              // index of the chosen stream
+    ff::CodecContextPtr codecContext;  // the chosen stream's decoder context
+    const AVCodec *codec = nullptr;    // the decoder found for it
+    ff::FramePtr decodedFrame;         // receives decoded pictures
+    ff::FramePtr rgbFrame;             // RGB24 picture whose planes point into rgbBuffer
+    ff::PacketPtr packet;              // the packet being read
+    ff::SwsContextPtr conversionContext; // cached, rebuilt only when the source changes
+    struct ConversionKey
+    {
+        int width = 0, height = 0, format = -1;
+        bool fullRange = false;
+        bool operator==(const ConversionKey &o) const
+        {
+            return width == o.width && height == o.height && format == o.format && fullRange == o.fullRange;
+        }
+    };
+    ConversionKey conversionKey; // the source the colour range of conversionContext was set for
+    std::unique_ptr<uint8_t[]> rgbBuffer; // backing store of rgbFrame
+    int rgbBufferSize = 0;
+    bool opened = false;
+
+    QImage lastFrame; // the last converted picture (Format_RGB888); a fresh image per picture
+
+    // The tracker thread steps the decoder while the GUI thread reads the current time and
+    // number for the slider and the time line: atomics, so a 64-bit value is never seen
+    // half-written. Everything else is touched by one thread at a time (the GUI seeks only
+    // while a run is paused).
+    std::atomic<qint64> currentTime{0};   // ms, time of the held picture
+    std::atomic<qint64> currentNumber{0}; // number of the held picture
+    qint64 previousTime = 0;   // ms, time of the picture before it
+    qint64 previousNumber = 0; // number of the picture before it
+    qint64 targetTime = 0;     // ms, the last requested number rescaled
+    qint64 targetNumber = 0;   // the number the decoder is meant to be at
+    bool frameValid = false;   // lastFrame, currentNumber and currentTime hold a picture
+
+    // Decoding state between calls.
+    bool draining = false;        // end of file seen, the codec was sent the null packet
+    bool skipToKeyFrame = false;  // after a container seek: drop packets until a key frame
+    qint64 seekKeyDts = 0;        // DTS of the key frame decoding restarted from
+    int picturesSinceSeek = 0;    // pictures decoded since the last container seek
+    qint64 firstKeyDts = 0;       // DTS of the stream's first key frame
+    std::deque<ff::PacketPtr> pendingPackets; // read ahead at open, decoded before reading on
 };

@@ -1,9 +1,250 @@
 #include "video/QVideoEncoder.h"
 
-// Placeholder until the encoder lands: the encoder never opens.
-QVideoEncoder::QVideoEncoder() {}
-QVideoEncoder::~QVideoEncoder() {}
-bool QVideoEncoder::Close() { return false; }
-int QVideoEncoder::EncodeImage(const QImage &) { return -1; }
-bool QVideoEncoder::IsOk() const { return false; }
-bool QVideoEncoder::OpenOutput(const QString &, int, int, int, int) { return false; }
+extern "C" {
+#include <libavutil/imgutils.h>
+}
+
+#include <cstdio>
+
+namespace {
+
+// Frame rate of every file written: the codec time base is 1/30 s.
+constexpr AVRational kTimeBase = {1, 30};
+constexpr int kEncoderThreads = 10;
+// Plane alignment that lets libswscale use its vector code on the picture.
+constexpr int kPlaneAlign = 32;
+
+} // namespace
+
+QVideoEncoder::QVideoEncoder()
+{
+    // Formats and codecs register themselves in the current libraries.
+    std::printf("License: %s\n", avformat_license());
+    std::printf("AVCodec version %d\n", avcodec_version());
+    std::printf("AVFormat configuration: %s\n", avformat_configuration());
+}
+
+QVideoEncoder::~QVideoEncoder()
+{
+    Close();
+}
+
+bool QVideoEncoder::IsOk() const
+{
+    return ok;
+}
+
+void QVideoEncoder::release()
+{
+    // Order: the stream goes with the format context; the converter and the frame are free
+    // of the others.
+    conversionContext.reset();
+    packet.reset();
+    picture.reset();
+    pictureBuffer.reset();
+    codecContext.reset();
+    videoStream = nullptr;
+    formatContext.reset();
+    outputFormat = nullptr;
+    codec = nullptr;
+    nextPts = 0;
+    ok = false;
+}
+
+bool QVideoEncoder::OpenOutput(const QString &fileName, int width, int height, int bitrate,
+                               int gop)
+{
+    Close();
+    this->width = width;
+    this->height = height;
+    this->bitrate = bitrate;
+    this->gop = gop;
+
+    if (width % 8 != 0 || height % 8 != 0 || width <= 0 || height <= 0) {
+        std::printf("Invalid size\n");
+        return false;
+    }
+
+    // UTF-8 is what the libraries expect, so paths with non-ASCII characters work.
+    const QByteArray name = fileName.toUtf8();
+
+    outputFormat = av_guess_format(nullptr, name.constData(), nullptr);
+    if (!outputFormat) {
+        std::printf("Could not deduce output format from file extension: using MPEG.\n");
+        outputFormat = av_guess_format("mpeg", nullptr, nullptr);
+    }
+
+    AVFormatContext *ctx = nullptr;
+    avformat_alloc_output_context2(&ctx, outputFormat, nullptr, name.constData());
+    if (!ctx) {
+        std::printf("Error allocating format context\n");
+        release();
+        return false;
+    }
+    formatContext.reset(ctx);
+    outputFormat = ctx->oformat;
+
+    videoStream = avformat_new_stream(formatContext.get(), nullptr);
+    if (!videoStream) {
+        std::printf("Could not allocate stream\n");
+        release();
+        return false;
+    }
+    videoStream->id = 0;
+    // The context starts from the encoder's own defaults (libx264 refuses the generic ones);
+    // a missing encoder is reported below, where the codec is opened.
+    codec = avcodec_find_encoder(outputFormat->video_codec);
+    codecContext.reset(avcodec_alloc_context3(codec));
+    if (!codecContext) {
+        std::printf("Could not allocate stream\n");
+        release();
+        return false;
+    }
+    AVCodecContext *c = codecContext.get();
+    c->codec_id = outputFormat->video_codec;
+    c->codec_type = AVMEDIA_TYPE_VIDEO;
+    c->bit_rate = bitrate;
+    c->width = width;
+    c->height = height;
+    c->time_base = kTimeBase;
+    c->framerate = av_inv_q(kTimeBase);
+    c->gop_size = gop;
+    c->pix_fmt = AV_PIX_FMT_YUV420P;
+    c->thread_count = kEncoderThreads;
+    if (outputFormat->flags & AVFMT_GLOBALHEADER)
+        c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    videoStream->time_base = kTimeBase;
+    avcodec_parameters_from_context(videoStream->codecpar, c);
+
+    av_dump_format(formatContext.get(), 0, name.constData(), 1);
+
+    if (!codec) {
+        std::printf("codec not found\n");
+        release();
+        return false;
+    }
+    if (avcodec_open2(c, codec, nullptr) < 0) {
+        std::printf("could not open codec\n");
+        release();
+        return false;
+    }
+    // Again after opening: the codec may have produced its global header (extradata).
+    avcodec_parameters_from_context(videoStream->codecpar, c);
+
+    packet.reset(av_packet_alloc());
+    if (!packet) {
+        std::printf("Can't allocate memory for output bitstream\n");
+        release();
+        return false;
+    }
+
+    picture.reset(av_frame_alloc());
+    const int bufferSize =
+        av_image_get_buffer_size(AV_PIX_FMT_YUV420P, width, height, kPlaneAlign);
+    if (picture && bufferSize > 0)
+        pictureBuffer.reset(static_cast<uint8_t *>(av_malloc(bufferSize)));
+    if (!picture || !pictureBuffer) {
+        std::printf("Can't init frame\n");
+        release();
+        return false;
+    }
+    picture->format = AV_PIX_FMT_YUV420P;
+    picture->width = width;
+    picture->height = height;
+    av_image_fill_arrays(picture->data, picture->linesize, pictureBuffer.get(),
+                         AV_PIX_FMT_YUV420P, width, height, kPlaneAlign);
+
+    if (!(outputFormat->flags & AVFMT_NOFILE)
+        && avio_open(&formatContext->pb, name.constData(), AVIO_FLAG_WRITE) < 0) {
+        std::printf("Could not open '%s'\n", name.constData());
+        release();
+        return false;
+    }
+
+    if (avformat_write_header(formatContext.get(), nullptr) < 0) {
+        std::printf("Could not write the header of '%s'\n", name.constData());
+        release();
+        return false;
+    }
+    ok = true;
+    return true;
+}
+
+bool QVideoEncoder::convertImage(const QImage &image)
+{
+    if (image.width() != width || image.height() != height) {
+        std::printf("Wrong image size!\n");
+        return false;
+    }
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32) {
+        std::printf("Wrong image format\n");
+        return false;
+    }
+    // AV_PIX_FMT_RGB32 is a native-endian 0xAARRGGBB word, which is QImage's layout for
+    // both formats (B, G, R, A bytes on little-endian machines).
+    conversionContext.reset(sws_getCachedContext(conversionContext.release(), width, height,
+                                                 AV_PIX_FMT_RGB32, width, height,
+                                                 AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr,
+                                                 nullptr, nullptr));
+    if (!conversionContext) {
+        std::printf("Cannot initialize the conversion context\n");
+        return false;
+    }
+    const uint8_t *srcPlanes[4] = {image.constBits(), nullptr, nullptr, nullptr};
+    const int srcStrides[4] = {int(image.bytesPerLine()), 0, 0, 0};
+    sws_scale(conversionContext.get(), srcPlanes, srcStrides, 0, height, picture->data,
+              picture->linesize);
+    return true;
+}
+
+int QVideoEncoder::writePendingPackets()
+{
+    int written = 0;
+    for (;;) {
+        const int received = avcodec_receive_packet(codecContext.get(), packet.get());
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
+            return written;
+        if (received < 0)
+            return received;
+        // Codecs that hold frames back leave the duration unset; every picture lasts one
+        // frame, and without it MP4's edit list would cut off the last picture.
+        if (packet->duration <= 0)
+            packet->duration = 1;
+        av_packet_rescale_ts(packet.get(), codecContext->time_base, videoStream->time_base);
+        packet->stream_index = videoStream->index;
+        const int size = packet->size;
+        // Takes the packet's data and leaves the packet blank for the next one.
+        if (av_interleaved_write_frame(formatContext.get(), packet.get()) < 0)
+            return -1;
+        written += size;
+    }
+}
+
+int QVideoEncoder::EncodeImage(const QImage &image)
+{
+    if (!IsOk())
+        return -1;
+    // A refused image is not encoded: the picture would still hold the previous image (or
+    // nothing, for the first one).
+    if (!convertImage(image))
+        return -1;
+    // Each picture gets the next timestamp, so the muxer sees a steady 30 frames per second.
+    picture->pts = nextPts++;
+    const int sent = avcodec_send_frame(codecContext.get(), picture.get());
+    if (sent < 0)
+        return sent;
+    return writePendingPackets();
+}
+
+bool QVideoEncoder::Close()
+{
+    if (!IsOk())
+        return false;
+    // The codec may hold pictures back (reordering, frame threads): drain them so that every
+    // image handed to EncodeImage is in the file.
+    if (avcodec_send_frame(codecContext.get(), nullptr) >= 0)
+        writePendingPackets();
+    av_write_trailer(formatContext.get());
+    release();
+    return true;
+}
