@@ -8,8 +8,8 @@
 
 void MainWindow::LoadVideoFile()
 {
-    videoFileName = Dialogs::current().openFileName(this, tr("Open Video"), QStringLiteral("."),
-                                                    tr("Video Files (*.*)"));
+    videoFileName = Dialogs::current().openFileName(
+        this, tr("Open Video"), QStringLiteral("."), tr("Video Files (*.*)"));
     if (videoFileName.isNull())
         return;
 
@@ -63,15 +63,15 @@ void MainWindow::SeekInVideo()
 
 void MainWindow::showTime(int currentMs, int lengthMs)
 {
-    timeLabel.setText("Time " + formatTime(currentMs) + "/" + formatTime(lengthMs) + " - (" +
-                      QString::number(currentMs / 1000.0, 'f', 3) + " seconds into video)");
+    timeLabel.setText("Time " + formatTime(currentMs) + "/" + formatTime(lengthMs) + " - ("
+        + QString::number(currentMs / 1000.0, 'f', 3) + " seconds into video)");
 }
 
 // h:mm:ss.zzz, as QTime formats it. Built by hand because a QTime stops at 23:59:59.999
 // and would print nothing for a longer recording; hours simply keep counting here.
 QString MainWindow::formatTime(int ms)
 {
-    ms = std::max(ms, 0);  // an unknown length (negative) shows as zero
+    ms = std::max(ms, 0); // an unknown length (negative) shows as zero
     const QChar zero('0');
     return QStringLiteral("%1:%2:%3.%4")
         .arg(ms / 3600000)

@@ -11,8 +11,8 @@ namespace {
 // initial value 0, which is used like any other answer.
 float askLength(MainWindow *parent, const QString &prompt)
 {
-    const double value = Dialogs::current().real(parent, MainWindow::tr("Input"), prompt, 0.0,
-                                                  -2147483647.0, 2147483647.0, 1, nullptr);
+    const double value = Dialogs::current().real(
+        parent, MainWindow::tr("Input"), prompt, 0.0, -2147483647.0, 2147483647.0, 1, nullptr);
     return float(value);
 }
 
@@ -25,7 +25,8 @@ void MainWindow::SetFishArea()
 
 void MainWindow::AddNewArea()
 {
-    const QString text = Dialogs::current().text(this, tr("Input"), tr("Enter a label for the zone."));
+    const QString text
+        = Dialogs::current().text(this, tr("Input"), tr("Enter a label for the zone."));
     if (text.isNull())
         return;
     videoView->AddZone(text);
@@ -33,7 +34,8 @@ void MainWindow::AddNewArea()
 
 void MainWindow::AddNewRuler()
 {
-    const QString text = Dialogs::current().text(this, tr("Input"), tr("Enter a label for the ruler."));
+    const QString text
+        = Dialogs::current().text(this, tr("Input"), tr("Enter a label for the ruler."));
     if (text.isNull())
         return;
     const float length = askLength(this, tr("Enter length of the ruler (in e.g. inch, cm)."));
@@ -42,8 +44,8 @@ void MainWindow::AddNewRuler()
 
 void MainWindow::AddNewPointDist()
 {
-    const QString text =
-        Dialogs::current().text(this, tr("Input"), tr("Enter a label for the point distance measure."));
+    const QString text = Dialogs::current().text(
+        this, tr("Input"), tr("Enter a label for the point distance measure."));
     if (text.isNull())
         return;
     const float length = askLength(this, tr("Enter a known length to measure (in e.g. inch, cm)."));

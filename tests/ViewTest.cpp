@@ -137,12 +137,12 @@ private Q_SLOTS:
 
     void rulerMeasureIsSignedProjection()
     {
-        const Ruler r = makeRuler(10, 20, 50, 20, 8.0f);  // 40 pixels for 8 units
+        const Ruler r = makeRuler(10, 20, 50, 20, 8.0f); // 40 pixels for 8 units
         QCOMPARE(r.Measure(QPointF(10, 20)), 0.0f);
         QCOMPARE(r.Measure(QPointF(50, 20)), 8.0f);
-        QCOMPARE(r.Measure(QPointF(30, -100)), 4.0f);      // sideways distance does not count
-        QCOMPARE(r.Measure(QPointF(0, 25)), -2.0f);        // before the start: negative
-        QCOMPARE(r.Measure(QPointF(70, 20)), 12.0f);       // past the end: above length
+        QCOMPARE(r.Measure(QPointF(30, -100)), 4.0f); // sideways distance does not count
+        QCOMPARE(r.Measure(QPointF(0, 25)), -2.0f); // before the start: negative
+        QCOMPARE(r.Measure(QPointF(70, 20)), 12.0f); // past the end: above length
 
         // A slanted ruler of pixel length 5 (3-4-5), read backwards and forwards.
         const Ruler slanted = makeRuler(1, 1, 4, 5, 10.0f);
@@ -161,11 +161,11 @@ private Q_SLOTS:
 
     void pointDistanceMeasure()
     {
-        const PointDist d = makePointDist(10, 10, 13, 14, 2.0f);  // radius 5 pixels = 2 units
+        const PointDist d = makePointDist(10, 10, 13, 14, 2.0f); // radius 5 pixels = 2 units
         QCOMPARE(d.Measure(QPointF(10, 10)), 0.0f);
         QCOMPARE(d.Measure(QPointF(13, 14)), 2.0f);
         QCOMPARE(d.Measure(QPointF(10, 20)), 4.0f);
-        QCOMPARE(d.Measure(QPointF(-20, -30)), 20.0f);  // 50 pixels away, any direction
+        QCOMPARE(d.Measure(QPointF(-20, -30)), 20.0f); // 50 pixels away, any direction
     }
 
     // Shapes of zero pixel length measure 0 and are drawn without trouble; a ruler whose
@@ -203,16 +203,16 @@ private Q_SLOTS:
     {
         MainWindow w;
         VideoView *view = w.view();
-        QCOMPARE(view->AreaLabels(), QStringList{"Tracking Area"});
-        QCOMPARE(view->Areas(), QList<QRect>{QRect(0, 0, 1, 1)});
+        QCOMPARE(view->AreaLabels(), QStringList { "Tracking Area" });
+        QCOMPARE(view->Areas(), QList<QRect> { QRect(0, 0, 1, 1) });
 
         dialogs->queueText("left");
         w.AddNewArea();
-        dialogs->queueText("");  // an empty label is still a label
+        dialogs->queueText(""); // an empty label is still a label
         w.AddNewArea();
-        dialogs->queueText(QString());  // cancelled: nothing added
+        dialogs->queueText(QString()); // cancelled: nothing added
         w.AddNewArea();
-        QCOMPARE(view->AreaLabels(), (QStringList{"Tracking Area", "Zone1-left", "Zone2-"}));
+        QCOMPARE(view->AreaLabels(), (QStringList { "Tracking Area", "Zone1-left", "Zone2-" }));
         QCOMPARE(view->Areas().size(), 3);
 
         dialogs->queueText("edge");
@@ -222,9 +222,9 @@ private Q_SLOTS:
         dialogs->queueReal(25.4);
         w.AddNewRuler();
         dialogs->queueText("gone");
-        dialogs->queueReal(99.0, false);  // length cancelled: added with length 0
+        dialogs->queueReal(99.0, false); // length cancelled: added with length 0
         w.AddNewRuler();
-        dialogs->queueText(QString());  // label cancelled: no length asked, nothing added
+        dialogs->queueText(QString()); // label cancelled: no length asked, nothing added
         w.AddNewRuler();
         const QList<Ruler> rulers = view->Rulers();
         QCOMPARE(rulers.size(), 3);
@@ -235,7 +235,7 @@ private Q_SLOTS:
         QCOMPARE(rulers[1].x1 + rulers[1].y1 + rulers[1].x2 + rulers[1].y2, 0);
 
         dialogs->queueText("pole");
-        dialogs->queueReal(-3.0);  // negative lengths are allowed by the dialog
+        dialogs->queueReal(-3.0); // negative lengths are allowed by the dialog
         w.AddNewPointDist();
         QCOMPARE(view->PointDists().size(), 1);
         QCOMPARE(view->PointDists()[0].label, QString("PointDist1-pole"));
@@ -257,7 +257,7 @@ private Q_SLOTS:
 
         // A reset starts every numbering again; point distances go with the rest.
         view->ResetOverlays();
-        QCOMPARE(view->AreaLabels(), QStringList{"Tracking Area"});
+        QCOMPARE(view->AreaLabels(), QStringList { "Tracking Area" });
         QVERIFY(view->Rulers().isEmpty());
         QVERIFY(view->PointDists().isEmpty());
         dialogs->queueText("b");
@@ -295,8 +295,16 @@ private Q_SLOTS:
     {
         OverlaySet set;
         QList<QColor> expected = {
-            {128, 255, 128}, {255, 128, 128}, {128, 128, 255}, {0, 46, 184}, {255, 102, 51},
-            {184, 138, 0},   {255, 51, 204},  {51, 255, 204},  {204, 255, 51}, {204, 255, 51},
+            { 128, 255, 128 },
+            { 255, 128, 128 },
+            { 128, 128, 255 },
+            { 0, 46, 184 },
+            { 255, 102, 51 },
+            { 184, 138, 0 },
+            { 255, 51, 204 },
+            { 51, 255, 204 },
+            { 204, 255, 51 },
+            { 204, 255, 51 },
         };
         for (int i = 0; i < expected.size(); ++i) {
             // Side by side, each 15 pixels wide and 100 high, labels empty.
@@ -304,13 +312,13 @@ private Q_SLOTS:
             set.areaLabels << QString();
         }
         ViewState state;
-        state.fishPosition = QPoint(199, 149);  // outside every area
+        state.fishPosition = QPoint(199, 149); // outside every area
         const QImage img = ViewRenderer::render(blankFrame(), set, state, {});
         QCOMPARE(img.format(), QImage::Format_RGB32);
         for (int i = 0; i < expected.size(); ++i) {
-            QCOMPARE(at(img, 5 + i * 19, 70), expected[i]);   // left edge
-            QCOMPARE(at(img, 12 + i * 19, 20), expected[i]);  // top edge
-            QCOMPARE(at(img, 12 + i * 19, 70), background);   // inside stays clear
+            QCOMPARE(at(img, 5 + i * 19, 70), expected[i]); // left edge
+            QCOMPARE(at(img, 12 + i * 19, 20), expected[i]); // top edge
+            QCOMPARE(at(img, 12 + i * 19, 70), background); // inside stays clear
         }
     }
 
@@ -341,9 +349,9 @@ private Q_SLOTS:
         state.fishFound = true;
         const QImage img = ViewRenderer::render(blankFrame(), set, state, {});
         const QColor zone(255, 128, 128);
-        QCOMPARE(countInRow(img, 75, 30, 50, zone), width);    // left edge
-        QCOMPARE(countInRow(img, 75, 90, 110, zone), width);   // right edge
-        QCOMPARE(countInColumn(img, 70, 80, 100, zone), width);  // bottom edge
+        QCOMPARE(countInRow(img, 75, 30, 50, zone), width); // left edge
+        QCOMPARE(countInRow(img, 75, 90, 110, zone), width); // right edge
+        QCOMPARE(countInColumn(img, 70, 80, 100, zone), width); // bottom edge
     }
 
     void rulerIsLightGreyAndDashed()
@@ -364,7 +372,7 @@ private Q_SLOTS:
         }
         QVERIFY(greyCount >= 30);
         QVERIFY(gaps >= 30);
-        QVERIFY(changes >= 20);  // short dashes, not one long gap
+        QVERIFY(changes >= 20); // short dashes, not one long gap
         // End ticks cross the line at both ends.
         QVERIFY(countInColumn(img, 20, 91, 109, grey) >= 6);
         QVERIFY(countInColumn(img, 180, 91, 109, grey) >= 6);
@@ -402,7 +410,7 @@ private Q_SLOTS:
     void pointDistanceDrawing()
     {
         OverlaySet set = trackingAreaOnly();
-        set.pointDists << makePointDist(100, 75, 130, 115, 1.0f);  // radius 50
+        set.pointDists << makePointDist(100, 75, 130, 115, 1.0f); // radius 50
         ViewState state;
         state.fishPosition = QPoint(20, 75);
         const QImage hidden = ViewRenderer::render(blankFrame(), set, state, {});
@@ -413,17 +421,17 @@ private Q_SLOTS:
         for (int y = 26; y <= 124; ++y)
             onCircle += at(hidden, 150, y) == grey || at(hidden, 149, y) == grey;
         QVERIFY(onCircle > 0);
-        QVERIFY(countInColumn(hidden, 150, 26, 124, grey) < 40);  // dashed, not solid
+        QVERIFY(countInColumn(hidden, 150, 26, 124, grey) < 40); // dashed, not solid
         // No line to the fish while results are hidden.
         QCOMPARE(countInRow(hidden, 75, 30, 48, grey), 0);
 
         state.showResults = true;
         state.fishFound = true;
         const QImage shown = ViewRenderer::render(blankFrame(), set, state, {});
-        QVERIFY(countInRow(shown, 75, 30, 48, grey) > 0);  // dashed line from centre to fish
+        QVERIFY(countInRow(shown, 75, 30, 48, grey) > 0); // dashed line from centre to fish
         // The measured value under the centre.
-        QVERIFY(countNot(shown, QRect(QPoint(101, 78), QPoint(140, 92)), background) >
-                countNot(hidden, QRect(QPoint(101, 78), QPoint(140, 92)), background));
+        QVERIFY(countNot(shown, QRect(QPoint(101, 78), QPoint(140, 92)), background)
+            > countNot(hidden, QRect(QPoint(101, 78), QPoint(140, 92)), background));
     }
 
     // Results hidden: the picture is the same whether or not the fish is found, has no marker
@@ -458,7 +466,7 @@ private Q_SLOTS:
         const QImage missing = ViewRenderer::render(blankFrame(), set, state, {});
         QCOMPARE(at(missing, 118, 70), red);
         QCOMPARE(at(missing, 122, 72), red);
-        QCOMPARE(at(missing, 120, 70), background);  // no measure lines either
+        QCOMPARE(at(missing, 120, 70), background); // no measure lines either
 
         // A mean filter size of 1 gives half-size 0: the marker is still a visible point.
         state.fishFound = true;
@@ -481,9 +489,9 @@ private Q_SLOTS:
         state.showResults = true;
 
         QImage img = ViewRenderer::render(blankFrame(), set, state, historyOf(positions));
-        QCOMPARE(at(img, 7, 130), blue);     // newest step
-        QCOMPARE(at(img, 11, 130), white);   // older steps
-        QCOMPARE(at(img, 123, 130), white);  // step 29, the last of the thirty
+        QCOMPARE(at(img, 7, 130), blue); // newest step
+        QCOMPARE(at(img, 11, 130), white); // older steps
+        QCOMPARE(at(img, 123, 130), white); // step 29, the last of the thirty
         QCOMPARE(at(img, 127, 130), background);
 
         // Reviewing three records back: the light-blue line runs up to the newest record,
@@ -491,9 +499,9 @@ private Q_SLOTS:
         state.reviewIndex = 3;
         img = ViewRenderer::render(blankFrame(), set, state, historyOf(positions));
         QCOMPARE(at(img, 7, 130), blue);
-        QCOMPARE(at(img, 19, 130), blue);  // step 3
+        QCOMPARE(at(img, 19, 130), blue); // step 3
         QCOMPARE(at(img, 23, 130), white);
-        QCOMPARE(at(img, 135, 130), white);  // step 32
+        QCOMPARE(at(img, 135, 130), white); // step 32
         QCOMPARE(at(img, 139, 130), background);
 
         // No history, no trail (and no crash).
@@ -508,23 +516,23 @@ private Q_SLOTS:
             if (index < 0 || index > 2)
                 return false;
             record = TrackRecord();
-            record.fishPositions = {QPoint(20 + 30 * index, 40), QPoint(20 + 30 * index, 100)};
-            record.fishFoundFlags = {true, index != 1};
+            record.fishPositions = { QPoint(20 + 30 * index, 40), QPoint(20 + 30 * index, 100) };
+            record.fishFoundFlags = { true, index != 1 };
             return true;
         };
         OverlaySet set = trackingAreaOnly();
         ViewState state;
-        state.fishPositions = {QPoint(150, 40), QPoint(150, 100)};
+        state.fishPositions = { QPoint(150, 40), QPoint(150, 100) };
         state.fishPosition = QPoint(5, 5);
-        state.fishFound = false;  // ignored for several fish
+        state.fishFound = false; // ignored for several fish
         state.showResults = true;
         state.meanFilterSize = 7;
         const QImage img = ViewRenderer::render(blankFrame(), set, state, history);
-        QCOMPARE(at(img, 147, 37), white);  // square of half-size 3 around each fish
+        QCOMPARE(at(img, 147, 37), white); // square of half-size 3 around each fish
         QCOMPARE(at(img, 153, 103), white);
         QCOMPARE(at(img, 150, 100), background);
-        QCOMPARE(at(img, 35, 40), white);   // fish 0: records 0-1
-        QCOMPARE(at(img, 65, 40), white);   // fish 0: records 1-2
+        QCOMPARE(at(img, 35, 40), white); // fish 0: records 0-1
+        QCOMPARE(at(img, 65, 40), white); // fish 0: records 1-2
         QCOMPARE(at(img, 35, 100), background);
         QCOMPARE(at(img, 65, 100), background);
     }
@@ -553,12 +561,13 @@ private Q_SLOTS:
         QTest::mouseMove(view, (from + to) / 2);
         // Mid-drag the rectangle already follows the mouse.
         const QPoint mid = (from + to) / 2;
-        QCOMPARE(view->Areas()[1], QRect(QPoint(std::min(from.x(), mid.x()), std::min(from.y(), mid.y())),
-                                         QPoint(std::max(from.x(), mid.x()), std::max(from.y(), mid.y()))));
+        QCOMPARE(view->Areas()[1],
+            QRect(QPoint(std::min(from.x(), mid.x()), std::min(from.y(), mid.y())),
+                QPoint(std::max(from.x(), mid.x()), std::max(from.y(), mid.y()))));
         QTest::mouseMove(view, to);
         QTest::mouseRelease(view, Qt::LeftButton, {}, to);
         QCOMPARE(view->Areas()[1], QRect(QPoint(30, 40), QPoint(90, 100)));
-        QCOMPARE(view->Areas()[0], QRect(0, 0, 1, 1));  // the Tracking Area is not touched
+        QCOMPARE(view->Areas()[0], QRect(0, 0, 1, 1)); // the Tracking Area is not touched
     }
 
     void rightButtonDragAppliesPressAndReleaseOnly()
@@ -648,7 +657,7 @@ private Q_SLOTS:
         button(w, "Set Tracking Area")->click();
         QTest::mousePress(view, Qt::LeftButton, {}, QPoint(30, 41));
         QTest::mouseMove(view, QPoint(20, 30));
-        QCOMPARE(view->FishPosition(), QPoint(0, 0));  // only the release moves the marker
+        QCOMPARE(view->FishPosition(), QPoint(0, 0)); // only the release moves the marker
         QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(11, 20));
         // Centre (20.5, 30.5), halves rounded up.
         QCOMPARE(view->FishPosition(), QPoint(21, 31));
@@ -688,14 +697,14 @@ private Q_SLOTS:
         w.SetFishArea();
         QCOMPARE(view->DisplayedPixmap().cacheKey(), before);
         QTest::mousePress(view, Qt::LeftButton, {}, QPoint(10, 10));
-        QCOMPARE(view->DisplayedPixmap().cacheKey(), before);  // a press does not redraw
+        QCOMPARE(view->DisplayedPixmap().cacheKey(), before); // a press does not redraw
 
         // Mouse tracking delivers moves without buttons; they do not edit or redraw.
         QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(10, 10));
         const qint64 afterRelease = view->DisplayedPixmap().cacheKey();
         QVERIFY(afterRelease != before);
         QMouseEvent hover(QEvent::MouseMove, QPointF(60, 60), view->mapToGlobal(QPointF(60, 60)),
-                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(view, &hover);
         QCOMPARE(view->DisplayedPixmap().cacheKey(), afterRelease);
         QCOMPARE(view->Areas()[0], QRect(10, 10, 1, 1));
@@ -731,7 +740,8 @@ private Q_SLOTS:
         w.AddNewArea();
         QTest::mousePress(view, Qt::LeftButton, {}, QPoint(20, 20));
         QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(60, 50));
-        const QImage shown = view->DisplayedPixmap().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage shown
+            = view->DisplayedPixmap().toImage().convertToFormat(QImage::Format_RGB32);
         ViewState state;
         const QImage expected = ViewRenderer::render(view->Image(), view->Overlays(), state, {});
         QCOMPARE(shown, expected);

@@ -14,10 +14,10 @@ const QColor overlayGrey(200, 200, 200);
 // Truncates toward zero; clamps to int so that a far-away point can never overflow the cast.
 int truncToInt(float v)
 {
-    if (!(v == v))  // NaN: cannot happen with the guards below, but never cast it
+    if (!(v == v)) // NaN: cannot happen with the guards below, but never cast it
         return 0;
     constexpr float lo = float(std::numeric_limits<int>::min());
-    constexpr float hi = 2147483520.0f;  // largest float below INT_MAX
+    constexpr float hi = 2147483520.0f; // largest float below INT_MAX
     if (v <= lo)
         return std::numeric_limits<int>::min();
     if (v >= hi)
@@ -41,7 +41,7 @@ QPoint truncPoint(const QPointF &p)
 // sensible, and it measures 0 (see Ruler::Measure).
 struct RulerGeometry
 {
-    float length = 0.0f;  // pixel length L
+    float length = 0.0f; // pixel length L
     float ux = 1.0f, uy = 0.0f;
 
     explicit RulerGeometry(const Ruler &r)
@@ -78,7 +78,7 @@ QPen greyPen()
 
 QPen dashed(QPen pen, qreal on, qreal off)
 {
-    pen.setDashPattern({on, off});
+    pen.setDashPattern({ on, off });
     return pen;
 }
 
@@ -88,7 +88,7 @@ float Ruler::Measure(const QPointF &p) const
 {
     const RulerGeometry g(*this);
     if (!(g.length > 0.0f))
-        return 0.0f;  // no direction: a ruler of zero pixel length measures nothing
+        return 0.0f; // no direction: a ruler of zero pixel length measures nothing
     return g.projection(*this, p) * length / g.length;
 }
 
@@ -96,7 +96,7 @@ float PointDist::Measure(const QPointF &p) const
 {
     const float r = pointDistRadius(*this);
     if (!(r > 0.0f))
-        return 0.0f;  // no known pixel radius to scale by
+        return 0.0f; // no known pixel radius to scale by
     const float dx = float(p.x()) - float(centrex);
     const float dy = float(p.y()) - float(centrey);
     const float d = std::sqrt(dx * dx + dy * dy);
@@ -106,15 +106,22 @@ float PointDist::Measure(const QPointF &p) const
 QColor areaColour(int index)
 {
     static const QColor colours[] = {
-        QColor(128, 255, 128), QColor(255, 128, 128), QColor(128, 128, 255),
-        QColor(0, 46, 184),    QColor(255, 102, 51),  QColor(184, 138, 0),
-        QColor(255, 51, 204),  QColor(51, 255, 204),  QColor(204, 255, 51),
+        QColor(128, 255, 128),
+        QColor(255, 128, 128),
+        QColor(128, 128, 255),
+        QColor(0, 46, 184),
+        QColor(255, 102, 51),
+        QColor(184, 138, 0),
+        QColor(255, 51, 204),
+        QColor(51, 255, 204),
+        QColor(204, 255, 51),
     };
     constexpr int last = int(sizeof(colours) / sizeof(colours[0])) - 1;
     return colours[qBound(0, index, last)];
 }
 
-void DrawArea(QPainter &painter, int index, const QRect &area, const QString &label, bool highlighted)
+void DrawArea(
+    QPainter &painter, int index, const QRect &area, const QString &label, bool highlighted)
 {
     QPen pen(areaColour(index));
     pen.setStyle(Qt::SolidLine);
@@ -132,7 +139,8 @@ void DrawRuler(QPainter &painter, const Ruler &ruler, bool showMeasure, const QP
     const QPoint p2(ruler.x2, ruler.y2);
 
     // Normal towards the fish's side of the ruler.
-    const float s = (float(fish.x()) - float(ruler.x1)) * -uy + (float(fish.y()) - float(ruler.y1)) * ux;
+    const float s
+        = (float(fish.x()) - float(ruler.x1)) * -uy + (float(fish.y()) - float(ruler.y1)) * ux;
     const float nx = s >= 0.0f ? -uy : uy;
     const float ny = s >= 0.0f ? ux : -ux;
 
@@ -141,12 +149,14 @@ void DrawRuler(QPainter &painter, const Ruler &ruler, bool showMeasure, const QP
     painter.drawText(p1, ruler.label);
     // The scale labels sit on the left-hand side of the ruler's direction, whatever the fish does.
     painter.drawText(offsetPoint(p1, 12.0f * -uy, 12.0f * ux), QStringLiteral("0.0"));
-    painter.drawText(offsetPoint(p2, 12.0f * -uy, 12.0f * ux), QString::number(ruler.length, 'f', 3));
+    painter.drawText(
+        offsetPoint(p2, 12.0f * -uy, 12.0f * ux), QString::number(ruler.length, 'f', 3));
 
     painter.setPen(dashed(pen, 3, 3));
     painter.drawLine(p1, p2);
-    for (const QPoint &end : {p1, p2})
-        painter.drawLine(offsetPoint(end, 10.0f * nx, 10.0f * ny), offsetPoint(end, -10.0f * nx, -10.0f * ny));
+    for (const QPoint &end : { p1, p2 })
+        painter.drawLine(
+            offsetPoint(end, 10.0f * nx, 10.0f * ny), offsetPoint(end, -10.0f * nx, -10.0f * ny));
 
     if (!showMeasure)
         return;
@@ -156,7 +166,8 @@ void DrawRuler(QPainter &painter, const Ruler &ruler, bool showMeasure, const QP
     const QPoint foot = offsetPoint(p1, proj * ux, proj * uy);
     QPen measurePen = greyPen();
     painter.setPen(measurePen);
-    painter.drawText(offsetPoint(foot, -12.0f * nx, -12.0f * ny), QString::number(measured, 'f', 3));
+    painter.drawText(
+        offsetPoint(foot, -12.0f * nx, -12.0f * ny), QString::number(measured, 'f', 3));
     // Right-angle mark in the corner between the ruler's forward direction and the fish's side.
     const QPoint along = offsetPoint(foot, 10.0f * ux, 10.0f * uy);
     const QPoint corner = offsetPoint(foot, 10.0f * ux + 10.0f * nx, 10.0f * uy + 10.0f * ny);
@@ -167,7 +178,8 @@ void DrawRuler(QPainter &painter, const Ruler &ruler, bool showMeasure, const QP
     painter.drawLine(foot, truncPoint(fish));
 }
 
-void DrawPointDist(QPainter &painter, const PointDist &pointDist, bool showMeasure, const QPointF &fish)
+void DrawPointDist(
+    QPainter &painter, const PointDist &pointDist, bool showMeasure, const QPointF &fish)
 {
     const int cx = pointDist.centrex, cy = pointDist.centrey;
     const QPoint centre(cx, cy);

@@ -38,8 +38,8 @@ struct PointDist
 // A copy of all overlays at one moment (what the tracker and the file writers work from).
 struct OverlaySet
 {
-    QList<QRect> areas;       // inclusive rectangles; entry 0 is the Tracking Area
-    QStringList areaLabels;   // parallel to areas
+    QList<QRect> areas; // inclusive rectangles; entry 0 is the Tracking Area
+    QStringList areaLabels; // parallel to areas
     QList<Ruler> rulers;
     QList<PointDist> pointDists;
 };
@@ -53,6 +53,8 @@ inline bool areaContains(const QRect &area, int x, int y)
 // The outline colour of area `index` (0 is the Tracking Area; 8 and above share one colour).
 QColor areaColour(int index);
 
-void DrawArea(QPainter &painter, int index, const QRect &area, const QString &label, bool highlighted);
+void DrawArea(
+    QPainter &painter, int index, const QRect &area, const QString &label, bool highlighted);
 void DrawRuler(QPainter &painter, const Ruler &ruler, bool showMeasure, const QPointF &fish);
-void DrawPointDist(QPainter &painter, const PointDist &pointDist, bool showMeasure, const QPointF &fish);
+void DrawPointDist(
+    QPainter &painter, const PointDist &pointDist, bool showMeasure, const QPointF &fish);

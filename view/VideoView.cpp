@@ -14,7 +14,7 @@ namespace {
 QRect spanned(const QPoint &a, const QPoint &b)
 {
     return QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
-                 QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
+        QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
 }
 
 // Nearest integer, halves rounded up (towards +infinity, also for negative values).
@@ -25,7 +25,9 @@ int roundHalfUp(double v)
 
 } // namespace
 
-VideoView::VideoView(MainWindow *owner) : QLabel(nullptr), owner(owner)
+VideoView::VideoView(MainWindow *owner)
+    : QLabel(nullptr)
+    , owner(owner)
 {
     setMouseTracking(true);
     ResetOverlays();
@@ -56,8 +58,9 @@ void VideoView::AddZone(const QString &text)
     // A zone first covers the whole frame on display; before any frame there is nothing to
     // cover, and it starts as the single pixel at the origin, like a fresh Tracking Area.
     const QSize shown = pixmap().size();
-    const QRect whole = shown.isEmpty() ? QRect(QPoint(0, 0), QPoint(0, 0))
-                                        : QRect(QPoint(0, 0), QPoint(shown.width() - 1, shown.height() - 1));
+    const QRect whole = shown.isEmpty()
+        ? QRect(QPoint(0, 0), QPoint(0, 0))
+        : QRect(QPoint(0, 0), QPoint(shown.width() - 1, shown.height() - 1));
     QMutexLocker locker(&viewLock);
     const int index = int(areas.size());
     currentArea = index;
@@ -100,13 +103,34 @@ QImage VideoView::Image() const
     return image;
 }
 
-void VideoView::SetFishPosition(int x, int y) { fishPosition = QPoint(x, y); }
-void VideoView::SetFishFound(bool found) { fishFound = found; }
-void VideoView::SetShowResults(bool show) { showResults = show; }
-void VideoView::SetCorrectionMode(bool on) { correctionMode = on; }
-void VideoView::SetFishPositions(const QList<QPoint> &positions) { fishPositions = positions; }
-QPoint VideoView::FishPosition() const { return fishPosition; }
-bool VideoView::FishFound() const { return fishFound; }
+void VideoView::SetFishPosition(int x, int y)
+{
+    fishPosition = QPoint(x, y);
+}
+void VideoView::SetFishFound(bool found)
+{
+    fishFound = found;
+}
+void VideoView::SetShowResults(bool show)
+{
+    showResults = show;
+}
+void VideoView::SetCorrectionMode(bool on)
+{
+    correctionMode = on;
+}
+void VideoView::SetFishPositions(const QList<QPoint> &positions)
+{
+    fishPositions = positions;
+}
+QPoint VideoView::FishPosition() const
+{
+    return fishPosition;
+}
+bool VideoView::FishFound() const
+{
+    return fishFound;
+}
 
 QList<QRect> VideoView::Areas() const
 {
@@ -135,10 +159,13 @@ QList<PointDist> VideoView::PointDists() const
 OverlaySet VideoView::Overlays() const
 {
     QMutexLocker locker(&viewLock);
-    return OverlaySet{areas, areaLabels, rulers, pointDists};
+    return OverlaySet { areas, areaLabels, rulers, pointDists };
 }
 
-QPixmap VideoView::DisplayedPixmap() const { return pixmap(); }
+QPixmap VideoView::DisplayedPixmap() const
+{
+    return pixmap();
+}
 
 void VideoView::Redraw()
 {
@@ -167,10 +194,11 @@ void VideoView::Redraw()
     {
         QMutexLocker locker(&viewLock);
         frame = image;
-        overlays = OverlaySet{areas, areaLabels, rulers, pointDists};
+        overlays = OverlaySet { areas, areaLabels, rulers, pointDists };
     }
 
-    const QPixmap picture = QPixmap::fromImage(ViewRenderer::render(frame, overlays, state, history));
+    const QPixmap picture
+        = QPixmap::fromImage(ViewRenderer::render(frame, overlays, state, history));
     setPixmap(picture);
     setMinimumSize(picture.size());
 }
@@ -238,7 +266,7 @@ void VideoView::mouseReleaseEvent(QMouseEvent *event)
             // The marker starts in the middle of a newly drawn Tracking Area.
             const QRect area = Areas().at(0);
             fishPosition = QPoint(roundHalfUp((area.left() + area.right()) * 0.5),
-                                  roundHalfUp((area.top() + area.bottom()) * 0.5));
+                roundHalfUp((area.top() + area.bottom()) * 0.5));
         }
     }
     Redraw();

@@ -65,11 +65,11 @@ private:
     QList<QRect> areas;
     QList<Ruler> rulers;
     QList<PointDist> pointDists;
-    QPoint dragStart;              // GUI thread only
-    QList<QPoint> fishPositions;   // GUI thread only
-    QPoint fishPosition;           // GUI thread only
-    QImage image;                  // guarded by viewLock
-    std::atomic<bool> fishFound{false};    // written by the tracker, read at redraw
-    std::atomic<bool> showResults{false};  // written by the tracker, read at redraw
-    bool correctionMode = false;  // GUI thread only
+    QPoint dragStart; // GUI thread only
+    QList<QPoint> fishPositions; // GUI thread only
+    QPoint fishPosition; // GUI thread only
+    QImage image; // guarded by viewLock
+    std::atomic<bool> fishFound { false }; // written by the tracker, read at redraw
+    std::atomic<bool> showResults { false }; // written by the tracker, read at redraw
+    bool correctionMode = false; // GUI thread only
 };

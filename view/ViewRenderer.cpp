@@ -3,8 +3,8 @@
 #include <QPainter>
 #include <QPen>
 
-#include <optional>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -13,7 +13,10 @@ namespace {
 class HistoryCache
 {
 public:
-    explicit HistoryCache(const RecordLookup &lookup) : lookup(lookup) {}
+    explicit HistoryCache(const RecordLookup &lookup)
+        : lookup(lookup)
+    {
+    }
 
     // Valid until the cache goes away (map nodes never move).
     const TrackRecord *at(int index)
@@ -67,8 +70,8 @@ void paintMultiFish(QPainter &painter, const ViewState &state, HistoryCache &his
         if (!newer || !older)
             continue;
         // Every list is indexed by fish; a record with fewer entries simply ends the fish list.
-        const int fish = std::min({newer->fishPositions.size(), newer->fishFoundFlags.size(),
-                                   older->fishPositions.size(), older->fishFoundFlags.size()});
+        const int fish = std::min({ newer->fishPositions.size(), newer->fishFoundFlags.size(),
+            older->fishPositions.size(), older->fishFoundFlags.size() });
         for (int j = 0; j < fish; ++j)
             if (newer->fishFoundFlags[j] && older->fishFoundFlags[j])
                 painter.drawLine(newer->fishPositions[j], older->fishPositions[j]);
@@ -105,7 +108,7 @@ void paintSingleFish(QPainter &painter, const ViewState &state, HistoryCache &hi
 } // namespace
 
 QImage ViewRenderer::render(const QImage &frame, const OverlaySet &overlays, const ViewState &state,
-                            const RecordLookup &history)
+    const RecordLookup &history)
 {
     if (frame.isNull())
         return QImage();
@@ -117,14 +120,14 @@ QImage ViewRenderer::render(const QImage &frame, const OverlaySet &overlays, con
 }
 
 void ViewRenderer::paint(QPainter &painter, const OverlaySet &overlays, const ViewState &state,
-                         const RecordLookup &history)
+    const RecordLookup &history)
 {
     const QPointF fish(state.fishPosition);
     const int areaCount = std::min(overlays.areas.size(), overlays.areaLabels.size());
     for (int i = 0; i < areaCount; ++i) {
         const QRect &area = overlays.areas[i];
         DrawArea(painter, i, area, overlays.areaLabels[i],
-                 areaContains(area, state.fishPosition.x(), state.fishPosition.y()));
+            areaContains(area, state.fishPosition.x(), state.fishPosition.y()));
     }
 
     const bool showMeasures = state.showResults && state.fishFound;

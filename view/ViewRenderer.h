@@ -18,12 +18,12 @@ class QPainter;
 // Everything the picture depends on besides the frame, the overlays and the history.
 struct ViewState
 {
-    QPoint fishPosition;          // the single-fish marker, also used for area highlighting
-    QList<QPoint> fishPositions;  // multi-fish marker positions; empty in single-fish runs
+    QPoint fishPosition; // the single-fish marker, also used for area highlighting
+    QList<QPoint> fishPositions; // multi-fish marker positions; empty in single-fish runs
     bool fishFound = false;
-    bool showResults = false;     // marker, trails and measured values are drawn
-    int reviewIndex = 0;          // record shown, counted back from the newest
-    int meanFilterSize = 3;       // sizes the marker
+    bool showResults = false; // marker, trails and measured values are drawn
+    int reviewIndex = 0; // record shown, counted back from the newest
+    int meanFilterSize = 3; // sizes the marker
 };
 
 // Fills `record` with the record `index` places before the newest (0 = newest) and returns
@@ -36,11 +36,11 @@ public:
     // The frame converted to Format_RGB32 (what a pixmap holds for an opaque frame) with
     // everything painted over it. A null frame gives a null image.
     static QImage render(const QImage &frame, const OverlaySet &overlays, const ViewState &state,
-                         const RecordLookup &history);
+        const RecordLookup &history);
 
     // Paints the overlays, marker and trail with a painter already open on the frame.
     static void paint(QPainter &painter, const OverlaySet &overlays, const ViewState &state,
-                      const RecordLookup &history);
+        const RecordLookup &history);
 
     // How many steps of trail are drawn behind the shown record.
     static constexpr int trailLength = 30;
