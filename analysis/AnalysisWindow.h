@@ -1,8 +1,18 @@
 #pragma once
 // The data analysis window: loads a tracking data file, lists variables with their time
-// windows and shows the windowed statistics. GUI thread only.
+// windows and shows the windowed statistics. A top-level window of its own, held by the main
+// window. GUI thread only; the computation lives in DataAnalysis.
 
+#include "analysis/SampleCollector.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMainWindow>
+#include <QPushButton>
+#include <QStringList>
+#include <QTableWidget>
+#include <QTextEdit>
 
 class AnalysisWindow : public QMainWindow
 {
@@ -11,8 +21,25 @@ class AnalysisWindow : public QMainWindow
 public:
     AnalysisWindow();
 
+    // The samples of one variable, read from the file at `path`; `opened` is false when the
+    // file could not be opened. Analyze calls it once per variable row.
+    Samples collectSamples(const QString &path, const QString &variable, const QString &rulerX,
+                           const QString &rulerY, bool allConfident) const;
+
 public Q_SLOTS:
     void AddVariable();
     void LoadDataFile();
     void Analyze();
+
+private:
+    QTableWidget variableTable;
+    QPushButton addVariableButton;
+    QLineEdit dataFileEdit;
+    QPushButton browseButton;
+    QPushButton analyzeButton;
+    QStringList measurableNames;
+    QTextEdit resultsEdit;
+    QComboBox rulerXCombo;
+    QComboBox rulerYCombo;
+    QCheckBox allConfidentCheck;
 };

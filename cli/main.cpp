@@ -2,6 +2,8 @@
 
 #include "cli/Commands.h"
 
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -29,6 +31,15 @@ int main(int argc, char *argv[])
     // Drawing text for the export needs a GUI application, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Batch jobs often run without a session; give Qt the private runtime folder it would pick
+    // anyway, so it does not warn on standard error for every run.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime = QDir::temp().filePath(
+            QStringLiteral("runtime-%1").arg(qEnvironmentVariable("USER", QStringLiteral("pondwatch"))));
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
+    }
     QGuiApplication app(argc, argv);
 
     QStringList args = app.arguments();

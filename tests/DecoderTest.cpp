@@ -381,7 +381,8 @@ private slots:
         options.format = VideoFormat(format);
         options.frameCount = 60;
         const QString whole = makeVideo(QStringLiteral("whole-%1").arg(format), options);
-        const QString cut = testutils::scratchPath(QStringLiteral("cut-%1%2").arg(format).arg(suffixFor(options.format)));
+        const QString cut = testutils::scratchPath(
+            QStringLiteral("cut-%1%2").arg(format).arg(suffixFor(options.format)));
         QVERIFY(writeTruncatedCopy(whole, cut, QFileInfo(whole).size() / 2));
 
         QVideoDecoder decoder;
@@ -500,9 +501,13 @@ private slots:
         options.frameCount = 4;
         const QSize size = options.size;
         auto scene = [size](int i) {
-            return drawScene(size, {FishSpec{QPointF(30 + 10 * i, 40)}, FishSpec{QPointF(100, 80), {20, 8}, 45, false}}, 7);
+            return drawScene(size,
+                             {FishSpec{QPointF(30 + 10 * i, 40)},
+                              FishSpec{QPointF(100, 80), {20, 8}, 45, false}},
+                             7);
         };
-        const QString path = testutils::scratchPath(QStringLiteral("scene-%1%2").arg(format).arg(suffixFor(options.format)));
+        const QString path = testutils::scratchPath(
+            QStringLiteral("scene-%1%2").arg(format).arg(suffixFor(options.format)));
         QVERIFY(writeVideo(path, options, scene));
         QVideoDecoder decoder;
         QVERIFY(decoder.open(path));

@@ -501,7 +501,8 @@ bool QVideoDecoder::seekToFrame(qint64 frame)
             return false;
         targetNumber = frame;
         const bool reached = decodeUpTo(frame);
-        const bool atStreamStart = firstKeyDts != noNumber && seekKeyDts != noNumber && seekKeyDts <= firstKeyDts;
+        const bool atStreamStart =
+            firstKeyDts != noNumber && seekKeyDts != noNumber && seekKeyDts <= firstKeyDts;
         if (!reached) {
             // The end came before the target. When not a single picture was decoded, the seek
             // landed behind the last key frame (MPEG-TS): start further back. Otherwise the

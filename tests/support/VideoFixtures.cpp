@@ -20,7 +20,8 @@ QByteArray runTool(const QString &program, const QStringList &arguments, QString
     if (!process.waitForStarted(10000) || !process.waitForFinished(120000)
         || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         if (error)
-            *error = program + QLatin1String(" failed: ") + QString::fromLocal8Bit(process.readAllStandardError());
+            *error = program + QLatin1String(" failed: ")
+                     + QString::fromLocal8Bit(process.readAllStandardError());
         return QByteArray();
     }
     QByteArray out = process.readAllStandardOutput();
@@ -134,7 +135,8 @@ bool writeVideo(const QString &path, const VideoOptions &options, const FrameGen
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit
         || process.exitCode() != 0) {
         if (error)
-            *error = QStringLiteral("ffmpeg failed: ") + QString::fromLocal8Bit(process.readAllStandardError());
+            *error = QStringLiteral("ffmpeg failed: ")
+                     + QString::fromLocal8Bit(process.readAllStandardError());
         return false;
     }
     return true;

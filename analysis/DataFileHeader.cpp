@@ -1,0 +1,44 @@
+#include "analysis/DataFileHeader.h"
+
+#include <QFile>
+#include <QTextStream>
+
+bool DataFileHeader::isMeasurableName(const QString &field)
+{
+    // Overlay labels begin with their kind, then a number and the user's text; only the kind
+    // is compared, case-sensitively.
+    static const char *const prefixes[] = {"Zone", "Ruler", "PointDist", "LineDist",
+                                           "ShoalAvgDist"};
+    for (const char *prefix : prefixes) {
+        if (field.startsWith(QLatin1String(prefix)))
+            return true;
+    }
+    return false;
+}
+
+QStringList DataFileHeader::splitLine(const QString &line)
+{
+    return line.split(QLatin1Char(' '), Qt::KeepEmptyParts);
+}
+
+bool DataFileHeader::read(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+
+    measurableNames.clear();
+    rulerNames.clear();
+    // Every line is looked at; header value lines, the column line and data rows begin with a
+    // number, "Seconds" or "Tracking", so they never qualify.
+    QTextStream in(&file);
+    while (!in.atEnd()) {
+        const QString first = splitLine(in.readLine()).first();
+        if (!isMeasurableName(first))
+            continue;
+        measurableNames.append(first);
+        if (first.startsWith(QLatin1String("Ruler")))
+            rulerNames.append(first);
+    }
+    return true;
+}

@@ -1,0 +1,63 @@
+#include "analysis/WindowedStatistics.h"
+
+#include <QtGlobal>
+
+#include <map>
+
+bool WindowSettings::periodIsPositive() const
+{
+    // Written so that a period that is not a number is refused too.
+    return static_cast<long double>(measure) + between > 0.0L;
+}
+
+WindowSummary WindowedStatistics::summarise(const QVector<float> &times,
+                                            const QVector<float> &values,
+                                            const WindowSettings &settings)
+{
+    Q_ASSERT(times.size() == values.size());
+    Q_ASSERT(settings.periodIsPositive());
+
+    // The windows that received samples, by index; the samples in the order they came.
+    // Empty windows are never stored, so a fine window over a long file costs no memory.
+    std::map<qint64, QVector<float>> windows;
+
+    // The stepping runs in extended precision on the single-precision inputs, without
+    // rounding between steps; the strict comparison gives a sample on a window's end to that
+    // window, the earlier one where two windows meet.
+    const long double measure = settings.measure;
+    const long double period = measure + static_cast<long double>(settings.between);
+    for (int i = 0; i < times.size(); ++i) {
+        long double d = static_cast<long double>(times[i]) - settings.offset;
+        qint64 k = 0;
+        bool reachable = true;
+        while (d > measure) {
+            const long double next = d - period;
+            if (next == d) {  // the period is lost against d's magnitude: no window reaches it
+                reachable = false;
+                break;
+            }
+            d = next;
+            ++k;
+        }
+        if (reachable && d >= 0.0L)
+            windows[k].append(values[i]);
+    }
+
+    WindowSummary summary;
+    const float period32 = settings.measure + settings.between;
+    for (const auto &[k, samples] : windows) {
+        // Sums in single precision, in assignment order.
+        float sum = 0.0f;
+        for (float s : samples)
+            sum += s;
+        const float n = float(samples.size());
+        const float mean = sum / n;
+        float squares = 0.0f;
+        for (float s : samples)
+            squares += (mean - s) * (mean - s);
+        summary.startTimes.append(period32 * float(k) + settings.offset);
+        summary.means.append(mean);
+        summary.variances.append(squares / n);
+    }
+    return summary;
+}

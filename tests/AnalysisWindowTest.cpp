@@ -1,0 +1,389 @@
+// The analysis window: its widgets, loading a data file's names, adding variable rows, and
+// Analyze from the table to the results text, with every message box it shows.
+
+#include "AnalysisDataFiles.h"
+#include "analysis/AnalysisWindow.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestUtils.h"
+
+#include <QBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMetaMethod>
+#include <QTest>
+
+using analysisfiles::DataFileBuilder;
+
+namespace {
+
+// The window's widgets, found through its one vertical layout.
+struct Ui
+{
+    explicit Ui(AnalysisWindow &w)
+    {
+        layout = qobject_cast<QVBoxLayout *>(w.centralWidget()->layout());
+        path = widget<QLineEdit>(1);
+        browse = widget<QPushButton>(2);
+        rulerX = widget<QComboBox>(4);
+        rulerY = widget<QComboBox>(5);
+        table = widget<QTableWidget>(7);
+        add = widget<QPushButton>(8);
+        allConfident = widget<QCheckBox>(9);
+        analyze = widget<QPushButton>(10);
+        results = widget<QTextEdit>(12);
+    }
+    template <typename T> T *widget(int index) const
+    {
+        return layout ? qobject_cast<T *>(layout->itemAt(index)->widget()) : nullptr;
+    }
+    QComboBox *variable(int row) const
+    {
+        return qobject_cast<QComboBox *>(table->cellWidget(row, 0));
+    }
+    QLineEdit *time(int row, int column) const
+    {
+        return qobject_cast<QLineEdit *>(table->cellWidget(row, column));
+    }
+    QStringList items(QComboBox *combo) const
+    {
+        QStringList out;
+        for (int i = 0; i < combo->count(); ++i)
+            out << combo->itemText(i);
+        return out;
+    }
+    void addRow(const QString &name, const QString &offset, const QString &measure,
+                const QString &between) const
+    {
+        QTest::mouseClick(add, Qt::LeftButton);
+        const int row = table->rowCount() - 1;
+        variable(row)->setCurrentText(name);
+        QCOMPARE(variable(row)->currentText(), name);
+        time(row, 1)->setText(offset);
+        time(row, 2)->setText(measure);
+        time(row, 3)->setText(between);
+    }
+
+    QVBoxLayout *layout = nullptr;
+    QLineEdit *path = nullptr;
+    QPushButton *browse = nullptr, *add = nullptr, *analyze = nullptr;
+    QComboBox *rulerX = nullptr, *rulerY = nullptr;
+    QTableWidget *table = nullptr;
+    QCheckBox *allConfident = nullptr;
+    QTextEdit *results = nullptr;
+};
+
+const QStringList builtIn{"Speed", "RelativeTurnAngle", "AbsoluteTurnAngle"};
+
+QString namesFile()
+{
+    const QString path = testutils::scratchPath("names.data.txt");
+    QStringList lines;
+    lines << "Tracking area (x1, y1, x2, y2): " << "0 0 640 480";
+    lines << "Zone12extra (x1, y1, x2, y2): " << "1 1 5 5";
+    lines << " Zone2 (x1, y1, x2, y2): " << "1 1 5 5";
+    lines << "Zone3 big tank (x1, y1, x2, y2): " << "1 1 5 5";
+    lines << "Ruler1-a (x1, y1, x2, y2, length): " << "0 0 10 0 1.00000000";
+    lines << "Ruler2-b (x1, y1, x2, y2, length): " << "0 0 0 10 1.00000000";
+    lines << "PointDist1 (centrex, centrey, radx, rady, length): " << "5 5 9 5 2.00000000";
+    lines << "Seconds FishX FishY FishMovement Confidence Confidence>30.00000000 Zone12extra"
+             " Zone3 big tank Ruler1-a Ruler2-b PointDist1";
+    lines << "0.04000000 1 2 0.00000000 41.00000000 1 0 1 0.50000000 0.25000000 1.00000000";
+    DataFileBuilder::writeLines(path, lines);
+    return path;
+}
+
+// Seven frames moving along Ruler1 (X) while Ruler2 (Y) stays put; the sixth is unconfident.
+QString motionFile()
+{
+    DataFileBuilder b;
+    b.zone("Zone1", 0, 0, 15, 15)
+        .ruler("Ruler1", 0, 0, 100, 0, 10)
+        .ruler("Ruler2", 0, 0, 0, 100, 10);
+    b.row(0.0, 0, 5, true, {1, 0, 0.5});
+    b.row(0.5, 10, 5, true, {1, 1, 0.5});
+    b.row(1.0, 20, 5, true, {0, 2, 0.5});
+    b.row(1.5, 40, 5, true, {0, 4, 0.5});
+    b.row(2.0, 70, 5, true, {0, 7, 0.5});
+    b.row(2.5, 70, 5, false, {1, 7, 0.5});
+    b.row(3.0, 70, 5, true, {1, 7, 0.5});
+    return b.write(testutils::scratchPath("motion.data.txt"));
+}
+
+void load(const Ui &ui, ScriptedDialogs &dialogs, const QString &path)
+{
+    dialogs.queueFile(path);
+    QTest::mouseClick(ui.browse, Qt::LeftButton);
+}
+
+} // namespace
+
+class AnalysisWindowTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void builtAsDescribed()
+    {
+        AnalysisWindow w;
+        Ui ui(w);
+        QCOMPARE(w.windowTitle(), QString("Data Analysis"));
+        QVERIFY(w.parent() == nullptr);
+
+        const QMetaObject *meta = w.metaObject();
+        QStringList methods;
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
+            methods << QString(meta->method(i).methodSignature()) + ":"
+                    + QString::number(meta->method(i).methodType());
+        QCOMPARE(methods, QStringList({"AddVariable():2", "LoadDataFile():2", "Analyze():2"}));
+
+        QVERIFY(ui.layout);
+        QCOMPARE(ui.layout->count(), 13);
+        const auto label = [&](int i) {
+            return ui.widget<QLabel>(i) ? ui.widget<QLabel>(i)->text() : QString();
+        };
+        QCOMPARE(label(0), QString("Tracking data file to analyze:"));
+        QCOMPARE(
+            label(3),
+            QString("Ruler for X, Y Directions (required for analyzing Speed, ShoalAvgDist):"));
+        QCOMPARE(label(6), QString("Variables to Measure:"));
+        QCOMPARE(label(11), QString("Analysis Results:"));
+        for (int i = 0; i < ui.layout->count(); ++i)
+            QCOMPARE(ui.layout->stretch(i), 0);
+        QVERIFY(ui.path && ui.rulerX && ui.rulerY && ui.table && ui.allConfident && ui.results);
+
+        const QList<QPair<QPushButton *, QString>> buttons{
+            {ui.browse, "Browse...|:/images/folder.png"}, {ui.add, "Add Variable|:/images/add.png"},
+            {ui.analyze, "Analyze|:/images/gear.png"}};
+        for (const auto &[button, expected] : buttons) {
+            QVERIFY(button);
+            const QStringList parts = expected.split('|');
+            QCOMPARE(button->text(), parts[0]);
+            QCOMPARE(button->icon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32),
+                     QImage(parts[1]).convertToFormat(QImage::Format_ARGB32));
+        }
+        QCOMPARE(ui.allConfident->text(), QString("Confident in ALL data values"));
+        QVERIFY(!ui.allConfident->isChecked());
+
+        QCOMPARE(ui.table->columnCount(), 4);
+        QStringList headers;
+        for (int c = 0; c < 4; ++c)
+            headers << ui.table->horizontalHeaderItem(c)->text();
+        QCOMPARE(headers,
+                 QStringList({"Variable to Measure", "Offset Time (sec)", "Time to Measure (sec)",
+                              "Time Between (sec)"}));
+        QCOMPARE(ui.table->minimumSize(), QSize(600, 150));
+        QCOMPARE(ui.table->rowCount(), 0);
+        QCOMPARE(ui.rulerX->count(), 0);
+        QCOMPARE(ui.rulerY->count(), 0);
+        QVERIFY(ui.path->text().isEmpty());
+        QVERIFY(ui.results->toPlainText().isEmpty());
+    }
+
+    void addVariableAppendsOneRow()
+    {
+        ScriptedDialogs dialogs;
+        AnalysisWindow w;
+        Ui ui(w);
+        QTest::mouseClick(ui.add, Qt::LeftButton);
+        QTest::mouseClick(ui.add, Qt::LeftButton);
+        QCOMPARE(ui.table->rowCount(), 2);
+        for (int row = 0; row < 2; ++row) {
+            QVERIFY(ui.variable(row));
+            QCOMPARE(ui.items(ui.variable(row)), builtIn);
+            QCOMPARE(ui.variable(row)->currentText(), QString("Speed"));
+            QCOMPARE(ui.time(row, 1)->text(), QString("0"));
+            QCOMPARE(ui.time(row, 2)->text(), QString("1"));
+            QCOMPARE(ui.time(row, 3)->text(), QString("0"));
+            for (int c = 0; c < 4; ++c)
+                QVERIFY(ui.table->item(row, c) == nullptr);
+        }
+        QVERIFY(dialogs.unexpected.isEmpty());
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    void loadingReadsNamesAndRulers()
+    {
+        ScriptedDialogs dialogs;
+        AnalysisWindow w;
+        Ui ui(w);
+        QTest::mouseClick(ui.add, Qt::LeftButton);
+        const QString path = namesFile();
+        load(ui, dialogs, path);
+
+        QCOMPARE(dialogs.questions.size(), 1);
+        QCOMPARE(dialogs.questions[0].kind, QString("open"));
+        QCOMPARE(dialogs.questions[0].caption, QString("Open Video Data File"));
+        QCOMPARE(dialogs.questions[0].dir, QString("."));
+        QCOMPARE(dialogs.questions[0].filter, QString("Video Data File (*.txt)"));
+        QCOMPARE(ui.path->text(), path);
+        QCOMPARE(ui.table->rowCount(), 0);   // a load empties the table
+        QCOMPARE(ui.items(ui.rulerX), QStringList({"Ruler1-a", "Ruler2-b"}));
+        QCOMPARE(ui.items(ui.rulerY), QStringList({"Ruler1-a", "Ruler2-b"}));
+        QCOMPARE(ui.rulerX->currentText(), QString("Ruler1-a"));
+        QCOMPARE(ui.rulerY->currentText(), QString("Ruler1-a"));
+
+        QTest::mouseClick(ui.add, Qt::LeftButton);
+        QCOMPARE(ui.items(ui.variable(0)),
+                 builtIn
+                     + QStringList({"Zone12extra", "Zone3", "Ruler1-a", "Ruler2-b", "PointDist1"}));
+
+        // A second load replaces the lists rather than adding to them.
+        load(ui, dialogs, path);
+        QCOMPARE(ui.rulerX->count(), 2);
+        QTest::mouseClick(ui.add, Qt::LeftButton);
+        QCOMPARE(ui.variable(0)->count(), 8);
+        QVERIFY(dialogs.unexpected.isEmpty());
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    void failedLoadsKeepWhatWasThere()
+    {
+        ScriptedDialogs dialogs;
+        AnalysisWindow w;
+        Ui ui(w);
+        const QString path = namesFile();
+        load(ui, dialogs, path);
+        QTest::mouseClick(ui.add, Qt::LeftButton);
+        ui.rulerY->setCurrentIndex(1);
+
+        // Cancelled: nothing changes and nothing is shown.
+        load(ui, dialogs, QString());
+        QCOMPARE(ui.path->text(), path);
+        QCOMPARE(ui.table->rowCount(), 1);
+        QCOMPARE(ui.rulerY->currentText(), QString("Ruler2-b"));
+        QVERIFY(dialogs.messages.isEmpty());
+
+        // Missing: the load error, and the path and table stay.
+        load(ui, dialogs, testutils::scratchPath("absent.data.txt"));
+        QList<RecordedMessage> messages = dialogs.takeMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].kind, QString("critical"));
+        QCOMPARE(messages[0].title, QString("Can't load video data file."));
+        QCOMPARE(messages[0].text, QString("Sorry."));
+        QCOMPARE(ui.path->text(), path);
+        QCOMPARE(ui.table->rowCount(), 1);
+
+        // There but unreadable: the path is taken and the table emptied, the names stay.
+        const QString folder = testutils::scratchPath("folder.txt");
+        QDir().mkpath(folder);
+        load(ui, dialogs, folder);
+        messages = dialogs.takeMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].kind, QString("critical"));
+        QCOMPARE(messages[0].title, QString("Can't open video data file for read."));
+        QCOMPARE(messages[0].text, QString("Sorry."));
+        QCOMPARE(ui.path->text(), folder);
+        QCOMPARE(ui.table->rowCount(), 0);
+        QCOMPARE(ui.rulerX->count(), 2);
+        QTest::mouseClick(ui.add, Qt::LeftButton);
+        QCOMPARE(ui.variable(0)->count(), 8);
+        QVERIFY(dialogs.unexpected.isEmpty());
+    }
+
+    void analyzeEndToEnd()
+    {
+        ScriptedDialogs dialogs;
+        AnalysisWindow w;
+        Ui ui(w);
+        load(ui, dialogs, motionFile());
+        ui.rulerY->setCurrentText("Ruler2");
+        ui.addRow("Speed", "0", "1", "0");
+        ui.addRow("Zone1", "0", "0.5", "0.5");
+        ui.addRow("Ruler1", "10", "1", "0");
+        ui.addRow("Ruler1", "not a number", "2", "");   // both read as 0
+        QTest::mouseClick(ui.analyze, Qt::LeftButton);
+
+        // Speed along Ruler1 at rows three to five: 2, 4 and 6 units per second.
+        const QString expected = "Speed\n"
+                                 "Time 0.000000 1.000000 \n"
+                                 "Mean 2.000000 5.000000 \n"
+                                 "Variance 0.000000 1.000000 \n\n"
+                                 "Zone1\n"
+                                 "Time 0.000000 1.000000 2.000000 3.000000 \n"
+                                 "Mean 1.000000 0.000000 0.000000 1.000000 \n"
+                                 "Variance 0.000000 0.000000 0.000000 0.000000 \n\n"
+                                 "Ruler1\n"
+                                 "Time \n"
+                                 "Mean \n"
+                                 "Variance \n\n"
+                                 "Ruler1\n"
+                                 "Time 0.000000 2.000000 \n"
+                                 "Mean 2.800000 7.000000 \n"
+                                 "Variance 6.159999 0.000000 \n\n";   // summed in single precision
+        QCOMPARE(ui.results->toPlainText(), expected);
+
+        // All confident: the zone takes the unconfident frame at 2.5 s too; Speed does not.
+        ui.allConfident->setChecked(true);
+        QTest::mouseClick(ui.analyze, Qt::LeftButton);
+        const QStringList lines = ui.results->toPlainText().split('\n');
+        QCOMPARE(lines.mid(0, 4), expected.split('\n').mid(0, 4));
+        QCOMPARE(lines[7], QString("Mean 1.000000 0.000000 0.500000 1.000000 "));
+        QCOMPARE(lines[8], QString("Variance 0.000000 0.000000 0.250000 0.000000 "));
+
+        QVERIFY(dialogs.unexpected.isEmpty());
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    void analyzeErrors()
+    {
+        ScriptedDialogs dialogs;
+        AnalysisWindow w;
+        Ui ui(w);
+        const auto expectMessage = [&](const QString &title) {
+            const QList<RecordedMessage> messages = dialogs.takeMessages();
+            QCOMPARE(messages.size(), 1);
+            QCOMPARE(messages[0].kind, QString("critical"));
+            QCOMPARE(messages[0].title, title);
+            QCOMPARE(messages[0].text, QString("Sorry."));
+            QVERIFY(ui.results->toPlainText().isEmpty());
+        };
+
+        // An empty path, even without rows.
+        QTest::mouseClick(ui.analyze, Qt::LeftButton);
+        expectMessage("Can't load video data file.");
+
+        // No rows: empty results and no message.
+        load(ui, dialogs, motionFile());
+        ui.results->setPlainText("old");
+        QTest::mouseClick(ui.analyze, Qt::LeftButton);
+        QVERIFY(dialogs.messages.isEmpty());
+        QVERIFY(ui.results->toPlainText().isEmpty());
+
+        // A period that is not positive is refused, and the rows before it are not shown.
+        ui.addRow("Speed", "0", "1", "0");
+        ui.addRow("Zone1", "0", "0", "0");
+        QTest::mouseClick(ui.analyze, Qt::LeftButton);
+        expectMessage("Time to Measure plus Time Between must be positive.");
+        ui.time(1, 2)->setText("2");
+        ui.time(1, 3)->setText("-3");
+        QTest::mouseClick(ui.analyze, Qt::LeftButton);
+        expectMessage("Time to Measure plus Time Between must be positive.");
+
+        // The path as typed: a folder cannot be read, a missing file is not there.
+        ui.time(1, 3)->setText("0");
+        QTest::mouseClick(ui.analyze, Qt::LeftButton);
+        QVERIFY(!ui.results->toPlainText().isEmpty());
+        const QString folder = testutils::scratchPath("folder2.txt");
+        QDir().mkpath(folder);
+        ui.path->setText(folder);
+        QTest::mouseClick(ui.analyze, Qt::LeftButton);
+        expectMessage("Can't open video data file.");
+        ui.path->setText(testutils::scratchPath("absent.txt"));
+        QTest::mouseClick(ui.analyze, Qt::LeftButton);
+        expectMessage("Can't load video data file.");
+        QVERIFY(dialogs.unexpected.isEmpty());
+    }
+
+    void collectSamplesReadsOneVariable()
+    {
+        AnalysisWindow w;
+        const Samples s = w.collectSamples(motionFile(), "Zone1", "Ruler1", "Ruler2", true);
+        QVERIFY(s.opened);
+        QCOMPARE(s.values, QVector<float>({1, 1, 0, 0, 0, 1, 1}));
+        QVERIFY(
+            !w.collectSamples(testutils::scratchPath("absent.txt"), "Zone1", "", "", true).opened);
+    }
+};
+
+QTEST_MAIN(AnalysisWindowTest)
+#include "AnalysisWindowTest.moc"
