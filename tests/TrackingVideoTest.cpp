@@ -419,6 +419,18 @@ private Q_SLOTS:
         }));
         const QByteArray engine = fileBytes(darkVideo + ".data.txt");
         QVERIFY(engine.count('\n') > 140);
+        // Every row: zone flags with edges included, the ruler and point-distance measures.
+        const QStringList rows = fileLines(darkVideo + ".data.txt").mid(11);
+        QCOMPARE(rows.size(), 148);
+        for (const QString &row : rows) {
+            const QStringList f = row.split(' ');
+            QCOMPARE(f.size(), 10);
+            const int x = f[1].toInt(), y = f[2].toInt();
+            QCOMPARE(f[6].toInt(), x >= 100 && x <= 159 && y >= 40 && y <= 99 ? 1 : 0);
+            QCOMPARE(f[7].toInt(), x <= 119 ? 1 : 0);
+            QVERIFY(std::fabs(f[8].toDouble() - (x - 20) * 40.0 / 200.0) < 1e-4);
+            QVERIFY(std::fabs(f[9].toDouble() - std::hypot(x - 120.0, y - 90.0) * 12.5 / 50.0) < 1e-4);
+        }
         QFile::remove(darkVideo + ".data.txt");
 
         const QStringList settings = {"--average", "20", "--threshold", "25.5", "--variance", "0.02",
