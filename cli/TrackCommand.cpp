@@ -34,24 +34,30 @@ enum ExitCode {
     ExitCannotWrite = 5,
 };
 
-const char usage[] =
-    "usage: pondwatch-cli track VIDEO [options]\n"
-    "  --area X1,Y1,X2,Y2               Tracking Area, inclusive corners (required unless --overlays-from)\n"
-    "  --zone TEXT=X1,Y1,X2,Y2          a zone (repeatable, kept in order); label \"Zone<n>-TEXT\"\n"
-    "  --ruler TEXT=X1,Y1,X2,Y2,LENGTH  a ruler (repeatable); label \"Ruler<n>-TEXT\"\n"
-    "  --pointdist TEXT=CX,CY,RX,RY,LENGTH  a point distance (repeatable); label \"PointDist<n>-TEXT\"\n"
-    "  --overlays-from DATAFILE         Tracking Area and overlays from a tracking data file's header\n"
-    "  --fish N                         # Fish to Track, 1..25 (1)\n"
-    "  --average N                      Frames to Average, 1..1000 (300)\n"
-    "  --threshold T                    Confidence Threshold, 0..255, 2 decimals (30)\n"
-    "  --variance V                     Gaussian Variance, 0..1, 3 decimals (0.01)\n"
-    "  --filter S                       Mean Filter Size (pixels), 1..99 (3)\n"
-    "  --difference abs|bright|dark     Signed Image Difference off, Bright object (+), Dark object (-) (abs)\n"
-    "  --start-ms MS                    seek as the slider does before the run\n"
-    "  --output PATH                    the data file (default: beside the video)\n"
-    "  --quiet                          no progress on standard error\n"
-    "exit codes: 0 done, 2 bad option, 3 video cannot be opened, 4 area leaves no pixel to scan,\n"
-    "            5 data file cannot be written\n";
+const char usage[]
+    = "usage: pondwatch-cli track VIDEO [options]\n"
+      "  --area X1,Y1,X2,Y2               Tracking Area, inclusive corners (required unless "
+      "--overlays-from)\n"
+      "  --zone TEXT=X1,Y1,X2,Y2          a zone (repeatable, kept in order); label "
+      "\"Zone<n>-TEXT\"\n"
+      "  --ruler TEXT=X1,Y1,X2,Y2,LENGTH  a ruler (repeatable); label \"Ruler<n>-TEXT\"\n"
+      "  --pointdist TEXT=CX,CY,RX,RY,LENGTH  a point distance (repeatable); label "
+      "\"PointDist<n>-TEXT\"\n"
+      "  --overlays-from DATAFILE         Tracking Area and overlays from a tracking data file's "
+      "header\n"
+      "  --fish N                         # Fish to Track, 1..25 (1)\n"
+      "  --average N                      Frames to Average, 1..1000 (300)\n"
+      "  --threshold T                    Confidence Threshold, 0..255, 2 decimals (30)\n"
+      "  --variance V                     Gaussian Variance, 0..1, 3 decimals (0.01)\n"
+      "  --filter S                       Mean Filter Size (pixels), 1..99 (3)\n"
+      "  --difference abs|bright|dark     Signed Image Difference off, Bright object (+), Dark "
+      "object (-) (abs)\n"
+      "  --start-ms MS                    seek as the slider does before the run\n"
+      "  --output PATH                    the data file (default: beside the video)\n"
+      "  --quiet                          no progress on standard error\n"
+      "exit codes: 0 done, 2 bad option, 3 video cannot be opened, 4 area leaves no pixel to "
+      "scan,\n"
+      "            5 data file cannot be written\n";
 
 struct Failure
 {
@@ -71,7 +77,7 @@ public:
     TrackingControls controls;
     QVideoDecoder decoder;
     QString videoPath;
-    QImage shownFrame;  // the frame on display before the run: the decoder's current frame
+    QImage shownFrame; // the frame on display before the run: the decoder's current frame
     OverlaySet overlays;
 
     const TrackingControls &trackingControls() const override { return controls; }
@@ -79,15 +85,15 @@ public:
     QString fileName() const override { return videoPath; }
     QImage viewImage() const override { return shownFrame; }
     OverlaySet viewOverlays() const override { return overlays; }
-    void setShowResults(bool) override {}
-    void setFishFound(bool) override {}
+    void setShowResults(bool) override { }
+    void setFishFound(bool) override { }
 };
 
 struct Options
 {
     QString video;
     std::optional<QRect> area;
-    QStringList zones, rulers, pointDists;  // the raw TEXT=values arguments, in order
+    QStringList zones, rulers, pointDists; // the raw TEXT=values arguments, in order
     QString overlaysFrom;
     int fish = 1;
     int average = 300;
@@ -140,7 +146,8 @@ std::optional<QRect> parseRect(const QString &text)
             return std::nullopt;
     // Not QRect::normalized(), which moves swapped corners by one pixel.
     const int x1 = int((*v)[0]), y1 = int((*v)[1]), x2 = int((*v)[2]), y2 = int((*v)[3]);
-    return QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)));
+    return QRect(
+        QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)));
 }
 
 // The spin boxes' rounding: QDoubleSpinBox keeps its value rounded to its decimals.
@@ -185,7 +192,7 @@ std::optional<float> lengthFrom(double value)
 std::optional<Failure> parseOptions(const QStringList &args, Options *o)
 {
     auto bad = [](const QString &message) {
-        return std::optional<Failure>(Failure{ExitBadOption, message});
+        return std::optional<Failure>(Failure { ExitBadOption, message });
     };
     for (int i = 0; i < args.size(); ++i) {
         QString name = args[i];
@@ -210,9 +217,9 @@ std::optional<Failure> parseOptions(const QStringList &args, Options *o)
             o->quiet = true;
             continue;
         }
-        static const QStringList withValue = {
-            "--area", "--zone", "--ruler", "--pointdist", "--overlays-from", "--fish", "--average",
-            "--threshold", "--variance", "--filter", "--difference", "--start-ms", "--output"};
+        static const QStringList withValue = { "--area", "--zone", "--ruler", "--pointdist",
+            "--overlays-from", "--fish", "--average", "--threshold", "--variance", "--filter",
+            "--difference", "--start-ms", "--output" };
         if (!withValue.contains(name))
             return bad(QStringLiteral("unknown option '%1'").arg(name));
         if (!hasInlineValue) {
@@ -223,7 +230,8 @@ std::optional<Failure> parseOptions(const QStringList &args, Options *o)
         if (name == QLatin1String("--area")) {
             o->area = parseRect(value);
             if (!o->area)
-                return bad(QStringLiteral("--area wants X1,Y1,X2,Y2 in whole pixels, got '%1'").arg(value));
+                return bad(QStringLiteral("--area wants X1,Y1,X2,Y2 in whole pixels, got '%1'")
+                               .arg(value));
         } else if (name == QLatin1String("--zone")) {
             o->zones << value;
         } else if (name == QLatin1String("--ruler")) {
@@ -233,35 +241,45 @@ std::optional<Failure> parseOptions(const QStringList &args, Options *o)
         } else if (name == QLatin1String("--overlays-from")) {
             o->overlaysFrom = value;
         } else if (name == QLatin1String("--fish") || name == QLatin1String("--average")
-                   || name == QLatin1String("--filter")) {
+            || name == QLatin1String("--filter")) {
             const int maximum = name == QLatin1String("--fish") ? 25
-                                : name == QLatin1String("--average") ? 1000 : 99;
+                : name == QLatin1String("--average")            ? 1000
+                                                                : 99;
             const auto v = parseInt(value);
             if (!v || *v < 1 || *v > maximum)
                 return bad(QStringLiteral("%1 must be a whole number from 1 to %2, got '%3'")
-                               .arg(name).arg(maximum).arg(value));
-            (name == QLatin1String("--fish") ? o->fish
-             : name == QLatin1String("--average") ? o->average : o->filter) = *v;
+                               .arg(name)
+                               .arg(maximum)
+                               .arg(value));
+            (name == QLatin1String("--fish")             ? o->fish
+                    : name == QLatin1String("--average") ? o->average
+                                                         : o->filter)
+                = *v;
         } else if (name == QLatin1String("--threshold")) {
             const auto v = parseReal(value, 2, 0.0, 255.0);
             if (!v)
-                return bad(QStringLiteral("--threshold must be a number from 0 to 255, got '%1'").arg(value));
+                return bad(QStringLiteral("--threshold must be a number from 0 to 255, got '%1'")
+                               .arg(value));
             o->threshold = *v;
         } else if (name == QLatin1String("--variance")) {
             const auto v = parseReal(value, 3, 0.0, 1.0);
             if (!v)
-                return bad(QStringLiteral("--variance must be a number from 0 to 1, got '%1'").arg(value));
+                return bad(
+                    QStringLiteral("--variance must be a number from 0 to 1, got '%1'").arg(value));
             o->variance = *v;
         } else if (name == QLatin1String("--difference")) {
             if (value != QLatin1String("abs") && value != QLatin1String("bright")
                 && value != QLatin1String("dark"))
-                return bad(QStringLiteral("--difference must be abs, bright or dark, got '%1'").arg(value));
+                return bad(QStringLiteral("--difference must be abs, bright or dark, got '%1'")
+                               .arg(value));
             o->difference = value;
         } else if (name == QLatin1String("--start-ms")) {
             bool ok = false;
             const qint64 ms = value.trimmed().toLongLong(&ok);
             if (!ok || ms < 0)
-                return bad(QStringLiteral("--start-ms must be a whole number of milliseconds, got '%1'").arg(value));
+                return bad(
+                    QStringLiteral("--start-ms must be a whole number of milliseconds, got '%1'")
+                        .arg(value));
             o->startMs = ms;
         } else if (name == QLatin1String("--output")) {
             if (value.isEmpty())
@@ -284,7 +302,7 @@ std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
     if (!o.overlaysFrom.isEmpty()) {
         QString error;
         if (!TrackingDataFile::readOverlays(o.overlaysFrom, &set, &error))
-            return Failure{ExitBadOption, QStringLiteral("--overlays-from: %1").arg(error)};
+            return Failure { ExitBadOption, QStringLiteral("--overlays-from: %1").arg(error) };
     } else {
         set.areas << QRect();
         set.areaLabels << QStringLiteral("Tracking Area");
@@ -298,7 +316,8 @@ std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
         if (splitLabelled(arg, &text, &values))
             rect = parseRect(values);
         if (!rect)
-            return Failure{ExitBadOption, QStringLiteral("--zone wants TEXT=X1,Y1,X2,Y2, got '%1'").arg(arg)};
+            return Failure { ExitBadOption,
+                QStringLiteral("--zone wants TEXT=X1,Y1,X2,Y2, got '%1'").arg(arg) };
         set.areaLabels << QStringLiteral("Zone%1-%2").arg(set.areas.size()).arg(text);
         set.areas << *rect;
     }
@@ -307,11 +326,12 @@ std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
         if (splitLabelled(arg, &text, &values))
             v = parseNumbers(values, 5);
         std::optional<float> length;
-        if (v && isInteger((*v)[0]) && isInteger((*v)[1]) && isInteger((*v)[2]) && isInteger((*v)[3]))
+        if (v && isInteger((*v)[0]) && isInteger((*v)[1]) && isInteger((*v)[2])
+            && isInteger((*v)[3]))
             length = lengthFrom((*v)[4]);
         if (!length)
-            return Failure{ExitBadOption,
-                           QStringLiteral("--ruler wants TEXT=X1,Y1,X2,Y2,LENGTH, got '%1'").arg(arg)};
+            return Failure { ExitBadOption,
+                QStringLiteral("--ruler wants TEXT=X1,Y1,X2,Y2,LENGTH, got '%1'").arg(arg) };
         Ruler r;
         r.label = QStringLiteral("Ruler%1-%2").arg(set.rulers.size() + 1).arg(text);
         r.x1 = int((*v)[0]), r.y1 = int((*v)[1]), r.x2 = int((*v)[2]), r.y2 = int((*v)[3]);
@@ -323,14 +343,16 @@ std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
         if (splitLabelled(arg, &text, &values))
             v = parseNumbers(values, 5);
         std::optional<float> length;
-        if (v && isInteger((*v)[0]) && isInteger((*v)[1]) && isInteger((*v)[2]) && isInteger((*v)[3]))
+        if (v && isInteger((*v)[0]) && isInteger((*v)[1]) && isInteger((*v)[2])
+            && isInteger((*v)[3]))
             length = lengthFrom((*v)[4]);
         if (!length)
-            return Failure{ExitBadOption,
-                           QStringLiteral("--pointdist wants TEXT=CX,CY,RX,RY,LENGTH, got '%1'").arg(arg)};
+            return Failure { ExitBadOption,
+                QStringLiteral("--pointdist wants TEXT=CX,CY,RX,RY,LENGTH, got '%1'").arg(arg) };
         PointDist p;
         p.label = QStringLiteral("PointDist%1-%2").arg(set.pointDists.size() + 1).arg(text);
-        p.centrex = int((*v)[0]), p.centrey = int((*v)[1]), p.radx = int((*v)[2]), p.rady = int((*v)[3]);
+        p.centrex = int((*v)[0]), p.centrey = int((*v)[1]), p.radx = int((*v)[2]),
+        p.rady = int((*v)[3]);
         p.length = *length;
         set.pointDists << p;
     }
@@ -344,14 +366,17 @@ std::optional<Failure> openVideo(const Options &o, CliHost *host)
 {
     host->videoPath = o.video;
     if (!host->decoder.open(o.video) || !host->decoder.isOpen())
-        return Failure{ExitBadVideo, QStringLiteral("Error loading the video '%1'").arg(o.video)};
+        return Failure { ExitBadVideo,
+            QStringLiteral("Error loading the video '%1'").arg(o.video) };
     if (!host->decoder.seekNextFrame())
-        return Failure{ExitBadVideo, QStringLiteral("seekNextFrame failed on '%1'").arg(o.video)};
+        return Failure { ExitBadVideo,
+            QStringLiteral("seekNextFrame failed on '%1'").arg(o.video) };
     if (!host->decoder.copyFrame(host->shownFrame) || host->shownFrame.isNull())
-        return Failure{ExitBadVideo, QStringLiteral("Error decoding the frame of '%1'").arg(o.video)};
+        return Failure { ExitBadVideo,
+            QStringLiteral("Error decoding the frame of '%1'").arg(o.video) };
     if (o.startMs) {
         if (!host->decoder.seekToMs(*o.startMs))
-            return Failure{ExitBadVideo, QStringLiteral("cannot seek to %1 ms").arg(*o.startMs)};
+            return Failure { ExitBadVideo, QStringLiteral("cannot seek to %1 ms").arg(*o.startMs) };
         QImage frame;
         if (host->decoder.copyFrame(frame) && !frame.isNull())
             host->shownFrame = frame;
@@ -370,15 +395,24 @@ std::optional<Failure> checkArea(const CliHost &host)
     const int needed = p.fishCount == 1 ? p.filterSide + 1 : p.filterSide + 3;
     const QRect frame(QPoint(0, 0), host.shownFrame.size());
     if (area.width() < needed || area.height() < needed)
-        return Failure{ExitBadArea,
-                       QStringLiteral("the Tracking Area %1,%2,%3,%4 leaves no pixel to scan with a "
-                                      "filter of %5 (it must be at least %6 pixels wide and high)")
-                           .arg(area.left()).arg(area.top()).arg(area.right()).arg(area.bottom())
-                           .arg(p.filterSide).arg(needed)};
+        return Failure { ExitBadArea,
+            QStringLiteral("the Tracking Area %1,%2,%3,%4 leaves no pixel to scan with a "
+                           "filter of %5 (it must be at least %6 pixels wide and high)")
+                .arg(area.left())
+                .arg(area.top())
+                .arg(area.right())
+                .arg(area.bottom())
+                .arg(p.filterSide)
+                .arg(needed) };
     if (!frame.intersects(area))
-        return Failure{ExitBadArea, QStringLiteral("the Tracking Area %1,%2,%3,%4 lies outside the %5x%6 frame")
-                                        .arg(area.left()).arg(area.top()).arg(area.right())
-                                        .arg(area.bottom()).arg(frame.width()).arg(frame.height())};
+        return Failure { ExitBadArea,
+            QStringLiteral("the Tracking Area %1,%2,%3,%4 lies outside the %5x%6 frame")
+                .arg(area.left())
+                .arg(area.top())
+                .arg(area.right())
+                .arg(area.bottom())
+                .arg(frame.width())
+                .arg(frame.height()) };
     return std::nullopt;
 }
 
@@ -395,7 +429,9 @@ QString formatDuration(double seconds)
 class Progress
 {
 public:
-    Progress(qint64 startMs, qint64 lengthMs) : startMs(startMs), lengthMs(lengthMs)
+    Progress(qint64 startMs, qint64 lengthMs)
+        : startMs(startMs)
+        , lengthMs(lengthMs)
     {
         interactive = isatty(fileno(stderr));
         clock.start();
@@ -417,8 +453,9 @@ public:
         if (final)
             line += QStringLiteral(", %1 elapsed").arg(formatDuration(seconds));
         else if (coveredMs > 0 && lengthMs > 0)
-            line += QStringLiteral(", %1 left")
-                        .arg(formatDuration((lengthMs - startMs - coveredMs) / coveredMs * seconds));
+            line
+                += QStringLiteral(", %1 left")
+                       .arg(formatDuration((lengthMs - startMs - coveredMs) / coveredMs * seconds));
         std::fprintf(stderr, interactive ? "\r%-60s" : "%s\n", qPrintable(line));
         if (final && interactive)
             std::fputc('\n', stderr);
@@ -474,14 +511,14 @@ int runTrack(const QStringList &args)
         return fail(*failure);
 
     const QString output = !options.output.isEmpty() ? options.output
-                           : options.fish == 1 ? TrackingDataFile::singleFishPath(options.video)
-                                               : TrackingDataFile::multiFishPath(options.video);
+        : options.fish == 1 ? TrackingDataFile::singleFishPath(options.video)
+                            : TrackingDataFile::multiFishPath(options.video);
     {
         // Find out now, not after a long run, that the file cannot be written.
         QSaveFile probe(output);
         if (!probe.open(QIODevice::WriteOnly))
-            return fail({ExitCannotWrite,
-                         QStringLiteral("cannot write %1: %2").arg(output, probe.errorString())});
+            return fail({ ExitCannotWrite,
+                QStringLiteral("cannot write %1: %2").arg(output, probe.errorString()) });
         probe.cancelWriting();
     }
 
@@ -500,6 +537,6 @@ int runTrack(const QStringList &args)
 
     const QString error = tracker.lastWriteError();
     if (!error.isEmpty())
-        return fail({ExitCannotWrite, error});
+        return fail({ ExitCannotWrite, error });
     return ExitOk;
 }

@@ -35,7 +35,7 @@ public:
         return true;
     }
     bool copyFrame(QImage &image, qint64 *number = nullptr, qint64 *time = nullptr,
-                   qint64 * = nullptr, qint64 * = nullptr) override
+        qint64 * = nullptr, qint64 * = nullptr) override
     {
         if (current < 0 || current >= frames.size())
             return false;
@@ -60,9 +60,9 @@ public:
     QString videoPath;
     QImage image;
     OverlaySet overlays;
-    std::atomic<int> showResultsTrue{0};
-    std::atomic<int> showResultsFalse{0};
-    std::atomic<int> fishFoundCalls{0};
+    std::atomic<int> showResultsTrue { 0 };
+    std::atomic<int> showResultsFalse { 0 };
+    std::atomic<int> fishFoundCalls { 0 };
 
     TestHost()
     {

@@ -43,7 +43,7 @@ Scene figureEight(int frames, bool dark)
         const double t = 0.03 * i;
         const QPointF p(120 + 80 * std::cos(t), 90 + 50 * std::sin(2 * t));
         const QPointF v(-80 * std::sin(t), 100 * std::cos(2 * t));
-        scene << QVector<fixtures::FishSpec>{fishAt(p, v, dark)};
+        scene << QVector<fixtures::FishSpec> { fishAt(p, v, dark) };
     }
     return scene;
 }
@@ -62,7 +62,7 @@ Scene pausingFish()
         fixtures::FishSpec f = fishAt(p, v, true);
         if (resting)
             f.angleDegrees = qRadiansToDegrees(std::atan2(0.8, 2.0));
-        scene << QVector<fixtures::FishSpec>{f};
+        scene << QVector<fixtures::FishSpec> { f };
     }
     return scene;
 }
@@ -94,7 +94,8 @@ bool writeScene(const QString &path, const Scene &scene, quint32 seed)
     options.frameCount = int(scene.size());
     QString error;
     const bool ok = fixtures::writeVideo(
-        path, options, [&](int i) { return fixtures::drawScene(frameSize, scene[i], seed); }, &error);
+        path, options, [&](int i) { return fixtures::drawScene(frameSize, scene[i], seed); },
+        &error);
     if (!ok)
         qWarning("%s", qPrintable(error));
     return ok;
@@ -120,7 +121,7 @@ CliResult runCli(const QStringList &args)
     env.insert("XDG_RUNTIME_DIR", runtime);
     QProcess process;
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(POND_CLI), QStringList{"track"} + args);
+    process.start(QStringLiteral(POND_CLI), QStringList { "track" } + args);
     CliResult result;
     if (!process.waitForFinished(60000))
         return result;
@@ -134,7 +135,7 @@ struct EngineRun
 {
     QVideoDecoder decoder;
     TestHost host;
-    VideoTracker tracker{&host};
+    VideoTracker tracker { &host };
     qint64 shownFrame = -1;
 
     bool run(const QString &video, const std::function<void(TestHost &)> &set)
@@ -163,8 +164,7 @@ class TrackingVideoTest : public QObject
     // Position errors of the single-fish records against the truth, over the frames after
     // the background is complete (frame counter at N) where the fish moves.
     QVector<double> singleFishErrors(const QVector<TrackRecord> &records, const Scene &scene,
-                                     int firstNumber, int average, int *lostCount,
-                                     const std::function<bool(int)> &counted = {})
+        int firstNumber, int average, int *lostCount, const std::function<bool(int)> &counted = {})
     {
         QVector<double> errors;
         *lostCount = 0;
@@ -227,17 +227,18 @@ private Q_SLOTS:
     void darkFishAgainstTruth()
     {
         EngineRun e;
-        QVERIFY(e.run(darkVideo, [](TestHost &h) { h.setArea(QRect(QPoint(10, 10), QPoint(229, 169))); }));
+        QVERIFY(e.run(
+            darkVideo, [](TestHost &h) { h.setArea(QRect(QPoint(10, 10), QPoint(229, 169))); }));
         const QVector<TrackRecord> records = e.tracker.resultsSnapshot();
         // From the frame after the one shown to the last, none skipped or repeated.
         QCOMPARE(records.first().frameNumber, e.shownFrame + 1);
         QCOMPARE(records.last().frameNumber, qint64(dark.size() - 1));
         QCOMPARE(records.size(), int(records.last().frameNumber - records.first().frameNumber + 1));
         int lost = 0;
-        const QVector<double> errors =
-            singleFishErrors(records, dark, int(records.first().frameNumber), 20, &lost);
+        const QVector<double> errors
+            = singleFishErrors(records, dark, int(records.first().frameNumber), 20, &lost);
         qInfo("dark fish: %d frames, mean error %.2f px, max %.2f px, %d not found",
-              int(errors.size()), meanOf(errors), maxOf(errors), lost);
+            int(errors.size()), meanOf(errors), maxOf(errors), lost);
         QVERIFY(errors.size() > 100);
         QCOMPARE(lost, 0);
         QVERIFY2(maxOf(errors) <= 6.0, qPrintable(QString::number(maxOf(errors))));
@@ -255,10 +256,10 @@ private Q_SLOTS:
         }));
         const QVector<TrackRecord> records = e.tracker.resultsSnapshot();
         int lost = 0;
-        const QVector<double> errors =
-            singleFishErrors(records, bright, int(records.first().frameNumber), 20, &lost);
+        const QVector<double> errors
+            = singleFishErrors(records, bright, int(records.first().frameNumber), 20, &lost);
         qInfo("bright fish: %d frames, mean error %.2f px, max %.2f px, %d not found",
-              int(errors.size()), meanOf(errors), maxOf(errors), lost);
+            int(errors.size()), meanOf(errors), maxOf(errors), lost);
         QCOMPARE(lost, 0);
         QVERIFY2(maxOf(errors) <= 6.0, qPrintable(QString::number(maxOf(errors))));
 
@@ -292,8 +293,9 @@ private Q_SLOTS:
         const int first = int(records.first().frameNumber);
         int lost = 0;
         const QVector<double> errors = singleFishErrors(records, pause, first, 20, &lost);
-        qInfo("pausing fish (dark rule): %d moving frames, mean error %.2f px, max %.2f px, %d not found",
-              int(errors.size()), meanOf(errors), maxOf(errors), lost);
+        qInfo("pausing fish (dark rule): %d moving frames, mean error %.2f px, max %.2f px, %d not "
+              "found",
+            int(errors.size()), meanOf(errors), maxOf(errors), lost);
         QCOMPARE(lost, 0);
         QVERIFY2(maxOf(errors) <= 6.0, qPrintable(QString::number(maxOf(errors))));
         // Lost during the second half of the rest, at the place where it rests.
@@ -305,14 +307,15 @@ private Q_SLOTS:
         // With the unsigned rule the hole it leaves is as strong as the fish and lies where
         // the search starts: the detector stays there for a while. Reported, not asserted.
         EngineRun unsignedRun;
-        QVERIFY(unsignedRun.run(pauseVideo, [](TestHost &h) { h.setArea(QRect(QPoint(10, 10), QPoint(229, 169))); }));
+        QVERIFY(unsignedRun.run(
+            pauseVideo, [](TestHost &h) { h.setArea(QRect(QPoint(10, 10), QPoint(229, 169))); }));
         const QVector<TrackRecord> u = unsignedRun.tracker.resultsSnapshot();
         int stuck = 0;
         for (int f = 90; f < pause.size() && f - first < u.size(); ++f)
             if (distance(QPointF(u[f - first].x, u[f - first].y), pause[f][0].center) > 6.0)
                 ++stuck;
         qInfo("pausing fish (unsigned rule): %d of %d frames after the rest off by more than 6 px",
-              stuck, int(pause.size()) - 90);
+            stuck, int(pause.size()) - 90);
     }
 
     // Several fish in lanes keep their indices for the whole video once the background is
@@ -324,7 +327,7 @@ private Q_SLOTS:
     // counted, not asserted; the index is.
     void fishInLanesKeepTheirIndices()
     {
-        for (int count : {3, 5}) {
+        for (int count : { 3, 5 }) {
             const Scene &scene = count == 3 ? lanes3 : lanes5;
             EngineRun e;
             QVERIFY(e.run(count == 3 ? lanes3Video : lanes5Video, [count](TestHost &h) {
@@ -353,8 +356,9 @@ private Q_SLOTS:
                     if (identity[i] < 0)
                         identity[i] = nearest;
                     QVERIFY2(nearest == identity[i],
-                             qPrintable(QStringLiteral("frame %1: fish %2 switched").arg(frame).arg(i)));
-                    worst = std::max(worst, distance(rec.fishPositions[i], scene[frame][nearest].center));
+                        qPrintable(QStringLiteral("frame %1: fish %2 switched").arg(frame).arg(i)));
+                    worst = std::max(
+                        worst, distance(rec.fishPositions[i], scene[frame][nearest].center));
                 }
                 ++checked;
             }
@@ -364,7 +368,7 @@ private Q_SLOTS:
                 QCOMPARE(sorted[i], i);
             qInfo("%d fish in lanes: %d frames, no identity switch, max error %.2f px, "
                   "%d of %d flags cleared",
-                  count, checked, worst, cleared, checked * count);
+                count, checked, worst, cleared, checked * count);
             QVERIFY(checked > 90);
             QVERIFY2(worst <= 8.0, qPrintable(QString::number(worst)));
 
@@ -389,8 +393,9 @@ private Q_SLOTS:
                     was[i] = nearest;
                 }
             }
-            qInfo("%d fish in lanes, unsigned rule: %d index changes after the background is complete",
-                  count, switches);
+            qInfo("%d fish in lanes, unsigned rule: %d index changes after the background is "
+                  "complete",
+                count, switches);
         }
     }
 
@@ -429,22 +434,26 @@ private Q_SLOTS:
             QCOMPARE(f[6].toInt(), x >= 100 && x <= 159 && y >= 40 && y <= 99 ? 1 : 0);
             QCOMPARE(f[7].toInt(), x <= 119 ? 1 : 0);
             QVERIFY(std::fabs(f[8].toDouble() - (x - 20) * 40.0 / 200.0) < 1e-4);
-            QVERIFY(std::fabs(f[9].toDouble() - std::hypot(x - 120.0, y - 90.0) * 12.5 / 50.0) < 1e-4);
+            QVERIFY(
+                std::fabs(f[9].toDouble() - std::hypot(x - 120.0, y - 90.0) * 12.5 / 50.0) < 1e-4);
         }
         QFile::remove(darkVideo + ".data.txt");
 
-        const QStringList settings = {"--average", "20", "--threshold", "25.5", "--variance", "0.02",
-                                      "--filter", "4", "--quiet"};
-        CliResult c = runCli(QStringList{darkVideo, "--area", "10,12,229,169", "--zone",
-                                         "middle=100,40,159,99", "--zone", "left half=119,179,0,0",
-                                         "--ruler", "across=20,90,220,90,40", "--pointdist",
-                                         "centre=120,90,120,40,12.5"} + settings);
+        const QStringList settings = { "--average", "20", "--threshold", "25.5", "--variance",
+            "0.02", "--filter", "4", "--quiet" };
+        CliResult c
+            = runCli(QStringList { darkVideo, "--area", "10,12,229,169", "--zone",
+                         "middle=100,40,159,99", "--zone", "left half=119,179,0,0", "--ruler",
+                         "across=20,90,220,90,40", "--pointdist", "centre=120,90,120,40,12.5" }
+                + settings);
         QCOMPARE(c.exitCode, 0);
         QCOMPARE(c.err, QString());
         QCOMPARE(fileBytes(darkVideo + ".data.txt"), engine);
 
         const QString copy = testutils::scratchPath("copy.data.txt");
-        c = runCli(QStringList{darkVideo, "--overlays-from", darkVideo + ".data.txt", "--output", copy} + settings);
+        c = runCli(
+            QStringList { darkVideo, "--overlays-from", darkVideo + ".data.txt", "--output", copy }
+            + settings);
         QCOMPARE(c.exitCode, 0);
         QCOMPARE(fileBytes(copy), engine);
     }
@@ -461,21 +470,22 @@ private Q_SLOTS:
         }));
         const QByteArray engine = fileBytes(lanes3Video + ".datamulti.txt");
         QFile::remove(lanes3Video + ".datamulti.txt");
-        CliResult c = runCli({lanes3Video, "--area=5,5,234,174", "--fish", "3", "--average=20",
-                              "--difference", "dark", "--quiet"});
+        CliResult c = runCli({ lanes3Video, "--area=5,5,234,174", "--fish", "3", "--average=20",
+            "--difference", "dark", "--quiet" });
         QCOMPARE(c.exitCode, 0);
         QCOMPARE(fileBytes(lanes3Video + ".datamulti.txt"), engine);
 
         // Values held as the controls hold them; progress on standard error without --quiet.
         const QString out = testutils::scratchPath("rounded.data.txt");
-        c = runCli({darkVideo, "--area", "10,10,229,169", "--threshold", "12.346", "--variance",
-                    "0.0104", "--output", out});
+        c = runCli({ darkVideo, "--area", "10,10,229,169", "--threshold", "12.346", "--variance",
+            "0.0104", "--output", out });
         QCOMPARE(c.exitCode, 0);
         QVERIFY2(c.err.contains(" frames, ") && c.err.contains(" fps"), qPrintable(c.err));
         QVERIFY(fileLines(out).value(2).endsWith("Confidence>" + TrackingDataFile::real(12.35f)));
 
         // Seeking first, as the slider does: the run starts after the frame reached.
-        c = runCli({darkVideo, "--area", "10,10,229,169", "--start-ms", "2000", "--output", out, "--quiet"});
+        c = runCli({ darkVideo, "--area", "10,10,229,169", "--start-ms", "2000", "--output", out,
+            "--quiet" });
         QCOMPARE(c.exitCode, 0);
         const QStringList lines = fileLines(out);
         QCOMPARE(lines.size(), 3 + 150 - 51);
@@ -494,32 +504,37 @@ private Q_SLOTS:
         const QString text = testutils::scratchPath("not a video.avi");
         QVERIFY(fixtures::writeTextFile(text));
         const QList<Case> cases = {
-            {{}, 2, "no video given"},
-            {{darkVideo}, 2, "--area is required"},
-            {{darkVideo, "--area", area, "--bogus"}, 2, "unknown option '--bogus'"},
-            {{darkVideo, "--area", "1,2,3"}, 2, "--area wants"},
-            {{darkVideo, "--area", "1,2,3,4.5"}, 2, "--area wants"},
-            {{darkVideo, "--area", area, "--fish", "0"}, 2, "--fish must be"},
-            {{darkVideo, "--area", area, "--fish", "26"}, 2, "--fish must be"},
-            {{darkVideo, "--area", area, "--average", "1001"}, 2, "--average must be"},
-            {{darkVideo, "--area", area, "--filter", "100"}, 2, "--filter must be"},
-            {{darkVideo, "--area", area, "--filter", "x"}, 2, "--filter must be"},
-            {{darkVideo, "--area", area, "--threshold", "255.01"}, 2, "--threshold must be"},
-            {{darkVideo, "--area", area, "--threshold", "-1"}, 2, "--threshold must be"},
-            {{darkVideo, "--area", area, "--variance", "1.001"}, 2, "--variance must be"},
-            {{darkVideo, "--area", area, "--difference", "both"}, 2, "--difference must be"},
-            {{darkVideo, "--area", area, "--zone", "a:1,2,3,4"}, 2, "--zone wants"},
-            {{darkVideo, "--area", area, "--ruler", "a=1,2,3,4"}, 2, "--ruler wants"},
-            {{darkVideo, "--area", area, "--pointdist", "a=1,2,3,4,1e12"}, 2, "--pointdist wants"},
-            {{darkVideo, "--area", area, "--start-ms", "-5"}, 2, "--start-ms must be"},
-            {{darkVideo, "--area", area, "--threshold"}, 2, "--threshold needs a value"},
-            {{darkVideo, "--overlays-from", text}, 2, "--overlays-from"},
-            {{testutils::scratchPath("missing.avi"), "--area", area}, 3, "Error loading the video"},
-            {{text, "--area", area}, 3, "Error loading the video"},
-            {{darkVideo, "--area", "10,10,12,100"}, 4, "leaves no pixel to scan"},
-            {{darkVideo, "--area", "10,10,16,100", "--filter", "5", "--fish", "2"}, 4, "leaves no pixel to scan"},
-            {{darkVideo, "--area", "300,10,400,100"}, 4, "outside the 240x180 frame"},
-            {{darkVideo, "--area", area, "--output", testutils::scratchPath("no/such/dir/x.txt")}, 5, "cannot write"},
+            { {}, 2, "no video given" },
+            { { darkVideo }, 2, "--area is required" },
+            { { darkVideo, "--area", area, "--bogus" }, 2, "unknown option '--bogus'" },
+            { { darkVideo, "--area", "1,2,3" }, 2, "--area wants" },
+            { { darkVideo, "--area", "1,2,3,4.5" }, 2, "--area wants" },
+            { { darkVideo, "--area", area, "--fish", "0" }, 2, "--fish must be" },
+            { { darkVideo, "--area", area, "--fish", "26" }, 2, "--fish must be" },
+            { { darkVideo, "--area", area, "--average", "1001" }, 2, "--average must be" },
+            { { darkVideo, "--area", area, "--filter", "100" }, 2, "--filter must be" },
+            { { darkVideo, "--area", area, "--filter", "x" }, 2, "--filter must be" },
+            { { darkVideo, "--area", area, "--threshold", "255.01" }, 2, "--threshold must be" },
+            { { darkVideo, "--area", area, "--threshold", "-1" }, 2, "--threshold must be" },
+            { { darkVideo, "--area", area, "--variance", "1.001" }, 2, "--variance must be" },
+            { { darkVideo, "--area", area, "--difference", "both" }, 2, "--difference must be" },
+            { { darkVideo, "--area", area, "--zone", "a:1,2,3,4" }, 2, "--zone wants" },
+            { { darkVideo, "--area", area, "--ruler", "a=1,2,3,4" }, 2, "--ruler wants" },
+            { { darkVideo, "--area", area, "--pointdist", "a=1,2,3,4,1e12" }, 2,
+                "--pointdist wants" },
+            { { darkVideo, "--area", area, "--start-ms", "-5" }, 2, "--start-ms must be" },
+            { { darkVideo, "--area", area, "--threshold" }, 2, "--threshold needs a value" },
+            { { darkVideo, "--overlays-from", text }, 2, "--overlays-from" },
+            { { testutils::scratchPath("missing.avi"), "--area", area }, 3,
+                "Error loading the video" },
+            { { text, "--area", area }, 3, "Error loading the video" },
+            { { darkVideo, "--area", "10,10,12,100" }, 4, "leaves no pixel to scan" },
+            { { darkVideo, "--area", "10,10,16,100", "--filter", "5", "--fish", "2" }, 4,
+                "leaves no pixel to scan" },
+            { { darkVideo, "--area", "300,10,400,100" }, 4, "outside the 240x180 frame" },
+            { { darkVideo, "--area", area, "--output",
+                  testutils::scratchPath("no/such/dir/x.txt") },
+                5, "cannot write" },
         };
         for (const Case &k : cases) {
             const CliResult c = runCli(k.args);
@@ -527,14 +542,18 @@ private Q_SLOTS:
             QVERIFY2(c.exitCode == k.exitCode, qPrintable(what));
             const QString message = c.err.split('\n', Qt::SkipEmptyParts).value(0);
             QVERIFY2(message.startsWith("pondwatch-cli track: ") && message.contains(k.message),
-                     qPrintable(what));
+                qPrintable(what));
         }
         // The smallest areas that do scan.
-        QCOMPARE(runCli({darkVideo, "--area", "10,10,13,100", "--quiet", "--output",
-                         testutils::scratchPath("small.txt")}).exitCode, 0);
-        QCOMPARE(runCli({darkVideo, "--area", "10,10,17,100", "--filter", "5", "--fish", "2", "--quiet",
-                         "--output", testutils::scratchPath("small2.txt")}).exitCode, 0);
-        QCOMPARE(runCli({"--help"}).exitCode, 0);
+        QCOMPARE(runCli({ darkVideo, "--area", "10,10,13,100", "--quiet", "--output",
+                            testutils::scratchPath("small.txt") })
+                     .exitCode,
+            0);
+        QCOMPARE(runCli({ darkVideo, "--area", "10,10,17,100", "--filter", "5", "--fish", "2",
+                            "--quiet", "--output", testutils::scratchPath("small2.txt") })
+                     .exitCode,
+            0);
+        QCOMPARE(runCli({ "--help" }).exitCode, 0);
     }
 };
 

@@ -97,7 +97,8 @@ namespace {
 
 enum class Rule { Unsigned, Bright, Dark };
 
-inline Rule readRule(const std::atomic<bool> &signedDifference, const std::atomic<bool> &brightObject)
+inline Rule readRule(
+    const std::atomic<bool> &signedDifference, const std::atomic<bool> &brightObject)
 {
     if (!signedDifference.load(std::memory_order_relaxed))
         return Rule::Unsigned;
@@ -133,7 +134,7 @@ void BackgroundModel::applyDifferenceRule(const TrackingControls &controls)
         return;
     const Rule first = readRule(signedDifference, brightObject);
     Rule current = first;
-    int firstChange = -1;  // column-order index of the first pixel read under another rule
+    int firstChange = -1; // column-order index of the first pixel read under another rule
     for (int k = 1; k < count; ++k) {
         const Rule r = readRule(signedDifference, brightObject);
         if (r != current) {
@@ -220,6 +221,7 @@ void BackgroundModel::computeBoxMeans()
         const float *top = s + size_t(y - half - 1) * w;
         float *out = m + size_t(y) * w;
         for (int x = half + 1; x <= w - half - 1; ++x)
-            out[x] = (bottom[x + half] - bottom[x - half - 1] - top[x + half] + top[x - half - 1]) / area2;
+            out[x] = (bottom[x + half] - bottom[x - half - 1] - top[x + half] + top[x - half - 1])
+                / area2;
     }
 }

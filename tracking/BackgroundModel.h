@@ -60,6 +60,6 @@ private:
     int n = 0;
     std::vector<float> grey;
     std::vector<float> background;
-    std::vector<float> summed;  // first each pixel's d, then v, then in place the running sums
-    std::vector<float> means;   // box means of the defined range
+    std::vector<float> summed; // first each pixel's d, then v, then in place the running sums
+    std::vector<float> means; // box means of the defined range
 };

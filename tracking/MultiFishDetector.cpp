@@ -6,8 +6,8 @@
 #include <cfloat>
 #include <cmath>
 
-void MultiFishDetector::reset(const QRect &trackingArea, int fish, int side,
-                              float confidenceThreshold)
+void MultiFishDetector::reset(
+    const QRect &trackingArea, int fish, int side, float confidenceThreshold)
 {
     area = trackingArea;
     fishCount = fish;
@@ -22,9 +22,8 @@ float MultiFishDetector::distance(QPoint a, QPoint b)
 }
 
 MultiFishDetector::Result MultiFishDetector::detect(const BackgroundModel &model,
-                                                    const TrackRecord *previous,
-                                                    const std::atomic<bool> &showTrackerView,
-                                                    TrackerViewPainter &painter)
+    const TrackRecord *previous, const std::atomic<bool> &showTrackerView,
+    TrackerViewPainter &painter)
 {
     const int w = model.width(), h = model.height(), half = model.halfWidth();
     const int x1 = area.left(), y1 = area.top();
@@ -39,15 +38,14 @@ MultiFishDetector::Result MultiFishDetector::detect(const BackgroundModel &model
             }
         }
     }
-    const std::vector<Candidate> candidates =
-        findCandidates(map, w, h, half, area.topLeft(), threshold);
+    const std::vector<Candidate> candidates
+        = findCandidates(map, w, h, half, area.topLeft(), threshold);
     const QPoint centre(x1 + w / 2, y1 + h / 2);
     return assign(candidates, previous, fishCount, centre, filterSide);
 }
 
-std::vector<MultiFishDetector::Candidate>
-MultiFishDetector::findCandidates(const float *map, int w, int h, int half, QPoint origin,
-                                  float threshold)
+std::vector<MultiFishDetector::Candidate> MultiFishDetector::findCandidates(
+    const float *map, int w, int h, int half, QPoint origin, float threshold)
 {
     std::vector<Candidate> candidates;
     for (int x = half + 2; x <= w - half - 2; ++x) {
@@ -57,17 +55,16 @@ MultiFishDetector::findCandidates(const float *map, int w, int h, int half, QPoi
             if (!(m >= threshold))
                 continue;
             const float *up = mid - w, *down = mid + w;
-            if (m > up[-1] && m > up[0] && m > up[1] && m > mid[-1] && m > mid[1]
-                && m > down[-1] && m > down[0] && m > down[1])
-                candidates.push_back({QPoint(origin.x() + x, origin.y() + y), m});
+            if (m > up[-1] && m > up[0] && m > up[1] && m > mid[-1] && m > mid[1] && m > down[-1]
+                && m > down[0] && m > down[1])
+                candidates.push_back({ QPoint(origin.x() + x, origin.y() + y), m });
         }
     }
     return candidates;
 }
 
 MultiFishDetector::Result MultiFishDetector::assign(const std::vector<Candidate> &candidates,
-                                                    const TrackRecord *previous, int fishCount,
-                                                    QPoint centre, int filterSide)
+    const TrackRecord *previous, int fishCount, QPoint centre, int filterSide)
 {
     const int fish = fishCount;
     const int count = int(candidates.size());
@@ -76,9 +73,8 @@ MultiFishDetector::Result MultiFishDetector::assign(const std::vector<Candidate>
     result.confidences.fill(0.0f, fish);
     result.found.fill(false, fish);
     for (int i = 0; i < fish; ++i)
-        result.positions[i] = previous && i < previous->fishPositions.size()
-                                  ? previous->fishPositions[i]
-                                  : centre;
+        result.positions[i]
+            = previous && i < previous->fishPositions.size() ? previous->fishPositions[i] : centre;
     const QVector<QPoint> start = result.positions;
 
     std::vector<bool> assigned(size_t(count), false);
@@ -93,13 +89,14 @@ MultiFishDetector::Result MultiFishDetector::assign(const std::vector<Candidate>
         // Fish not found in the previous frame get the largest finite float: never matched.
         std::vector<float> matrix(size_t(fish) * count, FLT_MAX);
         for (int i = 0; i < fish; ++i) {
-            const bool wasFound = i < previous->fishFoundFlags.size() && previous->fishFoundFlags[i];
+            const bool wasFound
+                = i < previous->fishFoundFlags.size() && previous->fishFoundFlags[i];
             const bool hasPosition = i < previous->fishPositions.size();
             if (!wasFound || !hasPosition)
                 continue;
             for (int k = 0; k < count; ++k)
-                matrix[size_t(i) * count + k] =
-                    distance(previous->fishPositions[i], candidates[size_t(k)].position);
+                matrix[size_t(i) * count + k]
+                    = distance(previous->fishPositions[i], candidates[size_t(k)].position);
         }
         const double limit = 3.0 * filterSide;
         for (int round = 0; round < fish; ++round) {
@@ -142,7 +139,7 @@ MultiFishDetector::Result MultiFishDetector::assign(const std::vector<Candidate>
             }
         }
         if (nearest < 0)
-            break;  // every candidate is taken
+            break; // every candidate is taken
         give(i, nearest);
         if (previous)
             result.clearPrevious.append(i);

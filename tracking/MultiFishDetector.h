@@ -22,13 +22,13 @@ class MultiFishDetector
 public:
     struct Candidate
     {
-        QPoint position;  // full-frame pixel
+        QPoint position; // full-frame pixel
         float value = 0.0f;
     };
 
     struct Result
     {
-        QVector<QPoint> positions;  // one per fish, fish index order
+        QVector<QPoint> positions; // one per fish, fish index order
         QVector<float> confidences;
         QVector<bool> found;
         // Fish that took a candidate outside the matching: their flag in the previous
@@ -40,14 +40,14 @@ public:
 
     // previous: the newest record of the run, or null in the first frame.
     Result detect(const BackgroundModel &model, const TrackRecord *previous,
-                  const std::atomic<bool> &showTrackerView, TrackerViewPainter &painter);
+        const std::atomic<bool> &showTrackerView, TrackerViewPainter &painter);
 
     // The steps after the map, open to tests: candidates of a box-mean map (W x H, index
     // y * W + x) and the assignment to the fish.
-    static std::vector<Candidate> findCandidates(const float *map, int width, int height,
-                                                 int half, QPoint origin, float threshold);
+    static std::vector<Candidate> findCandidates(
+        const float *map, int width, int height, int half, QPoint origin, float threshold);
     static Result assign(const std::vector<Candidate> &candidates, const TrackRecord *previous,
-                         int fishCount, QPoint centre, int filterSide);
+        int fishCount, QPoint centre, int filterSide);
 
     static float distance(QPoint a, QPoint b);
 

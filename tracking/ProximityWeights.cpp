@@ -23,5 +23,6 @@ void ProximityWeights::build(int width, int height, float variance)
     const float diagonal = float(std::sqrt(double(w) * w + double(h) * h));
     for (int dx = 0; dx < w; ++dx)
         for (int dy = 0; dy < h; ++dy)
-            byRow[size_t(dy) * w + dx] = table[size_t(dx) * h + dy] = weight(dx, dy, diagonal, variance);
+            byRow[size_t(dy) * w + dx] = table[size_t(dx) * h + dy]
+                = weight(dx, dy, diagonal, variance);
 }

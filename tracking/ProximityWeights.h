@@ -29,6 +29,6 @@ public:
 
 private:
     int w = 0, h = 0;
-    std::vector<float> table;  // index dx * H + dy
-    std::vector<float> byRow;  // the same weights, index dy * W + dx
+    std::vector<float> table; // index dx * H + dy
+    std::vector<float> byRow; // the same weights, index dy * W + dx
 };

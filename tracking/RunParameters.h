@@ -6,11 +6,11 @@
 
 struct RunParameters
 {
-    int fishCount = 1;          // 1: single-fish path and file, otherwise multi-fish
-    int framesToAverage = 300;  // N, background averaging length
+    int fishCount = 1; // 1: single-fish path and file, otherwise multi-fish
+    int framesToAverage = 300; // N, background averaging length
     float confidenceThreshold = 30.0f;
     float gaussianVariance = 0.01f;
-    int filterSide = 3;         // always odd: an even control value is raised by one
+    int filterSide = 3; // always odd: an even control value is raised by one
 
     static RunParameters fromControls(const TrackingControls &controls)
     {

@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstdlib>
 
-void SingleFishDetector::reset(const QRect &trackingArea, float gaussianVariance,
-                               float confidenceThreshold)
+void SingleFishDetector::reset(
+    const QRect &trackingArea, float gaussianVariance, float confidenceThreshold)
 {
     area = trackingArea;
     threshold = confidenceThreshold;
@@ -17,8 +17,7 @@ void SingleFishDetector::reset(const QRect &trackingArea, float gaussianVariance
 }
 
 TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint reference,
-                                       const std::atomic<bool> &showTrackerView,
-                                       TrackerViewPainter &painter) const
+    const std::atomic<bool> &showTrackerView, TrackerViewPainter &painter) const
 {
     const int w = model.width(), h = model.height(), half = model.halfWidth();
     const int x1 = area.left(), y1 = area.top();
@@ -28,7 +27,7 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
     float bestMean = -FLT_MAX;
     int bestX = 0, bestY = 0;
     const float *means = model.boxMeans();
-    const int xBegin = half + 1, xEnd = w - half - 1;  // inclusive ranges
+    const int xBegin = half + 1, xEnd = w - half - 1; // inclusive ranges
     const int yBegin = half + 1, yEnd = h - half - 1;
     const int rows = std::max(0, yEnd - yBegin + 1);
     const int pixels = std::max(0, xEnd - xBegin + 1) * rows;

@@ -24,7 +24,7 @@ public:
     // Scans the box means of the frame and returns its record, without frame number and
     // time. Paints the tracker view while showTrackerView is set (read at every pixel).
     TrackRecord detect(const BackgroundModel &model, QPoint reference,
-                       const std::atomic<bool> &showTrackerView, TrackerViewPainter &painter) const;
+        const std::atomic<bool> &showTrackerView, TrackerViewPainter &painter) const;
 
     // Called right after a record was appended: when the newest record is found and the one
     // before it is not, the missed records get positions on the straight line from the last

@@ -14,14 +14,12 @@ class TrackResults
 {
 public:
     // Runs f(QVector<TrackRecord> &) while holding resultsLock and returns its result.
-    template<typename F>
-    auto withLock(F &&f)
+    template<typename F> auto withLock(F &&f)
     {
         QMutexLocker locker(&resultsLock);
         return f(records);
     }
-    template<typename F>
-    auto withLock(F &&f) const
+    template<typename F> auto withLock(F &&f) const
     {
         QMutexLocker locker(&resultsLock);
         return f(static_cast<const QVector<TrackRecord> &>(records));
@@ -35,5 +33,5 @@ public:
 
 private:
     mutable QMutex resultsLock;
-    QVector<TrackRecord> records;  // guarded by resultsLock
+    QVector<TrackRecord> records; // guarded by resultsLock
 };

@@ -8,8 +8,8 @@
 
 struct TrackerFlags
 {
-    std::atomic<bool> stopRequested{false};
-    std::atomic<bool> paused{false};
-    std::atomic<bool> showTrackerView{false};
-    std::atomic<bool> asleep{false};
+    std::atomic<bool> stopRequested { false };
+    std::atomic<bool> paused { false };
+    std::atomic<bool> showTrackerView { false };
+    std::atomic<bool> asleep { false };
 };

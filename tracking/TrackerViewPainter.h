@@ -9,7 +9,10 @@
 class TrackerViewPainter
 {
 public:
-    explicit TrackerViewPainter(QImage &trackerView) : image(trackerView) {}
+    explicit TrackerViewPainter(QImage &trackerView)
+        : image(trackerView)
+    {
+    }
 
     // Under imageLock: the image becomes a black picture of the view image's size.
     void reset(const QImage &viewImage);
@@ -30,5 +33,5 @@ public:
     }
 
 private:
-    QImage &image;  // guarded by imageLock
+    QImage &image; // guarded by imageLock
 };

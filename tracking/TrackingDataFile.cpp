@@ -57,7 +57,8 @@ void TrackingDataFile::writeSingleFish(QTextStream &out, const Content &content)
 
     for (const TrackRecord &rec : content.records) {
         out << real(rec.seconds) << ' ' << rec.x << ' ' << rec.y << ' ' << real(rec.movement) << ' '
-            << real(rec.confidence) << ' ' << (rec.confidence > content.confidenceThreshold ? 1 : 0);
+            << real(rec.confidence) << ' '
+            << (rec.confidence > content.confidenceThreshold ? 1 : 0);
         for (int k = 1; k < ov.areas.size(); ++k)
             out << ' ' << (areaContains(ov.areas[k], rec.x, rec.y) ? 1 : 0);
         const QPointF position(rec.x, rec.y);
@@ -95,7 +96,8 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
             const bool found = rec.fishFoundFlags.value(i, false);
             const float confidence = rec.fishConfidences.value(i, 0.0f);
             const QPoint p = rec.fishPositions.value(i, QPoint(rec.x, rec.y));
-            out << (found ? 1 : 0) << ' ' << real(confidence) << ' ' << p.x() << ' ' << p.y() << ' ';
+            out << (found ? 1 : 0) << ' ' << real(confidence) << ' ' << p.x() << ' ' << p.y()
+                << ' ';
             for (int k = 1; k < ov.areas.size(); ++k)
                 out << (areaContains(ov.areas[k], p.x(), p.y()) ? 1 : 0) << ' ';
             const QPointF position(p);
@@ -190,7 +192,8 @@ bool TrackingDataFile::readOverlays(const QString &path, OverlaySet *overlays, Q
         const QStringList f = fields(values);
         if (f.size() < 4)
             return false;
-        *rect = QRect(QPoint(f[0].toInt(), f[1].toInt()), QPoint(f[2].toInt() - 1, f[3].toInt() - 1));
+        *rect
+            = QRect(QPoint(f[0].toInt(), f[1].toInt()), QPoint(f[2].toInt() - 1, f[3].toInt() - 1));
         return true;
     };
     auto readShape = [&](int values[4], float *length) {

@@ -21,8 +21,8 @@ public:
     struct Content
     {
         bool multiFish = false;
-        int fishCount = 1;               // line 2 of the multi-fish file
-        float confidenceThreshold = 0.0f;  // column header and flag of the single-fish file
+        int fishCount = 1; // line 2 of the multi-fish file
+        float confidenceThreshold = 0.0f; // column header and flag of the single-fish file
         OverlaySet overlays;
         QVector<TrackRecord> records;
     };

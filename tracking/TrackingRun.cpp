@@ -11,8 +11,12 @@
 #include <QThread>
 
 TrackingRun::TrackingRun(TrackingHost &host, TrackResults &results, QImage &currentFrame,
-                         QImage &trackerView, TrackerFlags &flags)
-    : host(host), results(results), currentFrame(currentFrame), flags(flags), painter(trackerView)
+    QImage &trackerView, TrackerFlags &flags)
+    : host(host)
+    , results(results)
+    , currentFrame(currentFrame)
+    , flags(flags)
+    , painter(trackerView)
 {
 }
 
@@ -33,8 +37,8 @@ RunParameters TrackingRun::trackVideo()
     if (parameters.fishCount == 1)
         singleFish.reset(area, parameters.gaussianVariance, parameters.confidenceThreshold);
     else
-        multiFish.reset(area, parameters.fishCount, parameters.filterSide,
-                        parameters.confidenceThreshold);
+        multiFish.reset(
+            area, parameters.fishCount, parameters.filterSide, parameters.confidenceThreshold);
 
     QVideoDecoder *decoder = host.videoDecoder();
     while (decoder && !flags.stopRequested) {
@@ -79,8 +83,8 @@ void TrackingRun::trackFrame(const QImage &frame, qint64 frameNumber, qint64 fra
         record = singleFish.detect(model, reference, flags.showTrackerView, painter);
         host.setFishFound(record.found);
     } else {
-        MultiFishDetector::Result found =
-            multiFish.detect(model, hasPrevious ? &previous : nullptr, flags.showTrackerView, painter);
+        MultiFishDetector::Result found = multiFish.detect(
+            model, hasPrevious ? &previous : nullptr, flags.showTrackerView, painter);
         record.x = centre.x();
         record.y = centre.y();
         record.fishPositions = found.positions;

@@ -22,7 +22,7 @@ public:
     // currentFrame and trackerView are the tracker's two images (guarded by imageLock);
     // results is cleared at the start of the run.
     TrackingRun(TrackingHost &host, TrackResults &results, QImage &currentFrame,
-                QImage &trackerView, TrackerFlags &flags);
+        QImage &trackerView, TrackerFlags &flags);
 
     // The run, in order; returns the parameters it held (the fish count picks the file).
     RunParameters trackVideo();

@@ -5,7 +5,10 @@
 
 #include <QMutexLocker>
 
-VideoTracker::VideoTracker(TrackingHost *owner) : owner(owner) {}
+VideoTracker::VideoTracker(TrackingHost *owner)
+    : owner(owner)
+{
+}
 
 VideoTracker::~VideoTracker()
 {
@@ -20,8 +23,14 @@ void VideoTracker::requestStop()
     flags.paused = false;
 }
 
-void VideoTracker::setPaused(bool p) { flags.paused = p; }
-bool VideoTracker::isPaused() const { return flags.paused; }
+void VideoTracker::setPaused(bool p)
+{
+    flags.paused = p;
+}
+bool VideoTracker::isPaused() const
+{
+    return flags.paused;
+}
 
 void VideoTracker::waitUntilAsleep()
 {
@@ -30,9 +39,18 @@ void VideoTracker::waitUntilAsleep()
         QThread::msleep(1);
 }
 
-void VideoTracker::setShowTrackerView(bool show) { flags.showTrackerView = show; }
-QImage &VideoTracker::frameImage() { return currentFrame; }
-QImage &VideoTracker::trackerViewImage() { return trackerView; }
+void VideoTracker::setShowTrackerView(bool show)
+{
+    flags.showTrackerView = show;
+}
+QImage &VideoTracker::frameImage()
+{
+    return currentFrame;
+}
+QImage &VideoTracker::trackerViewImage()
+{
+    return trackerView;
+}
 
 QPoint VideoTracker::lastPosition(bool *ok) const
 {
@@ -69,8 +87,14 @@ bool VideoTracker::setRecordFromEnd(int index, const TrackRecord &record)
     });
 }
 
-QVector<TrackRecord> VideoTracker::resultsSnapshot() const { return results.snapshot(); }
-int VideoTracker::recordCount() const { return results.size(); }
+QVector<TrackRecord> VideoTracker::resultsSnapshot() const
+{
+    return results.snapshot();
+}
+int VideoTracker::recordCount() const
+{
+    return results.size();
+}
 
 void VideoTracker::run()
 {

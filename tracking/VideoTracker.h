@@ -73,16 +73,16 @@ private:
     TrackingDataFile::Content contentFromHost(bool multiFish) const;
 
     TrackingHost *owner;
-    QImage currentFrame;  // guarded by imageLock
-    QImage trackerView;   // guarded by imageLock
+    QImage currentFrame; // guarded by imageLock
+    QImage trackerView; // guarded by imageLock
     TrackResults results;
     TrackRecord emptyRecord;
     TrackerFlags flags;
 
     mutable QMutex fileLock;
-    QString dataFilePath;                  // guarded by fileLock
-    TrackingDataFile::Content lastContent;  // guarded by fileLock
-    bool hasLastContent = false;            // guarded by fileLock
-    QString lastPath;                       // guarded by fileLock
-    QString lastError;                      // guarded by fileLock
+    QString dataFilePath; // guarded by fileLock
+    TrackingDataFile::Content lastContent; // guarded by fileLock
+    bool hasLastContent = false; // guarded by fileLock
+    QString lastPath; // guarded by fileLock
+    QString lastError; // guarded by fileLock
 };
