@@ -3,6 +3,7 @@
 // rest are zones), rulers and point distances, their measures and how each is drawn.
 // Plain values, GUI-free; the view owns the lists and the tracker takes copies of them.
 
+#include <QColor>
 #include <QList>
 #include <QPointF>
 #include <QRect>
@@ -18,7 +19,8 @@ struct Ruler
     int x2 = 0, y2 = 0;
     float length = 0.0f;
 
-    // Signed position of p's perpendicular foot along the ruler, in the ruler's unit.
+    // Signed position of p's perpendicular foot along the ruler, in the ruler's unit
+    // (0 at the start, `length` at the end). A ruler of zero pixel length measures 0.
     float Measure(const QPointF &p) const;
 };
 
@@ -29,15 +31,15 @@ struct PointDist
     int radx = 0, rady = 0;
     float length = 0.0f;
 
-    // Distance of p from the centre, in the shape's unit.
+    // Distance of p from the centre, in the shape's unit. A zero pixel radius measures 0.
     float Measure(const QPointF &p) const;
 };
 
 // A copy of all overlays at one moment (what the tracker and the file writers work from).
 struct OverlaySet
 {
-    QList<QRect> areas;       // inclusive rectangles; entry 0 is the Tracking Area
-    QStringList areaLabels;   // parallel to areas
+    QList<QRect> areas; // inclusive rectangles; entry 0 is the Tracking Area
+    QStringList areaLabels; // parallel to areas
     QList<Ruler> rulers;
     QList<PointDist> pointDists;
 };
@@ -48,6 +50,11 @@ inline bool areaContains(const QRect &area, int x, int y)
     return x >= area.left() && x <= area.right() && y >= area.top() && y <= area.bottom();
 }
 
-void DrawArea(QPainter &painter, int index, const QRect &area, const QString &label, bool highlighted);
+// The outline colour of area `index` (0 is the Tracking Area; 8 and above share one colour).
+QColor areaColour(int index);
+
+void DrawArea(
+    QPainter &painter, int index, const QRect &area, const QString &label, bool highlighted);
 void DrawRuler(QPainter &painter, const Ruler &ruler, bool showMeasure, const QPointF &fish);
-void DrawPointDist(QPainter &painter, const PointDist &pointDist, bool showMeasure, const QPointF &fish);
+void DrawPointDist(
+    QPainter &painter, const PointDist &pointDist, bool showMeasure, const QPointF &fish);

@@ -34,6 +34,8 @@ public:
     void SetShowResults(bool show);
     void SetCorrectionMode(bool on);
     void SetFishPositions(const QList<QPoint> &positions);
+    QPoint FishPosition() const;
+    bool FishFound() const;
 
     QList<QRect> Areas() const;
     QStringList AreaLabels() const;
@@ -49,6 +51,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    bool trackerRunning() const;
+    bool applyDragTo(const QPoint &pos);
+
     MainWindow *owner;
     int currentArea = -1;
     int currentRuler = -1;
@@ -60,11 +65,11 @@ private:
     QList<QRect> areas;
     QList<Ruler> rulers;
     QList<PointDist> pointDists;
-    QPoint dragStart;
-    QList<QPoint> fishPositions;
-    QPoint fishPosition;
-    QImage image;
-    std::atomic<bool> fishFound{false};    // written by the tracker, read at redraw
-    std::atomic<bool> showResults{false};  // written by the tracker, read at redraw
-    bool correctionMode = false;
+    QPoint dragStart; // GUI thread only
+    QList<QPoint> fishPositions; // GUI thread only
+    QPoint fishPosition; // GUI thread only
+    QImage image; // guarded by viewLock
+    std::atomic<bool> fishFound { false }; // written by the tracker, read at redraw
+    std::atomic<bool> showResults { false }; // written by the tracker, read at redraw
+    bool correctionMode = false; // GUI thread only
 };

@@ -1,0 +1,148 @@
+#include "view/ViewRenderer.h"
+
+#include <QPainter>
+#include <QPen>
+
+#include <map>
+#include <optional>
+
+namespace {
+
+// Records fetched once per picture: every trail segment needs two neighbouring records,
+// so each is copied out of the history only once.
+class HistoryCache
+{
+public:
+    explicit HistoryCache(const RecordLookup &lookup)
+        : lookup(lookup)
+    {
+    }
+
+    // Valid until the cache goes away (map nodes never move).
+    const TrackRecord *at(int index)
+    {
+        if (index < 0 || !lookup)
+            return nullptr;
+        auto found = cache.find(index);
+        if (found == cache.end()) {
+            TrackRecord record;
+            std::optional<TrackRecord> entry;
+            if (lookup(index, record))
+                entry = std::move(record);
+            found = cache.emplace(index, std::move(entry)).first;
+        }
+        return found->second ? &*found->second : nullptr;
+    }
+
+private:
+    const RecordLookup &lookup;
+    std::map<int, std::optional<TrackRecord>> cache;
+};
+
+QPen solidPen(const QColor &colour, int width)
+{
+    QPen pen(colour);
+    pen.setWidth(width);
+    return pen;
+}
+
+// The outline through the pixels p - half and p + half. A stroked QRect covers its width plus
+// the pen, so the rectangle is given 2 * half wide; with half 0 that would draw nothing, and a
+// point marks the fish instead.
+void drawSquare(QPainter &painter, const QPoint &p, int half)
+{
+    if (half <= 0)
+        painter.drawPoint(p);
+    else
+        painter.drawRect(QRect(p.x() - half, p.y() - half, 2 * half, 2 * half));
+}
+
+void paintMultiFish(QPainter &painter, const ViewState &state, HistoryCache &history, int half)
+{
+    painter.setPen(solidPen(Qt::white, 1));
+    for (const QPoint &p : state.fishPositions)
+        drawSquare(painter, p, half);
+
+    const int k = state.reviewIndex;
+    for (int i = k; i < k + ViewRenderer::trailLength; ++i) {
+        const TrackRecord *newer = history.at(i);
+        const TrackRecord *older = newer ? history.at(i + 1) : nullptr;
+        if (!newer || !older)
+            continue;
+        // Every list is indexed by fish; a record with fewer entries simply ends the fish list.
+        const int fish = std::min({ newer->fishPositions.size(), newer->fishFoundFlags.size(),
+            older->fishPositions.size(), older->fishFoundFlags.size() });
+        for (int j = 0; j < fish; ++j)
+            if (newer->fishFoundFlags[j] && older->fishFoundFlags[j])
+                painter.drawLine(newer->fishPositions[j], older->fishPositions[j]);
+    }
+}
+
+void paintSingleFish(QPainter &painter, const ViewState &state, HistoryCache &history, int half)
+{
+    if (state.fishFound) {
+        painter.setPen(solidPen(Qt::white, 1));
+        drawSquare(painter, state.fishPosition, half);
+    } else {
+        painter.setPen(solidPen(QColor(255, 0, 0), 2));
+        drawSquare(painter, state.fishPosition, 2 * half);
+    }
+
+    auto segment = [&](int i) {
+        const TrackRecord *newer = history.at(i);
+        const TrackRecord *older = newer ? history.at(i + 1) : nullptr;
+        if (newer && older)
+            painter.drawLine(QPoint(newer->x, newer->y), QPoint(older->x, older->y));
+    };
+
+    const int k = state.reviewIndex;
+    painter.setPen(solidPen(Qt::white, 1));
+    for (int i = k; i < k + ViewRenderer::trailLength; ++i)
+        segment(i);
+    // From just before the shown record up to the newest one, over the white trail.
+    painter.setPen(solidPen(QColor(128, 128, 255), 1));
+    for (int i = k; i >= 0; --i)
+        segment(i);
+}
+
+} // namespace
+
+QImage ViewRenderer::render(const QImage &frame, const OverlaySet &overlays, const ViewState &state,
+    const RecordLookup &history)
+{
+    if (frame.isNull())
+        return QImage();
+    QImage picture = frame.convertToFormat(QImage::Format_RGB32);
+    QPainter painter(&picture);
+    paint(painter, overlays, state, history);
+    painter.end();
+    return picture;
+}
+
+void ViewRenderer::paint(QPainter &painter, const OverlaySet &overlays, const ViewState &state,
+    const RecordLookup &history)
+{
+    const QPointF fish(state.fishPosition);
+    const int areaCount = std::min(overlays.areas.size(), overlays.areaLabels.size());
+    for (int i = 0; i < areaCount; ++i) {
+        const QRect &area = overlays.areas[i];
+        DrawArea(painter, i, area, overlays.areaLabels[i],
+            areaContains(area, state.fishPosition.x(), state.fishPosition.y()));
+    }
+
+    const bool showMeasures = state.showResults && state.fishFound;
+    for (const Ruler &ruler : overlays.rulers)
+        DrawRuler(painter, ruler, showMeasures, fish);
+    for (const PointDist &pointDist : overlays.pointDists)
+        DrawPointDist(painter, pointDist, showMeasures, fish);
+
+    if (!state.showResults)
+        return;
+
+    HistoryCache cache(history);
+    const int half = (state.meanFilterSize - 1) / 2;
+    if (!state.fishPositions.isEmpty())
+        paintMultiFish(painter, state, cache, half);
+    else
+        paintSingleFish(painter, state, cache, half);
+}
