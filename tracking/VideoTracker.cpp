@@ -1,54 +1,164 @@
 #include "tracking/VideoTracker.h"
 
 #include "tracking/TrackingHost.h"
+#include "tracking/TrackingRun.h"
 
-// Placeholder until the tracking run lands: a run ends at once.
+#include <QMutexLocker>
+
 VideoTracker::VideoTracker(TrackingHost *owner) : owner(owner) {}
-VideoTracker::~VideoTracker() {}
+
+VideoTracker::~VideoTracker()
+{
+    // The owner stops and waits for a run before it goes; this covers any other owner.
+    requestStop();
+    wait();
+}
+
 void VideoTracker::requestStop()
 {
-    stopRequested = true;
-    paused = false;
+    flags.stopRequested = true;
+    flags.paused = false;
 }
-void VideoTracker::setPaused(bool p) { paused = p; }
-bool VideoTracker::isPaused() const { return paused; }
-void VideoTracker::waitUntilAsleep() {}
-void VideoTracker::setShowTrackerView(bool show) { showTrackerView = show; }
+
+void VideoTracker::setPaused(bool p) { flags.paused = p; }
+bool VideoTracker::isPaused() const { return flags.paused; }
+
+void VideoTracker::waitUntilAsleep()
+{
+    // At most one frame's work: the tracker tests the pause right after each frame.
+    while (isRunning() && flags.paused && !flags.asleep)
+        QThread::msleep(1);
+}
+
+void VideoTracker::setShowTrackerView(bool show) { flags.showTrackerView = show; }
 QImage &VideoTracker::frameImage() { return currentFrame; }
 QImage &VideoTracker::trackerViewImage() { return trackerView; }
+
 QPoint VideoTracker::lastPosition(bool *ok) const
 {
-    QMutexLocker locker(&resultsLock);
+    TrackRecord newest;
+    const bool any = results.newest(&newest);
     if (ok)
-        *ok = !results.isEmpty();
-    return results.isEmpty() ? QPoint() : QPoint(results.last().x, results.last().y);
+        *ok = any;
+    return any ? QPoint(newest.x, newest.y) : QPoint();
 }
+
 QVector<QPoint> VideoTracker::lastPositions() const
 {
-    QMutexLocker locker(&resultsLock);
-    return results.isEmpty() ? QVector<QPoint>() : results.last().fishPositions;
+    TrackRecord newest;
+    return results.newest(&newest) ? newest.fishPositions : QVector<QPoint>();
 }
+
 TrackRecord VideoTracker::recordFromEnd(int index, bool *ok) const
 {
-    QMutexLocker locker(&resultsLock);
-    const bool inRange = index >= 0 && index < results.size();
-    if (ok)
-        *ok = inRange;
-    return inRange ? results.at(results.size() - 1 - index) : emptyRecord;
+    return results.withLock([&](const QVector<TrackRecord> &r) {
+        const bool inRange = index >= 0 && index < r.size();
+        if (ok)
+            *ok = inRange;
+        return inRange ? r.at(r.size() - 1 - index) : emptyRecord;
+    });
 }
+
 bool VideoTracker::setRecordFromEnd(int index, const TrackRecord &record)
 {
-    QMutexLocker locker(&resultsLock);
-    if (index < 0 || index >= results.size())
-        return false;
-    results[results.size() - 1 - index] = record;
-    return true;
+    return results.withLock([&](QVector<TrackRecord> &r) {
+        if (index < 0 || index >= r.size())
+            return false;
+        r[r.size() - 1 - index] = record;
+        return true;
+    });
 }
-QVector<TrackRecord> VideoTracker::resultsSnapshot() const
+
+QVector<TrackRecord> VideoTracker::resultsSnapshot() const { return results.snapshot(); }
+int VideoTracker::recordCount() const { return results.size(); }
+
+void VideoTracker::run()
 {
-    QMutexLocker locker(&resultsLock);
-    return results;
+    flags.stopRequested = false;
+    TrackingRun trackingRun(*owner, results, currentFrame, trackerView, flags);
+    const RunParameters parameters = trackingRun.trackVideo();
+    if (parameters.fishCount == 1)
+        writeSingleFishFile();
+    else
+        writeMultiFishFile();
 }
-bool VideoTracker::writeSingleFishFile() { return false; }
-bool VideoTracker::writeMultiFishFile() { return false; }
-void VideoTracker::run() { stopRequested = false; }
+
+TrackingDataFile::Content VideoTracker::contentFromHost(bool multiFish) const
+{
+    TrackingDataFile::Content content;
+    content.multiFish = multiFish;
+    content.fishCount = owner->trackingControls().fishCount;
+    content.confidenceThreshold = owner->trackingControls().confidenceThreshold;
+    content.overlays = owner->viewOverlays();
+    content.records = results.snapshot();
+    return content;
+}
+
+bool VideoTracker::writeSingleFishFile()
+{
+    QString path;
+    {
+        QMutexLocker locker(&fileLock);
+        path = dataFilePath;
+    }
+    if (path.isEmpty())
+        path = TrackingDataFile::singleFishPath(owner->fileName());
+    return save(path, contentFromHost(false));
+}
+
+bool VideoTracker::writeMultiFishFile()
+{
+    QString path;
+    {
+        QMutexLocker locker(&fileLock);
+        path = dataFilePath;
+    }
+    if (path.isEmpty())
+        path = TrackingDataFile::multiFishPath(owner->fileName());
+    return save(path, contentFromHost(true));
+}
+
+bool VideoTracker::save(const QString &path, const TrackingDataFile::Content &content)
+{
+    QString error;
+    const bool ok = TrackingDataFile::save(path, content, &error);
+    QMutexLocker locker(&fileLock);
+    lastContent = content;
+    hasLastContent = true;
+    lastPath = path;
+    lastError = ok ? QString() : error;
+    return ok;
+}
+
+bool VideoTracker::writeDataFileTo(const QString &path)
+{
+    TrackingDataFile::Content content;
+    bool known;
+    {
+        QMutexLocker locker(&fileLock);
+        known = hasLastContent;
+        if (known)
+            content = lastContent;
+    }
+    if (!known)
+        content = contentFromHost(owner->trackingControls().fishCount != 1);
+    return save(path, content);
+}
+
+void VideoTracker::setDataFilePath(const QString &path)
+{
+    QMutexLocker locker(&fileLock);
+    dataFilePath = path;
+}
+
+QString VideoTracker::lastWrittenPath() const
+{
+    QMutexLocker locker(&fileLock);
+    return lastPath;
+}
+
+QString VideoTracker::lastWriteError() const
+{
+    QMutexLocker locker(&fileLock);
+    return lastError;
+}

@@ -1,21 +1,23 @@
 #pragma once
 // The worker thread of a processing run. It drives the host's decoder frame after frame,
 // keeps one TrackRecord per processed frame and writes the tracking data file at the end.
-// Created once by the main window and reused for every run.
+// Created once by the main window (or the CLI) and reused for every run.
 //
 // Shared with the GUI thread:
 //   currentFrame, trackerView  - guarded by imageLock (held for a copy or one pixel)
-//   results                    - guarded by resultsLock (held for one access, never a frame)
+//   results                    - guarded by its resultsLock (held for one access, never a frame)
 //   stop / pause / tracker-view flags - atomics written by the GUI
+//   the outcome of the last file write - guarded by fileLock
 
 #include "tracking/TrackRecord.h"
+#include "tracking/TrackResults.h"
+#include "tracking/TrackerFlags.h"
+#include "tracking/TrackingDataFile.h"
 
 #include <QImage>
 #include <QMutex>
 #include <QThread>
 #include <QVector>
-
-#include <atomic>
 
 class TrackingHost;
 
@@ -46,21 +48,41 @@ public:
     // Replaces that record (manual correction while paused); false when out of range.
     bool setRecordFromEnd(int index, const TrackRecord &record);
     QVector<TrackRecord> resultsSnapshot() const;
+    int recordCount() const;
 
+    // Write the file of the run's records beside the video (or to the path set with
+    // setDataFilePath). True when the whole file was written.
     bool writeSingleFishFile();
     bool writeMultiFishFile();
+
+    // Where the data file goes; empty (the default) means beside the video, named after it.
+    void setDataFilePath(const QString &path);
+    // The outcome of the last write: the path written or tried, and an empty error on
+    // success or a one-line reason on failure. Read them after the thread has finished.
+    QString lastWrittenPath() const;
+    QString lastWriteError() const;
+    // Writes the same file as the last write (same records, overlays and settings) to another
+    // path, for a user whose first choice could not be written.
+    bool writeDataFileTo(const QString &path);
 
 protected:
     void run() override;
 
 private:
+    bool save(const QString &path, const TrackingDataFile::Content &content);
+    TrackingDataFile::Content contentFromHost(bool multiFish) const;
+
     TrackingHost *owner;
     QImage currentFrame;  // guarded by imageLock
     QImage trackerView;   // guarded by imageLock
-    mutable QMutex resultsLock;
-    QVector<TrackRecord> results;  // guarded by resultsLock
+    TrackResults results;
     TrackRecord emptyRecord;
-    std::atomic<bool> stopRequested{false};
-    std::atomic<bool> paused{false};
-    std::atomic<bool> showTrackerView{false};
+    TrackerFlags flags;
+
+    mutable QMutex fileLock;
+    QString dataFilePath;                  // guarded by fileLock
+    TrackingDataFile::Content lastContent;  // guarded by fileLock
+    bool hasLastContent = false;            // guarded by fileLock
+    QString lastPath;                       // guarded by fileLock
+    QString lastError;                      // guarded by fileLock
 };

@@ -1,0 +1,3 @@
+pondwatch_add_test(test_tracking
+    SOURCES TrackingTestMain.cpp TrackingTestSupport.h TrackingEngineTest.cpp
+    TIMEOUT 300)

@@ -1,0 +1,58 @@
+#pragma once
+// The running background of the Tracking Area and the summed table of each frame's
+// difference from it, from which the mean difference over any square window is read with
+// four lookups. Tracker thread only; the planes are allocated once per run.
+//
+// Planes are single precision, row by row (index y * W + x, area-relative). The difference
+// mode (unsigned, bright, dark) is read from the controls at every pixel of the column pass,
+// so a change made in the window during a run applies from the next pixel on.
+
+#include "tracking/TrackingControls.h"
+
+#include <QImage>
+#include <QRect>
+
+#include <vector>
+
+class BackgroundModel
+{
+public:
+    // Starts a run: the Tracking Area (inclusive rectangle), the odd filter side s and N.
+    void reset(const QRect &area, int filterSide, int framesToAverage);
+
+    // Adds one frame. Returns true exactly once per run: for the frame that makes the
+    // background complete (the frame counter reaching N).
+    bool update(const QImage &frame, const TrackingControls &controls);
+
+    int width() const { return w; }
+    int height() const { return h; }
+    int halfWidth() const { return half; }
+    int frameCount() const { return n; }
+
+    // Mean difference over the s x s window centred on the area-relative pixel (x, y);
+    // defined for half + 1 <= x <= W - half - 1 and half + 1 <= y <= H - half - 1.
+    float boxMean(int x, int y) const
+    {
+        const float *s = summed.data();
+        const int right = x + half, left = x - half - 1;
+        const int bottom = (y + half) * w, top = (y - half - 1) * w;
+        return (s[bottom + right] - s[bottom + left] - s[top + right] + s[top + left]) / windowArea;
+    }
+
+    const std::vector<float> &greyPlane() const { return grey; }
+    const std::vector<float> &backgroundPlane() const { return background; }
+    const std::vector<float> &summedTable() const { return summed; }
+
+private:
+    void readGreyLevels(const QImage &frame);
+
+    QRect area;
+    int w = 0, h = 0;
+    int half = 0;
+    float windowArea = 1.0f;
+    int framesToAverage = 1;
+    int n = 0;
+    std::vector<float> grey;
+    std::vector<float> background;
+    std::vector<float> summed;  // first each pixel's d, then in place the running sums
+};

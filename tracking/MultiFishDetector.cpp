@@ -1,0 +1,153 @@
+#include "tracking/MultiFishDetector.h"
+
+#include "tracking/BackgroundModel.h"
+#include "tracking/TrackerViewPainter.h"
+
+#include <cfloat>
+#include <cmath>
+
+void MultiFishDetector::reset(const QRect &trackingArea, int fish, int side,
+                              float confidenceThreshold)
+{
+    area = trackingArea;
+    fishCount = fish;
+    filterSide = side;
+    threshold = confidenceThreshold;
+    map.assign(size_t(std::max(0, area.width())) * size_t(std::max(0, area.height())), 0.0f);
+}
+
+float MultiFishDetector::distance(QPoint a, QPoint b)
+{
+    const double dx = double(a.x()) - b.x(), dy = double(a.y()) - b.y();
+    return float(std::sqrt(dx * dx + dy * dy));
+}
+
+MultiFishDetector::Result MultiFishDetector::detect(const BackgroundModel &model,
+                                                    const TrackRecord *previous,
+                                                    const std::atomic<bool> &showTrackerView,
+                                                    TrackerViewPainter &painter)
+{
+    const int w = model.width(), h = model.height(), half = model.halfWidth();
+    const int x1 = area.left(), y1 = area.top();
+    for (int x = half + 1; x <= w - half - 1; ++x) {
+        float *column = map.data() + size_t(x) * h;
+        for (int y = half + 1; y <= h - half - 1; ++y) {
+            const float mean = model.boxMean(x, y);
+            column[y] = mean;
+            if (showTrackerView.load(std::memory_order_relaxed)) {
+                const int v = TrackerViewPainter::level(mean, threshold);
+                painter.paint(x1 + x, y1 + y, qRgb(v, v, v));
+            }
+        }
+    }
+    const std::vector<Candidate> candidates =
+        findCandidates(map, w, h, half, area.topLeft(), threshold);
+    const QPoint centre(x1 + w / 2, y1 + h / 2);
+    return assign(candidates, previous, fishCount, centre, filterSide);
+}
+
+std::vector<MultiFishDetector::Candidate>
+MultiFishDetector::findCandidates(const std::vector<float> &map, int w, int h, int half,
+                                  QPoint origin, float threshold)
+{
+    std::vector<Candidate> candidates;
+    for (int x = half + 2; x <= w - half - 2; ++x) {
+        const float *left = map.data() + size_t(x - 1) * h;
+        const float *mid = left + h;
+        const float *right = mid + h;
+        for (int y = half + 2; y <= h - half - 2; ++y) {
+            const float m = mid[y];
+            if (!(m >= threshold))
+                continue;
+            if (m > left[y - 1] && m > left[y] && m > left[y + 1] && m > mid[y - 1]
+                && m > mid[y + 1] && m > right[y - 1] && m > right[y] && m > right[y + 1])
+                candidates.push_back({QPoint(origin.x() + x, origin.y() + y), m});
+        }
+    }
+    return candidates;
+}
+
+MultiFishDetector::Result MultiFishDetector::assign(const std::vector<Candidate> &candidates,
+                                                    const TrackRecord *previous, int fishCount,
+                                                    QPoint centre, int filterSide)
+{
+    const int fish = fishCount;
+    const int count = int(candidates.size());
+    Result result;
+    result.positions.resize(fish);
+    result.confidences.fill(0.0f, fish);
+    result.found.fill(false, fish);
+    for (int i = 0; i < fish; ++i)
+        result.positions[i] = previous && i < previous->fishPositions.size()
+                                  ? previous->fishPositions[i]
+                                  : centre;
+    const QVector<QPoint> start = result.positions;
+
+    std::vector<bool> assigned(size_t(count), false);
+    auto give = [&](int i, int k) {
+        result.positions[i] = candidates[size_t(k)].position;
+        result.confidences[i] = candidates[size_t(k)].value;
+        result.found[i] = true;
+        assigned[size_t(k)] = true;
+    };
+
+    if (previous && count > 0) {
+        // Fish not found in the previous frame get the largest finite float: never matched.
+        std::vector<float> matrix(size_t(fish) * count, FLT_MAX);
+        for (int i = 0; i < fish; ++i) {
+            const bool wasFound = i < previous->fishFoundFlags.size() && previous->fishFoundFlags[i];
+            const bool hasPosition = i < previous->fishPositions.size();
+            if (!wasFound || !hasPosition)
+                continue;
+            for (int k = 0; k < count; ++k)
+                matrix[size_t(i) * count + k] =
+                    distance(previous->fishPositions[i], candidates[size_t(k)].position);
+        }
+        const double limit = 3.0 * filterSide;
+        for (int round = 0; round < fish; ++round) {
+            float best = FLT_MAX;
+            int bestFish = -1, bestCandidate = -1;
+            for (int i = 0; i < fish; ++i) {
+                for (int k = 0; k < count; ++k) {
+                    const float d = matrix[size_t(i) * count + k];
+                    if (d < best) {
+                        best = d;
+                        bestFish = i;
+                        bestCandidate = k;
+                    }
+                }
+            }
+            if (bestFish < 0 || !(double(best) < limit))
+                continue;
+            give(bestFish, bestCandidate);
+            for (int k = 0; k < count; ++k)
+                matrix[size_t(bestFish) * count + k] = FLT_MAX;
+            for (int i = 0; i < fish; ++i)
+                matrix[size_t(i) * count + bestCandidate] = FLT_MAX;
+        }
+    }
+
+    // Fish still without a candidate take the nearest free one (ties: lower index). In the
+    // first frame of a run this is how every fish is placed, nearest to the area centre.
+    for (int i = 0; i < fish && count > 0; ++i) {
+        if (result.found[i])
+            continue;
+        int nearest = -1;
+        float nearestDistance = 0.0f;
+        for (int k = 0; k < count; ++k) {
+            if (assigned[size_t(k)])
+                continue;
+            const float d = distance(start[i], candidates[size_t(k)].position);
+            if (nearest < 0 || d < nearestDistance) {
+                nearest = k;
+                nearestDistance = d;
+            }
+        }
+        if (nearest < 0)
+            break;  // every candidate is taken
+        give(i, nearest);
+        if (previous)
+            result.clearPrevious.append(i);
+    }
+    return result;
+}

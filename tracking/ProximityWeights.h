@@ -1,0 +1,30 @@
+#pragma once
+// The Gaussian proximity weights of single-fish detection, tabulated once per run by the
+// absolute offsets (|dx|, |dy|) from the reference position, relative to the area diagonal.
+// The weight is 1 at zero offset and falls towards its floor 0.25 far away.
+
+#include <algorithm>
+#include <vector>
+
+class ProximityWeights
+{
+public:
+    // W columns of H weights for a W x H Tracking Area and the run's Gaussian variance.
+    void build(int width, int height, float variance);
+
+    // The H weights of offset |dx|; an offset beyond the table (a reference position outside
+    // the Tracking Area, which only a manual correction can give) uses the table's last
+    // column, as does `row` for |dy|.
+    const float *column(int absDx) const
+    {
+        return table.data() + size_t(std::min(absDx, w - 1)) * h;
+    }
+    int row(int absDy) const { return std::min(absDy, h - 1); }
+    float at(int absDx, int absDy) const { return column(absDx)[row(absDy)]; }
+
+    static float weight(int dx, int dy, float diagonal, float variance);
+
+private:
+    int w = 0, h = 0;
+    std::vector<float> table;  // index dx * H + dy
+};

@@ -1,0 +1,35 @@
+#pragma once
+// The tracking parameters a run holds from its start to its end, read once from the controls.
+// The difference mode is not among them: it is read at every pixel (BackgroundModel).
+
+#include "tracking/TrackingControls.h"
+
+struct RunParameters
+{
+    int fishCount = 1;          // 1: single-fish path and file, otherwise multi-fish
+    int framesToAverage = 300;  // N, background averaging length
+    float confidenceThreshold = 30.0f;
+    float gaussianVariance = 0.01f;
+    int filterSide = 3;         // always odd: an even control value is raised by one
+
+    static RunParameters fromControls(const TrackingControls &controls)
+    {
+        RunParameters p;
+        p.fishCount = controls.fishCount.load();
+        p.framesToAverage = controls.framesToAverage.load();
+        p.confidenceThreshold = controls.confidenceThreshold.load();
+        p.gaussianVariance = controls.gaussianVariance.load();
+        p.filterSide = controls.meanFilterSize.load();
+        // The controls never go below 1; a host that fills them directly still cannot make
+        // the averaging divide by zero or the window negative.
+        if (p.fishCount < 1)
+            p.fishCount = 1;
+        if (p.framesToAverage < 1)
+            p.framesToAverage = 1;
+        if (p.filterSide < 1)
+            p.filterSide = 1;
+        if (p.filterSide % 2 == 0)
+            ++p.filterSide;
+        return p;
+    }
+};

@@ -1,0 +1,247 @@
+#include "tracking/TrackingDataFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QTextStream>
+
+namespace {
+
+void writeRectangle(QTextStream &out, const QRect &r)
+{
+    // One past the right and bottom pixel, as readers of the file expect.
+    out << r.left() << ' ' << r.top() << ' ' << (r.right() + 1) << ' ' << (r.bottom() + 1) << '\n';
+}
+
+// The overlay block shared by both kinds of file: Tracking Area, zones, rulers, point
+// distances, each with its caption line.
+void writeOverlayHeader(QTextStream &out, const OverlaySet &overlays)
+{
+    out << "Tracking area (x1, y1, x2, y2): \n";
+    writeRectangle(out, overlays.areas.value(0));
+    for (int k = 1; k < overlays.areas.size(); ++k) {
+        out << overlays.areaLabels.value(k) << " (x1, y1, x2, y2): \n";
+        writeRectangle(out, overlays.areas[k]);
+    }
+    for (const Ruler &r : overlays.rulers) {
+        out << r.label << " (x1, y1, x2, y2, length): \n";
+        out << r.x1 << ' ' << r.y1 << ' ' << r.x2 << ' ' << r.y2 << ' '
+            << TrackingDataFile::real(r.length) << '\n';
+    }
+    for (const PointDist &p : overlays.pointDists) {
+        out << p.label << " (centrex, centrey, radx, rady, length): \n";
+        out << p.centrex << ' ' << p.centrey << ' ' << p.radx << ' ' << p.rady << ' '
+            << TrackingDataFile::real(p.length) << '\n';
+    }
+}
+
+} // namespace
+
+QString TrackingDataFile::real(float value)
+{
+    return QString::number(double(value), 'f', 8);
+}
+
+void TrackingDataFile::writeSingleFish(QTextStream &out, const Content &content)
+{
+    const OverlaySet &ov = content.overlays;
+    writeOverlayHeader(out, ov);
+    out << "Seconds FishX FishY FishMovement Confidence Confidence>"
+        << real(content.confidenceThreshold);
+    for (int k = 1; k < ov.areas.size(); ++k)
+        out << ' ' << ov.areaLabels.value(k);
+    for (const Ruler &r : ov.rulers)
+        out << ' ' << r.label;
+    for (const PointDist &p : ov.pointDists)
+        out << ' ' << p.label;
+    out << '\n';
+
+    for (const TrackRecord &rec : content.records) {
+        out << real(rec.seconds) << ' ' << rec.x << ' ' << rec.y << ' ' << real(rec.movement) << ' '
+            << real(rec.confidence) << ' ' << (rec.confidence > content.confidenceThreshold ? 1 : 0);
+        for (int k = 1; k < ov.areas.size(); ++k)
+            out << ' ' << (areaContains(ov.areas[k], rec.x, rec.y) ? 1 : 0);
+        const QPointF position(rec.x, rec.y);
+        for (const Ruler &r : ov.rulers)
+            out << ' ' << real(r.Measure(position));
+        for (const PointDist &p : ov.pointDists)
+            out << ' ' << real(p.Measure(position));
+        out << '\n';
+    }
+}
+
+void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
+{
+    const OverlaySet &ov = content.overlays;
+    const int fish = content.fishCount;
+    out << "NumFish: \n" << fish << '\n';
+    writeOverlayHeader(out, ov);
+    out << "Time ";
+    for (int f = 1; f <= fish; ++f) {
+        out << "Fish" << f << "Conf? Fish" << f << "HowConf Fish" << f << "X Fish" << f << "Y ";
+        for (int k = 1; k < ov.areas.size(); ++k)
+            out << "Fish" << f << ov.areaLabels.value(k) << ' ';
+        for (const Ruler &r : ov.rulers)
+            out << "Fish" << f << r.label << ' ';
+        for (const PointDist &p : ov.pointDists)
+            out << "Fish" << f << p.label << ' ';
+    }
+    out << '\n';
+
+    for (const TrackRecord &rec : content.records) {
+        out << real(rec.seconds) << ' ';
+        for (int i = 0; i < fish; ++i) {
+            // Every record of a run has an entry per fish; a shorter list (never made by the
+            // tracker) reads as a fish not found at the record's own position.
+            const bool found = rec.fishFoundFlags.value(i, false);
+            const float confidence = rec.fishConfidences.value(i, 0.0f);
+            const QPoint p = rec.fishPositions.value(i, QPoint(rec.x, rec.y));
+            out << (found ? 1 : 0) << ' ' << real(confidence) << ' ' << p.x() << ' ' << p.y() << ' ';
+            for (int k = 1; k < ov.areas.size(); ++k)
+                out << (areaContains(ov.areas[k], p.x(), p.y()) ? 1 : 0) << ' ';
+            const QPointF position(p);
+            for (const Ruler &r : ov.rulers)
+                out << real(r.Measure(position)) << ' ';
+            for (const PointDist &pd : ov.pointDists)
+                out << real(pd.Measure(position)) << ' ';
+        }
+        out << '\n';
+    }
+}
+
+bool TrackingDataFile::save(const QString &path, const Content &content, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QTextStream out(&file);
+    if (content.multiFish)
+        writeMultiFish(out, content);
+    else
+        writeSingleFish(out, content);
+    out.flush();
+    if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+const QString areaCaption = QStringLiteral(" (x1, y1, x2, y2): ");
+const QString rulerCaption = QStringLiteral(" (x1, y1, x2, y2, length): ");
+const QString pointDistCaption = QStringLiteral(" (centrex, centrey, radx, rady, length): ");
+
+QStringList fields(const QString &line)
+{
+    return line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+bool TrackingDataFile::readOverlays(const QString &path, OverlaySet *overlays, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QTextStream in(&file);
+    auto nextLine = [&in](QString *line) {
+        if (in.atEnd())
+            return false;
+        *line = in.readLine();
+        if (line->endsWith(QLatin1Char('\r')))
+            line->chop(1);
+        return true;
+    };
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(path, why);
+        return false;
+    };
+
+    OverlaySet result;
+    QString line;
+    if (!nextLine(&line))
+        return fail(QStringLiteral("empty file"));
+    if (line == QLatin1String("NumFish: ")) {
+        if (!nextLine(&line) || !nextLine(&line))
+            return fail(QStringLiteral("header cut short"));
+    }
+    if (line != QLatin1String("Tracking area (x1, y1, x2, y2): "))
+        return fail(QStringLiteral("not a tracking data file"));
+
+    auto readRectangle = [&](QRect *rect) {
+        QString values;
+        if (!nextLine(&values))
+            return false;
+        const QStringList f = fields(values);
+        if (f.size() < 4)
+            return false;
+        *rect = QRect(QPoint(f[0].toInt(), f[1].toInt()), QPoint(f[2].toInt() - 1, f[3].toInt() - 1));
+        return true;
+    };
+    auto readShape = [&](int values[4], float *length) {
+        QString text;
+        if (!nextLine(&text))
+            return false;
+        const QStringList f = fields(text);
+        if (f.size() < 5)
+            return false;
+        for (int i = 0; i < 4; ++i)
+            values[i] = f[i].toInt();
+        *length = f[4].toFloat();
+        return true;
+    };
+
+    QRect area;
+    if (!readRectangle(&area))
+        return fail(QStringLiteral("bad Tracking Area line"));
+    result.areas << area;
+    result.areaLabels << QStringLiteral("Tracking Area");
+
+    while (nextLine(&line)) {
+        if (line.startsWith(QLatin1String("Seconds ")) || line.startsWith(QLatin1String("Time "))) {
+            *overlays = result;
+            return true;
+        }
+        if (line.endsWith(areaCaption)) {
+            QRect zone;
+            if (!readRectangle(&zone))
+                return fail(QStringLiteral("bad zone line"));
+            result.areas << zone;
+            result.areaLabels << line.chopped(areaCaption.size());
+        } else if (line.endsWith(rulerCaption)) {
+            Ruler r;
+            int v[4];
+            if (!readShape(v, &r.length))
+                return fail(QStringLiteral("bad ruler line"));
+            r.label = line.chopped(rulerCaption.size());
+            r.x1 = v[0], r.y1 = v[1], r.x2 = v[2], r.y2 = v[3];
+            result.rulers << r;
+        } else if (line.endsWith(pointDistCaption)) {
+            PointDist p;
+            int v[4];
+            if (!readShape(v, &p.length))
+                return fail(QStringLiteral("bad point distance line"));
+            p.label = line.chopped(pointDistCaption.size());
+            p.centrex = v[0], p.centrey = v[1], p.radx = v[2], p.rady = v[3];
+            result.pointDists << p;
+        } else {
+            return fail(QStringLiteral("unexpected header line"));
+        }
+    }
+    return fail(QStringLiteral("no column header"));
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The tracking data file: a header repeating the Tracking Area and every overlay, then one
+// row per record. ".data.txt" for one fish, ".datamulti.txt" for several. Every real number
+// is written in fixed notation with 8 decimals; rectangles as x1 y1 x2+1 y2+1. The same
+// functions serve the window's run and pondwatch-cli, so both write identical files.
+//
+// Files are written through QSaveFile: a write that fails leaves an earlier file untouched.
+
+#include "tracking/TrackRecord.h"
+#include "view/OverlayShapes.h"
+
+#include <QString>
+#include <QVector>
+
+class QTextStream;
+
+class TrackingDataFile
+{
+public:
+    // What a file is made of; kept by the tracker so the same file can be saved elsewhere.
+    struct Content
+    {
+        bool multiFish = false;
+        int fishCount = 1;               // line 2 of the multi-fish file
+        float confidenceThreshold = 0.0f;  // column header and flag of the single-fish file
+        OverlaySet overlays;
+        QVector<TrackRecord> records;
+    };
+
+    static QString singleFishPath(const QString &videoPath) { return videoPath + ".data.txt"; }
+    static QString multiFishPath(const QString &videoPath) { return videoPath + ".datamulti.txt"; }
+
+    static void writeSingleFish(QTextStream &out, const Content &content);
+    static void writeMultiFish(QTextStream &out, const Content &content);
+
+    // Writes the file atomically; false with a one-line reason in *error on failure.
+    static bool save(const QString &path, const Content &content, QString *error = nullptr);
+
+    // The Tracking Area, zones, rulers and point distances with their labels, read back from
+    // the header of a data file of either kind (rectangles as inclusive corners again).
+    static bool readOverlays(const QString &path, OverlaySet *overlays, QString *error = nullptr);
+
+    // A real number as the file writes it: fixed notation, 8 decimals.
+    static QString real(float value);
+};

@@ -1,0 +1,109 @@
+#include "tracking/TrackingRun.h"
+
+#include "tracking/ImageLock.h"
+#include "tracking/TrackResults.h"
+#include "tracking/TrackerFlags.h"
+#include "tracking/TrackingHost.h"
+#include "video/QVideoDecoder.h"
+
+#include <QDebug>
+#include <QMutexLocker>
+#include <QThread>
+
+TrackingRun::TrackingRun(TrackingHost &host, TrackResults &results, QImage &currentFrame,
+                         QImage &trackerView, TrackerFlags &flags)
+    : host(host), results(results), currentFrame(currentFrame), flags(flags), painter(trackerView)
+{
+}
+
+RunParameters TrackingRun::trackVideo()
+{
+    results.clear();
+    qDebug("Processing...");
+
+    parameters = RunParameters::fromControls(host.trackingControls());
+
+    const OverlaySet overlays = host.viewOverlays();
+    area = overlays.areas.value(0);
+    centre = QPoint(area.left() + area.width() / 2, area.top() + area.height() / 2);
+
+    painter.reset(host.viewImage());
+
+    model.reset(area, parameters.filterSide, parameters.framesToAverage);
+    if (parameters.fishCount == 1)
+        singleFish.reset(area, parameters.gaussianVariance, parameters.confidenceThreshold);
+    else
+        multiFish.reset(area, parameters.fishCount, parameters.filterSide,
+                        parameters.confidenceThreshold);
+
+    QVideoDecoder *decoder = host.videoDecoder();
+    while (decoder && !flags.stopRequested) {
+        if (!decoder->seekNextFrame())
+            break;
+        QImage frame;
+        qint64 frameNumber = 0, frameTime = 0;
+        // Decoded and converted outside the lock; the GUI only ever sees a whole frame.
+        if (!decoder->copyFrame(frame, &frameNumber, &frameTime))
+            break;
+        {
+            QMutexLocker locker(&imageLock);
+            currentFrame = frame;
+        }
+        trackFrame(frame, frameNumber, frameTime);
+        // Pausing acts between frames; a stop request ends the pause.
+        if (flags.paused && !flags.stopRequested) {
+            flags.asleep = true;
+            while (flags.paused && !flags.stopRequested)
+                QThread::msleep(100);
+            flags.asleep = false;
+        }
+    }
+
+    host.setShowResults(false);
+    return parameters;
+}
+
+void TrackingRun::trackFrame(const QImage &frame, qint64 frameNumber, qint64 frameTimeMs)
+{
+    // The newest record: the reference position of single-fish detection and the previous
+    // frame of the multi-fish matching. A position the user corrected while paused counts.
+    TrackRecord previous;
+    const bool hasPrevious = results.newest(&previous);
+
+    if (model.update(frame, host.trackingControls()))
+        host.setShowResults(true);
+
+    TrackRecord record;
+    if (parameters.fishCount == 1) {
+        const QPoint reference = hasPrevious ? QPoint(previous.x, previous.y) : centre;
+        record = singleFish.detect(model, reference, flags.showTrackerView, painter);
+        host.setFishFound(record.found);
+    } else {
+        MultiFishDetector::Result found =
+            multiFish.detect(model, hasPrevious ? &previous : nullptr, flags.showTrackerView, painter);
+        record.x = centre.x();
+        record.y = centre.y();
+        record.fishPositions = found.positions;
+        record.fishConfidences = found.confidences;
+        record.fishFoundFlags = found.found;
+        if (!found.clearPrevious.isEmpty()) {
+            results.withLock([&found](QVector<TrackRecord> &r) {
+                if (r.isEmpty())
+                    return;
+                QVector<bool> &flagsOfPrevious = r.last().fishFoundFlags;
+                for (int i : std::as_const(found.clearPrevious))
+                    if (i < flagsOfPrevious.size())
+                        flagsOfPrevious[i] = false;
+            });
+        }
+    }
+    record.frameNumber = frameNumber;
+    record.seconds = float(double(frameTimeMs) / 1000.0);
+
+    const bool single = parameters.fishCount == 1;
+    results.withLock([&record, single](QVector<TrackRecord> &r) {
+        r.append(record);
+        if (single)
+            SingleFishDetector::backFill(r);
+    });
+}

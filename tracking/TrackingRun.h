@@ -1,0 +1,45 @@
+#pragma once
+// One processing run without a window: steps the host's decoder from the frame after the one
+// on display to the end (or a stop request), updates the background, detects one or several
+// fish in the Tracking Area and appends one record per frame. The data file is written by
+// the caller (VideoTracker) afterwards. Runs on the tracker thread.
+
+#include "tracking/BackgroundModel.h"
+#include "tracking/MultiFishDetector.h"
+#include "tracking/RunParameters.h"
+#include "tracking/SingleFishDetector.h"
+#include "tracking/TrackerViewPainter.h"
+
+#include <QImage>
+
+class TrackingHost;
+class TrackResults;
+struct TrackerFlags;
+
+class TrackingRun
+{
+public:
+    // currentFrame and trackerView are the tracker's two images (guarded by imageLock);
+    // results is cleared at the start of the run.
+    TrackingRun(TrackingHost &host, TrackResults &results, QImage &currentFrame,
+                QImage &trackerView, TrackerFlags &flags);
+
+    // The run, in order; returns the parameters it held (the fish count picks the file).
+    RunParameters trackVideo();
+
+private:
+    void trackFrame(const QImage &frame, qint64 frameNumber, qint64 frameTimeMs);
+
+    TrackingHost &host;
+    TrackResults &results;
+    QImage &currentFrame;
+    TrackerFlags &flags;
+    TrackerViewPainter painter;
+
+    RunParameters parameters;
+    QRect area;
+    QPoint centre;
+    BackgroundModel model;
+    SingleFishDetector singleFish;
+    MultiFishDetector multiFish;
+};
