@@ -166,6 +166,14 @@ double outlineContrast(const QImage &picture, const QPoint &centre, int half)
     return meanOf(picture, outline(centre, half)).luma() - QColor(background).lightness();
 }
 
+// How much brighter the outline around `centre` is than the ring just outside it, for
+// pictures whose background is not plain.
+double localContrast(const QImage &picture, const QPoint &centre, int half)
+{
+    return meanOf(picture, outline(centre, half)).luma()
+        - meanOf(picture, outline(centre, half + 3)).luma();
+}
+
 // A white marker (found: half-size h) or a red one (not found: half-size 2h) at `centre`.
 bool whiteMarkerAt(const QImage &picture, const QPoint &centre, int half)
 {
@@ -563,6 +571,95 @@ private Q_SLOTS:
             QVERIFY(areaEdgeAt(picture, 12, 40, 100));
             QVERIFY(!areaEdgeAt(picture, 4, 40, 100));
         }
+    }
+
+    // A data file written by a real tracking run: the command line and the slot invoked by
+    // name both draw its overlays and the marker at each recorded position.
+    void fromARealTrackingRun()
+    {
+        // A dark fish swimming right across a textured pond, 3 pixels per frame.
+        fixtures::VideoOptions options;
+        options.format = fixtures::VideoFormat::LosslessAvi;
+        options.frameCount = 30;
+        const QString scene = testutils::scratchPath("pond.avi");
+        QString error;
+        QVERIFY2(fixtures::writeVideo(scene, options,
+                     [&](int i) {
+                         fixtures::FishSpec fish;
+                         fish.center = QPointF(40 + 3 * i, 60);
+                         fish.size = QSizeF(16, 8);
+                         return fixtures::drawScene(options.size, { fish }, 7);
+                     }),
+            qPrintable(error));
+
+        QProcess track;
+        track.start(POND_CLI,
+            { "track", scene, "--area", "8,8,151,111", "--zone", "right=110,20,140,100",
+                "--average", "5", "--filter", "7", "--quiet" });
+        QVERIFY(track.waitForFinished(60000));
+        QCOMPARE(track.exitCode(), 0);
+        const QString data = scene + ".data.txt";
+        AnnotationRows rows;
+        QCOMPARE(rows.read(data), AnnotationRows::Error::None);
+        QVERIFY(rows.size() > 10);
+
+        auto checkOutput = [&](const QString &what) {
+            const QVector<QImage> pictures = decodeAll(scene + ".out.mpeg");
+            QCOMPARE(pictures.size(), 28);
+            int found = 0, lost = 0;
+            // Picture i shows row i - 1 (the data file's first row is the export's third frame).
+            for (int i = 1; i < pictures.size(); ++i) {
+                const int r = std::min(i - 1, rows.size() - 1);
+                const QPoint at(int(rows.xs[r]), int(rows.ys[r]));
+                const QString where = QString("%1: picture %2 at %3,%4, contrast %5")
+                                          .arg(what)
+                                          .arg(i)
+                                          .arg(at.x())
+                                          .arg(at.y())
+                                          .arg(localContrast(pictures[i], at, half));
+                if (rows.found[r])
+                    QVERIFY2(localContrast(pictures[i], at, half) > 50, qPrintable(where));
+                else
+                    QVERIFY2(redMarkerAt(pictures[i], at, half), qPrintable(where));
+                ++(rows.found[r] ? found : lost);
+                QVERIFY2(areaEdgeAt(pictures[i], 8, 30, 100), qPrintable(where));
+                // The zone's left edge, in its own colour (255, 128, 128).
+                const Mean zone
+                    = meanOf(pictures[i], block(QRect(QPoint(110, 70), QPoint(110, 100))));
+                QVERIFY2(zone.r - zone.g > 40, qPrintable(where));
+            }
+            // The tracker needs a few frames for its background, then finds the fish.
+            QVERIFY(lost >= 1);
+            QVERIFY(found >= 20);
+        };
+
+        QProcess exportRun;
+        exportRun.start(POND_CLI, { "export", data, scene, "--filter", "13", "--quiet" });
+        QVERIFY(exportRun.waitForFinished(60000));
+        QCOMPARE(exportRun.exitCode(), 0);
+        checkOutput("command line");
+        QVERIFY(QFile::remove(scene + ".out.mpeg"));
+
+        // The slot, invoked by name as the only way to reach it, with the same overlays drawn
+        // in the window.
+        MainWindow w;
+        dialogs->queueFile(scene);
+        w.LoadVideoFile();
+        w.SetFishArea();
+        QTest::mousePress(w.view(), Qt::LeftButton, {}, QPoint(8, 8));
+        QTest::mouseRelease(w.view(), Qt::LeftButton, {}, QPoint(151, 111));
+        dialogs->queueText("right");
+        w.AddNewArea();
+        QTest::mousePress(w.view(), Qt::LeftButton, {}, QPoint(110, 20));
+        QTest::mouseRelease(w.view(), Qt::LeftButton, {}, QPoint(140, 100));
+        for (QSpinBox *spin : w.findChildren<QSpinBox *>())
+            if (spin->maximum() == 99 && spin->singleStep() == 2)
+                spin->setValue(13);
+        dialogs->queueFile(data);
+        dialogs->queueFile(scene);
+        QVERIFY(QMetaObject::invokeMethod(&w, "ExportVideo"));
+        checkOutput("slot");
+        QCOMPARE(w.fileName(), scene);
     }
 
     void commandLine()
