@@ -1,4 +1,63 @@
-#include "app/MainWindow.h"
+// The annotated video export of the main window. Nothing in the window is connected to it;
+// it is invoked by name. It runs on the GUI thread from start to end and blocks the window.
+//
+// The export decodes with a decoder of its own: the video open in the window stays open,
+// and the window's file name is left as it was. Every picture is drawn as the window's view
+// would draw it: the view's overlays, the row's marker and the trail of the tracker's records.
 
-// The annotated video export (placeholder).
-void MainWindow::ExportVideo() {}
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+#include "tools/AnnotatedExport.h"
+#include "tracking/VideoTracker.h"
+#include "view/VideoView.h"
+
+void MainWindow::ExportVideo()
+{
+    Dialogs &dialogs = Dialogs::current();
+
+    const QString dataName = dialogs.openFileName(
+        this, tr("Load Input Data"), QStringLiteral("."), tr("Video Data File (*.txt)"));
+    if (dataName.isEmpty())
+        return;
+    AnnotationRows rows;
+    const AnnotationRows::Error readError = rows.read(dataName);
+    if (readError != AnnotationRows::Error::None) {
+        dialogs.critical(this, AnnotationRows::message(readError), QStringLiteral("Sorry."));
+        return;
+    }
+
+    const QString videoName = dialogs.openFileName(
+        this, tr("Load Input Video"), QStringLiteral("."), tr("Video Files (*.*)"));
+    if (videoName.isEmpty())
+        return;
+
+    AnnotatedExport exporter;
+    exporter.overlays = videoView->Overlays();
+    exporter.initialState.fishPosition = videoView->FishPosition();
+    exporter.initialState.fishFound = videoView->FishFound();
+    exporter.initialState.reviewIndex = reviewIndex();
+    exporter.initialState.meanFilterSize = meanFilterSize();
+    // The records come out as copies taken under the tracker's lock.
+    if (VideoTracker *records = tracker) {
+        exporter.history = [records](int index, TrackRecord &record) {
+            bool ok = false;
+            record = records->recordFromEnd(index, &ok);
+            return ok;
+        };
+    }
+
+    const AnnotatedExport::Result result = exporter.run(rows, videoName);
+    if (result.error != AnnotatedExport::Error::None) {
+        dialogs.critical(this, QStringLiteral("Error"), AnnotatedExport::message(result.error));
+        return;
+    }
+
+    // The view keeps what the last applied row set: results shown, marker and found state.
+    if (result.rowsApplied > 0) {
+        videoView->SetShowResults(true);
+        videoView->SetFishFound(result.finalState.fishFound);
+        videoView->SetFishPosition(
+            result.finalState.fishPosition.x(), result.finalState.fishPosition.y());
+        videoView->Redraw();
+    }
+}

@@ -1,0 +1,68 @@
+#pragma once
+// Writes a copy of a video with the tracking result drawn on every frame, as the video view
+// would show it: the overlays, the fish marker at the recorded position and the trail.
+// The output is the video's full path followed by ".out.mpeg". GUI-free, so the ExportVideo
+// slot and pondwatch-cli draw and encode the same pictures. One thread; it decodes with a
+// decoder of its own, so a video open elsewhere (the main window's) is left alone.
+//
+// Rows are applied one per decoded frame: the first frame only gives the size and is not
+// written; the row counter starts when a frame's time reaches the first row's time, and the
+// first row is drawn on the frame after that. Frames after the last row keep its marker.
+
+#include "tools/AnnotationRows.h"
+#include "view/ViewRenderer.h"
+
+#include <QString>
+
+#include <functional>
+
+class AnnotatedExport
+{
+public:
+    enum class Error {
+        None,
+        VideoNotLoaded, // "Error loading the video"
+        SeekFailed, // "seekNextFrame failed"
+        DecodeFailed, // "Error decoding the frame"
+    };
+    // The text of the "Error" message box for `error`.
+    static QString message(Error error);
+
+    static QString outputFileName(const QString &videoPath)
+    {
+        return videoPath + QStringLiteral(".out.mpeg");
+    }
+
+    // Encoder settings of the annotated video.
+    static constexpr int bitRate = 25000;
+    static constexpr int gopSize = 10;
+
+    // Called after every frame written (or refused by a closed encoder): frames decoded so far
+    // (the first, size-only frame included), the frame's time and the video's length in ms.
+    using ProgressCallback
+        = std::function<void(int framesDecoded, qint64 frameMs, qint64 lengthMs)>;
+
+    // What every picture is drawn with besides the frame and the row applied.
+    OverlaySet overlays;
+    // The view state before the first row is applied. Its reviewIndex and meanFilterSize
+    // hold for every picture; the rows set showResults, fishFound and fishPosition.
+    ViewState initialState;
+    // The history the trail is drawn from; empty for none.
+    RecordLookup history;
+    ProgressCallback progress;
+
+    struct Result
+    {
+        Error error = Error::None;
+        bool outputOpened = false; // the encoder accepted the size and created the file
+        int framesDecoded = 0; // the first, size-only frame included
+        int framesEncoded = 0; // pictures the encoder accepted
+        int rowsApplied = 0;
+        ViewState finalState; // the state after the last picture
+    };
+    Result run(const AnnotationRows &rows, const QString &videoPath) const;
+
+    // A position read from the file as the view's integer pixel: truncated toward zero, and
+    // kept within the int range (a value that is not a number gives 0).
+    static int toPixel(float value);
+};
