@@ -108,14 +108,17 @@ void MainWindow::correctPosition(int x, int y)
     const TrackRecord older = tracker->recordFromEnd(p + ReviewStep, &haveOlder);
     const TrackRecord newer = tracker->recordFromEnd(p - ReviewStep, &haveNewer);
 
-    // Blends from the clicked point to a neighbour's recorded position ten records away.
-    auto rewrite = [this, x, y](int s, double g, const TrackRecord &neighbour) {
+    // Record s becomes wNeighbour x the neighbour's recorded position + wClick x the clicked
+    // point, each product rounded on its own. The two weights are computed as written (g and
+    // 1 - g), not one from the other, since 1 - (1 - g) is not always g in floating point.
+    auto rewrite = [this, x, y](int s, double wNeighbour, double wClick,
+                       const TrackRecord &neighbour) {
         bool ok = false;
         TrackRecord r = tracker->recordFromEnd(s, &ok);
         if (!ok)
             return;
-        r.x = qRound(g * neighbour.x) + qRound((1 - g) * x);
-        r.y = qRound(g * neighbour.y) + qRound((1 - g) * y);
+        r.x = qRound(wNeighbour * neighbour.x) + qRound(wClick * x);
+        r.y = qRound(wNeighbour * neighbour.y) + qRound(wClick * y);
         r.confidence = CorrectedConfidence;
         r.found = true;
         const double dx = double(x) - neighbour.x, dy = double(y) - neighbour.y;
@@ -123,10 +126,17 @@ void MainWindow::correctPosition(int x, int y)
         tracker->setRecordFromEnd(s, r);
     };
 
+    // Towards the older neighbour ten records back: the shown record takes the click, the
+    // nine older ones blend towards the neighbour.
     if (haveOlder)
-        for (int s = p; s <= p + 9; ++s)
-            rewrite(s, (s - p) / 10.0, older);
+        for (int s = p; s <= p + 9; ++s) {
+            const double g = (s - p) / 10.0;
+            rewrite(s, g, 1 - g, older);
+        }
+    // Towards the newer neighbour ten records ahead, likewise; it writes the shown record last.
     if (haveNewer)
-        for (int s = p; s >= p - 9; --s)
-            rewrite(s, 1.0 - (s - p + 10) / 10.0, newer);
+        for (int s = p; s >= p - 9; --s) {
+            const double g = (s - p + 10) / 10.0;
+            rewrite(s, 1 - g, g, newer);
+        }
 }
