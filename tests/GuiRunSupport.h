@@ -90,6 +90,7 @@ inline QStringList fileLines(const QString &path)
     return QString::fromUtf8(fileBytes(path)).split('\n', Qt::SkipEmptyParts);
 }
 
+#ifdef POND_CLI
 // Runs pondwatch-cli track; the exit code, or -1 when it did not finish.
 inline int runCli(const QStringList &args, QString *err = nullptr)
 {
@@ -107,6 +108,7 @@ inline int runCli(const QStringList &args, QString *err = nullptr)
         *err = QString::fromUtf8(process.readAllStandardError());
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
+#endif
 
 // Holds the tracker thread right after the record numbered `holdAt` is appended, until the
 // GUI pauses or stops the run (or `release()`), so a test acts at an exact record count.

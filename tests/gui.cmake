@@ -4,3 +4,8 @@
 pondwatch_add_test(test_gui_run SOURCES GuiRunTest.cpp GuiRunSupport.h TIMEOUT 300)
 target_compile_definitions(test_gui_run PRIVATE POND_CLI="$<TARGET_FILE:pondwatch-cli>")
 add_dependencies(test_gui_run pondwatch-cli)
+
+# The same runs with pause, review, correction, stop and close, kept short: test.sh also runs
+# this one under ThreadSanitizer.
+pondwatch_add_test(test_gui_threads SOURCES GuiThreadsTest.cpp GuiRunSupport.h TIMEOUT 300
+    LABELS threaded)
