@@ -206,7 +206,7 @@ private Q_SLOTS:
         const QString cliFile = testutils::scratchPath("cli-one.data.txt");
         QString err;
         QCOMPARE(runCli(QStringList { oneFish } + cliOverlays
-                     + QStringList { "--average", "20", "--output", cliFile, "--quiet" },
+                         + QStringList { "--average", "20", "--output", cliFile, "--quiet" },
                      &err),
             0);
         QVERIFY2(!fileBytes(cliFile).isEmpty(), qPrintable(err));
@@ -272,10 +272,9 @@ private Q_SLOTS:
         bool ok = false;
         QCOMPARE(state.fishPosition, d.tracker()->lastPosition(&ok));
         QVERIFY(ok);
-        const QImage shown = d.view()->DisplayedPixmap().toImage().convertToFormat(
-            QImage::Format_RGB32);
-        QCOMPARE(shown,
-            ViewRenderer::render(d.view()->Image(), w.viewOverlays(), state, history));
+        const QImage shown
+            = d.view()->DisplayedPixmap().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown, ViewRenderer::render(d.view()->Image(), w.viewOverlays(), state, history));
         state.fishPositions = { QPoint(30, 30), QPoint(100, 40) };
         QVERIFY(shown != ViewRenderer::render(d.view()->Image(), w.viewOverlays(), state, history));
 
@@ -475,8 +474,8 @@ private Q_SLOTS:
         QCOMPARE(after.size(), 61);
         for (int s = 0; s < 61; ++s) {
             const double g = s / 10.0;
-            const TrackRecord expected = s <= 9 ? blended(before[s], c1, before[10], g, 1 - g)
-                                                : before[s];
+            const TrackRecord expected
+                = s <= 9 ? blended(before[s], c1, before[10], g, 1 - g) : before[s];
             QVERIFY2(sameRecord(after[s], expected),
                 qPrintable(QString("record %1: %2, expected %3")
                                .arg(s)

@@ -28,8 +28,8 @@ private Q_SLOTS:
     {
         oneFish = testutils::scratchPath("one fish.avi");
         threeFish = testutils::scratchPath("three fish.avi");
-        QVERIFY(writeFishVideo(oneFish, 100));
-        QVERIFY(writeFishVideo(threeFish, 60, 3));
+        QVERIFY(encodeFishVideo(oneFish, 100));
+        QVERIFY(encodeFishVideo(threeFish, 60, 3));
     }
 
     void init() { dialogs = new ScriptedDialogs; }
