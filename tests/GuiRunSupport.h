@@ -19,8 +19,10 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <cmath>
@@ -261,6 +263,18 @@ public:
             QTest::qWait(20);
         }
         return false;
+    }
+    // Waits (bounded) for one whole refresh of the window from now on.
+    bool waitRefresh(int timeoutMs = 10000)
+    {
+        QTimer *refresh = nullptr;
+        for (QTimer *t : w.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly))
+            if (t->interval() == 50 && t->isActive())
+                refresh = t;
+        if (!refresh)
+            return false;
+        QSignalSpy spy(refresh, &QTimer::timeout); // counted after the window's own slot ran
+        return spy.wait(timeoutMs);
     }
     // Waits (bounded) until the gate holds the tracker at `count`.
     bool waitHeld(const TrackerGate &gate, int count, int timeoutMs = 120000)
