@@ -194,6 +194,10 @@ MainWindow::~MainWindow()
         disconnect(tracker, nullptr, this, nullptr);
         tracker->requestStop();
         tracker->wait();
+        // No window is left to offer another place; at least say that the records are lost.
+        const QString error = tracker->lastWriteError();
+        if (runInProgress && !error.isEmpty())
+            qWarning("The tracking data file could not be written: %s", qPrintable(error));
         delete tracker;
         tracker = nullptr;
     }

@@ -99,6 +99,9 @@ private:
     QPushButton *forwardButton = nullptr;
     qint64 pausedFrameNumber = 0;
     int reviewOffset = 0;
+    // From "Process Video" until the StopProcessing that ends the run (GUI thread only): the
+    // outcome of a run's file write is looked at once, not again on the second StopProcessing.
+    bool runInProgress = false;
     QDoubleSpinBox confidenceThresholdSpin;
     QDoubleSpinBox gaussianVarianceSpin;
     QSpinBox meanFilterSizeSpin;
@@ -115,4 +118,5 @@ private:
     void mirrorControls();
     void setRunControlsEnabled(bool idle);
     bool showReviewedRecord();
+    void saveAfterFailedWrite();
 };

@@ -1,9 +1,11 @@
+#include "app/Dialogs.h"
 #include "app/MainWindow.h"
 
 #include "tracking/ImageLock.h"
 #include "tracking/VideoTracker.h"
 #include "view/VideoView.h"
 
+#include <QFileInfo>
 #include <QPushButton>
 
 namespace {
@@ -12,6 +14,7 @@ constexpr int RefreshIntervalMs = 50;
 
 void MainWindow::ProcessVideo()
 {
+    runInProgress = true;
     tracker->start(QThread::InheritPriority);
 
     processButton->setEnabled(false);
@@ -25,6 +28,13 @@ void MainWindow::ProcessVideo()
 
 void MainWindow::StopProcessing()
 {
+    // The finished() of a run is queued: when it arrives after "Stop Processing" has already
+    // ended that run and a new one was started, it belongs to the old run and must not stop
+    // the new one. (finished() itself is only emitted once the thread no longer counts as
+    // running.)
+    if (sender() == tracker && tracker->isRunning())
+        return;
+
     tracker->requestStop();
     // The tracker writes the data file before its thread ends, so this includes the writing.
     tracker->wait();
@@ -43,19 +53,47 @@ void MainWindow::StopProcessing()
     reviewOffset = 0;
 
     refreshTimer.stop();
+
+    // The first call after a run looks at how its file went; the second (from finished())
+    // finds nothing left to do.
+    if (runInProgress) {
+        runInProgress = false;
+        if (!tracker->lastWriteError().isEmpty())
+            saveAfterFailedWrite();
+    }
+}
+
+// The data file of the run could not be written: tell the user and let them save the same
+// records elsewhere, until a write succeeds or they cancel (and so drop the records).
+void MainWindow::saveAfterFailedWrite()
+{
+    const QString folder = QFileInfo(videoFileName).absolutePath();
+    QString error = tracker->lastWriteError();
+    while (!error.isEmpty()) {
+        Dialogs::current().critical(this, tr("Can't write the tracking data file."),
+            tr("%1\n\nChoose another place to save the tracking data, or cancel to discard it.")
+                .arg(error));
+        const QString path = Dialogs::current().saveFileName(
+            this, tr("Save Tracking Data"), folder, tr("Video Data File (*.txt)"));
+        if (path.isEmpty())
+            return;
+        tracker->writeDataFileTo(path);
+        error = tracker->lastWriteError();
+    }
 }
 
 // The overlay buttons and the parameter spin boxes are locked together during a run.
 void MainWindow::setRunControlsEnabled(bool idle)
 {
-    for (QWidget *w : {static_cast<QWidget *>(openButton), static_cast<QWidget *>(setAreaButton),
-                       static_cast<QWidget *>(addZoneButton), static_cast<QWidget *>(addRulerButton),
-                       static_cast<QWidget *>(addPointDistButton)})
+    for (QWidget *w : { static_cast<QWidget *>(openButton), static_cast<QWidget *>(setAreaButton),
+             static_cast<QWidget *>(addZoneButton), static_cast<QWidget *>(addRulerButton),
+             static_cast<QWidget *>(addPointDistButton) })
         w->setEnabled(idle);
-    for (QWidget *w : {static_cast<QWidget *>(&fishCountSpin), static_cast<QWidget *>(&framesToAverageSpin),
-                       static_cast<QWidget *>(&confidenceThresholdSpin),
-                       static_cast<QWidget *>(&gaussianVarianceSpin),
-                       static_cast<QWidget *>(&meanFilterSizeSpin)})
+    for (QWidget *w :
+        { static_cast<QWidget *>(&fishCountSpin), static_cast<QWidget *>(&framesToAverageSpin),
+            static_cast<QWidget *>(&confidenceThresholdSpin),
+            static_cast<QWidget *>(&gaussianVarianceSpin),
+            static_cast<QWidget *>(&meanFilterSizeSpin) })
         w->setEnabled(idle);
 }
 

@@ -10,12 +10,12 @@
 
 namespace {
 
-constexpr int ReviewStep = 10;         // records per "Back" / "Forward" press
-constexpr int ReviewLeadIn = 30;       // records decoded before the one shown, from a seek point
+constexpr int ReviewStep = 10; // records per "Back" / "Forward" press
+constexpr int ReviewLeadIn = 30; // records decoded before the one shown, from a seek point
 // Stepping from the seek point to the reviewed frame normally takes ReviewLeadIn steps; a
 // file whose frame numbers do not reproduce must not keep the window stepping for ever.
 constexpr int MaxReviewSteps = 10 * ReviewLeadIn;
-constexpr float CorrectedConfidence = 256.0f;  // above any box mean of 8-bit differences
+constexpr float CorrectedConfidence = 256.0f; // above any box mean of 8-bit differences
 
 } // namespace
 
@@ -85,7 +85,8 @@ bool MainWindow::showReviewedRecord()
     QImage image;
     decoder.seekToFrame(start.frameNumber);
     decoder.copyFrame(image);
-    for (int steps = 0; decoder.frameNumber() != target.frameNumber && steps < MaxReviewSteps; ++steps) {
+    for (int steps = 0; decoder.frameNumber() != target.frameNumber && steps < MaxReviewSteps;
+         ++steps) {
         if (!decoder.seekNextFrame())
             break;
         decoder.copyFrame(image);
@@ -108,25 +109,35 @@ void MainWindow::correctPosition(int x, int y)
     const TrackRecord older = tracker->recordFromEnd(p + ReviewStep, &haveOlder);
     const TrackRecord newer = tracker->recordFromEnd(p - ReviewStep, &haveNewer);
 
-    // Blends from the clicked point to a neighbour's recorded position ten records away.
-    auto rewrite = [this, x, y](int s, double g, const TrackRecord &neighbour) {
-        bool ok = false;
-        TrackRecord r = tracker->recordFromEnd(s, &ok);
-        if (!ok)
-            return;
-        r.x = qRound(g * neighbour.x) + qRound((1 - g) * x);
-        r.y = qRound(g * neighbour.y) + qRound((1 - g) * y);
-        r.confidence = CorrectedConfidence;
-        r.found = true;
-        const double dx = double(x) - neighbour.x, dy = double(y) - neighbour.y;
-        r.movement = float(0.1 * std::sqrt(dx * dx + dy * dy));
-        tracker->setRecordFromEnd(s, r);
-    };
+    // Record s becomes wNeighbour x the neighbour's recorded position + wClick x the clicked
+    // point, each product rounded on its own. The two weights are computed as written (g and
+    // 1 - g), not one from the other, since 1 - (1 - g) is not always g in floating point.
+    auto rewrite
+        = [this, x, y](int s, double wNeighbour, double wClick, const TrackRecord &neighbour) {
+              bool ok = false;
+              TrackRecord r = tracker->recordFromEnd(s, &ok);
+              if (!ok)
+                  return;
+              r.x = qRound(wNeighbour * neighbour.x) + qRound(wClick * x);
+              r.y = qRound(wNeighbour * neighbour.y) + qRound(wClick * y);
+              r.confidence = CorrectedConfidence;
+              r.found = true;
+              const double dx = double(x) - neighbour.x, dy = double(y) - neighbour.y;
+              r.movement = float(0.1 * std::sqrt(dx * dx + dy * dy));
+              tracker->setRecordFromEnd(s, r);
+          };
 
+    // Towards the older neighbour ten records back: the shown record takes the click, the
+    // nine older ones blend towards the neighbour.
     if (haveOlder)
-        for (int s = p; s <= p + 9; ++s)
-            rewrite(s, (s - p) / 10.0, older);
+        for (int s = p; s <= p + 9; ++s) {
+            const double g = (s - p) / 10.0;
+            rewrite(s, g, 1 - g, older);
+        }
+    // Towards the newer neighbour ten records ahead, likewise; it writes the shown record last.
     if (haveNewer)
-        for (int s = p; s >= p - 9; --s)
-            rewrite(s, 1.0 - (s - p + 10) / 10.0, newer);
+        for (int s = p; s >= p - 9; --s) {
+            const double g = (s - p + 10) / 10.0;
+            rewrite(s, 1 - g, g, newer);
+        }
 }

@@ -54,6 +54,8 @@ RunParameters TrackingRun::trackVideo()
             currentFrame = frame;
         }
         trackFrame(frame, frameNumber, frameTime);
+        if (frameHook)
+            frameHook(results.size());
         // Pausing acts between frames; a stop request ends the pause.
         if (flags.paused && !flags.stopRequested) {
             flags.asleep = true;

@@ -12,6 +12,8 @@
 
 #include <QImage>
 
+#include <functional>
+
 class TrackingHost;
 class TrackResults;
 struct TrackerFlags;
@@ -26,6 +28,9 @@ public:
 
     // The run, in order; returns the parameters it held (the fish count picks the file).
     RunParameters trackVideo();
+
+    // Called after each record is appended, with the number of records (a test seam).
+    void setFrameHook(std::function<void(int)> hook) { frameHook = std::move(hook); }
 
 private:
     void trackFrame(const QImage &frame, qint64 frameNumber, qint64 frameTimeMs);
@@ -42,4 +47,5 @@ private:
     BackgroundModel model;
     SingleFishDetector singleFish;
     MultiFishDetector multiFish;
+    std::function<void(int)> frameHook;
 };

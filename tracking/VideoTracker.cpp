@@ -23,9 +23,19 @@ void VideoTracker::requestStop()
     flags.paused = false;
 }
 
+bool VideoTracker::isStopRequested() const
+{
+    return flags.stopRequested;
+}
+
 void VideoTracker::setPaused(bool p)
 {
     flags.paused = p;
+    // A tracker still inside its 100 ms sleep would otherwise look asleep to a pause that
+    // follows at once, while it is in fact about to take the next frame.
+    if (!p)
+        while (isRunning() && flags.asleep)
+            QThread::msleep(1);
 }
 bool VideoTracker::isPaused() const
 {
@@ -96,10 +106,17 @@ int VideoTracker::recordCount() const
     return results.size();
 }
 
+void VideoTracker::setFrameHook(std::function<void(int)> hook)
+{
+    if (!isRunning())
+        frameHook = std::move(hook);
+}
+
 void VideoTracker::run()
 {
     flags.stopRequested = false;
     TrackingRun trackingRun(*owner, results, currentFrame, trackerView, flags);
+    trackingRun.setFrameHook(frameHook);
     const RunParameters parameters = trackingRun.trackVideo();
     if (parameters.fishCount == 1)
         writeSingleFishFile();

@@ -19,6 +19,8 @@
 #include <QThread>
 #include <QVector>
 
+#include <functional>
+
 class TrackingHost;
 
 class VideoTracker : public QThread
@@ -30,6 +32,9 @@ public:
     ~VideoTracker() override;
 
     void requestStop();
+    bool isStopRequested() const;
+    // Pausing is setPaused(true) followed by waitUntilAsleep(). setPaused(false) returns once
+    // the tracker has left its sleep, so the next pause never takes the old sleep for a new one.
     void setPaused(bool paused);
     bool isPaused() const;
     // After setPaused(true): waits until the tracker has finished its frame and sleeps, so the
@@ -49,6 +54,11 @@ public:
     bool setRecordFromEnd(int index, const TrackRecord &record);
     QVector<TrackRecord> resultsSnapshot() const;
     int recordCount() const;
+
+    // Test seam: called on the tracker thread after each record is appended, with the number
+    // of records, before the pause is tested. Null unless a test sets it; set it only while
+    // the tracker is idle (start() hands it to the thread).
+    void setFrameHook(std::function<void(int recordCount)> hook);
 
     // Write the file of the run's records beside the video (or to the path set with
     // setDataFilePath). True when the whole file was written.
@@ -78,6 +88,7 @@ private:
     TrackResults results;
     TrackRecord emptyRecord;
     TrackerFlags flags;
+    std::function<void(int)> frameHook; // written only while idle, read by run()
 
     mutable QMutex fileLock;
     QString dataFilePath; // guarded by fileLock

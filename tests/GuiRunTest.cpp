@@ -1,0 +1,631 @@
+// Processing runs driven through the main window's real widgets on synthetic videos: the file
+// beside the video (byte-identical to pondwatch-cli track), the enabled states, the refresh,
+// stopping, closing during a run, pause with review and manual correction, and a data file
+// that cannot be written.
+
+#include "GuiRunSupport.h"
+
+#include "tracking/ImageLock.h"
+#include "tracking/TrackingDataFile.h"
+#include "view/ViewRenderer.h"
+
+#include <QMutexLocker>
+#include <QRegularExpression>
+#include <QSlider>
+
+using namespace guitest;
+
+namespace {
+
+// The overlays every run here uses, as the window draws them and as the CLI takes them.
+void drawOverlays(WindowDriver &d)
+{
+    d.setArea(QPoint(150, 112), QPoint(10, 8));
+    d.addZone("left", QPoint(12, 10), QPoint(79, 110));
+    d.addRuler("r", 30.0, QPoint(20, 100), QPoint(140, 100));
+    d.addPointDist("p", 10.0, QPoint(80, 20), QPoint(80, 60));
+}
+const QStringList cliOverlays = { "--area", "10,8,150,112", "--zone", "left=12,10,79,110",
+    "--ruler", "r=20,100,140,100,30", "--pointdist", "p=80,60,80,20,10" };
+
+// The first value of each data row (after `headerLines` lines of header).
+QStringList secondsColumn(const QStringList &lines, int headerLines)
+{
+    QStringList seconds;
+    for (int i = headerLines; i < lines.size(); ++i)
+        seconds << lines[i].section(' ', 0, 0);
+    return seconds;
+}
+
+// The seconds a row of frame n shows (frames count from 0 at 25 fps). Opening a video shows
+// frame 1 (the first step passes over picture 0), so a run records frames 2, 3, ...: the
+// record count N is reached with frame N + 1.
+QString secondsOfFrame(int n)
+{
+    return TrackingDataFile::real(float(double(n * 1000 / fps) / 1000.0));
+}
+
+// Single-fish file of the overlays above: 3 + 2 * 3 header lines.
+constexpr int singleHeader = 9;
+
+QLabel *timeLabel(MainWindow &w)
+{
+    QWidget *bottomBar = button(w, "Back")->parentWidget()->parentWidget();
+    const auto labels = bottomBar->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
+    return labels.isEmpty() ? nullptr : labels.first();
+}
+
+QImage trackerImage(VideoTracker *tracker, bool trackerView)
+{
+    QMutexLocker locker(&imageLock);
+    return trackerView ? tracker->trackerViewImage() : tracker->frameImage();
+}
+
+// Enabled states of the window while idle after a run (and the review state reset).
+void verifyIdle(MainWindow &w)
+{
+    for (const char *text : { "Open Video File...", "Set Tracking Area", "Add New Zone...",
+             "Add New Ruler...", "Add Point Distance...", "Process Video", "Analyze Data..." })
+        QVERIFY2(button(w, text)->isEnabled(), text);
+    for (const char *text : { "Stop Processing", "Back", "Forward" })
+        QVERIFY2(!button(w, text)->isEnabled(), text);
+    QVERIFY(!pauseButton(w)->isEnabled());
+    QCOMPARE(pauseButton(w)->text(), QString("Pause"));
+    QVERIFY(w.findChild<QSlider *>()->isEnabled());
+    for (QAbstractSpinBox *s : spinBoxes(w))
+        QVERIFY(s->isEnabled());
+    QCOMPARE(w.reviewIndex(), 0);
+}
+
+// The expected rewrite of one record by a click at c, blending towards neighbour n with the
+// click's share `click` and the neighbour's share `neighbour`.
+TrackRecord blended(TrackRecord r, QPoint c, const TrackRecord &n, double neighbour, double click)
+{
+    r.x = qRound(neighbour * n.x) + qRound(click * c.x());
+    r.y = qRound(neighbour * n.y) + qRound(click * c.y());
+    r.confidence = 256.0f;
+    r.found = true;
+    r.movement = float(0.1 * std::hypot(double(c.x() - n.x), double(c.y() - n.y)));
+    return r;
+}
+
+bool sameRecord(const TrackRecord &a, const TrackRecord &b)
+{
+    return a.frameNumber == b.frameNumber && a.seconds == b.seconds && a.x == b.x && a.y == b.y
+        && a.movement == b.movement && a.confidence == b.confidence && a.found == b.found;
+}
+
+QString describe(const TrackRecord &r)
+{
+    return QStringLiteral("frame %1 (%2,%3) m %4 c %5 f %6")
+        .arg(r.frameNumber)
+        .arg(r.x)
+        .arg(r.y)
+        .arg(double(r.movement))
+        .arg(double(r.confidence))
+        .arg(r.found);
+}
+
+// Records counted from the newest (index 0), as recordFromEnd sees them.
+QVector<TrackRecord> fromEnd(VideoTracker *tracker)
+{
+    QVector<TrackRecord> all = tracker->resultsSnapshot();
+    std::reverse(all.begin(), all.end());
+    return all;
+}
+
+} // namespace
+
+class GuiRunTest : public QObject
+{
+    Q_OBJECT
+
+    ScriptedDialogs *dialogs = nullptr;
+    QString oneFish; // 120 frames, one dark fish
+    QString threeFish; // 60 frames, three dark fish in lanes
+
+    // Opens the video, draws the overlays, sets 20 frames to average.
+    void prepare(WindowDriver &d, const QString &video)
+    {
+        d.open(video);
+        drawOverlays(d);
+        d.setFramesToAverage(20);
+    }
+
+    // Starts a run that the gate holds at `count` records, and pauses it there with "Pause".
+    void runAndPause(WindowDriver &d, TrackerGate &gate, int count)
+    {
+        gate.holdAtCount(count);
+        d.click("Process Video");
+        QVERIFY(d.waitHeld(gate, count));
+        d.click("Pause");
+        QCOMPARE(d.tracker()->recordCount(), count);
+        QVERIFY(d.tracker()->isPaused());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        oneFish = testutils::scratchPath("one fish.avi");
+        threeFish = testutils::scratchPath("three-fish.avi");
+        QVERIFY(writeFishVideo(oneFish, 120));
+        QVERIFY(writeFishVideo(threeFish, 60, 3));
+    }
+
+    void init() { dialogs = new ScriptedDialogs; }
+
+    void cleanup()
+    {
+        const QStringList unexpected = dialogs->unexpected;
+        const QList<RecordedMessage> messages = dialogs->messages;
+        delete dialogs;
+        dialogs = nullptr;
+        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join("; ")));
+        for (const RecordedMessage &m : messages)
+            QFAIL(qPrintable("unexpected message: " + m.title + " / " + m.text));
+        QFile::remove(oneFish + ".data.txt");
+        QFile::remove(threeFish + ".datamulti.txt");
+    }
+
+    // ---- A whole run --------------------------------------------------------------------
+
+    void singleFishRunMatchesCli()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        prepare(d, oneFish);
+        QVERIFY(button(w, "Process Video")->isEnabled());
+        TrackerGate gate(d.tracker());
+        gate.holdAtCount(5);
+        d.click("Process Video");
+        QVERIFY(d.waitHeld(gate, 5));
+
+        // During the run only the signed difference, the tracker view, "Analyze Data...",
+        // "Stop Processing" and "Pause" are left to the user.
+        for (const char *text : { "Open Video File...", "Set Tracking Area", "Add New Zone...",
+                 "Add New Ruler...", "Add Point Distance...", "Process Video", "Back", "Forward" })
+            QVERIFY2(!button(w, text)->isEnabled(), text);
+        for (const char *text : { "Stop Processing", "Pause", "Analyze Data..." })
+            QVERIFY2(button(w, text)->isEnabled(), text);
+        QVERIFY(!w.findChild<QSlider *>()->isEnabled());
+        for (QAbstractSpinBox *s : d.spinBoxes())
+            QVERIFY(!s->isEnabled());
+        QVERIFY(w.findChild<QGroupBox *>()->isEnabled());
+        QVERIFY(d.trackerViewCheck()->isEnabled());
+
+        gate.release();
+        QVERIFY(d.waitIdle());
+        verifyIdle(w);
+
+        const QString guiFile = oneFish + ".data.txt";
+        const QStringList lines = fileLines(guiFile);
+        QCOMPARE(lines.size(), singleHeader + 118); // frames 2 to 119
+        QCOMPARE(lines[2], QString("Zone1-left (x1, y1, x2, y2): "));
+        QCOMPARE(lines[3], QString("12 10 80 111"));
+
+        const QString cliFile = testutils::scratchPath("cli-one.data.txt");
+        QString err;
+        QCOMPARE(runCli(QStringList { oneFish } + cliOverlays
+                         + QStringList { "--average", "20", "--output", cliFile, "--quiet" },
+                     &err),
+            0);
+        QVERIFY2(!fileBytes(cliFile).isEmpty(), qPrintable(err));
+        QCOMPARE(fileBytes(guiFile), fileBytes(cliFile));
+    }
+
+    void multiFishRunMatchesCli()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        prepare(d, threeFish);
+        d.setFishCount(3);
+        d.chooseDarkObject();
+        QVERIFY(w.signedDifference());
+        QVERIFY(!w.brightObject());
+        d.click("Process Video");
+        QVERIFY(d.waitIdle());
+        verifyIdle(w);
+
+        const QString guiFile = threeFish + ".datamulti.txt";
+        QVERIFY(!QFile::exists(threeFish + ".data.txt"));
+        QCOMPARE(fileLines(guiFile).mid(0, 2), QStringList({ "NumFish: ", "3" }));
+        const QString cliFile = testutils::scratchPath("cli-three.datamulti.txt");
+        QCOMPARE(runCli(QStringList { threeFish } + cliOverlays
+                     + QStringList { "--fish", "3", "--difference", "dark", "--average", "20",
+                         "--output", cliFile, "--quiet" }),
+            0);
+        QVERIFY(!fileBytes(cliFile).isEmpty());
+        QCOMPARE(fileBytes(guiFile), fileBytes(cliFile));
+    }
+
+    // ---- The refresh --------------------------------------------------------------------
+
+    void refreshFollowsTheRun()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        prepare(d, oneFish);
+        // A stale multi-fish list must be replaced by the empty one of a single-fish run.
+        d.view()->SetFishPositions({ QPoint(30, 30), QPoint(100, 40) });
+        TrackerGate gate(d.tracker());
+        gate.holdAtCount(60);
+        d.click("Process Video");
+        QVERIFY(d.waitHeld(gate, 60));
+
+        // Record 60 is frame 61, at 2.44 s: the disabled slider shows whole seconds.
+        QVERIFY(d.waitRefresh());
+        auto *slider = w.findChild<QSlider *>();
+        QCOMPARE(slider->value(), 2);
+        QVERIFY(!slider->isEnabled());
+        QVERIFY(timeLabel(w)->text().startsWith("Time 0:00:02.440/"));
+        QVERIFY(d.view()->Image() == trackerImage(d.tracker(), false));
+
+        // The picture drawn is the single-fish one: marker and trail, no multi-fish squares.
+        auto history = [&](int index, TrackRecord &record) {
+            bool ok = false;
+            record = d.tracker()->recordFromEnd(index, &ok);
+            return ok;
+        };
+        ViewState state;
+        state.fishPosition = d.view()->FishPosition();
+        state.fishFound = d.view()->FishFound();
+        state.showResults = true;
+        bool ok = false;
+        QCOMPARE(state.fishPosition, d.tracker()->lastPosition(&ok));
+        QVERIFY(ok);
+        const QImage shown
+            = d.view()->DisplayedPixmap().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown, ViewRenderer::render(d.view()->Image(), w.viewOverlays(), state, history));
+        state.fishPositions = { QPoint(30, 30), QPoint(100, 40) };
+        QVERIFY(shown != ViewRenderer::render(d.view()->Image(), w.viewOverlays(), state, history));
+
+        // "Show Tracker View" switches the picture at the next refresh, and back.
+        // The refresh that shows the (still black) tracker view also switches the painting on
+        // for the frames that follow.
+        QTest::mouseClick(d.trackerViewCheck(), Qt::LeftButton);
+        QVERIFY(d.trackerViewCheck()->isChecked());
+        QTRY_VERIFY_WITH_TIMEOUT(d.view()->Image() == trackerImage(d.tracker(), true), 5000);
+        gate.holdAtCount(65);
+        QVERIFY(d.waitHeld(gate, 65));
+        const QImage trackerView = trackerImage(d.tracker(), true);
+        QVERIFY(trackerView != trackerImage(d.tracker(), false));
+        bool painted = false;
+        for (int y = 0; y < trackerView.height() && !painted; ++y)
+            for (int x = 0; x < trackerView.width() && !painted; ++x)
+                painted = (trackerView.pixel(x, y) & 0xffffff) != 0;
+        QVERIFY(painted);
+        QTRY_VERIFY_WITH_TIMEOUT(d.view()->Image() == trackerView, 5000);
+        QTest::mouseClick(d.trackerViewCheck(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(d.view()->Image() == trackerImage(d.tracker(), false), 5000);
+
+        gate.release();
+        QVERIFY(d.waitIdle());
+    }
+
+    // ---- Stopping and closing ----------------------------------------------------------
+
+    void stopMidRunWritesTheRecordsSoFar()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        prepare(d, oneFish);
+        TrackerGate gate(d.tracker());
+        gate.holdAtCount(30);
+        d.click("Process Video");
+        QVERIFY(d.waitHeld(gate, 30));
+        d.click("Stop Processing");
+        // Stopping waits for the file: the window is idle as soon as the click returns.
+        QVERIFY(!d.running());
+        verifyIdle(w);
+        const QStringList lines = fileLines(oneFish + ".data.txt");
+        QCOMPARE(lines.size(), singleHeader + 30);
+        QCOMPARE(secondsColumn(lines, singleHeader).last(), secondsOfFrame(31));
+
+        // A run started at once, before the first run's finished() is delivered, is not
+        // stopped by it; it goes on from frame 32.
+        gate.holdAtCount(10);
+        d.click("Process Video");
+        QVERIFY(d.waitHeld(gate, 10));
+        QVERIFY(d.running());
+        QVERIFY(button(w, "Stop Processing")->isEnabled());
+        bool ok = false;
+        QCOMPARE(d.tracker()->recordFromEnd(9, &ok).frameNumber, qint64(32));
+        gate.release();
+        QVERIFY(d.waitIdle());
+        QCOMPARE(fileLines(oneFish + ".data.txt").size(), singleHeader + 120 - 32);
+    }
+
+    void closingDuringRunWritesTheFile()
+    {
+        auto *w = new MainWindow;
+        WindowDriver d(*w, *dialogs);
+        prepare(d, oneFish);
+        auto gate = std::make_unique<TrackerGate>(d.tracker());
+        gate->holdAtCount(25);
+        d.click("Process Video");
+        QVERIFY(d.waitHeld(*gate, 25));
+        delete w; // the tracker goes with the window; the gate then leaves it alone
+        gate.reset();
+        const QStringList lines = fileLines(oneFish + ".data.txt");
+        QCOMPARE(lines.size(), singleHeader + 25);
+
+        // Closed while paused, with a file that cannot be written: said on standard error.
+        const QString copy = testutils::scratchPath("closed.avi");
+        QVERIFY(QFile::copy(oneFish, copy));
+        QVERIFY(QDir().mkpath(copy + ".data.txt"));
+        w = new MainWindow;
+        WindowDriver d2(*w, *dialogs);
+        d2.open(copy);
+        d2.setArea(QPoint(10, 8), QPoint(150, 112));
+        gate = std::make_unique<TrackerGate>(d2.tracker());
+        runAndPause(d2, *gate, 12);
+        QTest::ignoreMessage(QtWarningMsg,
+            QRegularExpression("The tracking data file could not be written: .*closed.avi"));
+        delete w;
+        gate.reset();
+        QVERIFY(QFileInfo(copy + ".data.txt").isDir());
+    }
+
+    // ---- Pause and review ---------------------------------------------------------------
+
+    void backRefusedWithFewerThan41Records()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        prepare(d, oneFish);
+        TrackerGate gate(d.tracker());
+        runAndPause(d, gate, 40);
+        QCOMPARE(pauseButton(w)->text(), QString("Resume"));
+        QVERIFY(button(w, "Back")->isEnabled());
+        QVERIFY(!button(w, "Forward")->isEnabled());
+        const QImage before = d.view()->Image();
+        d.click("Back");
+        QVERIFY(!button(w, "Back")->isEnabled());
+        QVERIFY(!button(w, "Forward")->isEnabled());
+        QCOMPARE(w.reviewIndex(), 10);
+        QVERIFY(d.view()->Image() == before);
+
+        // Stopping while paused: the window is fully idle and the file holds the 40 records.
+        d.click("Stop Processing");
+        verifyIdle(w);
+        QCOMPARE(fileLines(oneFish + ".data.txt").size(), singleHeader + 40);
+        // Correction mode is off: a drag edits the Tracking Area again.
+        d.setArea(QPoint(20, 20), QPoint(60, 50));
+        QCOMPARE(d.view()->Areas().at(0), QRect(QPoint(20, 20), QPoint(60, 50)));
+        bool ok = false;
+        QVERIFY(d.tracker()->recordFromEnd(0, &ok).confidence < 256.0f);
+    }
+
+    void reviewStepsShowTheRecordedFrames()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        prepare(d, oneFish);
+        TrackerGate gate(d.tracker());
+        runAndPause(d, gate, 45);
+        QVideoDecoder reference;
+        QVERIFY(reference.open(oneFish));
+        auto frameOf = [&](qint64 number) {
+            QImage image;
+            if (reference.seekToFrame(number))
+                reference.copyFrame(image);
+            return image;
+        };
+        const QVector<TrackRecord> records = fromEnd(d.tracker());
+        auto *slider = w.findChild<QSlider *>();
+
+        // One step back: the record ten before the newest, its frame decoded again.
+        d.click("Back");
+        QCOMPARE(w.reviewIndex(), 10);
+        QVERIFY(button(w, "Back")->isEnabled());
+        QVERIFY(button(w, "Forward")->isEnabled());
+        QCOMPARE(records[10].frameNumber, qint64(36));
+        QVERIFY(d.view()->Image() == frameOf(36));
+        QCOMPARE(d.view()->FishPosition(), QPoint(records[10].x, records[10].y));
+        QCOMPARE(d.view()->FishFound(), records[10].found);
+        QCOMPARE(slider->value(), 1);
+        QVERIFY(timeLabel(w)->text().startsWith("Time 0:00:01.440/"));
+
+        // The next step would need record 50: refused, the picture stays.
+        d.click("Back");
+        QCOMPARE(w.reviewIndex(), 20);
+        QVERIFY(!button(w, "Back")->isEnabled());
+        QVERIFY(d.view()->Image() == frameOf(36));
+
+        // Forward from 20 to 10, then to 0, where "Forward" disables itself.
+        d.click("Forward");
+        QCOMPARE(w.reviewIndex(), 10);
+        QVERIFY(button(w, "Forward")->isEnabled());
+        QVERIFY(d.view()->Image() == frameOf(36));
+        d.click("Forward");
+        QCOMPARE(w.reviewIndex(), 0);
+        QVERIFY(!button(w, "Forward")->isEnabled());
+        QVERIFY(d.view()->Image() == frameOf(46));
+
+        // Resuming after the review goes on with frame 47: no frame skipped or repeated.
+        d.click("Resume");
+        QCOMPARE(pauseButton(w)->text(), QString("Pause"));
+        QVERIFY(!button(w, "Back")->isEnabled());
+        QVERIFY(d.waitIdle());
+        const QVector<TrackRecord> all = d.tracker()->resultsSnapshot();
+        QCOMPARE(all.size(), 118);
+        for (int i = 0; i < all.size(); ++i)
+            QCOMPARE(all[i].frameNumber, qint64(i + 2));
+        const QStringList seconds = secondsColumn(fileLines(oneFish + ".data.txt"), singleHeader);
+        QCOMPARE(seconds.size(), 118);
+        for (int i = 0; i < seconds.size(); ++i)
+            QCOMPARE(seconds[i], secondsOfFrame(i + 2));
+    }
+
+    void correctionRewritesTheRecordsAround()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        prepare(d, oneFish);
+        TrackerGate gate(d.tracker());
+        runAndPause(d, gate, 61); // the newest and 60 older records
+
+        // At offset 0: the shown record takes the click, the nine older ones blend towards
+        // the record ten back; nothing else changes. x = 5 puts products on .5 boundaries.
+        const QVector<TrackRecord> before = fromEnd(d.tracker());
+        const QPoint c1(5, 15);
+        QTest::mouseClick(d.view(), Qt::LeftButton, {}, c1);
+        QCOMPARE(d.view()->FishPosition(), c1);
+        QVector<TrackRecord> after = fromEnd(d.tracker());
+        QCOMPARE(after.size(), 61);
+        for (int s = 0; s < 61; ++s) {
+            const double g = s / 10.0;
+            const TrackRecord expected
+                = s <= 9 ? blended(before[s], c1, before[10], g, 1 - g) : before[s];
+            QVERIFY2(sameRecord(after[s], expected),
+                qPrintable(QString("record %1: %2, expected %3")
+                               .arg(s)
+                               .arg(describe(after[s]), describe(expected))));
+        }
+        QCOMPARE(QPoint(after[0].x, after[0].y), c1);
+
+        // At offset 10: records 1 to 19 are rewritten, the shown one taking the click.
+        d.click("Back");
+        QCOMPARE(w.reviewIndex(), 10);
+        const QVector<TrackRecord> middle = after;
+        const QPoint c2(25, 35); // 0.1 x 25 = 2.5: a share computed as 1 - (1 - g) rounds down
+        QTest::mouseClick(d.view(), Qt::LeftButton, {}, c2);
+        after = fromEnd(d.tracker());
+        int rewritten = 0;
+        for (int s = 0; s < 61; ++s) {
+            TrackRecord expected = middle[s];
+            if (s >= 10 && s <= 19) {
+                const double g = (s - 10) / 10.0;
+                expected = blended(middle[s], c2, middle[20], g, 1 - g);
+            }
+            if (s >= 1 && s <= 10) {
+                const double g = (s - 10 + 10) / 10.0;
+                expected = blended(expected, c2, middle[0], 1 - g, g);
+            }
+            rewritten += !sameRecord(expected, middle[s]);
+            QVERIFY2(sameRecord(after[s], expected),
+                qPrintable(QString("record %1: %2, expected %3")
+                               .arg(s)
+                               .arg(describe(after[s]), describe(expected))));
+        }
+        QCOMPARE(rewritten, 19);
+        QCOMPARE(QPoint(after[10].x, after[10].y), c2);
+
+        // The corrections reach the file, and the run went on from frame 63 without a gap.
+        d.click("Resume");
+        QVERIFY(d.waitIdle());
+        const QStringList lines = fileLines(oneFish + ".data.txt");
+        QCOMPARE(lines.size(), singleHeader + 118);
+        for (int s = 0; s < 20; ++s) {
+            const QStringList fields = lines[singleHeader + 60 - s].split(' ');
+            QCOMPARE(fields[1].toInt(), after[s].x);
+            QCOMPARE(fields[2].toInt(), after[s].y);
+            QCOMPARE(fields[4], TrackingDataFile::real(after[s].confidence));
+        }
+        const QStringList seconds = secondsColumn(lines, singleHeader);
+        for (int i = 0; i < seconds.size(); ++i)
+            QCOMPARE(seconds[i], secondsOfFrame(i + 2));
+    }
+
+    // A click outside the Tracking Area moves the reference position there; the next frames
+    // are still searched inside the area and find the fish.
+    void correctionOutsideTheAreaKeepsTracking()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        d.open(oneFish);
+        d.setArea(QPoint(20, 15), QPoint(140, 105));
+        d.setFramesToAverage(20);
+        TrackerGate gate(d.tracker());
+        runAndPause(d, gate, 50);
+        QTest::mouseClick(d.view(), Qt::LeftButton, {}, QPoint(3, 2));
+        bool ok = false;
+        const TrackRecord corrected = d.tracker()->recordFromEnd(0, &ok);
+        QCOMPARE(QPoint(corrected.x, corrected.y), QPoint(3, 2));
+        d.click("Resume");
+        QVERIFY(d.waitIdle());
+        const QVector<TrackRecord> all = d.tracker()->resultsSnapshot();
+        QCOMPARE(all.size(), 118);
+        const QRect area(QPoint(20, 15), QPoint(140, 105));
+        for (int i = 50; i < 60; ++i) {
+            const double t = 0.05 * all[i].frameNumber;
+            const QPointF truth(80 + 50 * std::cos(t), 60 + 35 * std::sin(t));
+            QVERIFY2(all[i].found, qPrintable(describe(all[i])));
+            QVERIFY(area.contains(all[i].x, all[i].y));
+            // On the fish's body: half its length is 7 pixels.
+            QVERIFY2(std::hypot(all[i].x - truth.x(), all[i].y - truth.y()) <= 8.0,
+                qPrintable(describe(all[i])));
+        }
+    }
+
+    // ---- A data file that cannot be written ------------------------------------------------
+
+    void unwritableFileOffersAnotherPlace()
+    {
+        const QString video = testutils::scratchPath("blocked/fish.avi");
+        QVERIFY(QDir().mkpath(QFileInfo(video).absolutePath()));
+        QVERIFY(QFile::copy(oneFish, video));
+        // A folder where the file should go: no one can write the file there, root included.
+        QVERIFY(QDir().mkpath(video + ".data.txt"));
+        const QString notAFolder = testutils::scratchPath("plain-file");
+        QFile(notAFolder).open(QIODevice::WriteOnly);
+        const QString elsewhere = testutils::scratchPath("elsewhere.txt");
+
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        prepare(d, video);
+        // The first place chosen fails too (its parent is a file): the message comes again.
+        dialogs->queueFile(notAFolder + "/data.txt");
+        dialogs->queueFile(elsewhere);
+        const int asked = int(dialogs->questions.size());
+        d.click("Process Video");
+        QVERIFY(d.waitIdle());
+        QTest::qWait(50); // any late second StopProcessing has come and gone
+
+        const QList<RecordedMessage> messages = dialogs->takeMessages();
+        QCOMPARE(messages.size(), 2);
+        for (const RecordedMessage &m : messages) {
+            QCOMPARE(m.kind, QString("critical"));
+            QCOMPARE(m.title, QString("Can't write the tracking data file."));
+        }
+        QVERIFY(messages[0].text.contains(video + ".data.txt"));
+        QVERIFY(messages[1].text.contains(notAFolder + "/data.txt"));
+        const QList<RecordedQuestion> questions = dialogs->questions.mid(asked);
+        QCOMPARE(questions.size(), 2);
+        for (const RecordedQuestion &q : questions) {
+            QCOMPARE(q.kind, QString("save"));
+            QCOMPARE(q.dir, QFileInfo(video).absolutePath());
+            QCOMPARE(q.filter, QString("Video Data File (*.txt)"));
+        }
+        verifyIdle(w);
+
+        // The records saved elsewhere are the file a normal run writes.
+        const QString cliFile = testutils::scratchPath("cli-blocked.data.txt");
+        QCOMPARE(runCli(QStringList { video } + cliOverlays
+                     + QStringList { "--average", "20", "--output", cliFile, "--quiet" }),
+            0);
+        QVERIFY(!fileBytes(elsewhere).isEmpty());
+        QCOMPARE(fileBytes(elsewhere), fileBytes(cliFile));
+
+        // Stopped mid-run, the message comes once although StopProcessing runs twice;
+        // cancelling the save dialog writes nothing.
+        const QStringList filesBefore = QDir(testutils::scratchDir()).entryList(QDir::Files);
+        MainWindow w2;
+        WindowDriver d2(w2, *dialogs);
+        prepare(d2, video);
+        TrackerGate gate(d2.tracker());
+        gate.holdAtCount(20);
+        dialogs->queueFile(QString());
+        d2.click("Process Video");
+        QVERIFY(d2.waitHeld(gate, 20));
+        d2.click("Stop Processing");
+        QTest::qWait(50);
+        QCOMPARE(dialogs->takeMessages().size(), 1);
+        QCOMPARE(QDir(testutils::scratchDir()).entryList(QDir::Files), filesBefore);
+        QVERIFY(QDir(QFileInfo(video).absolutePath()).entryList(QDir::Files)
+            == QStringList { "fish.avi" });
+    }
+};
+
+QTEST_MAIN(GuiRunTest)
+#include "GuiRunTest.moc"
