@@ -22,17 +22,12 @@ struct Run
 
 Run cli(const QStringList &args)
 {
-    QProcess process;
-    process.start(QStringLiteral(POND_CLI), QStringList{"analyze"} + args);
+    const testutils::ProgramRun r
+        = testutils::runProgram(QStringLiteral(POND_CLI), QStringList{"analyze"} + args, 60000);
     Run run;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
+    run.exitCode = r.exitCode;
+    run.out = r.out;
+    run.err = r.err;
     return run;
 }
 

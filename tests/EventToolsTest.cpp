@@ -148,30 +148,11 @@ QStringList sorry(const QString &message)
     return {"critical", message, "Sorry."};
 }
 
-struct CliResult
-{
-    int exitCode = -1;
-    QString out, err;
-};
+using CliResult = testutils::ProgramRun;
 
 CliResult runCli(const QStringList &args)
 {
-    // A private runtime folder keeps Qt's warning about a missing one off standard error.
-    const QString runtime = testutils::scratchPath("runtime");
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime);
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(POND_CLI), args);
-    CliResult result;
-    if (!process.waitForFinished(60000))
-        return result;
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return testutils::runProgram(QStringLiteral(POND_CLI), args, 60000);
 }
 
 // A fresh empty folder, to show that a cancelled run wrote nothing.

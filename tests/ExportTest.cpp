@@ -666,13 +666,11 @@ private Q_SLOTS:
     {
         const QString cli = POND_CLI;
         auto run = [&](const QStringList &args, QByteArray *err = nullptr) {
-            QProcess process;
-            process.start(cli, QStringList { "export" } + args);
-            if (!process.waitForFinished(60000))
-                return -100;
+            const testutils::ProgramRun r
+                = testutils::runProgram(cli, QStringList { "export" } + args, 60000);
             if (err)
-                *err = process.readAllStandardError();
-            return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -101;
+                *err = r.err.toUtf8();
+            return r.exitCode;
         };
         const QString output = AnnotatedExport::outputFileName(video);
         QByteArray err;

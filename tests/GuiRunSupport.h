@@ -112,19 +112,11 @@ inline QStringList fileLines(const QString &path)
 // Runs pondwatch-cli track; the exit code, or -1 when it did not finish.
 inline int runCli(const QStringList &args, QString *err = nullptr)
 {
-    const QString runtime = testutils::scratchPath("runtime");
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime);
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(POND_CLI), QStringList { "track" } + args);
-    if (!process.waitForFinished(120000))
-        return -1;
+    const testutils::ProgramRun run
+        = testutils::runProgram(QStringLiteral(POND_CLI), QStringList { "track" } + args);
     if (err)
-        *err = QString::fromUtf8(process.readAllStandardError());
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        *err = run.err;
+    return run.exitCode;
 }
 #endif
 

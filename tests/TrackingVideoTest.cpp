@@ -106,28 +106,11 @@ double distance(QPointF a, QPointF b)
     return std::hypot(a.x() - b.x(), a.y() - b.y());
 }
 
-struct CliResult
-{
-    int exitCode = -1;
-    QString err;
-};
+using CliResult = testutils::ProgramRun;
 
 CliResult runCli(const QStringList &args)
 {
-    const QString runtime = testutils::scratchPath("runtime");
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime);
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(POND_CLI), QStringList { "track" } + args);
-    CliResult result;
-    if (!process.waitForFinished(60000))
-        return result;
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return testutils::runProgram(QStringLiteral(POND_CLI), QStringList { "track" } + args, 60000);
 }
 
 // The engine's run in this process over a real decoder, opened as the window opens a video.
