@@ -258,13 +258,10 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        const QStringList unexpected = dialogs->unexpected;
-        const QList<RecordedMessage> messages = dialogs->messages;
+        const QString problems = dialogs->unexpectedSummary();
         delete dialogs;
         dialogs = nullptr;
-        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join("; ")));
-        for (const RecordedMessage &m : messages)
-            QFAIL(qPrintable("unexpected message: " + m.title + " / " + m.text));
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
         for (const QString &name : outputsIn(testutils::scratchDir()))
             QFile::remove(testutils::scratchPath(name));
     }

@@ -105,13 +105,10 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        const QStringList unexpected = dialogs->unexpected;
-        const QList<RecordedMessage> messages = dialogs->messages;
+        const QString problems = dialogs->unexpectedSummary();
         delete dialogs;
         dialogs = nullptr;
-        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join("; ")));
-        for (const RecordedMessage &m : messages)
-            QFAIL(qPrintable("unexpected message: " + m.title + " / " + m.text));
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
     }
 
     void timeLine()

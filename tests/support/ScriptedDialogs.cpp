@@ -82,6 +82,14 @@ void ScriptedDialogs::information(QWidget *, const QString &title, const QString
     messages.append({"information", title, text});
 }
 
+QString ScriptedDialogs::unexpectedSummary() const
+{
+    QStringList lines = unexpected;
+    for (const RecordedMessage &m : messages)
+        lines << "unexpected message: " + m.title + " / " + m.text;
+    return lines.join('\n');
+}
+
 QList<RecordedMessage> ScriptedDialogs::takeMessages()
 {
     QList<RecordedMessage> taken = messages;

@@ -55,6 +55,10 @@ public:
     void critical(QWidget *parent, const QString &title, const QString &text) override;
     void information(QWidget *parent, const QString &title, const QString &text) override;
 
+    // Every dialog asked for with nothing queued and every message shown, one per line;
+    // empty when the test saw none it did not take.
+    QString unexpectedSummary() const;
+
     // Takes the recorded messages (so the next check starts empty).
     QList<RecordedMessage> takeMessages();
 
