@@ -47,8 +47,12 @@ public:
     const std::vector<float> &summedTable() const { return summed; }
 
 private:
-    void readGreyLevels(const QImage &frame);
-    void applyDifferenceRule(const TrackingControls &controls);
+    // The first pixel (column-order index) from which the difference rule is to be read anew,
+    // or -1 when the whole frame keeps the rule read first (returned in *firstRule).
+    int readDifferenceRule(const TrackingControls &controls, int *firstRule) const;
+    // Grey levels, background and difference (or, for rule 0, d alone), row by row.
+    void rowPasses(const QImage &frame, float alpha, float beta, int rule);
+    void applyDifferenceRule(const TrackingControls &controls, int firstRule, int firstChange);
     void integrate();
     void computeBoxMeans();
 
