@@ -1,5 +1,7 @@
 #include "tracking/BackgroundModel.h"
 
+#include "tracking/FlagReads.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -134,63 +136,31 @@ int BackgroundModel::readDifferenceRule(const TrackingControls &controls, int *f
     const int count = w * h;
     const Rule first = readRule(signedDifference, brightObject);
     *firstRule = int(first);
-    constexpr int block = 32;
-    // Per pixel one or two loads and an or/and: a changed flag shows in the block's result.
-    // (Reading the bright choice while the difference is unsigned, which the rule ignores,
-    // changes nothing.)
-    int k = 1;
-    for (; k < count; k += block) {
-        const int end = std::min(count, k + block);
-        bool changed = false;
-        switch (first) {
-        case Rule::Unsigned: {
-            bool any = false;
-            for (int j = k; j < end; ++j)
-                any |= signedDifference.load(std::memory_order_relaxed);
-            changed = any;
-            break;
-        }
-        case Rule::Bright:
-        case Rule::Dark: {
-            bool all = true, anyBright = false, allBright = true;
-            for (int j = k; j < end; ++j) {
-                all &= signedDifference.load(std::memory_order_relaxed);
-                const bool bright = brightObject.load(std::memory_order_relaxed);
-                anyBright |= bright;
-                allBright &= bright;
-            }
-            changed = !all || (first == Rule::Bright ? !allBright : anyBright);
-            break;
-        }
-        }
-        if (changed)
-            return k;
-    }
-    return -1;
+    // Per pixel one or two loads and an or. (Reading the bright choice while the difference
+    // is unsigned, which the rule ignores, changes nothing.)
+    if (first == Rule::Unsigned)
+        return flagreads::firstDifferingBlock(1, count,
+            [&] { return unsigned(signedDifference.load(std::memory_order_relaxed)); });
+    const unsigned brightFirst = first == Rule::Bright;
+    return flagreads::firstDifferingBlock(1, count, [&] {
+        return (unsigned(signedDifference.load(std::memory_order_relaxed)) ^ 1u)
+            | (unsigned(brightObject.load(std::memory_order_relaxed)) ^ brightFirst);
+    });
 }
 
 // Grey levels of the area's pixels (qGray: (11 R + 16 G + 5 B) / 32), the background update and
 // the difference, row by row. Parts of the area outside the frame read as 0, as
 // QImage::pixel gives for a coordinate out of range.
-void BackgroundModel::rowPasses(const QImage &input, float alpha, float beta, int rule)
+void BackgroundModel::rowPasses(
+    const QImage *frame, float alpha, float beta, int rule, int yBegin, int yEnd)
 {
-    QImage converted;
-    const QImage *frame = &input;
-    const QImage::Format format = input.format();
-    const bool rgb888 = format == QImage::Format_RGB888;
-    const bool rgb32 = format == QImage::Format_RGB32 || format == QImage::Format_ARGB32;
-    if (!rgb888 && !rgb32 && !input.isNull()) {
-        // The decoder delivers RGB888; anything else is converted once for the frame.
-        converted = input.convertToFormat(QImage::Format_RGB32);
-        frame = &converted;
-    }
-    const bool bytes = rgb888;
+    const bool bytes = frame->format() == QImage::Format_RGB888;
     const RowRule rowRule = RowRule(rule);
 
     const int x1 = area.left(), y1 = area.top();
     const int colBegin = std::clamp(-x1, 0, w);
     const int colEnd = std::clamp(frame->width() - x1, colBegin, w);
-    for (int y = 0; y < h; ++y) {
+    for (int y = yBegin; y < yEnd; ++y) {
         float *out = grey.data() + size_t(y) * w;
         float *bg = background.data() + size_t(y) * w;
         float *diff = summed.data() + size_t(y) * w;
@@ -220,7 +190,7 @@ void BackgroundModel::rowPasses(const QImage &input, float alpha, float beta, in
     }
 }
 
-bool BackgroundModel::update(const QImage &frame, const TrackingControls &controls)
+bool BackgroundModel::update(const QImage &input, const TrackingControls &controls)
 {
     bool completed = false;
     if (n < framesToAverage) {
@@ -233,17 +203,43 @@ bool BackgroundModel::update(const QImage &frame, const TrackingControls &contro
     if (w == 0 || h == 0)
         return completed;
 
+    QImage converted;
+    const QImage *frame = &input;
+    const QImage::Format format = input.format();
+    if (format != QImage::Format_RGB888 && format != QImage::Format_RGB32
+        && format != QImage::Format_ARGB32) {
+        // The decoder delivers RGB888; anything else is converted once for the frame.
+        converted = input.convertToFormat(QImage::Format_RGB32);
+        frame = &converted;
+    }
+
     int firstRule = 0;
     const int firstChange = readDifferenceRule(controls, &firstRule);
-    // One rule for the whole frame: applied in the row passes. Otherwise they leave d, and the
-    // rule goes on in column order from the first pixel read under another one.
-    const int rowRule = firstChange < 0 ? 1 + firstRule : int(RowRule::Plain);
-    rowPasses(frame, alpha, beta, rowRule);
-    if (firstChange >= 0)
+    if (firstChange >= 0) {
+        // A switch during the frame: d for every pixel, then the rule in column order from the
+        // first pixel read under another one, then the sums.
+        rowPasses(frame, alpha, beta, int(RowRule::Plain), 0, h);
         applyDifferenceRule(controls, firstRule, firstChange);
+        integrateRows(0, h);
+        computeBoxMeans(half + 1, h - half - 1);
+        return completed;
+    }
 
-    integrate();
-    computeBoxMeans();
+    // One rule for the whole frame. Each band of rows goes through all the passes while its
+    // planes are still in the cache: grey, background and difference, the sums, and the box
+    // means whose windows the band completes.
+    constexpr int band = 16;
+    int nextMeanRow = half + 1;
+    for (int y0 = 0; y0 < h; y0 += band) {
+        const int y1 = std::min(h, y0 + band);
+        rowPasses(frame, alpha, beta, 1 + firstRule, y0, y1);
+        integrateRows(y0, y1);
+        const int lastMeanRow = std::min(h - half - 1, y1 - 1 - half);
+        if (lastMeanRow >= nextMeanRow) {
+            computeBoxMeans(nextMeanRow, lastMeanRow);
+            nextMeanRow = lastMeanRow + 1;
+        }
+    }
     return completed;
 }
 
@@ -272,24 +268,27 @@ void BackgroundModel::applyDifferenceRule(
 // The interior is visited in bands of rows, each row one column behind the row above it:
 // the eight running sums are independent, which keeps the adder busy instead of waiting for
 // one long chain.
-void BackgroundModel::integrate()
+void BackgroundModel::integrateRows(int yBegin, int yEnd)
 {
     float *s = summed.data();
-    if (w == 0 || h == 0)
+    if (w == 0 || yBegin >= yEnd)
         return;
-    for (int x = 1; x < w; ++x)
-        s[x] = s[x] + s[x - 1];
-    for (int y = 1; y < h; ++y)
+    if (yBegin == 0) {
+        for (int x = 1; x < w; ++x)
+            s[x] = s[x] + s[x - 1];
+        yBegin = 1;
+    }
+    for (int y = yBegin; y < yEnd; ++y)
         s[y * w] = s[y * w] + s[(y - 1) * w];
 
     constexpr int band = 8;
-    for (int y0 = 1; y0 < h; y0 += band) {
-        const int rows = std::min(band, h - y0);
+    for (int y0 = yBegin; y0 < yEnd; y0 += band) {
+        const int rows = std::min(band, yEnd - y0);
         float *row[band];
         for (int r = 0; r < rows; ++r)
             row[r] = s + size_t(y0 + r) * w;
         // Step t handles column t - r of row r.
-        for (int t = 1; t < w + rows - 1; ++t) {
+        auto step = [&](int t) {
             for (int r = 0; r < rows; ++r) {
                 const int x = t - r;
                 if (x < 1 || x >= w)
@@ -297,18 +296,35 @@ void BackgroundModel::integrate()
                 float *cell = row[r] + x;
                 *cell = cell[-1] + cell[-w] - cell[-w - 1] + *cell;
             }
+        };
+        if (rows < band) {
+            for (int t = 1; t < w + rows - 1; ++t)
+                step(t);
+            continue;
         }
+        // Full bands: every row has a column to do from step band to step w - 1.
+        int t = 1;
+        for (; t < std::min(band, w); ++t)
+            step(t);
+        for (; t < w; ++t) {
+            for (int r = 0; r < band; ++r) {
+                float *cell = row[r] + (t - r);
+                *cell = cell[-1] + cell[-w] - cell[-w - 1] + *cell;
+            }
+        }
+        for (; t < w + rows - 1; ++t)
+            step(t);
     }
 }
 
 // Rows of box means with the same expression as boxMean(): the divisions of a row are
 // independent and run side by side.
-void BackgroundModel::computeBoxMeans()
+void BackgroundModel::computeBoxMeans(int yBegin, int yEnd)
 {
     const float *s = summed.data();
     float *m = means.data();
     const float area2 = windowArea;
-    for (int y = half + 1; y <= h - half - 1; ++y) {
+    for (int y = yBegin; y <= yEnd; ++y) {
         const float *bottom = s + size_t(y + half) * w;
         const float *top = s + size_t(y - half - 1) * w;
         float *out = m + size_t(y) * w;

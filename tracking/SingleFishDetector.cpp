@@ -1,6 +1,7 @@
 #include "tracking/SingleFishDetector.h"
 
 #include "tracking/BackgroundModel.h"
+#include "tracking/FlagReads.h"
 #include "tracking/TrackerViewPainter.h"
 
 #include <algorithm>
@@ -30,7 +31,15 @@ float highestScore(const float *mean, const float *weight, int begin, int end)
     int x = begin;
     float best = -FLT_MAX;
 #ifdef __SSE2__
-    __m128 best4 = _mm_set1_ps(-FLT_MAX);
+    // Four running maxima, so that the comparisons do not wait on each other.
+    __m128 best4 = _mm_set1_ps(-FLT_MAX), b1 = best4, b2 = best4, b3 = best4;
+    for (; x + 16 <= end; x += 16) {
+        best4 = _mm_max_ps(best4, _mm_mul_ps(_mm_loadu_ps(weight + x), _mm_loadu_ps(mean + x)));
+        b1 = _mm_max_ps(b1, _mm_mul_ps(_mm_loadu_ps(weight + x + 4), _mm_loadu_ps(mean + x + 4)));
+        b2 = _mm_max_ps(b2, _mm_mul_ps(_mm_loadu_ps(weight + x + 8), _mm_loadu_ps(mean + x + 8)));
+        b3 = _mm_max_ps(b3, _mm_mul_ps(_mm_loadu_ps(weight + x + 12), _mm_loadu_ps(mean + x + 12)));
+    }
+    best4 = _mm_max_ps(_mm_max_ps(best4, b1), _mm_max_ps(b2, b3));
     for (; x + 4 <= end; x += 4)
         best4 = _mm_max_ps(best4, _mm_mul_ps(_mm_loadu_ps(weight + x), _mm_loadu_ps(mean + x)));
     float lanes[4];
@@ -68,18 +77,8 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
     // a block of pixels at a time, and only if it was set for some pixel does the scan go in
     // that order, painting from that block on and reading the flag anew as it goes (as if
     // those reads had come a moment later).
-    int firstShown = -1;
-    constexpr int block = 32;
-    for (int k = 0; k < pixels; k += block) {
-        const int end = std::min(pixels, k + block);
-        bool any = false;
-        for (int j = k; j < end; ++j)
-            any |= showTrackerView.load(std::memory_order_relaxed);
-        if (any) {
-            firstShown = k;
-            break;
-        }
-    }
+    const int firstShown = flagreads::firstDifferingBlock(0, pixels,
+        [&] { return unsigned(showTrackerView.load(std::memory_order_relaxed)); });
 
     // Every offset from the reference to a scanned column within the table's span: each row's
     // weights are one contiguous run. (A reference outside the area, which only a manual
