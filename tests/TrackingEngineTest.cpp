@@ -215,9 +215,9 @@ private Q_SLOTS:
         }
     }
 
-    // Areas large enough for the passes in bands, with the lower rows on a helper thread, and
-    // partly outside the frame: every plane bit for bit the one of the plain per-pixel steps
-    // in column order, under each difference rule, and the single-fish scan by rows gives the
+    // Areas of many bands of rows, one of them partly outside the frame, and each difference
+    // rule: every plane bit for bit the one of the plain per-pixel steps
+    // in column order, and the single-fish scan by rows gives the
     // pixel, score and box mean of the scan in column order, also for a reference near a
     // corner and one outside the area.
     void largeAreasMatchThePlainSteps()

@@ -229,25 +229,10 @@ bool BackgroundModel::update(const QImage &input, const TrackingControls &contro
     // planes are still in the cache: grey, background and difference, the sums, and the box
     // means whose windows the band completes.
     constexpr int band = 16;
-    // In a large area the lower rows' passes go to a helper thread meanwhile; the sums reach
-    // them after the upper rows. (The upper share also covers the sums and box means of all.)
-    int split = h;
-    if (size_t(w) * size_t(h) >= (size_t(1) << 16) && h >= 4 * band) {
-        split = (h * 2 / 5) / band * band;
-        if (!lowerRows)
-            lowerRows = std::make_unique<PassWorker>();
-        const int rule = 1 + firstRule;
-        lowerRows->start([this, frame, alpha, beta, rule, split] {
-            rowPasses(frame, alpha, beta, rule, split, h);
-        });
-    }
     int nextMeanRow = half + 1;
     for (int y0 = 0; y0 < h; y0 += band) {
         const int y1 = std::min(h, y0 + band);
-        if (y0 < split)
-            rowPasses(frame, alpha, beta, 1 + firstRule, y0, y1); // split is a multiple of band
-        else if (y0 == split)
-            lowerRows->wait();
+        rowPasses(frame, alpha, beta, 1 + firstRule, y0, y1);
         integrateRows(y0, y1);
         const int lastMeanRow = std::min(h - half - 1, y1 - 1 - half);
         if (lastMeanRow >= nextMeanRow) {

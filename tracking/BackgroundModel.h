@@ -7,13 +7,11 @@
 // mode (unsigned, bright, dark) is read from the controls at every pixel of the column pass,
 // so a change made in the window during a run applies from the next pixel on.
 
-#include "tracking/PassWorker.h"
 #include "tracking/TrackingControls.h"
 
 #include <QImage>
 #include <QRect>
 
-#include <memory>
 #include <vector>
 
 class BackgroundModel
@@ -71,7 +69,4 @@ private:
     std::vector<float> background;
     std::vector<float> summed; // first each pixel's d, then v, then in place the running sums
     std::vector<float> means; // box means of the defined range
-    // Takes the row passes of the lower rows of large areas; between its start and the wait
-    // in update() it alone touches those rows of the planes, the tracker thread the others.
-    std::unique_ptr<PassWorker> lowerRows;
 };
