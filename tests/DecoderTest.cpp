@@ -220,6 +220,77 @@ private slots:
         QCOMPARE(decoder.frameNumber(), stepped[18].number);
     }
 
+    // Reading ahead moves the decoding to a helper thread and changes nothing else: the same
+    // pictures with the same numbers, the held picture's number not advanced by the picture
+    // read ahead, seeks and a switch-off between steps, the end of the file, and closing or
+    // reopening with a picture read ahead.
+    void readAheadDeliversWhatSteppingDelivers_data() { containerRows(); }
+    void readAheadDeliversWhatSteppingDelivers()
+    {
+        QFETCH(int, format);
+        const QString path = containerVideo(format);
+        QVector<Picture> plain;
+        {
+            QVideoDecoder decoder;
+            QVERIFY(decoder.open(path));
+            plain = stepToEnd(decoder);
+        }
+        QVERIFY(plain.size() > 20);
+
+        QVideoDecoder decoder;
+        QVERIFY(decoder.open(path));
+        decoder.setReadAhead(true);
+        QVector<Picture> ahead;
+        while (decoder.seekNextFrame()) {
+            Picture picture;
+            QVERIFY(decoder.copyFrame(picture.image, &picture.number, &picture.time));
+            // The picture after it is being read meanwhile; what is reported stays put.
+            QCOMPARE(decoder.frameNumber(), picture.number);
+            QCOMPARE(decoder.frameTime(), picture.time);
+            ahead.append(picture);
+        }
+        QCOMPARE(ahead.size(), plain.size());
+        for (int i = 0; i < plain.size(); ++i) {
+            QCOMPARE(ahead[i].number, plain[i].number);
+            QCOMPARE(ahead[i].time, plain[i].time);
+            QVERIFY2(ahead[i].image == plain[i].image, qPrintable(QString::number(i)));
+        }
+        QVERIFY(!decoder.seekNextFrame()); // the end stays the end
+
+        // A seek backwards and forwards with a picture read ahead, then stepping on.
+        QVERIFY(decoder.seekToFrame(plain[5].number));
+        QVERIFY(decoder.seekNextFrame()); // reads plain[7] ahead
+        QCOMPARE(decoder.frameNumber(), plain[6].number);
+        QVERIFY(decoder.seekToFrame(plain[15].number));
+        QImage image;
+        QVERIFY(decoder.copyFrame(image));
+        QVERIFY(image == plain[15].image);
+        QVERIFY(decoder.seekNextFrame());
+        QCOMPARE(decoder.frameNumber(), plain[16].number);
+        // A seek within the held picture keeps the picture read ahead for the next step.
+        QVERIFY(decoder.seekToFrame(plain[16].number));
+        // Switched off between steps: the picture read ahead is the next one all the same.
+        decoder.setReadAhead(false);
+        QVERIFY(decoder.seekNextFrame());
+        QCOMPARE(decoder.frameNumber(), plain[17].number);
+        QVERIFY(decoder.copyFrame(image));
+        QVERIFY(image == plain[17].image);
+        QVERIFY(decoder.seekNextFrame());
+        QCOMPARE(decoder.frameNumber(), plain[18].number);
+
+        // Reopening and closing with a picture read ahead start afresh.
+        decoder.setReadAhead(true);
+        QVERIFY(decoder.seekNextFrame());
+        QVERIFY(decoder.open(path));
+        const QVector<Picture> again = stepToEnd(decoder);
+        QCOMPARE(again.size(), plain.size());
+        QCOMPARE(again.last().number, plain.last().number);
+        QVERIFY(decoder.seekToFrame(plain[3].number));
+        QVERIFY(decoder.seekNextFrame());
+        decoder.close();
+        QVERIFY(!decoder.seekNextFrame());
+    }
+
     void seekToMsReachesTheFrameAtThatTime_data()
     {
         QTest::addColumn<int>("format");

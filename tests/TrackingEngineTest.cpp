@@ -215,6 +215,109 @@ private Q_SLOTS:
         }
     }
 
+    // Areas of many bands of rows, one of them partly outside the frame, and each difference
+    // rule: every plane bit for bit the one of the plain per-pixel steps
+    // in column order, and the single-fish scan by rows gives the
+    // pixel, score and box mean of the scan in column order, also for a reference near a
+    // corner and one outside the area.
+    void largeAreasMatchThePlainSteps()
+    {
+        QRandomGenerator random(11);
+        struct Case
+        {
+            QRect area;
+            int side;
+            bool signedDifference, bright;
+        };
+        const QSize frameSize(340, 250);
+        const QVector<Case> cases = { { QRect(3, 5, 330, 230), 3, false, true },
+            { QRect(-4, -3, 300, 240), 5, true, true },
+            { QRect(20, 10, 320, 240), 1, true, false } };
+        for (const Case &c : cases) {
+            TrackingControls controls;
+            controls.signedDifference = c.signedDifference;
+            controls.brightObject = c.bright;
+            BackgroundModel m;
+            m.reset(c.area, c.side, 3);
+            const int w = c.area.width(), h = c.area.height(), half = (c.side - 1) / 2;
+            std::vector<float> background(size_t(w) * h, 0.0f);
+            for (int frame = 1; frame <= 4; ++frame) {
+                QImage f(frameSize, QImage::Format_RGB888);
+                for (int y = 0; y < f.height(); ++y)
+                    for (int x = 0; x < f.width(); ++x)
+                        f.setPixel(x, y,
+                            qRgb(random.bounded(256), random.bounded(256), random.bounded(256)));
+                m.update(f, controls);
+
+                const int n = std::min(frame, 3);
+                const float alpha = float(1.0 / n), beta = float(1.0 - 1.0 / n);
+                std::vector<float> table(size_t(w) * h);
+                for (int x = 0; x < w; ++x)
+                    for (int y = 0; y < h; ++y) {
+                        const size_t i = size_t(y) * w + x;
+                        const QPoint p(c.area.left() + x, c.area.top() + y);
+                        const float grey = f.valid(p) ? float(qGray(f.pixel(p))) : 0.0f;
+                        QCOMPARE(m.greyPlane()[i], grey);
+                        background[i] = beta * background[i];
+                        background[i] = alpha * grey + background[i];
+                        const float d = grey - background[i];
+                        const float v = !c.signedDifference ? std::fabs(d)
+                            : c.bright                      ? (d > 0.0f ? d : 0.0f)
+                                                            : (-d > 0.0f ? -d : 0.0f);
+                        if (x == 0)
+                            table[i] = y == 0 ? v : v + table[i - w];
+                        else if (y == 0)
+                            table[i] = v + table[i - 1];
+                        else
+                            table[i] = table[i - 1] + table[i - w] - table[i - w - 1] + v;
+                    }
+                QVERIFY(background == m.backgroundPlane());
+                QVERIFY(table == m.summedTable());
+            }
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const bool inRange
+                        = x >= half + 1 && x <= w - half - 1 && y >= half + 1 && y <= h - half - 1;
+                    const float expected = inRange ? m.boxMean(x, y) : 0.0f;
+                    if (m.boxMeans()[size_t(y) * w + x] != expected)
+                        QFAIL(qPrintable(QStringLiteral("box mean at %1,%2").arg(x).arg(y)));
+                }
+
+            const float threshold = 5.0f;
+            SingleFishDetector detector;
+            detector.reset(c.area, 0.01f, threshold);
+            ProximityWeights weights;
+            weights.build(w, h, 0.01f);
+            std::atomic<bool> show { false };
+            QImage view;
+            TrackerViewPainter painter(view);
+            const QVector<QPoint> references = { c.area.center(), c.area.topLeft() + QPoint(2, 1),
+                c.area.bottomRight() + QPoint(40, 7) };
+            for (QPoint ref : references) {
+                float bestScore = -FLT_MAX, bestMean = -FLT_MAX;
+                int bestX = 0, bestY = 0;
+                for (int x = half + 1; x <= w - half - 1; ++x)
+                    for (int y = half + 1; y <= h - half - 1; ++y) {
+                        const float mean = m.boxMean(x, y);
+                        const float score = weights.at(std::abs(c.area.left() + x - ref.x()),
+                                                std::abs(c.area.top() + y - ref.y()))
+                            * mean;
+                        if (score > bestScore) {
+                            bestScore = score;
+                            bestMean = mean;
+                            bestX = x;
+                            bestY = y;
+                        }
+                    }
+                const TrackRecord r = detector.detect(m, ref, show, painter);
+                QCOMPARE(r.found, bestMean > threshold);
+                QCOMPARE(r.confidence, bestMean);
+                QCOMPARE(r.x, c.area.left() + bestX);
+                QCOMPARE(r.y, c.area.top() + bestY);
+            }
+        }
+    }
+
     void proximityWeights()
     {
         ProximityWeights w;

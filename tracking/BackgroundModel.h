@@ -47,10 +47,17 @@ public:
     const std::vector<float> &summedTable() const { return summed; }
 
 private:
-    void readGreyLevels(const QImage &frame);
-    void applyDifferenceRule(const TrackingControls &controls);
-    void integrate();
-    void computeBoxMeans();
+    // The first pixel (column-order index) from which the difference rule is to be read anew,
+    // or -1 when the whole frame keeps the rule read first (returned in *firstRule).
+    int readDifferenceRule(const TrackingControls &controls, int *firstRule) const;
+    // Grey levels, background and difference (or, for rule 0, d alone) of rows
+    // yBegin ... yEnd - 1 of a frame in RGB888, RGB32 or ARGB32.
+    void rowPasses(const QImage *frame, float alpha, float beta, int rule, int yBegin, int yEnd);
+    void applyDifferenceRule(const TrackingControls &controls, int firstRule, int firstChange);
+    // The summed table of rows yBegin ... yEnd - 1, the rows above being final.
+    void integrateRows(int yBegin, int yEnd);
+    // Box means of rows yBegin ... yEnd (inclusive), whose windows' sums are final.
+    void computeBoxMeans(int yBegin, int yEnd);
 
     QRect area;
     int w = 0, h = 0;

@@ -1,8 +1,10 @@
 #include "tracking/MultiFishDetector.h"
 
 #include "tracking/BackgroundModel.h"
+#include "tracking/FlagReads.h"
 #include "tracking/TrackerViewPainter.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -29,9 +31,14 @@ MultiFishDetector::Result MultiFishDetector::detect(const BackgroundModel &model
     const int x1 = area.left(), y1 = area.top();
     const float *map = model.boxMeans();
     // The map itself is filled by the model; what is left of its pass is the grey tracker
-    // view, column by column, with the flag read at every pixel.
-    for (int x = half + 1; x <= w - half - 1; ++x) {
-        for (int y = half + 1; y <= h - half - 1; ++y) {
+    // view, column by column, with the flag read at every pixel: first a block at a time
+    // without painting, and, once it was seen set, at each pixel's turn while painting.
+    const int columns = std::max(0, w - 2 * half - 1), rows = std::max(0, h - 2 * half - 1);
+    const int firstShown = flagreads::firstDifferingBlock(0, columns * rows,
+        [&] { return unsigned(showTrackerView.load(std::memory_order_relaxed)); });
+    if (firstShown >= 0) {
+        for (int k = firstShown; k < columns * rows; ++k) {
+            const int x = half + 1 + k / rows, y = half + 1 + k % rows;
             if (showTrackerView.load(std::memory_order_relaxed)) {
                 const int v = TrackerViewPainter::level(map[size_t(y) * w + x], threshold);
                 painter.paint(x1 + x, y1 + y, qRgb(v, v, v));
@@ -47,19 +54,26 @@ MultiFishDetector::Result MultiFishDetector::detect(const BackgroundModel &model
 std::vector<MultiFishDetector::Candidate> MultiFishDetector::findCandidates(
     const float *map, int w, int h, int half, QPoint origin, float threshold)
 {
+    // Rows outer, for the memory order; then sorted into the discovery order of a scan with
+    // columns outer (ascending column, then row).
     std::vector<Candidate> candidates;
-    for (int x = half + 2; x <= w - half - 2; ++x) {
-        for (int y = half + 2; y <= h - half - 2; ++y) {
-            const float *mid = map + size_t(y) * w + x;
-            const float m = *mid;
+    for (int y = half + 2; y <= h - half - 2; ++y) {
+        const float *row = map + size_t(y) * w;
+        for (int x = half + 2; x <= w - half - 2; ++x) {
+            const float m = row[x];
             if (!(m >= threshold))
                 continue;
+            const float *mid = row + x;
             const float *up = mid - w, *down = mid + w;
             if (m > up[-1] && m > up[0] && m > up[1] && m > mid[-1] && m > mid[1] && m > down[-1]
                 && m > down[0] && m > down[1])
                 candidates.push_back({ QPoint(origin.x() + x, origin.y() + y), m });
         }
     }
+    std::sort(candidates.begin(), candidates.end(), [](const Candidate &a, const Candidate &b) {
+        return a.position.x() != b.position.x() ? a.position.x() < b.position.x()
+                                                : a.position.y() < b.position.y();
+    });
     return candidates;
 }
 

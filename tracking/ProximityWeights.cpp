@@ -19,10 +19,15 @@ void ProximityWeights::build(int width, int height, float variance)
     w = std::max(0, width);
     h = std::max(0, height);
     table.assign(size_t(w) * h, 0.0f);
-    byRow.assign(size_t(w) * h, 0.0f);
+    const size_t span = w > 0 ? size_t(2 * w - 1) : 0;
+    bySignedDx.assign(span * h, 0.0f);
     const float diagonal = float(std::sqrt(double(w) * w + double(h) * h));
     for (int dx = 0; dx < w; ++dx)
         for (int dy = 0; dy < h; ++dy)
-            byRow[size_t(dy) * w + dx] = table[size_t(dx) * h + dy]
-                = weight(dx, dy, diagonal, variance);
+            table[size_t(dx) * h + dy] = weight(dx, dy, diagonal, variance);
+    for (int dy = 0; dy < h; ++dy) {
+        float *row = bySignedDx.data() + dy * span + (w - 1);
+        for (int dx = 0; dx < w; ++dx)
+            row[dx] = row[-dx] = table[size_t(dx) * h + dy];
+    }
 }

@@ -20,8 +20,13 @@ public:
         return table.data() + size_t(std::min(absDx, w - 1)) * h;
     }
     int row(int absDy) const { return std::min(absDy, h - 1); }
-    // The W weights of offset |dy| (by |dx|), for scanning a row; |dy| clamped as above.
-    const float *rowOf(int absDy) const { return byRow.data() + size_t(row(absDy)) * w; }
+    // The weights of offset |dy| for the signed offsets dx = -(W-1) ... W-1, stored at
+    // [dx + W - 1], so that a row of the area reads its weights as one contiguous run;
+    // |dy| clamped as above.
+    const float *signedRow(int absDy) const
+    {
+        return bySignedDx.data() + size_t(row(absDy)) * size_t(2 * w - 1) + (w - 1);
+    }
     int columnIndex(int absDx) const { return std::min(absDx, w - 1); }
     float at(int absDx, int absDy) const { return column(absDx)[row(absDy)]; }
 
@@ -30,5 +35,5 @@ public:
 private:
     int w = 0, h = 0;
     std::vector<float> table; // index dx * H + dy
-    std::vector<float> byRow; // the same weights, index dy * W + dx
+    std::vector<float> bySignedDx; // the same weights, index dy * (2W - 1) + dx + W - 1
 };

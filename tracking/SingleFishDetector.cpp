@@ -1,12 +1,17 @@
 #include "tracking/SingleFishDetector.h"
 
 #include "tracking/BackgroundModel.h"
+#include "tracking/FlagReads.h"
 #include "tracking/TrackerViewPainter.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 void SingleFishDetector::reset(
     const QRect &trackingArea, float gaussianVariance, float confidenceThreshold)
@@ -15,6 +20,41 @@ void SingleFishDetector::reset(
     threshold = confidenceThreshold;
     weights.build(area.width(), area.height(), gaussianVariance);
 }
+
+namespace {
+
+// The highest of weight[x] * mean[x] for x in [begin, end), four products at a time. Each
+// product is rounded as the scalar one is; the maximum of finite values does not depend on
+// the order in which they are compared.
+float highestScore(const float *mean, const float *weight, int begin, int end)
+{
+    int x = begin;
+    float best = -FLT_MAX;
+#ifdef __SSE2__
+    // Four running maxima, so that the comparisons do not wait on each other.
+    __m128 best4 = _mm_set1_ps(-FLT_MAX), b1 = best4, b2 = best4, b3 = best4;
+    for (; x + 16 <= end; x += 16) {
+        best4 = _mm_max_ps(best4, _mm_mul_ps(_mm_loadu_ps(weight + x), _mm_loadu_ps(mean + x)));
+        b1 = _mm_max_ps(b1, _mm_mul_ps(_mm_loadu_ps(weight + x + 4), _mm_loadu_ps(mean + x + 4)));
+        b2 = _mm_max_ps(b2, _mm_mul_ps(_mm_loadu_ps(weight + x + 8), _mm_loadu_ps(mean + x + 8)));
+        b3 = _mm_max_ps(b3, _mm_mul_ps(_mm_loadu_ps(weight + x + 12), _mm_loadu_ps(mean + x + 12)));
+    }
+    best4 = _mm_max_ps(_mm_max_ps(best4, b1), _mm_max_ps(b2, b3));
+    for (; x + 4 <= end; x += 4)
+        best4 = _mm_max_ps(best4, _mm_mul_ps(_mm_loadu_ps(weight + x), _mm_loadu_ps(mean + x)));
+    float lanes[4];
+    _mm_storeu_ps(lanes, best4);
+    best = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+#endif
+    for (; x < end; ++x) {
+        const float score = weight[x] * mean[x];
+        if (score > best)
+            best = score;
+    }
+    return best;
+}
+
+} // namespace
 
 TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint reference,
     const std::atomic<bool> &showTrackerView, TrackerViewPainter &painter) const
@@ -34,21 +74,43 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
 
     // The tracker-view flag is read at every pixel in scan order (columns outer, rows inner).
     // Reading it is cheap; walking the map in that order is not. So the flag is read first,
-    // and only if it was set for some pixel does the scan go in that order, painting from
-    // that pixel on and reading the flag on as it goes.
-    int firstShown = -1;
-    for (int k = 0; k < pixels; ++k) {
-        if (showTrackerView.load(std::memory_order_relaxed)) {
-            firstShown = k;
-            break;
-        }
-    }
+    // a block of pixels at a time, and only if it was set for some pixel does the scan go in
+    // that order, painting from that block on and reading the flag anew as it goes (as if
+    // those reads had come a moment later).
+    const int firstShown = flagreads::firstDifferingBlock(0, pixels,
+        [&] { return unsigned(showTrackerView.load(std::memory_order_relaxed)); });
 
-    if (firstShown < 0) {
+    // Every offset from the reference to a scanned column within the table's span: each row's
+    // weights are one contiguous run. (A reference outside the area, which only a manual
+    // correction gives, has its offsets clamped pixel by pixel instead.)
+    const bool referenceInSpan = rows > 0 && std::abs(x1 + xBegin - refX) <= w - 1
+        && std::abs(x1 + xEnd - refX) <= w - 1;
+
+    if (firstShown < 0 && referenceInSpan) {
         // Rows outer: the same maximum, with ties going to the smaller column and then the
-        // smaller row, as the first one met in scan order would.
+        // smaller row, as the first one met in scan order would. Each row's highest score
+        // comes first; only a row that reaches the best so far is searched for its column.
         for (int y = yBegin; y <= yEnd; ++y) {
-            const float *weightRow = weights.rowOf(std::abs(y1 + y - refY));
+            const float *weightRow = weights.signedRow(std::abs(y1 + y - refY)) + (x1 - refX);
+            const float *meanRow = means + size_t(y) * w;
+            const float rowBest = highestScore(meanRow, weightRow, xBegin, xEnd + 1);
+            if (!(rowBest >= bestScore))
+                continue;
+            int x = xBegin;
+            while (x <= xEnd && !(weightRow[x] * meanRow[x] == rowBest))
+                ++x;
+            if (x > xEnd)
+                continue; // not met again: cannot happen with the same products
+            if (rowBest > bestScore || x < bestX) {
+                bestScore = rowBest;
+                bestMean = meanRow[x];
+                bestX = x;
+                bestY = y;
+            }
+        }
+    } else if (firstShown < 0) {
+        for (int y = yBegin; y <= yEnd; ++y) {
+            const float *weightRow = weights.signedRow(std::abs(y1 + y - refY));
             const float *meanRow = means + size_t(y) * w;
             for (int x = xBegin; x <= xEnd; ++x) {
                 const float mean = meanRow[x];

@@ -41,6 +41,9 @@ RunParameters TrackingRun::trackVideo()
             area, parameters.fishCount, parameters.filterSide, parameters.confidenceThreshold);
 
     QVideoDecoder *decoder = host.videoDecoder();
+    // The decoder prepares the next frame on a helper thread while this one is tracked.
+    if (decoder)
+        decoder->setReadAhead(true);
     while (decoder && !flags.stopRequested) {
         if (!decoder->seekNextFrame())
             break;
@@ -65,6 +68,8 @@ RunParameters TrackingRun::trackVideo()
         }
     }
 
+    if (decoder)
+        decoder->setReadAhead(false);
     host.setShowResults(false);
     return parameters;
 }

@@ -37,6 +37,7 @@ QVideoDecoder::QVideoDecoder(const QString &fileName)
 
 QVideoDecoder::~QVideoDecoder()
 {
+    setReadAhead(false);
     close();
 }
 
@@ -52,7 +53,8 @@ bool QVideoDecoder::registerCodecs()
 void QVideoDecoder::clearHandles()
 {
     // Releases in the reverse order of acquisition: the RGB frame points into rgbBuffer, the
-    // codec context belongs to a stream of the format context.
+    // codec context belongs to a stream of the format context. A picture read ahead goes too.
+    discardReadAhead();
     opened = false;
     conversionContext.reset();
     conversionKey = ConversionKey();
@@ -197,58 +199,23 @@ bool QVideoDecoder::findFirstKeyFrame()
     return !pendingPackets.empty();
 }
 
-bool QVideoDecoder::decodeUpTo(qint64 target)
+QVideoDecoder::Fetch QVideoDecoder::receivePicture()
 {
-    if (!opened)
-        return false;
-
-    // The held picture answers for every number in its span (previousNumber, currentNumber].
-    if (target != -1 && frameValid && previousNumber <= target && target <= currentNumber) {
-        targetTime = toMs(target);
-        return true;
-    }
-
     AVCodecContext *codecCtx = codecContext.get();
     int decodeErrors = 0;
     for (;;) {
         int result = avcodec_receive_frame(codecCtx, decodedFrame.get());
-        if (result == 0) {
-            // The number is the DTS of the packet that completed the picture. Pictures handed
-            // out while draining, and packets that came without a DTS, fall back to the
-            // picture's best-effort timestamp.
-            qint64 number = decodedFrame->pkt_dts;
-            if (number == AV_NOPTS_VALUE)
-                number = decodedFrame->best_effort_timestamp;
-            if (number == AV_NOPTS_VALUE)
-                number = frameValid ? currentNumber + frameDuration() : 0;
-            const qint64 time = toMs(number);
-            ++picturesSinceSeek;
-            if (!frameValid) {
-                frameValid = true;
-                previousTime = time;
-                previousNumber = number;
-            } else {
-                previousTime = currentTime;
-                previousNumber = currentNumber;
-            }
-            currentTime = time;
-            currentNumber = number;
-            if (target == -1 || number >= target)
-                break;
-            continue;
-        }
+        if (result == 0)
+            return Fetch::Picture;
         if (result == AVERROR_EOF || draining) {
             // Every picture, including those the codec held back, has been handed out.
-            frameValid = false;
-            return false;
+            return Fetch::End;
         }
         if (result != AVERROR(EAGAIN)) {
             // A damaged packet: its picture is lost, the stream goes on. A codec that keeps
             // failing is given up rather than looped on.
-            if (++decodeErrors > 1000) {
-                frameValid = false;
-                return false;
-            }
+            if (++decodeErrors > 1000)
+                return Fetch::End;
             continue;
         }
 
@@ -271,17 +238,157 @@ bool QVideoDecoder::decodeUpTo(qint64 target)
             avcodec_send_packet(codecCtx, packet.get());
         av_packet_unref(packet.get());
     }
+}
 
-    if (!convertPicture()) {
+bool QVideoDecoder::decodeUpTo(qint64 target)
+{
+    if (!opened)
+        return false;
+    finishReadAhead();
+
+    // The held picture answers for every number in its span (previousNumber, currentNumber].
+    if (target != -1 && frameValid && previousNumber <= target && target <= currentNumber) {
+        targetTime = toMs(target);
+        return true;
+    }
+
+    QImage image;
+    bool converted = false;
+    for (;;) {
+        // The picture read ahead, if any, comes first: it is the codec's next one.
+        const bool readAhead = aheadReady;
+        Fetch fetch;
+        qint64 dts = AV_NOPTS_VALUE, bestEffort = AV_NOPTS_VALUE;
+        if (readAhead) {
+            aheadReady = false;
+            fetch = aheadFetch;
+            dts = aheadNumberDts;
+            bestEffort = aheadBestEffort;
+        } else {
+            fetch = receivePicture();
+            if (fetch == Fetch::Picture) {
+                dts = decodedFrame->pkt_dts;
+                bestEffort = decodedFrame->best_effort_timestamp;
+            }
+        }
+        if (fetch == Fetch::End) {
+            frameValid = false;
+            return false;
+        }
+        // The number is the DTS of the packet that completed the picture. Pictures handed
+        // out while draining, and packets that came without a DTS, fall back to the
+        // picture's best-effort timestamp.
+        qint64 number = dts;
+        if (number == AV_NOPTS_VALUE)
+            number = bestEffort;
+        if (number == AV_NOPTS_VALUE)
+            number = frameValid ? currentNumber + frameDuration() : 0;
+        const qint64 time = toMs(number);
+        ++picturesSinceSeek;
+        if (!frameValid) {
+            frameValid = true;
+            previousTime = time;
+            previousNumber = number;
+        } else {
+            previousTime = currentTime;
+            previousNumber = currentNumber;
+        }
+        currentTime = time;
+        currentNumber = number;
+        if (target == -1 || number >= target) {
+            if (readAhead) {
+                image = std::move(aheadImage);
+                converted = aheadConverted;
+            } else {
+                converted = convertPicture(&image);
+            }
+            break;
+        }
+        if (readAhead)
+            aheadImage = QImage(); // passed over, as a picture decoded here would be
+    }
+    aheadImage = QImage();
+
+    if (!converted) {
         frameValid = false;
         return false;
     }
+    lastFrame = image;
     targetTime = toMs(target);
     frameValid = true;
     return true;
 }
 
-bool QVideoDecoder::convertPicture()
+void QVideoDecoder::setReadAhead(bool on)
+{
+    readAheadOn = on;
+    if (on && !readAheadThread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(readAheadMutex);
+            aheadQuit = false;
+        }
+        readAheadThread = std::thread([this] { readAheadLoop(); });
+    } else if (!on && readAheadThread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(readAheadMutex);
+            aheadQuit = true;
+        }
+        readAheadWake.notify_all();
+        // The helper finishes a picture it has started; the result stays for the next step.
+        readAheadThread.join();
+    }
+}
+
+void QVideoDecoder::readAheadLoop()
+{
+    std::unique_lock<std::mutex> lock(readAheadMutex);
+    for (;;) {
+        readAheadWake.wait(lock, [this] { return aheadRequested || aheadQuit; });
+        if (!aheadRequested)
+            return; // asked to quit with nothing to do
+        lock.unlock();
+        // The owner waits in finishReadAhead before it touches any of this.
+        aheadFetch = receivePicture();
+        aheadConverted = false;
+        if (aheadFetch == Fetch::Picture) {
+            aheadNumberDts = decodedFrame->pkt_dts;
+            aheadBestEffort = decodedFrame->best_effort_timestamp;
+            aheadConverted = convertPicture(&aheadImage);
+        }
+        lock.lock();
+        aheadReady = true;
+        aheadRequested = false;
+        readAheadWake.notify_all();
+    }
+}
+
+void QVideoDecoder::startReadAhead()
+{
+    if (!readAheadOn || !readAheadThread.joinable() || !opened)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(readAheadMutex);
+        if (aheadReady || aheadRequested)
+            return;
+        aheadRequested = true;
+    }
+    readAheadWake.notify_all();
+}
+
+void QVideoDecoder::finishReadAhead()
+{
+    std::unique_lock<std::mutex> lock(readAheadMutex);
+    readAheadWake.wait(lock, [this] { return !aheadRequested; });
+}
+
+void QVideoDecoder::discardReadAhead()
+{
+    finishReadAhead();
+    aheadReady = false;
+    aheadImage = QImage();
+}
+
+bool QVideoDecoder::convertPicture(QImage *converted)
 {
     const AVFrame *frame = decodedFrame.get();
     const int width = codecContext->width;
@@ -321,16 +428,25 @@ bool QVideoDecoder::convertPicture()
                                      brightness, contrast, saturation);
         conversionKey = key;
     }
-    sws_scale(context, frame->data, frame->linesize, 0, frame->height, rgbFrame->data, rgbFrame->linesize);
 
     // A fresh image per picture: copies handed out earlier stay unchanged (implicit sharing).
     QImage image(width, height, QImage::Format_RGB888);
     if (image.isNull())
         return false;
-    const size_t rowBytes = size_t(width) * 3;
-    for (int y = 0; y < height; ++y)
-        memcpy(image.scanLine(y), rgbFrame->data[0] + qint64(y) * rgbFrame->linesize[0], rowBytes);
-    lastFrame = image;
+    uint8_t *bits = image.bits();
+    if (image.bytesPerLine() == rgbFrame->linesize[0] && reinterpret_cast<uintptr_t>(bits) % 16 == 0
+        && reinterpret_cast<uintptr_t>(rgbFrame->data[0]) % 16 == 0) {
+        // The image's rows have the buffer's layout and alignment: converted straight into it.
+        uint8_t *planes[4] = {bits, nullptr, nullptr, nullptr};
+        int strides[4] = {rgbFrame->linesize[0], 0, 0, 0};
+        sws_scale(context, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    } else {
+        sws_scale(context, frame->data, frame->linesize, 0, frame->height, rgbFrame->data, rgbFrame->linesize);
+        const size_t rowBytes = size_t(width) * 3;
+        for (int y = 0; y < height; ++y)
+            memcpy(image.scanLine(y), rgbFrame->data[0] + qint64(y) * rgbFrame->linesize[0], rowBytes);
+    }
+    *converted = image;
     av_frame_unref(decodedFrame.get());
     return true;
 }
@@ -438,6 +554,7 @@ bool QVideoDecoder::copyFrame(QImage &image, qint64 *frameNumber, qint64 *frameT
 
 bool QVideoDecoder::seekNextFrame()
 {
+    finishReadAhead();
     // Ask for the first picture numbered above both the target and the held picture. For a
     // stream numbered 0, 1, 2, ... this is target + 1 (after open: picture 1, passing over
     // picture 0); for a finer time base, where one picture spans several numbers, it is the
@@ -448,6 +565,8 @@ bool QVideoDecoder::seekNextFrame()
     const qint64 request = above + 1;
     if (decodeUpTo(request)) {
         targetNumber = request;
+        // The next step's picture is decoded while the caller works on this one.
+        startReadAhead();
         return true;
     }
     frameValid = false;
@@ -458,6 +577,7 @@ bool QVideoDecoder::seekToMs(qint64 ms)
 {
     if (!opened)
         return false;
+    finishReadAhead();
     const AVRational base = formatContext->streams[videoStream]->time_base;
     const qint64 number = av_rescale(ms, base.den, base.num) / 1000;
     targetNumber = number;
@@ -476,6 +596,7 @@ bool QVideoDecoder::seekContainer(qint64 timestamp)
                                     std::numeric_limits<int64_t>::max(), 0);
     if (result < 0)
         return false;
+    discardReadAhead();
     pendingPackets.clear();
     avcodec_flush_buffers(codecContext.get());
     draining = false;
@@ -491,6 +612,7 @@ bool QVideoDecoder::seekToFrame(qint64 frame)
 {
     if (!opened)
         return false;
+    finishReadAhead();
     if (frameValid && previousNumber < frame && frame <= currentNumber)
         return decodeUpTo(frame);
 
@@ -531,6 +653,7 @@ int QVideoDecoder::lengthMs()
 {
     if (!isOpen())
         return -1;
+    finishReadAhead(); // the demuxer may refine its figures while it reads
     int64_t duration = formatContext->duration;
     if (duration == AV_NOPTS_VALUE) {
         // No container duration: take the stream's own, or report 0 rather than garbage.

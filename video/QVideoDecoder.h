@@ -15,9 +15,12 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 class QVideoDecoder
 {
@@ -51,6 +54,13 @@ public:
     virtual qint64 frameTime();
     virtual qint64 frameNumber();
     virtual bool isOpen();
+    // Read-ahead: while on, each step hands a helper thread the decoding and conversion of the
+    // picture after the one just reached, so that it is ready when the caller steps again.
+    // Only the work moves: the numbers, times and pictures every call reports are the ones
+    // decoding on the caller's thread gives, and a picture read ahead is never shown before
+    // the step that reaches it. Every operation that touches the file or the codec waits for
+    // the helper first. Switching it off waits for the helper and ends its thread.
+    virtual void setReadAhead(bool on);
 
     QVideoDecoder(const QVideoDecoder &) = delete;
     QVideoDecoder &operator=(const QVideoDecoder &) = delete;
@@ -61,7 +71,17 @@ private:
     qint64 frameDuration() const;
     // Container seek to the key frame at or before timestamp, then a clean codec.
     bool seekContainer(qint64 timestamp);
-    bool convertPicture();
+    // Converts decodedFrame into a fresh RGB888 image and releases the decoded picture.
+    bool convertPicture(QImage *image);
+    // The codec's next picture into decodedFrame, reading and sending packets as needed.
+    enum class Fetch { Picture, End };
+    Fetch receivePicture();
+    // The helper's loop; startReadAhead hands it the next picture, finishReadAhead waits until
+    // it is idle (a result it produced stays for decodeUpTo to take).
+    void readAheadLoop();
+    void startReadAhead();
+    void finishReadAhead();
+    void discardReadAhead();
     // The next packet: one kept from findFirstKeyFrame, else one read from the file.
     int readPacket();
     bool findFirstKeyFrame();
@@ -109,4 +129,24 @@ private:
     int picturesSinceSeek = 0;    // pictures decoded since the last container seek
     qint64 firstKeyDts = 0;       // DTS of the stream's first key frame
     std::deque<ff::PacketPtr> pendingPackets; // read ahead at open, decoded before reading on
+
+    // Read-ahead. The helper touches the decoding state above (format and codec contexts,
+    // packets, decodedFrame, conversion) only between a request and its completion; the
+    // thread that owns the decoder waits for completion (finishReadAhead) before it touches
+    // that state itself, so the two never use it at once.
+    std::atomic<bool> readAheadOn{false}; // set by setReadAhead, read by the stepping thread
+    std::thread readAheadThread;          // the helper; runs while readAheadOn
+    std::mutex readAheadMutex;            // guards the four fields below
+    std::condition_variable readAheadWake; // signalled on a request, a result and quitting
+    bool aheadRequested = false;          // a picture is being read ahead
+    bool aheadQuit = false;               // the helper is to end
+    bool aheadReady = false;              // a result waits in aheadFetch/aheadImage/aheadConverted
+    Fetch aheadFetch = Fetch::End;        // what the helper's receivePicture gave
+    // The result, written by the helper before it sets aheadReady and read by the owner after
+    // finishReadAhead: the picture converted (its number is taken from aheadNumberDts and
+    // aheadBestEffort when the step reaches it, as for a picture decoded then).
+    QImage aheadImage;
+    bool aheadConverted = false;
+    qint64 aheadNumberDts = 0;
+    qint64 aheadBestEffort = 0;
 };
