@@ -85,15 +85,10 @@ void MainWindow::saveAfterFailedWrite()
 // The overlay buttons and the parameter spin boxes are locked together during a run.
 void MainWindow::setRunControlsEnabled(bool idle)
 {
-    for (QWidget *w : { static_cast<QWidget *>(openButton), static_cast<QWidget *>(setAreaButton),
-             static_cast<QWidget *>(addZoneButton), static_cast<QWidget *>(addRulerButton),
-             static_cast<QWidget *>(addPointDistButton) })
-        w->setEnabled(idle);
-    for (QWidget *w :
-        { static_cast<QWidget *>(&fishCountSpin), static_cast<QWidget *>(&framesToAverageSpin),
-            static_cast<QWidget *>(&confidenceThresholdSpin),
-            static_cast<QWidget *>(&gaussianVarianceSpin),
-            static_cast<QWidget *>(&meanFilterSizeSpin) })
+    const QList<QWidget *> locked = { openButton, setAreaButton, addZoneButton, addRulerButton,
+        addPointDistButton, &fishCountSpin, &framesToAverageSpin, &confidenceThresholdSpin,
+        &gaussianVarianceSpin, &meanFilterSizeSpin };
+    for (QWidget *w : locked)
         w->setEnabled(idle);
 }
 
