@@ -8,6 +8,7 @@
 #include "analysis/SampleCollector.h"
 #include "analysis/WindowedStatistics.h"
 #include "support/TestUtils.h"
+#include "tracking/TrackingDataFile.h"
 
 #include <QTest>
 
@@ -399,6 +400,58 @@ private Q_SLOTS:
                          "Speed,2.000000,4.000000,0.000000\n"
                          "Speed,10.000000,nan,nan\n"
                          "\"Zone2,\"\"b\"\"\",1.000000,0.500000,0.000000\n"));
+    }
+
+    // A file as the tracker writes it: a fish swimming right along a ruler, through a zone.
+    void fileFromTheTrackerWriter()
+    {
+        TrackingDataFile::Content content;
+        content.confidenceThreshold = 30.0f;
+        content.overlays.areas = {QRect(QPoint(0, 0), QPoint(199, 99)),
+                                  QRect(QPoint(0, 0), QPoint(49, 99))};
+        content.overlays.areaLabels = {"Tracking Area", "Zone1-left"};
+        Ruler tank;
+        tank.label = "Ruler1-tank";
+        tank.x2 = 100;
+        tank.length = 10.0f;
+        content.overlays.rulers = {tank};
+        for (int i = 0; i < 50; ++i) {
+            TrackRecord r;
+            r.frameNumber = i;
+            r.seconds = float(i * 40 / 1000.0);
+            r.x = 10 + 2 * i;  // inside the zone for the first 20 rows
+            r.y = 50;
+            r.movement = 2.0f;
+            r.confidence = 50.0f;
+            r.found = true;
+            content.records << r;
+        }
+        const QString path = testutils::scratchPath("writer.avi.data.txt");
+        QString error;
+        QVERIFY2(TrackingDataFile::save(path, content, &error), qPrintable(error));
+
+        DataFileHeader header;
+        QVERIFY(header.read(path));
+        QCOMPARE(header.measurableNames, QStringList({"Zone1-left", "Ruler1-tank"}));
+
+        AnalysisInput input;
+        input.path = path;
+        input.rulerX = input.rulerY = "Ruler1-tank";
+        input.rows = {{"Speed", {0.0f, 10.0f, 0.0f}}, {"Zone1-left", {0.0f, 10.0f, 0.0f}},
+                      {"Ruler1-tank", {0.0f, 10.0f, 0.0f}}};
+        const AnalysisOutcome outcome = DataAnalysis::run(input);
+        QCOMPARE(outcome.status, AnalysisOutcome::Status::Done);
+        QCOMPARE(outcome.results.size(), 3);
+        // 2 px a frame along a ruler of 10 units per 100 px, on both axes: 0.2 units each way
+        // every 0.04 s, so sqrt(2) * 5 units per second from the third row on.
+        const WindowSummary speed = outcome.results[0].windows;
+        QCOMPARE(speed.means.size(), 1);
+        QVERIFY2(near(speed.means[0], float(std::sqrt(2.0) * 5.0), 1e-3f),
+                 qPrintable(QString::number(speed.means[0])));
+        QVERIFY(speed.variances[0] < 1e-3f);
+        QVERIFY(near(outcome.results[1].windows.means[0], 0.4f));  // 20 of the 50 rows
+        // The mean position along the ruler: x from 10 to 108, a tenth of it.
+        QVERIFY(near(outcome.results[2].windows.means[0], 5.9f, 1e-3f));
     }
 
     void analysisRunsRowsInOrder()
