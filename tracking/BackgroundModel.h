@@ -42,7 +42,9 @@ public:
     // entries outside the range are 0).
     const float *boxMeans() const { return means.data(); }
 
-    const std::vector<float> &greyPlane() const { return grey; }
+    // The grey levels of the last frame, computed on request from that frame (the pass itself
+    // keeps only one row of them); zeros before the first frame.
+    const std::vector<float> &greyPlane() const;
     const std::vector<float> &backgroundPlane() const { return background; }
     const std::vector<float> &summedTable() const { return summed; }
 
@@ -53,6 +55,7 @@ private:
     // Grey levels, background and difference (or, for rule 0, d alone) of rows
     // yBegin ... yEnd - 1 of a frame in RGB888, RGB32 or ARGB32.
     void rowPasses(const QImage *frame, float alpha, float beta, int rule, int yBegin, int yEnd);
+    void greyRow(const QImage &frame, int y, float *out) const;
     void applyDifferenceRule(const TrackingControls &controls, int firstRule, int firstChange);
     // The summed table of rows yBegin ... yEnd - 1, the rows above being final.
     void integrateRows(int yBegin, int yEnd);
@@ -65,7 +68,10 @@ private:
     float windowArea = 1.0f;
     int framesToAverage = 1;
     int n = 0;
-    std::vector<float> grey;
+    std::vector<float> greyScratch; // one row of grey levels, for the row being passed
+    QImage lastFrame; // the last frame added, for greyPlane()
+    mutable std::vector<float> grey; // greyPlane(), made from lastFrame when first asked for
+    mutable bool greyComputed = false;
     std::vector<float> background;
     std::vector<float> summed; // first each pixel's d, then v, then in place the running sums
     std::vector<float> means; // box means of the defined range
