@@ -27,6 +27,8 @@ void BackgroundModel::reset(const QRect &trackingArea, int filterSide, int avera
     background.assign(count, 0.0f);
     summed.assign(count, 0.0f);
     means.assign(count, 0.0f);
+    meansCurrent = true;
+    bandMeans.assign(size_t(meanBand) * size_t(w), 0.0f);
 }
 
 namespace {
@@ -207,6 +209,16 @@ void rowFromRgb(const uchar *p, float *g, float *b, float *s, int n, float alpha
     rowFromRgbDefault(p, g, b, s, n, alpha, beta, rule);
 }
 
+// One row of box means, columns half + 1 ... w - half - 1, from the summed table's rows below
+// (bottom) and above (top) the windows.
+__attribute__((target_clones("avx2", "default"))) void boxMeanRow(
+    const float *bottom, const float *top, float *out, int half, int w, float windowArea)
+{
+    for (int x = half + 1; x <= w - half - 1; ++x)
+        out[x] = (bottom[x + half] - bottom[x - half - 1] - top[x + half] + top[x - half - 1])
+            / windowArea;
+}
+
 } // namespace
 
 // The difference rule is read for every pixel, column by column, so a mode switched during the
@@ -298,7 +310,8 @@ const std::vector<float> &BackgroundModel::greyPlane() const
     return grey;
 }
 
-bool BackgroundModel::update(const QImage &input, const TrackingControls &controls)
+bool BackgroundModel::update(
+    const QImage &input, const TrackingControls &controls, const MeanRows &meanRows)
 {
     bool completed = false;
     if (n < framesToAverage) {
@@ -332,14 +345,18 @@ bool BackgroundModel::update(const QImage &input, const TrackingControls &contro
         rowPasses(frame, alpha, beta, int(RowRule::Plain), 0, h);
         applyDifferenceRule(controls, firstRule, firstChange);
         integrateRows(0, h);
-        computeBoxMeans(half + 1, h - half - 1);
+        computeBoxMeans(half + 1, h - half - 1, means.data() + size_t(half + 1) * w);
+        meansCurrent = true;
+        if (meanRows && h - half - 1 >= half + 1)
+            meanRows(half + 1, h - half - 1, means.data() + size_t(half + 1) * w);
         return completed;
     }
 
     // One rule for the whole frame. Each band of rows goes through all the passes while its
     // planes are still in the cache: grey, background and difference, the sums, and the box
     // means whose windows the band completes.
-    constexpr int band = 16;
+    constexpr int band = meanBand;
+    meansCurrent = !meanRows;
     int nextMeanRow = half + 1;
     for (int y0 = 0; y0 < h; y0 += band) {
         const int y1 = std::min(h, y0 + band);
@@ -347,7 +364,13 @@ bool BackgroundModel::update(const QImage &input, const TrackingControls &contro
         integrateRows(y0, y1);
         const int lastMeanRow = std::min(h - half - 1, y1 - 1 - half);
         if (lastMeanRow >= nextMeanRow) {
-            computeBoxMeans(nextMeanRow, lastMeanRow);
+            // A band completes at most `band` rows of means.
+            if (meanRows) {
+                computeBoxMeans(nextMeanRow, lastMeanRow, bandMeans.data());
+                meanRows(nextMeanRow, lastMeanRow, bandMeans.data());
+            } else {
+                computeBoxMeans(nextMeanRow, lastMeanRow, means.data() + size_t(nextMeanRow) * w);
+            }
             nextMeanRow = lastMeanRow + 1;
         }
     }
@@ -430,17 +453,20 @@ void BackgroundModel::integrateRows(int yBegin, int yEnd)
 
 // Rows of box means with the same expression as boxMean(): the divisions of a row are
 // independent and run side by side.
-void BackgroundModel::computeBoxMeans(int yBegin, int yEnd)
+void BackgroundModel::computeBoxMeans(int yBegin, int yEnd, float *out) const
 {
     const float *s = summed.data();
-    float *m = means.data();
-    const float area2 = windowArea;
-    for (int y = yBegin; y <= yEnd; ++y) {
-        const float *bottom = s + size_t(y + half) * w;
-        const float *top = s + size_t(y - half - 1) * w;
-        float *out = m + size_t(y) * w;
-        for (int x = half + 1; x <= w - half - 1; ++x)
-            out[x] = (bottom[x + half] - bottom[x - half - 1] - top[x + half] + top[x - half - 1])
-                / area2;
+    for (int y = yBegin; y <= yEnd; ++y)
+        boxMeanRow(s + size_t(y + half) * w, s + size_t(y - half - 1) * w,
+            out + size_t(y - yBegin) * w, half, w, windowArea);
+}
+
+const float *BackgroundModel::boxMeans() const
+{
+    if (!meansCurrent) {
+        if (h - half - 1 >= half + 1)
+            computeBoxMeans(half + 1, h - half - 1, means.data() + size_t(half + 1) * w);
+        meansCurrent = true;
     }
+    return means.data();
 }
