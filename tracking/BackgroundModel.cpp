@@ -440,10 +440,31 @@ void BackgroundModel::integrateRows(int yBegin, int yEnd)
         int t = 1;
         for (; t < std::min(band, w); ++t)
             step(t);
-        for (; t < w; ++t) {
+        if (t < w) {
+            // The sums just made stay in registers: at step t, left[r] is row r's sum at
+            // column t - r - 1, which is the upper sum of row r + 1, and upperLeft[r] the one
+            // before it. Rows go from the bottom up, so that row r + 1 reads its upper
+            // neighbours before row r replaces them. Row 0 reads the row above the band.
+            float left[band], upperLeft[band];
             for (int r = 0; r < band; ++r) {
-                float *cell = row[r] + (t - r);
-                *cell = cell[-1] + cell[-w] - cell[-w - 1] + *cell;
+                left[r] = row[r][t - r - 1];
+                upperLeft[r] = t - r - 2 >= 0 ? row[r][t - r - 2] : 0.0f; // unused for the last
+            }
+            const float *above = row[0] - w;
+            for (; t < w; ++t) {
+#pragma GCC unroll 8
+                for (int r = band - 1; r >= 1; --r) {
+                    float *cell = row[r] + (t - r);
+                    const float sum = left[r] + left[r - 1] - upperLeft[r - 1] + *cell;
+                    upperLeft[r] = left[r];
+                    left[r] = sum;
+                    *cell = sum;
+                }
+                float *cell = row[0] + t;
+                const float sum = left[0] + above[t] - above[t - 1] + *cell;
+                upperLeft[0] = left[0];
+                left[0] = sum;
+                *cell = sum;
             }
         }
         for (; t < w + rows - 1; ++t)
