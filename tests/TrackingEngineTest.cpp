@@ -384,7 +384,8 @@ private Q_SLOTS:
                 QCOMPARE(a.confidence, bestMean);
                 if (a.found)
                     QCOMPARE(QPoint(a.x, a.y), area.topLeft() + QPoint(bestX, bestY));
-                QVERIFY(std::equal(during.boxMeans(), during.boxMeans() + 180 * 140, after.boxMeans()));
+                QVERIFY(
+                    std::equal(during.boxMeans(), during.boxMeans() + 180 * 140, after.boxMeans()));
             }
         }
     }
