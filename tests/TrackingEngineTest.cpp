@@ -318,6 +318,78 @@ private Q_SLOTS:
         }
     }
 
+    // The single-fish scan done band by band during the model's update (rows skipped by their
+    // bound, the box means kept only a band at a time) gives the record of the scan after the
+    // update, bit for bit, and the whole map of box means is still there when asked for.
+    void singleFishScanDuringUpdate()
+    {
+        QRandomGenerator random(7);
+        const QSize frameSize(200, 150);
+        const QRect area(5, 4, 180, 140);
+        TrackingControls controls;
+        std::atomic<bool> show { false };
+        QImage view;
+        TrackerViewPainter painter(view);
+        for (float variance : { 0.01f, 0.0f, 0.3f }) {
+            BackgroundModel during, after;
+            during.reset(area, 5, 4);
+            after.reset(area, 5, 4);
+            SingleFishDetector scanning, plain;
+            scanning.reset(area, variance, 20.0f);
+            plain.reset(area, variance, 20.0f);
+            ProximityWeights weights;
+            weights.build(180, 140, variance);
+            // Inside, at the area's corner, and outside it (no scan ahead: clamped weights).
+            const QVector<QPoint> references
+                = { area.center(), area.topLeft(), QPoint(area.right() + 30, area.top() - 9) };
+            for (int frame = 0; frame < 9; ++frame) {
+                QImage f(frameSize, QImage::Format_RGB888);
+                for (int y = 0; y < f.height(); ++y)
+                    for (int x = 0; x < f.width(); ++x) {
+                        const int g = 120 + random.bounded(17);
+                        f.setPixel(x, y, qRgb(g, g, g));
+                    }
+                // A dark fish, and from frame 5 a second one of the same darkness.
+                for (int y = 0; y < 8; ++y)
+                    for (int x = 0; x < 12; ++x) {
+                        f.setPixel(30 + 13 * frame + x, 40 + 9 * frame + y, qRgb(20, 20, 20));
+                        if (frame >= 5)
+                            f.setPixel(150 + x, 20 + y, qRgb(20, 20, 20));
+                    }
+                const QPoint ref = references[frame % references.size()];
+                scanning.beginFrame(during, ref);
+                during.update(f, controls, [&](int yBegin, int yEnd, const float *rows) {
+                    scanning.scanRows(during, yBegin, yEnd, rows);
+                });
+                after.update(f, controls);
+                const TrackRecord a = scanning.detect(during, ref, show, painter);
+                const TrackRecord b = plain.detect(after, ref, show, painter);
+                QCOMPARE(a.x, b.x);
+                QCOMPARE(a.y, b.y);
+                QCOMPARE(a.found, b.found);
+                QCOMPARE(a.confidence, b.confidence);
+                QCOMPARE(a.movement, b.movement);
+                // And both are the first highest score in scan order, every pixel scored.
+                float bestScore = -FLT_MAX, bestMean = -FLT_MAX;
+                int bestX = 0, bestY = 0;
+                for (int x = 3; x <= 180 - 3; ++x)
+                    for (int y = 3; y <= 140 - 3; ++y) {
+                        const float mean = after.boxMean(x, y);
+                        const float score = weights.at(std::abs(area.left() + x - ref.x()),
+                                                std::abs(area.top() + y - ref.y()))
+                            * mean;
+                        if (score > bestScore)
+                            bestScore = score, bestMean = mean, bestX = x, bestY = y;
+                    }
+                QCOMPARE(a.confidence, bestMean);
+                if (a.found)
+                    QCOMPARE(QPoint(a.x, a.y), area.topLeft() + QPoint(bestX, bestY));
+                QVERIFY(
+                    std::equal(during.boxMeans(), during.boxMeans() + 180 * 140, after.boxMeans()));
+            }
+        }
+    }
+
     void proximityWeights()
     {
         ProximityWeights w;

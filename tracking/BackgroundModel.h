@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QRect>
 
+#include <functional>
 #include <vector>
 
 class BackgroundModel
@@ -20,9 +21,17 @@ public:
     // Starts a run: the Tracking Area (inclusive rectangle), the odd filter side s and N.
     void reset(const QRect &area, int filterSide, int framesToAverage);
 
+    // Called as rows yBegin ... yEnd (inclusive) of the box means become final, in ascending
+    // order, each row once per frame, with the means of row y at rows[(y - yBegin) * W + x];
+    // so a scan of the means follows the pass band by band while they are in the cache. With
+    // it, the pass keeps only a band of means, and the whole map is made when first asked
+    // for: a run that scans the bands never writes it out.
+    using MeanRows = std::function<void(int yBegin, int yEnd, const float *rows)>;
+
     // Adds one frame. Returns true exactly once per run: for the frame that makes the
     // background complete (the frame counter reaching N).
-    bool update(const QImage &frame, const TrackingControls &controls);
+    bool update(const QImage &frame, const TrackingControls &controls,
+        const MeanRows &meanRows = MeanRows());
 
     int width() const { return w; }
     int height() const { return h; }
@@ -38,11 +47,13 @@ public:
         const int bottom = (y + half) * w, top = (y - half - 1) * w;
         return (s[bottom + right] - s[bottom + left] - s[top + right] + s[top + left]) / windowArea;
     }
-    // The same box means, computed for the whole defined range by update() (index y * W + x;
-    // entries outside the range are 0).
-    const float *boxMeans() const { return means.data(); }
+    // The same box means for the whole defined range (index y * W + x; entries outside the
+    // range are 0).
+    const float *boxMeans() const;
 
-    const std::vector<float> &greyPlane() const { return grey; }
+    // The grey levels of the last frame, computed on request from that frame (the pass itself
+    // keeps only one row of them); zeros before the first frame.
+    const std::vector<float> &greyPlane() const;
     const std::vector<float> &backgroundPlane() const { return background; }
     const std::vector<float> &summedTable() const { return summed; }
 
@@ -53,20 +64,28 @@ private:
     // Grey levels, background and difference (or, for rule 0, d alone) of rows
     // yBegin ... yEnd - 1 of a frame in RGB888, RGB32 or ARGB32.
     void rowPasses(const QImage *frame, float alpha, float beta, int rule, int yBegin, int yEnd);
+    void greyRow(const QImage &frame, int y, float *out) const;
     void applyDifferenceRule(const TrackingControls &controls, int firstRule, int firstChange);
     // The summed table of rows yBegin ... yEnd - 1, the rows above being final.
     void integrateRows(int yBegin, int yEnd);
-    // Box means of rows yBegin ... yEnd (inclusive), whose windows' sums are final.
-    void computeBoxMeans(int yBegin, int yEnd);
+    // Box means of rows yBegin ... yEnd (inclusive), whose windows' sums are final, into out
+    // (row yBegin first).
+    void computeBoxMeans(int yBegin, int yEnd, float *out) const;
 
+    static constexpr int meanBand = 16; // rows per band of the pass
     QRect area;
     int w = 0, h = 0;
     int half = 0;
     float windowArea = 1.0f;
     int framesToAverage = 1;
     int n = 0;
-    std::vector<float> grey;
+    std::vector<float> greyScratch; // one row of grey levels, for the row being passed
+    QImage lastFrame; // the last frame added, for greyPlane()
+    mutable std::vector<float> grey; // greyPlane(), made from lastFrame when first asked for
+    mutable bool greyComputed = false;
     std::vector<float> background;
     std::vector<float> summed; // first each pixel's d, then v, then in place the running sums
-    std::vector<float> means; // box means of the defined range
+    mutable std::vector<float> means; // box means of the defined range
+    mutable bool meansCurrent = true; // whether means holds this frame's box means
+    std::vector<float> bandMeans; // the box means of one band of rows, for MeanRows
 };

@@ -9,8 +9,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
 #endif
 
 void SingleFishDetector::reset(
@@ -19,14 +19,28 @@ void SingleFishDetector::reset(
     area = trackingArea;
     threshold = confidenceThreshold;
     weights.build(area.width(), area.height(), gaussianVariance);
+    // The highest weight of each |dy|, for the bound in scoreRows(); a negative weight (or
+    // not a number) would void the bound, and then every row is scored in full.
+    const int w = std::max(0, area.width()), h = std::max(0, area.height());
+    highestWeightOfRow.assign(size_t(h), 0.0f);
+    weightsNonNegative = true;
+    for (int dx = 0; dx < w; ++dx) {
+        const float *column = weights.column(dx);
+        for (int dy = 0; dy < h; ++dy) {
+            if (!(column[dy] >= 0.0f))
+                weightsNonNegative = false;
+            highestWeightOfRow[size_t(dy)] = std::max(highestWeightOfRow[size_t(dy)], column[dy]);
+        }
+    }
+    ones.assign(size_t(w), 1.0f);
 }
 
 namespace {
 
-// The highest of weight[x] * mean[x] for x in [begin, end), four products at a time. Each
+// The highest of weight[x] * mean[x] for x in [begin, end), several products at a time. Each
 // product is rounded as the scalar one is; the maximum of finite values does not depend on
 // the order in which they are compared.
-float highestScore(const float *mean, const float *weight, int begin, int end)
+float highestScoreDefault(const float *mean, const float *weight, int begin, int end)
 {
     int x = begin;
     float best = -FLT_MAX;
@@ -54,23 +68,157 @@ float highestScore(const float *mean, const float *weight, int begin, int end)
     return best;
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// The same with eight products a register.
+__attribute__((target("avx2"))) float highestScoreAvx2(
+    const float *mean, const float *weight, int begin, int end)
+{
+    int x = begin;
+    __m256 b0 = _mm256_set1_ps(-FLT_MAX), b1 = b0, b2 = b0, b3 = b0;
+    for (; x + 32 <= end; x += 32) {
+        b0 = _mm256_max_ps(
+            b0, _mm256_mul_ps(_mm256_loadu_ps(weight + x), _mm256_loadu_ps(mean + x)));
+        b1 = _mm256_max_ps(
+            b1, _mm256_mul_ps(_mm256_loadu_ps(weight + x + 8), _mm256_loadu_ps(mean + x + 8)));
+        b2 = _mm256_max_ps(b2,
+            _mm256_mul_ps(_mm256_loadu_ps(weight + x + 16), _mm256_loadu_ps(mean + x + 16)));
+        b3 = _mm256_max_ps(b3,
+            _mm256_mul_ps(_mm256_loadu_ps(weight + x + 24), _mm256_loadu_ps(mean + x + 24)));
+    }
+    b0 = _mm256_max_ps(_mm256_max_ps(b0, b1), _mm256_max_ps(b2, b3));
+    for (; x + 8 <= end; x += 8)
+        b0 = _mm256_max_ps(
+            b0, _mm256_mul_ps(_mm256_loadu_ps(weight + x), _mm256_loadu_ps(mean + x)));
+    float lanes[8];
+    _mm256_storeu_ps(lanes, b0);
+    float best = lanes[0];
+    for (int i = 1; i < 8; ++i)
+        best = std::max(best, lanes[i]);
+    for (; x < end; ++x) {
+        const float score = weight[x] * mean[x];
+        if (score > best)
+            best = score;
+    }
+    return best;
+}
+#endif
+
+float highestScore(const float *mean, const float *weight, int begin, int end)
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2)
+        return highestScoreAvx2(mean, weight, begin, end);
+#endif
+    return highestScoreDefault(mean, weight, begin, end);
+}
+
 } // namespace
 
+namespace {
+
+struct Span
+{
+    int xBegin, xEnd, yBegin, yEnd; // inclusive scan ranges
+    int rows, pixels;
+};
+
+Span scanSpan(int w, int h, int half)
+{
+    Span s;
+    s.xBegin = half + 1, s.xEnd = w - half - 1;
+    s.yBegin = half + 1, s.yEnd = h - half - 1;
+    s.rows = std::max(0, s.yEnd - s.yBegin + 1);
+    s.pixels = std::max(0, s.xEnd - s.xBegin + 1) * s.rows;
+    return s;
+}
+
+} // namespace
+
+// Rows outer: the same maximum, with ties going to the smaller column and then the smaller
+// row, as the first one met in scan order would. Each row's highest score comes first; only a
+// row that reaches the best so far is searched for its column.
+void SingleFishDetector::scoreRows(const BackgroundModel &model, QPoint reference, int yBegin,
+    int yEnd, const float *rows, Best &best) const
+{
+    const int w = model.width();
+    const Span span = scanSpan(w, model.height(), model.halfWidth());
+    const int x1 = area.left(), y1 = area.top();
+    for (int y = yBegin; y <= yEnd; ++y) {
+        const float *weightRow
+            = weights.signedRow(std::abs(y1 + y - reference.y())) + (x1 - reference.x());
+        const float *meanRow = rows + size_t(y - yBegin) * w;
+        if (weightsNonNegative) {
+            // A bound on the row's scores from its highest mean m and its highest weight wm:
+            // for a mean that is not negative and a weight between 0 and wm, the rounded
+            // product cannot pass the rounded wm * m; for a negative mean it is not above 0.
+            // A row whose bound is below the best score cannot reach it, and its weights, the
+            // part of the scan that comes from memory, need not be read.
+            const float rowMean = highestScore(meanRow, ones.data(), span.xBegin, span.xEnd + 1);
+            const float highestWeight
+                = highestWeightOfRow[size_t(weights.row(std::abs(y1 + y - reference.y())))];
+            if ((rowMean >= 0.0f ? highestWeight * rowMean : 0.0f) < best.score)
+                continue;
+        }
+        const float rowBest = highestScore(meanRow, weightRow, span.xBegin, span.xEnd + 1);
+        if (!(rowBest >= best.score))
+            continue;
+        int x = span.xBegin;
+        while (x <= span.xEnd && !(weightRow[x] * meanRow[x] == rowBest))
+            ++x;
+        if (x > span.xEnd)
+            continue; // not met again: cannot happen with the same products
+        if (rowBest > best.score || x < best.x) {
+            best.score = rowBest;
+            best.mean = meanRow[x];
+            best.x = x;
+            best.y = y;
+        }
+    }
+}
+
+void SingleFishDetector::beginFrame(const BackgroundModel &model, QPoint reference)
+{
+    const int w = model.width();
+    const Span span = scanSpan(w, model.height(), model.halfWidth());
+    // Only the scan by rows, with each row's weights one contiguous run, is done ahead.
+    rowScan.active = span.rows > 0 && std::abs(area.left() + span.xBegin - reference.x()) <= w - 1
+        && std::abs(area.left() + span.xEnd - reference.x()) <= w - 1;
+    rowScan.reference = reference;
+    rowScan.nextRow = span.yBegin;
+    rowScan.best = Best{ -FLT_MAX, -FLT_MAX, 0, 0 };
+}
+
+void SingleFishDetector::scanRows(
+    const BackgroundModel &model, int yBegin, int yEnd, const float *rows)
+{
+    // Rows come once each, in ascending order; anything else leaves the scan to detect().
+    if (!rowScan.active || yBegin != rowScan.nextRow) {
+        rowScan.active = false;
+        return;
+    }
+    const Span span = scanSpan(model.width(), model.height(), model.halfWidth());
+    yEnd = std::min(yEnd, span.yEnd);
+    scoreRows(model, rowScan.reference, yBegin, yEnd, rows, rowScan.best);
+    rowScan.nextRow = yEnd + 1;
+}
+
 TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint reference,
-    const std::atomic<bool> &showTrackerView, TrackerViewPainter &painter) const
+    const std::atomic<bool> &showTrackerView, TrackerViewPainter &painter)
 {
     const int w = model.width(), h = model.height(), half = model.halfWidth();
     const int x1 = area.left(), y1 = area.top();
     const int refX = reference.x(), refY = reference.y();
+    const Span span = scanSpan(w, h, half);
 
-    float bestScore = -FLT_MAX;
-    float bestMean = -FLT_MAX;
-    int bestX = 0, bestY = 0;
-    const float *means = model.boxMeans();
-    const int xBegin = half + 1, xEnd = w - half - 1; // inclusive ranges
-    const int yBegin = half + 1, yEnd = h - half - 1;
-    const int rows = std::max(0, yEnd - yBegin + 1);
-    const int pixels = std::max(0, xEnd - xBegin + 1) * rows;
+    Best best{ -FLT_MAX, -FLT_MAX, 0, 0 };
+    const int xBegin = span.xBegin, xEnd = span.xEnd;
+    const int yBegin = span.yBegin, yEnd = span.yEnd;
+    const int rows = span.rows;
+    const int pixels = span.pixels;
+    const bool prescanned
+        = rowScan.active && rowScan.reference == reference && rowScan.nextRow == yEnd + 1;
+    rowScan.active = false;
 
     // The tracker-view flag is read at every pixel in scan order (columns outer, rows inner).
     // Reading it is cheap; walking the map in that order is not. So the flag is read first,
@@ -87,28 +235,13 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
         && std::abs(x1 + xEnd - refX) <= w - 1;
 
     if (firstShown < 0 && referenceInSpan) {
-        // Rows outer: the same maximum, with ties going to the smaller column and then the
-        // smaller row, as the first one met in scan order would. Each row's highest score
-        // comes first; only a row that reaches the best so far is searched for its column.
-        for (int y = yBegin; y <= yEnd; ++y) {
-            const float *weightRow = weights.signedRow(std::abs(y1 + y - refY)) + (x1 - refX);
-            const float *meanRow = means + size_t(y) * w;
-            const float rowBest = highestScore(meanRow, weightRow, xBegin, xEnd + 1);
-            if (!(rowBest >= bestScore))
-                continue;
-            int x = xBegin;
-            while (x <= xEnd && !(weightRow[x] * meanRow[x] == rowBest))
-                ++x;
-            if (x > xEnd)
-                continue; // not met again: cannot happen with the same products
-            if (rowBest > bestScore || x < bestX) {
-                bestScore = rowBest;
-                bestMean = meanRow[x];
-                bestX = x;
-                bestY = y;
-            }
-        }
+        if (prescanned)
+            best = rowScan.best;
+        else
+            scoreRows(model, reference, yBegin, yEnd,
+                model.boxMeans() + size_t(yBegin) * w, best);
     } else if (firstShown < 0) {
+        const float *means = model.boxMeans();
         for (int y = yBegin; y <= yEnd; ++y) {
             const float *weightRow = weights.signedRow(std::abs(y1 + y - refY));
             const float *meanRow = means + size_t(y) * w;
@@ -116,17 +249,15 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
                 const float mean = meanRow[x];
                 const float weight = weightRow[weights.columnIndex(std::abs(x1 + x - refX))];
                 const float score = weight * mean;
-                if (score > bestScore || (score == bestScore && x < bestX)) {
-                    bestScore = score;
-                    bestMean = mean;
-                    bestX = x;
-                    bestY = y;
+                if (score > best.score || (score == best.score && x < best.x)) {
+                    best = Best{ score, mean, x, y };
                 }
             }
         }
     } else {
         // Columns outer, rows inner, both ascending; the strict comparison keeps the first
         // pixel in this order among equal scores.
+        const float *means = model.boxMeans();
         int k = 0;
         for (int x = xBegin; x <= xEnd; ++x) {
             const float *weightColumn = weights.column(std::abs(x1 + x - refX));
@@ -139,15 +270,13 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
                     painter.paint(x1 + x, y1 + y, qRgb(v, v, int(255.0f * weight)));
                 }
                 const float score = weight * mean;
-                if (score > bestScore) {
-                    bestScore = score;
-                    bestMean = mean;
-                    bestX = x;
-                    bestY = y;
-                }
+                if (score > best.score)
+                    best = Best{ score, mean, x, y };
             }
         }
     }
+    const float bestMean = best.mean;
+    const int bestX = best.x, bestY = best.y;
 
     TrackRecord record;
     record.found = bestMean > threshold;

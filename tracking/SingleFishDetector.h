@@ -11,6 +11,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <vector>
 
 class BackgroundModel;
 class TrackerViewPainter;
@@ -21,10 +22,19 @@ public:
     // Once per run, after the parameters are read: the weight table for the area.
     void reset(const QRect &area, float gaussianVariance, float confidenceThreshold);
 
+    // Optional, before the frame is added to the model: the frame's reference position. The
+    // rows of box means can then be scored by scanRows() as the model's update completes
+    // them, while they are still in the cache; detect() takes that result when its scan goes
+    // row by row (the tracker view not painted, the reference within the weights' span), the
+    // same maximum a scan after the update finds.
+    void beginFrame(const BackgroundModel &model, QPoint reference);
+    // Rows yBegin ... yEnd of box means, row y at rows[(y - yBegin) * W].
+    void scanRows(const BackgroundModel &model, int yBegin, int yEnd, const float *rows);
+
     // Scans the box means of the frame and returns its record, without frame number and
     // time. Paints the tracker view while showTrackerView is set (read at every pixel).
     TrackRecord detect(const BackgroundModel &model, QPoint reference,
-        const std::atomic<bool> &showTrackerView, TrackerViewPainter &painter) const;
+        const std::atomic<bool> &showTrackerView, TrackerViewPainter &painter);
 
     // Called right after a record was appended: when the newest record is found and the one
     // before it is not, the missed records get positions on the straight line from the last
@@ -32,7 +42,30 @@ public:
     static void backFill(QVector<TrackRecord> &records);
 
 private:
+    struct Best
+    {
+        float score;
+        float mean;
+        int x = 0, y = 0;
+    };
+    // Rows yBegin ... yEnd of the scan by rows, into best, with the means of row y at
+    // rows[(y - yBegin) * W]; the reference within the span.
+    void scoreRows(const BackgroundModel &model, QPoint reference, int yBegin, int yEnd,
+        const float *rows, Best &best) const;
+
     QRect area;
     float threshold = 0.0f;
     ProximityWeights weights;
+    std::vector<float> highestWeightOfRow; // the highest weight of each |dy|
+    bool weightsNonNegative = false;
+    std::vector<float> ones; // W ones: highestScore() of them is a row's highest mean
+
+    // The rows scored so far this frame by scanRows().
+    struct RowScan
+    {
+        bool active = false;
+        QPoint reference;
+        int nextRow = 0; // the first row not yet scored
+        Best best;
+    } rowScan;
 };

@@ -81,12 +81,24 @@ void TrackingRun::trackFrame(const QImage &frame, qint64 frameNumber, qint64 fra
     TrackRecord previous;
     const bool hasPrevious = results.newest(&previous);
 
-    if (model.update(frame, host.trackingControls()))
+    const bool single = parameters.fishCount == 1;
+    const QPoint reference = hasPrevious ? QPoint(previous.x, previous.y) : centre;
+    bool completed;
+    if (single) {
+        // The single-fish scan scores the rows of box means as the update completes them.
+        singleFish.beginFrame(model, reference);
+        completed = model.update(frame, host.trackingControls(),
+            [this](int yBegin, int yEnd, const float *rows) {
+                singleFish.scanRows(model, yBegin, yEnd, rows);
+            });
+    } else {
+        completed = model.update(frame, host.trackingControls());
+    }
+    if (completed)
         host.setShowResults(true);
 
     TrackRecord record;
-    if (parameters.fishCount == 1) {
-        const QPoint reference = hasPrevious ? QPoint(previous.x, previous.y) : centre;
+    if (single) {
         record = singleFish.detect(model, reference, flags.showTrackerView, painter);
         host.setFishFound(record.found);
     } else {
@@ -111,7 +123,6 @@ void TrackingRun::trackFrame(const QImage &frame, qint64 frameNumber, qint64 fra
     record.frameNumber = frameNumber;
     record.seconds = float(double(frameTimeMs) / 1000.0);
 
-    const bool single = parameters.fishCount == 1;
     results.withLock([&record, single](QVector<TrackRecord> &r) {
         r.append(record);
         if (single)
