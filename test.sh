@@ -8,6 +8,8 @@ cd "$(dirname "$0")"
 
 jobs=$(nproc)
 status=0
+passed=0
+failed=0
 
 build_and_test() {
     local dir=$1 sanitizer=$2 label=${3:-} target=${4:-all}
@@ -17,7 +19,23 @@ build_and_test() {
     echo "=== tests: $dir ==="
     local args=(--test-dir "$dir" --output-on-failure -j "$jobs")
     [ -n "$label" ] && args+=(-L "$label")
-    ctest "${args[@]}" || status=1
+    local log
+    log=$(mktemp)
+    ctest "${args[@]}" 2>&1 | tee "$log" || true
+    # "100% tests passed, 0 tests failed out of 13"
+    local line total bad
+    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    if [ -z "$line" ]; then
+        echo "ctest reported no result for $dir"
+        status=1
+    else
+        total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+        bad=$(sed -E 's/.*, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+        passed=$((passed + total - bad))
+        failed=$((failed + bad))
+        [ "$bad" -eq 0 ] || status=1
+    fi
+    rm -f "$log"
 }
 
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
@@ -29,4 +47,5 @@ build_and_test build-asan address
 if grep -rqs 'LABELS threaded' tests/*.cmake; then
     build_and_test build-tsan thread threaded threaded_tests
 fi
+echo "total: $passed passed, $failed failed"
 exit $status
