@@ -189,6 +189,35 @@ std::optional<float> lengthFrom(double value)
     return float(rounded);
 }
 
+// A ruler's or point distance's TEXT=A,B,C,D,LENGTH: four whole pixel coordinates and a length.
+struct MeasureShape
+{
+    QString text;
+    int points[4] = {};
+    float length = 0.0f;
+};
+
+std::optional<MeasureShape> parseMeasureShape(const QString &arg)
+{
+    MeasureShape shape;
+    QString values;
+    if (!splitLabelled(arg, &shape.text, &values))
+        return std::nullopt;
+    const auto v = parseNumbers(values, 5);
+    if (!v)
+        return std::nullopt;
+    for (int k = 0; k < 4; ++k) {
+        if (!isInteger((*v)[k]))
+            return std::nullopt;
+        shape.points[k] = int((*v)[k]);
+    }
+    const auto length = lengthFrom((*v)[4]);
+    if (!length)
+        return std::nullopt;
+    shape.length = *length;
+    return shape;
+}
+
 std::optional<Failure> parseOptions(const QStringList &args, Options *o)
 {
     auto bad = [](const QString &message) {
@@ -322,38 +351,27 @@ std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
         set.areas << *rect;
     }
     for (const QString &arg : o.rulers) {
-        std::optional<QVector<double>> v;
-        if (splitLabelled(arg, &text, &values))
-            v = parseNumbers(values, 5);
-        std::optional<float> length;
-        if (v && isInteger((*v)[0]) && isInteger((*v)[1]) && isInteger((*v)[2])
-            && isInteger((*v)[3]))
-            length = lengthFrom((*v)[4]);
-        if (!length)
+        const auto shape = parseMeasureShape(arg);
+        if (!shape)
             return Failure { ExitBadOption,
                 QStringLiteral("--ruler wants TEXT=X1,Y1,X2,Y2,LENGTH, got '%1'").arg(arg) };
         Ruler r;
-        r.label = QStringLiteral("Ruler%1-%2").arg(set.rulers.size() + 1).arg(text);
-        r.x1 = int((*v)[0]), r.y1 = int((*v)[1]), r.x2 = int((*v)[2]), r.y2 = int((*v)[3]);
-        r.length = *length;
+        r.label = QStringLiteral("Ruler%1-%2").arg(set.rulers.size() + 1).arg(shape->text);
+        r.x1 = shape->points[0], r.y1 = shape->points[1];
+        r.x2 = shape->points[2], r.y2 = shape->points[3];
+        r.length = shape->length;
         set.rulers << r;
     }
     for (const QString &arg : o.pointDists) {
-        std::optional<QVector<double>> v;
-        if (splitLabelled(arg, &text, &values))
-            v = parseNumbers(values, 5);
-        std::optional<float> length;
-        if (v && isInteger((*v)[0]) && isInteger((*v)[1]) && isInteger((*v)[2])
-            && isInteger((*v)[3]))
-            length = lengthFrom((*v)[4]);
-        if (!length)
+        const auto shape = parseMeasureShape(arg);
+        if (!shape)
             return Failure { ExitBadOption,
                 QStringLiteral("--pointdist wants TEXT=CX,CY,RX,RY,LENGTH, got '%1'").arg(arg) };
         PointDist p;
-        p.label = QStringLiteral("PointDist%1-%2").arg(set.pointDists.size() + 1).arg(text);
-        p.centrex = int((*v)[0]), p.centrey = int((*v)[1]), p.radx = int((*v)[2]),
-        p.rady = int((*v)[3]);
-        p.length = *length;
+        p.label = QStringLiteral("PointDist%1-%2").arg(set.pointDists.size() + 1).arg(shape->text);
+        p.centrex = shape->points[0], p.centrey = shape->points[1];
+        p.radx = shape->points[2], p.rady = shape->points[3];
+        p.length = shape->length;
         set.pointDists << p;
     }
     *overlays = set;
