@@ -57,8 +57,8 @@ QString AnalysisReport::csv(const QVector<VariableResult> &results)
         const WindowSummary &w = result.windows;
         for (int i = 0; i < w.startTimes.size(); ++i) {
             out += csvField(result.name) + QLatin1Char(',') + formatNumber(w.startTimes[i])
-                   + QLatin1Char(',') + formatNumber(w.means[i]) + QLatin1Char(',')
-                   + formatNumber(w.variances[i]) + QLatin1Char('\n');
+                + QLatin1Char(',') + formatNumber(w.means[i]) + QLatin1Char(',')
+                + formatNumber(w.variances[i]) + QLatin1Char('\n');
         }
     }
     return out;

@@ -11,17 +11,17 @@
 #include <QVBoxLayout>
 
 AnalysisWindow::AnalysisWindow()
-    : QMainWindow(nullptr), variableTable(0, 4),
-      addVariableButton(QIcon(QStringLiteral(":/images/add.png")), tr("Add Variable")),
-      browseButton(QIcon(QStringLiteral(":/images/folder.png")), tr("Browse...")),
-      analyzeButton(QIcon(QStringLiteral(":/images/gear.png")), tr("Analyze")),
-      allConfidentCheck(tr("Confident in ALL data values"))
+    : QMainWindow(nullptr)
+    , variableTable(0, 4)
+    , addVariableButton(QIcon(QStringLiteral(":/images/add.png")), tr("Add Variable"))
+    , browseButton(QIcon(QStringLiteral(":/images/folder.png")), tr("Browse..."))
+    , analyzeButton(QIcon(QStringLiteral(":/images/gear.png")), tr("Analyze"))
+    , allConfidentCheck(tr("Confident in ALL data values"))
 {
     setWindowTitle(tr("Data Analysis"));
 
-    variableTable.setHorizontalHeaderLabels({tr("Variable to Measure"), tr("Offset Time (sec)"),
-                                             tr("Time to Measure (sec)"),
-                                             tr("Time Between (sec)")});
+    variableTable.setHorizontalHeaderLabels({ tr("Variable to Measure"), tr("Offset Time (sec)"),
+        tr("Time to Measure (sec)"), tr("Time Between (sec)") });
     variableTable.setMinimumSize(600, 150);
     variableTable.resizeColumnsToContents();
 
@@ -51,8 +51,8 @@ AnalysisWindow::AnalysisWindow()
 void AnalysisWindow::AddVariable()
 {
     auto *variableCombo = new QComboBox;
-    variableCombo->addItems({QStringLiteral("Speed"), QStringLiteral("RelativeTurnAngle"),
-                             QStringLiteral("AbsoluteTurnAngle")});
+    variableCombo->addItems({ QStringLiteral("Speed"), QStringLiteral("RelativeTurnAngle"),
+        QStringLiteral("AbsoluteTurnAngle") });
     variableCombo->addItems(measurableNames);
 
     const int row = variableTable.rowCount();
@@ -70,8 +70,8 @@ void AnalysisWindow::LoadDataFile()
     if (path.isNull())
         return;
     if (!QFile::exists(path)) {
-        Dialogs::current().critical(this, QStringLiteral("Can't load video data file."),
-                                    QStringLiteral("Sorry."));
+        Dialogs::current().critical(
+            this, QStringLiteral("Can't load video data file."), QStringLiteral("Sorry."));
         return;
     }
 
@@ -82,8 +82,8 @@ void AnalysisWindow::LoadDataFile()
     // A file that cannot be read keeps the names and rulers of the previous one.
     DataFileHeader header;
     if (!header.read(path)) {
-        Dialogs::current().critical(this, QStringLiteral("Can't open video data file for read."),
-                                    QStringLiteral("Sorry."));
+        Dialogs::current().critical(
+            this, QStringLiteral("Can't open video data file for read."), QStringLiteral("Sorry."));
         return;
     }
     measurableNames = header.measurableNames;
@@ -94,10 +94,9 @@ void AnalysisWindow::LoadDataFile()
 }
 
 Samples AnalysisWindow::collectSamples(const QString &path, const QString &variable,
-                                       const QString &rulerX, const QString &rulerY,
-                                       bool allConfident) const
+    const QString &rulerX, const QString &rulerY, bool allConfident) const
 {
-    return SampleCollector::collect(SampleRequest{path, variable, rulerX, rulerY, allConfident});
+    return SampleCollector::collect(SampleRequest { path, variable, rulerX, rulerY, allConfident });
 }
 
 void AnalysisWindow::Analyze()
@@ -123,11 +122,10 @@ void AnalysisWindow::Analyze()
         input.rows.append(entry);
     }
 
-    const AnalysisOutcome outcome =
-        DataAnalysis::run(input, [this](const SampleRequest &request) {
-            return collectSamples(request.path, request.variable, request.rulerX,
-                                  request.rulerY, request.allConfident);
-        });
+    const AnalysisOutcome outcome = DataAnalysis::run(input, [this](const SampleRequest &request) {
+        return collectSamples(
+            request.path, request.variable, request.rulerX, request.rulerY, request.allConfident);
+    });
     if (outcome.status != AnalysisOutcome::Status::Done) {
         Dialogs::current().critical(this, outcome.errorTitle(), AnalysisOutcome::errorText());
         return;

@@ -24,7 +24,7 @@ public:
     // The samples of one variable, read from the file at `path`; `opened` is false when the
     // file could not be opened. Analyze calls it once per variable row.
     Samples collectSamples(const QString &path, const QString &variable, const QString &rulerX,
-                           const QString &rulerY, bool allConfident) const;
+        const QString &rulerY, bool allConfident) const;
 
 public Q_SLOTS:
     void AddVariable();

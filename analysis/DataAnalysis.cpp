@@ -4,7 +4,7 @@
 
 float VariableRow::parseTime(const QString &text)
 {
-    return text.toFloat();  // C format; 0 when not a number
+    return text.toFloat(); // C format; 0 when not a number
 }
 
 QString AnalysisOutcome::errorTitle() const
@@ -39,16 +39,15 @@ AnalysisOutcome DataAnalysis::run(const AnalysisInput &input, const Collector &c
             outcome.failedRow = row;
             return outcome;
         }
-        const Samples samples = collect(SampleRequest{input.path, variable.name, input.rulerX,
-                                                      input.rulerY, input.allConfident});
+        const Samples samples = collect(SampleRequest {
+            input.path, variable.name, input.rulerX, input.rulerY, input.allConfident });
         if (!samples.opened) {
             outcome.status = AnalysisOutcome::Status::CannotOpen;
             outcome.failedRow = row;
             return outcome;
         }
-        results.append(VariableResult{
-            variable.name,
-            WindowedStatistics::summarise(samples.times, samples.values, variable.window)});
+        results.append(VariableResult { variable.name,
+            WindowedStatistics::summarise(samples.times, samples.values, variable.window) });
     }
     outcome.results = results;
     return outcome;

@@ -34,13 +34,13 @@ struct AnalysisOutcome
 {
     enum class Status {
         Done,
-        FileMissing,        // no file under the path (an empty path included)
-        CannotOpen,         // the file could not be opened while a row was read
-        PeriodNotPositive,  // a row's Time to Measure plus Time Between is not positive
+        FileMissing, // no file under the path (an empty path included)
+        CannotOpen, // the file could not be opened while a row was read
+        PeriodNotPositive, // a row's Time to Measure plus Time Between is not positive
     };
     Status status = Status::Done;
-    int failedRow = -1;               // the row that stopped the analysis
-    QVector<VariableResult> results;  // complete only when status is Done
+    int failedRow = -1; // the row that stopped the analysis
+    QVector<VariableResult> results; // complete only when status is Done
 
     // The message for a failed analysis, as the title of the error box.
     QString errorTitle() const;
@@ -53,6 +53,6 @@ public:
     using Collector = std::function<Samples(const SampleRequest &)>;
 
     // `collect` reads one variable's samples; by default straight from the file.
-    static AnalysisOutcome run(const AnalysisInput &input,
-                               const Collector &collect = &SampleCollector::collect);
+    static AnalysisOutcome run(
+        const AnalysisInput &input, const Collector &collect = &SampleCollector::collect);
 };

@@ -7,8 +7,8 @@ bool DataFileHeader::isMeasurableName(const QString &field)
 {
     // Overlay labels begin with their kind, then a number and the user's text; only the kind
     // is compared, case-sensitively.
-    static const char *const prefixes[] = {"Zone", "Ruler", "PointDist", "LineDist",
-                                           "ShoalAvgDist"};
+    static const char *const prefixes[]
+        = { "Zone", "Ruler", "PointDist", "LineDist", "ShoalAvgDist" };
     for (const char *prefix : prefixes) {
         if (field.startsWith(QLatin1String(prefix)))
             return true;

@@ -28,8 +28,8 @@ Rule ruleFor(const QString &variable)
 // The X ruler as its header describes it; only ShoalAvgDist uses it.
 struct RulerGeometry
 {
-    bool seen = false;      // its header line was found
-    bool complete = false;  // and the value line under it had all five fields
+    bool seen = false; // its header line was found
+    bool complete = false; // and the value line under it had all five fields
     int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     float length = 0.0f;
 
@@ -55,8 +55,8 @@ bool sameName(const QString &field, const QString &name)
 }
 
 // Reads up to and including the column line. False when the file has none.
-bool readHeader(QTextStream &in, const SampleRequest &request, Columns &columns,
-                RulerGeometry &ruler)
+bool readHeader(
+    QTextStream &in, const SampleRequest &request, Columns &columns, RulerGeometry &ruler)
 {
     while (!in.atEnd()) {
         const QStringList fields = DataFileHeader::splitLine(in.readLine());
@@ -136,7 +136,7 @@ Samples SampleCollector::collect(const SampleRequest &request)
     switch (rule) {
     case Rule::Speed:
         columnsFound = columns.x >= 0 && columns.y >= 0;
-        lastNeeded = std::max({lastNeeded, columns.x, columns.y});
+        lastNeeded = std::max({ lastNeeded, columns.x, columns.y });
         break;
     case Rule::RelativeTurnAngle:
     case Rule::AbsoluteTurnAngle:
@@ -158,7 +158,7 @@ Samples SampleCollector::collect(const SampleRequest &request)
     QVector<bool> confident;
     QVector<float> xs, ys;
     float previousTime = 0.0f;
-    float previousHeading = 0.0f;  // heading of the last turn sample that moved
+    float previousHeading = 0.0f; // heading of the last turn sample that moved
     const float rulerPixels = ruler.pixelLength();
 
     while (!in.atEnd()) {
@@ -183,8 +183,7 @@ Samples SampleCollector::collect(const SampleRequest &request)
                 const float speed = distance / dt;
                 samples.times.append(t);
                 samples.values.append(speed);
-                qDebug() << "SPEED:" << distance << dt << speed << "TIMEDIFF:" << t
-                         << previousTime;
+                qDebug() << "SPEED:" << distance << dt << speed << "TIMEDIFF:" << t << previousTime;
             }
             previousTime = t;
             break;

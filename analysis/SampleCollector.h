@@ -9,17 +9,17 @@
 struct SampleRequest
 {
     QString path;
-    QString variable;     // "Speed", "RelativeTurnAngle", "AbsoluteTurnAngle", or a column name
-    QString rulerX;       // the ruler giving the X direction (empty when there is none)
-    QString rulerY;       // the ruler giving the Y direction
+    QString variable; // "Speed", "RelativeTurnAngle", "AbsoluteTurnAngle", or a column name
+    QString rulerX; // the ruler giving the X direction (empty when there is none)
+    QString rulerY; // the ruler giving the Y direction
     bool allConfident = false;
 };
 
 struct Samples
 {
-    bool opened = false;  // false: the file could not be opened, and there are no samples
+    bool opened = false; // false: the file could not be opened, and there are no samples
     QVector<float> times;
-    QVector<float> values;  // parallel to times
+    QVector<float> values; // parallel to times
 };
 
 class SampleCollector
@@ -28,5 +28,5 @@ public:
     static Samples collect(const SampleRequest &request);
 
     // Speed samples are also written one per line to the debug output.
-    static constexpr float fallbackFrameTime = 0.033333335f;  // 1/30 s
+    static constexpr float fallbackFrameTime = 0.033333335f; // 1/30 s
 };

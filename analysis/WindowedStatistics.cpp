@@ -10,9 +10,8 @@ bool WindowSettings::periodIsPositive() const
     return static_cast<long double>(measure) + between > 0.0L;
 }
 
-WindowSummary WindowedStatistics::summarise(const QVector<float> &times,
-                                            const QVector<float> &values,
-                                            const WindowSettings &settings)
+WindowSummary WindowedStatistics::summarise(
+    const QVector<float> &times, const QVector<float> &values, const WindowSettings &settings)
 {
     Q_ASSERT(times.size() == values.size());
     Q_ASSERT(settings.periodIsPositive());
@@ -32,7 +31,7 @@ WindowSummary WindowedStatistics::summarise(const QVector<float> &times,
         bool reachable = true;
         while (d > measure) {
             const long double next = d - period;
-            if (next == d) {  // the period is lost against d's magnitude: no window reaches it
+            if (next == d) { // the period is lost against d's magnitude: no window reaches it
                 reachable = false;
                 break;
             }

@@ -8,9 +8,9 @@
 
 struct WindowSettings
 {
-    float offset = 0.0f;   // O, "Offset Time (sec)"
-    float measure = 1.0f;  // M, "Time to Measure (sec)"
-    float between = 0.0f;  // B, "Time Between (sec)"
+    float offset = 0.0f; // O, "Offset Time (sec)"
+    float measure = 1.0f; // M, "Time to Measure (sec)"
+    float between = 0.0f; // B, "Time Between (sec)"
 
     // A period M + B that is not positive would never move a late sample into a window.
     bool periodIsPositive() const;
@@ -28,6 +28,6 @@ class WindowedStatistics
 {
 public:
     // `settings` must have a positive period.
-    static WindowSummary summarise(const QVector<float> &times, const QVector<float> &values,
-                                   const WindowSettings &settings);
+    static WindowSummary summarise(
+        const QVector<float> &times, const QVector<float> &values, const WindowSettings &settings);
 };

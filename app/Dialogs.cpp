@@ -7,7 +7,7 @@
 
 namespace {
 QtDialogs qtDialogs;
-Dialogs *installed = nullptr;  // GUI thread only
+Dialogs *installed = nullptr; // GUI thread only
 } // namespace
 
 Dialogs &Dialogs::current()
@@ -22,14 +22,14 @@ Dialogs *Dialogs::install(Dialogs *dialogs)
     return previous;
 }
 
-QString QtDialogs::openFileName(QWidget *parent, const QString &caption, const QString &dir,
-                                const QString &filter)
+QString QtDialogs::openFileName(
+    QWidget *parent, const QString &caption, const QString &dir, const QString &filter)
 {
     return QFileDialog::getOpenFileName(parent, caption, dir, filter);
 }
 
-QString QtDialogs::saveFileName(QWidget *parent, const QString &caption, const QString &dir,
-                                const QString &filter)
+QString QtDialogs::saveFileName(
+    QWidget *parent, const QString &caption, const QString &dir, const QString &filter)
 {
     return QFileDialog::getSaveFileName(parent, caption, dir, filter);
 }
@@ -37,18 +37,19 @@ QString QtDialogs::saveFileName(QWidget *parent, const QString &caption, const Q
 QString QtDialogs::text(QWidget *parent, const QString &title, const QString &label)
 {
     bool ok = false;
-    const QString result = QInputDialog::getText(parent, title, label, QLineEdit::Normal, QString(), &ok);
+    const QString result
+        = QInputDialog::getText(parent, title, label, QLineEdit::Normal, QString(), &ok);
     return ok ? (result.isNull() ? QStringLiteral("") : result) : QString();
 }
 
 int QtDialogs::integer(QWidget *parent, const QString &title, const QString &label, int value,
-                       int min, int max, int step, bool *ok)
+    int min, int max, int step, bool *ok)
 {
     return QInputDialog::getInt(parent, title, label, value, min, max, step, ok);
 }
 
 double QtDialogs::real(QWidget *parent, const QString &title, const QString &label, double value,
-                       double min, double max, int decimals, bool *ok)
+    double min, double max, int decimals, bool *ok)
 {
     return QInputDialog::getDouble(parent, title, label, value, min, max, decimals, ok);
 }

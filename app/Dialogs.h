@@ -12,16 +12,20 @@ class Dialogs
 public:
     virtual ~Dialogs() = default;
 
-    virtual QString openFileName(QWidget *parent, const QString &caption, const QString &dir,
-                                 const QString &filter) = 0;
-    virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
-                                 const QString &filter) = 0;
+    virtual QString openFileName(
+        QWidget *parent, const QString &caption, const QString &dir, const QString &filter)
+        = 0;
+    virtual QString saveFileName(
+        QWidget *parent, const QString &caption, const QString &dir, const QString &filter)
+        = 0;
     // A null string when cancelled.
     virtual QString text(QWidget *parent, const QString &title, const QString &label) = 0;
     virtual int integer(QWidget *parent, const QString &title, const QString &label, int value,
-                        int min, int max, int step, bool *ok) = 0;
+        int min, int max, int step, bool *ok)
+        = 0;
     virtual double real(QWidget *parent, const QString &title, const QString &label, double value,
-                        double min, double max, int decimals, bool *ok) = 0;
+        double min, double max, int decimals, bool *ok)
+        = 0;
     virtual void critical(QWidget *parent, const QString &title, const QString &text) = 0;
     virtual void information(QWidget *parent, const QString &title, const QString &text) = 0;
 
@@ -36,14 +40,14 @@ class QtDialogs : public Dialogs
 {
 public:
     QString openFileName(QWidget *parent, const QString &caption, const QString &dir,
-                         const QString &filter) override;
+        const QString &filter) override;
     QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
-                         const QString &filter) override;
+        const QString &filter) override;
     QString text(QWidget *parent, const QString &title, const QString &label) override;
     int integer(QWidget *parent, const QString &title, const QString &label, int value, int min,
-                int max, int step, bool *ok) override;
+        int max, int step, bool *ok) override;
     double real(QWidget *parent, const QString &title, const QString &label, double value,
-                double min, double max, int decimals, bool *ok) override;
+        double min, double max, int decimals, bool *ok) override;
     void critical(QWidget *parent, const QString &title, const QString &text) override;
     void information(QWidget *parent, const QString &title, const QString &text) override;
 };

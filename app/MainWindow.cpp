@@ -21,8 +21,9 @@ QPushButton *iconButton(const QString &text, const char *icon)
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), baseTitle(QStringLiteral("Pondwatch (0.4.0) by Marrowick")),
-      refreshTimer(this)
+    : QMainWindow(parent)
+    , baseTitle(QStringLiteral("Pondwatch (0.4.0) by Marrowick"))
+    , refreshTimer(this)
 {
     videoView = new VideoView(this);
 
@@ -203,24 +204,75 @@ MainWindow::~MainWindow()
     }
 }
 
-int MainWindow::fishCount() const { return controls.fishCount; }
-int MainWindow::framesToAverage() const { return controls.framesToAverage; }
-float MainWindow::confidenceThreshold() const { return controls.confidenceThreshold; }
-float MainWindow::gaussianVariance() const { return controls.gaussianVariance; }
-int MainWindow::meanFilterSize() const { return controls.meanFilterSize; }
-bool MainWindow::signedDifference() const { return controls.signedDifference; }
-bool MainWindow::brightObject() const { return controls.brightObject; }
-QString MainWindow::fileName() const { return videoFileName; }
-VideoView *MainWindow::view() const { return videoView; }
-QVideoDecoder *MainWindow::videoDecoder() { return &decoder; }
-VideoTracker *MainWindow::videoTracker() const { return tracker; }
-int MainWindow::reviewIndex() const { return reviewOffset; }
+int MainWindow::fishCount() const
+{
+    return controls.fishCount;
+}
+int MainWindow::framesToAverage() const
+{
+    return controls.framesToAverage;
+}
+float MainWindow::confidenceThreshold() const
+{
+    return controls.confidenceThreshold;
+}
+float MainWindow::gaussianVariance() const
+{
+    return controls.gaussianVariance;
+}
+int MainWindow::meanFilterSize() const
+{
+    return controls.meanFilterSize;
+}
+bool MainWindow::signedDifference() const
+{
+    return controls.signedDifference;
+}
+bool MainWindow::brightObject() const
+{
+    return controls.brightObject;
+}
+QString MainWindow::fileName() const
+{
+    return videoFileName;
+}
+VideoView *MainWindow::view() const
+{
+    return videoView;
+}
+QVideoDecoder *MainWindow::videoDecoder()
+{
+    return &decoder;
+}
+VideoTracker *MainWindow::videoTracker() const
+{
+    return tracker;
+}
+int MainWindow::reviewIndex() const
+{
+    return reviewOffset;
+}
 
-const TrackingControls &MainWindow::trackingControls() const { return controls; }
-QImage MainWindow::viewImage() const { return videoView->Image(); }
-OverlaySet MainWindow::viewOverlays() const { return videoView->Overlays(); }
-void MainWindow::setShowResults(bool show) { videoView->SetShowResults(show); }
-void MainWindow::setFishFound(bool found) { videoView->SetFishFound(found); }
+const TrackingControls &MainWindow::trackingControls() const
+{
+    return controls;
+}
+QImage MainWindow::viewImage() const
+{
+    return videoView->Image();
+}
+OverlaySet MainWindow::viewOverlays() const
+{
+    return videoView->Overlays();
+}
+void MainWindow::setShowResults(bool show)
+{
+    videoView->SetShowResults(show);
+}
+void MainWindow::setFishFound(bool found)
+{
+    videoView->SetFishFound(found);
+}
 
 void MainWindow::ShowAnalysisWindow()
 {

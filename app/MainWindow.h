@@ -81,7 +81,7 @@ private:
     VideoView *videoView = nullptr;
     QLabel timeLabel;
     QVideoDecoder decoder;
-    QString videoFileName;  // GUI thread writes only while no run is in progress
+    QString videoFileName; // GUI thread writes only while no run is in progress
     QSpinBox framesToAverageSpin;
     QPushButton *processButton = nullptr;
     QPushButton *stopButton = nullptr;
@@ -107,7 +107,7 @@ private:
     QSpinBox meanFilterSizeSpin;
     QCheckBox showTrackerViewCheck;
     QSpinBox fishCountSpin;
-    VideoTracker *tracker = nullptr;  // owned; deleted after the thread has ended
+    VideoTracker *tracker = nullptr; // owned; deleted after the thread has ended
     QTimer refreshTimer;
     AnalysisWindow analysisWindow;
 

@@ -14,10 +14,10 @@
 
 namespace {
 
-const char usage[] =
-    "usage: pondwatch-cli analyze DATAFILE --variable NAME [--window OFFSET,MEASURE,BETWEEN]\n"
-    "                             [--variable NAME [--window ...]]...\n"
-    "                             [--ruler-x NAME] [--ruler-y NAME] [--all-confident] [--csv]\n";
+const char usage[]
+    = "usage: pondwatch-cli analyze DATAFILE --variable NAME [--window OFFSET,MEASURE,BETWEEN]\n"
+      "                             [--variable NAME [--window ...]]...\n"
+      "                             [--ruler-x NAME] [--ruler-y NAME] [--all-confident] [--csv]\n";
 
 int usageError(const QString &message)
 {
@@ -37,14 +37,13 @@ int runAnalyze(const QStringList &args)
 
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args[i];
-        const auto value = [&]() -> const QString * {
-            return i + 1 < args.size() ? &args[++i] : nullptr;
-        };
+        const auto value
+            = [&]() -> const QString * { return i + 1 < args.size() ? &args[++i] : nullptr; };
         if (arg == QLatin1String("--variable")) {
             const QString *name = value();
             if (!name)
                 return usageError(QStringLiteral("--variable needs a name"));
-            input.rows.append(VariableRow{*name, WindowSettings{}});
+            input.rows.append(VariableRow { *name, WindowSettings {} });
         } else if (arg == QLatin1String("--window")) {
             const QString *window = value();
             if (!window)
@@ -118,9 +117,9 @@ int runAnalyze(const QStringList &args)
     if (outcome.status != AnalysisOutcome::Status::Done)
         return fail(outcome);
 
-    const QByteArray out =
-        (csv ? AnalysisReport::csv(outcome.results) : AnalysisReport::text(outcome.results))
-            .toUtf8();
+    const QByteArray out
+        = (csv ? AnalysisReport::csv(outcome.results) : AnalysisReport::text(outcome.results))
+              .toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     std::fflush(stdout);
     return 0;

@@ -11,9 +11,9 @@ namespace {
 int usage(const char *problem)
 {
     std::fprintf(stderr,
-                 "pondwatch-cli gfa-blend: %s\n"
-                 "usage: pondwatch-cli gfa-blend LEFT.gfadata RIGHT.gfadata --output NAME\n",
-                 problem);
+        "pondwatch-cli gfa-blend: %s\n"
+        "usage: pondwatch-cli gfa-blend LEFT.gfadata RIGHT.gfadata --output NAME\n",
+        problem);
     return 2;
 }
 

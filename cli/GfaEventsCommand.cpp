@@ -11,10 +11,10 @@ namespace {
 int usage(const char *problem)
 {
     std::fprintf(stderr,
-                 "pondwatch-cli gfa-events: %s\n"
-                 "usage: pondwatch-cli gfa-events DATAFILE GFAFILE --output NAME "
-                 "[--offset SECONDS] [--window SECONDS]\n",
-                 problem);
+        "pondwatch-cli gfa-events: %s\n"
+        "usage: pondwatch-cli gfa-events DATAFILE GFAFILE --output NAME "
+        "[--offset SECONDS] [--window SECONDS]\n",
+        problem);
     return 2;
 }
 
@@ -54,8 +54,8 @@ int runGfaEvents(const QStringList &args)
         return usage("--output NAME is needed");
 
     QString written;
-    const auto error = StimulusEventAnalysis::run(files[0], files[1], offset, window, output,
-                                                  &written);
+    const auto error
+        = StimulusEventAnalysis::run(files[0], files[1], offset, window, output, &written);
     if (error != StimulusEventAnalysis::Error::None) {
         std::fprintf(stderr, "%s\n", qPrintable(StimulusEventAnalysis::message(error, written)));
         return 1;

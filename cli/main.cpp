@@ -21,7 +21,7 @@ void printUsage()
                "  export DATAFILE VIDEO [--overlays-from DATAFILE2]   write VIDEO.out.mpeg\n"
                "  gfa-events DATAFILE GFAFILE --output NAME [--offset S] [--window S]\n"
                "  gfa-blend LEFT.gfadata RIGHT.gfadata --output NAME\n",
-               stderr);
+        stderr);
 }
 
 } // namespace
@@ -35,7 +35,8 @@ int main(int argc, char *argv[])
     // anyway, so it does not warn on standard error for every run.
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         const QString runtime = QDir::temp().filePath(
-            QStringLiteral("runtime-%1").arg(qEnvironmentVariable("USER", QStringLiteral("pondwatch"))));
+            QStringLiteral("runtime-%1")
+                .arg(qEnvironmentVariable("USER", QStringLiteral("pondwatch"))));
         QDir().mkpath(runtime);
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
@@ -49,8 +50,11 @@ int main(int argc, char *argv[])
         return args.isEmpty() ? 2 : 0;
     }
     const std::map<QString, std::function<int(const QStringList &)>> commands = {
-        {"track", runTrack},         {"analyze", runAnalyze},     {"export", runExport},
-        {"gfa-events", runGfaEvents}, {"gfa-blend", runGfaBlend},
+        { "track", runTrack },
+        { "analyze", runAnalyze },
+        { "export", runExport },
+        { "gfa-events", runGfaEvents },
+        { "gfa-blend", runGfaBlend },
     };
     const QString name = args.takeFirst();
     const auto it = commands.find(name);

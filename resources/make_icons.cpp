@@ -36,9 +36,18 @@ void drawFish(QPainter &p, const QColor &body, qreal dx = 0, qreal dy = 0, qreal
     p.restore();
 }
 
-void fish(QPainter &p) { drawFish(p, QColor(255, 150, 40)); }
-void fish2(QPainter &p) { drawFish(p, QColor(60, 160, 255)); }
-void fish3(QPainter &p) { drawFish(p, QColor(90, 200, 90)); }
+void fish(QPainter &p)
+{
+    drawFish(p, QColor(255, 150, 40));
+}
+void fish2(QPainter &p)
+{
+    drawFish(p, QColor(60, 160, 255));
+}
+void fish3(QPainter &p)
+{
+    drawFish(p, QColor(90, 200, 90));
+}
 void fish4(QPainter &p)
 {
     drawFish(p, QColor(255, 150, 40), -2, -6, 0.8);
@@ -161,10 +170,19 @@ int main(int argc, char **argv)
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(dir);
     const QList<QPair<QString, std::function<void(QPainter &)>>> icons = {
-        {"fish", fish},     {"ruler", ruler},   {"record", record},   {"export", exportIcon},
-        {"add", add},       {"fish2", fish2},   {"fish3", fish3},     {"fish4", fish4},
-        {"video", video},   {"folder", folder}, {"stop", stop},       {"gear", gear},
-        {"pointdist", pointdist},
+        { "fish", fish },
+        { "ruler", ruler },
+        { "record", record },
+        { "export", exportIcon },
+        { "add", add },
+        { "fish2", fish2 },
+        { "fish3", fish3 },
+        { "fish4", fish4 },
+        { "video", video },
+        { "folder", folder },
+        { "stop", stop },
+        { "gear", gear },
+        { "pointdist", pointdist },
     };
     for (const auto &icon : icons) {
         QImage img = canvas();

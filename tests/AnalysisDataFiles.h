@@ -45,14 +45,14 @@ public:
     }
     // One frame. `overlays` holds the zone flags, then the ruler and point-distance measures,
     // in column order.
-    DataFileBuilder &row(double seconds, int x, int y, bool confident,
-                         const QList<double> &overlays = {})
+    DataFileBuilder &row(
+        double seconds, int x, int y, bool confident, const QList<double> &overlays = {})
     {
         const double movement = rows.isEmpty() ? 0.0 : std::hypot(x - lastX, y - lastY);
         lastX = x;
         lastY = y;
-        QStringList fields{real(seconds), QString::number(x), QString::number(y), real(movement),
-                           real(confident ? 41.5 : 12.25), confident ? "1" : "0"};
+        QStringList fields { real(seconds), QString::number(x), QString::number(y), real(movement),
+            real(confident ? 41.5 : 12.25), confident ? "1" : "0" };
         for (int i = 0; i < overlays.size(); ++i)
             fields << (i < zones.size() ? QString::number(int(overlays[i])) : real(overlays[i]));
         rows << fields.join(' ');
@@ -67,7 +67,7 @@ public:
 
     QStringList lines() const
     {
-        QStringList out{"Tracking area (x1, y1, x2, y2): ", "0 0 640 480"};
+        QStringList out { "Tracking area (x1, y1, x2, y2): ", "0 0 640 480" };
         out << zoneLines << rulerLines << pointLines;
         QString columns = "Seconds FishX FishY FishMovement Confidence Confidence>" + real(30.0);
         for (const QString &name : zones + rulers + pointDists)
@@ -82,8 +82,8 @@ public:
         return path;
     }
 
-    static void writeLines(const QString &path, const QStringList &lines,
-                           const char *lineEnd = "\n")
+    static void writeLines(
+        const QString &path, const QStringList &lines, const char *lineEnd = "\n")
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -107,8 +107,10 @@ private:
 inline DataFileBuilder squareWalk(bool clockwise)
 {
     const QList<QPoint> steps = clockwise
-        ? QList<QPoint>{{40, 0}, {40, 0}, {0, 40}, {0, 40}, {-40, 0}, {-40, 0}, {0, -40}, {0, -40}}
-        : QList<QPoint>{{40, 0}, {40, 0}, {0, -40}, {0, -40}, {-40, 0}, {-40, 0}, {0, 40}, {0, 40}};
+        ? QList<QPoint> { { 40, 0 }, { 40, 0 }, { 0, 40 }, { 0, 40 }, { -40, 0 }, { -40, 0 },
+              { 0, -40 }, { 0, -40 } }
+        : QList<QPoint> { { 40, 0 }, { 40, 0 }, { 0, -40 }, { 0, -40 }, { -40, 0 }, { -40, 0 },
+              { 0, 40 }, { 0, 40 } };
     DataFileBuilder file;
     QPoint p(200, 200);
     int frame = 0;

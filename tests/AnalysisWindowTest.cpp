@@ -1,8 +1,8 @@
 // The analysis window: its widgets, loading a data file's names, adding variable rows, and
 // Analyze from the table to the results text, with every message box it shows.
 
-#include "AnalysisDataFiles.h"
 #include "analysis/AnalysisWindow.h"
+#include "AnalysisDataFiles.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestUtils.h"
 
@@ -32,7 +32,7 @@ struct Ui
         analyze = widget<QPushButton>(10);
         results = widget<QTextEdit>(12);
     }
-    template <typename T> T *widget(int index) const
+    template<typename T> T *widget(int index) const
     {
         return layout ? qobject_cast<T *>(layout->itemAt(index)->widget()) : nullptr;
     }
@@ -52,7 +52,7 @@ struct Ui
         return out;
     }
     void addRow(const QString &name, const QString &offset, const QString &measure,
-                const QString &between) const
+        const QString &between) const
     {
         QTest::mouseClick(add, Qt::LeftButton);
         const int row = table->rowCount() - 1;
@@ -72,19 +72,26 @@ struct Ui
     QTextEdit *results = nullptr;
 };
 
-const QStringList builtIn{"Speed", "RelativeTurnAngle", "AbsoluteTurnAngle"};
+const QStringList builtIn { "Speed", "RelativeTurnAngle", "AbsoluteTurnAngle" };
 
 QString namesFile()
 {
     const QString path = testutils::scratchPath("names.data.txt");
     QStringList lines;
-    lines << "Tracking area (x1, y1, x2, y2): " << "0 0 640 480";
-    lines << "Zone12extra (x1, y1, x2, y2): " << "1 1 5 5";
-    lines << " Zone2 (x1, y1, x2, y2): " << "1 1 5 5";
-    lines << "Zone3 big tank (x1, y1, x2, y2): " << "1 1 5 5";
-    lines << "Ruler1-a (x1, y1, x2, y2, length): " << "0 0 10 0 1.00000000";
-    lines << "Ruler2-b (x1, y1, x2, y2, length): " << "0 0 0 10 1.00000000";
-    lines << "PointDist1 (centrex, centrey, radx, rady, length): " << "5 5 9 5 2.00000000";
+    lines << "Tracking area (x1, y1, x2, y2): "
+          << "0 0 640 480";
+    lines << "Zone12extra (x1, y1, x2, y2): "
+          << "1 1 5 5";
+    lines << " Zone2 (x1, y1, x2, y2): "
+          << "1 1 5 5";
+    lines << "Zone3 big tank (x1, y1, x2, y2): "
+          << "1 1 5 5";
+    lines << "Ruler1-a (x1, y1, x2, y2, length): "
+          << "0 0 10 0 1.00000000";
+    lines << "Ruler2-b (x1, y1, x2, y2, length): "
+          << "0 0 0 10 1.00000000";
+    lines << "PointDist1 (centrex, centrey, radx, rady, length): "
+          << "5 5 9 5 2.00000000";
     lines << "Seconds FishX FishY FishMovement Confidence Confidence>30.00000000 Zone12extra"
              " Zone3 big tank Ruler1-a Ruler2-b PointDist1";
     lines << "0.04000000 1 2 0.00000000 41.00000000 1 0 1 0.50000000 0.25000000 1.00000000";
@@ -99,13 +106,13 @@ QString motionFile()
     b.zone("Zone1", 0, 0, 15, 15)
         .ruler("Ruler1", 0, 0, 100, 0, 10)
         .ruler("Ruler2", 0, 0, 0, 100, 10);
-    b.row(0.0, 0, 5, true, {1, 0, 0.5});
-    b.row(0.5, 10, 5, true, {1, 1, 0.5});
-    b.row(1.0, 20, 5, true, {0, 2, 0.5});
-    b.row(1.5, 40, 5, true, {0, 4, 0.5});
-    b.row(2.0, 70, 5, true, {0, 7, 0.5});
-    b.row(2.5, 70, 5, false, {1, 7, 0.5});
-    b.row(3.0, 70, 5, true, {1, 7, 0.5});
+    b.row(0.0, 0, 5, true, { 1, 0, 0.5 });
+    b.row(0.5, 10, 5, true, { 1, 1, 0.5 });
+    b.row(1.0, 20, 5, true, { 0, 2, 0.5 });
+    b.row(1.5, 40, 5, true, { 0, 4, 0.5 });
+    b.row(2.0, 70, 5, true, { 0, 7, 0.5 });
+    b.row(2.5, 70, 5, false, { 1, 7, 0.5 });
+    b.row(3.0, 70, 5, true, { 1, 7, 0.5 });
     return b.write(testutils::scratchPath("motion.data.txt"));
 }
 
@@ -134,7 +141,7 @@ private Q_SLOTS:
         for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
             methods << QString(meta->method(i).methodSignature()) + ":"
                     + QString::number(meta->method(i).methodType());
-        QCOMPARE(methods, QStringList({"AddVariable():2", "LoadDataFile():2", "Analyze():2"}));
+        QCOMPARE(methods, QStringList({ "AddVariable():2", "LoadDataFile():2", "Analyze():2" }));
 
         QVERIFY(ui.layout);
         QCOMPARE(ui.layout->count(), 13);
@@ -142,8 +149,7 @@ private Q_SLOTS:
             return ui.widget<QLabel>(i) ? ui.widget<QLabel>(i)->text() : QString();
         };
         QCOMPARE(label(0), QString("Tracking data file to analyze:"));
-        QCOMPARE(
-            label(3),
+        QCOMPARE(label(3),
             QString("Ruler for X, Y Directions (required for analyzing Speed, ShoalAvgDist):"));
         QCOMPARE(label(6), QString("Variables to Measure:"));
         QCOMPARE(label(11), QString("Analysis Results:"));
@@ -151,15 +157,16 @@ private Q_SLOTS:
             QCOMPARE(ui.layout->stretch(i), 0);
         QVERIFY(ui.path && ui.rulerX && ui.rulerY && ui.table && ui.allConfident && ui.results);
 
-        const QList<QPair<QPushButton *, QString>> buttons{
-            {ui.browse, "Browse...|:/images/folder.png"}, {ui.add, "Add Variable|:/images/add.png"},
-            {ui.analyze, "Analyze|:/images/gear.png"}};
+        const QList<QPair<QPushButton *, QString>> buttons {
+            { ui.browse, "Browse...|:/images/folder.png" },
+            { ui.add, "Add Variable|:/images/add.png" }, { ui.analyze, "Analyze|:/images/gear.png" }
+        };
         for (const auto &[button, expected] : buttons) {
             QVERIFY(button);
             const QStringList parts = expected.split('|');
             QCOMPARE(button->text(), parts[0]);
             QCOMPARE(button->icon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32),
-                     QImage(parts[1]).convertToFormat(QImage::Format_ARGB32));
+                QImage(parts[1]).convertToFormat(QImage::Format_ARGB32));
         }
         QCOMPARE(ui.allConfident->text(), QString("Confident in ALL data values"));
         QVERIFY(!ui.allConfident->isChecked());
@@ -169,8 +176,8 @@ private Q_SLOTS:
         for (int c = 0; c < 4; ++c)
             headers << ui.table->horizontalHeaderItem(c)->text();
         QCOMPARE(headers,
-                 QStringList({"Variable to Measure", "Offset Time (sec)", "Time to Measure (sec)",
-                              "Time Between (sec)"}));
+            QStringList({ "Variable to Measure", "Offset Time (sec)", "Time to Measure (sec)",
+                "Time Between (sec)" }));
         QCOMPARE(ui.table->minimumSize(), QSize(600, 150));
         QCOMPARE(ui.table->rowCount(), 0);
         QCOMPARE(ui.rulerX->count(), 0);
@@ -216,16 +223,16 @@ private Q_SLOTS:
         QCOMPARE(dialogs.questions[0].dir, QString("."));
         QCOMPARE(dialogs.questions[0].filter, QString("Video Data File (*.txt)"));
         QCOMPARE(ui.path->text(), path);
-        QCOMPARE(ui.table->rowCount(), 0);   // a load empties the table
-        QCOMPARE(ui.items(ui.rulerX), QStringList({"Ruler1-a", "Ruler2-b"}));
-        QCOMPARE(ui.items(ui.rulerY), QStringList({"Ruler1-a", "Ruler2-b"}));
+        QCOMPARE(ui.table->rowCount(), 0); // a load empties the table
+        QCOMPARE(ui.items(ui.rulerX), QStringList({ "Ruler1-a", "Ruler2-b" }));
+        QCOMPARE(ui.items(ui.rulerY), QStringList({ "Ruler1-a", "Ruler2-b" }));
         QCOMPARE(ui.rulerX->currentText(), QString("Ruler1-a"));
         QCOMPARE(ui.rulerY->currentText(), QString("Ruler1-a"));
 
         QTest::mouseClick(ui.add, Qt::LeftButton);
         QCOMPARE(ui.items(ui.variable(0)),
-                 builtIn
-                     + QStringList({"Zone12extra", "Zone3", "Ruler1-a", "Ruler2-b", "PointDist1"}));
+            builtIn
+                + QStringList({ "Zone12extra", "Zone3", "Ruler1-a", "Ruler2-b", "PointDist1" }));
 
         // A second load replaces the lists rather than adding to them.
         load(ui, dialogs, path);
@@ -290,7 +297,7 @@ private Q_SLOTS:
         ui.addRow("Speed", "0", "1", "0");
         ui.addRow("Zone1", "0", "0.5", "0.5");
         ui.addRow("Ruler1", "10", "1", "0");
-        ui.addRow("Ruler1", "not a number", "2", "");   // both read as 0
+        ui.addRow("Ruler1", "not a number", "2", ""); // both read as 0
         QTest::mouseClick(ui.analyze, Qt::LeftButton);
 
         // Speed along Ruler1 at rows three to five: 2, 4 and 6 units per second.
@@ -309,7 +316,7 @@ private Q_SLOTS:
                                  "Ruler1\n"
                                  "Time 0.000000 2.000000 \n"
                                  "Mean 2.800000 7.000000 \n"
-                                 "Variance 6.159999 0.000000 \n\n";   // summed in single precision
+                                 "Variance 6.159999 0.000000 \n\n"; // summed in single precision
         QCOMPARE(ui.results->toPlainText(), expected);
 
         // All confident: the zone takes the unconfident frame at 2.5 s too; Speed does not.
@@ -379,7 +386,7 @@ private Q_SLOTS:
         AnalysisWindow w;
         const Samples s = w.collectSamples(motionFile(), "Zone1", "Ruler1", "Ruler2", true);
         QVERIFY(s.opened);
-        QCOMPARE(s.values, QVector<float>({1, 1, 0, 0, 0, 1, 1}));
+        QCOMPARE(s.values, QVector<float>({ 1, 1, 0, 0, 0, 1, 1 }));
         QVERIFY(
             !w.collectSamples(testutils::scratchPath("absent.txt"), "Zone1", "", "", true).opened);
     }

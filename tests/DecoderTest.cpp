@@ -85,7 +85,8 @@ private:
         if (!QFile::exists(path)) {
             QString error;
             const QSize size = options.size;
-            if (!writeVideo(path, options, [size](int i) { return numberedFrame(size, i); }, &error))
+            if (!writeVideo(
+                    path, options, [size](int i) { return numberedFrame(size, i); }, &error))
                 qWarning("%s", qPrintable(error));
         }
         return path;
@@ -200,7 +201,8 @@ private slots:
             QCOMPARE(reached.number, stepped[i].number);
             QCOMPARE(reached.time, stepped[i].time);
             QCOMPARE(decoder.frameNumber(), stepped[i].number);
-            QVERIFY2(reached.image == stepped[i].image, qPrintable(QStringLiteral("picture %1").arg(i)));
+            QVERIFY2(
+                reached.image == stepped[i].image, qPrintable(QStringLiteral("picture %1").arg(i)));
         }
         QVERIFY(keyFrames > 0);
         QVERIFY(otherFrames > 0 || VideoFormat(format) == VideoFormat::AviMjpeg);
@@ -428,7 +430,7 @@ private slots:
 
         QVideoDecoder decoder;
         const int filesBefore = openFileCount();
-        for (const QString &path : {audio, audioMka, text, missing, QString()}) {
+        for (const QString &path : { audio, audioMka, text, missing, QString() }) {
             QVERIFY2(!decoder.open(path), qPrintable(path));
             QVERIFY(!decoder.isOpen());
             QCOMPARE(decoder.lengthMs(), -1);
@@ -459,7 +461,8 @@ private slots:
         QVideoDecoder decoder;
         QVERIFY(decoder.open(cut));
         const QVector<Picture> pictures = stepToEnd(decoder);
-        QVERIFY2(pictures.size() > 10 && pictures.size() < 59, qPrintable(QString::number(pictures.size())));
+        QVERIFY2(pictures.size() > 10 && pictures.size() < 59,
+            qPrintable(QString::number(pictures.size())));
         // The pictures before the cut come in order (a transport stream, numbered from its
         // clock's start, keeps its picture 0); the last may be damaged by the cut.
         const int first = frameIndexOf(pictures.first().image);
@@ -511,7 +514,8 @@ private slots:
 
     void nonAsciiFolderOpens()
     {
-        const QString folder = testutils::scratchPath(QStringLiteral("Teich \u00e4\u00f6\u00fc \u9b5a"));
+        const QString folder
+            = testutils::scratchPath(QStringLiteral("Teich \u00e4\u00f6\u00fc \u9b5a"));
         QVERIFY(QDir().mkpath(folder));
         const QString path = QDir(folder).filePath(QStringLiteral("Fisch \u00df.avi"));
         VideoOptions options;
@@ -544,7 +548,7 @@ private slots:
         QCOMPARE(pictures.size(), 30);
         for (int i = 0; i < pictures.size(); ++i) {
             QCOMPARE(pictures[i].number, probedNumber(probed[i]));
-            QCOMPARE(pictures[i].time, msOf(pictures[i].number, {1, 90000}));
+            QCOMPARE(pictures[i].time, msOf(pictures[i].number, { 1, 90000 }));
         }
         QVERIFY(pictures.first().time >= qint64(7 * 3600 * 1000));
         QVERIFY(decoder.seekToFrame(pictures[20].number));
@@ -573,9 +577,9 @@ private slots:
         const QSize size = options.size;
         auto scene = [size](int i) {
             return drawScene(size,
-                             {FishSpec{QPointF(30 + 10 * i, 40)},
-                              FishSpec{QPointF(100, 80), {20, 8}, 45, false}},
-                             7);
+                { FishSpec { QPointF(30 + 10 * i, 40) },
+                    FishSpec { QPointF(100, 80), { 20, 8 }, 45, false } },
+                7);
         };
         const QString path = testutils::scratchPath(
             QStringLiteral("scene-%1%2").arg(format).arg(suffixFor(options.format)));
@@ -616,7 +620,7 @@ private slots:
         QVERIFY(data.startsWith(header));
         for (int y = 0; y < 4; ++y)
             QCOMPARE(data.mid(header.size() + y * 24, 24),
-                     QByteArray(reinterpret_cast<const char *>(source.constScanLine(y)), 24));
+                QByteArray(reinterpret_cast<const char *>(source.constScanLine(y)), 24));
     }
 };
 

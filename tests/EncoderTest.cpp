@@ -25,8 +25,8 @@ public:
     {
         std::fflush(stdout);
         saved = dup(STDOUT_FILENO);
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC,
-                              0644);
+        const int fd
+            = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(fd, STDOUT_FILENO);
         ::close(fd);
     }
@@ -59,7 +59,7 @@ private:
 QString probe(const QStringList &args)
 {
     QProcess process;
-    process.start(QStringLiteral("ffprobe"), QStringList{"-v", "error"} + args);
+    process.start(QStringLiteral("ffprobe"), QStringList { "-v", "error" } + args);
     if (!process.waitForFinished(60000) || process.exitCode() != 0)
         return "ffprobe failed: " + QString::fromUtf8(process.readAllStandardError());
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
@@ -68,20 +68,20 @@ QString probe(const QStringList &args)
 // Pictures of the first video stream, decoded and counted by ffprobe.
 int countFrames(const QString &file)
 {
-    return probe({"-count_frames", "-select_streams", "v:0", "-show_entries",
-                  "stream=nb_read_frames", "-of", "default=nokey=1:noprint_wrappers=1", file})
+    return probe({ "-count_frames", "-select_streams", "v:0", "-show_entries",
+                     "stream=nb_read_frames", "-of", "default=nokey=1:noprint_wrappers=1", file })
         .toInt();
 }
 
 QString formatName(const QString &file)
 {
-    return probe({"-show_entries", "format=format_name", "-of",
-                  "default=nokey=1:noprint_wrappers=1", file});
+    return probe({ "-show_entries", "format=format_name", "-of",
+        "default=nokey=1:noprint_wrappers=1", file });
 }
 
 // A test picture: a flat colour with a moving square, so that frames differ.
-QImage picture(int width, int height, QColor colour, int index,
-               QImage::Format format = QImage::Format_RGB32)
+QImage picture(
+    int width, int height, QColor colour, int index, QImage::Format format = QImage::Format_RGB32)
 {
     QImage image(width, height, format);
     image.fill(colour);
@@ -104,8 +104,8 @@ int encodeFrames(QVideoEncoder &encoder, int count, int width, int height, QColo
 QList<QByteArray> decodeRgb(const QString &file, int width, int height)
 {
     QProcess process;
-    process.start(QStringLiteral("ffmpeg"), {"-v", "error", "-i", file, "-f", "rawvideo",
-                                             "-pix_fmt", "rgb24", "-"});
+    process.start(QStringLiteral("ffmpeg"),
+        { "-v", "error", "-i", file, "-f", "rawvideo", "-pix_fmt", "rgb24", "-" });
     process.waitForFinished(60000);
     const QByteArray all = process.readAllStandardOutput();
     QList<QByteArray> frames;
@@ -125,7 +125,9 @@ private Q_SLOTS:
     void constructorPrintsLibraryLines()
     {
         StdoutCapture capture;
-        { QVideoEncoder encoder; }
+        {
+            QVideoEncoder encoder;
+        }
         const QStringList lines = capture.text().split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
         QVERIFY(lines[0].startsWith("License: "));
@@ -138,7 +140,7 @@ private Q_SLOTS:
     {
         QVideoEncoder encoder;
         const QString file = testutils::scratchPath("invalid.mpeg");
-        for (QSize size : {QSize(642, 480), QSize(640, 484)}) {
+        for (QSize size : { QSize(642, 480), QSize(640, 484) }) {
             StdoutCapture capture;
             QVERIFY(!encoder.OpenOutput(file, size.width(), size.height(), 400000, 12));
             QCOMPARE(capture.text(), QString("Invalid size\n"));
@@ -172,7 +174,7 @@ private Q_SLOTS:
             StdoutCapture capture;
             QVERIFY(encoder.OpenOutput(file, 64, 48, 400000, 12));
             QCOMPARE(capture.text(),
-                     QString("Could not deduce output format from file extension: using MPEG.\n"));
+                QString("Could not deduce output format from file extension: using MPEG.\n"));
         }
         QVERIFY(encoder.IsOk());
         QCOMPARE(encodeFrames(encoder, 10, 64, 48, Qt::darkGreen), 10);
@@ -193,9 +195,8 @@ private Q_SLOTS:
             QCOMPARE(encoder.EncodeImage(picture(72, 48, Qt::red, 0)), -1);
             QCOMPARE(capture.text(), QString("Wrong image size!\n"));
         }
-        for (QImage::Format format : {QImage::Format_Indexed8, QImage::Format_Grayscale8,
-                                      QImage::Format_RGB888,
-                                      QImage::Format_ARGB32_Premultiplied}) {
+        for (QImage::Format format : { QImage::Format_Indexed8, QImage::Format_Grayscale8,
+                 QImage::Format_RGB888, QImage::Format_ARGB32_Premultiplied }) {
             StdoutCapture capture;
             const QImage image = picture(64, 48, Qt::red, 0).convertToFormat(format);
             QCOMPARE(encoder.EncodeImage(image), -1);
@@ -224,9 +225,9 @@ private Q_SLOTS:
         QCOMPARE(countFrames(first), 12);
         QCOMPARE(countFrames(second), 7);
         // Matroska's trailer writes the duration: 12 frames at 1/30 s.
-        const double duration =
-            probe({"-show_entries", "format=duration", "-of", "default=nk=1:nw=1", first})
-                .toDouble();
+        const double duration
+            = probe({ "-show_entries", "format=duration", "-of", "default=nk=1:nw=1", first })
+                  .toDouble();
         QVERIFY2(qAbs(duration - 0.4) < 0.05, qPrintable(QString::number(duration)));
     }
 
@@ -249,16 +250,16 @@ private Q_SLOTS:
         QVERIFY(encoder.Close());
         QCOMPARE(countFrames(file), 37);
         if (name.endsWith(".mpeg"))
-            return;  // a program stream does not stamp every picture
+            return; // a program stream does not stamp every picture
 
-        const QStringList times =
-            probe({"-select_streams", "v:0", "-show_entries", "frame=best_effort_timestamp_time",
-                   "-of", "default=nk=1:nw=1", file})
-                .split('\n', Qt::SkipEmptyParts);
+        const QStringList times
+            = probe({ "-select_streams", "v:0", "-show_entries", "frame=best_effort_timestamp_time",
+                        "-of", "default=nk=1:nw=1", file })
+                  .split('\n', Qt::SkipEmptyParts);
         QCOMPARE(times.size(), 37);
         for (int i = 1; i < times.size(); ++i)
             QVERIFY2(qAbs(times[i].toDouble() - times[i - 1].toDouble() - 1.0 / 30) < 0.002,
-                     qPrintable(times[i - 1] + " -> " + times[i]));
+                qPrintable(times[i - 1] + " -> " + times[i]));
     }
 
     // The colours survive the conversion (R and B not swapped) and frames stay in order.
@@ -268,8 +269,9 @@ private Q_SLOTS:
         QVideoEncoder encoder;
         QVERIFY(encoder.OpenOutput(file, 64, 48, 2000000, 12));
         for (int i = 0; i < 10; ++i)
-            QVERIFY(encoder.EncodeImage(picture(64, 48, i < 5 ? QColor(220, 30, 30)
-                                                              : QColor(30, 30, 220), i)) >= 0);
+            QVERIFY(encoder.EncodeImage(
+                        picture(64, 48, i < 5 ? QColor(220, 30, 30) : QColor(30, 30, 220), i))
+                >= 0);
         QVERIFY(encoder.Close());
         const QList<QByteArray> frames = decodeRgb(file, 64, 48);
         QCOMPARE(frames.size(), 10);

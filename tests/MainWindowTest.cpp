@@ -66,12 +66,26 @@ private Q_SLOTS:
         for (QWidget *widget : controlColumn(w))
             seen << describe(widget);
         const QStringList expected = {
-            "button:Open Video File...", "button:Set Tracking Area", "button:Add New Zone...",
-            "button:Add New Ruler...", "button:Add Point Distance...", "label:# Fish to Track", "spin",
-            "label:Frames to Average", "spin", "label:Confidence Threshold", "doublespin",
-            "label:Gaussian Variance", "doublespin", "label:Mean Filter Size (pixels)", "spin",
-            "group:Signed Image Difference", "check:Show Tracker View", "button:Process Video",
-            "button:Stop Processing", "button:Analyze Data...",
+            "button:Open Video File...",
+            "button:Set Tracking Area",
+            "button:Add New Zone...",
+            "button:Add New Ruler...",
+            "button:Add Point Distance...",
+            "label:# Fish to Track",
+            "spin",
+            "label:Frames to Average",
+            "spin",
+            "label:Confidence Threshold",
+            "doublespin",
+            "label:Gaussian Variance",
+            "doublespin",
+            "label:Mean Filter Size (pixels)",
+            "spin",
+            "group:Signed Image Difference",
+            "check:Show Tracker View",
+            "button:Process Video",
+            "button:Stop Processing",
+            "button:Analyze Data...",
         };
         QCOMPARE(seen, expected);
         QCOMPARE(controlColumn(w).first()->parentWidget()->maximumWidth(), 200);
@@ -142,10 +156,10 @@ private Q_SLOTS:
     void initialEnabledStates()
     {
         MainWindow w;
-        for (const char *text : {"Process Video", "Stop Processing", "Back", "Pause", "Forward"})
+        for (const char *text : { "Process Video", "Stop Processing", "Back", "Pause", "Forward" })
             QVERIFY2(!button(w, text)->isEnabled(), text);
-        for (const char *text : {"Open Video File...", "Set Tracking Area", "Add New Zone...",
-                                 "Add New Ruler...", "Add Point Distance...", "Analyze Data..."})
+        for (const char *text : { "Open Video File...", "Set Tracking Area", "Add New Zone...",
+                 "Add New Ruler...", "Add Point Distance...", "Analyze Data..." })
             QVERIFY2(button(w, text)->isEnabled(), text);
         QVERIFY(w.findChild<QSlider *>()->isEnabled());
         QVERIFY(w.findChild<QSlider *>()->orientation() == Qt::Horizontal);
@@ -167,10 +181,22 @@ private Q_SLOTS:
                 ++signalCount;
         }
         const QStringList expected = {
-            "LoadVideoFile()", "SeekInVideo()", "ProcessVideo()", "StopProcessing()",
-            "ExportVideo()", "SetFishArea()", "AddNewArea()", "AddNewRuler()",
-            "AddNewPointDist()", "ShowAnalysisWindow()", "DoDataProcessing()", "GFABlender()",
-            "UpdateUI()", "EditBack()", "EditPauseResume()", "EditForward()",
+            "LoadVideoFile()",
+            "SeekInVideo()",
+            "ProcessVideo()",
+            "StopProcessing()",
+            "ExportVideo()",
+            "SetFishArea()",
+            "AddNewArea()",
+            "AddNewRuler()",
+            "AddNewPointDist()",
+            "ShowAnalysisWindow()",
+            "DoDataProcessing()",
+            "GFABlender()",
+            "UpdateUI()",
+            "EditBack()",
+            "EditPauseResume()",
+            "EditForward()",
         };
         QCOMPARE(slotNames, expected);
         QCOMPARE(signalCount, 0);
@@ -207,8 +233,8 @@ private Q_SLOTS:
 
     void iconsAreEmbedded()
     {
-        for (const char *name : {"fish", "ruler", "record", "export", "add", "fish2", "fish3",
-                                 "fish4", "video", "folder", "stop", "gear", "pointdist"}) {
+        for (const char *name : { "fish", "ruler", "record", "export", "add", "fish2", "fish3",
+                 "fish4", "video", "folder", "stop", "gear", "pointdist" }) {
             QImage icon(QString(":/images/%1.png").arg(name));
             QVERIFY2(!icon.isNull(), name);
             QCOMPARE(icon.size(), QSize(32, 32));

@@ -26,8 +26,8 @@ void MainWindow::DoDataProcessing()
     Dialogs &dialogs = Dialogs::current();
     StimulusEventAnalysis analysis;
 
-    const QString dataName = dialogs.openFileName(this, tr("Load Video Data"), QStringLiteral("."),
-                                                  tr("Video Data File (*.txt)"));
+    const QString dataName = dialogs.openFileName(
+        this, tr("Load Video Data"), QStringLiteral("."), tr("Video Data File (*.txt)"));
     if (dataName.isEmpty())
         return;
     Error error = analysis.setDataFile(dataName);
@@ -36,8 +36,8 @@ void MainWindow::DoDataProcessing()
         return;
     }
 
-    const QString gfaName = dialogs.openFileName(this, tr("Load GFA Data"), QStringLiteral("."),
-                                                 tr("GFA Data File (*.gfa)"));
+    const QString gfaName = dialogs.openFileName(
+        this, tr("Load GFA Data"), QStringLiteral("."), tr("GFA Data File (*.gfa)"));
     if (gfaName.isEmpty())
         return;
     error = analysis.setGfaFile(gfaName);
@@ -49,12 +49,11 @@ void MainWindow::DoDataProcessing()
     // A cancelled number dialog answers with the value it showed.
     bool accepted = false;
     const int offset = dialogs.integer(this, QStringLiteral("Input"),
-                                       QStringLiteral("Enter offset into video file in seconds."),
-                                       600, kIntMin, kIntMax, 1, &accepted);
-    const int longestWindow = dialogs.integer(
-        this, QStringLiteral("Input"),
-        QStringLiteral("Enter inter-stimulus interval to look at during each event."), 90,
-        kIntMin, kIntMax, 1, &accepted);
+        QStringLiteral("Enter offset into video file in seconds."), 600, kIntMin, kIntMax, 1,
+        &accepted);
+    const int longestWindow = dialogs.integer(this, QStringLiteral("Input"),
+        QStringLiteral("Enter inter-stimulus interval to look at during each event."), 90, kIntMin,
+        kIntMax, 1, &accepted);
 
     error = analysis.read();
     if (error != Error::None) {
@@ -63,8 +62,8 @@ void MainWindow::DoDataProcessing()
     }
     const QStringList lines = analysis.analyse(offset, longestWindow);
 
-    QString outputName = dialogs.saveFileName(this, tr("Save Analyzed Data"), QStringLiteral("."),
-                                              QString());
+    QString outputName
+        = dialogs.saveFileName(this, tr("Save Analyzed Data"), QStringLiteral("."), QString());
     if (outputName.isEmpty())
         return;
     outputName = StimulusEventAnalysis::outputFileName(outputName);
@@ -74,7 +73,7 @@ void MainWindow::DoDataProcessing()
         return;
     }
     dialogs.information(this, QStringLiteral("Information"),
-                        "GFAdata analysis file '" + outputName + "' successfully written.");
+        "GFAdata analysis file '" + outputName + "' successfully written.");
 }
 
 void MainWindow::GFABlender()
@@ -83,8 +82,8 @@ void MainWindow::GFABlender()
     Dialogs &dialogs = Dialogs::current();
     StimulusEventBlender blender;
 
-    const QString leftName = dialogs.openFileName(this, tr("Load GFA (LEFT) Data"),
-                                                  QStringLiteral("."), tr("*.gfadata"));
+    const QString leftName = dialogs.openFileName(
+        this, tr("Load GFA (LEFT) Data"), QStringLiteral("."), tr("*.gfadata"));
     if (leftName.isEmpty())
         return;
     Error error = blender.setLeftFile(leftName);
@@ -93,8 +92,8 @@ void MainWindow::GFABlender()
         return;
     }
 
-    const QString rightName = dialogs.openFileName(this, tr("Load GFA (RIGHT) Data"),
-                                                   QStringLiteral("."), tr("*.gfadata"));
+    const QString rightName = dialogs.openFileName(
+        this, tr("Load GFA (RIGHT) Data"), QStringLiteral("."), tr("*.gfadata"));
     if (rightName.isEmpty())
         return;
     error = blender.setRightFile(rightName);

@@ -137,8 +137,8 @@ QString StimulusEventAnalysis::outputFileName(const QString &chosen)
     return chosen.right(suffix.size()) == suffix ? chosen : chosen + suffix;
 }
 
-StimulusEventAnalysis::Error StimulusEventAnalysis::write(const QString &name,
-                                                          const QStringList &lines)
+StimulusEventAnalysis::Error StimulusEventAnalysis::write(
+    const QString &name, const QStringList &lines)
 {
     QFile out(name);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
@@ -152,10 +152,8 @@ StimulusEventAnalysis::Error StimulusEventAnalysis::write(const QString &name,
 }
 
 StimulusEventAnalysis::Error StimulusEventAnalysis::run(const QString &dataPath,
-                                                        const QString &gfaPath, int offset,
-                                                        int longestWindow,
-                                                        const QString &chosenOutput,
-                                                        QString *writtenName)
+    const QString &gfaPath, int offset, int longestWindow, const QString &chosenOutput,
+    QString *writtenName)
 {
     StimulusEventAnalysis analysis;
     Error error = analysis.setDataFile(dataPath);

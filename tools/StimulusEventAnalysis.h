@@ -13,11 +13,11 @@ class StimulusEventAnalysis
 public:
     enum class Error {
         None,
-        DataFileMissing,   // "Can't load video file."
-        GfaFileMissing,    // "Can't load gfa file."
-        DataFileUnreadable,  // "Can't open video file."
-        GfaFileUnreadable,   // "Can't open gfa file."
-        OutputUnwritable,  // "Can't open '<name>' for write."
+        DataFileMissing, // "Can't load video file."
+        GfaFileMissing, // "Can't load gfa file."
+        DataFileUnreadable, // "Can't open video file."
+        GfaFileUnreadable, // "Can't open gfa file."
+        OutputUnwritable, // "Can't open '<name>' for write."
     };
     // The text shown for `error`; `outputName` is used by OutputUnwritable.
     static QString message(Error error, const QString &outputName = QString());
@@ -39,14 +39,14 @@ public:
 
     // The whole tool without dialogs: both checks, reading, analysis and writing to
     // outputFileName(chosenOutput), which `writtenName` receives.
-    static Error run(const QString &dataPath, const QString &gfaPath, int offset,
-                     int longestWindow, const QString &chosenOutput, QString *writtenName);
+    static Error run(const QString &dataPath, const QString &gfaPath, int offset, int longestWindow,
+        const QString &chosenOutput, QString *writtenName);
 
     // The per-row series of the data file, all of equal length.
     QVector<float> times;
     QVector<int> firstZone;
     QVector<int> secondZone;
-    QVector<float> intervals;  // time since the previous row; 0 for the first row
+    QVector<float> intervals; // time since the previous row; 0 for the first row
     // The event lines after the GFA file's 4 header lines.
     QStringList events;
 

@@ -60,7 +60,7 @@ void StimulusEventBlender::readEntries(QTextStream &stream, bool left, QList<Ent
             // end; it does not move the running start either.
             if (fields.size() <= valueField)
                 continue;
-            entries->append({runningStart, left, fields[valueField].toFloat()});
+            entries->append({ runningStart, left, fields[valueField].toFloat() });
             runningStart += fields[kIntervalField].toInt();
         } else if (fields.first().contains(QLatin1Char('F'))) {
             takeNext = true;
@@ -120,9 +120,8 @@ StimulusEventBlender::Error StimulusEventBlender::write(const QString &name, con
     return Error::None;
 }
 
-StimulusEventBlender::Error StimulusEventBlender::run(const QString &leftPath,
-                                                      const QString &rightPath,
-                                                      const QString &outputName)
+StimulusEventBlender::Error StimulusEventBlender::run(
+    const QString &leftPath, const QString &rightPath, const QString &outputName)
 {
     StimulusEventBlender blender;
     Error error = blender.setLeftFile(leftPath);

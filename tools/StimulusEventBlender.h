@@ -14,19 +14,19 @@ class StimulusEventBlender
 public:
     enum class Error {
         None,
-        LeftMissing,      // "Can't load gfa (left) file."
-        RightMissing,     // "Can't load gfa (right) file."
-        LeftUnreadable,   // "Can't open gfa (left) file."
-        RightUnreadable,  // "Can't open gfa (right) file."
+        LeftMissing, // "Can't load gfa (left) file."
+        RightMissing, // "Can't load gfa (right) file."
+        LeftUnreadable, // "Can't open gfa (left) file."
+        RightUnreadable, // "Can't open gfa (right) file."
         OutputUnwritable, // "Can't open '<name>' for write."
     };
     static QString message(Error error, const QString &outputName = QString());
 
     struct Entry
     {
-        int start = 0;     // running start time within its own file
-        bool left = true;  // side: first (left) or second (right) file
-        float value = 0;   // first-zone time (left) or second-zone time (right)
+        int start = 0; // running start time within its own file
+        bool left = true; // side: first (left) or second (right) file
+        float value = 0; // first-zone time (left) or second-zone time (right)
     };
 
     // Existence checks, made as soon as each file is chosen.
@@ -43,8 +43,7 @@ public:
     static Error write(const QString &name, const QString &text);
 
     // The whole tool without dialogs.
-    static Error run(const QString &leftPath, const QString &rightPath,
-                     const QString &outputName);
+    static Error run(const QString &leftPath, const QString &rightPath, const QString &outputName);
 
     QList<Entry> entries;
 

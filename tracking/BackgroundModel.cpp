@@ -73,7 +73,7 @@ inline float apply(Rule rule, float d)
 // the difference rule. Products and sums are rounded one by one (no fused multiply-add), so
 // vector and scalar code give the same bits. Built for AVX2 as well, picked at load time on
 // processors that have it; the arithmetic is the same.
-template <RowRule rule>
+template<RowRule rule>
 inline void backgroundAndDifference(const float *__restrict g, float *__restrict b,
     float *__restrict s, int n, float alpha, float beta)
 {
@@ -93,8 +93,8 @@ inline void backgroundAndDifference(const float *__restrict g, float *__restrict
     }
 }
 
-POND_ROW_CLONES void rowFromGrey(const float *g, float *b,
-    float *s, int n, float alpha, float beta, RowRule rule)
+POND_ROW_CLONES void rowFromGrey(
+    const float *g, float *b, float *s, int n, float alpha, float beta, RowRule rule)
 {
     switch (rule) {
     case RowRule::Plain:
@@ -112,15 +112,15 @@ POND_ROW_CLONES void rowFromGrey(const float *g, float *b,
 inline void greyFromRgb(const uchar *__restrict p, float *__restrict g, int n)
 {
     for (int x = 0; x < n; ++x) {
-        const unsigned sum = unsigned(p[3 * x]) * 11u + unsigned(p[3 * x + 1]) * 16u
-            + unsigned(p[3 * x + 2]) * 5u;
+        const unsigned sum
+            = unsigned(p[3 * x]) * 11u + unsigned(p[3 * x + 1]) * 16u + unsigned(p[3 * x + 2]) * 5u;
         g[x] = float(int(sum >> 5));
     }
 }
 
 // A whole row from packed RGB: grey levels into the scratch row g, then the background and the
 // difference.
-template <RowRule rule>
+template<RowRule rule>
 inline void fromRgb(const uchar *__restrict p, float *__restrict g, float *__restrict b,
     float *__restrict s, int n, float alpha, float beta)
 {
@@ -128,8 +128,8 @@ inline void fromRgb(const uchar *__restrict p, float *__restrict g, float *__res
     backgroundAndDifference<rule>(g, b, s, n, alpha, beta);
 }
 
-void rowFromRgbDefault(const uchar *p, float *g, float *b, float *s, int n, float alpha,
-    float beta, RowRule rule)
+void rowFromRgbDefault(
+    const uchar *p, float *g, float *b, float *s, int n, float alpha, float beta, RowRule rule)
 {
     switch (rule) {
     case RowRule::Plain:
@@ -150,14 +150,14 @@ void rowFromRgbDefault(const uchar *p, float *g, float *b, float *s, int n, floa
 // The float steps are those of backgroundAndDifference, one rounding each, in the same order;
 // max(x, +0) gives +0 where x > 0 fails, as the scalar rule does. Eight pixels read 28 bytes,
 // so the vector loop stops where that would pass the row's end.
-template <RowRule rule>
+template<RowRule rule>
 __attribute__((target("avx2"))) void fromRgbAvx2(const uchar *__restrict p, float *__restrict g,
     float *__restrict b, float *__restrict s, int n, float alpha, float beta)
 {
     const __m256i pick = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
         1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
-    const __m256i rgbWeights = _mm256_setr_epi8(11, 16, 5, 0, 11, 16, 5, 0, 11, 16, 5, 0, 11, 16,
-        5, 0, 11, 16, 5, 0, 11, 16, 5, 0, 11, 16, 5, 0, 11, 16, 5, 0);
+    const __m256i rgbWeights = _mm256_setr_epi8(11, 16, 5, 0, 11, 16, 5, 0, 11, 16, 5, 0, 11, 16, 5,
+        0, 11, 16, 5, 0, 11, 16, 5, 0, 11, 16, 5, 0, 11, 16, 5, 0);
     const __m256i ones = _mm256_set1_epi16(1);
     const __m256 a = _mm256_set1_ps(alpha), be = _mm256_set1_ps(beta);
     const __m256 zero = _mm256_setzero_ps();
@@ -189,8 +189,8 @@ __attribute__((target("avx2"))) void fromRgbAvx2(const uchar *__restrict p, floa
     fromRgb<rule>(p + 3 * x, g + x, b + x, s + x, n - x, alpha, beta);
 }
 
-__attribute__((target("avx2"))) void rowFromRgbAvx2(const uchar *p, float *g, float *b, float *s,
-    int n, float alpha, float beta, RowRule rule)
+__attribute__((target("avx2"))) void rowFromRgbAvx2(
+    const uchar *p, float *g, float *b, float *s, int n, float alpha, float beta, RowRule rule)
 {
     switch (rule) {
     case RowRule::Plain:
@@ -207,8 +207,8 @@ __attribute__((target("avx2"))) void rowFromRgbAvx2(const uchar *p, float *g, fl
 
 // Grey levels, background and difference of one row of packed RGB pixels; g is scratch room for
 // n grey levels.
-void rowFromRgb(const uchar *p, float *g, float *b, float *s, int n, float alpha, float beta,
-    RowRule rule)
+void rowFromRgb(
+    const uchar *p, float *g, float *b, float *s, int n, float alpha, float beta, RowRule rule)
 {
 #if defined(__x86_64__) || defined(__i386__)
     static const bool avx2 = __builtin_cpu_supports("avx2");
@@ -249,8 +249,8 @@ int BackgroundModel::readDifferenceRule(const TrackingControls &controls, int *f
     // Per pixel one or two loads and an or. (Reading the bright choice while the difference
     // is unsigned, which the rule ignores, changes nothing.)
     if (first == Rule::Unsigned)
-        return flagreads::firstDifferingBlock(1, count,
-            [&] { return unsigned(signedDifference.load(std::memory_order_relaxed)); });
+        return flagreads::firstDifferingBlock(
+            1, count, [&] { return unsigned(signedDifference.load(std::memory_order_relaxed)); });
     const unsigned brightFirst = first == Rule::Bright;
     return flagreads::firstDifferingBlock(1, count, [&] {
         return (unsigned(signedDifference.load(std::memory_order_relaxed)) ^ 1u)
@@ -298,8 +298,8 @@ void BackgroundModel::rowPasses(
         float *diff = summed.data() + size_t(y) * w;
         const int fy = area.top() + y;
         if (bytes && wholeRows && fy >= 0 && fy < frame->height()) {
-            rowFromRgb(frame->constScanLine(fy) + 3 * area.left(), g, bg, diff, w, alpha, beta,
-                rowRule);
+            rowFromRgb(
+                frame->constScanLine(fy) + 3 * area.left(), g, bg, diff, w, alpha, beta, rowRule);
             continue;
         }
         greyRow(*frame, y, g);

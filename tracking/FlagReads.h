@@ -13,8 +13,7 @@ constexpr int block = 32;
 
 // Index of the first block (of begin ... count - 1) in which differs() was nonzero, or -1.
 // differs() makes the reads for one pixel and returns nonzero when they differ.
-template <typename Differs>
-int firstDifferingBlock(int begin, int count, Differs differs)
+template<typename Differs> int firstDifferingBlock(int begin, int count, Differs differs)
 {
     int k = begin;
     for (; k + block <= count; k += block) {

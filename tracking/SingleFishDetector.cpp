@@ -80,10 +80,10 @@ __attribute__((target("avx2"))) float highestScoreAvx2(
             b0, _mm256_mul_ps(_mm256_loadu_ps(weight + x), _mm256_loadu_ps(mean + x)));
         b1 = _mm256_max_ps(
             b1, _mm256_mul_ps(_mm256_loadu_ps(weight + x + 8), _mm256_loadu_ps(mean + x + 8)));
-        b2 = _mm256_max_ps(b2,
-            _mm256_mul_ps(_mm256_loadu_ps(weight + x + 16), _mm256_loadu_ps(mean + x + 16)));
-        b3 = _mm256_max_ps(b3,
-            _mm256_mul_ps(_mm256_loadu_ps(weight + x + 24), _mm256_loadu_ps(mean + x + 24)));
+        b2 = _mm256_max_ps(
+            b2, _mm256_mul_ps(_mm256_loadu_ps(weight + x + 16), _mm256_loadu_ps(mean + x + 16)));
+        b3 = _mm256_max_ps(
+            b3, _mm256_mul_ps(_mm256_loadu_ps(weight + x + 24), _mm256_loadu_ps(mean + x + 24)));
     }
     b0 = _mm256_max_ps(_mm256_max_ps(b0, b1), _mm256_max_ps(b2, b3));
     for (; x + 8 <= end; x += 8)
@@ -186,7 +186,7 @@ void SingleFishDetector::beginFrame(const BackgroundModel &model, QPoint referen
         && std::abs(area.left() + span.xEnd - reference.x()) <= w - 1;
     rowScan.reference = reference;
     rowScan.nextRow = span.yBegin;
-    rowScan.best = Best{ -FLT_MAX, -FLT_MAX, 0, 0 };
+    rowScan.best = Best { -FLT_MAX, -FLT_MAX, 0, 0 };
 }
 
 void SingleFishDetector::scanRows(
@@ -211,7 +211,7 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
     const int refX = reference.x(), refY = reference.y();
     const Span span = scanSpan(w, h, half);
 
-    Best best{ -FLT_MAX, -FLT_MAX, 0, 0 };
+    Best best { -FLT_MAX, -FLT_MAX, 0, 0 };
     const int xBegin = span.xBegin, xEnd = span.xEnd;
     const int yBegin = span.yBegin, yEnd = span.yEnd;
     const int rows = span.rows;
@@ -225,21 +225,20 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
     // a block of pixels at a time, and only if it was set for some pixel does the scan go in
     // that order, painting from that block on and reading the flag anew as it goes (as if
     // those reads had come a moment later).
-    const int firstShown = flagreads::firstDifferingBlock(0, pixels,
-        [&] { return unsigned(showTrackerView.load(std::memory_order_relaxed)); });
+    const int firstShown = flagreads::firstDifferingBlock(
+        0, pixels, [&] { return unsigned(showTrackerView.load(std::memory_order_relaxed)); });
 
     // Every offset from the reference to a scanned column within the table's span: each row's
     // weights are one contiguous run. (A reference outside the area, which only a manual
     // correction gives, has its offsets clamped pixel by pixel instead.)
-    const bool referenceInSpan = rows > 0 && std::abs(x1 + xBegin - refX) <= w - 1
-        && std::abs(x1 + xEnd - refX) <= w - 1;
+    const bool referenceInSpan
+        = rows > 0 && std::abs(x1 + xBegin - refX) <= w - 1 && std::abs(x1 + xEnd - refX) <= w - 1;
 
     if (firstShown < 0 && referenceInSpan) {
         if (prescanned)
             best = rowScan.best;
         else
-            scoreRows(model, reference, yBegin, yEnd,
-                model.boxMeans() + size_t(yBegin) * w, best);
+            scoreRows(model, reference, yBegin, yEnd, model.boxMeans() + size_t(yBegin) * w, best);
     } else if (firstShown < 0) {
         const float *means = model.boxMeans();
         for (int y = yBegin; y <= yEnd; ++y) {
@@ -250,7 +249,7 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
                 const float weight = weightRow[weights.columnIndex(std::abs(x1 + x - refX))];
                 const float score = weight * mean;
                 if (score > best.score || (score == best.score && x < best.x)) {
-                    best = Best{ score, mean, x, y };
+                    best = Best { score, mean, x, y };
                 }
             }
         }
@@ -271,7 +270,7 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
                 }
                 const float score = weight * mean;
                 if (score > best.score)
-                    best = Best{ score, mean, x, y };
+                    best = Best { score, mean, x, y };
             }
         }
     }

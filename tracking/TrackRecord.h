@@ -8,11 +8,11 @@ struct TrackRecord
 {
     qint64 frameNumber = 0;
     float seconds = 0.0f;
-    int x = 0, y = 0;          // single fish; the Tracking Area centre in multi-fish records
-    float movement = 0.0f;     // single fish: pixels moved since the previous record
-    float confidence = 0.0f;   // single fish: box mean at the chosen pixel
-    bool found = false;        // single fish detection flag
-    QVector<QPoint> fishPositions;  // multi-fish, fish index order
+    int x = 0, y = 0; // single fish; the Tracking Area centre in multi-fish records
+    float movement = 0.0f; // single fish: pixels moved since the previous record
+    float confidence = 0.0f; // single fish: box mean at the chosen pixel
+    bool found = false; // single fish detection flag
+    QVector<QPoint> fishPositions; // multi-fish, fish index order
     QVector<float> fishConfidences;
     QVector<bool> fishFoundFlags;
 };

@@ -7,11 +7,11 @@
 
 struct TrackingControls
 {
-    std::atomic<int> fishCount{1};
-    std::atomic<int> framesToAverage{300};
-    std::atomic<float> confidenceThreshold{30.0f};
-    std::atomic<float> gaussianVariance{0.01f};
-    std::atomic<int> meanFilterSize{3};
-    std::atomic<bool> signedDifference{false};
-    std::atomic<bool> brightObject{true};
+    std::atomic<int> fishCount { 1 };
+    std::atomic<int> framesToAverage { 300 };
+    std::atomic<float> confidenceThreshold { 30.0f };
+    std::atomic<float> gaussianVariance { 0.01f };
+    std::atomic<int> meanFilterSize { 3 };
+    std::atomic<bool> signedDifference { false };
+    std::atomic<bool> brightObject { true };
 };

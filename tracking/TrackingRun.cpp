@@ -87,8 +87,8 @@ void TrackingRun::trackFrame(const QImage &frame, qint64 frameNumber, qint64 fra
     if (single) {
         // The single-fish scan scores the rows of box means as the update completes them.
         singleFish.beginFrame(model, reference);
-        completed = model.update(frame, host.trackingControls(),
-            [this](int yBegin, int yEnd, const float *rows) {
+        completed = model.update(
+            frame, host.trackingControls(), [this](int yBegin, int yEnd, const float *rows) {
                 singleFish.scanRows(model, yBegin, yEnd, rows);
             });
     } else {

@@ -14,10 +14,12 @@ extern "C" {
 
 namespace ff {
 
-struct InputContextDeleter {
+struct InputContextDeleter
+{
     void operator()(AVFormatContext *ctx) const { avformat_close_input(&ctx); }
 };
-struct OutputContextDeleter {
+struct OutputContextDeleter
+{
     void operator()(AVFormatContext *ctx) const
     {
         if (ctx && ctx->pb && !(ctx->oformat->flags & AVFMT_NOFILE))
@@ -25,16 +27,20 @@ struct OutputContextDeleter {
         avformat_free_context(ctx);
     }
 };
-struct CodecContextDeleter {
+struct CodecContextDeleter
+{
     void operator()(AVCodecContext *ctx) const { avcodec_free_context(&ctx); }
 };
-struct FrameDeleter {
+struct FrameDeleter
+{
     void operator()(AVFrame *frame) const { av_frame_free(&frame); }
 };
-struct PacketDeleter {
+struct PacketDeleter
+{
     void operator()(AVPacket *packet) const { av_packet_free(&packet); }
 };
-struct SwsDeleter {
+struct SwsDeleter
+{
     void operator()(SwsContext *ctx) const { sws_freeContext(ctx); }
 };
 

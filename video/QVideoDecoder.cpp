@@ -13,7 +13,7 @@ extern "C" {
 
 namespace {
 constexpr qint64 noNumber = std::numeric_limits<qint64>::min();
-constexpr AVRational milliseconds{1, 1000};
+constexpr AVRational milliseconds { 1, 1000 };
 // How far back a frame-exact seek may go looking for a safe starting key frame: the step
 // doubles with each attempt, so this covers gaps of thousands of frames.
 constexpr int maxSeekAttempts = 24;
@@ -75,7 +75,8 @@ void QVideoDecoder::clearHandles()
     seekKeyDts = noNumber;
 }
 
-void QVideoDecoder::printStreamInfo(AVFormatContext *context, int index, const char *url, int isOutput)
+void QVideoDecoder::printStreamInfo(
+    AVFormatContext *context, int index, const char *url, int isOutput)
 {
     if (!context)
         return;
@@ -83,10 +84,10 @@ void QVideoDecoder::printStreamInfo(AVFormatContext *context, int index, const c
     printf("AV_TIME_BASE: %d\n", AV_TIME_BASE);
     if (isOutput)
         printf("%s #%d, %s,\n %s '%s':\n", "Output", index,
-               context->oformat ? context->oformat->name : "", "to", url ? url : "");
+            context->oformat ? context->oformat->name : "", "to", url ? url : "");
     else
         printf("%s #%d, %s,\n %s '%s':\n", "Input", index,
-               context->iformat ? context->iformat->name : "", "from", url ? url : "");
+            context->iformat ? context->iformat->name : "", "from", url ? url : "");
 
     printf("  Duration: ");
     if (context->duration != AV_NOPTS_VALUE) {
@@ -228,7 +229,7 @@ QVideoDecoder::Fetch QVideoDecoder::receivePicture()
             continue;
         }
         const bool wanted = packet->stream_index == videoStream
-                            && (!skipToKeyFrame || (packet->flags & AV_PKT_FLAG_KEY));
+            && (!skipToKeyFrame || (packet->flags & AV_PKT_FLAG_KEY));
         if (wanted && skipToKeyFrame) {
             skipToKeyFrame = false;
             seekKeyDts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
@@ -401,31 +402,47 @@ bool QVideoDecoder::convertPicture(QImage *converted)
     AVPixelFormat source = AVPixelFormat(frame->format);
     bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
     switch (source) {
-    case AV_PIX_FMT_YUVJ420P: source = AV_PIX_FMT_YUV420P; fullRange = true; break;
-    case AV_PIX_FMT_YUVJ422P: source = AV_PIX_FMT_YUV422P; fullRange = true; break;
-    case AV_PIX_FMT_YUVJ444P: source = AV_PIX_FMT_YUV444P; fullRange = true; break;
-    case AV_PIX_FMT_YUVJ440P: source = AV_PIX_FMT_YUV440P; fullRange = true; break;
-    case AV_PIX_FMT_YUVJ411P: source = AV_PIX_FMT_YUV411P; fullRange = true; break;
-    default: break;
+    case AV_PIX_FMT_YUVJ420P:
+        source = AV_PIX_FMT_YUV420P;
+        fullRange = true;
+        break;
+    case AV_PIX_FMT_YUVJ422P:
+        source = AV_PIX_FMT_YUV422P;
+        fullRange = true;
+        break;
+    case AV_PIX_FMT_YUVJ444P:
+        source = AV_PIX_FMT_YUV444P;
+        fullRange = true;
+        break;
+    case AV_PIX_FMT_YUVJ440P:
+        source = AV_PIX_FMT_YUV440P;
+        fullRange = true;
+        break;
+    case AV_PIX_FMT_YUVJ411P:
+        source = AV_PIX_FMT_YUV411P;
+        fullRange = true;
+        break;
+    default:
+        break;
     }
     const SwsContext *previous = conversionContext.get();
-    SwsContext *context = sws_getCachedContext(conversionContext.release(), frame->width, frame->height,
-                                               source, width, height, AV_PIX_FMT_RGB24, SWS_BICUBIC,
-                                               nullptr, nullptr, nullptr);
+    SwsContext *context
+        = sws_getCachedContext(conversionContext.release(), frame->width, frame->height, source,
+            width, height, AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr);
     conversionContext.reset(context);
     if (!context) {
         printf("Cannot initialize the conversion context!\n");
         return false;
     }
-    const ConversionKey key{frame->width, frame->height, int(source), fullRange};
+    const ConversionKey key { frame->width, frame->height, int(source), fullRange };
     if (context != previous || !(key == conversionKey)) {
         int *inverseTable = nullptr, *table = nullptr;
         int sourceRange = 0, destinationRange = 0, brightness = 0, contrast = 0, saturation = 0;
-        if (sws_getColorspaceDetails(context, &inverseTable, &sourceRange, &table, &destinationRange,
-                                     &brightness, &contrast, &saturation)
+        if (sws_getColorspaceDetails(context, &inverseTable, &sourceRange, &table,
+                &destinationRange, &brightness, &contrast, &saturation)
             >= 0)
-            sws_setColorspaceDetails(context, inverseTable, fullRange ? 1 : 0, table, destinationRange,
-                                     brightness, contrast, saturation);
+            sws_setColorspaceDetails(context, inverseTable, fullRange ? 1 : 0, table,
+                destinationRange, brightness, contrast, saturation);
         conversionKey = key;
     }
 
@@ -437,14 +454,16 @@ bool QVideoDecoder::convertPicture(QImage *converted)
     if (image.bytesPerLine() == rgbFrame->linesize[0] && reinterpret_cast<uintptr_t>(bits) % 16 == 0
         && reinterpret_cast<uintptr_t>(rgbFrame->data[0]) % 16 == 0) {
         // The image's rows have the buffer's layout and alignment: converted straight into it.
-        uint8_t *planes[4] = {bits, nullptr, nullptr, nullptr};
-        int strides[4] = {rgbFrame->linesize[0], 0, 0, 0};
+        uint8_t *planes[4] = { bits, nullptr, nullptr, nullptr };
+        int strides[4] = { rgbFrame->linesize[0], 0, 0, 0 };
         sws_scale(context, frame->data, frame->linesize, 0, frame->height, planes, strides);
     } else {
-        sws_scale(context, frame->data, frame->linesize, 0, frame->height, rgbFrame->data, rgbFrame->linesize);
+        sws_scale(context, frame->data, frame->linesize, 0, frame->height, rgbFrame->data,
+            rgbFrame->linesize);
         const size_t rowBytes = size_t(width) * 3;
         for (int y = 0; y < height; ++y)
-            memcpy(image.scanLine(y), rgbFrame->data[0] + qint64(y) * rgbFrame->linesize[0], rowBytes);
+            memcpy(
+                image.scanLine(y), rgbFrame->data[0] + qint64(y) * rgbFrame->linesize[0], rowBytes);
     }
     *converted = image;
     av_frame_unref(decodedFrame.get());
@@ -463,7 +482,8 @@ bool QVideoDecoder::open(const QString &fileName)
     // succeeded, so a failure part-way releases what it took.
     const QByteArray path = fileName.toUtf8(); // FFmpeg takes UTF-8 file names
     AVFormatContext *rawFormat = nullptr;
-    if (fileName.isEmpty() || avformat_open_input(&rawFormat, path.constData(), nullptr, nullptr) != 0)
+    if (fileName.isEmpty()
+        || avformat_open_input(&rawFormat, path.constData(), nullptr, nullptr) != 0)
         return false;
     ff::InputContextPtr format(rawFormat);
     if (avformat_find_stream_info(format.get(), nullptr) < 0)
@@ -504,12 +524,13 @@ bool QVideoDecoder::open(const QString &fileName)
     if (!decoded || !rgb || !readPacket)
         return false;
 
-    const int bufferSize = av_image_get_buffer_size(AV_PIX_FMT_RGB24, context->width, context->height, 1);
+    const int bufferSize
+        = av_image_get_buffer_size(AV_PIX_FMT_RGB24, context->width, context->height, 1);
     if (bufferSize <= 0)
         return false;
     std::unique_ptr<uint8_t[]> buffer(new uint8_t[size_t(bufferSize)]);
-    if (av_image_fill_arrays(rgb->data, rgb->linesize, buffer.get(), AV_PIX_FMT_RGB24, context->width,
-                             context->height, 1)
+    if (av_image_fill_arrays(rgb->data, rgb->linesize, buffer.get(), AV_PIX_FMT_RGB24,
+            context->width, context->height, 1)
         < 0)
         return false;
     rgb->width = context->width;
@@ -537,8 +558,8 @@ void QVideoDecoder::close()
     frameValid = false;
 }
 
-bool QVideoDecoder::copyFrame(QImage &image, qint64 *frameNumber, qint64 *frameTime, qint64 *targetNumberOut,
-                              qint64 *targetTimeOut)
+bool QVideoDecoder::copyFrame(QImage &image, qint64 *frameNumber, qint64 *frameTime,
+    qint64 *targetNumberOut, qint64 *targetTimeOut)
 {
     image = lastFrame;
     if (frameNumber)
@@ -589,11 +610,11 @@ bool QVideoDecoder::seekContainer(qint64 timestamp)
     AVFormatContext *format = formatContext.get();
     // The key frame at or before the timestamp; when there is none (a timestamp before the
     // first key frame), the first one after it.
-    int result = avformat_seek_file(format, videoStream, std::numeric_limits<int64_t>::min(), timestamp,
-                                    timestamp, 0);
+    int result = avformat_seek_file(
+        format, videoStream, std::numeric_limits<int64_t>::min(), timestamp, timestamp, 0);
     if (result < 0)
-        result = avformat_seek_file(format, videoStream, std::numeric_limits<int64_t>::min(), timestamp,
-                                    std::numeric_limits<int64_t>::max(), 0);
+        result = avformat_seek_file(format, videoStream, std::numeric_limits<int64_t>::min(),
+            timestamp, std::numeric_limits<int64_t>::max(), 0);
     if (result < 0)
         return false;
     discardReadAhead();
@@ -623,8 +644,8 @@ bool QVideoDecoder::seekToFrame(qint64 frame)
             return false;
         targetNumber = frame;
         const bool reached = decodeUpTo(frame);
-        const bool atStreamStart =
-            firstKeyDts != noNumber && seekKeyDts != noNumber && seekKeyDts <= firstKeyDts;
+        const bool atStreamStart
+            = firstKeyDts != noNumber && seekKeyDts != noNumber && seekKeyDts <= firstKeyDts;
         if (!reached) {
             // The end came before the target. When not a single picture was decoded, the seek
             // landed behind the last key frame (MPEG-TS): start further back. Otherwise the
@@ -660,7 +681,8 @@ int QVideoDecoder::lengthMs()
         const AVStream *stream = formatContext->streams[videoStream];
         if (stream->duration == AV_NOPTS_VALUE)
             return 0;
-        duration = av_rescale_q(stream->duration, stream->time_base, AVRational{1, AV_TIME_BASE});
+        duration
+            = av_rescale_q(stream->duration, stream->time_base, AVRational { 1, AV_TIME_BASE });
     }
     return int((duration / 1000000) * 1000 + (duration % 1000000) / 1000);
 }

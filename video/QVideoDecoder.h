@@ -32,7 +32,8 @@ public:
     virtual bool registerCodecs();
     virtual void clearHandles();
     // Diagnostic: a short summary of a format context on standard output.
-    virtual void printStreamInfo(AVFormatContext *context, int index, const char *url, int isOutput);
+    virtual void printStreamInfo(
+        AVFormatContext *context, int index, const char *url, int isOutput);
     // Diagnostic: writes the first plane of a packed RGB24 picture as "frame<index>.ppm".
     virtual void writeFramePpm(const AVFrame *picture, int width, int height, int index);
     // Reads and decodes until the picture numbered at least target is held (-1: the next picture).
@@ -43,8 +44,8 @@ public:
     virtual bool open(const QString &fileName);
     virtual void close();
     // Copies the held picture and its number, time, target number and target time (each optional).
-    virtual bool copyFrame(QImage &image, qint64 *frameNumber = nullptr, qint64 *frameTime = nullptr,
-                           qint64 *targetNumber = nullptr, qint64 *targetTime = nullptr);
+    virtual bool copyFrame(QImage &image, qint64 *frameNumber = nullptr,
+        qint64 *frameTime = nullptr, qint64 *targetNumber = nullptr, qint64 *targetTime = nullptr);
     // Steps to the first picture numbered above both the target and the picture held.
     virtual bool seekNextFrame();
     virtual bool seekToMs(qint64 ms);
@@ -87,12 +88,12 @@ private:
     bool findFirstKeyFrame();
 
     ff::InputContextPtr formatContext; // the open file; null when closed
-    int videoStream = -1;              // index of the chosen stream
-    ff::CodecContextPtr codecContext;  // the chosen stream's decoder context
-    const AVCodec *codec = nullptr;    // the decoder found for it
-    ff::FramePtr decodedFrame;         // receives decoded pictures
-    ff::FramePtr rgbFrame;             // RGB24 picture whose planes point into rgbBuffer
-    ff::PacketPtr packet;              // the packet being read
+    int videoStream = -1; // index of the chosen stream
+    ff::CodecContextPtr codecContext; // the chosen stream's decoder context
+    const AVCodec *codec = nullptr; // the decoder found for it
+    ff::FramePtr decodedFrame; // receives decoded pictures
+    ff::FramePtr rgbFrame; // RGB24 picture whose planes point into rgbBuffer
+    ff::PacketPtr packet; // the packet being read
     ff::SwsContextPtr conversionContext; // cached, rebuilt only when the source changes
     struct ConversionKey
     {
@@ -100,7 +101,8 @@ private:
         bool fullRange = false;
         bool operator==(const ConversionKey &o) const
         {
-            return width == o.width && height == o.height && format == o.format && fullRange == o.fullRange;
+            return width == o.width && height == o.height && format == o.format
+                && fullRange == o.fullRange;
         }
     };
     ConversionKey conversionKey; // the source the colour range of conversionContext was set for
@@ -114,34 +116,34 @@ private:
     // number for the slider and the time line: atomics, so a 64-bit value is never seen
     // half-written. Everything else is touched by one thread at a time (the GUI seeks only
     // while a run is paused).
-    std::atomic<qint64> currentTime{0};   // ms, time of the held picture
-    std::atomic<qint64> currentNumber{0}; // number of the held picture
-    qint64 previousTime = 0;   // ms, time of the picture before it
+    std::atomic<qint64> currentTime { 0 }; // ms, time of the held picture
+    std::atomic<qint64> currentNumber { 0 }; // number of the held picture
+    qint64 previousTime = 0; // ms, time of the picture before it
     qint64 previousNumber = 0; // number of the picture before it
-    qint64 targetTime = 0;     // ms, the last requested number rescaled
-    qint64 targetNumber = 0;   // the number the decoder is meant to be at
-    bool frameValid = false;   // lastFrame, currentNumber and currentTime hold a picture
+    qint64 targetTime = 0; // ms, the last requested number rescaled
+    qint64 targetNumber = 0; // the number the decoder is meant to be at
+    bool frameValid = false; // lastFrame, currentNumber and currentTime hold a picture
 
     // Decoding state between calls.
-    bool draining = false;        // end of file seen, the codec was sent the null packet
-    bool skipToKeyFrame = false;  // after a container seek: drop packets until a key frame
-    qint64 seekKeyDts = 0;        // DTS of the key frame decoding restarted from
-    int picturesSinceSeek = 0;    // pictures decoded since the last container seek
-    qint64 firstKeyDts = 0;       // DTS of the stream's first key frame
+    bool draining = false; // end of file seen, the codec was sent the null packet
+    bool skipToKeyFrame = false; // after a container seek: drop packets until a key frame
+    qint64 seekKeyDts = 0; // DTS of the key frame decoding restarted from
+    int picturesSinceSeek = 0; // pictures decoded since the last container seek
+    qint64 firstKeyDts = 0; // DTS of the stream's first key frame
     std::deque<ff::PacketPtr> pendingPackets; // read ahead at open, decoded before reading on
 
     // Read-ahead. The helper touches the decoding state above (format and codec contexts,
     // packets, decodedFrame, conversion) only between a request and its completion; the
     // thread that owns the decoder waits for completion (finishReadAhead) before it touches
     // that state itself, so the two never use it at once.
-    std::atomic<bool> readAheadOn{false}; // set by setReadAhead, read by the stepping thread
-    std::thread readAheadThread;          // the helper; runs while readAheadOn
-    std::mutex readAheadMutex;            // guards the four fields below
+    std::atomic<bool> readAheadOn { false }; // set by setReadAhead, read by the stepping thread
+    std::thread readAheadThread; // the helper; runs while readAheadOn
+    std::mutex readAheadMutex; // guards the four fields below
     std::condition_variable readAheadWake; // signalled on a request, a result and quitting
-    bool aheadRequested = false;          // a picture is being read ahead
-    bool aheadQuit = false;               // the helper is to end
-    bool aheadReady = false;              // a result waits in aheadFetch/aheadImage/aheadConverted
-    Fetch aheadFetch = Fetch::End;        // what the helper's receivePicture gave
+    bool aheadRequested = false; // a picture is being read ahead
+    bool aheadQuit = false; // the helper is to end
+    bool aheadReady = false; // a result waits in aheadFetch/aheadImage/aheadConverted
+    Fetch aheadFetch = Fetch::End; // what the helper's receivePicture gave
     // The result, written by the helper before it sets aheadReady and read by the owner after
     // finishReadAhead: the picture converted (its number is taken from aheadNumberDts and
     // aheadBestEffort when the step reaches it, as for a picture decoded then).

@@ -9,7 +9,7 @@ extern "C" {
 namespace {
 
 // Frame rate of every file written: the codec time base is 1/30 s.
-constexpr AVRational kTimeBase = {1, 30};
+constexpr AVRational kTimeBase = { 1, 30 };
 constexpr int kEncoderThreads = 10;
 // Plane alignment that lets libswscale use its vector code on the picture.
 constexpr int kPlaneAlign = 32;
@@ -51,8 +51,7 @@ void QVideoEncoder::release()
     ok = false;
 }
 
-bool QVideoEncoder::OpenOutput(const QString &fileName, int width, int height, int bitrate,
-                               int gop)
+bool QVideoEncoder::OpenOutput(const QString &fileName, int width, int height, int bitrate, int gop)
 {
     Close();
     this->width = width;
@@ -139,8 +138,7 @@ bool QVideoEncoder::OpenOutput(const QString &fileName, int width, int height, i
     }
 
     picture.reset(av_frame_alloc());
-    const int bufferSize =
-        av_image_get_buffer_size(AV_PIX_FMT_YUV420P, width, height, kPlaneAlign);
+    const int bufferSize = av_image_get_buffer_size(AV_PIX_FMT_YUV420P, width, height, kPlaneAlign);
     if (picture && bufferSize > 0)
         pictureBuffer.reset(static_cast<uint8_t *>(av_malloc(bufferSize)));
     if (!picture || !pictureBuffer) {
@@ -151,8 +149,8 @@ bool QVideoEncoder::OpenOutput(const QString &fileName, int width, int height, i
     picture->format = AV_PIX_FMT_YUV420P;
     picture->width = width;
     picture->height = height;
-    av_image_fill_arrays(picture->data, picture->linesize, pictureBuffer.get(),
-                         AV_PIX_FMT_YUV420P, width, height, kPlaneAlign);
+    av_image_fill_arrays(picture->data, picture->linesize, pictureBuffer.get(), AV_PIX_FMT_YUV420P,
+        width, height, kPlaneAlign);
 
     if (!(outputFormat->flags & AVFMT_NOFILE)
         && avio_open(&formatContext->pb, name.constData(), AVIO_FLAG_WRITE) < 0) {
@@ -182,18 +180,17 @@ bool QVideoEncoder::convertImage(const QImage &image)
     }
     // AV_PIX_FMT_RGB32 is a native-endian 0xAARRGGBB word, which is QImage's layout for
     // both formats (B, G, R, A bytes on little-endian machines).
-    conversionContext.reset(sws_getCachedContext(conversionContext.release(), width, height,
-                                                 AV_PIX_FMT_RGB32, width, height,
-                                                 AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr,
-                                                 nullptr, nullptr));
+    conversionContext.reset(
+        sws_getCachedContext(conversionContext.release(), width, height, AV_PIX_FMT_RGB32, width,
+            height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!conversionContext) {
         std::printf("Cannot initialize the conversion context\n");
         return false;
     }
-    const uint8_t *srcPlanes[4] = {image.constBits(), nullptr, nullptr, nullptr};
-    const int srcStrides[4] = {int(image.bytesPerLine()), 0, 0, 0};
+    const uint8_t *srcPlanes[4] = { image.constBits(), nullptr, nullptr, nullptr };
+    const int srcStrides[4] = { int(image.bytesPerLine()), 0, 0, 0 };
     sws_scale(conversionContext.get(), srcPlanes, srcStrides, 0, height, picture->data,
-              picture->linesize);
+        picture->linesize);
     return true;
 }
 

@@ -32,7 +32,8 @@ public:
     bool OpenOutput(const QString &fileName, int width, int height, int bitrate, int gop);
 
 private:
-    struct AvFreeDeleter {
+    struct AvFreeDeleter
+    {
         void operator()(uint8_t *p) const { av_free(p); }
     };
 
@@ -48,12 +49,12 @@ private:
     int32_t gop = 0;
     bool ok = false;
     ff::OutputContextPtr formatContext;
-    const AVOutputFormat *outputFormat = nullptr;  // library table, not owned
-    ff::CodecContextPtr codecContext;  // ours to free with the current API
-    AVStream *videoStream = nullptr;   // owned through formatContext
-    const AVCodec *codec = nullptr;    // library table, not owned
+    const AVOutputFormat *outputFormat = nullptr; // library table, not owned
+    ff::CodecContextPtr codecContext; // ours to free with the current API
+    AVStream *videoStream = nullptr; // owned through formatContext
+    const AVCodec *codec = nullptr; // library table, not owned
     ff::FramePtr picture;
-    std::unique_ptr<uint8_t, AvFreeDeleter> pictureBuffer;  // planes bound to `picture`
+    std::unique_ptr<uint8_t, AvFreeDeleter> pictureBuffer; // planes bound to `picture`
     ff::SwsContextPtr conversionContext;
     // Reused for every packet received; the codec owns the encoded bytes now, so the
     // separate output buffer of the old encoding call is not needed.

@@ -1,17 +1,35 @@
 #include "support/ScriptedDialogs.h"
 
-ScriptedDialogs::ScriptedDialogs() { previous = Dialogs::install(this); }
-ScriptedDialogs::~ScriptedDialogs() { Dialogs::install(previous); }
-
-void ScriptedDialogs::queueFile(const QString &path) { files.enqueue(path); }
-void ScriptedDialogs::queueText(const QString &text) { texts.enqueue(text); }
-void ScriptedDialogs::queueInteger(int value, bool ok) { integers.enqueue({value, ok}); }
-void ScriptedDialogs::queueReal(double value, bool ok) { reals.enqueue({value, ok}); }
-
-QString ScriptedDialogs::openFileName(QWidget *, const QString &caption, const QString &dir,
-                                      const QString &filter)
+ScriptedDialogs::ScriptedDialogs()
 {
-    questions.append({"open", caption, dir, filter});
+    previous = Dialogs::install(this);
+}
+ScriptedDialogs::~ScriptedDialogs()
+{
+    Dialogs::install(previous);
+}
+
+void ScriptedDialogs::queueFile(const QString &path)
+{
+    files.enqueue(path);
+}
+void ScriptedDialogs::queueText(const QString &text)
+{
+    texts.enqueue(text);
+}
+void ScriptedDialogs::queueInteger(int value, bool ok)
+{
+    integers.enqueue({ value, ok });
+}
+void ScriptedDialogs::queueReal(double value, bool ok)
+{
+    reals.enqueue({ value, ok });
+}
+
+QString ScriptedDialogs::openFileName(
+    QWidget *, const QString &caption, const QString &dir, const QString &filter)
+{
+    questions.append({ "open", caption, dir, filter });
     if (files.isEmpty()) {
         unexpected << "open file dialog: " + caption;
         return QString();
@@ -19,10 +37,10 @@ QString ScriptedDialogs::openFileName(QWidget *, const QString &caption, const Q
     return files.dequeue();
 }
 
-QString ScriptedDialogs::saveFileName(QWidget *, const QString &caption, const QString &dir,
-                                      const QString &filter)
+QString ScriptedDialogs::saveFileName(
+    QWidget *, const QString &caption, const QString &dir, const QString &filter)
 {
-    questions.append({"save", caption, dir, filter});
+    questions.append({ "save", caption, dir, filter });
     if (files.isEmpty()) {
         unexpected << "save file dialog: " + caption;
         return QString();
@@ -32,7 +50,7 @@ QString ScriptedDialogs::saveFileName(QWidget *, const QString &caption, const Q
 
 QString ScriptedDialogs::text(QWidget *, const QString &title, const QString &label)
 {
-    questions.append({"text", title, QString(), label});
+    questions.append({ "text", title, QString(), label });
     if (texts.isEmpty()) {
         unexpected << "text dialog: " + label;
         return QString();
@@ -40,10 +58,10 @@ QString ScriptedDialogs::text(QWidget *, const QString &title, const QString &la
     return texts.dequeue();
 }
 
-int ScriptedDialogs::integer(QWidget *, const QString &title, const QString &label, int value,
-                             int, int, int, bool *ok)
+int ScriptedDialogs::integer(
+    QWidget *, const QString &title, const QString &label, int value, int, int, int, bool *ok)
 {
-    questions.append({"integer", title, QString(), label});
+    questions.append({ "integer", title, QString(), label });
     if (integers.isEmpty()) {
         unexpected << "integer dialog: " + label;
         if (ok)
@@ -57,9 +75,9 @@ int ScriptedDialogs::integer(QWidget *, const QString &title, const QString &lab
 }
 
 double ScriptedDialogs::real(QWidget *, const QString &title, const QString &label, double value,
-                             double, double, int, bool *ok)
+    double, double, int, bool *ok)
 {
-    questions.append({"real", title, QString(), label});
+    questions.append({ "real", title, QString(), label });
     if (reals.isEmpty()) {
         unexpected << "real dialog: " + label;
         if (ok)
@@ -74,12 +92,12 @@ double ScriptedDialogs::real(QWidget *, const QString &title, const QString &lab
 
 void ScriptedDialogs::critical(QWidget *, const QString &title, const QString &text)
 {
-    messages.append({"critical", title, text});
+    messages.append({ "critical", title, text });
 }
 
 void ScriptedDialogs::information(QWidget *, const QString &title, const QString &text)
 {
-    messages.append({"information", title, text});
+    messages.append({ "information", title, text });
 }
 
 QString ScriptedDialogs::unexpectedSummary() const

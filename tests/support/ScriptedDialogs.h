@@ -12,17 +12,17 @@
 
 struct RecordedMessage
 {
-    QString kind;  // "critical" or "information"
+    QString kind; // "critical" or "information"
     QString title;
     QString text;
 };
 
 struct RecordedQuestion
 {
-    QString kind;  // "open", "save", "text", "integer", "real"
+    QString kind; // "open", "save", "text", "integer", "real"
     QString caption;
     QString dir;
-    QString filter;  // for input dialogs: the label
+    QString filter; // for input dialogs: the label
 };
 
 class ScriptedDialogs : public Dialogs
@@ -44,14 +44,14 @@ public:
     QStringList unexpected;
 
     QString openFileName(QWidget *parent, const QString &caption, const QString &dir,
-                         const QString &filter) override;
+        const QString &filter) override;
     QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
-                         const QString &filter) override;
+        const QString &filter) override;
     QString text(QWidget *parent, const QString &title, const QString &label) override;
     int integer(QWidget *parent, const QString &title, const QString &label, int value, int min,
-                int max, int step, bool *ok) override;
+        int max, int step, bool *ok) override;
     double real(QWidget *parent, const QString &title, const QString &label, double value,
-                double min, double max, int decimals, bool *ok) override;
+        double min, double max, int decimals, bool *ok) override;
     void critical(QWidget *parent, const QString &title, const QString &text) override;
     void information(QWidget *parent, const QString &title, const QString &text) override;
 

@@ -11,7 +11,8 @@ QString scratchDir()
     static const QString dir = [] {
         QString path = qEnvironmentVariable("POND_TEST_SCRATCH");
         if (path.isEmpty())
-            path = QDir::temp().filePath(QStringLiteral("pondwatch-test-%1").arg(QCoreApplication::applicationPid()));
+            path = QDir::temp().filePath(
+                QStringLiteral("pondwatch-test-%1").arg(QCoreApplication::applicationPid()));
         QDir(path).removeRecursively();
         QDir().mkpath(path);
         return path;

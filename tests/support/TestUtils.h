@@ -14,7 +14,7 @@ QString scratchPath(const QString &name);
 // The outcome of running a program to its end.
 struct ProgramRun
 {
-    int exitCode = -1;  // -1 when it crashed or did not finish in time
+    int exitCode = -1; // -1 when it crashed or did not finish in time
     QString out;
     QString err;
 };

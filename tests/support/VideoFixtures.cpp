@@ -21,7 +21,7 @@ QByteArray runTool(const QString &program, const QStringList &arguments, QString
         || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         if (error)
             *error = program + QLatin1String(" failed: ")
-                     + QString::fromLocal8Bit(process.readAllStandardError());
+                + QString::fromLocal8Bit(process.readAllStandardError());
         return QByteArray();
     }
     QByteArray out = process.readAllStandardOutput();
@@ -34,24 +34,24 @@ QStringList videoCodecArguments(const VideoOptions &options)
 {
     const QString gop = QString::number(std::max(1, options.keyInterval));
     // A fixed GOP without scene-cut key frames keeps the key frame positions predictable.
-    const QStringList x264 = {"-c:v", "libx264", "-preset", "veryfast", "-crf", "16",
-                              "-bf", "2", "-g", gop, "-keyint_min", gop, "-sc_threshold", "0",
-                              "-pix_fmt", "yuv420p"};
+    const QStringList x264 = { "-c:v", "libx264", "-preset", "veryfast", "-crf", "16", "-bf", "2",
+        "-g", gop, "-keyint_min", gop, "-sc_threshold", "0", "-pix_fmt", "yuv420p" };
     switch (options.format) {
     case VideoFormat::AviMpeg4:
-        return {"-c:v", "mpeg4", "-q:v", "2", "-bf", "0", "-g", gop, "-pix_fmt", "yuv420p", "-f", "avi"};
+        return { "-c:v", "mpeg4", "-q:v", "2", "-bf", "0", "-g", gop, "-pix_fmt", "yuv420p", "-f",
+            "avi" };
     case VideoFormat::AviMjpeg:
-        return {"-c:v", "mjpeg", "-q:v", "2", "-pix_fmt", "yuvj420p", "-f", "avi"};
+        return { "-c:v", "mjpeg", "-q:v", "2", "-pix_fmt", "yuvj420p", "-f", "avi" };
     case VideoFormat::Mp4H264:
-        return x264 + QStringList{"-f", "mp4"};
+        return x264 + QStringList { "-f", "mp4" };
     case VideoFormat::MkvH264:
-        return x264 + QStringList{"-f", "matroska"};
+        return x264 + QStringList { "-f", "matroska" };
     case VideoFormat::MpegTsH264:
-        return x264 + QStringList{"-f", "mpegts"};
+        return x264 + QStringList { "-f", "mpegts" };
     case VideoFormat::LosslessAvi:
-        return {"-c:v", "ffv1", "-pix_fmt", "bgr0", "-f", "avi"};
+        return { "-c:v", "ffv1", "-pix_fmt", "bgr0", "-f", "avi" };
     case VideoFormat::LosslessMkv:
-        return {"-c:v", "ffv1", "-pix_fmt", "bgr0", "-f", "matroska"};
+        return { "-c:v", "ffv1", "-pix_fmt", "bgr0", "-f", "matroska" };
     }
     return {};
 }
@@ -60,13 +60,13 @@ QStringList audioCodecArguments(VideoFormat format)
 {
     switch (format) {
     case VideoFormat::Mp4H264:
-        return {"-c:a", "aac"};
+        return { "-c:a", "aac" };
     case VideoFormat::AviMpeg4:
     case VideoFormat::AviMjpeg:
     case VideoFormat::LosslessAvi:
-        return {"-c:a", "pcm_s16le"};
+        return { "-c:a", "pcm_s16le" };
     default:
-        return {"-c:a", "mp2"};
+        return { "-c:a", "mp2" };
     }
 }
 
@@ -91,21 +91,29 @@ QString suffixFor(VideoFormat format)
 }
 
 bool writeVideo(const QString &path, const VideoOptions &options, const FrameGenerator &generator,
-                QString *error)
+    QString *error)
 {
     const QSize size = options.size;
-    QStringList args = {"-hide_banner", "-loglevel", "error", "-y",
-                        "-f", "rawvideo", "-pix_fmt", "rgb24",
-                        "-s", QStringLiteral("%1x%2").arg(size.width()).arg(size.height()),
-                        "-r", QString::number(options.fps), "-i", "-"};
+    QStringList args = { "-hide_banner", "-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt",
+        "rgb24", "-s", QStringLiteral("%1x%2").arg(size.width()).arg(size.height()), "-r",
+        QString::number(options.fps), "-i", "-" };
     if (options.audio != AudioTrack::None) {
         const double seconds = double(options.frameCount) / options.fps;
-        args << "-f" << "lavfi" << "-i"
-             << QStringLiteral("sine=frequency=440:sample_rate=22050:duration=%1").arg(seconds, 0, 'f', 3);
+        args << "-f"
+             << "lavfi"
+             << "-i"
+             << QStringLiteral("sine=frequency=440:sample_rate=22050:duration=%1")
+                    .arg(seconds, 0, 'f', 3);
         if (options.audio == AudioTrack::BeforeVideo)
-            args << "-map" << "1:a" << "-map" << "0:v";
+            args << "-map"
+                 << "1:a"
+                 << "-map"
+                 << "0:v";
         else
-            args << "-map" << "0:v" << "-map" << "1:a";
+            args << "-map"
+                 << "0:v"
+                 << "-map"
+                 << "1:a";
         args << audioCodecArguments(options.format);
     }
     if (options.startSeconds != 0.0)
@@ -136,7 +144,7 @@ bool writeVideo(const QString &path, const VideoOptions &options, const FrameGen
         || process.exitCode() != 0) {
         if (error)
             *error = QStringLiteral("ffmpeg failed: ")
-                     + QString::fromLocal8Bit(process.readAllStandardError());
+                + QString::fromLocal8Bit(process.readAllStandardError());
         return false;
     }
     return true;
@@ -145,12 +153,11 @@ bool writeVideo(const QString &path, const VideoOptions &options, const FrameGen
 bool writeAudioOnly(const QString &path, double seconds, QString *error)
 {
     const QString codec = path.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive)
-                              ? QStringLiteral("pcm_s16le")
-                              : QStringLiteral("mp2");
-    const QStringList args = {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                              QStringLiteral("sine=frequency=440:sample_rate=22050:duration=%1")
-                                  .arg(seconds, 0, 'f', 3),
-                              "-c:a", codec, path};
+        ? QStringLiteral("pcm_s16le")
+        : QStringLiteral("mp2");
+    const QStringList args = { "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+        QStringLiteral("sine=frequency=440:sample_rate=22050:duration=%1").arg(seconds, 0, 'f', 3),
+        "-c:a", codec, path };
     return !runTool(QStringLiteral("ffmpeg"), args, error).isNull();
 }
 
@@ -204,8 +211,9 @@ QImage numberedFrame(QSize size, int index)
     // A square that moves from picture to picture, so neighbouring pictures differ outside
     // the index blocks as well.
     const int side = std::max(2, size.height() / 8);
-    painter.fillRect(QRect((index * 3) % std::max(1, size.width() - side), size.height() / 16, side, side),
-                     QColor(230, 40, 40));
+    painter.fillRect(
+        QRect((index * 3) % std::max(1, size.width() - side), size.height() / 16, side, side),
+        QColor(230, 40, 40));
     for (int bit = 0; bit < indexBits; ++bit) {
         const QRect cell = bitCell(size, bit).adjusted(1, 1, -1, -1);
         painter.fillRect(cell, (index >> bit) & 1 ? Qt::white : Qt::black);
@@ -224,7 +232,7 @@ int frameIndexOf(const QImage &source)
         const QRect cell = bitCell(image.size(), bit);
         // The middle half of the cell, away from block edges that lossy codecs smear.
         const QRect inner(cell.x() + cell.width() / 4, cell.y() + cell.height() / 4,
-                          std::max(1, cell.width() / 2), std::max(1, cell.height() / 2));
+            std::max(1, cell.width() / 2), std::max(1, cell.height() / 2));
         qint64 sum = 0;
         for (int y = inner.top(); y <= inner.bottom(); ++y)
             for (int x = inner.left(); x <= inner.right(); ++x)
@@ -257,8 +265,10 @@ QImage texturedBackground(QSize size, quint32 seed)
         for (int x = 0; x < size.width(); ++x) {
             const int gx = x / cell, fx = x % cell;
             const int top = grid[gy * gw + gx] * (cell - fx) + grid[gy * gw + gx + 1] * fx;
-            const int bottom = grid[(gy + 1) * gw + gx] * (cell - fx) + grid[(gy + 1) * gw + gx + 1] * fx;
-            const int value = (top * (cell - fy) + bottom * fy) / (cell * cell) + int(random() % 9) - 4;
+            const int bottom
+                = grid[(gy + 1) * gw + gx] * (cell - fx) + grid[(gy + 1) * gw + gx + 1] * fx;
+            const int value
+                = (top * (cell - fy) + bottom * fy) / (cell * cell) + int(random() % 9) - 4;
             const uchar v = uchar(std::clamp(value, 0, 255));
             line[3 * x + 0] = v;
             line[3 * x + 1] = v;
@@ -298,9 +308,9 @@ QString firstLine(const QByteArray &out)
 qint64 ffprobeFrameCount(const QString &path)
 {
     const QByteArray out = runTool(QStringLiteral("ffprobe"),
-                                   {"-v", "error", "-select_streams", "v:0", "-count_frames",
-                                    "-show_entries", "stream=nb_read_frames", "-of", "csv=p=0", path},
-                                   nullptr);
+        { "-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
+            "stream=nb_read_frames", "-of", "csv=p=0", path },
+        nullptr);
     // Transport streams list the stream once more under their program: take the first line.
     bool ok = false;
     const qint64 count = firstLine(out).toLongLong(&ok);
@@ -311,10 +321,9 @@ QVector<ProbedFrame> ffprobeFrames(const QString &path)
 {
     QVector<ProbedFrame> frames;
     const QByteArray out = runTool(QStringLiteral("ffprobe"),
-                                   {"-v", "error", "-threads", "1", "-select_streams", "v:0",
-                                    "-show_entries", "frame=key_frame,pkt_dts,best_effort_timestamp",
-                                    "-of", "csv=p=0:nk=0", path},
-                                   nullptr);
+        { "-v", "error", "-threads", "1", "-select_streams", "v:0", "-show_entries",
+            "frame=key_frame,pkt_dts,best_effort_timestamp", "-of", "csv=p=0:nk=0", path },
+        nullptr);
     const QStringList lines = QString::fromLatin1(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString &line : lines) {
         ProbedFrame frame;
@@ -338,13 +347,13 @@ QVector<ProbedFrame> ffprobeFrames(const QString &path)
 QPair<int, int> ffprobeTimeBase(const QString &path)
 {
     const QByteArray out = runTool(QStringLiteral("ffprobe"),
-                                   {"-v", "error", "-select_streams", "v:0", "-show_entries",
-                                    "stream=time_base", "-of", "csv=p=0", path},
-                                   nullptr);
+        { "-v", "error", "-select_streams", "v:0", "-show_entries", "stream=time_base", "-of",
+            "csv=p=0", path },
+        nullptr);
     const QStringList parts = firstLine(out).split(QLatin1Char('/'));
     if (parts.size() != 2)
-        return {0, 0};
-    return {parts[0].toInt(), parts[1].toInt()};
+        return { 0, 0 };
+    return { parts[0].toInt(), parts[1].toInt() };
 }
 
 } // namespace fixtures

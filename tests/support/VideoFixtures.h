@@ -21,10 +21,10 @@
 namespace fixtures {
 
 enum class VideoFormat {
-    AviMpeg4,   // AVI, MPEG-4 part 2, no B-frames; time base = frame period (0, 1, 2, ...)
-    AviMjpeg,   // AVI, Motion JPEG (every picture a key frame); time base = frame period
-    Mp4H264,    // MP4, H.264 with B-frames; fine time base (1/12800 at 25 fps), negative DTS
-    MkvH264,    // Matroska, H.264 with B-frames; time base 1/1000
+    AviMpeg4, // AVI, MPEG-4 part 2, no B-frames; time base = frame period (0, 1, 2, ...)
+    AviMjpeg, // AVI, Motion JPEG (every picture a key frame); time base = frame period
+    Mp4H264, // MP4, H.264 with B-frames; fine time base (1/12800 at 25 fps), negative DTS
+    MkvH264, // Matroska, H.264 with B-frames; time base 1/1000
     MpegTsH264, // MPEG transport stream, H.264 with B-frames; time base 1/90000, start offset
     LosslessAvi, // AVI, FFV1 in RGB: decoded pictures equal the source images exactly
     LosslessMkv, // Matroska, FFV1 in RGB: as above with a 1/1000 time base
@@ -42,7 +42,7 @@ enum class AudioTrack {
 struct VideoOptions
 {
     VideoFormat format = VideoFormat::AviMpeg4;
-    QSize size{160, 120};
+    QSize size { 160, 120 };
     int fps = 25;
     int frameCount = 50;
     int keyInterval = 12; // distance between key frames (GOP size) for the inter-frame codecs
@@ -55,7 +55,7 @@ using FrameGenerator = std::function<QImage(int index)>;
 // Writes a video of options.frameCount pictures, picture i being generator(i) (scaled to
 // options.size if it differs). Returns false and fills *error when ffmpeg fails.
 bool writeVideo(const QString &path, const VideoOptions &options, const FrameGenerator &generator,
-                QString *error = nullptr);
+    QString *error = nullptr);
 
 // A file holding only an audio stream (format from the suffix: ".wav", ".mka", ".mp2", ...).
 bool writeAudioOnly(const QString &path, double seconds, QString *error = nullptr);
@@ -77,10 +77,10 @@ int frameIndexOf(const QImage &image);
 
 struct FishSpec
 {
-    QPointF center;           // frame pixel coordinates
-    QSizeF size{14.0, 6.0};   // full length and width of the ellipse
+    QPointF center; // frame pixel coordinates
+    QSizeF size { 14.0, 6.0 }; // full length and width of the ellipse
     qreal angleDegrees = 0.0; // rotation of the long axis, clockwise from the x axis
-    bool dark = true;         // dark (grey 20) or bright (grey 235) fish
+    bool dark = true; // dark (grey 20) or bright (grey 235) fish
 };
 
 // Deterministic low-contrast texture (grey values roughly 100..156) for a seed.
@@ -92,8 +92,8 @@ QImage drawScene(QSize size, const QVector<FishSpec> &fish, quint32 seed);
 
 struct ProbedFrame
 {
-    qint64 pktDts = 0;        // DTS of the packet that completed the picture; noPts when none
-    qint64 bestEffort = 0;    // the frame's best-effort timestamp
+    qint64 pktDts = 0; // DTS of the packet that completed the picture; noPts when none
+    qint64 bestEffort = 0; // the frame's best-effort timestamp
     bool keyFrame = false;
 };
 constexpr qint64 noPts = std::numeric_limits<qint64>::min();
