@@ -9,10 +9,13 @@
 #include "tracking/TrackingHost.h"
 #include "tracking/VideoTracker.h"
 #include "video/QVideoDecoder.h"
+#include "view/OverlayLabel.h"
+#include "view/SetupFile.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QSaveFile>
+#include <QSet>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -37,7 +40,7 @@ enum ExitCode {
 const char usage[]
     = "usage: pondwatch-cli track VIDEO [options]\n"
       "  --area X1,Y1,X2,Y2               Tracking Area, inclusive corners (required unless "
-      "--overlays-from)\n"
+      "--overlays-from or --setup)\n"
       "  --zone TEXT=X1,Y1,X2,Y2          a zone (repeatable, kept in order); label "
       "\"Zone<n>-TEXT\"\n"
       "  --ruler TEXT=X1,Y1,X2,Y2,LENGTH  a ruler (repeatable); label \"Ruler<n>-TEXT\"\n"
@@ -45,6 +48,8 @@ const char usage[]
       "\"PointDist<n>-TEXT\"\n"
       "  --overlays-from DATAFILE         Tracking Area and overlays from a tracking data file's "
       "header\n"
+      "  --setup FILE                     Tracking Area, overlays and parameters from a setup file "
+      "(Save Setup... in the window); options given beside it win\n"
       "  --fish N                         # Fish to Track, 1..25 (1)\n"
       "  --average N                      Frames to Average, 1..1000 (300)\n"
       "  --threshold T                    Confidence Threshold, 0..255, 2 decimals (30)\n"
@@ -95,6 +100,8 @@ struct Options
     std::optional<QRect> area;
     QStringList zones, rulers, pointDists; // the raw TEXT=values arguments, in order
     QString overlaysFrom;
+    QString setupFrom;
+    QSet<QString> given; // the options named on the command line
     int fish = 1;
     int average = 300;
     double threshold = 30.0;
@@ -247,7 +254,7 @@ std::optional<Failure> parseOptions(const QStringList &args, Options *o)
             continue;
         }
         static const QStringList withValue = { "--area", "--zone", "--ruler", "--pointdist",
-            "--overlays-from", "--fish", "--average", "--threshold", "--variance", "--filter",
+            "--overlays-from", "--setup", "--fish", "--average", "--threshold", "--variance", "--filter",
             "--difference", "--start-ms", "--output" };
         if (!withValue.contains(name))
             return bad(QStringLiteral("unknown option '%1'").arg(name));
@@ -256,6 +263,7 @@ std::optional<Failure> parseOptions(const QStringList &args, Options *o)
                 return bad(QStringLiteral("%1 needs a value").arg(name));
             value = args[++i];
         }
+        o->given.insert(name);
         if (name == QLatin1String("--area")) {
             o->area = parseRect(value);
             if (!o->area)
@@ -269,6 +277,8 @@ std::optional<Failure> parseOptions(const QStringList &args, Options *o)
             o->pointDists << value;
         } else if (name == QLatin1String("--overlays-from")) {
             o->overlaysFrom = value;
+        } else if (name == QLatin1String("--setup")) {
+            o->setupFrom = value;
         } else if (name == QLatin1String("--fish") || name == QLatin1String("--average")
             || name == QLatin1String("--filter")) {
             const int maximum = name == QLatin1String("--fish") ? 25
@@ -318,17 +328,23 @@ std::optional<Failure> parseOptions(const QStringList &args, Options *o)
     }
     if (o->video.isEmpty())
         return bad(QStringLiteral("no video given"));
-    if (!o->area && o->overlaysFrom.isEmpty())
-        return bad(QStringLiteral("--area is required unless --overlays-from is given"));
+    if (!o->overlaysFrom.isEmpty() && !o->setupFrom.isEmpty())
+        return bad(QStringLiteral("--overlays-from and --setup both give the overlays; use one"));
+    if (!o->area && o->overlaysFrom.isEmpty() && o->setupFrom.isEmpty())
+        return bad(
+            QStringLiteral("--area is required unless --overlays-from or --setup is given"));
     return std::nullopt;
 }
 
 // The overlays as the view would hold them after the user drew them: the Tracking Area
 // first, zones, rulers and point distances numbered as the window numbers them.
-std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
+std::optional<Failure> buildOverlays(
+    const Options &o, const TrackingSetup *setup, OverlaySet *overlays)
 {
     OverlaySet set;
-    if (!o.overlaysFrom.isEmpty()) {
+    if (setup) {
+        set = setup->overlays;
+    } else if (!o.overlaysFrom.isEmpty()) {
         QString error;
         if (!TrackingDataFile::readOverlays(o.overlaysFrom, &set, &error))
             return Failure { ExitBadOption, QStringLiteral("--overlays-from: %1").arg(error) };
@@ -347,7 +363,8 @@ std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
         if (!rect)
             return Failure { ExitBadOption,
                 QStringLiteral("--zone wants TEXT=X1,Y1,X2,Y2, got '%1'").arg(arg) };
-        set.areaLabels << QStringLiteral("Zone%1-%2").arg(set.areas.size()).arg(text);
+        set.areaLabels << QStringLiteral("Zone%1-%2").arg(set.areas.size())
+                               .arg(OverlayLabel::fromUserText(text));
         set.areas << *rect;
     }
     for (const QString &arg : o.rulers) {
@@ -356,7 +373,8 @@ std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
             return Failure { ExitBadOption,
                 QStringLiteral("--ruler wants TEXT=X1,Y1,X2,Y2,LENGTH, got '%1'").arg(arg) };
         Ruler r;
-        r.label = QStringLiteral("Ruler%1-%2").arg(set.rulers.size() + 1).arg(shape->text);
+        r.label = QStringLiteral("Ruler%1-%2").arg(set.rulers.size() + 1)
+                      .arg(OverlayLabel::fromUserText(shape->text));
         r.x1 = shape->points[0], r.y1 = shape->points[1];
         r.x2 = shape->points[2], r.y2 = shape->points[3];
         r.length = shape->length;
@@ -368,7 +386,8 @@ std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
             return Failure { ExitBadOption,
                 QStringLiteral("--pointdist wants TEXT=CX,CY,RX,RY,LENGTH, got '%1'").arg(arg) };
         PointDist p;
-        p.label = QStringLiteral("PointDist%1-%2").arg(set.pointDists.size() + 1).arg(shape->text);
+        p.label = QStringLiteral("PointDist%1-%2").arg(set.pointDists.size() + 1)
+                      .arg(OverlayLabel::fromUserText(shape->text));
         p.centrex = shape->points[0], p.centrey = shape->points[1];
         p.radx = shape->points[2], p.rady = shape->points[3];
         p.length = shape->length;
@@ -432,6 +451,28 @@ std::optional<Failure> checkArea(const CliHost &host)
                 .arg(frame.width())
                 .arg(frame.height()) };
     return std::nullopt;
+}
+
+// A setup file's parameters, for those not named on the command line.
+void applySetupParameters(const TrackingSetup &setup, Options *o)
+{
+    if (!setup.hasParameters)
+        return;
+    auto unless = [o](const char *name) { return !o->given.contains(QLatin1String(name)); };
+    if (unless("--fish"))
+        o->fish = setup.fishCount;
+    if (unless("--average"))
+        o->average = setup.framesToAverage;
+    if (unless("--threshold"))
+        o->threshold = roundTo(setup.confidenceThreshold, 2);
+    if (unless("--variance"))
+        o->variance = roundTo(setup.gaussianVariance, 3);
+    if (unless("--filter"))
+        o->filter = setup.meanFilterSize;
+    if (unless("--difference"))
+        o->difference = !setup.signedDifference ? QStringLiteral("abs")
+            : setup.brightObject                ? QStringLiteral("bright")
+                                                : QStringLiteral("dark");
 }
 
 QString formatDuration(double seconds)
@@ -512,8 +553,18 @@ int runTrack(const QStringList &args)
     if (options.quiet)
         QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 
+    std::optional<TrackingSetup> setup;
+    if (!options.setupFrom.isEmpty()) {
+        TrackingSetup read;
+        QString error;
+        if (!SetupFile::read(options.setupFrom, &read, &error))
+            return fail({ ExitBadOption, QStringLiteral("--setup: %1").arg(error) });
+        setup = read;
+        applySetupParameters(read, &options);
+    }
+
     CliHost host;
-    if (auto failure = buildOverlays(options, &host.overlays))
+    if (auto failure = buildOverlays(options, setup ? &*setup : nullptr, &host.overlays))
         return fail(*failure);
     host.controls.fishCount = options.fish;
     host.controls.framesToAverage = options.average;

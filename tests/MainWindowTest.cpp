@@ -3,6 +3,7 @@
 
 #include "app/MainWindow.h"
 #include "support/ScriptedDialogs.h"
+#include "view/VideoView.h"
 
 #include <QGroupBox>
 #include <QMetaMethod>
@@ -153,15 +154,18 @@ private Q_SLOTS:
         QCOMPARE(w.reviewIndex(), 0);
     }
 
+    // Before a video is open, what needs one is disabled and the view says how to start.
     void initialEnabledStates()
     {
         MainWindow w;
-        for (const char *text : { "Process Video", "Stop Processing", "Back", "Pause", "Forward" })
+        for (const char *text : { "Process Video", "Stop Processing", "Back", "Pause", "Forward",
+                 "Set Tracking Area", "Add New Zone...", "Add New Ruler...",
+                 "Add Point Distance..." })
             QVERIFY2(!button(w, text)->isEnabled(), text);
-        for (const char *text : { "Open Video File...", "Set Tracking Area", "Add New Zone...",
-                 "Add New Ruler...", "Add Point Distance...", "Analyze Data..." })
+        for (const char *text : { "Open Video File...", "Analyze Data..." })
             QVERIFY2(button(w, text)->isEnabled(), text);
-        QVERIFY(w.findChild<QSlider *>()->isEnabled());
+        QVERIFY(!w.findChild<QSlider *>()->isEnabled());
+        QCOMPARE(w.view()->text(), QString("Open a video to start"));
         QVERIFY(w.findChild<QSlider *>()->orientation() == Qt::Horizontal);
         // The review buttons carry text only.
         QVERIFY(button(w, "Back")->icon().isNull());
@@ -202,15 +206,25 @@ private Q_SLOTS:
         QCOMPARE(signalCount, 0);
     }
 
+    // The window cannot be made smaller than its controls need, and at start nothing in the
+    // control column is squeezed: the two radio buttons lie one under the other.
     void titleAndMinimumSize()
     {
         MainWindow w;
         QCOMPARE(w.windowTitle(), QString("Pondwatch (0.4.0) by Marrowick"));
-        QCOMPARE(w.minimumSize(), QSize(600, 400));
         w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *group = w.findChild<QGroupBox *>();
+        const auto radios = group->findChildren<QRadioButton *>();
+        QVERIFY(radios[0]->geometry().bottom() < radios[1]->geometry().top());
+        QVERIFY(radios[1]->geometry().bottom() < group->contentsRect().bottom());
+        for (QRadioButton *r : radios)
+            QVERIFY(r->width() >= r->sizeHint().width());
         w.resize(100, 100);
-        QVERIFY(w.width() >= 600);
-        QVERIFY(w.height() >= 400);
+        QVERIFY(w.width() >= w.minimumSizeHint().width());
+        QVERIFY(w.height() >= w.minimumSizeHint().height());
+        QVERIFY(radios[0]->geometry().bottom() < radios[1]->geometry().top());
+        QVERIFY(w.width() >= 400);
     }
 
     void analysisWindowIsOneTopLevelWindow()

@@ -3,6 +3,7 @@
 
 #include "app/MainWindow.h"
 #include "support/ScriptedDialogs.h"
+#include "view/FishPalette.h"
 #include "view/OverlayShapes.h"
 #include "view/VideoView.h"
 #include "view/ViewRenderer.h"
@@ -55,6 +56,15 @@ int countNot(const QImage &img, const QRect &region, const QColor &colour)
     for (int y = region.top(); y <= region.bottom(); ++y)
         for (int x = region.left(); x <= region.right(); ++x)
             n += at(img, x, y) != colour;
+    return n;
+}
+
+int countIn(const QImage &img, const QRect &region, const QColor &colour)
+{
+    int n = 0;
+    for (int y = region.top(); y <= region.bottom(); ++y)
+        for (int x = region.left(); x <= region.right(); ++x)
+            n += at(img, x, y) == colour;
     return n;
 }
 
@@ -222,24 +232,34 @@ private Q_SLOTS:
         dialogs->queueReal(25.4);
         w.AddNewRuler();
         dialogs->queueText("gone");
-        dialogs->queueReal(99.0, false); // length cancelled: added with length 0
+        dialogs->queueReal(99.0, false); // length cancelled: nothing added
         w.AddNewRuler();
         dialogs->queueText(QString()); // label cancelled: no length asked, nothing added
         w.AddNewRuler();
+        dialogs->queueText("flat");
+        dialogs->queueReal(0.0); // a length that scales nothing: refused with a message
+        w.AddNewRuler();
+        QCOMPARE(dialogs->takeMessages().size(), 1);
         const QList<Ruler> rulers = view->Rulers();
-        QCOMPARE(rulers.size(), 3);
+        QCOMPARE(rulers.size(), 2);
         QCOMPARE(rulers[0].label, QString("Ruler1-edge"));
         QCOMPARE(rulers[1].label, QString("Ruler2-tank"));
         QCOMPARE(rulers[1].length, 25.4f);
-        QCOMPARE(rulers[2].length, 0.0f);
         QCOMPARE(rulers[1].x1 + rulers[1].y1 + rulers[1].x2 + rulers[1].y2, 0);
 
         dialogs->queueText("pole");
-        dialogs->queueReal(-3.0); // negative lengths are allowed by the dialog
+        dialogs->queueReal(-3.0); // negative: refused with a message
+        w.AddNewPointDist();
+        const QList<RecordedMessage> refused = dialogs->takeMessages();
+        QCOMPARE(refused.size(), 1);
+        QCOMPARE(refused[0].title, QString("Length must be positive"));
+        QVERIFY(view->PointDists().isEmpty());
+        dialogs->queueText("pole top"); // whitespace in a label becomes "_"
+        dialogs->queueReal(3.0);
         w.AddNewPointDist();
         QCOMPARE(view->PointDists().size(), 1);
-        QCOMPARE(view->PointDists()[0].label, QString("PointDist1-pole"));
-        QCOMPARE(view->PointDists()[0].length, -3.0f);
+        QCOMPARE(view->PointDists()[0].label, QString("PointDist1-pole_top"));
+        QCOMPARE(view->PointDists()[0].length, 3.0f);
 
         // The dialogs asked, in order, with their titles and prompts.
         QStringList asked;
@@ -251,9 +271,10 @@ private Q_SLOTS:
         QCOMPARE(asked[3], QString("text:Enter a label for the ruler."));
         QCOMPARE(asked[4], QString("real:Enter length of the ruler (in e.g. inch, cm)."));
         QCOMPARE(asked[9], QString("text:Enter a label for the ruler."));
-        QCOMPARE(asked[10], QString("text:Enter a label for the point distance measure."));
-        QCOMPARE(asked[11], QString("real:Enter a known length to measure (in e.g. inch, cm)."));
-        QCOMPARE(asked.size(), 12);
+        QCOMPARE(asked[10], QString("text:Enter a label for the ruler."));
+        QCOMPARE(asked[12], QString("text:Enter a label for the point distance measure."));
+        QCOMPARE(asked[13], QString("real:Enter a known length to measure (in e.g. inch, cm)."));
+        QCOMPARE(asked.size(), 16);
 
         // A reset starts every numbering again; point distances go with the rest.
         view->ResetOverlays();
@@ -528,11 +549,18 @@ private Q_SLOTS:
         state.showResults = true;
         state.meanFilterSize = 7;
         const QImage img = ViewRenderer::render(blankFrame(), set, state, history);
-        QCOMPARE(at(img, 147, 37), white); // square of half-size 3 around each fish
-        QCOMPARE(at(img, 153, 103), white);
+        // A square of half-size 3 around each fish in the fish's own colour, with a dark ring.
+        const QColor first = FishPalette::colour(0), second = FishPalette::colour(1);
+        QVERIFY(first != second);
+        QCOMPARE(at(img, 147, 37), first);
+        QCOMPARE(at(img, 153, 103), second);
+        QCOMPARE(at(img, 146, 36), QColor(Qt::black));
         QCOMPARE(at(img, 150, 100), background);
-        QCOMPARE(at(img, 35, 40), white); // fish 0: records 0-1
-        QCOMPARE(at(img, 65, 40), white); // fish 0: records 1-2
+        // Each fish's index beside its marker, in its colour.
+        QVERIFY(countIn(img, QRect(QPoint(156, 20), QPoint(175, 37)), first) > 0);
+        QVERIFY(countIn(img, QRect(QPoint(156, 80), QPoint(175, 97)), second) > 0);
+        QCOMPARE(at(img, 35, 40), first); // fish 0's trail: records 0-1
+        QCOMPARE(at(img, 65, 40), first); // fish 0: records 1-2
         QCOMPARE(at(img, 35, 100), background);
         QCOMPARE(at(img, 65, 100), background);
     }
@@ -585,13 +613,23 @@ private Q_SLOTS:
         r = view->Rulers()[0];
         QCOMPARE(QRect(r.x1, r.y1, r.x2, r.y2), QRect(10, 15, 70, 30));
 
-        // A left drag sets the end on every move, and a second drag starts over.
+        // One drag per press of the button: a second drag leaves the ruler.
         QTest::mousePress(view, Qt::LeftButton, {}, QPoint(5, 6));
         QTest::mouseMove(view, QPoint(40, 41));
-        r = view->Rulers()[0];
-        QCOMPARE(QRect(r.x1, r.y1, r.x2, r.y2), QRect(5, 6, 40, 41));
         QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(45, 46));
         r = view->Rulers()[0];
+        QCOMPARE(QRect(r.x1, r.y1, r.x2, r.y2), QRect(10, 15, 70, 30));
+
+        // A left drag sets the end on every move.
+        dialogs->queueText("s");
+        dialogs->queueReal(10.0);
+        w.AddNewRuler();
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(5, 6));
+        QTest::mouseMove(view, QPoint(40, 41));
+        r = view->Rulers()[1];
+        QCOMPARE(QRect(r.x1, r.y1, r.x2, r.y2), QRect(5, 6, 40, 41));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(45, 46));
+        r = view->Rulers()[1];
         QCOMPARE(QRect(r.x1, r.y1, r.x2, r.y2), QRect(5, 6, 45, 46));
 
         // Point distance: the press places the reference point, the release the centre.
@@ -604,7 +642,7 @@ private Q_SLOTS:
         const PointDist d = view->PointDists()[0];
         QCOMPARE(QRect(d.radx, d.rady, d.centrex, d.centrey), QRect(60, 70, 80, 90));
         // The ruler is no longer the shape being edited.
-        QCOMPARE(view->Rulers()[0].x2, 45);
+        QCOMPARE(view->Rulers()[1].x2, 45);
     }
 
     void releaseOutsideKeepsOutOfFrameCoordinates()
@@ -654,7 +692,8 @@ private Q_SLOTS:
         MainWindow w;
         VideoView *view = showWithFrame(w);
         QCOMPARE(view->FishPosition(), QPoint(0, 0));
-        button(w, "Set Tracking Area")->click();
+        QVERIFY(!button(w, "Set Tracking Area")->isEnabled()); // the button needs a video
+        w.SetFishArea(); // the slot works on the frame shown
         QTest::mousePress(view, Qt::LeftButton, {}, QPoint(30, 41));
         QTest::mouseMove(view, QPoint(20, 30));
         QCOMPARE(view->FishPosition(), QPoint(0, 0)); // only the release moves the marker
@@ -666,6 +705,7 @@ private Q_SLOTS:
         QCOMPARE(countInRow(shown, 38, 5, 15, QColor(128, 255, 128)), 4);
 
         // Halves round up for negative centres too: (-5 + 2) / 2 = -1.5 -> -1.
+        w.SetFishArea();
         QTest::mousePress(view, Qt::LeftButton, {}, QPoint(2, 4));
         QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(-5, -8));
         QCOMPARE(view->Areas()[0], QRect(QPoint(-5, -8), QPoint(2, 4)));
