@@ -101,8 +101,15 @@ qint64 MainWindow::frameIndexAt(qint64 ms) const
 bool MainWindow::seekToIndex(qint64 index)
 {
     const double period = framePeriodMs > 0 ? framePeriodMs : 1000.0;
-    const qint64 ms = qint64(std::floor(double(std::max<qint64>(index, 0)) * period + 1e-6));
-    if (!decoder.seekToMs(ms))
+    auto msOf = [period](qint64 i) {
+        return qint64(std::floor(double(std::max<qint64>(i, 0)) * period + 1e-6));
+    };
+    // The slider's end is the video's length, just past the last picture: there, and wherever
+    // the length is a little optimistic, the last picture before it is the one shown.
+    bool reached = decoder.seekToMs(msOf(index));
+    for (int back = 1; !reached && back <= 2 && index - back >= 0; ++back)
+        reached = decoder.seekToMs(msOf(index - back));
+    if (!reached)
         return false;
     QImage frame;
     decoder.copyFrame(frame);

@@ -47,7 +47,7 @@ bool MainWindow::checkBeforeRun()
     tracker->setDataFilePath(QString());
     const QString path = fishCount() == 1 ? TrackingDataFile::singleFishPath(videoFileName)
                                           : TrackingDataFile::multiFishPath(videoFileName);
-    if (!QFileInfo::exists(path))
+    if (!QFileInfo(path).isFile())
         return true;
     const int answer = Dialogs::current().choice(this, tr("Replace the tracking data?"),
         tr("%1 already exists. Processing now would replace it.").arg(path),

@@ -104,8 +104,7 @@ void RunFeedback::runEnded(const QString &path, const QString &error)
     box->setModal(false);
     box->setWindowModality(Qt::NonModal);
     QPushButton *folder = box->addButton(tr("Open Folder"), QMessageBox::ActionRole);
-    // An action button would close the box first; the folder opens and the box stays.
-    folder->disconnect(box);
+    // The folder opens and the notice, its job done, closes.
     connect(folder, &QPushButton::clicked, this, [this] { openDataFolder(); });
     endNotice = box;
     box->show();
