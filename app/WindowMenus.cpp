@@ -45,7 +45,7 @@ WindowMenus::WindowMenus(MainWindow *w)
     QAction *cancel = addAction(edit, tr("&Cancel Drawing"), "actionCancelDrawing",
         QKeySequence(Qt::Key_Escape));
     connect(cancel, &QAction::triggered, this, [this] { window->view()->cancelEdit(); });
-    needVideo << undo << remove << cancel;
+    idleOnly << undo << remove << cancel;
 
     QMenu *view = bar->addMenu(tr("&View"));
     QAction *fit = addAction(view, tr("&Fit"), "actionFit", QKeySequence(Qt::CTRL | Qt::Key_0));
@@ -99,6 +99,8 @@ void WindowMenus::setState(bool videoOpen, bool processing)
 {
     for (QAction *action : needVideo)
         action->setEnabled(videoOpen && !processing);
+    for (QAction *action : idleOnly)
+        action->setEnabled(!processing);
     recentMenu->setEnabled(!processing && !recent.isEmpty());
 }
 

@@ -39,6 +39,7 @@ private:
     MainWindow *window;
     QMenu *recentMenu = nullptr;
     QList<QAction *> needVideo; // disabled until a video is open and while a run is on
+    QList<QAction *> idleOnly; // disabled while a run is on
     QAction *trackerView = nullptr;
     QStringList recent;
 };

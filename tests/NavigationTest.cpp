@@ -8,6 +8,7 @@
 #include "view/VideoView.h"
 
 #include <QPushButton>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 namespace {
@@ -75,6 +76,7 @@ class NavigationTest : public QObject
     ScriptedDialogs *dialogs = nullptr;
     QString tenMinutes; // 600 pictures at 1 fps, 64 x 48, each carrying its index
     QString shortClip; // 20 pictures at 10 fps, 96 x 64
+    QString mp4Clip; // 60 pictures at 25 fps, MP4 with B-frames (a fine time base)
 
 private Q_SLOTS:
     void initTestCase()
@@ -99,6 +101,88 @@ private Q_SLOTS:
                      shortClip, options,
                      [&](int i) { return fixtures::numberedFrame(options.size, i); }, &error),
             qPrintable(error));
+
+        options.format = fixtures::VideoFormat::Mp4H264;
+        options.size = QSize(160, 120);
+        options.fps = 25;
+        options.frameCount = 60;
+        mp4Clip = testutils::scratchPath("clip.mp4");
+        QVERIFY2(fixtures::writeVideo(
+                     mp4Clip, options,
+                     [&](int i) { return fixtures::numberedFrame(options.size, i); }, &error),
+            qPrintable(error));
+    }
+
+    // Frame by frame with the keys: Right and Left one frame, Page Up and Page Down one second,
+    // on the window and on the slider alike; a seek lands on the chosen frame (not a whole
+    // second); a click beside the handle seeks; the time line names the frame.
+    void keysAndSliderStepThroughFrames()
+    {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        dialogs->queueFile(mp4Clip);
+        w.LoadVideoFile();
+        auto *slider = w.findChild<QSlider *>();
+        auto *frame = w.findChild<QLabel *>("frameLabel");
+        auto shown = [&] { return fixtures::frameIndexOf(w.view()->Image()); };
+        const int first = shown();
+        QCOMPARE(slider->value(), first);
+        QCOMPARE(frame->text(), QString("Frame %1").arg(first));
+
+        QTest::keyClick(&w, Qt::Key_Right);
+        QCOMPARE(shown(), first + 1);
+        QTest::keyClick(&w, Qt::Key_Right);
+        QTest::keyClick(&w, Qt::Key_Left);
+        QCOMPARE(shown(), first + 1);
+        QCOMPARE(slider->value(), first + 1);
+        QTest::keyClick(&w, Qt::Key_PageUp);
+        QCOMPARE(shown(), first + 26);
+        QCOMPARE(frame->text(), QString("Frame %1").arg(first + 26));
+        QTest::keyClick(&w, Qt::Key_PageDown);
+        QCOMPARE(shown(), first + 1);
+
+        // A drag to frame 37: frame 37 (1.48 s), not the second before it.
+        slider->setSliderDown(true);
+        slider->setSliderPosition(37);
+        slider->setSliderDown(false);
+        QCOMPARE(shown(), 37);
+        QCOMPARE(timeLabel(w)->text().section(" - ", 1), QString("(1.480 seconds into video)"));
+        // Every frame reached by a seek is the one asked for.
+        for (int target : { 3, 24, 25, 50, 59, 12 }) {
+            slider->setSliderDown(true);
+            slider->setSliderPosition(target);
+            slider->setSliderDown(false);
+            QCOMPARE(shown(), target);
+        }
+
+        // A click on the groove beside the handle pages towards the click and seeks.
+        slider->setFocus();
+        QStyleOptionSlider groove;
+        groove.initFrom(slider);
+        groove.orientation = slider->orientation();
+        groove.minimum = slider->minimum();
+        groove.maximum = slider->maximum();
+        groove.sliderPosition = slider->sliderPosition();
+        groove.sliderValue = slider->value();
+        groove.tickPosition = slider->tickPosition();
+        groove.tickInterval = slider->tickInterval();
+        groove.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
+        const QRect grooveRect = slider->style()->subControlRect(
+            QStyle::CC_Slider, &groove, QStyle::SC_SliderGroove, slider);
+        QTest::mouseClick(slider, Qt::LeftButton, {},
+            QPoint(grooveRect.left() + grooveRect.width() * 3 / 4, grooveRect.center().y()));
+        QCOMPARE(shown(), 12 + 25);
+        QCOMPARE(slider->value(), 12 + 25);
+        // The slider's own keys agree with the window's.
+        QTest::keyClick(slider, Qt::Key_Left);
+        QCOMPARE(shown(), 36);
+
+        // The end of the slider shows the last picture.
+        slider->setSliderDown(true);
+        slider->setSliderPosition(slider->maximum());
+        slider->setSliderDown(false);
+        QCOMPARE(shown(), 59);
     }
 
     void init() { dialogs = new ScriptedDialogs; }

@@ -9,6 +9,7 @@
 #include "view/ViewRenderer.h"
 
 #include <QPainter>
+#include <QStatusBar>
 #include <QTest>
 
 #include <cmath>
@@ -786,6 +787,97 @@ private Q_SLOTS:
         const QImage expected = ViewRenderer::render(view->Image(), view->Overlays(), state, {});
         QCOMPARE(shown, expected);
         QCOMPARE(view->minimumSize(), QSize(200, 150));
+    }
+
+    // One drag per press, Escape cancels (a new shape goes, a moved one comes back), a
+    // cancelled prompt leaves nothing armed, the status bar says what to drag, a click selects
+    // the shape under the mouse for Delete, and Ctrl+Z undoes, all through the window's keys.
+    void overlayEditingWithUndoEscapeAndDelete()
+    {
+        MainWindow w;
+        VideoView *view = showWithFrame(w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto drag = [&](QPoint from, QPoint to) {
+            QTest::mousePress(view, Qt::LeftButton, {}, from);
+            QTest::mouseMove(view, to);
+            QTest::mouseRelease(view, Qt::LeftButton, {}, to);
+        };
+        auto hint = [&] { return w.statusBar()->currentMessage(); };
+
+        // A zone whose label has spaces, cancelled with Escape before its drag: gone.
+        dialogs->queueText("left  bank");
+        w.AddNewArea();
+        QVERIFY(hint().contains("Drag a rectangle"));
+        QCOMPARE(view->AreaLabels().last(), QString("Zone1-left__bank"));
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QCOMPARE(view->AreaLabels(), QStringList { "Tracking Area" });
+        QVERIFY(hint().isEmpty());
+        drag(QPoint(10, 10), QPoint(50, 50)); // nothing armed: edits nothing
+        QCOMPARE(view->Areas(), QList<QRect> { QRect(0, 0, 1, 1) });
+
+        // The Tracking Area drawn, then a second drag moves nothing.
+        w.SetFishArea();
+        drag(QPoint(20, 20), QPoint(120, 100));
+        const QRect area(QPoint(20, 20), QPoint(120, 100));
+        QCOMPARE(view->Areas()[0], area);
+        drag(QPoint(5, 5), QPoint(15, 15));
+        QCOMPARE(view->Areas()[0], area);
+
+        // Escape mid-drag puts the area back.
+        w.SetFishArea();
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(60, 60));
+        QTest::mouseMove(view, QPoint(90, 90));
+        QCOMPARE(view->Areas()[0], QRect(QPoint(60, 60), QPoint(90, 90)));
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QCOMPARE(view->Areas()[0], area);
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(90, 90));
+        QCOMPARE(view->Areas()[0], area);
+
+        // A cancelled prompt after a zone: a later drag leaves that zone alone.
+        dialogs->queueText("z");
+        w.AddNewArea();
+        drag(QPoint(30, 30), QPoint(70, 60));
+        const QRect zone(QPoint(30, 30), QPoint(70, 60));
+        dialogs->queueText(QString());
+        w.AddNewArea();
+        drag(QPoint(0, 0), QPoint(199, 149));
+        QCOMPARE(view->Areas().size(), 2);
+        QCOMPARE(view->Areas()[1], zone);
+
+        // A ruler, selected by a click on its line and deleted; Ctrl+Z brings it back.
+        dialogs->queueText("tank width");
+        dialogs->queueReal(50.0);
+        w.AddNewRuler();
+        drag(QPoint(20, 130), QPoint(180, 130));
+        QCOMPARE(view->Rulers().size(), 1);
+        QCOMPARE(view->Rulers()[0].label, QString("Ruler1-tank_width"));
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(100, 132));
+        QCOMPARE(view->selectedLabel(), QString("Ruler1-tank_width"));
+        QVERIFY(hint().contains("Delete"));
+        QTest::keyClick(&w, Qt::Key_Delete);
+        QVERIFY(view->Rulers().isEmpty());
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(view->Rulers().size(), 1);
+
+        // A click inside the zone selects it; the Tracking Area itself is never deleted.
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(50, 45));
+        QCOMPARE(view->selectedLabel(), QString("Zone1-z"));
+        QTest::keyClick(&w, Qt::Key_Delete);
+        QCOMPARE(view->AreaLabels(), QStringList { "Tracking Area" });
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(100, 20));
+        QVERIFY(view->selectedLabel().isEmpty());
+        QTest::keyClick(&w, Qt::Key_Delete);
+        QCOMPARE(view->Areas()[0], area);
+
+        // Undo walks back through every finished edit, newest first.
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier); // the zone's deletion
+        QCOMPARE(view->Areas().size(), 2);
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier); // the ruler
+        QVERIFY(view->Rulers().isEmpty());
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier); // the zone
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier); // the Tracking Area
+        QCOMPARE(view->Areas(), QList<QRect> { QRect(0, 0, 1, 1) });
+        QVERIFY(!view->canUndo());
     }
 
 private:
