@@ -1,7 +1,6 @@
 #include "view/SetupFile.h"
 
 #include "tracking/TrackingDataFile.h"
-#include "view/OverlayLabel.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -26,19 +25,22 @@ struct Fields
 
 bool splitFields(const QString &rest, int count, bool withLabel, Fields *out)
 {
-    const QStringList parts = rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (parts.size() < count || (!withLabel && parts.size() != count))
-        return false;
+    // The numbers, then (when wanted) the label: the rest of the line as written, since the
+    // Tracking Area's own label has a space.
+    QString remaining = rest.trimmed();
     for (int i = 0; i < count; ++i) {
+        const int space = remaining.indexOf(QLatin1Char(' '));
+        const QString part = space < 0 ? remaining : remaining.left(space);
+        remaining = space < 0 ? QString() : remaining.mid(space + 1).trimmed();
         bool ok = false;
-        const double v = parts[i].toDouble(&ok);
+        const double v = part.toDouble(&ok);
         if (!ok || !std::isfinite(v))
             return false;
         out->numbers << v;
     }
     if (withLabel)
-        out->label = OverlayLabel::fromUserText(parts.mid(count).join(QLatin1Char('_')));
-    return true;
+        out->label = remaining;
+    return withLabel || remaining.isEmpty();
 }
 
 bool isPixel(double v)
