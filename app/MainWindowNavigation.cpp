@@ -75,10 +75,16 @@ bool MainWindow::openVideo(const QString &path)
 void MainWindow::fitWindowToVideo()
 {
     const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
+    viewport->updateGeometry();
     if (!isMaximized() && !isFullScreen() && screen.isValid()) {
-        const QSize frameExtra = frameGeometry().size() - size(); // the window manager's frame
+        // The window manager's frame; before it has framed the window, a typical title bar.
+        QSize frameExtra = frameGeometry().size() - size();
+        if (frameExtra.isNull())
+            frameExtra = QSize(16, 48);
         const QSize room = screen.size() - frameExtra;
-        const QSize wanted = sizeHint().expandedTo(size()).boundedTo(room);
+        // The window grows by what the picture at full size lacks.
+        const QSize missing = viewport->sizeHint() - viewport->size();
+        const QSize wanted = (size() + missing).expandedTo(size()).boundedTo(room);
         resize(wanted);
         const QRect now = frameGeometry();
         if (!screen.contains(now))

@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "tracking/VideoTracker.h"
+#include "view/FishPalette.h"
 #include "view/ViewRenderer.h"
 
 #include <QMouseEvent>
@@ -366,6 +367,27 @@ void VideoView::paintEvent(QPaintEvent *event)
         painter.drawPixmap(0, 0, scaledPicture);
     else
         painter.drawPixmap(rect(), pixmap());
+    if (zoomFactor >= 1.0 || !showResults)
+        return;
+    // Scaled down, the picture's marker may shrink below a pixel: a ring around each fish, as
+    // large as the marker but never smaller than a few screen pixels, keeps it in sight. It is
+    // the view's alone; the picture (and so the export) is unchanged.
+    const int half = owner ? (owner->meanFilterSize() - 1) / 2 : 1;
+    const double radius = std::max(6.0, (half + 2) * zoomFactor);
+    painter.setRenderHint(QPainter::Antialiasing);
+    auto ring = [&](const QPoint &fish, const QColor &colour) {
+        const QPointF centre((fish.x() + 0.5) * zoomFactor, (fish.y() + 0.5) * zoomFactor);
+        painter.setPen(QPen(Qt::black, 3));
+        painter.drawEllipse(centre, radius, radius);
+        painter.setPen(QPen(colour, 1.5));
+        painter.drawEllipse(centre, radius, radius);
+    };
+    if (!fishPositions.isEmpty()) {
+        for (int i = 0; i < fishPositions.size(); ++i)
+            ring(fishPositions[i], FishPalette::colour(i));
+    } else {
+        ring(fishPosition, fishFound ? QColor(Qt::white) : QColor(255, 0, 0));
+    }
 }
 
 void VideoView::SetImage(const QImage &img)
