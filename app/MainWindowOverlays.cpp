@@ -73,8 +73,7 @@ void MainWindow::AddNewPointDist()
     const QString text = askLabel(this, tr("Enter a label for the point distance measure."));
     if (text.isNull())
         return;
-    const auto length
-        = askLength(this, tr("Enter a known length to measure (in e.g. inch, cm)."));
+    const auto length = askLength(this, tr("Enter a known length to measure (in e.g. inch, cm)."));
     if (!length)
         return;
     videoView->AddPointDist(text, *length);

@@ -19,9 +19,8 @@ RunFeedback::RunFeedback(QMainWindow *window)
     , runStatus(new QLabel)
     , openFolder(new QPushButton(tr("Open Folder")))
 {
-    folderOpener = [](const QString &folder) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
-    };
+    folderOpener
+        = [](const QString &folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
     runStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     bar->addWidget(runStatus, 1);
     bar->addPermanentWidget(openFolder);
@@ -98,8 +97,8 @@ void RunFeedback::runEnded(const QString &path, const QString &error)
 
     if (endNotice)
         endNotice->close();
-    auto *box = new QMessageBox(QMessageBox::Information, tr("Processing finished"), text,
-        QMessageBox::Ok, window);
+    auto *box = new QMessageBox(
+        QMessageBox::Information, tr("Processing finished"), text, QMessageBox::Ok, window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->setWindowModality(Qt::NonModal);

@@ -39,11 +39,11 @@ WindowMenus::WindowMenus(MainWindow *w)
     QMenu *edit = bar->addMenu(tr("&Edit"));
     QAction *undo = addAction(edit, tr("&Undo"), "actionUndo", QKeySequence::Undo);
     connect(undo, &QAction::triggered, this, [this] { window->view()->undo(); });
-    QAction *remove = addAction(edit, tr("&Delete Selected Shape"), "actionDelete",
-        QKeySequence(Qt::Key_Delete));
+    QAction *remove = addAction(
+        edit, tr("&Delete Selected Shape"), "actionDelete", QKeySequence(Qt::Key_Delete));
     connect(remove, &QAction::triggered, this, [this] { window->view()->deleteSelected(); });
-    QAction *cancel = addAction(edit, tr("&Cancel Drawing"), "actionCancelDrawing",
-        QKeySequence(Qt::Key_Escape));
+    QAction *cancel = addAction(
+        edit, tr("&Cancel Drawing"), "actionCancelDrawing", QKeySequence(Qt::Key_Escape));
     connect(cancel, &QAction::triggered, this, [this] { window->view()->cancelEdit(); });
     idleOnly << undo << remove << cancel;
 

@@ -20,7 +20,8 @@ bool WindowSettings::readParameters(TrackingSetup *setup)
     setup->framesToAverage = s.value(QStringLiteral("average"), setup->framesToAverage).toInt();
     setup->confidenceThreshold
         = s.value(QStringLiteral("threshold"), setup->confidenceThreshold).toFloat();
-    setup->gaussianVariance = s.value(QStringLiteral("variance"), setup->gaussianVariance).toFloat();
+    setup->gaussianVariance
+        = s.value(QStringLiteral("variance"), setup->gaussianVariance).toFloat();
     setup->meanFilterSize = s.value(QStringLiteral("filter"), setup->meanFilterSize).toInt();
     setup->signedDifference = s.value(QStringLiteral("signed"), setup->signedDifference).toBool();
     setup->brightObject = s.value(QStringLiteral("bright"), setup->brightObject).toBool();

@@ -254,8 +254,8 @@ std::optional<Failure> parseOptions(const QStringList &args, Options *o)
             continue;
         }
         static const QStringList withValue = { "--area", "--zone", "--ruler", "--pointdist",
-            "--overlays-from", "--setup", "--fish", "--average", "--threshold", "--variance", "--filter",
-            "--difference", "--start-ms", "--output" };
+            "--overlays-from", "--setup", "--fish", "--average", "--threshold", "--variance",
+            "--filter", "--difference", "--start-ms", "--output" };
         if (!withValue.contains(name))
             return bad(QStringLiteral("unknown option '%1'").arg(name));
         if (!hasInlineValue) {
@@ -331,8 +331,7 @@ std::optional<Failure> parseOptions(const QStringList &args, Options *o)
     if (!o->overlaysFrom.isEmpty() && !o->setupFrom.isEmpty())
         return bad(QStringLiteral("--overlays-from and --setup both give the overlays; use one"));
     if (!o->area && o->overlaysFrom.isEmpty() && o->setupFrom.isEmpty())
-        return bad(
-            QStringLiteral("--area is required unless --overlays-from or --setup is given"));
+        return bad(QStringLiteral("--area is required unless --overlays-from or --setup is given"));
     return std::nullopt;
 }
 
@@ -363,8 +362,9 @@ std::optional<Failure> buildOverlays(
         if (!rect)
             return Failure { ExitBadOption,
                 QStringLiteral("--zone wants TEXT=X1,Y1,X2,Y2, got '%1'").arg(arg) };
-        set.areaLabels << QStringLiteral("Zone%1-%2").arg(set.areas.size())
-                               .arg(OverlayLabel::fromUserText(text));
+        set.areaLabels << QStringLiteral("Zone%1-%2")
+                              .arg(set.areas.size())
+                              .arg(OverlayLabel::fromUserText(text));
         set.areas << *rect;
     }
     for (const QString &arg : o.rulers) {
@@ -373,7 +373,8 @@ std::optional<Failure> buildOverlays(
             return Failure { ExitBadOption,
                 QStringLiteral("--ruler wants TEXT=X1,Y1,X2,Y2,LENGTH, got '%1'").arg(arg) };
         Ruler r;
-        r.label = QStringLiteral("Ruler%1-%2").arg(set.rulers.size() + 1)
+        r.label = QStringLiteral("Ruler%1-%2")
+                      .arg(set.rulers.size() + 1)
                       .arg(OverlayLabel::fromUserText(shape->text));
         r.x1 = shape->points[0], r.y1 = shape->points[1];
         r.x2 = shape->points[2], r.y2 = shape->points[3];
@@ -386,7 +387,8 @@ std::optional<Failure> buildOverlays(
             return Failure { ExitBadOption,
                 QStringLiteral("--pointdist wants TEXT=CX,CY,RX,RY,LENGTH, got '%1'").arg(arg) };
         PointDist p;
-        p.label = QStringLiteral("PointDist%1-%2").arg(set.pointDists.size() + 1)
+        p.label = QStringLiteral("PointDist%1-%2")
+                      .arg(set.pointDists.size() + 1)
                       .arg(OverlayLabel::fromUserText(shape->text));
         p.centrex = shape->points[0], p.centrey = shape->points[1];
         p.radx = shape->points[2], p.rady = shape->points[3];

@@ -192,9 +192,8 @@ public:
         QVERIFY2(b, qPrintable(text));
         // A run over a file an earlier run wrote asks first; these runs replace it.
         if (text == "Process Video" && b->isEnabled()) {
-            const QString data = w.fishCount() == 1
-                ? TrackingDataFile::singleFishPath(w.fileName())
-                : TrackingDataFile::multiFishPath(w.fileName());
+            const QString data = w.fishCount() == 1 ? TrackingDataFile::singleFishPath(w.fileName())
+                                                    : TrackingDataFile::multiFishPath(w.fileName());
             if (QFileInfo(data).isFile())
                 dialogs.queueChoice(0);
         }

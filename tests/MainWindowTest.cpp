@@ -158,9 +158,9 @@ private Q_SLOTS:
     void initialEnabledStates()
     {
         MainWindow w;
-        for (const char *text : { "Process Video", "Stop Processing", "Back", "Pause", "Forward",
-                 "Set Tracking Area", "Add New Zone...", "Add New Ruler...",
-                 "Add Point Distance..." })
+        for (const char *text :
+            { "Process Video", "Stop Processing", "Back", "Pause", "Forward", "Set Tracking Area",
+                "Add New Zone...", "Add New Ruler...", "Add Point Distance..." })
             QVERIFY2(!button(w, text)->isEnabled(), text);
         for (const char *text : { "Open Video File...", "Analyze Data..." })
             QVERIFY2(button(w, text)->isEnabled(), text);

@@ -53,7 +53,8 @@ OverlaySet sampleOverlays()
 {
     OverlaySet set;
     set.areas << QRect(QPoint(10, 8), QPoint(150, 112)) << QRect(QPoint(12, 10), QPoint(79, 110));
-    set.areaLabels << "Tracking Area" << "Zone1-left_bank";
+    set.areaLabels << "Tracking Area"
+                   << "Zone1-left_bank";
     Ruler r;
     r.label = "Ruler1-tank";
     r.x1 = 20, r.y1 = 100, r.x2 = 140, r.y2 = 100;
@@ -101,8 +102,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         // Settings of these tests live in the scratch folder, never the user's.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-            testutils::scratchPath("settings"));
+        QSettings::setPath(
+            QSettings::NativeFormat, QSettings::UserScope, testutils::scratchPath("settings"));
         fixtures::VideoOptions options;
         options.format = fixtures::VideoFormat::AviMjpeg;
         options.size = QSize(1920, 1080);
@@ -286,11 +287,10 @@ private Q_SLOTS:
 
         // Bad files: nothing read, the file and the line named.
         const QString bad = testutils::scratchPath("bad.pwsetup");
-        for (const QByteArray &body :
-            { QByteArray("Pondwatch setup 1\narea 1 2 x 4 L\n"),
-                QByteArray("Pondwatch setup 1\narea 1 2 3 4 T\nfish 99\n"),
-                QByteArray("Pondwatch setup 1\narea 1 2 3 4 T\nruler 1 2 3 4\n"),
-                QByteArray("Pondwatch setup 1\nfish 2\n"), QByteArray("just text\n") }) {
+        for (const QByteArray &body : { QByteArray("Pondwatch setup 1\narea 1 2 x 4 L\n"),
+                 QByteArray("Pondwatch setup 1\narea 1 2 3 4 T\nfish 99\n"),
+                 QByteArray("Pondwatch setup 1\narea 1 2 3 4 T\nruler 1 2 3 4\n"),
+                 QByteArray("Pondwatch setup 1\nfish 2\n"), QByteArray("just text\n") }) {
             QFile f(bad);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(body);
@@ -360,11 +360,10 @@ private Q_SLOTS:
             POND_CLI, { "track", smallVideo, "--setup", path, "--output", viaSetup, "--quiet" });
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         run = testutils::runProgram(POND_CLI,
-            { "track", smallVideo, "--area", "10,8,150,112", "--zone",
-                "left bank=12,10,79,110", "--ruler", "tank=20,100,140,100,30.5", "--pointdist",
-                "p=80,60,80,20,10", "--average", "20", "--threshold", "12.5", "--variance",
-                "0.005", "--filter", "5", "--difference", "dark", "--output", viaOptions,
-                "--quiet" });
+            { "track", smallVideo, "--area", "10,8,150,112", "--zone", "left bank=12,10,79,110",
+                "--ruler", "tank=20,100,140,100,30.5", "--pointdist", "p=80,60,80,20,10",
+                "--average", "20", "--threshold", "12.5", "--variance", "0.005", "--filter", "5",
+                "--difference", "dark", "--output", viaOptions, "--quiet" });
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QFile a(viaSetup), b(viaOptions);
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));

@@ -179,7 +179,8 @@ private:
             }
             {
                 const QPoint d = item.b - item.a;
-                const QPoint across = std::abs(d.x()) >= std::abs(d.y()) ? QPoint(0, 1) : QPoint(1, 0);
+                const QPoint across
+                    = std::abs(d.x()) >= std::abs(d.y()) ? QPoint(0, 1) : QPoint(1, 0);
                 painter.drawLine(item.a + across, item.b + across);
                 painter.drawLine(item.a - across, item.b - across);
             }
@@ -190,8 +191,8 @@ private:
                 break; // a zero radius leaves nothing to draw
             auto ring = [&](int radius) {
                 if (radius > 0)
-                    painter.drawEllipse(QRect(
-                        item.a.x() - radius, item.a.y() - radius, 2 * radius, 2 * radius));
+                    painter.drawEllipse(
+                        QRect(item.a.x() - radius, item.a.y() - radius, 2 * radius, 2 * radius));
             };
             if (outline) {
                 ring(r - 1);
@@ -238,7 +239,8 @@ void DrawRuler(QPainter &painter, const Ruler &ruler, bool showMeasure, const QP
         const float measured = ruler.Measure(fish);
         const float proj = g.projection(ruler, fish);
         const QPoint foot = offsetPoint(p1, proj * ux, proj * uy);
-        strokes.text(offsetPoint(foot, -12.0f * nx, -12.0f * ny), QString::number(measured, 'f', 3));
+        strokes.text(
+            offsetPoint(foot, -12.0f * nx, -12.0f * ny), QString::number(measured, 'f', 3));
         // Right-angle mark in the corner between the ruler's forward direction and the fish's
         // side.
         const QPoint along = offsetPoint(foot, 10.0f * ux, 10.0f * uy);

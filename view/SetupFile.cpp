@@ -65,8 +65,8 @@ QString SetupFile::text(const TrackingSetup &setup)
         s << "ruler " << r.x1 << ' ' << r.y1 << ' ' << r.x2 << ' ' << r.y2 << ' '
           << number(r.length) << ' ' << r.label << '\n';
     for (const PointDist &p : o.pointDists)
-        s << "pointdist " << p.centrex << ' ' << p.centrey << ' ' << p.radx << ' ' << p.rady
-          << ' ' << number(p.length) << ' ' << p.label << '\n';
+        s << "pointdist " << p.centrex << ' ' << p.centrey << ' ' << p.radx << ' ' << p.rady << ' '
+          << number(p.length) << ' ' << p.label << '\n';
     s << "fish " << setup.fishCount << '\n';
     s << "average " << setup.framesToAverage << '\n';
     s << "threshold " << number(setup.confidenceThreshold) << '\n';
@@ -137,9 +137,8 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
             || key == QLatin1String("pointdist")) {
             const bool isArea = key == QLatin1String("area");
             if (!splitFields(rest, isArea ? 4 : 5, true, &f))
-                return fail(QStringLiteral("%1 wants %2 numbers and a label")
-                                .arg(key)
-                                .arg(isArea ? 4 : 5));
+                return fail(
+                    QStringLiteral("%1 wants %2 numbers and a label").arg(key).arg(isArea ? 4 : 5));
             for (int i = 0; i < 4; ++i)
                 if (!isPixel(f.numbers[i]))
                     return fail(QStringLiteral("%1: coordinates must be whole pixels").arg(key));

@@ -337,8 +337,8 @@ QPoint VideoView::framePoint(const QPointF &widgetPos) const
 {
     if (zoomFactor == 1.0)
         return widgetPos.toPoint();
-    return QPoint(int(std::floor(widgetPos.x() / zoomFactor)),
-        int(std::floor(widgetPos.y() / zoomFactor)));
+    return QPoint(
+        int(std::floor(widgetPos.x() / zoomFactor)), int(std::floor(widgetPos.y() / zoomFactor)));
 }
 
 void VideoView::applySize()

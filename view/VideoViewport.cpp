@@ -58,8 +58,8 @@ void VideoViewport::applyFit()
     if (frame.isEmpty())
         return;
     const QSize room = maximumViewportSize();
-    const double fit = std::min({ 1.0, double(room.width()) / frame.width(),
-        double(room.height()) / frame.height() });
+    const double fit = std::min(
+        { 1.0, double(room.width()) / frame.width(), double(room.height()) / frame.height() });
     view->setZoom(std::max(fit, 0.05));
     emit zoomChanged(view->zoom());
 }

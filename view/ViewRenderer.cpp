@@ -3,8 +3,8 @@
 #include "view/FishPalette.h"
 
 #include <QFontMetrics>
-#include <QPainter>
 #include <QPaintDevice>
+#include <QPainter>
 #include <QPen>
 #include <QTextOption>
 
@@ -186,9 +186,8 @@ void ViewRenderer::paint(QPainter &painter, const OverlaySet &overlays, const Vi
     const int areaCount = int(std::min(overlays.areas.size(), overlays.areaLabels.size()));
     const QPaintDevice *device = painter.device();
     const QSize frame = device ? QSize(device->width(), device->height()) : QSize();
-    const QList<QPoint> labels = frame.isEmpty()
-        ? QList<QPoint>()
-        : labelPositions(painter, overlays, areaCount, frame);
+    const QList<QPoint> labels
+        = frame.isEmpty() ? QList<QPoint>() : labelPositions(painter, overlays, areaCount, frame);
     for (int i = 0; i < areaCount; ++i) {
         const QRect &area = overlays.areas[i];
         const bool highlighted = areaContains(area, state.fishPosition.x(), state.fishPosition.y());
