@@ -143,6 +143,13 @@ class GuiRunTest : public QObject
         d.click("Pause");
         QCOMPARE(d.tracker()->recordCount(), count);
         QVERIFY(d.tracker()->isPaused());
+        // The paused frame is on display at once (not the last refresh's), so "Back" goes back.
+        bool ok = false;
+        const TrackRecord newest = d.tracker()->recordFromEnd(0, &ok);
+        QVERIFY(ok);
+        QVERIFY(d.view()->Image() == trackerImage(d.tracker(), false));
+        QCOMPARE(qint64(d.view()->parentWidget()->window()->findChild<QSlider *>()->value()),
+            newest.frameNumber);
     }
 
 private Q_SLOTS:

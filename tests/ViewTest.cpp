@@ -8,6 +8,7 @@
 #include "view/VideoView.h"
 #include "view/ViewRenderer.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QStatusBar>
 #include <QTest>
@@ -312,6 +313,47 @@ private Q_SLOTS:
     }
 
     // ---- Drawing -----------------------------------------------------------------------------
+
+    // Area labels stay inside the frame and clear of each other (a zone over the whole frame
+    // no longer writes over the Tracking Area's label); rulers and point distances carry a dark
+    // outline beside their grey, so they show on light water too.
+    void labelsInsideAndApartOutlinesBeside()
+    {
+        OverlaySet set = trackingAreaOnly();
+        set.areas[0] = QRect(QPoint(0, 0), QPoint(120, 100));
+        set.areas << QRect(QPoint(0, 0), QPoint(199, 149))
+                  << QRect(QPoint(185, 60), QPoint(199, 80));
+        set.areaLabels << "Zone1-all"
+                       << "Zone2-edge";
+        const QImage img = ViewRenderer::render(blankFrame(), set, ViewState(), {});
+        const QColor trackingColour(128, 255, 128), wholeColour(255, 128, 128);
+        const QColor edgeColour = areaColour(2);
+        const QFontMetrics metrics(QFont {});
+        const int lineHeight = metrics.height();
+        // The Tracking Area's label at its corner, the whole-frame zone's label a line lower.
+        const QRect first(QPoint(2, 2), QPoint(60, lineHeight - 2));
+        QVERIFY(countIn(img, first, trackingColour) > 0);
+        QCOMPARE(countIn(img, first, wholeColour), 0);
+        QVERIFY(countIn(img, QRect(QPoint(2, lineHeight + 1), QPoint(60, 2 * lineHeight - 1)),
+                    wholeColour)
+            > 0);
+        // A label that would run off the right edge is moved left, whole inside the frame.
+        const int width = metrics.horizontalAdvance("Zone2-edge");
+        QVERIFY(
+            countIn(img, QRect(QPoint(199 - width, 60), QPoint(183, 60 + lineHeight)), edgeColour)
+            > 0);
+
+        OverlaySet shapes = trackingAreaOnly();
+        shapes.rulers << makeRuler(20, 100, 180, 100, 25.4f);
+        shapes.pointDists << makePointDist(100, 40, 130, 40, 1.0f);
+        const QImage drawn = ViewRenderer::render(blankFrame(), shapes, ViewState(), {});
+        const QColor black(0, 0, 0);
+        QVERIFY(countInRow(drawn, 99, 60, 170, black) >= 20); // both sides of the dashed ruler
+        QVERIFY(countInRow(drawn, 101, 60, 170, black) >= 20);
+        QCOMPARE(countInRow(drawn, 100, 60, 170, black), 0); // the line itself stays grey
+        QVERIFY(countInRow(drawn, 39, 91, 109, black) >= 12); // along the cross (text aside)
+        QCOMPARE(countInRow(drawn, 40, 90, 110, grey), 21);
+    }
 
     void areaColoursByIndex()
     {
