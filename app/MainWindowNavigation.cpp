@@ -16,6 +16,9 @@
 
 void MainWindow::LoadVideoFile()
 {
+    // The tracker reads the video's name until its file is written.
+    if (runInProgress)
+        return;
     const QString path = Dialogs::current().openFileName(
         this, tr("Open Video"), WindowSettings::lastFolder(), tr("Video Files (*.*)"));
     videoFileName = path;

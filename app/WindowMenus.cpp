@@ -21,8 +21,9 @@ WindowMenus::WindowMenus(MainWindow *w)
     QMenuBar *bar = window->menuBar();
 
     QMenu *file = bar->addMenu(tr("&File"));
-    connect(addAction(file, tr("&Open Video File..."), "actionOpen", QKeySequence::Open),
-        &QAction::triggered, window, [this] { window->LoadVideoFile(); });
+    QAction *open = addAction(file, tr("&Open Video File..."), "actionOpen", QKeySequence::Open);
+    connect(open, &QAction::triggered, window, [this] { window->LoadVideoFile(); });
+    idleOnly << open;
     recentMenu = file->addMenu(tr("Open &Recent"));
     recentMenu->setObjectName(QStringLiteral("menuRecent"));
     rebuildRecentMenu();
@@ -66,20 +67,25 @@ WindowMenus::WindowMenus(MainWindow *w)
         [this] { showAbout(); });
 
     // Keys over the whole window; a focused text field keeps its own use of them.
+    // Each is on only while it can act, so a focused button keeps Space otherwise.
     auto key = [this](const QKeySequence &sequence, const char *name, auto handler) {
         auto *shortcut = new QShortcut(sequence, window);
         shortcut->setObjectName(QLatin1String(name));
         connect(shortcut, &QShortcut::activated, this, handler);
+        return shortcut;
     };
-    key(QKeySequence(Qt::Key_Space), "shortcutPause", [this] {
+    pauseKey = key(QKeySequence(Qt::Key_Space), "shortcutPause", [this] {
         if (window->isProcessing())
             window->EditPauseResume();
     });
-    key(QKeySequence(Qt::Key_Right), "shortcutNextFrame", [this] { window->stepFrames(1); });
-    key(QKeySequence(Qt::Key_Left), "shortcutPreviousFrame", [this] { window->stepFrames(-1); });
+    stepKeys << key(
+        QKeySequence(Qt::Key_Right), "shortcutNextFrame", [this] { window->stepFrames(1); });
+    stepKeys << key(
+        QKeySequence(Qt::Key_Left), "shortcutPreviousFrame", [this] { window->stepFrames(-1); });
     // Page Up moves on, as it does on the slider itself.
-    key(QKeySequence(Qt::Key_PageUp), "shortcutNextSecond", [this] { window->stepSeconds(1); });
-    key(QKeySequence(Qt::Key_PageDown), "shortcutPreviousSecond",
+    stepKeys << key(
+        QKeySequence(Qt::Key_PageUp), "shortcutNextSecond", [this] { window->stepSeconds(1); });
+    stepKeys << key(QKeySequence(Qt::Key_PageDown), "shortcutPreviousSecond",
         [this] { window->stepSeconds(-1); });
 
     setState(false, false);
@@ -101,6 +107,9 @@ void WindowMenus::setState(bool videoOpen, bool processing)
         action->setEnabled(videoOpen && !processing);
     for (QAction *action : idleOnly)
         action->setEnabled(!processing);
+    pauseKey->setEnabled(processing);
+    for (QShortcut *shortcut : stepKeys)
+        shortcut->setEnabled(videoOpen && !processing);
     recentMenu->setEnabled(!processing && !recent.isEmpty());
 }
 

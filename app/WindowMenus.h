@@ -10,6 +10,7 @@
 class MainWindow;
 class QAction;
 class QMenu;
+class QShortcut;
 
 class WindowMenus : public QObject
 {
@@ -41,5 +42,7 @@ private:
     QList<QAction *> needVideo; // disabled until a video is open and while a run is on
     QList<QAction *> idleOnly; // disabled while a run is on
     QAction *trackerView = nullptr;
+    QShortcut *pauseKey = nullptr;
+    QList<QShortcut *> stepKeys;
     QStringList recent;
 };
