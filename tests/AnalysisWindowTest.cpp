@@ -1,8 +1,8 @@
 // The analysis window: its widgets, loading a data file's names, adding variable rows, and
 // Analyze from the table to the results text, with every message box it shows.
 
-#include "analysis/AnalysisWindow.h"
-#include "AnalysisDataFiles.h"
+#include "analysis/ui/AnalysisWindow.h"
+#include "support/AnalysisDataFiles.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestUtils.h"
 

@@ -1,7 +1,7 @@
 // 'pondwatch-cli analyze': the same text as the analysis window, CSV, and its errors.
 
-#include "AnalysisDataFiles.h"
-#include "analysis/AnalysisWindow.h"
+#include "analysis/ui/AnalysisWindow.h"
+#include "support/AnalysisDataFiles.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestUtils.h"
 

@@ -11,7 +11,7 @@
 #include "support/VideoFixtures.h"
 #include "tools/AnnotatedExport.h"
 #include "video/QVideoDecoder.h"
-#include "view/VideoView.h"
+#include "view/ui/VideoView.h"
 
 #include <QDir>
 #include <QProcess>

@@ -3,7 +3,7 @@
 // stopping, closing during a run, pause with review and manual correction, and a data file
 // that cannot be written.
 
-#include "GuiRunSupport.h"
+#include "support/GuiRunSupport.h"
 
 #include "tracking/ImageLock.h"
 #include "tracking/TrackingDataFile.h"

@@ -4,7 +4,7 @@
 // Built also with ThreadSanitizer (label "threaded"), which must report nothing. The gate
 // only orders the steps; between them the tracker runs freely beside the 50 ms refresh.
 
-#include "GuiRunSupport.h"
+#include "support/GuiRunSupport.h"
 
 using namespace guitest;
 

@@ -5,7 +5,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
-#include "view/VideoView.h"
+#include "view/ui/VideoView.h"
 
 #include <QPushButton>
 #include <QTest>

@@ -2,8 +2,8 @@
 // weights, single- and multi-fish detection, the back-fill, the data file, and whole runs of
 // VideoTracker over pictures served from memory.
 
-#include "TrackingTestSupport.h"
 #include "support/TestUtils.h"
+#include "support/TrackingTestSupport.h"
 
 #include "tracking/BackgroundModel.h"
 #include "tracking/ImageLock.h"

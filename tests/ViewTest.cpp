@@ -2,10 +2,10 @@
 // the shapes with the mouse on the real view inside a real main window.
 
 #include "app/MainWindow.h"
+#include "model/OverlayShapes.h"
 #include "support/ScriptedDialogs.h"
-#include "view/OverlayShapes.h"
-#include "view/VideoView.h"
 #include "view/ViewRenderer.h"
+#include "view/ui/VideoView.h"
 
 #include <QPainter>
 #include <QTest>

@@ -9,7 +9,7 @@
 #include "support/VideoFixtures.h"
 #include "tracking/VideoTracker.h"
 #include "video/QVideoEncoder.h"
-#include "view/VideoView.h"
+#include "view/ui/VideoView.h"
 
 #include <QDir>
 #include <QElapsedTimer>

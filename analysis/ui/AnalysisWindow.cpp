@@ -1,8 +1,8 @@
-#include "analysis/AnalysisWindow.h"
+#include "analysis/ui/AnalysisWindow.h"
 
 #include "analysis/DataAnalysis.h"
 #include "analysis/DataFileHeader.h"
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <QFile>
 #include <QHeaderView>
