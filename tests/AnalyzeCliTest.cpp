@@ -2,7 +2,7 @@
 
 #include "analysis/ui/AnalysisWindow.h"
 #include "support/AnalysisDataFiles.h"
-#include "support/ScriptedDialogs.h"
+#include "support/DialogScope.h"
 #include "support/TestUtils.h"
 
 #include <QProcess>
@@ -46,7 +46,7 @@ QString motionFile()
 // What the window shows for the same file and rows (its rulers as loaded: the first one).
 QString windowText(const QString &path, const QList<QStringList> &rows)
 {
-    ScriptedDialogs dialogs;
+    DialogScope dialogs;
     AnalysisWindow w;
     dialogs.queueFile(path);
     w.LoadDataFile();
