@@ -118,17 +118,17 @@ inline int runCli(const QStringList &args, QString *err = nullptr)
 class TrackerGate
 {
 public:
-    explicit TrackerGate(VideoTracker *tracker)
-        : tracker(tracker)
+    explicit TrackerGate(VideoTracker *watched)
+        : tracker(watched)
     {
-        tracker->setFrameHook([this, tracker](int count) {
+        watched->setFrameHook([this, watched](int count) {
             if (count != holdAt.load())
                 return;
             held = count;
             QElapsedTimer timer;
             timer.start();
-            while (holdAt.load() == count && !released && !tracker->isPaused()
-                && !tracker->isStopRequested() && timer.elapsed() < 30000)
+            while (holdAt.load() == count && !released && !watched->isPaused()
+                && !watched->isStopRequested() && timer.elapsed() < 30000)
                 QThread::msleep(1);
             held = 0;
         });
@@ -168,9 +168,9 @@ inline QList<QAbstractSpinBox *> spinBoxes(MainWindow &w)
 class WindowDriver
 {
 public:
-    WindowDriver(MainWindow &w, ScriptedDialogs &dialogs)
-        : w(w)
-        , dialogs(dialogs)
+    WindowDriver(MainWindow &window, ScriptedDialogs &scripted)
+        : w(window)
+        , dialogs(scripted)
     {
     }
 
