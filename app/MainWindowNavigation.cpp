@@ -1,10 +1,10 @@
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
 #include "app/RunFeedback.h"
 #include "app/WindowMenus.h"
 #include "app/WindowSettings.h"
-#include "view/VideoView.h"
-#include "view/VideoViewport.h"
+#include "ui/Dialogs.h"
+#include "view/ui/VideoView.h"
+#include "view/ui/VideoViewport.h"
 
 #include <QScreen>
 #include <QStatusBar>

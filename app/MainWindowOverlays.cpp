@@ -1,7 +1,7 @@
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
-#include "view/OverlayLabel.h"
-#include "view/VideoView.h"
+#include "model/OverlayLabel.h"
+#include "ui/Dialogs.h"
+#include "view/ui/VideoView.h"
 
 #include <optional>
 

@@ -12,10 +12,10 @@
 
 #include <algorithm>
 
-RunFeedback::RunFeedback(QMainWindow *window)
-    : QObject(window)
-    , window(window)
-    , bar(window->statusBar())
+RunFeedback::RunFeedback(QMainWindow *mainWindow)
+    : QObject(mainWindow)
+    , window(mainWindow)
+    , bar(mainWindow->statusBar())
     , runStatus(new QLabel)
     , openFolder(new QPushButton(tr("Open Folder")))
 {

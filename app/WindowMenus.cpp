@@ -1,12 +1,12 @@
 #include "app/WindowMenus.h"
 
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
 #include "app/RunFeedback.h"
 #include "app/WindowSettings.h"
-#include "view/SetupFile.h"
-#include "view/VideoView.h"
-#include "view/VideoViewport.h"
+#include "tracking/SetupFile.h"
+#include "ui/Dialogs.h"
+#include "view/ui/VideoView.h"
+#include "view/ui/VideoViewport.h"
 
 #include <QAction>
 #include <QFileInfo>

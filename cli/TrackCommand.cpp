@@ -9,8 +9,8 @@
 #include "tracking/TrackingHost.h"
 #include "tracking/VideoTracker.h"
 #include "video/QVideoDecoder.h"
-#include "view/OverlayLabel.h"
-#include "view/SetupFile.h"
+#include "model/OverlayLabel.h"
+#include "tracking/SetupFile.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -490,9 +490,9 @@ QString formatDuration(double seconds)
 class Progress
 {
 public:
-    Progress(qint64 startMs, qint64 lengthMs)
-        : startMs(startMs)
-        , lengthMs(lengthMs)
+    Progress(qint64 fromMs, qint64 totalMs)
+        : startMs(fromMs)
+        , lengthMs(totalMs)
     {
         interactive = isatty(fileno(stderr));
         clock.start();

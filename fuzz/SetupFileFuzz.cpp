@@ -1,7 +1,7 @@
 // libFuzzer target: SetupFile::read on any bytes (a setup file, a data file's header or
 // neither) returns without crashing, and a setup it accepts writes out and reads back the same.
 
-#include "view/SetupFile.h"
+#include "tracking/SetupFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

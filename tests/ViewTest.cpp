@@ -2,11 +2,12 @@
 // the shapes with the mouse on the real view inside a real main window.
 
 #include "app/MainWindow.h"
-#include "support/ScriptedDialogs.h"
+#include "model/OverlayShapes.h"
+#include "support/DialogScope.h"
+#include "support/FindControl.h"
 #include "view/FishPalette.h"
-#include "view/OverlayShapes.h"
-#include "view/VideoView.h"
 #include "view/ViewRenderer.h"
+#include "view/ui/VideoView.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -14,6 +15,8 @@
 #include <QTest>
 
 #include <cmath>
+
+#include <optional>
 
 namespace {
 
@@ -115,35 +118,19 @@ RecordLookup historyOf(const QList<QPoint> &positions)
     };
 }
 
-QPushButton *button(MainWindow &w, const QString &text)
-{
-    for (QPushButton *b : w.findChildren<QPushButton *>())
-        if (b->text() == text)
-            return b;
-    return nullptr;
-}
-
 } // namespace
 
 class ViewTest : public QObject
 {
     Q_OBJECT
 
-    ScriptedDialogs *dialogs = nullptr;
+    std::optional<DialogScope> dialogs;
 
 private Q_SLOTS:
-    void init() { dialogs = new ScriptedDialogs; }
+    void init() { dialogs.emplace(); }
 
     // Every test ends with no dialog asked for that it did not queue and no message shown.
-    void cleanup()
-    {
-        const QStringList unexpected = dialogs->unexpected;
-        const int messages = int(dialogs->messages.size());
-        delete dialogs;
-        dialogs = nullptr;
-        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join("; ")));
-        QCOMPARE(messages, 0);
-    }
+    void cleanup() { dialogs.reset(); }
 
     // ---- Measures -----------------------------------------------------------------------------
 
@@ -735,8 +722,9 @@ private Q_SLOTS:
         MainWindow w;
         VideoView *view = showWithFrame(w);
         QCOMPARE(view->FishPosition(), QPoint(0, 0));
-        QVERIFY(!button(w, "Set Tracking Area")->isEnabled()); // the button needs a video
-        w.SetFishArea(); // the slot works on the frame shown
+        // The button needs a video; the slot works on the frame shown.
+        QVERIFY(!findControl<QPushButton>(w, "setTrackingAreaButton")->isEnabled());
+        w.SetFishArea();
         QTest::mousePress(view, Qt::LeftButton, {}, QPoint(30, 41));
         QTest::mouseMove(view, QPoint(20, 30));
         QCOMPARE(view->FishPosition(), QPoint(0, 0)); // only the release moves the marker

@@ -4,13 +4,14 @@
 // tracker at an exact record count, and pondwatch-cli track for the reference file.
 
 #include "app/MainWindow.h"
+#include "support/FindControl.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
 #include "tracking/TrackingDataFile.h"
 #include "tracking/VideoTracker.h"
 #include "video/QVideoEncoder.h"
-#include "view/VideoView.h"
+#include "view/ui/VideoView.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -84,19 +85,10 @@ inline bool encodeFishVideo(const QString &path, int frames, int fishCount = 1)
     return encoder.Close();
 }
 
-inline QPushButton *button(MainWindow &w, const QString &text)
-{
-    for (QPushButton *b : w.findChildren<QPushButton *>())
-        if (b->text() == text)
-            return b;
-    return nullptr;
-}
-
 // "Pause" / "Resume": the middle one of the three review buttons, whatever its text.
 inline QPushButton *pauseButton(MainWindow &w)
 {
-    QWidget *reviewFrame = button(w, "Back")->parentWidget();
-    return qobject_cast<QPushButton *>(reviewFrame->layout()->itemAt(1)->widget());
+    return findControl<QPushButton>(w, "pauseButton");
 }
 
 inline QByteArray fileBytes(const QString &path)
@@ -128,17 +120,17 @@ inline int runCli(const QStringList &args, QString *err = nullptr)
 class TrackerGate
 {
 public:
-    explicit TrackerGate(VideoTracker *tracker)
-        : tracker(tracker)
+    explicit TrackerGate(VideoTracker *watched)
+        : tracker(watched)
     {
-        tracker->setFrameHook([this, tracker](int count) {
+        watched->setFrameHook([this, watched](int count) {
             if (count != holdAt.load())
                 return;
             held = count;
             QElapsedTimer timer;
             timer.start();
-            while (holdAt.load() == count && !released && !tracker->isPaused()
-                && !tracker->isStopRequested() && timer.elapsed() < 30000)
+            while (holdAt.load() == count && !released && !watched->isPaused()
+                && !watched->isStopRequested() && timer.elapsed() < 30000)
                 QThread::msleep(1);
             held = 0;
         });
@@ -170,7 +162,7 @@ private:
 // The spin boxes of the control column, in order: fish, frames, threshold, variance, filter.
 inline QList<QAbstractSpinBox *> spinBoxes(MainWindow &w)
 {
-    QWidget *column = button(w, "Open Video File...")->parentWidget();
+    QWidget *column = findControl<QWidget>(w, "controlColumn");
     return column->findChildren<QAbstractSpinBox *>(QString(), Qt::FindDirectChildrenOnly);
 }
 
@@ -178,20 +170,20 @@ inline QList<QAbstractSpinBox *> spinBoxes(MainWindow &w)
 class WindowDriver
 {
 public:
-    WindowDriver(MainWindow &w, ScriptedDialogs &dialogs)
-        : w(w)
-        , dialogs(dialogs)
+    WindowDriver(MainWindow &window, ScriptedDialogs &scripted)
+        : w(window)
+        , dialogs(scripted)
     {
     }
 
     VideoView *view() const { return w.view(); }
     VideoTracker *tracker() const { return w.videoTracker(); }
-    void click(const QString &text)
+    // Clicks the button with that objectName ("processVideoButton", ...).
+    void click(const QString &name)
     {
-        QPushButton *b = button(w, text);
-        QVERIFY2(b, qPrintable(text));
+        QPushButton *b = findControl<QPushButton>(w, name);
         // A run over a file an earlier run wrote asks first; these runs replace it.
-        if (text == "Process Video" && b->isEnabled()) {
+        if (name == "processVideoButton" && b && b->isEnabled()) {
             const QString data = w.fishCount() == 1 ? TrackingDataFile::singleFishPath(w.fileName())
                                                     : TrackingDataFile::multiFishPath(w.fileName());
             if (QFileInfo(data).isFile())
@@ -211,31 +203,31 @@ public:
     {
         w.show();
         dialogs.queueFile(video);
-        click("Open Video File...");
+        click("openVideoButton");
     }
     void setArea(QPoint from, QPoint to)
     {
-        click("Set Tracking Area");
+        click("setTrackingAreaButton");
         drag(from, to);
     }
     void addZone(const QString &text, QPoint from, QPoint to)
     {
         dialogs.queueText(text);
-        click("Add New Zone...");
+        click("addZoneButton");
         drag(from, to);
     }
     void addRuler(const QString &text, double length, QPoint start, QPoint end)
     {
         dialogs.queueText(text);
         dialogs.queueReal(length);
-        click("Add New Ruler...");
+        click("addRulerButton");
         drag(start, end);
     }
     void addPointDist(const QString &text, double length, QPoint reference, QPoint centre)
     {
         dialogs.queueText(text);
         dialogs.queueReal(length);
-        click("Add Point Distance...");
+        click("addPointDistButton");
         drag(reference, centre);
     }
 
@@ -259,7 +251,7 @@ public:
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < timeoutMs) {
-            if (!running() && button(w, "Process Video")->isEnabled())
+            if (!running() && findControl<QPushButton>(w, "processVideoButton")->isEnabled())
                 return true;
             QTest::qWait(20);
         }

@@ -12,7 +12,7 @@
 // Reading also accepts a tracking data file, whose header holds the same overlays (no
 // parameters). GUI-free: the window, pondwatch-cli and batch work read the same files.
 
-#include "view/OverlayShapes.h"
+#include "model/OverlayShapes.h"
 
 #include <QString>
 

@@ -6,7 +6,8 @@
 // nothing is armed selects it for deletion; every finished edit can be undone.
 // GUI thread, except the calls the tracker makes (see the lock and atomics below).
 
-#include "view/OverlayShapes.h"
+#include "model/OverlayShapes.h"
+#include "view/ui/ViewHost.h"
 
 #include <QImage>
 #include <QLabel>
@@ -15,14 +16,12 @@
 
 #include <atomic>
 
-class MainWindow;
-
 class VideoView : public QLabel
 {
     Q_OBJECT
 
 public:
-    explicit VideoView(MainWindow *owner);
+    explicit VideoView(ViewHost *host);
 
     void ResetOverlays();
     void SelectArea(int index);
@@ -87,7 +86,7 @@ private:
     void selectAt(const QPoint &framePos);
     void applySize();
 
-    MainWindow *owner;
+    ViewHost *owner;
     int currentArea = -1;
     int currentRuler = -1;
     int currentPointDist = -1;

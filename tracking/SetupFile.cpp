@@ -1,4 +1,4 @@
-#include "view/SetupFile.h"
+#include "tracking/SetupFile.h"
 
 #include "tracking/TrackingDataFile.h"
 

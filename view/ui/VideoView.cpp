@@ -1,6 +1,5 @@
-#include "view/VideoView.h"
+#include "view/ui/VideoView.h"
 
-#include "app/MainWindow.h"
 #include "tracking/VideoTracker.h"
 #include "view/FishPalette.h"
 #include "view/ViewRenderer.h"
@@ -41,9 +40,9 @@ constexpr double pickTolerance = 6.0; // screen pixels around a shape that selec
 
 } // namespace
 
-VideoView::VideoView(MainWindow *owner)
+VideoView::VideoView(ViewHost *host)
     : QLabel(nullptr)
-    , owner(owner)
+    , owner(host)
 {
     setMouseTracking(true);
     setAlignment(Qt::AlignCenter);

@@ -1,6 +1,6 @@
-#include "view/VideoViewport.h"
+#include "view/ui/VideoViewport.h"
 
-#include "view/VideoView.h"
+#include "view/ui/VideoView.h"
 
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <cmath>
 
-VideoViewport::VideoViewport(VideoView *view, QWidget *parent)
+VideoViewport::VideoViewport(VideoView *shown, QWidget *parent)
     : QScrollArea(parent)
-    , view(view)
+    , view(shown)
 {
     setWidget(view);
     setWidgetResizable(false);

@@ -1,4 +1,4 @@
-#include "view/OverlayLabel.h"
+#include "model/OverlayLabel.h"
 
 QString OverlayLabel::fromUserText(const QString &text)
 {
