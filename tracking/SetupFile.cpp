@@ -203,8 +203,11 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
         if (!ok)
             return false;
     }
-    if (o.areas.isEmpty())
-        return fail(QStringLiteral("no Tracking Area (an \"area\" line)"));
+    if (o.areas.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("%1: no Tracking Area (an \"area\" line)").arg(path);
+        return false;
+    }
     *setup = result;
     return true;
 }
