@@ -4,13 +4,13 @@
 
 #include "cli/Commands.h"
 
+#include "model/OverlayLabel.h"
 #include "tracking/RunParameters.h"
+#include "tracking/SetupFile.h"
 #include "tracking/TrackingDataFile.h"
 #include "tracking/TrackingHost.h"
 #include "tracking/VideoTracker.h"
 #include "video/QVideoDecoder.h"
-#include "model/OverlayLabel.h"
-#include "tracking/SetupFile.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
