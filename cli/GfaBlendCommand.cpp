@@ -21,9 +21,12 @@ int runGfaBlend(const QStringList &args)
     if (output.isEmpty())
         return line.usageError(QStringLiteral("--output NAME is needed"));
 
-    const auto error = StimulusEventBlender::run(files[0], files[1], output);
+    QString detail;
+    const auto error = StimulusEventBlender::run(files[0], files[1], output, &detail);
     if (error != StimulusEventBlender::Error::None) {
-        std::fprintf(stderr, "%s\n", qPrintable(StimulusEventBlender::message(error, output)));
+        // The tool's own message, then the file and the reason.
+        std::fprintf(stderr, "%s\n%s\n", qPrintable(StimulusEventBlender::message(error, output)),
+            qPrintable(detail));
         return ExitFailed;
     }
     return ExitOk;

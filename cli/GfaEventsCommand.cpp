@@ -38,11 +38,13 @@ int runGfaEvents(const QStringList &args)
     if (output.isEmpty())
         return line.usageError(QStringLiteral("--output NAME is needed"));
 
-    QString written;
+    QString written, detail;
     const auto error
-        = StimulusEventAnalysis::run(files[0], files[1], offset, window, output, &written);
+        = StimulusEventAnalysis::run(files[0], files[1], offset, window, output, &written, &detail);
     if (error != StimulusEventAnalysis::Error::None) {
-        std::fprintf(stderr, "%s\n", qPrintable(StimulusEventAnalysis::message(error, written)));
+        // The tool's own message, then the file and the reason.
+        std::fprintf(stderr, "%s\n%s\n", qPrintable(StimulusEventAnalysis::message(error, written)),
+            qPrintable(detail));
         return ExitFailed;
     }
     std::fprintf(CliOutput::standardOutput(), "GFAdata analysis file '%s' successfully written.\n",

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QGuiApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -30,6 +31,9 @@ const char usage[]
 
 int main(int argc, char *argv[])
 {
+    // Past a file-size limit (ulimit -f) a write should fail with "File too large" and be
+    // reported, not kill the program halfway through an output.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Drawing text for the export needs a GUI application, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
