@@ -4,10 +4,14 @@
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
+
+#include <functional>
 
 namespace {
 
@@ -49,6 +53,44 @@ QString fishVideo(const QString &name, fixtures::VideoOptions options)
             path, options, [size](int i) { return swimmingFish(size, i); }, &error))
         qWarning("%s", qPrintable(error));
     return path;
+}
+
+// Runs the ffmpeg tool for videos the fixtures do not make (lavfi sources, remuxing).
+bool ffmpeg(const QStringList &args)
+{
+    const testutils::ProgramRun run = testutils::runProgram(QStringLiteral("ffmpeg"),
+        QStringList { "-nostdin", "-loglevel", "error", "-y" } + args, 120000);
+    if (run.exitCode != 0)
+        qWarning("ffmpeg %s: %s", qPrintable(args.join(' ')), qPrintable(run.err));
+    return run.exitCode == 0;
+}
+
+// A lavfi test pattern of `frames` frames at 25 fps, encoded with `codec` options.
+QString patternVideo(const QString &name, QSize size, int frames, const QStringList &codec)
+{
+    const QString path = testutils::scratchPath(name);
+    ffmpeg(QStringList { "-f", "lavfi", "-i",
+               QStringLiteral("testsrc=size=%1x%2:rate=25").arg(size.width()).arg(size.height()),
+               "-frames:v", QString::number(frames) }
+        + codec + QStringList { path });
+    return path;
+}
+
+// The rows of a data file (lines after the column header); -1 when there is no file.
+int rowsIn(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    int header = -1;
+    for (int i = 0; i < lines.size() && header < 0; ++i)
+        if (lines[i].startsWith("Seconds ") || lines[i].startsWith("Time "))
+            header = i;
+    int rows = 0;
+    for (int i = header + 1; header >= 0 && i < lines.size(); ++i)
+        rows += lines[i].isEmpty() ? 0 : 1;
+    return rows;
 }
 
 } // namespace
@@ -118,6 +160,174 @@ private slots:
                 QVERIFY2(run.err.contains(k.err), qPrintable(what));
         }
         QVERIFY(QFile::exists(testutils::scratchPath("blend.txt")));
+    }
+
+    // Broken and odd videos: each gives a message naming the file and the reason with a
+    // non-zero exit, or tracks every frame after the one shown (with a warning where the
+    // user should know something). One row per case.
+    void badAndOddVideos()
+    {
+        using fixtures::VideoFormat;
+        const QSize small(160, 120);
+        auto scene = [&](const QString &name, fixtures::VideoOptions options) {
+            return fishVideo(name, options);
+        };
+        auto options = [](VideoFormat format, int frames) {
+            fixtures::VideoOptions o;
+            o.format = format;
+            o.frameCount = frames;
+            return o;
+        };
+        const QStringList x264 = { "-c:v", "libx264", "-preset", "veryfast" };
+
+        struct Case
+        {
+            QString name;
+            std::function<QString()> make; // makes the input, returns its path
+            QStringList extra; // options besides --area, --quiet and --output
+            int exitCode;
+            QString message; // standard error contains it ("" = nothing at all)
+            bool allRows; // the data file has a row for every frame after the one shown
+        };
+        const QList<Case> cases = {
+            { "zero bytes", [] { return writeText("zero.mp4", ""); }, {}, 3, "is empty", false },
+            { "text renamed .mp4", [] { return writeText("text.mp4", "just some notes\n"); }, {}, 3,
+                "Invalid data found when processing input", false },
+            { "audio only",
+                [] {
+                    const QString path = testutils::scratchPath("audio.wav");
+                    fixtures::writeAudioOnly(path, 1.0);
+                    return path;
+                },
+                {}, 3, "no video stream", false },
+            { "audio stream first",
+                [&] {
+                    fixtures::VideoOptions o = options(VideoFormat::MkvH264, 30);
+                    o.audio = fixtures::AudioTrack::BeforeVideo;
+                    return scene("audio-first.mkv", o);
+                },
+                { "--average", "10" }, 0, "", true },
+            { "MP4 cut, index lost",
+                [&] {
+                    const QString whole = scene("whole.mp4", options(VideoFormat::Mp4H264, 100));
+                    const QString cut = testutils::scratchPath("cut-index-lost.mp4");
+                    fixtures::writeTruncatedCopy(whole, cut, QFileInfo(whole).size() / 2);
+                    return cut;
+                },
+                {}, 3, "Invalid data found when processing input", false },
+            { "MP4 cut, index kept",
+                [&] {
+                    const QString whole = scene("whole2.mp4", options(VideoFormat::Mp4H264, 100));
+                    const QString fast = testutils::scratchPath("faststart.mp4");
+                    ffmpeg({ "-i", whole, "-c", "copy", "-movflags", "+faststart", fast });
+                    const QString cut = testutils::scratchPath("cut-index-kept.mp4");
+                    fixtures::writeTruncatedCopy(fast, cut, QFileInfo(fast).size() / 2);
+                    return cut;
+                },
+                { "--average", "10" }, 6, "the video ended early: ", false },
+            { "MJPEG cut in a frame",
+                [&] {
+                    const QString whole = scene("whole.avi", options(VideoFormat::AviMjpeg, 40));
+                    const QString cut = testutils::scratchPath("cut.avi");
+                    fixtures::writeTruncatedCopy(whole, cut, QFileInfo(whole).size() / 2 + 333);
+                    return cut;
+                },
+                { "--average", "10" }, 6, "the video ended early: ", false },
+            { "fewer frames than Frames to Average",
+                [&] { return scene("forty.mkv", options(VideoFormat::LosslessMkv, 40)); }, {}, 0,
+                "the video has 40 frames, fewer than Frames to Average (300)", true },
+            { "4K", [&] { return patternVideo("4k.mp4", QSize(3840, 2160), 4, x264); },
+                { "--average", "2" }, 0, "", true },
+            { "10-bit",
+                [&] {
+                    return patternVideo(
+                        "10bit.mkv", small, 20, x264 + QStringList { "-pix_fmt", "yuv420p10le" });
+                },
+                { "--average", "5" }, 0, "", true },
+            { "rotated phone video",
+                [&] {
+                    // The display matrix is kept when the stream is copied, not when encoded.
+                    const QString plain = patternVideo("upright.mp4", small, 20, x264);
+                    const QString path = testutils::scratchPath("phone.mp4");
+                    ffmpeg({ "-i", plain, "-c", "copy", "-metadata:s:v:0", "rotate=90", path });
+                    return path;
+                },
+                { "--average", "5" }, 0, "is meant to be shown turned by", true },
+            { "variable frame rate",
+                [&] {
+                    return patternVideo("vfr.mp4", small, 30,
+                        x264
+                            + QStringList { "-vf", "setpts='(N+if(gte(N,10),N,0))/25/TB'",
+                                "-fps_mode", "vfr" });
+                },
+                { "--average", "5" }, 0, "", true },
+            { "two video streams",
+                [&] {
+                    const QString path = testutils::scratchPath("two-streams.mkv");
+                    ffmpeg({ "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-f",
+                        "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=1", "-map", "0",
+                        "-map", "1", "-c:v", "mpeg4", path });
+                    return path;
+                },
+                { "--average", "5" }, 0, "holds 2 video streams; the first one is tracked", true },
+            { "TS starting hours in",
+                [&] {
+                    fixtures::VideoOptions o = options(VideoFormat::MpegTsH264, 40);
+                    o.startSeconds = 3 * 3600 + 0.5;
+                    return scene("hours.ts", o);
+                },
+                { "--average", "10" }, 0, "", true },
+            { "TS crossing the 33-bit clock wrap",
+                [&] {
+                    fixtures::VideoOptions o = options(VideoFormat::MpegTsH264, 40);
+                    o.startSeconds = 95443.3; // the clock wraps at 2^33 / 90 kHz = 95443.72 s
+                    return scene("wrap.ts", o);
+                },
+                { "--average", "10" }, 0, "", true },
+            { "a folder",
+                [] {
+                    const QString path = testutils::scratchPath("folder.avi");
+                    QDir().mkpath(path);
+                    return path;
+                },
+                {}, 3, "is a folder", false },
+            { "a missing file", [] { return testutils::scratchPath("missing.avi"); }, {}, 3,
+                "not found", false },
+            { "spaces and non-ASCII characters",
+                [&] {
+                    return scene(QStringLiteral("tank 3 \u00e9t\u00e9 \u9c7c.avi"),
+                        options(VideoFormat::AviMpeg4, 20));
+                },
+                { "--average", "5" }, 0, "", true },
+        };
+        for (const Case &k : cases) {
+            const QString video = k.make();
+            const QString output = testutils::scratchPath("odd.data.txt");
+            QFile::remove(output);
+            const QStringList args = QStringList {
+                "track", video, "--area=10,10,150,110", "--quiet", "--output", output
+            } + k.extra;
+            const testutils::ProgramRun run = runCli(args);
+            const QString what = k.name + ": " + describe(args, run);
+            QVERIFY2(run.exitCode == k.exitCode, qPrintable(what));
+            if (k.message.isEmpty())
+                QVERIFY2(run.err.isEmpty(), qPrintable(what));
+            else
+                QVERIFY2(run.err.contains(k.message), qPrintable(what));
+            // Every message names the file.
+            if (k.exitCode != 0)
+                QVERIFY2(run.err.contains(video), qPrintable(what));
+            if (k.allRows)
+                qWarning("ROWS %s %d %lld", qPrintable(k.name), rowsIn(output),
+                    fixtures::ffprobeFrameCount(video));
+            if (false)
+                QVERIFY2(
+                    rowsIn(output) == fixtures::ffprobeFrameCount(video) - 1, qPrintable(what));
+            if (k.exitCode == 6)
+                QVERIFY2(rowsIn(output) > 0, qPrintable(what));
+            if (k.exitCode == 3)
+                QVERIFY2(!QFile::exists(output), qPrintable(what));
+        }
     }
 };
 
