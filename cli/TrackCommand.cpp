@@ -550,7 +550,6 @@ int runTrack(const QStringList &args)
     const VideoProbe probe(options.video);
     if (auto failure = openVideo(options, &host, probe))
         return fail(*failure);
-    warnAboutVideo(options, probe);
     if (auto failure = checkArea(host))
         return fail(*failure);
 
@@ -565,6 +564,7 @@ int runTrack(const QStringList &args)
                 QStringLiteral("cannot write %1: %2").arg(output, probeFile.errorString()) });
         probeFile.cancelWriting();
     }
+    warnAboutVideo(options, probe);
 
     const qint64 startMs = host.decoder.frameTime();
     const qint64 lengthMs = host.decoder.lengthMs();
