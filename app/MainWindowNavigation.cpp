@@ -1,7 +1,7 @@
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
+#include "ui/Dialogs.h"
 #include "video/VideoProbe.h"
-#include "view/VideoView.h"
+#include "view/ui/VideoView.h"
 
 #include <algorithm>
 
