@@ -3,6 +3,7 @@
 #include "app/WindowMenus.h"
 #include "app/WindowSettings.h"
 #include "ui/Dialogs.h"
+#include "video/VideoProbe.h"
 #include "view/ui/VideoView.h"
 #include "view/ui/VideoViewport.h"
 
@@ -34,17 +35,23 @@ bool MainWindow::openVideo(const QString &path)
     videoFileName = path;
     decoder.open(videoFileName);
     if (!decoder.isOpen()) {
-        Dialogs::current().critical(this, tr("Error"), tr("Error loading the video"));
+        Dialogs::current().critical(this, tr("Error"),
+            tr("Error loading the video") + QLatin1Char('\n')
+                + VideoProbe::describeFailure(videoFileName));
         updateVideoControls();
         return false;
     }
     if (!decoder.seekNextFrame()) {
-        Dialogs::current().critical(this, tr("Error"), tr("seekNextFrame failed"));
+        Dialogs::current().critical(this, tr("Error"),
+            tr("seekNextFrame failed") + QLatin1Char('\n')
+                + VideoProbe::describeFailure(videoFileName));
         return false;
     }
     QImage frame;
     if (!decoder.copyFrame(frame)) {
-        Dialogs::current().critical(this, tr("Error"), tr("Error decoding the frame"));
+        Dialogs::current().critical(this, tr("Error"),
+            tr("Error decoding the frame") + QLatin1Char('\n')
+                + VideoProbe::describeFailure(videoFileName));
         return false;
     }
     framePeriodMs = decoder.framePeriodMs();
