@@ -1,16 +1,25 @@
 #include "app/MainWindow.h"
 
+#include "app/RunFeedback.h"
+#include "app/WindowMenus.h"
+#include "app/WindowSettings.h"
 #include "tracking/VideoTracker.h"
+#include "ui/Dialogs.h"
 #include "view/ui/VideoView.h"
+#include "view/ui/VideoViewport.h"
 
+#include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -28,8 +37,9 @@ MainWindow::MainWindow(QWidget *parent)
     , refreshTimer(this)
 {
     videoView = new VideoView(this);
+    viewport = new VideoViewport(videoView);
 
-    setMinimumSize(600, 400);
+    // No fixed minimum: the layout's, which is what the controls need, holds at any time.
     setWindowTitle(baseTitle);
 
     auto *central = new QWidget;
@@ -41,8 +51,16 @@ MainWindow::MainWindow(QWidget *parent)
 
     positionSlider.setOrientation(Qt::Horizontal);
     connect(&positionSlider, &QSlider::sliderMoved, this, &MainWindow::SeekInVideo);
+    // Keys and clicks beside the handle seek too; a drag is already a sliderMoved. When the
+    // action arrives, the handle's position has moved and the value not yet.
+    connect(&positionSlider, &QSlider::actionTriggered, this, [this](int action) {
+        if (action != QAbstractSlider::SliderMove)
+            SeekInVideo();
+    });
 
     timeLabel.setText(QString(""));
+    frameLabel = new QLabel;
+    frameLabel->setObjectName(QStringLiteral("frameLabel"));
 
     backButton = new QPushButton(tr("Back"));
     pauseButton = new QPushButton(tr("Pause"));
@@ -56,13 +74,14 @@ MainWindow::MainWindow(QWidget *parent)
 
     auto *displayColumn = new QWidget;
     auto *displayLayout = new QVBoxLayout(displayColumn);
-    displayLayout->setAlignment(Qt::AlignTop);
-    displayLayout->addWidget(videoView);
+    displayLayout->addWidget(viewport, 1);
     displayLayout->addWidget(&positionSlider);
 
     auto *bottomBar = new QFrame;
     auto *bottomLayout = new QHBoxLayout(bottomBar);
     bottomLayout->addWidget(&timeLabel);
+    bottomLayout->addWidget(frameLabel);
+    bottomLayout->addStretch(1);
     auto *reviewFrame = new QFrame;
     reviewFrame->setFixedWidth(225);
     auto *reviewLayout = new QHBoxLayout(reviewFrame);
@@ -72,9 +91,12 @@ MainWindow::MainWindow(QWidget *parent)
     bottomLayout->addWidget(reviewFrame);
     displayLayout->addWidget(bottomBar);
 
-    centralLayout->addWidget(controlColumn);
-    centralLayout->addWidget(displayColumn);
+    centralLayout->addWidget(controlColumn, 0, Qt::AlignTop);
+    centralLayout->addWidget(displayColumn, 1);
     setCentralWidget(central);
+
+    feedback = new RunFeedback(this);
+    connect(videoView, &VideoView::hintChanged, feedback, &RunFeedback::showHint);
 
     tracker = new VideoTracker(this);
     connect(tracker, &QThread::finished, this, &MainWindow::StopProcessing);
@@ -111,7 +133,89 @@ MainWindow::MainWindow(QWidget *parent)
     for (const auto &[control, name] : names)
         control->setObjectName(QLatin1String(name));
 
+    TrackingSetup remembered;
+    if (WindowSettings::readParameters(&remembered))
+        applyParameters(remembered);
     mirrorControls();
+    menus = new WindowMenus(this);
+    updateVideoControls();
+
+    // Room for the whole control column at start, so nothing in it is squeezed; the screen
+    // bounds it.
+    const QSize wanted = sizeHint().expandedTo(QSize(900, 640));
+    const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
+    resize(screen.isValid() ? wanted.boundedTo(screen.size()) : wanted);
+    if (!restoreGeometry(WindowSettings::geometry()) && screen.isValid())
+        move(screen.center() - rect().center());
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (runInProgress && tracker->isRunning()) {
+        const int answer = Dialogs::current().choice(this, tr("Processing in progress"),
+            tr("A video is being processed. Stop now and save the tracking data of the frames "
+               "processed so far, or keep processing?"),
+            { tr("Stop and Save"), tr("Keep Running") });
+        if (answer != 0) {
+            event->ignore();
+            return;
+        }
+        StopProcessing();
+    }
+    WindowSettings::writeParameters(currentSetup());
+    WindowSettings::setGeometry(saveGeometry());
+    QMainWindow::closeEvent(event);
+}
+
+TrackingSetup MainWindow::currentSetup() const
+{
+    TrackingSetup setup;
+    setup.overlays = videoView->Overlays();
+    setup.hasParameters = true;
+    setup.fishCount = fishCountSpin.value();
+    setup.framesToAverage = framesToAverageSpin.value();
+    setup.confidenceThreshold = float(confidenceThresholdSpin.value());
+    setup.gaussianVariance = float(gaussianVarianceSpin.value());
+    setup.meanFilterSize = meanFilterSizeSpin.value();
+    setup.signedDifference = signedDifferenceBox->isChecked();
+    setup.brightObject = brightRadio->isChecked();
+    return setup;
+}
+
+void MainWindow::applyParameters(const TrackingSetup &setup)
+{
+    if (!setup.hasParameters)
+        return;
+    fishCountSpin.setValue(setup.fishCount);
+    framesToAverageSpin.setValue(setup.framesToAverage);
+    confidenceThresholdSpin.setValue(setup.confidenceThreshold);
+    gaussianVarianceSpin.setValue(setup.gaussianVariance);
+    meanFilterSizeSpin.setValue(setup.meanFilterSize);
+    signedDifferenceBox->setChecked(setup.signedDifference);
+    (setup.brightObject ? brightRadio : darkRadio)->setChecked(true);
+}
+
+void MainWindow::applySetup(const TrackingSetup &setup)
+{
+    applyParameters(setup);
+    videoView->setOverlays(setup.overlays);
+    // The marker starts in the middle of the Tracking Area, as after drawing it.
+    const QRect area = setup.overlays.areas.value(0);
+    videoView->SetFishPosition(int(std::floor((area.left() + area.right()) * 0.5 + 0.5)),
+        int(std::floor((area.top() + area.bottom()) * 0.5 + 0.5)));
+    videoView->Redraw();
+}
+
+// The buttons, slider and menu items that need a video on display and no run in progress.
+void MainWindow::updateVideoControls()
+{
+    const bool open = decoder.isOpen();
+    for (QWidget *w : QList<QWidget *> {
+             setAreaButton, addZoneButton, addRulerButton, addPointDistButton, &positionSlider })
+        w->setEnabled(open && !runInProgress);
+    processButton->setEnabled(open && !runInProgress);
+    if (menus)
+        menus->setState(open, runInProgress);
 }
 
 void MainWindow::buildControlColumn(QWidget *column)
@@ -119,6 +223,7 @@ void MainWindow::buildControlColumn(QWidget *column)
     auto *layout = new QVBoxLayout(column);
     layout->setAlignment(Qt::AlignTop);
     column->setMaximumWidth(200);
+    column->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Minimum);
 
     openButton = iconButton(tr("Open Video File..."), ":/images/video.png");
     setAreaButton = iconButton(tr("Set Tracking Area"), ":/images/fish.png");

@@ -5,6 +5,7 @@
 // which the tracker thread calls during a run (they read atomics and locked copies).
 
 #include "analysis/ui/AnalysisWindow.h"
+#include "tracking/SetupFile.h"
 #include "tracking/TrackingControls.h"
 #include "tracking/TrackingHost.h"
 #include "video/QVideoDecoder.h"
@@ -21,8 +22,11 @@
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
+class RunFeedback;
 class VideoTracker;
 class VideoView;
+class VideoViewport;
+class WindowMenus;
 
 class MainWindow : public QMainWindow, public TrackingHost, public ViewHost
 {
@@ -53,6 +57,26 @@ public:
     // Manual correction while paused: rewrites the records around the one shown.
     void correctPosition(int x, int y) override;
 
+    // Opens a video without asking (the command line, Open Recent); false when it failed.
+    bool openVideo(const QString &path);
+    bool isProcessing() const { return runInProgress; }
+    // Moves through the video while no run is on (the arrow and page keys).
+    bool stepFrames(int frames);
+    bool stepSeconds(int seconds);
+    // The video's frame index at a time, from its frame rate (the time line and the slider).
+    qint64 frameIndexAt(qint64 ms) const;
+
+    // The overlays and parameters, for Save Setup; applySetup replaces the overlays (undoable)
+    // and, when the setup has them, the parameters.
+    TrackingSetup currentSetup() const;
+    void applySetup(const TrackingSetup &setup);
+    void applyParameters(const TrackingSetup &setup);
+
+    VideoViewport *videoViewport() const { return viewport; }
+    RunFeedback *runFeedback() const { return feedback; }
+    WindowMenus *windowMenus() const { return menus; }
+    QCheckBox *trackerViewCheckBox() { return &showTrackerViewCheck; }
+
     // TrackingHost
     const TrackingControls &trackingControls() const override;
     QImage viewImage() const override;
@@ -78,10 +102,18 @@ public Q_SLOTS:
     void EditPauseResume();
     void EditForward();
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     QString baseTitle;
     VideoView *videoView = nullptr;
+    VideoViewport *viewport = nullptr;
+    RunFeedback *feedback = nullptr;
+    WindowMenus *menus = nullptr;
     QLabel timeLabel;
+    QLabel *frameLabel = nullptr;
+    double framePeriodMs = 0.0; // of the open video; 0 when unknown
     QVideoDecoder decoder;
     QString videoFileName; // GUI thread writes only while no run is in progress
     QSpinBox framesToAverageSpin;
@@ -119,6 +151,10 @@ private:
     void buildControlColumn(QWidget *column);
     void mirrorControls();
     void setRunControlsEnabled(bool idle);
+    void updateVideoControls();
+    bool checkBeforeRun();
+    bool seekToIndex(qint64 index);
+    void fitWindowToVideo();
     bool showReviewedRecord();
     void saveAfterFailedWrite();
 };

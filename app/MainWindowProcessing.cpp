@@ -1,4 +1,6 @@
 #include "app/MainWindow.h"
+#include "app/RunFeedback.h"
+#include "app/WindowMenus.h"
 #include "ui/Dialogs.h"
 
 #include "tracking/ImageLock.h"
@@ -8,13 +10,69 @@
 #include <QFileInfo>
 #include <QPushButton>
 
+#include <cmath>
+
 namespace {
 constexpr int RefreshIntervalMs = 50;
 }
 
+// Before a run: a drawn Tracking Area, a frame left to process, and no data file replaced
+// without asking. False (with the user told why, or having cancelled) when the run must not start.
+bool MainWindow::checkBeforeRun()
+{
+    const QRect area = videoView->Areas().value(0);
+    const QRect frame(QPoint(0, 0), videoView->Image().size());
+    if (area.width() < 2 || area.height() < 2 || !frame.intersects(area)) {
+        Dialogs::current().critical(this, tr("No Tracking Area"),
+            tr("Draw the Tracking Area first: press \"Set Tracking Area\" and drag a rectangle "
+               "over the fish's part of the frame."));
+        return false;
+    }
+
+    // The run starts with the frame after the one on display. Near the end, find out whether
+    // there is one (and come back), rather than write a file without a single record.
+    const qint64 shownNumber = decoder.frameNumber();
+    const double period = framePeriodMs > 0 ? framePeriodMs : 1000.0;
+    if (decoder.frameTime() + 2 * period >= decoder.lengthMs()) {
+        const bool more = decoder.seekNextFrame();
+        decoder.seekToFrame(shownNumber);
+        if (!more) {
+            Dialogs::current().critical(this, tr("Nothing to process"),
+                tr("The video is at its last frame, and processing starts with the frame after "
+                   "the one shown. Move the slider back to where tracking should start."));
+            return false;
+        }
+    }
+
+    tracker->setDataFilePath(QString());
+    const QString path = fishCount() == 1 ? TrackingDataFile::singleFishPath(videoFileName)
+                                          : TrackingDataFile::multiFishPath(videoFileName);
+    if (!QFileInfo(path).isFile())
+        return true;
+    const int answer = Dialogs::current().choice(this, tr("Replace the tracking data?"),
+        tr("%1 already exists. Processing now would replace it.").arg(path),
+        { tr("Replace"), tr("Save As..."), tr("Cancel") });
+    if (answer == 0)
+        return true;
+    if (answer != 1)
+        return false;
+    const QString other = Dialogs::current().saveFileName(this, tr("Save Tracking Data"),
+        QFileInfo(path).absolutePath(), tr("Video Data File (*.txt)"));
+    if (other.isEmpty())
+        return false;
+    tracker->setDataFilePath(other);
+    return true;
+}
+
 void MainWindow::ProcessVideo()
 {
+    if (runInProgress || tracker->isRunning() || !decoder.isOpen())
+        return;
+    videoView->finishEdit();
+    if (!checkBeforeRun())
+        return;
     runInProgress = true;
+    feedback->runStarted(decoder.frameTime(), decoder.lengthMs());
     tracker->start(QThread::InheritPriority);
 
     processButton->setEnabled(false);
@@ -22,6 +80,7 @@ void MainWindow::ProcessVideo()
     positionSlider.setEnabled(false);
     pauseButton->setEnabled(true);
     setRunControlsEnabled(false);
+    menus->setState(true, true);
 
     refreshTimer.start(RefreshIntervalMs);
 }
@@ -58,8 +117,13 @@ void MainWindow::StopProcessing()
     // finds nothing left to do.
     if (runInProgress) {
         runInProgress = false;
+        // The picture, slider and time line show the last frame processed, not the one the
+        // last refresh happened to catch.
+        UpdateUI();
         if (!tracker->lastWriteError().isEmpty())
             saveAfterFailedWrite();
+        feedback->runEnded(tracker->lastWrittenPath(), tracker->lastWriteError());
+        updateVideoControls();
     }
 }
 
@@ -107,8 +171,10 @@ void MainWindow::UpdateUI()
     const QPoint position = tracker->lastPosition(&hasRecord);
 
     const qint64 timeMs = decoder.frameTime();
-    positionSlider.setValue(int(timeMs / 1000));
+    positionSlider.setValue(int(frameIndexAt(timeMs)));
     showTime(int(timeMs), decoder.lengthMs());
+    if (runInProgress && !tracker->isPaused())
+        feedback->runProgress(frameIndexAt(timeMs), timeMs, tracker->recordCount());
 
     if (hasRecord)
         videoView->SetFishPosition(position.x(), position.y());

@@ -43,6 +43,9 @@ void MainWindow::EditPauseResume()
         pausedFrameNumber = decoder.frameNumber();
         reviewOffset = 0;
         backButton->setEnabled(true);
+        // Show the frame the tracker stopped at now, not the one the last refresh caught:
+        // "Back" then steps back from what is on screen.
+        UpdateUI();
     }
     forwardButton->setEnabled(false);
 }
@@ -92,7 +95,7 @@ bool MainWindow::showReviewedRecord()
         decoder.copyFrame(image);
     }
 
-    positionSlider.setValue(int(target.seconds));
+    positionSlider.setValue(int(frameIndexAt(qint64(std::llround(target.seconds * 1000.0)))));
     showTime(int(target.seconds * 1000), decoder.lengthMs());
     videoView->SetFishPosition(target.x, target.y);
     videoView->SetFishFound(target.found);

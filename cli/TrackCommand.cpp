@@ -8,8 +8,10 @@
 #include "cli/Commands.h"
 #include "cli/SignalStop.h"
 
+#include "model/OverlayLabel.h"
 #include "tracking/OverlayLimits.h"
 #include "tracking/RunParameters.h"
+#include "tracking/SetupFile.h"
 #include "tracking/TrackingDataFile.h"
 #include "tracking/TrackingHost.h"
 #include "tracking/VideoTracker.h"
@@ -19,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QSaveFile>
+#include <QSet>
 
 #include <cmath>
 #include <cstdio>
@@ -29,13 +32,17 @@ namespace {
 
 // The options of track, one line each; parseOptions() reads each one.
 const OptionSpec trackOptions[] = {
-    { "area", "X1,Y1,X2,Y2", "Tracking Area, inclusive corners (required unless --overlays-from)" },
+    { "area", "X1,Y1,X2,Y2",
+        "Tracking Area, inclusive corners (required unless --overlays-from or --setup)" },
     { "zone", "TEXT=X1,Y1,X2,Y2", "a zone (repeatable, kept in order); label \"Zone<n>-TEXT\"" },
     { "ruler", "TEXT=X1,Y1,X2,Y2,LENGTH", "a ruler (repeatable); label \"Ruler<n>-TEXT\"" },
     { "pointdist", "TEXT=CX,CY,RX,RY,LENGTH",
         "a point distance (repeatable); label \"PointDist<n>-TEXT\"" },
     { "overlays-from", "DATAFILE",
         "Tracking Area and overlays from a tracking data file's header" },
+    { "setup", "FILE",
+        "Tracking Area, overlays and parameters from a setup file (Save Setup... in the "
+        "window); options given beside it win" },
     { "fish", "N", "# Fish to Track, 1..25 (1)" },
     { "average", "N", "Frames to Average, 1..1000 (300)" },
     { "threshold", "T", "Confidence Threshold, 0..255, 2 decimals (30)" },
@@ -79,6 +86,8 @@ struct Options
     std::optional<QRect> area;
     QStringList zones, rulers, pointDists; // the raw TEXT=values arguments, in order
     QString overlaysFrom;
+    QString setupFrom;
+    QSet<QString> given; // the parameter options named on the command line
     int fish = 1;
     int average = 300;
     double threshold = 30.0;
@@ -254,6 +263,10 @@ std::optional<Failure> parseOptions(const CommandLine &line, Options *o)
     o->rulers = line.values("ruler");
     o->pointDists = line.values("pointdist");
     o->overlaysFrom = line.value("overlays-from");
+    o->setupFrom = line.value("setup");
+    for (const char *name : { "fish", "average", "threshold", "variance", "filter", "difference" })
+        if (line.isSet(name))
+            o->given.insert(QLatin1String(name));
     if (line.isSet("area")) {
         o->area = parseRect(line.value("area"));
         if (!o->area)
@@ -292,17 +305,22 @@ std::optional<Failure> parseOptions(const CommandLine &line, Options *o)
     }
     if (o->video.isEmpty())
         return bad(QStringLiteral("no video given"));
-    if (!o->area && o->overlaysFrom.isEmpty())
-        return bad(QStringLiteral("--area is required unless --overlays-from is given"));
+    if (!o->overlaysFrom.isEmpty() && !o->setupFrom.isEmpty())
+        return bad(QStringLiteral("--overlays-from and --setup both give the overlays; use one"));
+    if (!o->area && o->overlaysFrom.isEmpty() && o->setupFrom.isEmpty())
+        return bad(QStringLiteral("--area is required unless --overlays-from or --setup is given"));
     return std::nullopt;
 }
 
 // The overlays as the view would hold them after the user drew them: the Tracking Area
 // first, zones, rulers and point distances numbered as the window numbers them.
-std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
+std::optional<Failure> buildOverlays(
+    const Options &o, const TrackingSetup *setup, OverlaySet *overlays)
 {
     OverlaySet set;
-    if (!o.overlaysFrom.isEmpty()) {
+    if (setup) {
+        set = setup->overlays;
+    } else if (!o.overlaysFrom.isEmpty()) {
         QString error;
         if (!TrackingDataFile::readOverlays(o.overlaysFrom, &set, &error))
             return Failure { ExitBadOption, QStringLiteral("--overlays-from: %1").arg(error) };
@@ -321,7 +339,9 @@ std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
         if (!rect)
             return Failure { ExitBadOption,
                 QStringLiteral("--zone wants TEXT=X1,Y1,X2,Y2, got '%1'").arg(arg) };
-        set.areaLabels << QStringLiteral("Zone%1-%2").arg(set.areas.size()).arg(text);
+        set.areaLabels << QStringLiteral("Zone%1-%2")
+                              .arg(set.areas.size())
+                              .arg(OverlayLabel::fromUserText(text));
         set.areas << *rect;
     }
     for (const QString &arg : o.rulers) {
@@ -330,7 +350,9 @@ std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
             return Failure { ExitBadOption,
                 QStringLiteral("--ruler wants TEXT=X1,Y1,X2,Y2,LENGTH, got '%1'").arg(arg) };
         Ruler r;
-        r.label = QStringLiteral("Ruler%1-%2").arg(set.rulers.size() + 1).arg(shape->text);
+        r.label = QStringLiteral("Ruler%1-%2")
+                      .arg(set.rulers.size() + 1)
+                      .arg(OverlayLabel::fromUserText(shape->text));
         r.x1 = shape->points[0], r.y1 = shape->points[1];
         r.x2 = shape->points[2], r.y2 = shape->points[3];
         r.length = shape->length;
@@ -342,7 +364,9 @@ std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
             return Failure { ExitBadOption,
                 QStringLiteral("--pointdist wants TEXT=CX,CY,RX,RY,LENGTH, got '%1'").arg(arg) };
         PointDist p;
-        p.label = QStringLiteral("PointDist%1-%2").arg(set.pointDists.size() + 1).arg(shape->text);
+        p.label = QStringLiteral("PointDist%1-%2")
+                      .arg(set.pointDists.size() + 1)
+                      .arg(OverlayLabel::fromUserText(shape->text));
         p.centrex = shape->points[0], p.centrey = shape->points[1];
         p.radx = shape->points[2], p.rady = shape->points[3];
         p.length = shape->length;
@@ -466,6 +490,28 @@ std::optional<Failure> checkArea(CliHost &host)
     return std::nullopt;
 }
 
+// A setup file's parameters, for those not named on the command line.
+void applySetupParameters(const TrackingSetup &setup, Options *o)
+{
+    if (!setup.hasParameters)
+        return;
+    auto unless = [o](const char *name) { return !o->given.contains(QLatin1String(name)); };
+    if (unless("fish"))
+        o->fish = setup.fishCount;
+    if (unless("average"))
+        o->average = setup.framesToAverage;
+    if (unless("threshold"))
+        o->threshold = roundTo(setup.confidenceThreshold, 2);
+    if (unless("variance"))
+        o->variance = roundTo(setup.gaussianVariance, 3);
+    if (unless("filter"))
+        o->filter = setup.meanFilterSize;
+    if (unless("difference"))
+        o->difference = !setup.signedDifference ? QStringLiteral("abs")
+            : setup.brightObject                ? QStringLiteral("bright")
+                                                : QStringLiteral("dark");
+}
+
 QString formatDuration(double seconds)
 {
     const qint64 s = qint64(std::max(0.0, seconds) + 0.5);
@@ -540,8 +586,18 @@ int runTrack(const QStringList &args)
     if (options.quiet)
         QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 
+    std::optional<TrackingSetup> setup;
+    if (!options.setupFrom.isEmpty()) {
+        TrackingSetup read;
+        QString error;
+        if (!SetupFile::read(options.setupFrom, &read, &error))
+            return fail({ ExitBadOption, QStringLiteral("--setup: %1").arg(error) });
+        setup = read;
+        applySetupParameters(read, &options);
+    }
+
     CliHost host;
-    if (auto failure = buildOverlays(options, &host.overlays))
+    if (auto failure = buildOverlays(options, setup ? &*setup : nullptr, &host.overlays))
         return fail(*failure);
     host.controls.fishCount = options.fish;
     host.controls.framesToAverage = options.average;

@@ -69,19 +69,6 @@ float pointDistRadius(const PointDist &d)
     return std::sqrt(dx * dx + dy * dy);
 }
 
-QPen greyPen()
-{
-    QPen pen(overlayGrey);
-    pen.setWidth(0);
-    return pen;
-}
-
-QPen dashed(QPen pen, qreal on, qreal off)
-{
-    pen.setDashPattern({ on, off });
-    return pen;
-}
-
 } // namespace
 
 float Ruler::Measure(const QPointF &p) const
@@ -131,6 +118,98 @@ void DrawArea(
     painter.drawText(QRectF(area.x(), area.y(), area.width(), area.height()), label, QTextOption());
 }
 
+namespace {
+
+// The grey strokes of a ruler or point distance, drawn twice: first a dark outline (each line
+// shifted one pixel to either side across its direction, each circle one pixel in and out,
+// each text one pixel in four directions), then the grey itself, so the shape shows on light
+// water and dark. The grey pass draws exactly what a single grey pass would.
+class OutlinedStrokes
+{
+public:
+    void text(const QPoint &at, const QString &s) { items << Item { Kind::Text, at, {}, s, {} }; }
+    void line(const QPoint &a, const QPoint &b, QVector<qreal> dashes = {})
+    {
+        items << Item { Kind::Line, a, b, QString(), dashes };
+    }
+    void circle(const QPoint &centre, int radius, QVector<qreal> dashes)
+    {
+        items << Item { Kind::Circle, centre, QPoint(radius, radius), QString(), dashes };
+    }
+
+    void paint(QPainter &painter) const
+    {
+        const QColor outline(0, 0, 0);
+        for (const Item &item : items)
+            draw(painter, item, outline, true);
+        for (const Item &item : items)
+            draw(painter, item, overlayGrey, false);
+    }
+
+private:
+    enum class Kind { Text, Line, Circle };
+    struct Item
+    {
+        Kind kind;
+        QPoint a, b;
+        QString text;
+        QVector<qreal> dashes;
+    };
+
+    static void draw(QPainter &painter, const Item &item, const QColor &colour, bool outline)
+    {
+        QPen pen(colour);
+        pen.setWidth(0);
+        if (!item.dashes.isEmpty())
+            pen.setDashPattern(item.dashes);
+        painter.setPen(pen);
+        switch (item.kind) {
+        case Kind::Text:
+            if (!outline) {
+                painter.drawText(item.a, item.text);
+                break;
+            }
+            for (const QPoint &d : { QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1) })
+                painter.drawText(item.a + d, item.text);
+            break;
+        case Kind::Line:
+            if (!outline) {
+                painter.drawLine(item.a, item.b);
+                break;
+            }
+            {
+                const QPoint d = item.b - item.a;
+                const QPoint across
+                    = std::abs(d.x()) >= std::abs(d.y()) ? QPoint(0, 1) : QPoint(1, 0);
+                painter.drawLine(item.a + across, item.b + across);
+                painter.drawLine(item.a - across, item.b - across);
+            }
+            break;
+        case Kind::Circle: {
+            const int r = item.b.x();
+            if (r <= 0)
+                break; // a zero radius leaves nothing to draw
+            auto ring = [&](int radius) {
+                if (radius > 0)
+                    painter.drawEllipse(
+                        QRect(item.a.x() - radius, item.a.y() - radius, 2 * radius, 2 * radius));
+            };
+            if (outline) {
+                ring(r - 1);
+                ring(r + 1);
+            } else {
+                ring(r);
+            }
+            break;
+        }
+        }
+    }
+
+    QList<Item> items;
+};
+
+} // namespace
+
 void DrawRuler(QPainter &painter, const Ruler &ruler, bool showMeasure, const QPointF &fish)
 {
     const RulerGeometry g(ruler);
@@ -144,38 +223,34 @@ void DrawRuler(QPainter &painter, const Ruler &ruler, bool showMeasure, const QP
     const float nx = s >= 0.0f ? -uy : uy;
     const float ny = s >= 0.0f ? ux : -ux;
 
-    QPen pen = greyPen();
-    painter.setPen(pen);
-    painter.drawText(p1, ruler.label);
+    OutlinedStrokes strokes;
+    strokes.text(p1, ruler.label);
     // The scale labels sit on the left-hand side of the ruler's direction, whatever the fish does.
-    painter.drawText(offsetPoint(p1, 12.0f * -uy, 12.0f * ux), QStringLiteral("0.0"));
-    painter.drawText(
-        offsetPoint(p2, 12.0f * -uy, 12.0f * ux), QString::number(ruler.length, 'f', 3));
+    strokes.text(offsetPoint(p1, 12.0f * -uy, 12.0f * ux), QStringLiteral("0.0"));
+    strokes.text(offsetPoint(p2, 12.0f * -uy, 12.0f * ux), QString::number(ruler.length, 'f', 3));
 
-    painter.setPen(dashed(pen, 3, 3));
-    painter.drawLine(p1, p2);
+    const QVector<qreal> dashes { 3, 3 };
+    strokes.line(p1, p2, dashes);
     for (const QPoint &end : { p1, p2 })
-        painter.drawLine(
-            offsetPoint(end, 10.0f * nx, 10.0f * ny), offsetPoint(end, -10.0f * nx, -10.0f * ny));
+        strokes.line(offsetPoint(end, 10.0f * nx, 10.0f * ny),
+            offsetPoint(end, -10.0f * nx, -10.0f * ny), dashes);
 
-    if (!showMeasure)
-        return;
-
-    const float measured = ruler.Measure(fish);
-    const float proj = g.projection(ruler, fish);
-    const QPoint foot = offsetPoint(p1, proj * ux, proj * uy);
-    QPen measurePen = greyPen();
-    painter.setPen(measurePen);
-    painter.drawText(
-        offsetPoint(foot, -12.0f * nx, -12.0f * ny), QString::number(measured, 'f', 3));
-    // Right-angle mark in the corner between the ruler's forward direction and the fish's side.
-    const QPoint along = offsetPoint(foot, 10.0f * ux, 10.0f * uy);
-    const QPoint corner = offsetPoint(foot, 10.0f * ux + 10.0f * nx, 10.0f * uy + 10.0f * ny);
-    const QPoint side = offsetPoint(foot, 10.0f * nx, 10.0f * ny);
-    painter.drawLine(along, corner);
-    painter.drawLine(corner, side);
-    painter.setPen(dashed(measurePen, 3, 3));
-    painter.drawLine(foot, truncPoint(fish));
+    if (showMeasure) {
+        const float measured = ruler.Measure(fish);
+        const float proj = g.projection(ruler, fish);
+        const QPoint foot = offsetPoint(p1, proj * ux, proj * uy);
+        strokes.text(
+            offsetPoint(foot, -12.0f * nx, -12.0f * ny), QString::number(measured, 'f', 3));
+        // Right-angle mark in the corner between the ruler's forward direction and the fish's
+        // side.
+        const QPoint along = offsetPoint(foot, 10.0f * ux, 10.0f * uy);
+        const QPoint corner = offsetPoint(foot, 10.0f * ux + 10.0f * nx, 10.0f * uy + 10.0f * ny);
+        const QPoint side = offsetPoint(foot, 10.0f * nx, 10.0f * ny);
+        strokes.line(along, corner);
+        strokes.line(corner, side);
+        strokes.line(foot, truncPoint(fish), dashes);
+    }
+    strokes.paint(painter);
 }
 
 void DrawPointDist(
@@ -184,19 +259,16 @@ void DrawPointDist(
     const int cx = pointDist.centrex, cy = pointDist.centrey;
     const QPoint centre(cx, cy);
 
-    QPen pen = greyPen();
-    painter.setPen(pen);
-    painter.drawText(centre, pointDist.label);
+    OutlinedStrokes strokes;
+    strokes.text(centre, pointDist.label);
     if (showMeasure)
-        painter.drawText(QPoint(cx, cy + 15), QString::number(pointDist.Measure(fish), 'f', 6));
-    painter.drawLine(QPoint(cx - 10, cy), QPoint(cx + 10, cy));
-    painter.drawLine(QPoint(cx, cy - 10), QPoint(cx, cy + 10));
+        strokes.text(QPoint(cx, cy + 15), QString::number(pointDist.Measure(fish), 'f', 6));
+    strokes.line(QPoint(cx - 10, cy), QPoint(cx + 10, cy));
+    strokes.line(QPoint(cx, cy - 10), QPoint(cx, cy + 10));
 
-    painter.setPen(dashed(pen, 4, 8));
-    const int ir = truncToInt(pointDistRadius(pointDist));
-    // A zero radius leaves nothing to draw; an empty ellipse is skipped by the painter.
-    if (ir > 0)
-        painter.drawEllipse(QRect(cx - ir, cy - ir, 2 * ir, 2 * ir));
+    const QVector<qreal> dashes { 4, 8 };
+    strokes.circle(centre, truncToInt(pointDistRadius(pointDist)), dashes);
     if (showMeasure)
-        painter.drawLine(centre, truncPoint(fish));
+        strokes.line(centre, truncPoint(fish), dashes);
+    strokes.paint(painter);
 }

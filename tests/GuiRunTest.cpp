@@ -3,6 +3,7 @@
 // stopping, closing during a run, pause with review and manual correction, and a data file
 // that cannot be written.
 
+#include "app/RunFeedback.h"
 #include "support/DialogScope.h"
 #include "support/GuiRunSupport.h"
 
@@ -10,6 +11,7 @@
 #include "tracking/TrackingDataFile.h"
 #include "view/ViewRenderer.h"
 
+#include <QMessageBox>
 #include <QMutexLocker>
 #include <QRegularExpression>
 #include <QSlider>
@@ -142,6 +144,13 @@ class GuiRunTest : public QObject
         d.click("pauseButton");
         QCOMPARE(d.tracker()->recordCount(), count);
         QVERIFY(d.tracker()->isPaused());
+        // The paused frame is on display at once (not the last refresh's), so "Back" goes back.
+        bool ok = false;
+        const TrackRecord newest = d.tracker()->recordFromEnd(0, &ok);
+        QVERIFY(ok);
+        QVERIFY(d.view()->Image() == trackerImage(d.tracker(), false));
+        QCOMPARE(qint64(d.view()->parentWidget()->window()->findChild<QSlider *>()->value()),
+            newest.frameNumber);
     }
 
 private Q_SLOTS:
@@ -248,10 +257,10 @@ private Q_SLOTS:
         d.click("processVideoButton");
         QVERIFY(d.waitHeld(gate, 60));
 
-        // Record 60 is frame 61, at 2.44 s: the disabled slider shows whole seconds.
+        // Record 60 is frame 61, at 2.44 s: the disabled slider stands on that frame.
         QVERIFY(d.waitRefresh());
         auto *slider = w.findChild<QSlider *>();
-        QCOMPARE(slider->value(), 2);
+        QCOMPARE(slider->value(), 61);
         QVERIFY(!slider->isEnabled());
         QVERIFY(timeLabel(w)->text().startsWith("Time 0:00:02.440/"));
         QVERIFY(d.view()->Image() == trackerImage(d.tracker(), false));
@@ -362,6 +371,117 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(copy + ".data.txt").isDir());
     }
 
+    // ---- Feedback and guards ------------------------------------------------------------
+
+    // Nothing is lost silently: no run without a Tracking Area or from the last frame, a file
+    // is replaced only when the user says so (or saved elsewhere), and closing asks first.
+    // The status bar follows the run and, at its end, names the file with "Open Folder".
+    void runFeedbackAndGuards()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        d.open(oneFish);
+        const QString data = oneFish + ".data.txt";
+
+        // No Tracking Area drawn: refused with a message, no file.
+        d.click("processVideoButton");
+        QList<RecordedMessage> messages = dialogs->takeMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].title, QString("No Tracking Area"));
+        QVERIFY(!d.running());
+        QVERIFY(!QFileInfo::exists(data));
+
+        // At the last frame: said so instead of an empty file.
+        drawOverlays(d);
+        d.setFramesToAverage(20);
+        auto *slider = w.findChild<QSlider *>();
+        slider->setSliderDown(true);
+        slider->setSliderPosition(slider->maximum());
+        slider->setSliderDown(false);
+        QCOMPARE(fixtures::frameIndexOf(d.view()->Image()), -1); // fish scenes carry no index
+        d.click("processVideoButton");
+        messages = dialogs->takeMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].title, QString("Nothing to process"));
+        QVERIFY(!QFileInfo::exists(data));
+
+        // A run with progress in the status bar, held at 30 records.
+        slider->setSliderDown(true);
+        slider->setSliderPosition(1);
+        slider->setSliderDown(false);
+        QString opened;
+        w.runFeedback()->folderOpener = [&](const QString &folder) { opened = folder; };
+        TrackerGate gate(d.tracker());
+        gate.holdAtCount(30);
+        d.click("processVideoButton");
+        QVERIFY(d.waitHeld(gate, 30));
+        QVERIFY(d.waitRefresh());
+        const QString progress = w.runFeedback()->statusText();
+        for (const char *part : { "Frame 31", "%", "fps", "elapsed", "remaining" })
+            QVERIFY2(progress.contains(part), qPrintable(progress));
+
+        // Closing asks: keep running leaves it be, stop and save ends it with the file.
+        dialogs->queueChoice(1);
+        QVERIFY(!w.close());
+        QVERIFY(d.running());
+        QCOMPARE(dialogs->questions.last().kind, QString("choice"));
+        QCOMPARE(dialogs->questions.last().dir, QString("Stop and Save|Keep Running"));
+        gate.release();
+        QVERIFY(d.waitIdle());
+        QCOMPARE(fileLines(data).size(), singleHeader + 119 - 1);
+
+        // The last frame shown is the last one processed, and the file is named with its folder.
+        bool haveLast = false;
+        const TrackRecord last = d.tracker()->recordFromEnd(0, &haveLast);
+        QVERIFY(haveLast);
+        QVERIFY(d.view()->Image() == trackerImage(d.tracker(), false));
+        QCOMPARE(slider->value(), int(last.frameNumber));
+        const QString full = QFileInfo(data).absoluteFilePath();
+        QVERIFY2(w.runFeedback()->statusText().contains(full),
+            qPrintable(w.runFeedback()->statusText()));
+        QMessageBox *notice = w.runFeedback()->notice();
+        QVERIFY(notice && notice->isVisible() && !notice->isModal());
+        QVERIFY(notice->text().contains(full));
+        QPushButton *openFolder = nullptr;
+        for (QAbstractButton *b : notice->buttons())
+            if (b->text() == "Open Folder")
+                openFolder = qobject_cast<QPushButton *>(b);
+        QVERIFY(openFolder);
+        openFolder->click();
+        QCOMPARE(opened, QFileInfo(data).absolutePath());
+        opened.clear();
+        QVERIFY(w.runFeedback()->openFolderButton()->isVisible());
+        w.runFeedback()->openFolderButton()->click();
+        QCOMPARE(opened, QFileInfo(data).absolutePath());
+
+        // Again from the start: the existing file is not replaced without asking.
+        const QByteArray before = fileBytes(data);
+        slider->setSliderDown(true);
+        slider->setSliderPosition(1);
+        slider->setSliderDown(false);
+        dialogs->queueChoice(2); // Cancel
+        QTest::mouseClick(findControl<QPushButton>(w, "processVideoButton"), Qt::LeftButton);
+        QVERIFY(!d.running());
+        QCOMPARE(dialogs->questions.last().dir, QString("Replace|Save As...|Cancel"));
+        QVERIFY(dialogs->questions.last().filter.contains(data));
+        QCOMPARE(fileBytes(data), before);
+
+        // Save As...: the new run goes to the chosen file; the old one stays.
+        const QString other = testutils::scratchPath("other.data.txt");
+        dialogs->queueChoice(1);
+        dialogs->queueFile(other);
+        gate.holdAtCount(10);
+        QTest::mouseClick(findControl<QPushButton>(w, "processVideoButton"), Qt::LeftButton);
+        QVERIFY(d.waitHeld(gate, 10));
+        d.click("stopProcessingButton");
+        gate.release();
+        QVERIFY(d.waitIdle());
+        QCOMPARE(fileLines(other).size(), singleHeader + 10);
+        QCOMPARE(fileBytes(data), before);
+        QVERIFY(w.runFeedback()->statusText().contains(QFileInfo(other).absoluteFilePath()));
+        QFile::remove(other);
+    }
+
     // ---- Pause and review ---------------------------------------------------------------
 
     void backRefusedWithFewerThan41Records()
@@ -419,7 +539,7 @@ private Q_SLOTS:
         QVERIFY(d.view()->Image() == frameOf(36));
         QCOMPARE(d.view()->FishPosition(), QPoint(records[10].x, records[10].y));
         QCOMPARE(d.view()->FishFound(), records[10].found);
-        QCOMPARE(slider->value(), 1);
+        QCOMPARE(slider->value(), 36);
         QVERIFY(timeLabel(w)->text().startsWith("Time 0:00:01.440/"));
 
         // The next step would need record 50: refused, the picture stays.

@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "support/DialogScope.h"
 #include "support/FindControl.h"
+#include "view/ui/VideoView.h"
 
 #include <QGroupBox>
 #include <QMetaMethod>
@@ -157,16 +158,18 @@ private Q_SLOTS:
         QCOMPARE(w.reviewIndex(), 0);
     }
 
+    // Before a video is open, what needs one is disabled and the view says how to start.
     void initialEnabledStates()
     {
         MainWindow w;
         for (const char *name : { "processVideoButton", "stopProcessingButton", "backButton",
-                 "pauseButton", "forwardButton" })
+                 "pauseButton", "forwardButton", "setTrackingAreaButton", "addZoneButton",
+                 "addRulerButton", "addPointDistButton" })
             QVERIFY2(!findControl<QPushButton>(w, name)->isEnabled(), name);
-        for (const char *name : { "openVideoButton", "setTrackingAreaButton", "addZoneButton",
-                 "addRulerButton", "addPointDistButton", "analyzeDataButton" })
+        for (const char *name : { "openVideoButton", "analyzeDataButton" })
             QVERIFY2(findControl<QPushButton>(w, name)->isEnabled(), name);
-        QVERIFY(w.findChild<QSlider *>()->isEnabled());
+        QVERIFY(!w.findChild<QSlider *>()->isEnabled());
+        QCOMPARE(w.view()->text(), QString("Open a video to start"));
         QVERIFY(w.findChild<QSlider *>()->orientation() == Qt::Horizontal);
         // The review buttons carry text only.
         QCOMPARE(findControl<QPushButton>(w, "backButton")->text(), QString("Back"));
@@ -210,15 +213,25 @@ private Q_SLOTS:
         QCOMPARE(signalCount, 0);
     }
 
+    // The window cannot be made smaller than its controls need, and at start nothing in the
+    // control column is squeezed: the two radio buttons lie one under the other.
     void titleAndMinimumSize()
     {
         MainWindow w;
         QCOMPARE(w.windowTitle(), QString("Pondwatch (0.4.0) by Marrowick"));
-        QCOMPARE(w.minimumSize(), QSize(600, 400));
         w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *group = w.findChild<QGroupBox *>();
+        const auto radios = group->findChildren<QRadioButton *>();
+        QVERIFY(radios[0]->geometry().bottom() < radios[1]->geometry().top());
+        QVERIFY(radios[1]->geometry().bottom() < group->contentsRect().bottom());
+        for (QRadioButton *r : radios)
+            QVERIFY(r->width() >= r->sizeHint().width());
         w.resize(100, 100);
-        QVERIFY(w.width() >= 600);
-        QVERIFY(w.height() >= 400);
+        QVERIFY(w.width() >= w.minimumSizeHint().width());
+        QVERIFY(w.height() >= w.minimumSizeHint().height());
+        QVERIFY(radios[0]->geometry().bottom() < radios[1]->geometry().top());
+        QVERIFY(w.width() >= 400);
     }
 
     void analysisWindowIsOneTopLevelWindow()

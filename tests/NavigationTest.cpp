@@ -9,6 +9,7 @@
 #include "view/ui/VideoView.h"
 
 #include <QPushButton>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 #include <optional>
@@ -66,6 +67,7 @@ class NavigationTest : public QObject
     std::optional<DialogScope> dialogs;
     QString tenMinutes; // 600 pictures at 1 fps, 64 x 48, each carrying its index
     QString shortClip; // 20 pictures at 10 fps, 96 x 64
+    QString mp4Clip; // 60 pictures at 25 fps, MP4 with B-frames (a fine time base)
 
 private Q_SLOTS:
     void initTestCase()
@@ -90,6 +92,88 @@ private Q_SLOTS:
                      shortClip, options,
                      [&](int i) { return fixtures::numberedFrame(options.size, i); }, &error),
             qPrintable(error));
+
+        options.format = fixtures::VideoFormat::Mp4H264;
+        options.size = QSize(160, 120);
+        options.fps = 25;
+        options.frameCount = 60;
+        mp4Clip = testutils::scratchPath("clip.mp4");
+        QVERIFY2(fixtures::writeVideo(
+                     mp4Clip, options,
+                     [&](int i) { return fixtures::numberedFrame(options.size, i); }, &error),
+            qPrintable(error));
+    }
+
+    // Frame by frame with the keys: Right and Left one frame, Page Up and Page Down one second,
+    // on the window and on the slider alike; a seek lands on the chosen frame (not a whole
+    // second); a click beside the handle seeks; the time line names the frame.
+    void keysAndSliderStepThroughFrames()
+    {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        dialogs->queueFile(mp4Clip);
+        w.LoadVideoFile();
+        auto *slider = w.findChild<QSlider *>();
+        auto *frame = w.findChild<QLabel *>("frameLabel");
+        auto shown = [&] { return fixtures::frameIndexOf(w.view()->Image()); };
+        const int first = shown();
+        QCOMPARE(slider->value(), first);
+        QCOMPARE(frame->text(), QString("Frame %1").arg(first));
+
+        QTest::keyClick(&w, Qt::Key_Right);
+        QCOMPARE(shown(), first + 1);
+        QTest::keyClick(&w, Qt::Key_Right);
+        QTest::keyClick(&w, Qt::Key_Left);
+        QCOMPARE(shown(), first + 1);
+        QCOMPARE(slider->value(), first + 1);
+        QTest::keyClick(&w, Qt::Key_PageUp);
+        QCOMPARE(shown(), first + 26);
+        QCOMPARE(frame->text(), QString("Frame %1").arg(first + 26));
+        QTest::keyClick(&w, Qt::Key_PageDown);
+        QCOMPARE(shown(), first + 1);
+
+        // A drag to frame 37: frame 37 (1.48 s), not the second before it.
+        slider->setSliderDown(true);
+        slider->setSliderPosition(37);
+        slider->setSliderDown(false);
+        QCOMPARE(shown(), 37);
+        QCOMPARE(timeLabel(w)->text().section(" - ", 1), QString("(1.480 seconds into video)"));
+        // Every frame reached by a seek is the one asked for.
+        for (int target : { 3, 24, 25, 50, 59, 12 }) {
+            slider->setSliderDown(true);
+            slider->setSliderPosition(target);
+            slider->setSliderDown(false);
+            QCOMPARE(shown(), target);
+        }
+
+        // A click on the groove beside the handle pages towards the click and seeks.
+        slider->setFocus();
+        QStyleOptionSlider groove;
+        groove.initFrom(slider);
+        groove.orientation = slider->orientation();
+        groove.minimum = slider->minimum();
+        groove.maximum = slider->maximum();
+        groove.sliderPosition = slider->sliderPosition();
+        groove.sliderValue = slider->value();
+        groove.tickPosition = slider->tickPosition();
+        groove.tickInterval = slider->tickInterval();
+        groove.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
+        const QRect grooveRect = slider->style()->subControlRect(
+            QStyle::CC_Slider, &groove, QStyle::SC_SliderGroove, slider);
+        QTest::mouseClick(slider, Qt::LeftButton, {},
+            QPoint(grooveRect.left() + grooveRect.width() * 3 / 4, grooveRect.center().y()));
+        QCOMPARE(shown(), 12 + 25);
+        QCOMPARE(slider->value(), 12 + 25);
+        // The slider's own keys agree with the window's.
+        QTest::keyClick(slider, Qt::Key_Left);
+        QCOMPARE(shown(), 36);
+
+        // The end of the slider shows the last picture.
+        slider->setSliderDown(true);
+        slider->setSliderPosition(slider->maximum());
+        slider->setSliderDown(false);
+        QCOMPARE(shown(), 59);
     }
 
     void init() { dialogs.emplace(); }
@@ -127,7 +211,6 @@ private Q_SLOTS:
         QCOMPARE(w.fileName(), tenMinutes);
         QCOMPARE(w.windowTitle(), "Pondwatch (0.4.0) by Marrowick - " + tenMinutes);
         QVERIFY(findControl<QPushButton>(w, "processVideoButton")->isEnabled());
-        QCOMPARE(w.minimumSize(), QSize(0, 0));
         QCOMPARE(w.view()->DisplayedPixmap().size(), QSize(64, 48));
         QCOMPARE(w.view()->minimumSize(), QSize(64, 48));
         // The decoder's first step after opening passes over picture 0 and lands on picture 1.
@@ -139,9 +222,11 @@ private Q_SLOTS:
         auto *slider = w.findChild<QSlider *>();
         QCOMPARE(slider->minimum(), 0);
         QCOMPARE(slider->maximum(), 600);
-        QCOMPARE(slider->value(), 0);
+        // The slider counts frames and stands on the frame shown; the time line names it.
+        QCOMPARE(slider->value(), 1);
         QCOMPARE(slider->tickPosition(), QSlider::TicksBelow);
         QCOMPARE(slider->tickInterval(), 60);
+        QCOMPARE(w.findChild<QLabel *>("frameLabel")->text(), QString("Frame 1"));
     }
 
     // Opening a video starts a fresh set of shapes.
@@ -168,8 +253,8 @@ private Q_SLOTS:
         QCOMPARE(w.view()->DisplayedPixmap().size(), QSize(64, 48));
     }
 
-    // The slider seeks only when its handle is dragged, in whole seconds; the time line shows
-    // the time of the frame reached.
+    // The slider seeks when its handle is dragged, one step per frame (here one frame a
+    // second); the time line shows the time of the frame reached.
     void sliderSeeksWholeSeconds()
     {
         MainWindow w;
@@ -192,13 +277,15 @@ private Q_SLOTS:
         QCOMPARE(fixtures::frameIndexOf(w.view()->DisplayedPixmap().toImage()), 3);
         slider->setSliderDown(false);
 
-        // Moving the handle any other way (keyboard, click beside it) leaves the picture.
+        // Setting the value from code leaves the picture; keys on the slider seek.
         const Visible before = Visible::of(w);
         slider->setValue(400);
-        QTest::keyClick(slider, Qt::Key_PageUp);
         QCOMPARE(fixtures::frameIndexOf(w.view()->Image()), 3);
         QCOMPARE(timeLabel(w)->text(), before.time);
         QCOMPARE(w.view()->DisplayedPixmap().cacheKey(), before.picture);
+        QTest::keyClick(slider, Qt::Key_PageUp);
+        QCOMPARE(fixtures::frameIndexOf(w.view()->Image()), 401);
+        QCOMPARE(slider->value(), 401);
 
         // A real drag of the handle with the mouse seeks too.
         const int handleX
@@ -233,7 +320,6 @@ private Q_SLOTS:
         fresh.LoadVideoFile();
         QVERIFY(fresh.fileName().isNull());
         QVERIFY(Visible::of(fresh) == empty);
-        QCOMPARE(fresh.minimumSize(), QSize(600, 400));
     }
 
     // A file that is not a video: "Error" / "Error loading the video"; the previous video is
@@ -255,7 +341,6 @@ private Q_SLOTS:
             "Error loading the video\n" + text + ": Invalid data found when processing input");
         QVERIFY(!findControl<QPushButton>(fresh, "processVideoButton")->isEnabled());
         QCOMPARE(fresh.windowTitle(), QString("Pondwatch (0.4.0) by Marrowick"));
-        QCOMPARE(fresh.minimumSize(), QSize(600, 400));
 
         MainWindow w;
         dialogs->queueFile(shortClip);
@@ -266,7 +351,10 @@ private Q_SLOTS:
         messages = dialogs->takeMessages();
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages[0].text.startsWith("Error loading the video\n" + text + ": "));
-        QVERIFY(Visible::of(w) == before);
+        // The picture stays; what needs the (now closed) video is disabled.
+        Visible expected = before;
+        expected.processEnabled = false;
+        QVERIFY(Visible::of(w) == expected);
         QVERIFY(!w.videoDecoder()->isOpen());
         QCOMPARE(w.fileName(), text);
 
@@ -278,7 +366,7 @@ private Q_SLOTS:
         messages = dialogs->takeMessages();
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].text, "Error loading the video\n" + audio + ": no video stream");
-        QVERIFY(Visible::of(w) == before);
+        QVERIFY(Visible::of(w) == expected);
     }
 };
 

@@ -392,7 +392,9 @@ private Q_SLOTS:
             h.overlays.areas << QRect(QPoint(100, 40), QPoint(159, 99));
             h.overlays.areaLabels << "Zone1-middle";
             h.overlays.areas << QRect(QPoint(0, 0), QPoint(119, 179));
-            h.overlays.areaLabels << "Zone2-left half";
+            // The command line writes a label's whitespace as "_", as the window does: the
+            // data file is split at spaces.
+            h.overlays.areaLabels << "Zone2-left_half";
             Ruler r;
             r.label = "Ruler1-across";
             r.x1 = 20, r.y1 = 90, r.x2 = 220, r.y2 = 90, r.length = 40.0f;

@@ -5,10 +5,13 @@
 #include "model/OverlayShapes.h"
 #include "support/DialogScope.h"
 #include "support/FindControl.h"
+#include "view/FishPalette.h"
 #include "view/ViewRenderer.h"
 #include "view/ui/VideoView.h"
 
+#include <QFontMetrics>
 #include <QPainter>
+#include <QStatusBar>
 #include <QTest>
 
 #include <cmath>
@@ -58,6 +61,15 @@ int countNot(const QImage &img, const QRect &region, const QColor &colour)
     for (int y = region.top(); y <= region.bottom(); ++y)
         for (int x = region.left(); x <= region.right(); ++x)
             n += at(img, x, y) != colour;
+    return n;
+}
+
+int countIn(const QImage &img, const QRect &region, const QColor &colour)
+{
+    int n = 0;
+    for (int y = region.top(); y <= region.bottom(); ++y)
+        for (int x = region.left(); x <= region.right(); ++x)
+            n += at(img, x, y) == colour;
     return n;
 }
 
@@ -209,24 +221,34 @@ private Q_SLOTS:
         dialogs->queueReal(25.4);
         w.AddNewRuler();
         dialogs->queueText("gone");
-        dialogs->queueReal(99.0, false); // length cancelled: added with length 0
+        dialogs->queueReal(99.0, false); // length cancelled: nothing added
         w.AddNewRuler();
         dialogs->queueText(QString()); // label cancelled: no length asked, nothing added
         w.AddNewRuler();
+        dialogs->queueText("flat");
+        dialogs->queueReal(0.0); // a length that scales nothing: refused with a message
+        w.AddNewRuler();
+        QCOMPARE(dialogs->takeMessages().size(), 1);
         const QList<Ruler> rulers = view->Rulers();
-        QCOMPARE(rulers.size(), 3);
+        QCOMPARE(rulers.size(), 2);
         QCOMPARE(rulers[0].label, QString("Ruler1-edge"));
         QCOMPARE(rulers[1].label, QString("Ruler2-tank"));
         QCOMPARE(rulers[1].length, 25.4f);
-        QCOMPARE(rulers[2].length, 0.0f);
         QCOMPARE(rulers[1].x1 + rulers[1].y1 + rulers[1].x2 + rulers[1].y2, 0);
 
         dialogs->queueText("pole");
-        dialogs->queueReal(-3.0); // negative lengths are allowed by the dialog
+        dialogs->queueReal(-3.0); // negative: refused with a message
+        w.AddNewPointDist();
+        const QList<RecordedMessage> refused = dialogs->takeMessages();
+        QCOMPARE(refused.size(), 1);
+        QCOMPARE(refused[0].title, QString("Length must be positive"));
+        QVERIFY(view->PointDists().isEmpty());
+        dialogs->queueText("pole top"); // whitespace in a label becomes "_"
+        dialogs->queueReal(3.0);
         w.AddNewPointDist();
         QCOMPARE(view->PointDists().size(), 1);
-        QCOMPARE(view->PointDists()[0].label, QString("PointDist1-pole"));
-        QCOMPARE(view->PointDists()[0].length, -3.0f);
+        QCOMPARE(view->PointDists()[0].label, QString("PointDist1-pole_top"));
+        QCOMPARE(view->PointDists()[0].length, 3.0f);
 
         // The dialogs asked, in order, with their titles and prompts.
         QStringList asked;
@@ -238,9 +260,10 @@ private Q_SLOTS:
         QCOMPARE(asked[3], QString("text:Enter a label for the ruler."));
         QCOMPARE(asked[4], QString("real:Enter length of the ruler (in e.g. inch, cm)."));
         QCOMPARE(asked[9], QString("text:Enter a label for the ruler."));
-        QCOMPARE(asked[10], QString("text:Enter a label for the point distance measure."));
-        QCOMPARE(asked[11], QString("real:Enter a known length to measure (in e.g. inch, cm)."));
-        QCOMPARE(asked.size(), 12);
+        QCOMPARE(asked[10], QString("text:Enter a label for the ruler."));
+        QCOMPARE(asked[12], QString("text:Enter a label for the point distance measure."));
+        QCOMPARE(asked[13], QString("real:Enter a known length to measure (in e.g. inch, cm)."));
+        QCOMPARE(asked.size(), 16);
 
         // A reset starts every numbering again; point distances go with the rest.
         view->ResetOverlays();
@@ -277,6 +300,47 @@ private Q_SLOTS:
     }
 
     // ---- Drawing -----------------------------------------------------------------------------
+
+    // Area labels stay inside the frame and clear of each other (a zone over the whole frame
+    // no longer writes over the Tracking Area's label); rulers and point distances carry a dark
+    // outline beside their grey, so they show on light water too.
+    void labelsInsideAndApartOutlinesBeside()
+    {
+        OverlaySet set = trackingAreaOnly();
+        set.areas[0] = QRect(QPoint(0, 0), QPoint(120, 100));
+        set.areas << QRect(QPoint(0, 0), QPoint(199, 149))
+                  << QRect(QPoint(185, 60), QPoint(199, 80));
+        set.areaLabels << "Zone1-all"
+                       << "Zone2-edge";
+        const QImage img = ViewRenderer::render(blankFrame(), set, ViewState(), {});
+        const QColor trackingColour(128, 255, 128), wholeColour(255, 128, 128);
+        const QColor edgeColour = areaColour(2);
+        const QFontMetrics metrics(QFont {});
+        const int lineHeight = metrics.height();
+        // The Tracking Area's label at its corner, the whole-frame zone's label a line lower.
+        const QRect first(QPoint(2, 2), QPoint(60, lineHeight - 2));
+        QVERIFY(countIn(img, first, trackingColour) > 0);
+        QCOMPARE(countIn(img, first, wholeColour), 0);
+        QVERIFY(countIn(img, QRect(QPoint(2, lineHeight + 1), QPoint(60, 2 * lineHeight - 1)),
+                    wholeColour)
+            > 0);
+        // A label that would run off the right edge is moved left, whole inside the frame.
+        const int width = metrics.horizontalAdvance("Zone2-edge");
+        QVERIFY(
+            countIn(img, QRect(QPoint(199 - width, 60), QPoint(183, 60 + lineHeight)), edgeColour)
+            > 0);
+
+        OverlaySet shapes = trackingAreaOnly();
+        shapes.rulers << makeRuler(20, 100, 180, 100, 25.4f);
+        shapes.pointDists << makePointDist(100, 40, 130, 40, 1.0f);
+        const QImage drawn = ViewRenderer::render(blankFrame(), shapes, ViewState(), {});
+        const QColor black(0, 0, 0);
+        QVERIFY(countInRow(drawn, 99, 60, 170, black) >= 20); // both sides of the dashed ruler
+        QVERIFY(countInRow(drawn, 101, 60, 170, black) >= 20);
+        QCOMPARE(countInRow(drawn, 100, 60, 170, black), 0); // the line itself stays grey
+        QVERIFY(countInRow(drawn, 39, 91, 109, black) >= 12); // along the cross (text aside)
+        QCOMPARE(countInRow(drawn, 40, 90, 110, grey), 21);
+    }
 
     void areaColoursByIndex()
     {
@@ -515,11 +579,18 @@ private Q_SLOTS:
         state.showResults = true;
         state.meanFilterSize = 7;
         const QImage img = ViewRenderer::render(blankFrame(), set, state, history);
-        QCOMPARE(at(img, 147, 37), white); // square of half-size 3 around each fish
-        QCOMPARE(at(img, 153, 103), white);
+        // A square of half-size 3 around each fish in the fish's own colour, with a dark ring.
+        const QColor first = FishPalette::colour(0), second = FishPalette::colour(1);
+        QVERIFY(first != second);
+        QCOMPARE(at(img, 147, 37), first);
+        QCOMPARE(at(img, 153, 103), second);
+        QCOMPARE(at(img, 146, 36), QColor(Qt::black));
         QCOMPARE(at(img, 150, 100), background);
-        QCOMPARE(at(img, 35, 40), white); // fish 0: records 0-1
-        QCOMPARE(at(img, 65, 40), white); // fish 0: records 1-2
+        // Each fish's index beside its marker, in its colour.
+        QVERIFY(countIn(img, QRect(QPoint(156, 20), QPoint(175, 37)), first) > 0);
+        QVERIFY(countIn(img, QRect(QPoint(156, 80), QPoint(175, 97)), second) > 0);
+        QCOMPARE(at(img, 35, 40), first); // fish 0's trail: records 0-1
+        QCOMPARE(at(img, 65, 40), first); // fish 0: records 1-2
         QCOMPARE(at(img, 35, 100), background);
         QCOMPARE(at(img, 65, 100), background);
     }
@@ -572,13 +643,23 @@ private Q_SLOTS:
         r = view->Rulers()[0];
         QCOMPARE(QRect(r.x1, r.y1, r.x2, r.y2), QRect(10, 15, 70, 30));
 
-        // A left drag sets the end on every move, and a second drag starts over.
+        // One drag per press of the button: a second drag leaves the ruler.
         QTest::mousePress(view, Qt::LeftButton, {}, QPoint(5, 6));
         QTest::mouseMove(view, QPoint(40, 41));
-        r = view->Rulers()[0];
-        QCOMPARE(QRect(r.x1, r.y1, r.x2, r.y2), QRect(5, 6, 40, 41));
         QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(45, 46));
         r = view->Rulers()[0];
+        QCOMPARE(QRect(r.x1, r.y1, r.x2, r.y2), QRect(10, 15, 70, 30));
+
+        // A left drag sets the end on every move.
+        dialogs->queueText("s");
+        dialogs->queueReal(10.0);
+        w.AddNewRuler();
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(5, 6));
+        QTest::mouseMove(view, QPoint(40, 41));
+        r = view->Rulers()[1];
+        QCOMPARE(QRect(r.x1, r.y1, r.x2, r.y2), QRect(5, 6, 40, 41));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(45, 46));
+        r = view->Rulers()[1];
         QCOMPARE(QRect(r.x1, r.y1, r.x2, r.y2), QRect(5, 6, 45, 46));
 
         // Point distance: the press places the reference point, the release the centre.
@@ -591,7 +672,7 @@ private Q_SLOTS:
         const PointDist d = view->PointDists()[0];
         QCOMPARE(QRect(d.radx, d.rady, d.centrex, d.centrey), QRect(60, 70, 80, 90));
         // The ruler is no longer the shape being edited.
-        QCOMPARE(view->Rulers()[0].x2, 45);
+        QCOMPARE(view->Rulers()[1].x2, 45);
     }
 
     void releaseOutsideKeepsOutOfFrameCoordinates()
@@ -641,7 +722,9 @@ private Q_SLOTS:
         MainWindow w;
         VideoView *view = showWithFrame(w);
         QCOMPARE(view->FishPosition(), QPoint(0, 0));
-        findControl<QPushButton>(w, "setTrackingAreaButton")->click();
+        // The button needs a video; the slot works on the frame shown.
+        QVERIFY(!findControl<QPushButton>(w, "setTrackingAreaButton")->isEnabled());
+        w.SetFishArea();
         QTest::mousePress(view, Qt::LeftButton, {}, QPoint(30, 41));
         QTest::mouseMove(view, QPoint(20, 30));
         QCOMPARE(view->FishPosition(), QPoint(0, 0)); // only the release moves the marker
@@ -653,6 +736,7 @@ private Q_SLOTS:
         QCOMPARE(countInRow(shown, 38, 5, 15, QColor(128, 255, 128)), 4);
 
         // Halves round up for negative centres too: (-5 + 2) / 2 = -1.5 -> -1.
+        w.SetFishArea();
         QTest::mousePress(view, Qt::LeftButton, {}, QPoint(2, 4));
         QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(-5, -8));
         QCOMPARE(view->Areas()[0], QRect(QPoint(-5, -8), QPoint(2, 4)));
@@ -733,6 +817,97 @@ private Q_SLOTS:
         const QImage expected = ViewRenderer::render(view->Image(), view->Overlays(), state, {});
         QCOMPARE(shown, expected);
         QCOMPARE(view->minimumSize(), QSize(200, 150));
+    }
+
+    // One drag per press, Escape cancels (a new shape goes, a moved one comes back), a
+    // cancelled prompt leaves nothing armed, the status bar says what to drag, a click selects
+    // the shape under the mouse for Delete, and Ctrl+Z undoes, all through the window's keys.
+    void overlayEditingWithUndoEscapeAndDelete()
+    {
+        MainWindow w;
+        VideoView *view = showWithFrame(w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto drag = [&](QPoint from, QPoint to) {
+            QTest::mousePress(view, Qt::LeftButton, {}, from);
+            QTest::mouseMove(view, to);
+            QTest::mouseRelease(view, Qt::LeftButton, {}, to);
+        };
+        auto hint = [&] { return w.statusBar()->currentMessage(); };
+
+        // A zone whose label has spaces, cancelled with Escape before its drag: gone.
+        dialogs->queueText("left  bank");
+        w.AddNewArea();
+        QVERIFY(hint().contains("Drag a rectangle"));
+        QCOMPARE(view->AreaLabels().last(), QString("Zone1-left__bank"));
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QCOMPARE(view->AreaLabels(), QStringList { "Tracking Area" });
+        QVERIFY(hint().isEmpty());
+        drag(QPoint(10, 10), QPoint(50, 50)); // nothing armed: edits nothing
+        QCOMPARE(view->Areas(), QList<QRect> { QRect(0, 0, 1, 1) });
+
+        // The Tracking Area drawn, then a second drag moves nothing.
+        w.SetFishArea();
+        drag(QPoint(20, 20), QPoint(120, 100));
+        const QRect area(QPoint(20, 20), QPoint(120, 100));
+        QCOMPARE(view->Areas()[0], area);
+        drag(QPoint(5, 5), QPoint(15, 15));
+        QCOMPARE(view->Areas()[0], area);
+
+        // Escape mid-drag puts the area back.
+        w.SetFishArea();
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(60, 60));
+        QTest::mouseMove(view, QPoint(90, 90));
+        QCOMPARE(view->Areas()[0], QRect(QPoint(60, 60), QPoint(90, 90)));
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QCOMPARE(view->Areas()[0], area);
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(90, 90));
+        QCOMPARE(view->Areas()[0], area);
+
+        // A cancelled prompt after a zone: a later drag leaves that zone alone.
+        dialogs->queueText("z");
+        w.AddNewArea();
+        drag(QPoint(30, 30), QPoint(70, 60));
+        const QRect zone(QPoint(30, 30), QPoint(70, 60));
+        dialogs->queueText(QString());
+        w.AddNewArea();
+        drag(QPoint(0, 0), QPoint(199, 149));
+        QCOMPARE(view->Areas().size(), 2);
+        QCOMPARE(view->Areas()[1], zone);
+
+        // A ruler, selected by a click on its line and deleted; Ctrl+Z brings it back.
+        dialogs->queueText("tank width");
+        dialogs->queueReal(50.0);
+        w.AddNewRuler();
+        drag(QPoint(20, 130), QPoint(180, 130));
+        QCOMPARE(view->Rulers().size(), 1);
+        QCOMPARE(view->Rulers()[0].label, QString("Ruler1-tank_width"));
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(100, 132));
+        QCOMPARE(view->selectedLabel(), QString("Ruler1-tank_width"));
+        QVERIFY(hint().contains("Delete"));
+        QTest::keyClick(&w, Qt::Key_Delete);
+        QVERIFY(view->Rulers().isEmpty());
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(view->Rulers().size(), 1);
+
+        // A click inside the zone selects it; the Tracking Area itself is never deleted.
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(50, 45));
+        QCOMPARE(view->selectedLabel(), QString("Zone1-z"));
+        QTest::keyClick(&w, Qt::Key_Delete);
+        QCOMPARE(view->AreaLabels(), QStringList { "Tracking Area" });
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(100, 20));
+        QVERIFY(view->selectedLabel().isEmpty());
+        QTest::keyClick(&w, Qt::Key_Delete);
+        QCOMPARE(view->Areas()[0], area);
+
+        // Undo walks back through every finished edit, newest first.
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier); // the zone's deletion
+        QCOMPARE(view->Areas().size(), 2);
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier); // the ruler
+        QVERIFY(view->Rulers().isEmpty());
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier); // the zone
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier); // the Tracking Area
+        QCOMPARE(view->Areas(), QList<QRect> { QRect(0, 0, 1, 1) });
+        QVERIFY(!view->canUndo());
     }
 
 private:

@@ -4,6 +4,7 @@
 // answers from a queue and records each message, so nothing waits on a real modal dialog.
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -28,6 +29,11 @@ public:
         = 0;
     virtual void critical(QWidget *parent, const QString &title, const QString &text) = 0;
     virtual void information(QWidget *parent, const QString &title, const QString &text) = 0;
+    // A question answered by one of `buttons` (the last one is the safe choice that Escape
+    // picks): the index of the button chosen, or -1 when the box was closed.
+    virtual int choice(
+        QWidget *parent, const QString &title, const QString &text, const QStringList &buttons)
+        = 0;
 
     // The dialogs in use; Qt's own unless a test installed others.
     static Dialogs &current();
@@ -50,4 +56,6 @@ public:
         double min, double max, int decimals, bool *ok) override;
     void critical(QWidget *parent, const QString &title, const QString &text) override;
     void information(QWidget *parent, const QString &title, const QString &text) override;
+    int choice(QWidget *parent, const QString &title, const QString &text,
+        const QStringList &buttons) override;
 };

@@ -648,6 +648,19 @@ bool QVideoDecoder::seekToFrame(qint64 frame)
     }
 }
 
+double QVideoDecoder::framePeriodMs()
+{
+    if (!isOpen())
+        return 0.0;
+    const AVStream *stream = formatContext->streams[videoStream];
+    AVRational rate = stream->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0)
+        rate = stream->r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0)
+        return 0.0;
+    return 1000.0 * rate.den / rate.num;
+}
+
 int QVideoDecoder::lengthMs()
 {
     if (!isOpen())

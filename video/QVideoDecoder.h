@@ -52,6 +52,8 @@ public:
     // Frame-exact: the picture reached is pixel-identical to the one reached by stepping.
     virtual bool seekToFrame(qint64 frame);
     virtual int lengthMs();
+    // The time of one picture in ms, from the stream's frame rate; 0 when closed or unknown.
+    virtual double framePeriodMs();
     virtual qint64 frameTime();
     virtual qint64 frameNumber();
     virtual bool isOpen();

@@ -1,7 +1,12 @@
 #include "view/ViewRenderer.h"
 
+#include "view/FishPalette.h"
+
+#include <QFontMetrics>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPen>
+#include <QTextOption>
 
 #include <map>
 #include <optional>
@@ -62,12 +67,10 @@ void drawSquare(QPainter &painter, const QPoint &position, int half)
         painter.drawRect(QRect(p.x() - half, p.y() - half, 2 * half, 2 * half));
 }
 
+// Several fish: each in its own colour (the palette shared with the plots), its trail too,
+// and its index beside the marker so a fish can be told apart and named.
 void paintMultiFish(QPainter &painter, const ViewState &state, HistoryCache &history, int half)
 {
-    painter.setPen(solidPen(Qt::white, 1));
-    for (const QPoint &p : state.fishPositions)
-        drawSquare(painter, p, half);
-
     const int k = state.reviewIndex;
     for (int i = k; i < k + ViewRenderer::trailLength; ++i) {
         const TrackRecord *newer = history.at(i);
@@ -78,9 +81,66 @@ void paintMultiFish(QPainter &painter, const ViewState &state, HistoryCache &his
         const int fish = std::min({ newer->fishPositions.size(), newer->fishFoundFlags.size(),
             older->fishPositions.size(), older->fishFoundFlags.size() });
         for (int j = 0; j < fish; ++j)
-            if (newer->fishFoundFlags[j] && older->fishFoundFlags[j])
+            if (newer->fishFoundFlags[j] && older->fishFoundFlags[j]) {
+                painter.setPen(solidPen(FishPalette::colour(j), 1));
                 painter.drawLine(newer->fishPositions[j], older->fishPositions[j]);
+            }
     }
+
+    for (int j = 0; j < state.fishPositions.size(); ++j) {
+        const QPoint &p = state.fishPositions[j];
+        const QColor colour = FishPalette::colour(j);
+        // A dark ring under the marker keeps it visible on light water.
+        painter.setPen(solidPen(Qt::black, 1));
+        drawSquare(painter, p, half + 1);
+        painter.setPen(solidPen(colour, 1));
+        drawSquare(painter, p, half);
+        const QString index = QString::number(j + 1);
+        const QPoint at(p.x() + half + 3, p.y() - half - 2);
+        painter.setPen(solidPen(Qt::black, 1));
+        for (const QPoint &d : { QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1) })
+            painter.drawText(at + d, index);
+        painter.setPen(solidPen(colour, 1));
+        painter.drawText(at, index);
+    }
+}
+
+// Where each area's label goes: at the area's top left corner as always, unless that puts it
+// (partly) outside the frame or over an earlier label; then moved inside the frame and down
+// (or up) a line at a time until it is clear. Sizes are the font's, so nothing moves on the
+// usual pictures.
+QList<QPoint> labelPositions(
+    const QPainter &painter, const OverlaySet &overlays, int areaCount, const QSize &frame)
+{
+    const QFontMetrics metrics(painter.font());
+    QList<QRect> placed;
+    QList<QPoint> positions;
+    for (int i = 0; i < areaCount; ++i) {
+        const QRect &area = overlays.areas[i];
+        const QSize text = metrics.size(0, overlays.areaLabels[i]);
+        QRect box(area.topLeft(), text);
+        auto clear = [&](const QRect &r) {
+            for (const QRect &other : placed)
+                if (other.intersects(r))
+                    return false;
+            return true;
+        };
+        const bool inside = QRect(QPoint(0, 0), frame).contains(box);
+        if (!inside || !clear(box)) {
+            box.moveLeft(std::clamp(box.left(), 0, std::max(0, frame.width() - box.width())));
+            box.moveTop(std::clamp(box.top(), 0, std::max(0, frame.height() - box.height())));
+            const int step = std::max(1, text.height());
+            for (int tries = 0; tries < 200 && !clear(box); ++tries) {
+                if (box.bottom() + step < frame.height())
+                    box.translate(0, step);
+                else
+                    box.moveTop(0), box.translate(std::max(1, text.width() / 2), 0);
+            }
+        }
+        placed << box;
+        positions << box.topLeft();
+    }
+    return positions;
 }
 
 void paintSingleFish(QPainter &painter, const ViewState &state, HistoryCache &history, int half)
@@ -128,11 +188,21 @@ void ViewRenderer::paint(QPainter &painter, const OverlaySet &overlays, const Vi
     const RecordLookup &history)
 {
     const QPointF fish(state.fishPosition);
-    const int areaCount = std::min(overlays.areas.size(), overlays.areaLabels.size());
+    const int areaCount = int(std::min(overlays.areas.size(), overlays.areaLabels.size()));
+    const QPaintDevice *device = painter.device();
+    const QSize frame = device ? QSize(device->width(), device->height()) : QSize();
+    const QList<QPoint> labels
+        = frame.isEmpty() ? QList<QPoint>() : labelPositions(painter, overlays, areaCount, frame);
     for (int i = 0; i < areaCount; ++i) {
         const QRect &area = overlays.areas[i];
-        DrawArea(painter, i, area, overlays.areaLabels[i],
-            areaContains(area, state.fishPosition.x(), state.fishPosition.y()));
+        const bool highlighted = areaContains(area, state.fishPosition.x(), state.fishPosition.y());
+        if (labels.isEmpty() || labels[i] == area.topLeft()) {
+            DrawArea(painter, i, area, overlays.areaLabels[i], highlighted);
+            continue;
+        }
+        DrawArea(painter, i, area, QString(), highlighted);
+        const QSize text = QFontMetrics(painter.font()).size(0, overlays.areaLabels[i]);
+        painter.drawText(QRectF(labels[i], text), overlays.areaLabels[i], QTextOption());
     }
 
     const bool showMeasures = state.showResults && state.fishFound;

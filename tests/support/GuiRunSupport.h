@@ -8,6 +8,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
+#include "tracking/TrackingDataFile.h"
 #include "tracking/VideoTracker.h"
 #include "video/QVideoEncoder.h"
 #include "view/ui/VideoView.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QPointer>
 #include <QProcess>
@@ -179,7 +181,15 @@ public:
     // Clicks the button with that objectName ("processVideoButton", ...).
     void click(const QString &name)
     {
-        QTest::mouseClick(findControl<QPushButton>(w, name), Qt::LeftButton);
+        QPushButton *b = findControl<QPushButton>(w, name);
+        // A run over a file an earlier run wrote asks first; these runs replace it.
+        if (name == "processVideoButton" && b && b->isEnabled()) {
+            const QString data = w.fishCount() == 1 ? TrackingDataFile::singleFishPath(w.fileName())
+                                                    : TrackingDataFile::multiFishPath(w.fileName());
+            if (QFileInfo(data).isFile())
+                dialogs.queueChoice(0);
+        }
+        QTest::mouseClick(b, Qt::LeftButton);
     }
     void drag(QPoint from, QPoint to)
     {

@@ -90,6 +90,22 @@ double ScriptedDialogs::real(QWidget *, const QString &title, const QString &lab
     return answer.second ? answer.first : value;
 }
 
+void ScriptedDialogs::queueChoice(int index)
+{
+    choices.enqueue(index);
+}
+
+int ScriptedDialogs::choice(
+    QWidget *, const QString &title, const QString &text, const QStringList &buttons)
+{
+    questions.append({ "choice", title, buttons.join('|'), text });
+    if (choices.isEmpty()) {
+        unexpected << "choice: " + title;
+        return -1;
+    }
+    return choices.dequeue();
+}
+
 void ScriptedDialogs::critical(QWidget *, const QString &title, const QString &text)
 {
     messages.append({ "critical", title, text });

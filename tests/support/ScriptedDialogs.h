@@ -19,7 +19,7 @@ struct RecordedMessage
 
 struct RecordedQuestion
 {
-    QString kind; // "open", "save", "text", "integer", "real"
+    QString kind; // "open", "save", "text", "integer", "real", "choice"
     QString caption;
     QString dir;
     QString filter; // for input dialogs: the label
@@ -37,6 +37,8 @@ public:
     void queueText(const QString &text);
     void queueInteger(int value, bool ok = true);
     void queueReal(double value, bool ok = true);
+    // The index of the button a choice() answers with (-1: the box closed).
+    void queueChoice(int index);
 
     QList<RecordedMessage> messages;
     QList<RecordedQuestion> questions;
@@ -54,6 +56,9 @@ public:
         double min, double max, int decimals, bool *ok) override;
     void critical(QWidget *parent, const QString &title, const QString &text) override;
     void information(QWidget *parent, const QString &title, const QString &text) override;
+    // Records the question (caption: title, dir: the buttons joined by '|', filter: the text).
+    int choice(QWidget *parent, const QString &title, const QString &text,
+        const QStringList &buttons) override;
 
     // Every dialog asked for with nothing queued and every message shown, one per line;
     // empty when the test saw none it did not take.
@@ -68,4 +73,5 @@ private:
     QQueue<QString> texts;
     QQueue<QPair<int, bool>> integers;
     QQueue<QPair<double, bool>> reals;
+    QQueue<int> choices;
 };

@@ -1,9 +1,11 @@
 #include "view/ui/VideoView.h"
 
 #include "tracking/VideoTracker.h"
+#include "view/FishPalette.h"
 #include "view/ViewRenderer.h"
 
 #include <QMouseEvent>
+#include <QPainter>
 
 #include <cmath>
 
@@ -22,6 +24,20 @@ int roundHalfUp(double v)
     return int(std::floor(v + 0.5));
 }
 
+// Distance from p to the segment a-b.
+double segmentDistance(const QPointF &p, const QPointF &a, const QPointF &b)
+{
+    const QPointF d = b - a;
+    const double len2 = QPointF::dotProduct(d, d);
+    double t = len2 > 0 ? QPointF::dotProduct(p - a, d) / len2 : 0.0;
+    t = std::clamp(t, 0.0, 1.0);
+    const QPointF foot = a + t * d;
+    return std::hypot(p.x() - foot.x(), p.y() - foot.y());
+}
+
+constexpr int maxUndo = 50;
+constexpr double pickTolerance = 6.0; // screen pixels around a shape that select it
+
 } // namespace
 
 VideoView::VideoView(ViewHost *host)
@@ -29,6 +45,8 @@ VideoView::VideoView(ViewHost *host)
     , owner(host)
 {
     setMouseTracking(true);
+    setAlignment(Qt::AlignCenter);
+    setText(tr("Open a video to start"));
     ResetOverlays();
     fishPosition = QPoint(0, 0);
 }
@@ -44,18 +62,28 @@ void VideoView::ResetOverlays()
     areaLabels << QStringLiteral("Tracking Area");
     areas << QRect(QPoint(0, 0), QPoint(0, 0));
     currentArea = currentRuler = currentPointDist = -1;
+    armed = dragging = editAddedShape = false;
+    undoStack.clear();
+    selectedKind = Kind::None;
+    selectedIndex = -1;
 }
 
 void VideoView::SelectArea(int index)
 {
+    const OverlaySet before = Overlays();
     currentArea = index;
     currentRuler = currentPointDist = -1;
+    arm(Kind::Area, index,
+        index == 0 ? tr("Drag a rectangle over the frame for the Tracking Area (Escape cancels)")
+                   : tr("Drag a rectangle over the frame for the zone (Escape cancels)"));
+    beforeEdit = before;
 }
 
 void VideoView::AddZone(const QString &text)
 {
     // A zone first covers the whole frame on display; before any frame there is nothing to
     // cover, and it starts as the single pixel at the origin, like a fresh Tracking Area.
+    const OverlaySet before = Overlays();
     const QSize shown = pixmap().size();
     const QRect whole = shown.isEmpty()
         ? QRect(QPoint(0, 0), QPoint(0, 0))
@@ -66,10 +94,15 @@ void VideoView::AddZone(const QString &text)
     currentRuler = currentPointDist = -1;
     areaLabels << QStringLiteral("Zone%1-%2").arg(index).arg(text);
     areas << whole;
+    locker.unlock();
+    arm(Kind::Area, index, tr("Drag a rectangle over the frame for the zone (Escape cancels)"));
+    beforeEdit = before;
+    editAddedShape = true;
 }
 
 void VideoView::AddRuler(const QString &text, float length)
 {
+    const OverlaySet before = Overlays();
     QMutexLocker locker(&viewLock);
     Ruler ruler;
     ruler.label = QStringLiteral("Ruler%1-%2").arg(rulers.size() + 1).arg(text);
@@ -77,10 +110,16 @@ void VideoView::AddRuler(const QString &text, float length)
     currentRuler = int(rulers.size());
     currentArea = currentPointDist = -1;
     rulers << ruler;
+    locker.unlock();
+    arm(Kind::Ruler, currentRuler,
+        tr("Drag from the ruler's start to its end over the frame (Escape cancels)"));
+    beforeEdit = before;
+    editAddedShape = true;
 }
 
 void VideoView::AddPointDist(const QString &text, float length)
 {
+    const OverlaySet before = Overlays();
     QMutexLocker locker(&viewLock);
     PointDist pointDist;
     pointDist.label = QStringLiteral("PointDist%1-%2").arg(pointDists.size() + 1).arg(text);
@@ -88,6 +127,266 @@ void VideoView::AddPointDist(const QString &text, float length)
     currentPointDist = int(pointDists.size());
     currentArea = currentRuler = -1;
     pointDists << pointDist;
+    locker.unlock();
+    arm(Kind::PointDist, currentPointDist,
+        tr("Drag from a point at the known distance to the centre (Escape cancels)"));
+    beforeEdit = before;
+    editAddedShape = true;
+}
+
+void VideoView::arm(Kind, int, const QString &hint)
+{
+    armed = true;
+    dragging = false;
+    editAddedShape = false;
+    shownSinceArmed = false;
+    selectedKind = Kind::None;
+    selectedIndex = -1;
+    emit hintChanged(hint);
+}
+
+void VideoView::disarm()
+{
+    armed = dragging = editAddedShape = false;
+    currentArea = currentRuler = currentPointDist = -1;
+    emit hintChanged(QString());
+}
+
+bool VideoView::isEditArmed() const
+{
+    return armed;
+}
+
+void VideoView::pushUndo(const OverlaySet &before)
+{
+    undoStack << before;
+    while (undoStack.size() > maxUndo)
+        undoStack.removeFirst();
+}
+
+void VideoView::finishEdit()
+{
+    if (!armed)
+        return;
+    if (editAddedShape)
+        pushUndo(beforeEdit);
+    disarm();
+}
+
+void VideoView::cancelEdit()
+{
+    if (!armed)
+        return;
+    const bool redraw = shownSinceArmed;
+    {
+        QMutexLocker locker(&viewLock);
+        areas = beforeEdit.areas;
+        areaLabels = beforeEdit.areaLabels;
+        rulers = beforeEdit.rulers;
+        pointDists = beforeEdit.pointDists;
+    }
+    disarm();
+    // A picture drawn before the edit still shows the shapes as they are again.
+    if (redraw)
+        Redraw();
+}
+
+void VideoView::setOverlays(const OverlaySet &overlays)
+{
+    if (armed)
+        cancelEdit();
+    pushUndo(Overlays());
+    {
+        QMutexLocker locker(&viewLock);
+        areas = overlays.areas;
+        areaLabels = overlays.areaLabels;
+        rulers = overlays.rulers;
+        pointDists = overlays.pointDists;
+    }
+    selectedKind = Kind::None;
+    selectedIndex = -1;
+    Redraw();
+}
+
+bool VideoView::undo()
+{
+    if (trackerRunning())
+        return false;
+    if (armed) {
+        cancelEdit();
+        return true;
+    }
+    if (undoStack.isEmpty())
+        return false;
+    const OverlaySet previous = undoStack.takeLast();
+    {
+        QMutexLocker locker(&viewLock);
+        areas = previous.areas;
+        areaLabels = previous.areaLabels;
+        rulers = previous.rulers;
+        pointDists = previous.pointDists;
+    }
+    selectedKind = Kind::None;
+    selectedIndex = -1;
+    emit hintChanged(QString());
+    Redraw();
+    return true;
+}
+
+QString VideoView::selectedLabel() const
+{
+    QMutexLocker locker(&viewLock);
+    if (selectedKind == Kind::Area && selectedIndex > 0 && selectedIndex < areaLabels.size())
+        return areaLabels[selectedIndex];
+    if (selectedKind == Kind::Ruler && selectedIndex >= 0 && selectedIndex < rulers.size())
+        return rulers[selectedIndex].label;
+    if (selectedKind == Kind::PointDist && selectedIndex >= 0 && selectedIndex < pointDists.size())
+        return pointDists[selectedIndex].label;
+    return QString();
+}
+
+bool VideoView::deleteSelected()
+{
+    if (armed || trackerRunning() || selectedLabel().isEmpty())
+        return false;
+    pushUndo(Overlays());
+    {
+        QMutexLocker locker(&viewLock);
+        if (selectedKind == Kind::Area) {
+            areas.removeAt(selectedIndex);
+            areaLabels.removeAt(selectedIndex);
+        } else if (selectedKind == Kind::Ruler) {
+            rulers.removeAt(selectedIndex);
+        } else {
+            pointDists.removeAt(selectedIndex);
+        }
+    }
+    selectedKind = Kind::None;
+    selectedIndex = -1;
+    emit hintChanged(QString());
+    Redraw();
+    return true;
+}
+
+// The shape nearest to a click: a point distance's centre or circle, a ruler's line, a zone's
+// edge, or failing those the smallest zone around the point. The Tracking Area is redrawn, never
+// deleted, so it is not picked.
+void VideoView::selectAt(const QPoint &p)
+{
+    const double tolerance = pickTolerance / zoomFactor;
+    const QPointF at(p);
+    const OverlaySet set = Overlays();
+    Kind kind = Kind::None;
+    int index = -1;
+    double best = tolerance;
+    for (int i = 0; i < set.pointDists.size(); ++i) {
+        const PointDist &d = set.pointDists[i];
+        const QPointF centre(d.centrex, d.centrey);
+        const double radius = std::hypot(d.centrex - d.radx, d.centrey - d.rady);
+        const double toCentre = std::hypot(at.x() - centre.x(), at.y() - centre.y());
+        const double distance = std::min(toCentre, std::fabs(toCentre - radius));
+        if (distance <= best)
+            kind = Kind::PointDist, index = i, best = distance;
+    }
+    for (int i = 0; i < set.rulers.size(); ++i) {
+        const Ruler &r = set.rulers[i];
+        const double distance = segmentDistance(at, QPointF(r.x1, r.y1), QPointF(r.x2, r.y2));
+        if (distance <= best)
+            kind = Kind::Ruler, index = i, best = distance;
+    }
+    for (int i = 1; i < set.areas.size(); ++i) {
+        const QRect &r = set.areas[i];
+        const QPointF corners[] = { r.topLeft(), r.topRight(), r.bottomRight(), r.bottomLeft() };
+        for (int k = 0; k < 4; ++k) {
+            const double distance = segmentDistance(at, corners[k], corners[(k + 1) % 4]);
+            if (distance <= best)
+                kind = Kind::Area, index = i, best = distance;
+        }
+    }
+    if (kind == Kind::None) {
+        qint64 smallest = -1;
+        for (int i = 1; i < set.areas.size(); ++i) {
+            const QRect &r = set.areas[i];
+            const qint64 size = qint64(r.width()) * r.height();
+            if (areaContains(r, p.x(), p.y()) && (smallest < 0 || size < smallest))
+                kind = Kind::Area, index = i, smallest = size;
+        }
+    }
+    selectedKind = kind;
+    selectedIndex = index;
+    const QString label = selectedLabel();
+    emit hintChanged(label.isEmpty()
+            ? QString()
+            : tr("%1 selected: Delete removes it, Ctrl+Z undoes").arg(label));
+}
+
+QSize VideoView::frameSize() const
+{
+    return pixmap().size();
+}
+
+void VideoView::setZoom(double zoom)
+{
+    zoomFactor = std::clamp(zoom, 0.05, 8.0);
+    applySize();
+    update();
+}
+
+QPoint VideoView::framePoint(const QPointF &widgetPos) const
+{
+    if (zoomFactor == 1.0)
+        return widgetPos.toPoint();
+    return QPoint(
+        int(std::floor(widgetPos.x() / zoomFactor)), int(std::floor(widgetPos.y() / zoomFactor)));
+}
+
+void VideoView::applySize()
+{
+    const QPixmap &picture = pixmap();
+    if (picture.isNull())
+        return;
+    const QSize shown(qMax(1, qRound(picture.width() * zoomFactor)),
+        qMax(1, qRound(picture.height() * zoomFactor)));
+    setFixedSize(shown);
+    // Below 100 % the picture is scaled smoothly once per redraw; above it, painting scales
+    // only the part on screen.
+    scaledPicture = zoomFactor < 1.0
+        ? picture.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        : QPixmap();
+}
+
+void VideoView::paintEvent(QPaintEvent *event)
+{
+    if (pixmap().isNull() || zoomFactor == 1.0) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    if (!scaledPicture.isNull())
+        painter.drawPixmap(0, 0, scaledPicture);
+    else
+        painter.drawPixmap(rect(), pixmap());
+    if (zoomFactor >= 1.0 || !showResults)
+        return;
+    // Scaled down, the picture's marker may shrink below a pixel: a ring around each fish, as
+    // large as the marker but never smaller than a few screen pixels, keeps it in sight. It is
+    // the view's alone; the picture (and so the export) is unchanged.
+    const int half = owner ? (owner->meanFilterSize() - 1) / 2 : 1;
+    const double radius = std::max(6.0, (half + 2) * zoomFactor);
+    painter.setRenderHint(QPainter::Antialiasing);
+    auto ring = [&](const QPoint &fish, const QColor &colour) {
+        const QPointF centre((fish.x() + 0.5) * zoomFactor, (fish.y() + 0.5) * zoomFactor);
+        painter.setPen(QPen(Qt::black, 3));
+        painter.drawEllipse(centre, radius, radius);
+        painter.setPen(QPen(colour, 1.5));
+        painter.drawEllipse(centre, radius, radius);
+    };
+    if (!fishPositions.isEmpty()) {
+        for (int i = 0; i < fishPositions.size(); ++i)
+            ring(fishPositions[i], FishPalette::colour(i));
+    } else {
+        ring(fishPosition, fishFound ? QColor(Qt::white) : QColor(255, 0, 0));
+    }
 }
 
 void VideoView::SetImage(const QImage &img)
@@ -196,10 +495,30 @@ void VideoView::Redraw()
         overlays = OverlaySet { areas, areaLabels, rulers, pointDists };
     }
 
-    const QPixmap picture
-        = QPixmap::fromImage(ViewRenderer::render(frame, overlays, state, history));
-    setPixmap(picture);
-    setMinimumSize(picture.size());
+    QImage rendered = ViewRenderer::render(frame, overlays, state, history);
+    if (!rendered.isNull() && selectedKind != Kind::None && selectedIndex >= 0) {
+        // The selected shape's box, dashed, only in the view (never in an export).
+        QRect box;
+        if (selectedKind == Kind::Area && selectedIndex < overlays.areas.size())
+            box = overlays.areas[selectedIndex];
+        else if (selectedKind == Kind::Ruler && selectedIndex < overlays.rulers.size()) {
+            const Ruler &r = overlays.rulers[selectedIndex];
+            box = spanned(QPoint(r.x1, r.y1), QPoint(r.x2, r.y2));
+        } else if (selectedKind == Kind::PointDist && selectedIndex < overlays.pointDists.size()) {
+            const PointDist &d = overlays.pointDists[selectedIndex];
+            const int radius = int(std::hypot(d.centrex - d.radx, d.centrey - d.rady));
+            box = QRect(d.centrex - radius, d.centrey - radius, 2 * radius + 1, 2 * radius + 1);
+        }
+        QPainter painter(&rendered);
+        QPen pen(QColor(255, 255, 0));
+        pen.setWidth(qMax(1, qRound(2 / zoomFactor)));
+        pen.setStyle(Qt::DashLine);
+        painter.setPen(pen);
+        painter.drawRect(box.adjusted(-4, -4, 4, 4));
+    }
+    setPixmap(QPixmap::fromImage(rendered));
+    applySize();
+    shownSinceArmed = armed;
 }
 
 bool VideoView::trackerRunning() const
@@ -231,8 +550,11 @@ void VideoView::mousePressEvent(QMouseEvent *event)
 {
     if (correctionMode || trackerRunning())
         return;
-    const QPoint pos = event->position().toPoint();
+    const QPoint pos = framePoint(event->position());
     dragStart = pos;
+    if (!armed)
+        return;
+    dragging = true;
     QMutexLocker locker(&viewLock);
     if (currentRuler >= 0 && currentRuler < rulers.size()) {
         rulers[currentRuler].x1 = pos.x();
@@ -246,26 +568,33 @@ void VideoView::mousePressEvent(QMouseEvent *event)
 void VideoView::mouseMoveEvent(QMouseEvent *event)
 {
     // Mouse tracking delivers moves without a button too; only a left-button drag edits.
-    if (correctionMode || trackerRunning() || !(event->buttons() & Qt::LeftButton))
+    if (correctionMode || trackerRunning() || !dragging || !(event->buttons() & Qt::LeftButton))
         return;
-    applyDragTo(event->position().toPoint());
+    applyDragTo(framePoint(event->position()));
     Redraw();
 }
 
 void VideoView::mouseReleaseEvent(QMouseEvent *event)
 {
-    const QPoint pos = event->position().toPoint();
+    const QPoint pos = framePoint(event->position());
     if (correctionMode) {
         fishPosition = pos;
         fishFound = true;
         if (owner)
             owner->correctPosition(pos.x(), pos.y());
     } else if (!trackerRunning()) {
-        if (applyDragTo(pos)) {
-            // The marker starts in the middle of a newly drawn Tracking Area.
-            const QRect area = Areas().at(0);
-            fishPosition = QPoint(roundHalfUp((area.left() + area.right()) * 0.5),
-                roundHalfUp((area.top() + area.bottom()) * 0.5));
+        if (dragging) {
+            if (applyDragTo(pos)) {
+                // The marker starts in the middle of a newly drawn Tracking Area.
+                const QRect area = Areas().at(0);
+                fishPosition = QPoint(roundHalfUp((area.left() + area.right()) * 0.5),
+                    roundHalfUp((area.top() + area.bottom()) * 0.5));
+            }
+            // One drag per button press: the shape is done and can be undone.
+            pushUndo(beforeEdit);
+            disarm();
+        } else if (!armed && !pixmap().isNull()) {
+            selectAt(pos);
         }
     }
     Redraw();

@@ -1,6 +1,9 @@
 #pragma once
-// Shows the current frame unscaled with the overlays, the fish marker and the trails, and
-// lets the user draw the overlays with the mouse (or place the fish while a run is paused).
+// Shows the current frame with the overlays, the fish marker and the trails, scaled by a zoom
+// factor, and lets the user draw the overlays with the mouse (or place the fish while a run
+// is paused). Mouse positions are mapped back to frame pixels, so shapes, corrections and data
+// are in frame pixels at any zoom. Each button press arms one drag; a click on a shape while
+// nothing is armed selects it for deletion; every finished edit can be undone.
 // GUI thread, except the calls the tracker makes (see the lock and atomics below).
 
 #include "model/OverlayShapes.h"
@@ -44,14 +47,44 @@ public:
     QPixmap DisplayedPixmap() const;
     void Redraw();
 
+    // Display scale (1 = one screen pixel per frame pixel); the widget takes the frame's
+    // size times the zoom.
+    void setZoom(double zoom);
+    double zoom() const { return zoomFactor; }
+    QSize frameSize() const;
+    // The frame pixel under a position in widget coordinates.
+    QPoint framePoint(const QPointF &widgetPos) const;
+
+    // Editing beyond the buttons' drags.
+    bool isEditArmed() const;
+    void cancelEdit(); // Escape: the armed shape goes back to what it was (a new one goes)
+    void finishEdit(); // another button: an armed shape keeps the geometry it has
+    bool deleteSelected(); // Delete: the selected zone, ruler or point distance
+    bool undo(); // Ctrl+Z: the last finished edit, deletion or setup load
+    bool canUndo() const { return !undoStack.isEmpty(); }
+    QString selectedLabel() const; // empty when nothing is selected
+    // Replaces every shape (a loaded setup); undoable.
+    void setOverlays(const OverlaySet &overlays);
+
+Q_SIGNALS:
+    // What the user can do now with the mouse or keys; empty when nothing is going on.
+    void hintChanged(const QString &hint);
+
 protected:
+    void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    enum class Kind { None, Area, Ruler, PointDist };
     bool trackerRunning() const;
     bool applyDragTo(const QPoint &pos);
+    void arm(Kind kind, int index, const QString &hint);
+    void disarm();
+    void pushUndo(const OverlaySet &before);
+    void selectAt(const QPoint &framePos);
+    void applySize();
 
     ViewHost *owner;
     int currentArea = -1;
@@ -71,4 +104,18 @@ private:
     std::atomic<bool> fishFound { false }; // written by the tracker, read at redraw
     std::atomic<bool> showResults { false }; // written by the tracker, read at redraw
     bool correctionMode = false; // GUI thread only
+
+    // Editing state, GUI thread only. armed: the next press starts the drag of the current
+    // shape; dragging: between that press and its release.
+    bool armed = false;
+    bool dragging = false;
+    OverlaySet beforeEdit; // the shapes when the edit was armed, for Escape and undo
+    bool editAddedShape = false; // the armed shape was added for this edit
+    bool shownSinceArmed = false; // the picture was redrawn while the edit was armed
+    QList<OverlaySet> undoStack;
+    Kind selectedKind = Kind::None;
+    int selectedIndex = -1;
+
+    double zoomFactor = 1.0; // GUI thread only
+    QPixmap scaledPicture; // the picture at zoomFactor when below 1 (smoothly scaled)
 };

@@ -1,0 +1,60 @@
+#pragma once
+// What the status bar says: hints for the mouse while a shape is drawn, the progress of a run
+// (frame, percent, frames per second, elapsed and remaining time), and where the data file of
+// a finished run went, with an "Open Folder" button in the bar and in a notice that does not
+// block the window. GUI thread only.
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class QLabel;
+class QMainWindow;
+class QMessageBox;
+class QPushButton;
+class QStatusBar;
+
+class RunFeedback : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit RunFeedback(QMainWindow *window);
+
+    void showHint(const QString &hint);
+    void showMessage(const QString &message);
+
+    void runStarted(qint64 startMs, qint64 lengthMs);
+    // frame: the frame's index from the start of the video; records: frames processed so far.
+    void runProgress(qint64 frame, qint64 timeMs, int records);
+    // A run ended: the file written, or the reason it was not.
+    void runEnded(const QString &path, const QString &error);
+
+    // The text of the progress / end-of-run field.
+    QString statusText() const;
+    // The notice of the last run's end (null once closed).
+    QMessageBox *notice() const { return endNotice; }
+    QPushButton *openFolderButton() const { return openFolder; }
+    QString lastDataFile() const { return dataFile; }
+
+    // How a folder is shown; the desktop's file manager unless a test replaces it.
+    std::function<void(const QString &folder)> folderOpener;
+
+    static QString formatDuration(double seconds);
+
+private:
+    void openDataFolder();
+
+    QMainWindow *window;
+    QStatusBar *bar;
+    QLabel *runStatus;
+    QPushButton *openFolder;
+    QPointer<QMessageBox> endNotice;
+    QElapsedTimer clock;
+    qint64 startMs = 0;
+    qint64 lengthMs = 0;
+    QString dataFile;
+};

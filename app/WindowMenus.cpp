@@ -1,0 +1,186 @@
+#include "app/WindowMenus.h"
+
+#include "app/MainWindow.h"
+#include "app/RunFeedback.h"
+#include "app/WindowSettings.h"
+#include "tracking/SetupFile.h"
+#include "ui/Dialogs.h"
+#include "view/ui/VideoView.h"
+#include "view/ui/VideoViewport.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QShortcut>
+
+WindowMenus::WindowMenus(MainWindow *w)
+    : QObject(w)
+    , window(w)
+    , recent(WindowSettings::recentFiles())
+{
+    QMenuBar *bar = window->menuBar();
+
+    QMenu *file = bar->addMenu(tr("&File"));
+    QAction *open = addAction(file, tr("&Open Video File..."), "actionOpen", QKeySequence::Open);
+    connect(open, &QAction::triggered, window, [this] { window->LoadVideoFile(); });
+    idleOnly << open;
+    recentMenu = file->addMenu(tr("Open &Recent"));
+    recentMenu->setObjectName(QStringLiteral("menuRecent"));
+    rebuildRecentMenu();
+    file->addSeparator();
+    QAction *save = addAction(file, tr("&Save Setup..."), "actionSaveSetup");
+    connect(save, &QAction::triggered, this, [this] { saveSetup(); });
+    QAction *load = addAction(file, tr("&Load Setup..."), "actionLoadSetup");
+    connect(load, &QAction::triggered, this, [this] { loadSetup(); });
+    needVideo << save << load;
+    file->addSeparator();
+    connect(addAction(file, tr("&Quit"), "actionQuit", QKeySequence::Quit), &QAction::triggered,
+        window, [this] { window->close(); });
+
+    QMenu *edit = bar->addMenu(tr("&Edit"));
+    QAction *undo = addAction(edit, tr("&Undo"), "actionUndo", QKeySequence::Undo);
+    connect(undo, &QAction::triggered, this, [this] { window->view()->undo(); });
+    QAction *remove = addAction(
+        edit, tr("&Delete Selected Shape"), "actionDelete", QKeySequence(Qt::Key_Delete));
+    connect(remove, &QAction::triggered, this, [this] { window->view()->deleteSelected(); });
+    QAction *cancel = addAction(
+        edit, tr("&Cancel Drawing"), "actionCancelDrawing", QKeySequence(Qt::Key_Escape));
+    connect(cancel, &QAction::triggered, this, [this] { window->view()->cancelEdit(); });
+    idleOnly << undo << remove << cancel;
+
+    QMenu *view = bar->addMenu(tr("&View"));
+    QAction *fit = addAction(view, tr("&Fit"), "actionFit", QKeySequence(Qt::CTRL | Qt::Key_0));
+    connect(fit, &QAction::triggered, this, [this] { window->videoViewport()->fitToWindow(); });
+    QAction *actual
+        = addAction(view, tr("&100%"), "actionActualSize", QKeySequence(Qt::CTRL | Qt::Key_1));
+    connect(
+        actual, &QAction::triggered, this, [this] { window->videoViewport()->showActualSize(); });
+    view->addSeparator();
+    trackerView = addAction(view, tr("&Tracker View"), "actionTrackerView");
+    trackerView->setCheckable(true);
+    QCheckBox *check = window->trackerViewCheckBox();
+    connect(trackerView, &QAction::toggled, check, &QCheckBox::setChecked);
+    connect(check, &QCheckBox::toggled, trackerView, &QAction::setChecked);
+
+    QMenu *help = bar->addMenu(tr("&Help"));
+    connect(addAction(help, tr("&About Pondwatch"), "actionAbout"), &QAction::triggered, this,
+        [this] { showAbout(); });
+
+    // Keys over the whole window; a focused text field keeps its own use of them.
+    // Each is on only while it can act, so a focused button keeps Space otherwise.
+    auto key = [this](const QKeySequence &sequence, const char *name, auto handler) {
+        auto *shortcut = new QShortcut(sequence, window);
+        shortcut->setObjectName(QLatin1String(name));
+        connect(shortcut, &QShortcut::activated, this, handler);
+        return shortcut;
+    };
+    pauseKey = key(QKeySequence(Qt::Key_Space), "shortcutPause", [this] {
+        if (window->isProcessing())
+            window->EditPauseResume();
+    });
+    stepKeys << key(
+        QKeySequence(Qt::Key_Right), "shortcutNextFrame", [this] { window->stepFrames(1); });
+    stepKeys << key(
+        QKeySequence(Qt::Key_Left), "shortcutPreviousFrame", [this] { window->stepFrames(-1); });
+    // Page Up moves on, as it does on the slider itself.
+    stepKeys << key(
+        QKeySequence(Qt::Key_PageUp), "shortcutNextSecond", [this] { window->stepSeconds(1); });
+    stepKeys << key(QKeySequence(Qt::Key_PageDown), "shortcutPreviousSecond",
+        [this] { window->stepSeconds(-1); });
+
+    setState(false, false);
+}
+
+QAction *WindowMenus::addAction(
+    QMenu *menu, const QString &text, const char *name, const QKeySequence &shortcut)
+{
+    QAction *action = menu->addAction(text);
+    action->setObjectName(QLatin1String(name));
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    return action;
+}
+
+void WindowMenus::setState(bool videoOpen, bool processing)
+{
+    for (QAction *action : needVideo)
+        action->setEnabled(videoOpen && !processing);
+    for (QAction *action : idleOnly)
+        action->setEnabled(!processing);
+    pauseKey->setEnabled(processing);
+    for (QShortcut *shortcut : stepKeys)
+        shortcut->setEnabled(videoOpen && !processing);
+    recentMenu->setEnabled(!processing && !recent.isEmpty());
+}
+
+void WindowMenus::addRecentFile(const QString &path)
+{
+    const QString full = QFileInfo(path).absoluteFilePath();
+    recent.removeAll(full);
+    recent.prepend(full);
+    while (recent.size() > WindowSettings::maxRecentFiles)
+        recent.removeLast();
+    WindowSettings::setRecentFiles(recent);
+    WindowSettings::setLastFolder(QFileInfo(full).absolutePath());
+    rebuildRecentMenu();
+}
+
+void WindowMenus::rebuildRecentMenu()
+{
+    recentMenu->clear();
+    for (const QString &path : recent) {
+        QAction *action = recentMenu->addAction(QFileInfo(path).fileName());
+        action->setToolTip(path);
+        action->setData(path);
+        connect(action, &QAction::triggered, window, [this, path] { window->openVideo(path); });
+    }
+    recentMenu->setEnabled(!recent.isEmpty());
+}
+
+QString WindowMenus::setupFolder() const
+{
+    const QString video = window->fileName();
+    return video.isEmpty() ? WindowSettings::lastFolder() : QFileInfo(video).absolutePath();
+}
+
+bool WindowMenus::saveSetup()
+{
+    QString path = Dialogs::current().saveFileName(
+        window, tr("Save Setup"), setupFolder(), tr("Pondwatch Setup (*.pwsetup)"));
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".pwsetup");
+    QString error;
+    if (!SetupFile::write(path, window->currentSetup(), &error)) {
+        Dialogs::current().critical(window, tr("Can't save the setup."), error);
+        return false;
+    }
+    window->runFeedback()->showMessage(tr("Setup saved to %1").arg(path));
+    return true;
+}
+
+bool WindowMenus::loadSetup()
+{
+    const QString path = Dialogs::current().openFileName(window, tr("Load Setup"), setupFolder(),
+        tr("Setups and Tracking Data (*.pwsetup *.txt);;All Files (*)"));
+    if (path.isEmpty())
+        return false;
+    TrackingSetup setup;
+    QString error;
+    if (!SetupFile::read(path, &setup, &error)) {
+        Dialogs::current().critical(window, tr("Can't load the setup."), error);
+        return false;
+    }
+    window->applySetup(setup);
+    window->runFeedback()->showMessage(tr("Setup loaded from %1").arg(path));
+    return true;
+}
+
+void WindowMenus::showAbout()
+{
+    Dialogs::current().information(window, tr("About Pondwatch"),
+        tr("Pondwatch %1 by Marrowick\n\nTracks fish in videos filmed from above and writes "
+           "plain-text tracking data.")
+            .arg(QStringLiteral(POND_VERSION)));
+}

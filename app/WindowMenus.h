@@ -1,0 +1,48 @@
+#pragma once
+// The main window's menu bar and keyboard: File (Open, Open Recent, Save Setup, Load Setup,
+// Quit), Edit (Undo, Delete, Cancel Drawing), View (Fit, 100%, Tracker View), Help (About),
+// and the keys that step through the video and pause a run. Holds the recent-videos list.
+// Every action has an object name ("actionOpen", ...) so tests find it. GUI thread only.
+
+#include <QObject>
+#include <QStringList>
+
+class MainWindow;
+class QAction;
+class QMenu;
+class QShortcut;
+
+class WindowMenus : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit WindowMenus(MainWindow *window);
+
+    void addRecentFile(const QString &path);
+    QStringList recentFiles() const { return recent; }
+
+    // The dialogs behind "Save Setup..." and "Load Setup..."; true when a file was written or
+    // applied.
+    bool saveSetup();
+    bool loadSetup();
+    void showAbout();
+
+    // Enables what needs a video on display and no run in progress.
+    void setState(bool videoOpen, bool processing);
+
+private:
+    QAction *addAction(QMenu *menu, const QString &text, const char *name,
+        const QKeySequence &shortcut = QKeySequence());
+    void rebuildRecentMenu();
+    QString setupFolder() const;
+
+    MainWindow *window;
+    QMenu *recentMenu = nullptr;
+    QList<QAction *> needVideo; // disabled until a video is open and while a run is on
+    QList<QAction *> idleOnly; // disabled while a run is on
+    QAction *trackerView = nullptr;
+    QShortcut *pauseKey = nullptr;
+    QList<QShortcut *> stepKeys;
+    QStringList recent;
+};

@@ -1,0 +1,368 @@
+// The main window as a user meets it first: an HD video scaled to fit with zoom and mouse
+// positions mapped to frame pixels, the menus, settings kept between starts, and setups saved
+// and loaded (also by pondwatch-cli track --setup).
+
+#include "app/MainWindow.h"
+#include "app/RunFeedback.h"
+#include "app/WindowMenus.h"
+#include "support/DialogScope.h"
+#include "support/FindControl.h"
+#include "support/TestUtils.h"
+#include "support/VideoFixtures.h"
+#include "tracking/SetupFile.h"
+#include "tracking/TrackingDataFile.h"
+#include "view/ui/VideoView.h"
+#include "view/ui/VideoViewport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTest>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+QAction *action(MainWindow &w, const char *name)
+{
+    return w.findChild<QAction *>(QLatin1String(name));
+}
+
+QStringList menuTexts(QMenu *menu)
+{
+    QStringList texts;
+    for (QAction *a : menu->actions())
+        if (!a->isSeparator())
+            texts << a->text().remove('&');
+    return texts;
+}
+
+OverlaySet sampleOverlays()
+{
+    OverlaySet set;
+    set.areas << QRect(QPoint(10, 8), QPoint(150, 112)) << QRect(QPoint(12, 10), QPoint(79, 110));
+    set.areaLabels << "Tracking Area"
+                   << "Zone1-left_bank";
+    Ruler r;
+    r.label = "Ruler1-tank";
+    r.x1 = 20, r.y1 = 100, r.x2 = 140, r.y2 = 100;
+    r.length = 30.5f;
+    set.rulers << r;
+    PointDist p;
+    p.label = "PointDist1-p";
+    p.centrex = 80, p.centrey = 60, p.radx = 80, p.rady = 20;
+    p.length = 10.0f;
+    set.pointDists << p;
+    return set;
+}
+
+bool sameOverlays(const OverlaySet &a, const OverlaySet &b)
+{
+    if (a.areas != b.areas || a.areaLabels != b.areaLabels || a.rulers.size() != b.rulers.size()
+        || a.pointDists.size() != b.pointDists.size())
+        return false;
+    for (int i = 0; i < a.rulers.size(); ++i) {
+        const Ruler &x = a.rulers[i], &y = b.rulers[i];
+        if (x.label != y.label || x.x1 != y.x1 || x.y1 != y.y1 || x.x2 != y.x2 || x.y2 != y.y2
+            || x.length != y.length)
+            return false;
+    }
+    for (int i = 0; i < a.pointDists.size(); ++i) {
+        const PointDist &x = a.pointDists[i], &y = b.pointDists[i];
+        if (x.label != y.label || x.centrex != y.centrex || x.centrey != y.centrey
+            || x.radx != y.radx || x.rady != y.rady || x.length != y.length)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class WindowUseTest : public QObject
+{
+    Q_OBJECT
+
+    std::optional<DialogScope> dialogs;
+    QString hdVideo; // 1920 x 1080, 3 pictures
+    QString smallVideo; // 160 x 120, 30 pictures at 25 fps
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // Settings of these tests live in the scratch folder, never the user's.
+        QSettings::setPath(
+            QSettings::NativeFormat, QSettings::UserScope, testutils::scratchPath("settings"));
+        fixtures::VideoOptions options;
+        options.format = fixtures::VideoFormat::AviMjpeg;
+        options.size = QSize(1920, 1080);
+        options.frameCount = 3;
+        hdVideo = testutils::scratchPath("hd.avi");
+        QString error;
+        QVERIFY2(fixtures::writeVideo(
+                     hdVideo, options,
+                     [&](int i) { return fixtures::numberedFrame(options.size, i); }, &error),
+            qPrintable(error));
+        options.size = QSize(160, 120);
+        options.frameCount = 30;
+        smallVideo = testutils::scratchPath("small.avi");
+        QVERIFY2(fixtures::writeVideo(
+                     smallVideo, options,
+                     [&](int i) { return fixtures::numberedFrame(options.size, i); }, &error),
+            qPrintable(error));
+    }
+
+    void init() { dialogs.emplace(); }
+
+    void cleanup()
+    {
+        dialogs.reset();
+        QCoreApplication::setOrganizationName(QString());
+    }
+
+    // An HD frame is scaled down to the room the window has (which never exceeds the screen
+    // unless the controls need more), keeps its aspect ratio, and every mouse position is
+    // mapped to frame pixels: at fit, zoomed in with Ctrl+wheel, and at 100 % with scrolling.
+    void hdVideoFitsAndMapsTheMouseToFramePixels()
+    {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.openVideo(hdVideo));
+        QCoreApplication::processEvents();
+        const QRect screen = w.screen()->availableGeometry();
+        QVERIFY(w.width() <= std::max(screen.width(), w.minimumSizeHint().width()));
+        QVERIFY(w.height() <= std::max(screen.height(), w.minimumSizeHint().height()));
+        // The review buttons and the slider lie inside the window.
+        for (const char *name : { "backButton", "pauseButton", "forwardButton" }) {
+            auto *b = findControl<QPushButton>(w, name);
+            QVERIFY(w.rect().contains(QRect(b->mapTo(&w, QPoint(0, 0)), b->size())));
+        }
+
+        VideoViewport *viewport = w.videoViewport();
+        VideoView *view = w.view();
+        const double fit = viewport->zoom();
+        QVERIFY(viewport->fitting());
+        QVERIFY(fit < 1.0);
+        QCOMPARE(view->size(), QSize(qRound(1920 * fit), qRound(1080 * fit)));
+        QVERIFY(view->width() <= viewport->viewport()->width());
+        QVERIFY(view->height() <= viewport->viewport()->height());
+        QCOMPARE(view->DisplayedPixmap().size(), QSize(1920, 1080));
+
+        // A drag on the scaled picture draws the area in frame pixels.
+        w.SetFishArea();
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(100, 50));
+        QTest::mouseMove(view, QPoint(200, 120));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(300, 200));
+        auto frameOf = [](int v, double zoom) { return int(std::floor(v / zoom)); };
+        QCOMPARE(view->Areas()[0],
+            QRect(QPoint(frameOf(100, fit), frameOf(50, fit)),
+                QPoint(frameOf(300, fit), frameOf(200, fit))));
+
+        // Ctrl+wheel zooms in around the mouse and leaves fitting; the picture scrolls.
+        const QPoint centre = viewport->viewport()->rect().center();
+        QWheelEvent wheel(centre, viewport->viewport()->mapToGlobal(centre), QPoint(),
+            QPoint(0, 240), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport->viewport(), &wheel);
+        QVERIFY(!viewport->fitting());
+        QVERIFY(std::abs(viewport->zoom() - fit * 1.5625) < 1e-9);
+        QCOMPARE(view->width(), qRound(1920 * viewport->zoom()));
+
+        // 100 %: one frame pixel per screen pixel, panned with the scroll bars.
+        action(w, "actionActualSize")->trigger();
+        QCOMPARE(viewport->zoom(), 1.0);
+        QCOMPARE(view->size(), QSize(1920, 1080));
+        QVERIFY(viewport->horizontalScrollBar()->maximum() > 0);
+        viewport->horizontalScrollBar()->setValue(viewport->horizontalScrollBar()->maximum());
+        dialogs->queueText("corner");
+        w.AddNewArea();
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(1800, 1000));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(1900, 1070));
+        QCOMPARE(view->Areas()[1], QRect(QPoint(1800, 1000), QPoint(1900, 1070)));
+
+        // Fit again.
+        action(w, "actionFit")->trigger();
+        QVERIFY(viewport->fitting());
+        QCOMPARE(viewport->zoom(), fit);
+    }
+
+    // Before a video: the menus, the hint in the view, what is disabled. Settings kept from one
+    // window (one start) to the next: parameters, recent videos, the last folder.
+    void menusAndSettingsBetweenStarts()
+    {
+        QCoreApplication::setOrganizationName("PondwatchTest");
+        QCoreApplication::setApplicationName("window-use");
+        QSettings().clear();
+        {
+            MainWindow w;
+            QStringList menus;
+            for (QAction *a : w.menuBar()->actions())
+                menus << a->text().remove('&');
+            QCOMPARE(menus, (QStringList { "File", "Edit", "View", "Help" }));
+            const auto top = w.menuBar()->actions();
+            QCOMPARE(menuTexts(top[0]->menu()),
+                (QStringList { "Open Video File...", "Open Recent", "Save Setup...",
+                    "Load Setup...", "Quit" }));
+            QCOMPARE(menuTexts(top[2]->menu()), (QStringList { "Fit", "100%", "Tracker View" }));
+            QCOMPARE(action(w, "actionOpen")->shortcut(), QKeySequence(QKeySequence::Open));
+            QVERIFY(!action(w, "actionSaveSetup")->isEnabled());
+            QVERIFY(!action(w, "actionLoadSetup")->isEnabled());
+            QCOMPARE(w.view()->text(), QString("Open a video to start"));
+
+            action(w, "actionAbout")->trigger();
+            const QList<RecordedMessage> about = dialogs->takeMessages();
+            QCOMPARE(about.size(), 1);
+            QVERIFY(about[0].text.contains("0.4.0"));
+
+            // Tracker View in the menu and the check box are one setting.
+            action(w, "actionTrackerView")->trigger();
+            QVERIFY(w.trackerViewCheckBox()->isChecked());
+
+            dialogs->queueFile(smallVideo);
+            w.LoadVideoFile();
+            QCOMPARE(dialogs->questions.last().dir, QString("."));
+            QVERIFY(action(w, "actionSaveSetup")->isEnabled());
+            for (QSpinBox *spin : w.findChildren<QSpinBox *>())
+                if (spin->maximum() == 25)
+                    spin->setValue(4);
+            w.show();
+            w.close();
+        }
+        MainWindow again;
+        QCOMPARE(again.fishCount(), 4);
+        const QString full = QFileInfo(smallVideo).absoluteFilePath();
+        QCOMPARE(again.windowMenus()->recentFiles(), QStringList { full });
+        auto *recent = again.findChild<QMenu *>("menuRecent");
+        QCOMPARE(recent->actions().size(), 1);
+        recent->actions().first()->trigger();
+        QCOMPARE(again.fileName(), full);
+        dialogs->queueFile(QString());
+        again.LoadVideoFile();
+        QCOMPARE(dialogs->questions.last().dir, QFileInfo(full).absolutePath());
+        QSettings().clear();
+    }
+
+    // A setup written and read back is the same; bad lines are refused with the file and line;
+    // a data file's header gives its overlays; the window saves and loads one (undoably), and
+    // pondwatch-cli track --setup runs with it.
+    void setupFilesRoundTrip()
+    {
+        TrackingSetup setup;
+        setup.overlays = sampleOverlays();
+        setup.hasParameters = true;
+        setup.fishCount = 3;
+        setup.framesToAverage = 20;
+        setup.confidenceThreshold = 12.5f;
+        setup.gaussianVariance = 0.005f;
+        setup.meanFilterSize = 5;
+        setup.signedDifference = true;
+        setup.brightObject = false;
+        const QString path = testutils::scratchPath("tank.pwsetup");
+        QVERIFY(SetupFile::write(path, setup));
+        TrackingSetup read;
+        QString error;
+        QVERIFY2(SetupFile::read(path, &read, &error), qPrintable(error));
+        QVERIFY(sameOverlays(read.overlays, setup.overlays));
+        QVERIFY(read.hasParameters);
+        QCOMPARE(read.fishCount, 3);
+        QCOMPARE(read.framesToAverage, 20);
+        QCOMPARE(read.confidenceThreshold, 12.5f);
+        QCOMPARE(read.gaussianVariance, 0.005f);
+        QCOMPARE(read.meanFilterSize, 5);
+        QVERIFY(read.signedDifference && !read.brightObject);
+
+        // Bad files: nothing read, the file and the line named.
+        const QString bad = testutils::scratchPath("bad.pwsetup");
+        for (const QByteArray &body : { QByteArray("Pondwatch setup 1\narea 1 2 x 4 L\n"),
+                 QByteArray("Pondwatch setup 1\narea 1 2 3 4 T\nfish 99\n"),
+                 QByteArray("Pondwatch setup 1\narea 1 2 3 4 T\nruler 1 2 3 4\n"),
+                 QByteArray("Pondwatch setup 1\nfish 2\n"), QByteArray("just text\n") }) {
+            QFile f(bad);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(body);
+            f.close();
+            TrackingSetup untouched;
+            untouched.fishCount = 7;
+            QVERIFY2(!SetupFile::read(bad, &untouched, &error), body.constData());
+            QVERIFY(error.startsWith(bad));
+            QCOMPARE(untouched.fishCount, 7);
+        }
+        QVERIFY(SetupFile::read(testutils::scratchPath("missing"), &read, &error) == false);
+
+        // A data file's header.
+        TrackingDataFile::Content content;
+        content.overlays = sampleOverlays();
+        content.confidenceThreshold = 30.0f;
+        const QString dataFile = testutils::scratchPath("old.avi.data.txt");
+        QVERIFY(TrackingDataFile::save(dataFile, content));
+        TrackingSetup fromData;
+        QVERIFY2(SetupFile::read(dataFile, &fromData, &error), qPrintable(error));
+        QVERIFY(sameOverlays(fromData.overlays, content.overlays));
+        QVERIFY(!fromData.hasParameters);
+
+        // The window: saved from one, loaded into another, undone there with Ctrl+Z.
+        MainWindow w;
+        dialogs->queueFile(smallVideo);
+        w.LoadVideoFile();
+        w.applySetup(setup);
+        const QString saved = testutils::scratchPath("from-window"); // the suffix is added
+        dialogs->queueFile(saved);
+        QVERIFY(w.windowMenus()->saveSetup());
+        QVERIFY(QFileInfo::exists(saved + ".pwsetup"));
+
+        MainWindow other;
+        dialogs->queueFile(smallVideo);
+        other.LoadVideoFile();
+        dialogs->queueFile(saved + ".pwsetup");
+        QVERIFY(other.windowMenus()->loadSetup());
+        QVERIFY(sameOverlays(other.view()->Overlays(), setup.overlays));
+        QCOMPARE(other.fishCount(), 3);
+        QCOMPARE(other.confidenceThreshold(), 12.5f);
+        QVERIFY(other.signedDifference() && !other.brightObject());
+        QVERIFY(other.view()->undo());
+        QCOMPARE(other.view()->AreaLabels(), QStringList { "Tracking Area" });
+        // The header of a data file loads its overlays and leaves the parameters.
+        dialogs->queueFile(dataFile);
+        QVERIFY(other.windowMenus()->loadSetup());
+        QVERIFY(sameOverlays(other.view()->Overlays(), content.overlays));
+        QCOMPARE(other.fishCount(), 3);
+        // A bad file: a message naming it, nothing changed.
+        dialogs->queueFile(bad);
+        QVERIFY(!other.windowMenus()->loadSetup());
+        const QList<RecordedMessage> messages = dialogs->takeMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].title, QString("Can't load the setup."));
+        QVERIFY(messages[0].text.contains(bad));
+
+        // The command line: --setup gives the same file as the options it stands for, and a
+        // label's whitespace becomes "_" as in the window.
+        const QString viaSetup = testutils::scratchPath("via-setup.txt");
+        const QString viaOptions = testutils::scratchPath("via-options.txt");
+        TrackingSetup single = setup;
+        single.fishCount = 1;
+        single.overlays.areas[0] = QRect(QPoint(10, 8), QPoint(150, 112));
+        QVERIFY(SetupFile::write(path, single));
+        testutils::ProgramRun run = testutils::runProgram(
+            POND_CLI, { "track", smallVideo, "--setup", path, "--output", viaSetup, "--quiet" });
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        run = testutils::runProgram(POND_CLI,
+            { "track", smallVideo, "--area", "10,8,150,112", "--zone", "left bank=12,10,79,110",
+                "--ruler", "tank=20,100,140,100,30.5", "--pointdist", "p=80,60,80,20,10",
+                "--average", "20", "--threshold", "12.5", "--variance", "0.005", "--filter", "5",
+                "--difference", "dark", "--output", viaOptions, "--quiet" });
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QFile a(viaSetup), b(viaOptions);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        const QByteArray bytes = a.readAll();
+        QCOMPARE(bytes, b.readAll());
+        QVERIFY(bytes.contains("Zone1-left_bank"));
+    }
+};
+
+QTEST_MAIN(WindowUseTest)
+#include "WindowUseTest.moc"

@@ -1,0 +1,213 @@
+#include "tracking/SetupFile.h"
+
+#include "tracking/TrackingDataFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QTextStream>
+
+#include <cmath>
+
+namespace {
+
+QString number(float value)
+{
+    return QString::number(double(value), 'g', 9);
+}
+
+// One line's fields after the keyword: `count` numbers and, when wanted, the label (the rest
+// of the line, which may be empty).
+struct Fields
+{
+    QList<double> numbers;
+    QString label;
+};
+
+bool splitFields(const QString &rest, int count, bool withLabel, Fields *out)
+{
+    // The numbers, then (when wanted) the label: the rest of the line as written, since the
+    // Tracking Area's own label has a space.
+    QString remaining = rest.trimmed();
+    for (int i = 0; i < count; ++i) {
+        const int space = remaining.indexOf(QLatin1Char(' '));
+        const QString part = space < 0 ? remaining : remaining.left(space);
+        remaining = space < 0 ? QString() : remaining.mid(space + 1).trimmed();
+        bool ok = false;
+        const double v = part.toDouble(&ok);
+        if (!ok || !std::isfinite(v))
+            return false;
+        out->numbers << v;
+    }
+    if (withLabel)
+        out->label = remaining;
+    return withLabel || remaining.isEmpty();
+}
+
+bool isPixel(double v)
+{
+    return v == std::floor(v) && std::fabs(v) <= 1e9;
+}
+
+} // namespace
+
+QString SetupFile::text(const TrackingSetup &setup)
+{
+    QString out;
+    QTextStream s(&out);
+    s << firstLine << '\n';
+    const OverlaySet &o = setup.overlays;
+    for (int i = 0; i < std::min(o.areas.size(), o.areaLabels.size()); ++i) {
+        const QRect &r = o.areas[i];
+        s << "area " << r.left() << ' ' << r.top() << ' ' << r.right() << ' ' << r.bottom() << ' '
+          << o.areaLabels[i] << '\n';
+    }
+    for (const Ruler &r : o.rulers)
+        s << "ruler " << r.x1 << ' ' << r.y1 << ' ' << r.x2 << ' ' << r.y2 << ' '
+          << number(r.length) << ' ' << r.label << '\n';
+    for (const PointDist &p : o.pointDists)
+        s << "pointdist " << p.centrex << ' ' << p.centrey << ' ' << p.radx << ' ' << p.rady << ' '
+          << number(p.length) << ' ' << p.label << '\n';
+    s << "fish " << setup.fishCount << '\n';
+    s << "average " << setup.framesToAverage << '\n';
+    s << "threshold " << number(setup.confidenceThreshold) << '\n';
+    s << "variance " << number(setup.gaussianVariance) << '\n';
+    s << "filter " << setup.meanFilterSize << '\n';
+    s << "signed " << int(setup.signedDifference) << '\n';
+    s << "bright " << int(setup.brightObject) << '\n';
+    return out;
+}
+
+bool SetupFile::write(const QString &path, const TrackingSetup &setup, QString *error)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        file.write(text(setup).toUtf8());
+        if (file.commit())
+            return true;
+    }
+    if (error)
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    return false;
+}
+
+bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QTextStream in(&file);
+    const QString first = in.readLine().trimmed();
+    if (first != QLatin1String(firstLine)) {
+        // Not a setup file: perhaps a data file, whose header holds the overlays.
+        TrackingSetup fromData;
+        QString why;
+        if (!TrackingDataFile::readOverlays(path, &fromData.overlays, &why)) {
+            if (error)
+                *error = QStringLiteral(
+                    "%1: neither a setup file (no \"%2\" line) nor a tracking data file")
+                             .arg(path, QLatin1String(firstLine));
+            return false;
+        }
+        *setup = fromData;
+        return true;
+    }
+
+    TrackingSetup result;
+    result.hasParameters = true;
+    OverlaySet &o = result.overlays;
+    int lineNumber = 1;
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = QStringLiteral("%1: line %2: %3").arg(path).arg(lineNumber).arg(why);
+        return false;
+    };
+    while (!in.atEnd()) {
+        const QString line = in.readLine().trimmed();
+        ++lineNumber;
+        if (line.isEmpty())
+            continue;
+        const int space = line.indexOf(QLatin1Char(' '));
+        const QString key = space < 0 ? line : line.left(space);
+        const QString rest = space < 0 ? QString() : line.mid(space + 1);
+        Fields f;
+        if (key == QLatin1String("area") || key == QLatin1String("ruler")
+            || key == QLatin1String("pointdist")) {
+            const bool isArea = key == QLatin1String("area");
+            if (!splitFields(rest, isArea ? 4 : 5, true, &f))
+                return fail(
+                    QStringLiteral("%1 wants %2 numbers and a label").arg(key).arg(isArea ? 4 : 5));
+            for (int i = 0; i < 4; ++i)
+                if (!isPixel(f.numbers[i]))
+                    return fail(QStringLiteral("%1: coordinates must be whole pixels").arg(key));
+            const int a = int(f.numbers[0]), b = int(f.numbers[1]);
+            const int c = int(f.numbers[2]), d = int(f.numbers[3]);
+            if (isArea) {
+                o.areas << QRect(QPoint(a, b), QPoint(c, d));
+                o.areaLabels << f.label;
+            } else if (key == QLatin1String("ruler")) {
+                Ruler r;
+                r.x1 = a, r.y1 = b, r.x2 = c, r.y2 = d;
+                r.length = float(f.numbers[4]);
+                r.label = f.label;
+                o.rulers << r;
+            } else {
+                PointDist p;
+                p.centrex = a, p.centrey = b, p.radx = c, p.rady = d;
+                p.length = float(f.numbers[4]);
+                p.label = f.label;
+                o.pointDists << p;
+            }
+            continue;
+        }
+        if (!splitFields(rest, 1, false, &f))
+            return fail(QStringLiteral("%1 wants one number").arg(key));
+        const double v = f.numbers[0];
+        auto whole = [&](int lo, int hi, int *target) {
+            if (!isPixel(v) || v < lo || v > hi)
+                return fail(QStringLiteral("%1 must be a whole number from %2 to %3")
+                                .arg(key)
+                                .arg(lo)
+                                .arg(hi));
+            *target = int(v);
+            return true;
+        };
+        auto real = [&](double lo, double hi, float *target) {
+            if (v < lo || v > hi)
+                return fail(QStringLiteral("%1 must be from %2 to %3").arg(key).arg(lo).arg(hi));
+            *target = float(v);
+            return true;
+        };
+        int flag = 0;
+        bool ok = true;
+        if (key == QLatin1String("fish"))
+            ok = whole(1, 25, &result.fishCount);
+        else if (key == QLatin1String("average"))
+            ok = whole(1, 1000, &result.framesToAverage);
+        else if (key == QLatin1String("threshold"))
+            ok = real(0.0, 255.0, &result.confidenceThreshold);
+        else if (key == QLatin1String("variance"))
+            ok = real(0.0, 1.0, &result.gaussianVariance);
+        else if (key == QLatin1String("filter"))
+            ok = whole(1, 99, &result.meanFilterSize);
+        else if (key == QLatin1String("signed")) {
+            ok = whole(0, 1, &flag);
+            result.signedDifference = flag != 0;
+        } else if (key == QLatin1String("bright")) {
+            ok = whole(0, 1, &flag);
+            result.brightObject = flag != 0;
+        } else
+            return fail(QStringLiteral("unknown item \"%1\"").arg(key));
+        if (!ok)
+            return false;
+    }
+    if (o.areas.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("%1: no Tracking Area (an \"area\" line)").arg(path);
+        return false;
+    }
+    *setup = result;
+    return true;
+}

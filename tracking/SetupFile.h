@@ -1,0 +1,44 @@
+#pragma once
+// A tracking setup kept between sessions and shared between videos filmed the same way: the
+// Tracking Area, zones, rulers and point distances with their labels, and the tracking
+// parameters. A small text file, one item per line:
+//
+//   Pondwatch setup 1
+//   area X1 Y1 X2 Y2 LABEL                (inclusive corners; the first is the Tracking Area)
+//   ruler X1 Y1 X2 Y2 LENGTH LABEL
+//   pointdist CX CY RX RY LENGTH LABEL
+//   fish N / average N / threshold T / variance V / filter N / signed 0|1 / bright 0|1
+//
+// Reading also accepts a tracking data file, whose header holds the same overlays (no
+// parameters). GUI-free: the window, pondwatch-cli and batch work read the same files.
+
+#include "model/OverlayShapes.h"
+
+#include <QString>
+
+struct TrackingSetup
+{
+    OverlaySet overlays;
+    bool hasParameters = false; // false when read from a data file's header
+    int fishCount = 1;
+    int framesToAverage = 300;
+    float confidenceThreshold = 30.0f;
+    float gaussianVariance = 0.01f;
+    int meanFilterSize = 3;
+    bool signedDifference = false;
+    bool brightObject = true;
+};
+
+class SetupFile
+{
+public:
+    // Writes atomically; false with "FILE: reason" in *error on failure.
+    static bool write(const QString &path, const TrackingSetup &setup, QString *error = nullptr);
+    // Reads a setup file or the header of a tracking data file; false with "FILE: reason" (the
+    // line number for a bad line) in *error, leaving *setup untouched.
+    static bool read(const QString &path, TrackingSetup *setup, QString *error = nullptr);
+    // The text write() puts in the file.
+    static QString text(const TrackingSetup &setup);
+
+    static constexpr const char *firstLine = "Pondwatch setup 1";
+};
