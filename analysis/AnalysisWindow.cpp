@@ -2,13 +2,28 @@
 
 #include "analysis/DataAnalysis.h"
 #include "analysis/DataFileHeader.h"
+#include "analysis/RecentDataFile.h"
+#include "analysis/ResultsTable.h"
+#include "analysis/ui/OnScreenPlacement.h"
 #include "app/Dialogs.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QDockWidget>
 #include <QFile>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QShortcut>
+#include <QStatusBar>
 #include <QVBoxLayout>
+
+namespace {
+
+const char *const timeHeaders[]
+    = { "", "Offset Time (sec)", "Time to Measure (sec)", "Time Between (sec)" };
+
+} // namespace
 
 AnalysisWindow::AnalysisWindow()
     : QMainWindow(nullptr)
@@ -46,6 +61,86 @@ AnalysisWindow::AnalysisWindow()
     connect(&addVariableButton, &QPushButton::clicked, this, &AnalysisWindow::AddVariable);
     connect(&browseButton, &QPushButton::clicked, this, &AnalysisWindow::LoadDataFile);
     connect(&analyzeButton, &QPushButton::clicked, this, &AnalysisWindow::Analyze);
+
+    setObjectName(QStringLiteral("analysisWindow"));
+    statusBar();
+
+    // The table and plot sit below the results text, in a dock of their own.
+    auto *dock = new QDockWidget(tr("Results Table and Plot"), this);
+    dock->setObjectName(QStringLiteral("resultsDock"));
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    dock->setWidget(&resultsPanel);
+    addDockWidget(Qt::BottomDockWidgetArea, dock);
+
+    // Return loads the typed path, or the file written last when the field is empty.
+    const QString recent = RecentDataFile::path();
+    if (!recent.isEmpty())
+        dataFileEdit.setPlaceholderText(tr("Last written: %1 (press Return to load)").arg(recent));
+    connect(&dataFileEdit, &QLineEdit::returnPressed, this, [this] {
+        const QString typed = dataFileEdit.text().trimmed();
+        const QString path = typed.isEmpty() ? RecentDataFile::path() : typed;
+        if (!path.isEmpty())
+            loadPath(path);
+    });
+
+    // A row goes with Delete while the table (not one of its fields) has focus, or from the
+    // table's context menu.
+    auto *remove = new QAction(tr("Remove Row"), &variableTable);
+    remove->setObjectName(QStringLiteral("removeVariableRowAction"));
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    variableTable.addAction(remove);
+    variableTable.setContextMenuPolicy(Qt::ActionsContextMenu);
+    variableTable.setSelectionBehavior(QAbstractItemView::SelectRows);
+    connect(remove, &QAction::triggered, this, [this] { removeCurrentRow(); });
+    // A click into a row's field makes that row the current one.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        for (QWidget *w = now; w; w = w->parentWidget()) {
+            if (w->parentWidget() == variableTable.viewport()) {
+                const int row = variableTable.indexAt(w->geometry().center()).row();
+                if (row >= 0 && row != variableTable.currentRow())
+                    variableTable.selectRow(row);
+                return;
+            }
+        }
+    });
+
+    resize(1000, 980);
+    OnScreenPlacement::install(this);
+}
+
+void AnalysisWindow::removeCurrentRow()
+{
+    const int row = variableTable.currentRow();
+    if (row < 0 || row >= variableTable.rowCount())
+        return;
+    variableTable.removeRow(row);
+    statusBar()->showMessage(tr("Row %1 removed.").arg(row + 1));
+}
+
+QLineEdit *AnalysisWindow::timeEdit(int row, int column) const
+{
+    return qobject_cast<QLineEdit *>(variableTable.cellWidget(row, column));
+}
+
+void AnalysisWindow::markField(int row, int column, const QString &why)
+{
+    if (QLineEdit *edit = timeEdit(row, column)) {
+        edit->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid #d00000; }"));
+        edit->setToolTip(why);
+    }
+}
+
+void AnalysisWindow::clearMarks()
+{
+    for (int row = 0; row < variableTable.rowCount(); ++row) {
+        for (int column = 1; column <= 3; ++column) {
+            if (QLineEdit *edit = timeEdit(row, column)) {
+                edit->setStyleSheet(QString());
+                edit->setToolTip(QString());
+            }
+        }
+    }
 }
 
 void AnalysisWindow::AddVariable()
@@ -54,6 +149,9 @@ void AnalysisWindow::AddVariable()
     variableCombo->addItems({ QStringLiteral("Speed"), QStringLiteral("RelativeTurnAngle"),
         QStringLiteral("AbsoluteTurnAngle") });
     variableCombo->addItems(measurableNames);
+    // Several fish give the shoal's mean distance, which no column holds.
+    if (loadedMultiFish && !measurableNames.contains(QStringLiteral("ShoalAvgDist")))
+        variableCombo->addItem(QStringLiteral("ShoalAvgDist"));
 
     const int row = variableTable.rowCount();
     variableTable.setRowCount(row + 1);
@@ -69,7 +167,13 @@ void AnalysisWindow::LoadDataFile()
         this, tr("Open Video Data File"), QStringLiteral("."), tr("Video Data File (*.txt)"));
     if (path.isNull())
         return;
+    loadPath(path);
+}
+
+void AnalysisWindow::loadPath(const QString &path)
+{
     if (!QFile::exists(path)) {
+        statusBar()->showMessage(tr("No file %1").arg(path));
         Dialogs::current().critical(
             this, QStringLiteral("Can't load video data file."), QStringLiteral("Sorry."));
         return;
@@ -82,6 +186,7 @@ void AnalysisWindow::LoadDataFile()
     // A file that cannot be read keeps the names and rulers of the previous one.
     DataFileHeader header;
     if (!header.read(path)) {
+        statusBar()->showMessage(tr("Cannot read %1").arg(path));
         Dialogs::current().critical(
             this, QStringLiteral("Can't open video data file for read."), QStringLiteral("Sorry."));
         return;
@@ -91,6 +196,9 @@ void AnalysisWindow::LoadDataFile()
     rulerYCombo.clear();
     rulerXCombo.addItems(header.rulerNames);
     rulerYCombo.addItems(header.rulerNames);
+    loadedMultiFish = header.multiFish;
+    statusBar()->showMessage(
+        header.multiFish ? tr("Loaded %1 (several fish).").arg(path) : tr("Loaded %1.").arg(path));
 }
 
 Samples AnalysisWindow::collectSamples(const QString &path, const QString &variable,
@@ -102,6 +210,9 @@ Samples AnalysisWindow::collectSamples(const QString &path, const QString &varia
 void AnalysisWindow::Analyze()
 {
     resultsEdit.clear();
+    resultsPanel.clear();
+    clearMarks();
+    QStringList notNumbers;
 
     AnalysisInput input;
     input.path = dataFileEdit.text();
@@ -112,7 +223,17 @@ void AnalysisWindow::Analyze()
         const auto *variable = qobject_cast<QComboBox *>(variableTable.cellWidget(row, 0));
         const auto timeText = [&](int column) {
             const auto *edit = qobject_cast<QLineEdit *>(variableTable.cellWidget(row, column));
-            return edit ? edit->text() : QString();
+            const QString text = edit ? edit->text() : QString();
+            bool ok = false;
+            text.toFloat(&ok);
+            if (edit && !ok) {
+                const QString why = tr("Row %1: \"%2\" in %3 is not a number and counts as 0.")
+                                        .arg(row + 1)
+                                        .arg(text, QLatin1String(timeHeaders[column]));
+                markField(row, column, why);
+                notNumbers << why;
+            }
+            return text;
         };
         VariableRow entry;
         entry.name = variable ? variable->currentText() : QString();
@@ -127,9 +248,36 @@ void AnalysisWindow::Analyze()
             request.path, request.variable, request.rulerX, request.rulerY, request.allConfident);
     });
     if (outcome.status != AnalysisOutcome::Status::Done) {
+        // The box keeps its words; the window says which row and field.
+        QString detail;
+        const int row = outcome.failedRow;
+        if (outcome.status == AnalysisOutcome::Status::PeriodNotPositive && row >= 0) {
+            const WindowSettings &w = input.rows[row].window;
+            detail = tr("Row %1 (%2): Time to Measure plus Time Between is %3 + %4; it must be "
+                        "positive.")
+                         .arg(row + 1)
+                         .arg(input.rows[row].name)
+                         .arg(double(w.measure))
+                         .arg(double(w.between));
+            markField(row, 2, detail);
+            markField(row, 3, detail);
+        } else if (outcome.status == AnalysisOutcome::Status::CannotOpen) {
+            detail = tr("Row %1: cannot read %2").arg(row + 1).arg(input.path);
+        } else {
+            detail = input.path.isEmpty() ? tr("No tracking data file given.")
+                                          : tr("No file %1").arg(input.path);
+        }
+        statusBar()->showMessage(detail);
         Dialogs::current().critical(this, outcome.errorTitle(), AnalysisOutcome::errorText());
         return;
     }
     // Plain text: a variable name must never be taken for markup.
     resultsEdit.setPlainText(AnalysisReport::text(outcome.results));
+
+    const ResultsTable table = ResultsTable::build(input, outcome.results);
+    resultsPanel.showResults(input, table);
+    QStringList said = notNumbers + table.notes;
+    statusBar()->showMessage(said.isEmpty()
+            ? tr("%n window(s) in the results table.", nullptr, int(table.rows.size()))
+            : said.join(QLatin1Char(' ')));
 }

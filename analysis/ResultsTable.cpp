@@ -1,5 +1,6 @@
 #include "analysis/ResultsTable.h"
 
+#include "analysis/DataFileHeader.h"
 #include "analysis/FishTracks.h"
 #include "analysis/SampleCollector.h"
 
@@ -12,8 +13,8 @@ namespace {
 
 bool isMultiFishFile(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.readLine().startsWith("NumFish: ");
+    DataFileHeader header;
+    return header.read(path) && header.multiFish;
 }
 
 void appendWindows(ResultsTable &table, int variableRow, const QString &variable,

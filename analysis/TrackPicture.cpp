@@ -74,6 +74,15 @@ void drawLegendBox(QPainter &painter, const QPoint &topLeft, const QStringList &
 
 } // namespace
 
+void TrackPicture::draw(QPainter &painter, Kind kind, const QImage &frame, const FishTracks &tracks,
+    int binPixels, int fishIndex)
+{
+    if (kind == Kind::Trajectory)
+        drawTrajectory(painter, frame, tracks);
+    else
+        drawHeatMap(painter, frame, tracks, OccupancyGrid::compute(tracks, binPixels, fishIndex));
+}
+
 QImage TrackPicture::firstFrame(const QString &videoPath, QString *error)
 {
     QVideoDecoder decoder;

@@ -16,6 +16,13 @@ class QPainter;
 class TrackPicture
 {
 public:
+    enum class Kind { Trajectory, HeatMap };
+
+    // Draws the picture of `kind`; the heat map counts fish `fishIndex` (0-based, or every fish
+    // when negative) in bins of `binPixels`.
+    static void draw(QPainter &painter, Kind kind, const QImage &frame, const FishTracks &tracks,
+        int binPixels = 10, int fishIndex = -1);
+
     // The first frame of a video; a null image with the reason naming the file in *error.
     static QImage firstFrame(const QString &videoPath, QString *error);
     // The video a data file was written for: its name without ".data.txt" or ".datamulti.txt".

@@ -23,9 +23,9 @@ struct WindowSummary
     QVector<float> means;
     QVector<float> variances;
     // The same windows' sample counts and extremes, for the results table.
-    QVector<int> counts;
-    QVector<float> minimums;
-    QVector<float> maximums;
+    QVector<int> counts {};
+    QVector<float> minimums {};
+    QVector<float> maximums {};
 };
 
 class WindowedStatistics
