@@ -28,11 +28,11 @@ void appendWindows(ResultsTable &table, int variableRow, const QString &variable
         row.fish = fish;
         row.start = w.startTimes[i];
         row.end = w.startTimes[i] + measure;
-        row.n = w.counts[i];
+        row.n = w.counts.value(i);
         row.mean = w.means[i];
         row.sd = std::sqrt(w.variances[i]);
-        row.min = w.minimums[i];
-        row.max = w.maximums[i];
+        row.min = w.minimums.value(i);
+        row.max = w.maximums.value(i);
         table.rows.append(row);
     }
 }

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int minimumPictureWidth = 640;
+constexpr int minimumPictureWidth = 480;
 
 // Frame, then zones; the painter is left scaled to frame pixels.
 void drawBackground(QPainter &painter, const QImage &frame, bool dim)
@@ -33,7 +33,7 @@ void drawBackground(QPainter &painter, const QImage &frame, bool dim)
 void drawZones(QPainter &painter, const FishTracks &tracks)
 {
     QFont font = painter.font();
-    font.setPixelSize(10);
+    font.setPixelSize(12);
     painter.setFont(font);
     painter.setBrush(Qt::NoBrush);
     for (int i = 0; i < tracks.overlays.areas.size(); ++i) {

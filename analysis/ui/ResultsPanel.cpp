@@ -44,7 +44,7 @@ ResultsPanel::ResultsPanel(QWidget *parent)
     tableView.setSelectionBehavior(QAbstractItemView::SelectRows);
     tableView.verticalHeader()->setVisible(false);
     tableView.horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    tableView.horizontalHeader()->setStretchLastSection(true);
+    tableView.verticalHeader()->setDefaultSectionSize(tableView.fontMetrics().height() + 6);
 
     auto *tablePage = new QWidget;
     auto *tableLayout = new QVBoxLayout(tablePage);

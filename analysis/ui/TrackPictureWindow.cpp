@@ -30,10 +30,7 @@ TrackPictureWindow::TrackPictureWindow(QWidget *parent)
     binSpin.setSuffix(tr(" px"));
     statusLabel.setWordWrap(true);
     statusLabel.setStyleSheet(QStringLiteral("color: #a00000"));
-    pictureLabel.setAlignment(Qt::AlignCenter);
-    scroll.setWidget(&pictureLabel);
-    scroll.setWidgetResizable(true);
-    scroll.setMinimumSize(660, 500);
+    pictureView.setObjectName(QStringLiteral("trackPictureView"));
 
     auto *form = new QFormLayout;
     form->addRow(tr("Tracking data file:"), &dataEdit);
@@ -50,7 +47,7 @@ TrackPictureWindow::TrackPictureWindow(QWidget *parent)
     layout->addLayout(form);
     layout->addLayout(options);
     layout->addWidget(&statusLabel);
-    layout->addWidget(&scroll, 1);
+    layout->addWidget(&pictureView, 1);
     OnScreenPlacement::install(this);
 
     connect(&dataEdit, &QLineEdit::returnPressed, this, [this] { load(); });
@@ -68,6 +65,7 @@ TrackPictureWindow *TrackPictureWindow::open(
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setKind(kind);
     window->setFiles(dataPath, videoPath);
+    window->resize(window->sizeHint());
     window->show();
     return window;
 }
@@ -99,7 +97,7 @@ void TrackPictureWindow::load()
 {
     loaded = false;
     drawn = QImage();
-    pictureLabel.clear();
+    pictureView.setPicture(QImage());
     QString error;
     if (!tracks.read(dataEdit.text(), &error)) {
         statusLabel.setText(error);
@@ -137,7 +135,7 @@ void TrackPictureWindow::redraw()
         TrackPicture::draw(
             painter, kind(), frame, tracks, binSpin.value(), fishCombo.currentData().toInt());
     }
-    pictureLabel.setPixmap(QPixmap::fromImage(drawn));
+    pictureView.setPicture(drawn);
 }
 
 void TrackPictureWindow::saveImage()

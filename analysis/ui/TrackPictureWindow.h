@@ -6,13 +6,13 @@
 
 #include "analysis/FishTracks.h"
 #include "analysis/TrackPicture.h"
+#include "analysis/ui/PictureView.h"
 
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSpinBox>
 #include <QWidget>
 
@@ -49,8 +49,7 @@ private:
     QComboBox fishCombo;
     QPushButton saveButton;
     QLabel statusLabel;
-    QScrollArea scroll;
-    QLabel pictureLabel;
+    PictureView pictureView;
 
     FishTracks tracks;
     QImage frame;
