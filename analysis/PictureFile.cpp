@@ -1,9 +1,10 @@
 #include "analysis/PictureFile.h"
 
+#include "files/AtomicFile.h"
+
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 bool PictureFile::suffixSupported(const QString &path)
@@ -22,28 +23,34 @@ bool PictureFile::save(const QString &path, const QSize &size, const Draw &draw,
     if (!suffixSupported(path))
         return fail(QStringLiteral("the name must end in .png or .svg"));
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    if (QFileInfo(path).suffix().toLower() == QLatin1String("svg")) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&file);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(QFileInfo(path).completeBaseName());
-        QPainter painter(&svg);
-        draw(painter);
-    } else {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        {
-            QPainter painter(&image);
-            draw(painter);
-        }
-        if (!image.save(&file, "PNG"))
-            return fail(QStringLiteral("the PNG could not be encoded"));
-    }
-    if (!file.commit())
-        return fail(file.errorString());
+    const bool svgWanted = QFileInfo(path).suffix().toLower() == QLatin1String("svg");
+    bool encoded = true;
+    QString reason;
+    const AtomicFile::Outcome outcome = AtomicFile::write(
+        path,
+        [&](QIODevice &device) {
+            if (svgWanted) {
+                QSvgGenerator svg;
+                svg.setOutputDevice(&device);
+                svg.setSize(size);
+                svg.setViewBox(QRect(QPoint(0, 0), size));
+                svg.setTitle(QFileInfo(path).completeBaseName());
+                QPainter painter(&svg);
+                draw(painter);
+            } else {
+                QImage image(size, QImage::Format_RGB32);
+                image.fill(Qt::white);
+                {
+                    QPainter painter(&image);
+                    draw(painter);
+                }
+                encoded = image.save(&device, "PNG");
+            }
+        },
+        &reason);
+    if (outcome != AtomicFile::Outcome::Written)
+        return fail(reason);
+    if (!encoded)
+        return fail(QStringLiteral("the PNG could not be encoded"));
     return true;
 }

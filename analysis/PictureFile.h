@@ -1,6 +1,6 @@
 #pragma once
 // Saves a picture drawn with QPainter as PNG or SVG, chosen by the file name's suffix, through
-// QSaveFile so a failed write leaves an earlier file untouched. GUI-free; any thread.
+// AtomicFile so a failed write leaves an earlier file untouched. GUI-free; any thread.
 
 #include <QSize>
 #include <QString>

@@ -4,13 +4,13 @@
 #include "analysis/ResultsPlot.h"
 #include "analysis/ui/TrackPictureWindow.h"
 #include "app/Dialogs.h"
+#include "files/AtomicFile.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPainter>
-#include <QSaveFile>
 #include <QVBoxLayout>
 
 ResultsPanel::ResultsPanel(QWidget *parent)
@@ -152,11 +152,10 @@ void ResultsPanel::exportCsv()
         analysed.path + QStringLiteral(".results.csv"), tr("CSV table (*.csv)"));
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    const QByteArray bytes = results.csv().toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        Dialogs::current().critical(this, tr("Can't write the table."),
-            tr("Cannot write %1: %2").arg(path, file.errorString()));
+    QString reason;
+    if (AtomicFile::write(path, results.csv().toUtf8(), &reason) != AtomicFile::Outcome::Written)
+        Dialogs::current().critical(
+            this, tr("Can't write the table."), tr("Cannot write %1: %2").arg(path, reason));
 }
 
 void ResultsPanel::copyTable()
