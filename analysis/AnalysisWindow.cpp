@@ -14,7 +14,7 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
-#include <QShortcut>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -69,7 +69,11 @@ AnalysisWindow::AnalysisWindow()
     auto *dock = new QDockWidget(tr("Results Table and Plot"), this);
     dock->setObjectName(QStringLiteral("resultsDock"));
     dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    dock->setWidget(&resultsPanel);
+    auto *scroll = new QScrollArea;
+    scroll->setWidget(&resultsPanel);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    dock->setWidget(scroll);
     addDockWidget(Qt::BottomDockWidgetArea, dock);
 
     // Return loads the typed path, or the file written last when the field is empty.
@@ -83,12 +87,12 @@ AnalysisWindow::AnalysisWindow()
             loadPath(path);
     });
 
-    // A row goes with Delete while the table (not one of its fields) has focus, or from the
-    // table's context menu.
+    // A row goes with Delete while the table or its variable box has focus (a time field keeps
+    // Delete for its text), or from the table's context menu.
     auto *remove = new QAction(tr("Remove Row"), &variableTable);
     remove->setObjectName(QStringLiteral("removeVariableRowAction"));
     remove->setShortcut(QKeySequence::Delete);
-    remove->setShortcutContext(Qt::WidgetShortcut);
+    remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     variableTable.addAction(remove);
     variableTable.setContextMenuPolicy(Qt::ActionsContextMenu);
     variableTable.setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -105,8 +109,14 @@ AnalysisWindow::AnalysisWindow()
         }
     });
 
+    // Below the text where the screen is tall enough for both, beside it where it is not.
     resize(1000, 980);
-    OnScreenPlacement::install(this);
+    OnScreenPlacement::install(this, [this, dock](const QRect &free) {
+        if (minimumSizeHint().height() + 40 > free.height()) {
+            addDockWidget(Qt::RightDockWidgetArea, dock);
+            resize(std::min(free.width(), 1400), free.height());
+        }
+    });
 }
 
 void AnalysisWindow::removeCurrentRow()

@@ -5,14 +5,15 @@
 #include <QScreen>
 #include <QWidget>
 
-OnScreenPlacement::OnScreenPlacement(QWidget *window)
+OnScreenPlacement::OnScreenPlacement(QWidget *window, Arrange arrange)
     : QObject(window)
+    , arrange(std::move(arrange))
 {
 }
 
-void OnScreenPlacement::install(QWidget *window)
+void OnScreenPlacement::install(QWidget *window, Arrange arrange)
 {
-    window->installEventFilter(new OnScreenPlacement(window));
+    window->installEventFilter(new OnScreenPlacement(window, std::move(arrange)));
 }
 
 void OnScreenPlacement::fit(QWidget *window)
@@ -43,7 +44,14 @@ bool OnScreenPlacement::eventFilter(QObject *watched, QEvent *event)
 {
     if (!placed && event->type() == QEvent::Show) {
         placed = true;
-        fit(static_cast<QWidget *>(watched));
+        auto *window = static_cast<QWidget *>(watched);
+        if (arrange) {
+            QScreen *screen
+                = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+            if (screen)
+                arrange(screen->availableGeometry());
+        }
+        fit(window);
     }
     return QObject::eventFilter(watched, event);
 }

@@ -4,6 +4,9 @@
 // filter on the window, which owns it. GUI thread only.
 
 #include <QObject>
+#include <QRect>
+
+#include <functional>
 
 class QWidget;
 
@@ -12,8 +15,11 @@ class OnScreenPlacement : public QObject
     Q_OBJECT
 
 public:
+    // Lets the window rearrange itself for the free area of its screen before fitting.
+    using Arrange = std::function<void(const QRect &freeArea)>;
+
     // Watches `window` (and is deleted with it).
-    static void install(QWidget *window);
+    static void install(QWidget *window, Arrange arrange = {});
     // Fits `window` to the free area of its screen now.
     static void fit(QWidget *window);
 
@@ -21,6 +27,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    explicit OnScreenPlacement(QWidget *window);
+    OnScreenPlacement(QWidget *window, Arrange arrange);
+    Arrange arrange;
     bool placed = false;
 };

@@ -7,7 +7,7 @@
 PlotWidget::PlotWidget(QWidget *parent)
     : QWidget(parent)
 {
-    setMinimumSize(400, 220);
+    setMinimumSize(360, 200);
 }
 
 void PlotWidget::setTable(const ResultsTable &newTable, int variableRow)
