@@ -75,6 +75,11 @@ AnalysisWindow::AnalysisWindow()
     scroll->setFrameShape(QFrame::NoFrame);
     dock->setWidget(scroll);
     addDockWidget(Qt::BottomDockWidgetArea, dock);
+    connect(dock, &QDockWidget::dockLocationChanged, this, [this](Qt::DockWidgetArea area) {
+        resultsPanel.setOrientation(
+            area == Qt::BottomDockWidgetArea || area == Qt::TopDockWidgetArea ? Qt::Horizontal
+                                                                              : Qt::Vertical);
+    });
 
     // Return loads the typed path, or the file written last when the field is empty.
     const QString recent = RecentDataFile::path();
@@ -110,11 +115,13 @@ AnalysisWindow::AnalysisWindow()
     });
 
     // Below the text where the screen is tall enough for both, beside it where it is not.
-    resize(1000, 980);
+    resize(1300, 980);
     OnScreenPlacement::install(this, [this, dock](const QRect &free) {
         if (minimumSizeHint().height() + 40 > free.height()) {
             addDockWidget(Qt::RightDockWidgetArea, dock);
-            resize(std::min(free.width(), 1400), free.height());
+            resize(std::min(free.width(), 1600), free.height());
+        } else {
+            resizeDocks({ dock }, { std::max(330, free.height() * 2 / 5) }, Qt::Vertical);
         }
     });
 }

@@ -131,7 +131,8 @@ void ResultsPlot::draw(
     painter.setPen(Qt::black);
     painter.drawText(QRectF(bounds.left(), bounds.top() + 4, bounds.width(), line + 4),
         Qt::AlignHCenter | Qt::AlignVCenter,
-        unit.isEmpty() ? title : QStringLiteral("%1 (%2)").arg(title, unit));
+        (unit.isEmpty() ? title : QStringLiteral("%1 (%2)").arg(title, unit))
+            + QStringLiteral(": mean \u00b1 SD per window"));
     for (double v : yTicks) {
         painter.setPen(QColor(230, 230, 230));
         painter.drawLine(QPointF(plot.left(), y(v)), QPointF(plot.right(), y(v)));
@@ -155,8 +156,7 @@ void ResultsPlot::draw(
     painter.translate(bounds.left() + line / 2 + 2, plot.center().y());
     painter.rotate(-90);
     painter.drawText(QRectF(-plot.height() / 2, -line / 2, plot.height(), line), Qt::AlignCenter,
-        unit.isEmpty() ? QStringLiteral("mean \u00b1 SD")
-                       : QStringLiteral("mean \u00b1 SD (%1)").arg(unit));
+        unit.isEmpty() ? title : unit);
     painter.restore();
 
     // Bands under lines, so no band hides a mean.

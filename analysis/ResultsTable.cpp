@@ -113,6 +113,9 @@ ResultsTable ResultsTable::build(const AnalysisInput &input, const QVector<Varia
         return table;
     }
 
+    table.notes << QStringLiteral(
+        "Several fish: the results text reads single-fish files only; this table gives each "
+        "fish its own rows.");
     // Several fish: each fish's columns read as a single-fish file under the same rules.
     QVector<QByteArray> fishTexts;
     for (int f = 0; f < tracks.fish.size(); ++f)

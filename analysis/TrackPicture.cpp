@@ -35,10 +35,21 @@ void drawZones(QPainter &painter, const FishTracks &tracks)
     QFont font = painter.font();
     font.setPixelSize(12);
     painter.setFont(font);
-    painter.setBrush(Qt::NoBrush);
+    const QFontMetrics metrics(font);
     for (int i = 0; i < tracks.overlays.areas.size(); ++i) {
-        const QString label = i == 0 ? QString() : tracks.overlays.areaLabels.value(i);
-        DrawArea(painter, i, tracks.overlays.areas[i], label, false);
+        const QRect &area = tracks.overlays.areas[i];
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(areaColour(i), 2));
+        painter.drawRect(area);
+        if (i == 0)
+            continue;
+        // The label on a dark tab inside the zone's corner, readable over any water.
+        const QString label = tracks.overlays.areaLabels.value(i);
+        const QRect tab(area.left() + 1, area.top() + 1, metrics.horizontalAdvance(label) + 8,
+            metrics.height() + 2);
+        painter.fillRect(tab, QColor(0, 0, 0, 150));
+        painter.setPen(areaColour(i).lighter(130));
+        painter.drawText(tab, Qt::AlignCenter, label);
     }
 }
 
@@ -221,5 +232,12 @@ void TrackPicture::drawHeatMap(
     painter.setPen(Qt::white);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(bar.adjusted(0, 0, -1, -1));
+    const QRect topLabel(bar.left() - 86, bar.top() - 8, 80, 16);
+    const QRect bottomLabel(bar.left() - 86, bar.bottom() - 8, 80, 16);
+    painter.fillRect(topLabel.adjusted(30, 0, 4, 0), QColor(0, 0, 0, 150));
+    painter.fillRect(bottomLabel.adjusted(30, 0, 4, 0), QColor(0, 0, 0, 150));
+    painter.drawText(topLabel, Qt::AlignRight | Qt::AlignVCenter,
+        QStringLiteral("%1 %").arg(top * 100.0, 0, 'f', 1));
+    painter.drawText(bottomLabel, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("0 %"));
     painter.restore();
 }

@@ -7,7 +7,7 @@
 PlotWidget::PlotWidget(QWidget *parent)
     : QWidget(parent)
 {
-    setMinimumSize(360, 200);
+    setMinimumSize(320, 200);
 }
 
 void PlotWidget::setTable(const ResultsTable &newTable, int variableRow)

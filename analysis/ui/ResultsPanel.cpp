@@ -48,6 +48,7 @@ ResultsPanel::ResultsPanel(QWidget *parent)
 
     auto *tablePage = new QWidget;
     auto *tableLayout = new QVBoxLayout(tablePage);
+    tableLayout->setContentsMargins(0, 0, 0, 0);
     tableLayout->addWidget(&tableView);
     auto *tableButtons = new QHBoxLayout;
     tableButtons->addWidget(&exportButton);
@@ -62,10 +63,14 @@ ResultsPanel::ResultsPanel(QWidget *parent)
     plotChoice->addWidget(&plotVariableCombo, 1);
     plotChoice->addWidget(&savePlotButton);
     plotLayout->addLayout(plotChoice);
+    plotLayout->setContentsMargins(0, 0, 0, 0);
     plotLayout->addWidget(&plot, 1);
 
-    tabs.addTab(tablePage, tr("Table"));
-    tabs.addTab(plotPage, tr("Plot"));
+    split.addWidget(tablePage);
+    split.addWidget(plotPage);
+    split.setChildrenCollapsible(false);
+    split.setStretchFactor(0, 3);
+    split.setStretchFactor(1, 2);
 
     auto *pictures = new QHBoxLayout;
     pictures->addWidget(new QLabel(tr("Where the fish went (needs the tracked video):")));
@@ -76,7 +81,7 @@ ResultsPanel::ResultsPanel(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(&notesLabel);
-    layout->addWidget(&tabs, 1);
+    layout->addWidget(&split, 1);
     layout->addLayout(pictures);
 
     connect(&exportButton, &QPushButton::clicked, this, [this] { exportCsv(); });
@@ -120,13 +125,12 @@ void ResultsPanel::showResults(const AnalysisInput &input, const ResultsTable &t
         plotVariableCombo.clear();
         for (int i = 0; i < input.rows.size(); ++i) {
             const VariableRow &row = input.rows[i];
-            plotVariableCombo.addItem(
-                QStringLiteral("%1: %2 (offset %3 s, measure %4 s, between %5 s)")
-                    .arg(i + 1)
-                    .arg(row.name)
-                    .arg(double(row.window.offset))
-                    .arg(double(row.window.measure))
-                    .arg(double(row.window.between)),
+            plotVariableCombo.addItem(QStringLiteral("%1: %2 (%3 / %4 / %5 s)")
+                                          .arg(i + 1)
+                                          .arg(row.name)
+                                          .arg(double(row.window.offset))
+                                          .arg(double(row.window.measure))
+                                          .arg(double(row.window.between)),
                 i);
         }
     }

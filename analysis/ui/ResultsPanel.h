@@ -11,7 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QTabWidget>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QWidget>
 
@@ -25,6 +25,8 @@ public:
     void showResults(const AnalysisInput &input, const ResultsTable &table);
     void clear();
     const ResultsTable &table() const { return results; }
+    // Table and plot side by side (Qt::Horizontal) or one above the other.
+    void setOrientation(Qt::Orientation orientation) { split.setOrientation(orientation); }
 
 private:
     void exportCsv();
@@ -33,7 +35,7 @@ private:
     void showPlot();
 
     QLabel notesLabel;
-    QTabWidget tabs;
+    QSplitter split;
     QTableWidget tableView;
     QPushButton exportButton;
     QPushButton copyButton;
