@@ -1,11 +1,14 @@
 // pondwatch-cli export DATAFILE VIDEO [--overlays-from DATAFILE2] [--filter S] [--quiet]
 // The ExportVideo slot without a window: the same rows, frame loop, drawing and output file
 // (VIDEO.out.mpeg). The overlays come from a data file's header instead of the view.
+// SIGINT and SIGTERM stop it between frames; the output is then not written.
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/SignalStop.h"
 #include "tools/AnnotatedExport.h"
 #include "tracking/TrackingDataFile.h"
+#include "video/VideoProbe.h"
 
 #include <QElapsedTimer>
 
@@ -19,6 +22,11 @@ int failure(const QString &message)
 {
     std::fprintf(stderr, "%s\n", qPrintable(message));
     return ExitFailed;
+}
+
+void warn(const QString &message)
+{
+    std::fprintf(stderr, "pondwatch-cli export: warning: %s\n", qPrintable(message));
 }
 
 // Frames done, frames per second and the time left, estimated from the video time covered.
@@ -104,7 +112,10 @@ int runExport(const QStringList &args)
     AnnotationRows rows;
     const AnnotationRows::Error readError = rows.read(dataFile);
     if (readError != AnnotationRows::Error::None)
-        return failure(AnnotationRows::message(readError));
+        return failure(AnnotationRows::message(readError) + QLatin1Char('\n') + rows.detail);
+    if (rows.isEmpty())
+        warn(QStringLiteral("%1 gives no row: the video is written without a marker")
+                 .arg(rows.detail.isEmpty() ? dataFile : rows.detail));
 
     AnnotatedExport exporter;
     QString error;
@@ -124,8 +135,16 @@ int runExport(const QStringList &args)
         record.x = AnnotatedExport::toPixel(rows.xs[row]);
         record.y = AnnotatedExport::toPixel(rows.ys[row]);
         record.found = rows.found[row];
+        if (row < rows.fishPositions.size()) {
+            for (const QPointF &p : rows.fishPositions[row])
+                record.fishPositions << QPoint(
+                    AnnotatedExport::toPixel(float(p.x())), AnnotatedExport::toPixel(float(p.y())));
+            record.fishFoundFlags = rows.fishFound[row];
+        }
         return true;
     };
+    SignalStop::install();
+    exporter.stopRequested = [] { return SignalStop::received() != 0; };
 
     Progress progress;
     qint64 lastMs = 0, lastLength = 0;
@@ -137,13 +156,33 @@ int runExport(const QStringList &args)
         };
 
     const AnnotatedExport::Result result = exporter.run(rows, video);
-    if (result.error != AnnotatedExport::Error::None)
-        return failure(AnnotatedExport::message(result.error));
+    const QString output = AnnotatedExport::outputFileName(video);
+    switch (result.error) {
+    case AnnotatedExport::Error::None:
+        break;
+    case AnnotatedExport::Error::VideoNotLoaded:
+    case AnnotatedExport::Error::SeekFailed:
+    case AnnotatedExport::Error::DecodeFailed: {
+        const VideoProbe probe(video);
+        return failure(AnnotatedExport::message(result.error) + QLatin1Char('\n') + video
+            + QStringLiteral(": ")
+            + (probe.problem.isEmpty() ? QStringLiteral("no picture could be decoded")
+                                       : probe.problem));
+    }
+    case AnnotatedExport::Error::OutputNotWritten:
+        return failure(AnnotatedExport::message(result.error) + QLatin1Char('\n') + result.detail);
+    case AnnotatedExport::Error::Stopped: {
+        const int signal = SignalStop::received();
+        std::fprintf(stderr,
+            "pondwatch-cli export: stopped by %s after %d frames; %s not written (an earlier "
+            "one is kept)\n",
+            SignalStop::name(signal), result.framesDecoded, qPrintable(output));
+        return SignalStop::exitCode(signal);
+    }
+    }
+    if (!result.warning.isEmpty())
+        warn(result.warning);
     if (!quiet)
         progress.show(result.framesDecoded, lastMs, lastLength, true);
-    // The window only prints the encoder's complaint; a batch job needs to know.
-    if (!result.outputOpened)
-        return failure(QStringLiteral("Error writing the video: %1 was not written")
-                           .arg(AnnotatedExport::outputFileName(video)));
     return ExitOk;
 }
