@@ -12,8 +12,11 @@ class OccupancyGrid
 {
 public:
     // Counts the found positions of fish `fishIndex` (0-based), or of every fish when it is
-    // negative. `binPixels` below 1 counts as 1.
+    // negative. `binPixels` below 1 counts as 1; it is doubled as often as needed to keep the
+    // grid within maximumCells.
     static OccupancyGrid compute(const FishTracks &tracks, int binPixels, int fishIndex = -1);
+
+    static constexpr qint64 maximumCells = 4'000'000;
 
     QRect area; // the Tracking Area, inclusive pixels
     int bin = 1;
