@@ -3,7 +3,7 @@
 // found flag per row, and its own overlay columns as written. The trajectory, the heat map and
 // the per-fish results read files through it. GUI-free; any thread.
 
-#include "view/OverlayShapes.h"
+#include "model/OverlayShapes.h"
 
 #include <QByteArray>
 #include <QString>

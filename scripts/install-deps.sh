@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
-    ffmpeg xvfb xauth hyperfine time
+    ffmpeg xvfb xauth hyperfine time clang-format
 )
 
 missing=()

@@ -1,10 +1,10 @@
 // 'pondwatch-cli analyze': the same text as the analysis window, CSV, and its errors.
 
-#include "AnalysisDataFiles.h"
-#include "analysis/AnalysisWindow.h"
 #include "analysis/ResultsTable.h"
 #include "analysis/TrackPicture.h"
-#include "support/ScriptedDialogs.h"
+#include "analysis/ui/AnalysisWindow.h"
+#include "support/AnalysisDataFiles.h"
+#include "support/DialogScope.h"
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
 
@@ -49,7 +49,7 @@ QString motionFile()
 // What the window shows for the same file and rows (its rulers as loaded: the first one).
 QString windowText(const QString &path, const QList<QStringList> &rows)
 {
-    ScriptedDialogs dialogs;
+    DialogScope dialogs;
     AnalysisWindow w;
     dialogs.queueFile(path);
     w.LoadDataFile();

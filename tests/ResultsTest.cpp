@@ -1,13 +1,13 @@
 // The results people look at: the table against the results text and its CSV read back, the
 // per-fish table of a multi-fish file, and the trajectory and heat map pictures.
 
-#include "AnalysisDataFiles.h"
 #include "analysis/DataAnalysis.h"
 #include "analysis/FishTracks.h"
 #include "analysis/OccupancyGrid.h"
 #include "analysis/PictureFile.h"
 #include "analysis/ResultsTable.h"
 #include "analysis/TrackPicture.h"
+#include "support/AnalysisDataFiles.h"
 #include "support/TestUtils.h"
 #include "view/FishPalette.h"
 

@@ -3,8 +3,8 @@
 #include "analysis/PictureFile.h"
 #include "analysis/ResultsPlot.h"
 #include "analysis/ui/TrackPictureWindow.h"
-#include "app/Dialogs.h"
 #include "files/AtomicFile.h"
+#include "ui/Dialogs.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 
 #include "analysis/PictureFile.h"
 #include "analysis/ui/OnScreenPlacement.h"
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <QFileInfo>
 #include <QFormLayout>
