@@ -1,6 +1,8 @@
 // pondwatch-cli track: the window's processing run without a window. The video is opened and
 // stepped to its first frame as "Open Video File..." does, optionally moved as the slider
 // moves it, and the tracker runs from the next frame to the end, writing the same data file.
+// SIGINT and SIGTERM stop the run as "Stop Processing" does; a video that ends before the
+// frames its container announces, and a run without a record, have exit codes of their own.
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
@@ -368,8 +370,16 @@ std::optional<Failure> openVideo(const Options &o, CliHost *host, const VideoPro
     };
     if (!probe.problem.isEmpty() || !host->decoder.open(o.video) || !host->decoder.isOpen())
         return failure(QStringLiteral("Error loading the video"));
-    if (!host->decoder.seekNextFrame())
+    if (!host->decoder.seekNextFrame()) {
+        // The frame shown after opening is the video's second; a video of one frame has none.
+        if (probe.problem.isEmpty() && probe.expectedFrames >= 0 && probe.expectedFrames < 2)
+            return Failure { ExitNothingTracked,
+                QStringLiteral("'%1' has %2 frame: it gave no frame to track after the one "
+                               "shown (the second), so nothing was written")
+                    .arg(o.video)
+                    .arg(probe.expectedFrames) };
         return failure(QStringLiteral("seekNextFrame failed on"));
+    }
     if (!host->decoder.copyFrame(host->shownFrame) || host->shownFrame.isNull())
         return failure(QStringLiteral("Error decoding the frame of"));
     if (o.startMs) {
@@ -540,7 +550,6 @@ int runTrack(const QStringList &args)
     const VideoProbe probe(options.video);
     if (auto failure = openVideo(options, &host, probe))
         return fail(*failure);
-    warnAboutVideo(options, probe);
     if (auto failure = checkArea(host))
         return fail(*failure);
 
@@ -555,6 +564,7 @@ int runTrack(const QStringList &args)
                 QStringLiteral("cannot write %1: %2").arg(output, probeFile.errorString()) });
         probeFile.cancelWriting();
     }
+    warnAboutVideo(options, probe);
 
     const qint64 startMs = host.decoder.frameTime();
     const qint64 lengthMs = host.decoder.lengthMs();

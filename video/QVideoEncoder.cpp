@@ -247,9 +247,15 @@ bool QVideoEncoder::Close()
     written = av_write_trailer(formatContext.get()) >= 0 && written;
     // The muxer's writes are buffered: a full disk or a file-size limit shows up when the
     // buffer is flushed, as the I/O context's error.
+    lastWriteError.clear();
     if (formatContext->pb) {
         avio_flush(formatContext->pb);
-        written = written && formatContext->pb->error >= 0;
+        if (formatContext->pb->error < 0) {
+            char reason[AV_ERROR_MAX_STRING_SIZE] = {};
+            av_strerror(formatContext->pb->error, reason, sizeof reason);
+            lastWriteError = QString::fromUtf8(reason);
+            written = false;
+        }
     }
     release();
     return written;
