@@ -5,15 +5,15 @@
 #include <QScreen>
 #include <QWidget>
 
-OnScreenPlacement::OnScreenPlacement(QWidget *window, Arrange arrange)
+OnScreenPlacement::OnScreenPlacement(QWidget *window, Arrange beforeFit)
     : QObject(window)
-    , arrange(std::move(arrange))
+    , arrange(std::move(beforeFit))
 {
 }
 
-void OnScreenPlacement::install(QWidget *window, Arrange arrange)
+void OnScreenPlacement::install(QWidget *window, Arrange beforeFit)
 {
-    window->installEventFilter(new OnScreenPlacement(window, std::move(arrange)));
+    window->installEventFilter(new OnScreenPlacement(window, std::move(beforeFit)));
 }
 
 void OnScreenPlacement::fit(QWidget *window)

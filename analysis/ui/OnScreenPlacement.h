@@ -19,7 +19,7 @@ public:
     using Arrange = std::function<void(const QRect &freeArea)>;
 
     // Watches `window` (and is deleted with it).
-    static void install(QWidget *window, Arrange arrange = {});
+    static void install(QWidget *window, Arrange beforeFit = {});
     // Fits `window` to the free area of its screen now.
     static void fit(QWidget *window);
 
@@ -27,7 +27,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    OnScreenPlacement(QWidget *window, Arrange arrange);
+    OnScreenPlacement(QWidget *window, Arrange beforeFit);
     Arrange arrange;
     bool placed = false;
 };
