@@ -32,8 +32,12 @@ bool DataFileHeader::read(const QString &path)
     // Every line is looked at; header value lines, the column line and data rows begin with a
     // number, "Seconds" or "Tracking", so they never qualify.
     QTextStream in(&file);
-    while (!in.atEnd()) {
-        const QString first = splitLine(in.readLine()).first();
+    multiFish = false;
+    for (bool firstLine = true; !in.atEnd(); firstLine = false) {
+        const QString line = in.readLine();
+        if (firstLine)
+            multiFish = line.startsWith(QLatin1String("NumFish: "));
+        const QString first = splitLine(line).first();
         if (!isMeasurableName(first))
             continue;
         measurableNames.append(first);

@@ -17,6 +17,8 @@ public:
     QStringList measurableNames;
     // The names among them that begin with "Ruler".
     QStringList rulerNames;
+    // Whether the file is a multi-fish file (its first line is "NumFish: ").
+    bool multiFish = false;
 
     // Whether a line's first field names a measurable overlay (compared by prefix).
     static bool isMeasurableName(const QString &field);

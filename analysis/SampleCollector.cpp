@@ -117,13 +117,18 @@ float wrapDegrees(float d)
 
 Samples SampleCollector::collect(const SampleRequest &request)
 {
-    Samples samples;
     QFile file(request.path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return samples;
+        return Samples {};
+    return collectFrom(file, request);
+}
+
+Samples SampleCollector::collectFrom(QIODevice &device, const SampleRequest &request)
+{
+    Samples samples;
     samples.opened = true;
 
-    QTextStream in(&file);
+    QTextStream in(&device);
     Columns columns;
     RulerGeometry ruler;
     if (!readHeader(in, request, columns, ruler))

@@ -3,6 +3,7 @@
 // sample times in seconds and the values, in file order. Each call reads the file from the
 // start, so nothing is shared between variables. GUI-free; any thread.
 
+#include <QIODevice>
 #include <QString>
 #include <QVector>
 
@@ -26,6 +27,9 @@ class SampleCollector
 {
 public:
     static Samples collect(const SampleRequest &request);
+    // The same rules on a single-fish file's text already open in `device` (request.path is
+    // not read).
+    static Samples collectFrom(QIODevice &device, const SampleRequest &request);
 
     // Speed samples are also written one per line to the debug output.
     static constexpr float fallbackFrameTime = 0.033333335f; // 1/30 s

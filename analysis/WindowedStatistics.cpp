@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -80,6 +81,9 @@ WindowSummary WindowedStatistics::summarise(
         summary.startTimes.append(period32 * float(k) + settings.offset);
         summary.means.append(mean);
         summary.variances.append(squares / n);
+        summary.counts.append(samples.size());
+        summary.minimums.append(*std::min_element(samples.begin(), samples.end()));
+        summary.maximums.append(*std::max_element(samples.begin(), samples.end()));
     }
     return summary;
 }

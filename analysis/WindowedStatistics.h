@@ -22,6 +22,10 @@ struct WindowSummary
     QVector<float> startTimes;
     QVector<float> means;
     QVector<float> variances;
+    // The same windows' sample counts and extremes, for the results table.
+    QVector<int> counts {};
+    QVector<float> minimums {};
+    QVector<float> maximums {};
 };
 
 class WindowedStatistics

@@ -1,12 +1,13 @@
 // pondwatch-cli analyze: the analysis window's computation on a tracking data file, with the
 // variable rows, rulers and check box given as options. Prints exactly the window's results
-// text, or CSV with --csv.
+// text, or CSV with --csv, or the results table (units, n, SD, extremes, per fish) with --table.
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 
 #include "analysis/DataAnalysis.h"
 #include "analysis/DataFileHeader.h"
+#include "analysis/ResultsTable.h"
 #include "files/InputFile.h"
 #include "tracking/TrackingDataFile.h"
 
@@ -28,12 +29,18 @@ int runAnalyze(const QStringList &args)
         { "ruler-y", "NAME", "the ruler that scales y (the file's first ruler)" },
         { "all-confident", nullptr, "use only the rows where every fish was found" },
         { "csv", nullptr, "CSV instead of the window's text" },
+        { "table", nullptr,
+            "the results table as CSV: variable, unit, fish, window start and end, n, mean, "
+            "SD, min, max" },
     });
     if (const auto done = line.parse(args))
         return *done;
 
     AnalysisInput input;
     const bool csv = line.isSet("csv");
+    const bool table = line.isSet("table");
+    if (csv && table)
+        return line.usageError(QStringLiteral("--csv and --table exclude each other"));
     const bool rulerXGiven = line.isSet("ruler-x");
     const bool rulerYGiven = line.isSet("ruler-y");
     input.rulerX = line.value("ruler-x");
@@ -119,9 +126,16 @@ int runAnalyze(const QStringList &args)
     if (outcome.status != AnalysisOutcome::Status::Done)
         return fail(outcome);
 
-    const QByteArray out
-        = (csv ? AnalysisReport::csv(outcome.results) : AnalysisReport::text(outcome.results))
-              .toUtf8();
+    QString text;
+    if (table) {
+        const ResultsTable results = ResultsTable::build(input, outcome.results);
+        for (const QString &note : results.notes)
+            std::fprintf(stderr, "pondwatch-cli analyze: %s\n", qPrintable(note));
+        text = results.csv();
+    } else {
+        text = csv ? AnalysisReport::csv(outcome.results) : AnalysisReport::text(outcome.results);
+    }
+    const QByteArray out = text.toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), CliOutput::standardOutput());
     std::fflush(CliOutput::standardOutput());
     return 0;

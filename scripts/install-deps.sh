@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     ffmpeg xvfb xauth hyperfine time clang-format
     valgrind clang libclang-rt-14-dev

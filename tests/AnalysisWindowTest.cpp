@@ -2,15 +2,24 @@
 // Analyze from the table to the results text, with every message box it shows.
 
 #include "analysis/ui/AnalysisWindow.h"
+#include "analysis/RecentDataFile.h"
+#include "analysis/ResultsPlot.h"
+#include "analysis/ResultsTable.h"
 #include "support/AnalysisDataFiles.h"
 #include "support/DialogScope.h"
 #include "support/FindControl.h"
 #include "support/TestUtils.h"
 
+#include <QAction>
 #include <QBoxLayout>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMetaMethod>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QStatusBar>
 #include <QTest>
 
 using analysisfiles::DataFileBuilder;
@@ -130,6 +139,13 @@ class AnalysisWindowTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // The remembered data file goes to a test location, never the user's settings.
+        QStandardPaths::setTestModeEnabled(true);
+        QLoggingCategory::setFilterRules("default.debug=false");
+    }
+
     void builtAsDescribed()
     {
         AnalysisWindow w;
@@ -395,6 +411,177 @@ private Q_SLOTS:
         QCOMPARE(s.values, QVector<float>({ 1, 1, 0, 0, 0, 1, 1 }));
         QVERIFY(
             !w.collectSamples(testutils::scratchPath("absent.txt"), "Zone1", "", "", true).opened);
+    }
+
+    // After Analyze the table holds the rows ResultsTable gives; Export CSV writes them (or
+    // says why not), Copy puts them on the clipboard tab-separated, and the plot of the chosen
+    // row is saved as SVG and PNG.
+    void resultsTableExportCopyAndPlot()
+    {
+        DialogScope dialogs;
+        AnalysisWindow w;
+        Ui ui(w);
+        const QString path = motionFile();
+        load(ui, dialogs, path);
+        ui.addRow("Speed", "0", "1", "0");
+        ui.addRow("Zone1", "0", "0.5", "0.5");
+        QTest::mouseClick(ui.analyze, Qt::LeftButton);
+
+        AnalysisInput input;
+        input.path = path;
+        input.rulerX = input.rulerY = "Ruler1";
+        input.rows = { { "Speed", { 0, 1, 0 } }, { "Zone1", { 0, 0.5f, 0.5f } } };
+        const ResultsTable expected = ResultsTable::build(input, DataAnalysis::run(input).results);
+        auto *view = w.findChild<QTableWidget *>("resultsTableView");
+        QVERIFY(view);
+        QCOMPARE(view->rowCount(), expected.rows.size());
+        QCOMPARE(view->rowCount(), 6); // two Speed windows, four Zone1 windows
+        for (int r = 0; r < view->rowCount(); ++r) {
+            for (int c = 0; c < 10; ++c)
+                QCOMPARE(view->item(r, c)->text(), expected.cells(expected.rows[r])[c]);
+        }
+        // The same means as the text above it.
+        QCOMPARE(ui.results->toPlainText().split('\n')[2],
+            "Mean " + view->item(0, 6)->text() + " " + view->item(1, 6)->text() + " ");
+
+        const auto click = [&](const char *name) {
+            auto *button = w.findChild<QPushButton *>(name);
+            QVERIFY(button && button->isEnabled());
+            QTest::mouseClick(button, Qt::LeftButton);
+        };
+        const QString csv = testutils::scratchPath("results.csv");
+        dialogs.queueFile(csv);
+        click("exportCsvButton");
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), expected.csv());
+        QCOMPARE(dialogs.questions.last().kind, QString("save"));
+        const QString nowhere = testutils::scratchPath("no/such/folder/results.csv");
+        dialogs.queueFile(nowhere);
+        click("exportCsvButton");
+        const QList<RecordedMessage> messages = dialogs.takeMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].title, QString("Can't write the table."));
+        QVERIFY2(messages[0].text.contains(nowhere), qPrintable(messages[0].text));
+
+        click("copyTableButton");
+        QCOMPARE(QGuiApplication::clipboard()->text(), expected.tabSeparated());
+
+        auto *plotChoice = w.findChild<QComboBox *>("plotVariableCombo");
+        QVERIFY(plotChoice);
+        QCOMPARE(plotChoice->count(), 2);
+        plotChoice->setCurrentIndex(1);
+        const QString svg = testutils::scratchPath("zone.svg");
+        const QString png = testutils::scratchPath("zone.png");
+        dialogs.queueFile(svg);
+        click("savePlotButton");
+        dialogs.queueFile(png);
+        click("savePlotButton");
+        QFile svgFile(svg);
+        QVERIFY(svgFile.open(QIODevice::ReadOnly));
+        QVERIFY(svgFile.readAll().contains("<title>zone</title>"));
+        QCOMPARE(QImage(png).size(), ResultsPlot::defaultSize);
+        QVERIFY(dialogs.unexpected.isEmpty());
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    // Return loads a path (or the file written last), Delete removes the current row, a time
+    // that is not a number and a bad window are marked at their fields and named in the
+    // status bar, Speed without a ruler says why, several fish offer ShoalAvgDist, and the
+    // window fits its screen.
+    void guidanceAtTheFields()
+    {
+        DialogScope dialogs;
+        const QString motion = motionFile();
+        RecentDataFile::remember(motion);
+        AnalysisWindow w;
+        Ui ui(w);
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const QRect free = w.screen()->availableGeometry();
+        QVERIFY2(free.contains(w.geometry()),
+            qPrintable(QString("%1x%2").arg(w.width()).arg(w.height())));
+
+        QVERIFY(ui.path->placeholderText().contains(motion));
+        QTest::keyClick(ui.path, Qt::Key_Return);
+        QCOMPARE(ui.path->text(), motion);
+        QCOMPARE(ui.items(ui.rulerX), QStringList({ "Ruler1", "Ruler2" }));
+        const QString names = namesFile();
+        ui.path->setText(names);
+        QTest::keyClick(ui.path, Qt::Key_Return);
+        QCOMPARE(ui.rulerX->currentText(), QString("Ruler1-a"));
+        ui.path->setText(motion);
+        QTest::keyClick(ui.path, Qt::Key_Return);
+
+        ui.addRow("Speed", "0", "1", "0");
+        ui.addRow("Ruler2", "0", "1", "0");
+        ui.addRow("Zone1", "abc", "1", "0");
+        QAction *remove = w.findChild<QAction *>("removeVariableRowAction");
+        QVERIFY(remove);
+        QCOMPARE(remove->shortcut(), QKeySequence(QKeySequence::Delete));
+        // Delete in a time field edits the text; on the row's variable it removes the row.
+        ui.time(2, 2)->setFocus();
+        ui.time(2, 2)->setCursorPosition(0);
+        QTest::keyClick(ui.time(2, 2), Qt::Key_Delete);
+        QCOMPARE(ui.table->rowCount(), 3);
+        QCOMPARE(ui.time(2, 2)->text(), QString());
+        ui.time(2, 2)->setText("1");
+        ui.variable(1)->setFocus();
+        QCOMPARE(ui.table->currentRow(), 1);
+        QTest::keyClick(ui.variable(1), Qt::Key_Delete);
+        QCOMPARE(ui.table->rowCount(), 2);
+        QCOMPARE(ui.variable(1)->currentText(), QString("Zone1"));
+
+        // "abc" still counts as 0, and says so at the field and in the window.
+        QTest::mouseClick(ui.analyze, Qt::LeftButton);
+        QVERIFY(ui.results->toPlainText().startsWith("Speed\nTime 0.000000"));
+        QVERIFY(!ui.time(1, 1)->styleSheet().isEmpty());
+        QVERIFY(ui.time(1, 2)->styleSheet().isEmpty());
+        QVERIFY2(ui.time(1, 1)->toolTip().startsWith("Row 2: \"abc\" in Offset Time (sec)"),
+            qPrintable(ui.time(1, 1)->toolTip()));
+        QVERIFY(w.statusBar()->currentMessage().contains("Row 2: \"abc\""));
+
+        // A window that never moves on: the box as always, the row named in the window.
+        ui.time(1, 1)->setText("0");
+        ui.time(1, 2)->setText("0");
+        QTest::mouseClick(ui.analyze, Qt::LeftButton);
+        const QList<RecordedMessage> messages = dialogs.takeMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].text, QString("Sorry."));
+        QVERIFY2(w.statusBar()->currentMessage().startsWith("Row 2 (Zone1): Time to Measure"),
+            qPrintable(w.statusBar()->currentMessage()));
+        QVERIFY(!ui.time(1, 2)->styleSheet().isEmpty());
+        QVERIFY(ui.time(1, 1)->styleSheet().isEmpty());
+
+        // Speed in a file without a ruler.
+        DataFileBuilder bare;
+        bare.zone("Zone1", 0, 0, 9, 9);
+        for (int i = 0; i < 5; ++i)
+            bare.row(0.1 * i, i, i, true, { 1 });
+        ui.path->setText(bare.write(testutils::scratchPath("bare.data.txt")));
+        QTest::keyClick(ui.path, Qt::Key_Return);
+        ui.addRow("Speed", "0", "1", "0");
+        QTest::mouseClick(ui.analyze, Qt::LeftButton);
+        QVERIFY2(w.statusBar()->currentMessage().contains("Speed: empty because the file has no "
+                                                          "ruler"),
+            qPrintable(w.statusBar()->currentMessage()));
+        QVERIFY(w.findChild<QLabel *>("resultsNotesLabel")->text().contains("no ruler"));
+        QVERIFY(!ui.items(ui.variable(0)).contains("ShoalAvgDist"));
+
+        // Several fish: ShoalAvgDist is offered, after the file's names.
+        const QString multi = testutils::scratchPath("three.datamulti.txt");
+        DataFileBuilder::writeLines(multi,
+            { "NumFish: ", "3", "Tracking area (x1, y1, x2, y2): ", "0 0 100 100",
+                "ZoneA (x1, y1, x2, y2): ", "0 0 10 10",
+                "Time Fish1Conf? Fish1HowConf Fish1X Fish1Y Fish1ZoneA Fish2Conf? Fish2HowConf "
+                "Fish2X Fish2Y Fish2ZoneA Fish3Conf? Fish3HowConf Fish3X Fish3Y Fish3ZoneA " });
+        ui.path->setText(multi);
+        QTest::keyClick(ui.path, Qt::Key_Return);
+        QTest::mouseClick(ui.add, Qt::LeftButton);
+        QCOMPARE(ui.items(ui.variable(0)), builtIn + QStringList({ "ZoneA", "ShoalAvgDist" }));
+        QVERIFY(dialogs.unexpected.isEmpty());
+        QVERIFY(dialogs.messages.isEmpty());
     }
 };
 

@@ -1,9 +1,12 @@
 // 'pondwatch-cli analyze': the same text as the analysis window, CSV, and its errors.
 
+#include "analysis/ResultsTable.h"
+#include "analysis/TrackPicture.h"
 #include "analysis/ui/AnalysisWindow.h"
 #include "support/AnalysisDataFiles.h"
 #include "support/DialogScope.h"
 #include "support/TestUtils.h"
+#include "support/VideoFixtures.h"
 
 #include <QProcess>
 #include <QTableWidget>
@@ -20,10 +23,10 @@ struct Run
     QString err;
 };
 
-Run cli(const QStringList &args)
+Run cli(const QStringList &args, const QString &command = QStringLiteral("analyze"))
 {
     const testutils::ProgramRun r
-        = testutils::runProgram(QStringLiteral(POND_CLI), QStringList { "analyze" } + args, 60000);
+        = testutils::runProgram(QStringLiteral(POND_CLI), QStringList { command } + args, 60000);
     Run run;
     run.exitCode = r.exitCode;
     run.out = r.out;
@@ -137,6 +140,84 @@ private Q_SLOTS:
         expectFailure(cli({ motionFile(), "--variable", "Speed", "--window", "0,1" }), "--window");
         expectFailure(cli({ motionFile() }), "--variable");
         expectFailure(cli({ "--variable", "Speed" }), "DATAFILE");
+    }
+
+    // --table prints the window's results table as CSV; its means are the --csv means.
+    void tableIsTheWindowsTable()
+    {
+        const QString path = motionFile();
+        const QStringList rows { "--variable", "Speed", "--variable", "Zone1", "--window",
+            "0,0.5,0.5" };
+        const Run table = cli(QStringList { path, "--table" } + rows);
+        QCOMPARE(table.exitCode, 0);
+        AnalysisInput input;
+        input.path = path;
+        input.rulerX = input.rulerY = "Ruler1";
+        input.rows = { { "Speed", { 0, 1, 0 } }, { "Zone1", { 0, 0.5f, 0.5f } } };
+        QCOMPARE(table.out, ResultsTable::build(input, DataAnalysis::run(input).results).csv());
+
+        QStringList csvMeans, tableMeans;
+        for (const QString &line : cli(QStringList { path, "--csv" } + rows).out.split('\n').mid(1))
+            csvMeans << line.section(',', 2, 2);
+        for (const QString &line : table.out.split('\n').mid(1))
+            tableMeans << line.section(',', 6, 6);
+        QCOMPARE(tableMeans, csvMeans);
+        QCOMPARE(cli(QStringList { path, "--table", "--csv" } + rows).exitCode, 2);
+    }
+
+    // plot draws over the video's first frame, at the picture size, as PNG or SVG; a bad
+    // option, a missing video and an unwritable output are refused with their reasons.
+    void plotWritesTrajectoriesAndHeatMaps()
+    {
+        const QString video = testutils::scratchPath("pond.avi");
+        fixtures::VideoOptions options;
+        options.size = QSize(160, 120);
+        options.frameCount = 5;
+        QString error;
+        QVERIFY2(fixtures::writeVideo(
+                     video, options,
+                     [](int) {
+                         QImage frame(160, 120, QImage::Format_RGB888);
+                         frame.fill(QColor(200, 200, 200));
+                         return frame;
+                     },
+                     &error),
+            qPrintable(error));
+        DataFileBuilder b;
+        b.zone("Zone1", 10, 10, 59, 59);
+        for (int i = 0; i < 40; ++i)
+            b.row(0.04 * i, 20 + 2 * i, 60, true, { 0 });
+        const QString data = b.write(video + ".data.txt");
+
+        const QString png = testutils::scratchPath("trajectory.png");
+        Run run = cli({ data, "--video", video, "--trajectory", "--output", png }, "plot");
+        QCOMPARE(run.exitCode, 0);
+        const QImage picture(png);
+        QCOMPARE(picture.size(), TrackPicture::pictureSize(QSize(160, 120)));
+        const int s = TrackPicture::scaleFor(QSize(160, 120));
+        QVERIFY(picture.pixelColor(int(50.5 * s), int(60.5 * s)).red() > 180); // on the path
+        const QColor frame = picture.pixelColor(int(50.5 * s), 100 * s);
+        QVERIFY2(std::abs(frame.red() - 200) < 12 && std::abs(frame.blue() - 200) < 12,
+            qPrintable(frame.name()));
+
+        const QString svg = testutils::scratchPath("heat.svg");
+        run = cli({ data, "--video", video, "--heatmap", "--bin", "5", "--output", svg }, "plot");
+        QCOMPARE(run.exitCode, 0);
+        QFile file(svg);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("<svg"));
+
+        const auto refused = [&](const QStringList &args, int code, const QString &message) {
+            const Run r = cli(args, "plot");
+            QCOMPARE(r.exitCode, code);
+            QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        };
+        refused({ data, "--video", video, "--output", png }, 2, "--trajectory");
+        refused({ data, "--video", video, "--heatmap", "--bin", "0", "--output", png }, 2, "--bin");
+        refused({ data, "--video", video, "--heatmap", "--output", "x.jpg" }, 2, ".png or .svg");
+        refused({ data, "--video", "absent.avi", "--heatmap", "--output", png }, 3, "absent.avi");
+        const QString nowhere = testutils::scratchPath("none/heat.png");
+        refused({ data, "--video", video, "--heatmap", "--output", nowhere }, 1, nowhere);
     }
 };
 

@@ -4,3 +4,4 @@ pondwatch_add_test(test_analysis_window SOURCES AnalysisWindowTest.cpp support/A
 pondwatch_add_test(test_analysis_cli SOURCES AnalyzeCliTest.cpp support/AnalysisDataFiles.h)
 target_compile_definitions(test_analysis_cli PRIVATE POND_CLI="$<TARGET_FILE:pondwatch-cli>")
 add_dependencies(test_analysis_cli pondwatch-cli)
+pondwatch_add_test(test_analysis_results SOURCES ResultsTest.cpp support/AnalysisDataFiles.h)

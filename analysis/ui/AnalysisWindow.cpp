@@ -2,13 +2,28 @@
 
 #include "analysis/DataAnalysis.h"
 #include "analysis/DataFileHeader.h"
+#include "analysis/RecentDataFile.h"
+#include "analysis/ResultsTable.h"
+#include "analysis/ui/OnScreenPlacement.h"
 #include "ui/Dialogs.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QDockWidget>
 #include <QFile>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QScrollArea>
+#include <QStatusBar>
 #include <QVBoxLayout>
+
+namespace {
+
+const char *const timeHeaders[]
+    = { "", "Offset Time (sec)", "Time to Measure (sec)", "Time Between (sec)" };
+
+} // namespace
 
 AnalysisWindow::AnalysisWindow()
     : QMainWindow(nullptr)
@@ -56,6 +71,103 @@ AnalysisWindow::AnalysisWindow()
     connect(&addVariableButton, &QPushButton::clicked, this, &AnalysisWindow::AddVariable);
     connect(&browseButton, &QPushButton::clicked, this, &AnalysisWindow::LoadDataFile);
     connect(&analyzeButton, &QPushButton::clicked, this, &AnalysisWindow::Analyze);
+
+    setObjectName(QStringLiteral("analysisWindow"));
+    statusBar();
+
+    // The table and plot sit below the results text, in a dock of their own.
+    auto *dock = new QDockWidget(tr("Results Table and Plot"), this);
+    dock->setObjectName(QStringLiteral("resultsDock"));
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    auto *scroll = new QScrollArea;
+    scroll->setWidget(&resultsPanel);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    dock->setWidget(scroll);
+    addDockWidget(Qt::BottomDockWidgetArea, dock);
+    connect(dock, &QDockWidget::dockLocationChanged, this, [this](Qt::DockWidgetArea area) {
+        resultsPanel.setOrientation(
+            area == Qt::BottomDockWidgetArea || area == Qt::TopDockWidgetArea ? Qt::Horizontal
+                                                                              : Qt::Vertical);
+    });
+
+    // Return loads the typed path, or the file written last when the field is empty.
+    const QString recent = RecentDataFile::path();
+    if (!recent.isEmpty())
+        dataFileEdit.setPlaceholderText(tr("Last written: %1 (press Return to load)").arg(recent));
+    connect(&dataFileEdit, &QLineEdit::returnPressed, this, [this] {
+        const QString typed = dataFileEdit.text().trimmed();
+        const QString path = typed.isEmpty() ? RecentDataFile::path() : typed;
+        if (!path.isEmpty())
+            loadPath(path);
+    });
+
+    // A row goes with Delete while the table or its variable box has focus (a time field keeps
+    // Delete for its text), or from the table's context menu.
+    auto *remove = new QAction(tr("Remove Row"), &variableTable);
+    remove->setObjectName(QStringLiteral("removeVariableRowAction"));
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    variableTable.addAction(remove);
+    variableTable.setContextMenuPolicy(Qt::ActionsContextMenu);
+    variableTable.setSelectionBehavior(QAbstractItemView::SelectRows);
+    connect(remove, &QAction::triggered, this, [this] { removeCurrentRow(); });
+    // A click into a row's field makes that row the current one.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        for (QWidget *w = now; w; w = w->parentWidget()) {
+            if (w->parentWidget() == variableTable.viewport()) {
+                const int row = variableTable.indexAt(w->geometry().center()).row();
+                if (row >= 0 && row != variableTable.currentRow())
+                    variableTable.selectRow(row);
+                return;
+            }
+        }
+    });
+
+    // Below the text where the screen is tall enough for both, beside it where it is not.
+    resize(1300, 980);
+    OnScreenPlacement::install(this, [this, dock](const QRect &free) {
+        if (minimumSizeHint().height() + 40 > free.height()) {
+            addDockWidget(Qt::RightDockWidgetArea, dock);
+            resize(std::min(free.width(), 1600), free.height());
+        } else {
+            resizeDocks({ dock }, { std::max(330, free.height() * 2 / 5) }, Qt::Vertical);
+        }
+    });
+}
+
+void AnalysisWindow::removeCurrentRow()
+{
+    const int row = variableTable.currentRow();
+    if (row < 0 || row >= variableTable.rowCount())
+        return;
+    variableTable.removeRow(row);
+    statusBar()->showMessage(tr("Row %1 removed.").arg(row + 1));
+}
+
+QLineEdit *AnalysisWindow::timeEdit(int row, int column) const
+{
+    return qobject_cast<QLineEdit *>(variableTable.cellWidget(row, column));
+}
+
+void AnalysisWindow::markField(int row, int column, const QString &why)
+{
+    if (QLineEdit *edit = timeEdit(row, column)) {
+        edit->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid #d00000; }"));
+        edit->setToolTip(why);
+    }
+}
+
+void AnalysisWindow::clearMarks()
+{
+    for (int row = 0; row < variableTable.rowCount(); ++row) {
+        for (int column = 1; column <= 3; ++column) {
+            if (QLineEdit *edit = timeEdit(row, column)) {
+                edit->setStyleSheet(QString());
+                edit->setToolTip(QString());
+            }
+        }
+    }
 }
 
 void AnalysisWindow::AddVariable()
@@ -64,6 +176,9 @@ void AnalysisWindow::AddVariable()
     variableCombo->addItems({ QStringLiteral("Speed"), QStringLiteral("RelativeTurnAngle"),
         QStringLiteral("AbsoluteTurnAngle") });
     variableCombo->addItems(measurableNames);
+    // Several fish give the shoal's mean distance, which no column holds.
+    if (loadedMultiFish && !measurableNames.contains(QStringLiteral("ShoalAvgDist")))
+        variableCombo->addItem(QStringLiteral("ShoalAvgDist"));
 
     const int row = variableTable.rowCount();
     variableTable.setRowCount(row + 1);
@@ -79,7 +194,13 @@ void AnalysisWindow::LoadDataFile()
         this, tr("Open Video Data File"), QStringLiteral("."), tr("Video Data File (*.txt)"));
     if (path.isNull())
         return;
+    loadPath(path);
+}
+
+void AnalysisWindow::loadPath(const QString &path)
+{
     if (!QFile::exists(path)) {
+        statusBar()->showMessage(tr("No file %1").arg(path));
         Dialogs::current().critical(
             this, QStringLiteral("Can't load video data file."), QStringLiteral("Sorry."));
         return;
@@ -92,6 +213,7 @@ void AnalysisWindow::LoadDataFile()
     // A file that cannot be read keeps the names and rulers of the previous one.
     DataFileHeader header;
     if (!header.read(path)) {
+        statusBar()->showMessage(tr("Cannot read %1").arg(path));
         Dialogs::current().critical(
             this, QStringLiteral("Can't open video data file for read."), QStringLiteral("Sorry."));
         return;
@@ -101,6 +223,9 @@ void AnalysisWindow::LoadDataFile()
     rulerYCombo.clear();
     rulerXCombo.addItems(header.rulerNames);
     rulerYCombo.addItems(header.rulerNames);
+    loadedMultiFish = header.multiFish;
+    statusBar()->showMessage(
+        header.multiFish ? tr("Loaded %1 (several fish).").arg(path) : tr("Loaded %1.").arg(path));
 }
 
 Samples AnalysisWindow::collectSamples(const QString &path, const QString &variable,
@@ -112,6 +237,9 @@ Samples AnalysisWindow::collectSamples(const QString &path, const QString &varia
 void AnalysisWindow::Analyze()
 {
     resultsEdit.clear();
+    resultsPanel.clear();
+    clearMarks();
+    QStringList notNumbers;
 
     AnalysisInput input;
     input.path = dataFileEdit.text();
@@ -122,7 +250,17 @@ void AnalysisWindow::Analyze()
         const auto *variable = qobject_cast<QComboBox *>(variableTable.cellWidget(row, 0));
         const auto timeText = [&](int column) {
             const auto *edit = qobject_cast<QLineEdit *>(variableTable.cellWidget(row, column));
-            return edit ? edit->text() : QString();
+            const QString text = edit ? edit->text() : QString();
+            bool ok = false;
+            text.toFloat(&ok);
+            if (edit && !ok) {
+                const QString why = tr("Row %1: \"%2\" in %3 is not a number and counts as 0.")
+                                        .arg(row + 1)
+                                        .arg(text, QLatin1String(timeHeaders[column]));
+                markField(row, column, why);
+                notNumbers << why;
+            }
+            return text;
         };
         VariableRow entry;
         entry.name = variable ? variable->currentText() : QString();
@@ -137,9 +275,36 @@ void AnalysisWindow::Analyze()
             request.path, request.variable, request.rulerX, request.rulerY, request.allConfident);
     });
     if (outcome.status != AnalysisOutcome::Status::Done) {
+        // The box keeps its words; the window says which row and field.
+        QString detail;
+        const int row = outcome.failedRow;
+        if (outcome.status == AnalysisOutcome::Status::PeriodNotPositive && row >= 0) {
+            const WindowSettings &w = input.rows[row].window;
+            detail = tr("Row %1 (%2): Time to Measure plus Time Between is %3 + %4; it must be "
+                        "positive.")
+                         .arg(row + 1)
+                         .arg(input.rows[row].name)
+                         .arg(double(w.measure))
+                         .arg(double(w.between));
+            markField(row, 2, detail);
+            markField(row, 3, detail);
+        } else if (outcome.status == AnalysisOutcome::Status::CannotOpen) {
+            detail = tr("Row %1: cannot read %2").arg(row + 1).arg(input.path);
+        } else {
+            detail = input.path.isEmpty() ? tr("No tracking data file given.")
+                                          : tr("No file %1").arg(input.path);
+        }
+        statusBar()->showMessage(detail);
         Dialogs::current().critical(this, outcome.errorTitle(), AnalysisOutcome::errorText());
         return;
     }
     // Plain text: a variable name must never be taken for markup.
     resultsEdit.setPlainText(AnalysisReport::text(outcome.results));
+
+    const ResultsTable table = ResultsTable::build(input, outcome.results);
+    resultsPanel.showResults(input, table);
+    QStringList said = notNumbers + table.notes;
+    statusBar()->showMessage(said.isEmpty()
+            ? tr("%n window(s) in the results table.", nullptr, int(table.rows.size()))
+            : said.join(QLatin1Char(' ')));
 }

@@ -2,8 +2,12 @@
 // The data analysis window: loads a tracking data file, lists variables with their time
 // windows and shows the windowed statistics. A top-level window of its own, held by the main
 // window. GUI thread only; the computation lives in DataAnalysis.
+//
+// Below the results text, a dock holds the results table and plot (ResultsPanel). Problems
+// with a row are marked at its fields and named in the status bar.
 
 #include "analysis/SampleCollector.h"
+#include "analysis/ui/ResultsPanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -42,4 +46,14 @@ private:
     QComboBox rulerXCombo;
     QComboBox rulerYCombo;
     QCheckBox allConfidentCheck;
+
+    // Not part of the central layout: the table and plot, and what the last file offers.
+    ResultsPanel resultsPanel;
+    bool loadedMultiFish = false;
+
+    void loadPath(const QString &path);
+    void removeCurrentRow();
+    void markField(int row, int column, const QString &why);
+    void clearMarks();
+    QLineEdit *timeEdit(int row, int column) const;
 };

@@ -1,0 +1,79 @@
+// pondwatch-cli plot: the trajectory or the occupancy heat map of a tracking data file, drawn
+// over the first frame of its video, written as PNG or SVG; the analysis window's pictures.
+
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+
+#include "analysis/FishTracks.h"
+#include "analysis/PictureFile.h"
+#include "analysis/TrackPicture.h"
+
+#include <QPainter>
+
+int runPlot(const QStringList &args)
+{
+    CommandLine line(QStringLiteral("plot"), QStringLiteral("DATAFILE"),
+        QStringLiteral("Draws where the fish of a tracking data file went, over the first frame "
+                       "of its video: their paths (--trajectory) or the share of time spent in "
+                       "each bin of the Tracking Area (--heatmap)."));
+    line.addOptions({
+        { "video", "VIDEO", "the tracked video (required)" },
+        { "trajectory", nullptr, "the path of every fish, one colour per fish" },
+        { "heatmap", nullptr, "the occupancy heat map with the zones drawn" },
+        { "output", "FILE", "the picture to write, .png or .svg (required)" },
+        { "bin", "PX", "heat map bin size in pixels, 1..500 (10)" },
+        { "fish", "N", "heat map of fish N only (1-based; every fish by default)" },
+    });
+    if (const auto done = line.parse(args))
+        return *done;
+
+    const QStringList positional = line.positional();
+    if (positional.size() != 1)
+        return line.usageError(QStringLiteral("give exactly one DATAFILE"));
+    if (line.isSet("trajectory") == line.isSet("heatmap"))
+        return line.usageError(QStringLiteral("give one of --trajectory and --heatmap"));
+    const QString video = line.value("video");
+    if (video.isEmpty())
+        return line.usageError(QStringLiteral("--video VIDEO is needed"));
+    const QString output = line.value("output");
+    if (output.isEmpty())
+        return line.usageError(QStringLiteral("--output FILE.png or FILE.svg is needed"));
+    if (!PictureFile::suffixSupported(output))
+        return line.usageError(QStringLiteral("--output must end in .png or .svg: %1").arg(output));
+    int bin = 10;
+    if (line.isSet("bin")) {
+        bool ok = false;
+        bin = line.value("bin").toInt(&ok);
+        if (!ok || bin < 1 || bin > 500)
+            return line.usageError(
+                QStringLiteral("--bin must be a whole number of pixels from 1 to 500"));
+    }
+    int fish = -1;
+    if (line.isSet("fish")) {
+        bool ok = false;
+        fish = line.value("fish").toInt(&ok) - 1;
+        if (!ok || fish < 0)
+            return line.usageError(QStringLiteral("--fish must be a fish number from 1"));
+    }
+
+    FishTracks tracks;
+    QString error;
+    if (!tracks.read(positional.first(), &error))
+        return line.failure(ExitFailed, error);
+    if (fish >= tracks.fish.size())
+        return line.usageError(QStringLiteral("--fish %1: the file has %2 fish")
+                                   .arg(fish + 1)
+                                   .arg(tracks.fish.size()));
+    const QImage frame = TrackPicture::firstFrame(video, &error);
+    if (frame.isNull())
+        return line.failure(ExitBadVideo, error);
+
+    const TrackPicture::Kind kind
+        = line.isSet("trajectory") ? TrackPicture::Kind::Trajectory : TrackPicture::Kind::HeatMap;
+    if (!PictureFile::save(
+            output, TrackPicture::pictureSize(frame.size()),
+            [&](QPainter &painter) { TrackPicture::draw(painter, kind, frame, tracks, bin, fish); },
+            &error))
+        return line.failure(ExitFailed, error);
+    return ExitOk;
+}
