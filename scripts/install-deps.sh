@@ -7,6 +7,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     ffmpeg xvfb xauth hyperfine time clang-format
+    # The workflow and its tests: Snakemake, a one-node Slurm cluster, pictures checked.
+    snakemake slurm-wlm munge imagemagick
 )
 
 missing=()
