@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QThread>
 
 int runBatch(const QStringList &args)
@@ -59,6 +60,21 @@ int runBatch(const QStringList &args)
     QString error;
     if (!manifest.read(manifestPath, &error))
         return line.failure(ExitFailed, error);
+
+    // Two rows writing one data file (the same video twice, or two videos of one name in
+    // different folders with --output-dir) would overwrite each other's results.
+    QHash<QString, int> lineOfDataFile;
+    for (const BatchJob &job : manifest.jobs()) {
+        const QString dataFile = BatchRunner::dataFileFor(job, outputDir);
+        if (lineOfDataFile.contains(dataFile))
+            return line.failure(ExitFailed,
+                QStringLiteral("%1:%2: this row's data file %3 is also line %4's")
+                    .arg(manifestPath)
+                    .arg(job.line)
+                    .arg(dataFile)
+                    .arg(lineOfDataFile.value(dataFile)));
+        lineOfDataFile.insert(dataFile, job.line);
+    }
 
     BatchRunner runner(manifest.jobs(), QCoreApplication::applicationFilePath(), outputDir, jobs);
     const QVector<BatchOutcome> outcomes = runner.run();

@@ -71,13 +71,18 @@ BatchRunner::BatchRunner(const QVector<BatchJob> &batchJobs, const QString &exec
     for (const BatchJob &job : jobs) {
         BatchOutcome outcome;
         outcome.video = job.video;
-        const QString besideVideo = job.fishCount > 1 ? TrackingDataFile::multiFishPath(job.video)
-                                                      : TrackingDataFile::singleFishPath(job.video);
-        outcome.dataFile = outputDir.isEmpty()
-            ? besideVideo
-            : QDir(outputDir).absoluteFilePath(QFileInfo(besideVideo).fileName());
+        outcome.dataFile = dataFileFor(job, outputDir);
         outcomes << outcome;
     }
+}
+
+QString BatchRunner::dataFileFor(const BatchJob &job, const QString &outputDir)
+{
+    const QString besideVideo = job.fishCount > 1 ? TrackingDataFile::multiFishPath(job.video)
+                                                  : TrackingDataFile::singleFishPath(job.video);
+    return outputDir.isEmpty()
+        ? besideVideo
+        : QDir(outputDir).absoluteFilePath(QFileInfo(besideVideo).fileName());
 }
 
 bool BatchRunner::upToDate(const BatchJob &job, const QString &dataFile) const

@@ -26,6 +26,9 @@ public:
     BatchRunner(const QVector<BatchJob> &jobs, const QString &program, const QString &outputDir,
         int parallel);
 
+    // The data file a job writes: named as track names it, in outputDir or beside the video.
+    static QString dataFileFor(const BatchJob &job, const QString &outputDir);
+
     // Runs every job; returns one outcome per job, in the manifest's order.
     QVector<BatchOutcome> run();
     // 0, or the signal that stopped the batch.

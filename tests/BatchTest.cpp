@@ -181,6 +181,14 @@ private slots:
         QCOMPARE(bytesOf(out + "/old.avi.data.txt"), earlier);
 
         // Run again: everything tracked is now up to date, and only the bad video fails again.
+        // Two rows that would write one data file are refused before anything runs.
+        const QString twice = writeText(folder + "/twice.csv",
+            "video,area\nvideos/good.avi,\"10,10,150,110\"\nvideos/../videos/good.avi,\n");
+        const auto refused = testutils::runProgram(POND_CLI, { "batch", twice });
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(
+            refused.err.contains(twice + ":3: this row's data file "), qPrintable(refused.err));
+
         const auto again = testutils::runProgram(
             POND_CLI, { "batch", manifest, "--jobs", "2", "--output-dir", out });
         QVERIFY2(again.exitCode == 1, qPrintable(again.err));
@@ -216,12 +224,14 @@ private slots:
         QProcess batch;
         batch.start(POND_CLI, { "batch", manifest, "--jobs", "1", "--output-dir", out });
         QVERIFY(batch.waitForStarted());
-        // Ctrl+C once the first track run is under way: it has a child whose SIGINT handler
-        // is set (the "SigCgt" mask of /proc), which it sets just before tracking.
+        // Ctrl+C once the first track run is under way: its SIGINT handler is set (the "SigCgt"
+        // mask of /proc), which track sets just before tracking.
         const QString children = QStringLiteral("/proc/%1/task/%1/children").arg(batch.processId());
         auto trackRunCatchesSigint = [&] {
             const QByteArray child = bytesOf(children).trimmed().split(' ').value(0);
-            if (child.isEmpty())
+            // Past its exec: a child just forked still holds the batch's own handlers.
+            if (child.isEmpty()
+                || !bytesOf("/proc/" + child + "/cmdline").contains(QByteArray("\0track\0", 7)))
                 return false;
             for (const QByteArray &line : bytesOf("/proc/" + child + "/status").split('\n'))
                 if (line.startsWith("SigCgt:"))

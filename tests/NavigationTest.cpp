@@ -6,6 +6,7 @@
 #include "support/FindControl.h"
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
+#include "ui/OpenOnStart.h"
 #include "view/ui/VideoView.h"
 
 #include <QPushButton>
@@ -142,6 +143,26 @@ private Q_SLOTS:
         QCOMPARE(slider->value(), 0);
         QCOMPARE(slider->tickPosition(), QSlider::TicksBelow);
         QCOMPARE(slider->tickInterval(), 60);
+    }
+
+    // "pondwatch VIDEO" (a file manager's "Open with Pondwatch"): the video named opens as if
+    // picked in the file dialog, which asks nothing; the next "Open Video File..." asks again.
+    void videoNamedOnTheCommandLineOpens()
+    {
+        MainWindow w;
+        w.show();
+        {
+            OpenOnStart opener(shortClip);
+            w.LoadVideoFile();
+            QCOMPARE(dialogs->questions.size(), 0);
+            QCOMPARE(w.fileName(), shortClip);
+            QCOMPARE(fixtures::frameIndexOf(w.view()->Image()), 1);
+            dialogs->queueFile(tenMinutes);
+            w.LoadVideoFile();
+            QCOMPARE(dialogs->questions.size(), 1);
+            QCOMPARE(w.fileName(), tenMinutes);
+        }
+        QCOMPARE(&Dialogs::current(), static_cast<Dialogs *>(&*dialogs));
     }
 
     // Opening a video starts a fresh set of shapes.
