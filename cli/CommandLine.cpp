@@ -10,9 +10,9 @@ extern "C" {
 #include <cstdio>
 
 CommandLine::CommandLine(
-    const QString &commandName, const QString &usageArguments, const QString &description)
-    : command(commandName)
-    , arguments(usageArguments)
+    const QString &command, const QString &arguments, const QString &description)
+    : commandName(command)
+    , argumentSyntax(arguments)
 {
     parser.setApplicationDescription(description);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
@@ -42,7 +42,8 @@ void CommandLine::addOption(const OptionSpec &option)
 
 QString CommandLine::helpText() const
 {
-    QString text = QStringLiteral("usage: pondwatch-cli %1 [options] %2\n").arg(command, arguments);
+    QString text
+        = QStringLiteral("usage: pondwatch-cli %1 [options] %2\n").arg(commandName, argumentSyntax);
     const QString description = parser.applicationDescription();
     if (!description.isEmpty())
         text += description + QLatin1Char('\n');
@@ -105,12 +106,12 @@ std::optional<int> CommandLine::parse(const QStringList &args)
 int CommandLine::usageError(const QString &message) const
 {
     std::fprintf(stderr, "pondwatch-cli %s: %s\n(pondwatch-cli %s --help lists the options)\n",
-        qPrintable(command), qPrintable(message), qPrintable(command));
+        qPrintable(commandName), qPrintable(message), qPrintable(commandName));
     return ExitBadOption;
 }
 
 int CommandLine::failure(int code, const QString &message) const
 {
-    std::fprintf(stderr, "pondwatch-cli %s: %s\n", qPrintable(command), qPrintable(message));
+    std::fprintf(stderr, "pondwatch-cli %s: %s\n", qPrintable(commandName), qPrintable(message));
     return code;
 }

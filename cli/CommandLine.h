@@ -56,7 +56,7 @@ public:
 private:
     void addOption(const OptionSpec &option);
 
-    QString command;
-    QString arguments;
+    QString commandName;
+    QString argumentSyntax;
     QCommandLineParser parser;
 };
