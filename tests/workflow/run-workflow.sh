@@ -34,12 +34,13 @@ for i in 1 2 3; do
         "color=c=0x909090:s=160x120:r=25:d=2[tank];color=c=black:s=12x6:r=25:d=2[fish];[tank][fish]overlay=x='10+t*50':y=$((20 + 25 * i))" \
         -c:v mpeg4 -q:v 3 "videos/tank$i.avi"
 done
-# The batch format: relative paths from the manifest's folder, an empty cell for a default.
+# The batch format: relative paths from the manifest's folder, an empty cell for a default; a
+# ruler, so that speeds have a unit.
 cat >manifest.csv <<'CSV'
-video,area,average
-videos/tank1.avi,"5,5,150,110",10
-videos/tank2.avi,"5,5,150,110",
-videos/tank3.avi,"5,5,150,110",5
+video,area,ruler,average
+videos/tank1.avi,"5,5,150,110","tank=5,5,155,5,150",10
+videos/tank2.avi,"5,5,150,110","tank=5,5,155,5,150",
+videos/tank3.avi,"5,5,150,110","tank=5,5,155,5,150",5
 CSV
 
 args=(--snakefile "$source_dir/workflow/Snakefile" --directory "$work"
