@@ -4,8 +4,23 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // Answered before the application starts, so that they need no display.
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--version") == 0) {
+            std::printf("pondwatch %s\n", POND_VERSION);
+            return 0;
+        }
+        if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
+            std::printf("usage: pondwatch [VIDEO]\n"
+                        "Opens the tracking window, and VIDEO in it when given.\n"
+                        "pondwatch-cli tracks, analyzes and plots without a window.\n");
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     // Settings (parameters, window, recent videos) are kept under these names.
     QApplication::setOrganizationName(QStringLiteral("Marrowick"));

@@ -10,3 +10,8 @@ int runExport(const QStringList &args);
 int runGfaEvents(const QStringList &args);
 int runGfaBlend(const QStringList &args);
 int runPlot(const QStringList &args);
+int runBatch(const QStringList &args);
+
+// The track options a batch manifest's columns may name: those that take a value, but
+// --output, which the batch sets.
+QStringList trackManifestOptions();

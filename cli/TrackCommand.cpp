@@ -690,3 +690,12 @@ int runTrack(const QStringList &args)
                 .arg(lastFrame, output) });
     return ExitOk;
 }
+
+QStringList trackManifestOptions()
+{
+    QStringList names;
+    for (const OptionSpec &option : trackOptions)
+        if (option.valueName && qstrcmp(option.name, "output") != 0)
+            names << QString::fromLatin1(option.name);
+    return names;
+}

@@ -8,6 +8,8 @@ packages=(
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     ffmpeg xvfb xauth hyperfine time clang-format
     valgrind clang libclang-rt-14-dev
+    # The workflow and its tests: Snakemake, a one-node Slurm cluster, pictures checked.
+    snakemake slurm-wlm munge imagemagick
 )
 
 missing=()

@@ -229,6 +229,22 @@ private Q_SLOTS:
         QCOMPARE(w.findChild<QLabel *>("frameLabel")->text(), QString("Frame 1"));
     }
 
+    // "pondwatch VIDEO" (a file manager's "Open with Pondwatch"): the video named opens as if
+    // picked in the file dialog, which asks nothing; the next "Open Video File..." asks again.
+    void videoNamedOnTheCommandLineOpens()
+    {
+        MainWindow w;
+        w.show();
+        QVERIFY(w.openVideo(shortClip));
+        QCOMPARE(dialogs->questions.size(), 0);
+        QCOMPARE(w.fileName(), shortClip);
+        QCOMPARE(fixtures::frameIndexOf(w.view()->Image()), 1);
+        dialogs->queueFile(tenMinutes);
+        w.LoadVideoFile();
+        QCOMPARE(dialogs->questions.size(), 1);
+        QCOMPARE(w.fileName(), tenMinutes);
+    }
+
     // Opening a video starts a fresh set of shapes.
     void openResetsOverlays()
     {

@@ -1,0 +1,268 @@
+// pondwatch-cli batch as a user meets it: the manifest's cells, a batch that goes on past a bad
+// video and skips an up-to-date one, and Ctrl+C that leaves only whole files behind.
+
+#include "batch/BatchManifest.h"
+#include "support/TestUtils.h"
+#include "support/VideoFixtures.h"
+
+#include "tracking/TrackingDataFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+QString writeText(const QString &path, const QByteArray &text)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return QString();
+    return path;
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+QString fishVideo(const QString &path, int frames)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    fixtures::VideoOptions options;
+    options.frameCount = frames;
+    QString error;
+    if (!fixtures::writeVideo(
+            path, options,
+            [](int i) {
+                return fixtures::drawScene(QSize(160, 120),
+                    { fixtures::FishSpec { QPointF(20 + (i % 60) * 2.0, 60) } }, 7);
+            },
+            &error))
+        qWarning("%s", qPrintable(error));
+    return path;
+}
+
+// The data rows of a tracking data file: the lines after the column header.
+int rowsIn(const QString &path)
+{
+    const QList<QByteArray> lines = bytesOf(path).split('\n');
+    int header = -1;
+    for (int i = 0; i < lines.size() && header < 0; ++i)
+        if (lines[i].startsWith("Seconds ") || lines[i].startsWith("Time "))
+            header = i;
+    int rows = 0;
+    for (int i = header + 1; header >= 0 && i < lines.size(); ++i)
+        rows += lines[i].isEmpty() ? 0 : 1;
+    return rows;
+}
+
+// The summary's rows, each as its cells (no cell of these tests holds a comma).
+QList<QStringList> summaryRows(const QString &path)
+{
+    QList<QStringList> rows;
+    const QList<QByteArray> lines = bytesOf(path).split('\n');
+    for (const QByteArray &line : lines)
+        if (!line.isEmpty())
+            rows << QString::fromUtf8(line).split(',');
+    return rows;
+}
+
+const QStringList manifestOptions { "area", "fish", "average", "setup", "zone" };
+
+} // namespace
+
+class BatchTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The cells of a manifest: quoted cells with commas, quotes and line breaks, CRLF and a
+    // byte-order mark, empty cells left to the default, repeated columns kept in order, paths
+    // taken from the manifest's folder; errors name the file, the line and the reason.
+    void manifestCellsBecomeTrackOptions()
+    {
+        BatchManifest manifest(manifestOptions);
+        QString error;
+        QVERIFY2(manifest.parse("\xEF\xBB\xBFvideo,area,fish,zone,zone,setup\r\n"
+                                "a.avi,\"1,2,30,40\",,\"say \"\"hi\"\"=1,1,5,5\",\"two\n"
+                                "lines=2,2,6,6\",\r\n"
+                                "\r\n"
+                                "/abs/b.mp4,\"0,0,9,9\", 3 ,,,../s.setup\n",
+                     "/data/run", "m.csv", &error),
+            qPrintable(error));
+        QCOMPARE(manifest.jobs().size(), 2);
+        const BatchJob &a = manifest.jobs()[0];
+        QCOMPARE(a.line, 2);
+        QCOMPARE(a.video, QString("/data/run/a.avi"));
+        QCOMPARE(a.fishCount, 1);
+        QCOMPARE(a.trackArguments,
+            QStringList(
+                { "--area=1,2,30,40", "--zone=say \"hi\"=1,1,5,5", "--zone=two\nlines=2,2,6,6" }));
+        const BatchJob &b = manifest.jobs()[1];
+        QCOMPARE(b.line, 5);
+        QCOMPARE(b.video, QString("/abs/b.mp4"));
+        QCOMPARE(b.setup, QString("/data/s.setup"));
+        QCOMPARE(b.fishCount, 3);
+        QCOMPARE(b.trackArguments,
+            QStringList({ "--area=0,0,9,9", "--fish=3", "--setup=/data/s.setup" }));
+
+        const QList<QPair<QByteArray, QString>> refused {
+            { "", "m.csv: no header row" },
+            { "area\n1,1,5,5\n", "m.csv:1: no column named video" },
+            { "video,output\na.avi,b\n", "m.csv:1: unknown column 'output'" },
+            { "video,video\na,b\n", "m.csv:1: the column video appears twice" },
+            { "video,fish\na.avi\n", "m.csv:2: 1 cells where the header has 2" },
+            { "video,fish\n,2\n", "m.csv:2: the video cell is empty" },
+            { "video\n\"a.avi\n", "m.csv:2: a quoted cell is never closed" },
+            { "video\na\"b\".avi\n", "m.csv:2: a quote inside an unquoted cell" },
+        };
+        for (const auto &[text, expected] : refused) {
+            BatchManifest bad(manifestOptions);
+            QVERIFY2(!bad.parse(text, "/data", "m.csv", &error), text.constData());
+            QVERIFY2(error.startsWith(expected), qPrintable(error + " <> " + expected));
+        }
+    }
+
+    // Three videos, two at a time: one tracked, one that is no video (the batch goes on and
+    // exits 1), one whose data file is newer than the video (skipped, file untouched). The
+    // summary lists each in the manifest's order.
+    void batchGoesOnPastABadVideoAndSkipsAnUpToDateOne()
+    {
+        const QString folder = testutils::scratchPath("three");
+        fishVideo(folder + "/videos/good.avi", 40);
+        fixtures::writeTextFile(folder + "/videos/bad.avi");
+        fishVideo(folder + "/videos/old.avi", 40);
+        const QString out = folder + "/out";
+        const QByteArray earlier = "an earlier data file, newer than its video\n";
+        writeText(out + "/old.avi.data.txt", earlier);
+        QFile earlierFile(out + "/old.avi.data.txt");
+        QVERIFY(earlierFile.open(QIODevice::ReadWrite));
+        QVERIFY(earlierFile.setFileTime(
+            QFileInfo(folder + "/videos/old.avi").lastModified().addSecs(60),
+            QFileDevice::FileModificationTime));
+        earlierFile.close();
+        const QString manifest = writeText(folder + "/list.csv",
+            "video,area,average\n"
+            "videos/good.avi,\"10,10,150,110\",5\n"
+            "videos/bad.avi,\"10,10,150,110\",\n"
+            "videos/old.avi,\"10,10,150,110\",5\n");
+
+        const auto run = testutils::runProgram(
+            POND_CLI, { "batch", manifest, "--jobs", "2", "--output-dir", out });
+        const QString what = run.err;
+        QVERIFY2(run.exitCode == 1, qPrintable(what));
+        QVERIFY2(run.err.contains("1 of 3 videos failed"), qPrintable(what));
+        QVERIFY2(
+            run.err.contains("batch: 3/3 videos done (1 failed, 1 skipped)"), qPrintable(what));
+
+        const QList<QStringList> rows = summaryRows(out + "/list.summary.csv");
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows[0],
+            QStringList(
+                { "video", "data_file", "status", "exit_code", "message", "rows", "seconds" }));
+        QCOMPARE(rows[1].mid(0, 4),
+            QStringList({ folder + "/videos/good.avi", out + "/good.avi.data.txt", "done", "0" }));
+        // Every record the run reported is in the file: one row per frame after the one shown.
+        QCOMPARE(rows[1][5].toInt(), 38);
+        QCOMPARE(rowsIn(out + "/good.avi.data.txt"), 38);
+        QCOMPARE(rows[2].mid(0, 4),
+            QStringList({ folder + "/videos/bad.avi", out + "/bad.avi.data.txt", "failed", "3" }));
+        QVERIFY2(rows[2][4].contains("bad.avi"), qPrintable(rows[2].join(',')));
+        QVERIFY(!QFile::exists(out + "/bad.avi.data.txt"));
+        QCOMPARE(rows[3].mid(0, 3),
+            QStringList({ folder + "/videos/old.avi", out + "/old.avi.data.txt", "skipped" }));
+        QCOMPARE(bytesOf(out + "/old.avi.data.txt"), earlier);
+
+        // Run again: everything tracked is now up to date, and only the bad video fails again.
+        // Two rows that would write one data file are refused before anything runs.
+        const QString twice = writeText(folder + "/twice.csv",
+            "video,area\nvideos/good.avi,\"10,10,150,110\"\nvideos/../videos/good.avi,\n");
+        const auto refused = testutils::runProgram(POND_CLI, { "batch", twice });
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(
+            refused.err.contains(twice + ":3: this row's data file "), qPrintable(refused.err));
+
+        const auto again = testutils::runProgram(
+            POND_CLI, { "batch", manifest, "--jobs", "2", "--output-dir", out });
+        QVERIFY2(again.exitCode == 1, qPrintable(again.err));
+        const QList<QStringList> second = summaryRows(out + "/list.summary.csv");
+        QCOMPARE(second[1][2], QString("skipped"));
+        QCOMPARE(second[2][2], QString("failed"));
+        QCOMPARE(second[3][2], QString("skipped"));
+    }
+
+    // SIGINT (Ctrl+C) stops the batch: the running video stops and its records are kept whole
+    // aside, the rest never start, the summary says so, and no temporary file stays behind.
+    void ctrlCStopsTheBatchWithOnlyWholeFiles()
+    {
+        const QString folder = testutils::scratchPath("stop");
+        // A long video: a clip repeated without re-encoding, so the run is mid-way when stopped.
+        const QString clip = fishVideo(folder + "/clip.avi", 500);
+        QByteArray list;
+        for (int i = 0; i < 60; ++i)
+            list += "file '" + QFile::encodeName(clip) + "'\n";
+        const QString video = folder + "/long.avi";
+        const auto concat = testutils::runProgram("ffmpeg",
+            { "-nostdin", "-loglevel", "error", "-y", "-f", "concat", "-safe", "0", "-i",
+                writeText(folder + "/clips.txt", list), "-c", "copy", video });
+        QVERIFY2(concat.exitCode == 0, qPrintable(concat.err));
+        QByteArray manifestText = "video,area,average\n";
+        for (int i = 1; i <= 3; ++i) {
+            QVERIFY(QFile::link(video, folder + QStringLiteral("/long%1.avi").arg(i)));
+            manifestText += QStringLiteral("long%1.avi,\"10,10,150,110\",10\n").arg(i).toUtf8();
+        }
+        const QString manifest = writeText(folder + "/list.csv", manifestText);
+        const QString out = folder + "/out";
+
+        QProcess batch;
+        batch.start(POND_CLI, { "batch", manifest, "--jobs", "1", "--output-dir", out });
+        QVERIFY(batch.waitForStarted());
+        // Ctrl+C once the first track run is under way: its SIGINT handler is set (the "SigCgt"
+        // mask of /proc), which track sets just before tracking.
+        const QString children = QStringLiteral("/proc/%1/task/%1/children").arg(batch.processId());
+        auto trackRunCatchesSigint = [&] {
+            const QByteArray child = bytesOf(children).trimmed().split(' ').value(0);
+            // Past its exec: a child just forked still holds the batch's own handlers.
+            if (child.isEmpty()
+                || !bytesOf("/proc/" + child + "/cmdline").contains(QByteArray("\0track\0", 7)))
+                return false;
+            for (const QByteArray &line : bytesOf("/proc/" + child + "/status").split('\n'))
+                if (line.startsWith("SigCgt:"))
+                    return ((line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGINT - 1)) & 1)
+                        == 1;
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(trackRunCatchesSigint(), 60000);
+        QCOMPARE(::kill(pid_t(batch.processId()), SIGINT), 0);
+        QVERIFY(batch.waitForFinished(120000));
+        const QString err = QString::fromUtf8(batch.readAllStandardError());
+        QVERIFY2(
+            batch.exitStatus() == QProcess::NormalExit && batch.exitCode() == 130, qPrintable(err));
+        QVERIFY2(err.contains("stopped by SIGINT"), qPrintable(err));
+
+        const QList<QStringList> rows = summaryRows(out + "/list.summary.csv");
+        QCOMPARE(rows.size(), 4);
+        QVERIFY2(rows[1][2] == "stopped", qPrintable(rows[1].join(',')));
+        QCOMPARE(rows[2][2], QString("not started"));
+        QCOMPARE(rows[3][2], QString("not started"));
+        // The stopped run's records, whole, are set aside as .stopped, so that the next batch
+        // tracks that video again.
+        const QString data = out + "/long1.avi.data.txt";
+        QVERIFY2(rows[1][4].startsWith("stopped by SIGINT after frame"), qPrintable(rows[1][4]));
+        QVERIFY2(
+            rows[1][4].endsWith("records written to " + data + ".stopped"), qPrintable(rows[1][4]));
+        QCOMPARE(rowsIn(data + ".stopped"), rows[1][5].toInt());
+        QCOMPARE(QDir(out).entryList(QDir::Files),
+            QStringList({ "list.summary.csv", "long1.avi.data.txt.stopped" }));
+    }
+};
+
+QTEST_MAIN(BatchTest)
+#include "BatchTest.moc"
