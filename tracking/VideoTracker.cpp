@@ -118,6 +118,11 @@ void VideoTracker::run()
     TrackingRun trackingRun(*owner, results, currentFrame, trackerView, flags);
     trackingRun.setFrameHook(frameHook);
     const RunParameters parameters = trackingRun.trackVideo();
+    {
+        QMutexLocker locker(&fileLock);
+        runDetection = parameters.detectionDescription;
+        runFlagThreshold = parameters.flagThreshold;
+    }
     if (parameters.fishCount == 1)
         writeSingleFishFile();
     else
@@ -131,6 +136,12 @@ TrackingDataFile::Content VideoTracker::contentFromHost(bool multiFish) const
     content.fishCount = owner->trackingControls().fishCount;
     content.confidenceThreshold = owner->trackingControls().confidenceThreshold;
     content.overlays = owner->viewOverlays();
+    {
+        QMutexLocker locker(&fileLock);
+        content.detection = runDetection;
+        if (runFlagThreshold)
+            content.confidenceThreshold = *runFlagThreshold;
+    }
     content.records = results.snapshot();
     return content;
 }

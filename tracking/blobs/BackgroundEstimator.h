@@ -1,0 +1,30 @@
+#pragma once
+// The whole-video background: K grey frames spread evenly over the part of the video to be
+// tracked, each reached by seeking, and their per-pixel median. A fish that rests for a
+// while is in a few samples only, so the median holds the empty tank under it. Memory holds
+// the K samples whatever the video's length. Tracker thread (it drives the decoder).
+
+#include <opencv2/core.hpp>
+
+#include <QtGlobal>
+
+#include <functional>
+#include <vector>
+
+class QVideoDecoder;
+
+class BackgroundEstimator
+{
+public:
+    // Grey frames at the times startMs + (k + 0.5) * (endMs - startMs) / count. Each is
+    // reached from the key frame before it; when that lands on the sample taken before (key
+    // frames further apart than the samples), the exact frame is decoded instead.
+    // progress(read, count) follows each sample; a sample that cannot be read is left out.
+    // The decoder is left wherever the last sample put it.
+    static std::vector<cv::Mat> sample(QVideoDecoder &decoder, int count, qint64 startMs,
+        qint64 endMs, const std::function<void(int, int)> &progress = {});
+
+    // The per-pixel median (for an even count, the upper of the two middle values) of
+    // planes of one size (CV_8UC1). Empty when there are none.
+    static cv::Mat median(const std::vector<cv::Mat> &planes);
+};

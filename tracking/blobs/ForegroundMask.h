@@ -1,0 +1,24 @@
+#pragma once
+// Foreground of one frame against the background: the difference with the classic rule
+// (absolute, bright object, dark object), then a threshold. The automatic threshold is
+// Otsu's on the difference histogram of the sampled frames. Any thread.
+
+#include <opencv2/core.hpp>
+
+#include <vector>
+
+struct TrackingControls;
+
+class ForegroundMask
+{
+public:
+    enum class Rule { Absolute, Bright, Dark };
+    static Rule ruleFrom(const TrackingControls &controls);
+
+    // |grey - background|, grey - background or background - grey, clipped at 0 (CV_8UC1).
+    static void difference(const cv::Mat &grey, const cv::Mat &background, Rule rule, cv::Mat &out);
+    // 255 where difference > threshold, else 0.
+    static void threshold(const cv::Mat &difference, int threshold, cv::Mat &mask);
+    // Otsu's threshold of all the differences together; never below `floor`.
+    static int automaticThreshold(const std::vector<cv::Mat> &differences, int floor);
+};
