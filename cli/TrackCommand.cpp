@@ -11,6 +11,7 @@
 #include "video/QVideoDecoder.h"
 
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QLoggingCategory>
 #include <QSaveFile>
 
@@ -55,6 +56,15 @@ const char usage[]
       "  --start-ms MS                    seek as the slider does before the run\n"
       "  --output PATH                    the data file (default: beside the video)\n"
       "  --quiet                          no progress on standard error\n"
+      "  --method classic|blobs           detection: classic (running average) or blobs "
+      "(whole-video\n"
+      "                                   background); blobs takes --fish up to 200 and:\n"
+      "  --background-frames K            frames sampled for the background, 1..1000 (50)\n"
+      "  --background-image PNG           use this background (the empty tank) instead\n"
+      "  --save-background PNG            write the background used to PNG\n"
+      "  --threshold auto|T               with blobs: foreground threshold, 0..255 (auto)\n"
+      "  --min-area PX, --max-area PX     blob area limits in pixels (from the video)\n"
+      "  --max-speed PX                   pixels per frame a fish may move (from its length)\n"
       "exit codes: 0 done, 2 bad option, 3 video cannot be opened, 4 area leaves no pixel to "
       "scan,\n"
       "            5 data file cannot be written\n";
@@ -216,6 +226,156 @@ std::optional<MeasureShape> parseMeasureShape(const QString &arg)
         return std::nullopt;
     shape.length = *length;
     return shape;
+}
+
+// The detection method and the whole-video background options. They are taken out of the
+// arguments before the classic options are read; with blobs, --threshold and --fish are also
+// taken here, as their meaning and range differ.
+struct MethodOptions
+{
+    bool blobs = false;
+    int backgroundFrames = 50;
+    QString backgroundImage;
+    QString saveBackground;
+    float threshold = -1.0f; // auto
+    int minArea = 0, maxArea = 0;
+    float maxSpeed = 0.0f;
+    std::optional<int> fish;
+};
+
+std::optional<Failure> takeMethodOptions(QStringList *args, MethodOptions *m)
+{
+    auto bad = [](const QString &message) {
+        return std::optional<Failure>(Failure { ExitBadOption, message });
+    };
+    // The value of option `name` at index i (inline after '=' or the next argument), removed
+    // with the option. False when it has none.
+    auto take = [args](int i, const QString &name, QString *value) {
+        const QString arg = args->at(i);
+        if (arg.size() > name.size()) {
+            *value = arg.mid(name.size() + 1);
+            args->removeAt(i);
+            return true;
+        }
+        if (i + 1 >= args->size())
+            return false;
+        *value = args->at(i + 1);
+        args->removeAt(i + 1);
+        args->removeAt(i);
+        return true;
+    };
+    auto named = [](const QString &arg, const QString &name) {
+        return arg == name || arg.startsWith(name + QLatin1Char('='));
+    };
+    // The method first: it decides who reads --threshold and --fish.
+    for (int i = 0; i < args->size();) {
+        if (!named(args->at(i), QStringLiteral("--method"))) {
+            ++i;
+            continue;
+        }
+        QString value;
+        if (!take(i, QStringLiteral("--method"), &value))
+            return bad(QStringLiteral("--method needs a value"));
+        if (value != QLatin1String("classic") && value != QLatin1String("blobs"))
+            return bad(QStringLiteral("--method must be classic or blobs, got '%1'").arg(value));
+        m->blobs = value == QLatin1String("blobs");
+    }
+    QStringList blobOnly = { "--background-frames", "--background-image", "--save-background",
+        "--min-area", "--max-area", "--max-speed" };
+    if (m->blobs)
+        blobOnly << QStringLiteral("--threshold") << QStringLiteral("--fish");
+    for (int i = 0; i < args->size();) {
+        const QString arg = args->at(i);
+        QString name;
+        for (const QString &n : std::as_const(blobOnly))
+            if (named(arg, n))
+                name = n;
+        if (name.isEmpty()) {
+            ++i;
+            continue;
+        }
+        if (!m->blobs)
+            return bad(QStringLiteral("%1 needs --method blobs").arg(name));
+        QString value;
+        if (!take(i, name, &value))
+            return bad(QStringLiteral("%1 needs a value").arg(name));
+        auto wholeIn = [&](int low, int high, int *out) {
+            const auto v = parseInt(value);
+            if (!v || *v < low || *v > high)
+                return false;
+            *out = *v;
+            return true;
+        };
+        auto realIn = [&](double low, double high, float *out) {
+            const auto v = parseReal(value, 2, low, high);
+            if (!v)
+                return false;
+            *out = float(*v);
+            return true;
+        };
+        if (name == QLatin1String("--background-frames")) {
+            if (!wholeIn(1, 1000, &m->backgroundFrames))
+                return bad(QStringLiteral("--background-frames must be a whole number from 1 to "
+                                          "1000, got '%1'")
+                               .arg(value));
+        } else if (name == QLatin1String("--background-image")) {
+            m->backgroundImage = value;
+        } else if (name == QLatin1String("--save-background")) {
+            m->saveBackground = value;
+        } else if (name == QLatin1String("--threshold")) {
+            if (value == QLatin1String("auto"))
+                m->threshold = -1.0f;
+            else if (!realIn(0.0, 255.0, &m->threshold))
+                return bad(
+                    QStringLiteral("--threshold must be auto or a number from 0 to 255, got '%1'")
+                        .arg(value));
+        } else if (name == QLatin1String("--min-area") || name == QLatin1String("--max-area")) {
+            if (!wholeIn(
+                    1, 100000000, name == QLatin1String("--min-area") ? &m->minArea : &m->maxArea))
+                return bad(QStringLiteral("%1 must be a whole number of pixels from 1, got '%2'")
+                               .arg(name, value));
+        } else if (name == QLatin1String("--max-speed")) {
+            if (!realIn(0.01, 100000.0, &m->maxSpeed))
+                return bad(
+                    QStringLiteral("--max-speed must be a positive number of pixels, got '%1'")
+                        .arg(value));
+        } else if (name == QLatin1String("--fish")) {
+            int fish = 0;
+            if (!wholeIn(1, 200, &fish))
+                return bad(QStringLiteral("--fish must be a whole number from 1 to 200 with "
+                                          "--method blobs, got '%1'")
+                               .arg(value));
+            m->fish = fish;
+        }
+    }
+    if (m->minArea > 0 && m->maxArea > 0 && m->minArea > m->maxArea)
+        return bad(
+            QStringLiteral("--min-area %1 is above --max-area %2").arg(m->minArea).arg(m->maxArea));
+    return std::nullopt;
+}
+
+// The whole-video background options into the controls; the chosen background is read here
+// so that a missing or unreadable picture is reported before the run.
+std::optional<Failure> applyMethodOptions(const MethodOptions &m, TrackingControls *controls)
+{
+    controls->detectionMethod = int(m.blobs ? DetectionKind::Blobs : DetectionKind::Classic);
+    if (!m.blobs)
+        return std::nullopt;
+    controls->blobs.backgroundFrames = m.backgroundFrames;
+    controls->blobs.threshold = m.threshold;
+    controls->blobs.minArea = m.minArea;
+    controls->blobs.maxArea = m.maxArea;
+    controls->blobs.maxSpeed = m.maxSpeed;
+    if (!m.backgroundImage.isEmpty()) {
+        QImageReader reader(m.backgroundImage);
+        const QImage image = reader.read();
+        if (image.isNull())
+            return Failure { ExitBadOption,
+                QStringLiteral("--background-image: cannot read %1: %2")
+                    .arg(m.backgroundImage, reader.errorString()) };
+        controls->blobs.setChosenBackground(image);
+    }
+    return std::nullopt;
 }
 
 std::optional<Failure> parseOptions(const QStringList &args, Options *o)
@@ -410,7 +570,9 @@ std::optional<Failure> checkArea(const CliHost &host)
     const QRect area = host.overlays.areas.value(0);
     // The single-fish scan needs a side longer than the filter; the multi-fish candidates
     // need the filter and a ring of neighbours on each side.
-    const int needed = p.fishCount == 1 ? p.filterSide + 1 : p.filterSide + 3;
+    const int needed = p.method == DetectionKind::Blobs ? 1
+        : p.fishCount == 1                              ? p.filterSide + 1
+                                                        : p.filterSide + 3;
     const QRect frame(QPoint(0, 0), host.shownFrame.size());
     if (area.width() < needed || area.height() < needed)
         return Failure { ExitBadArea,
@@ -496,14 +658,20 @@ int runTrack(const QStringList &args)
         return ExitOk;
     }
     Options options;
+    MethodOptions method;
+    QStringList classicArgs = args;
     auto fail = [](const Failure &f) {
         printError(f.message);
         if (f.code == ExitBadOption)
             std::fputs("(pondwatch-cli track --help lists the options)\n", stderr);
         return f.code;
     };
-    if (auto failure = parseOptions(args, &options))
+    if (auto failure = takeMethodOptions(&classicArgs, &method))
         return fail(*failure);
+    if (auto failure = parseOptions(classicArgs, &options))
+        return fail(*failure);
+    if (method.fish)
+        options.fish = *method.fish;
     // FFmpeg's stream dump and warnings would bury the progress and the one-line messages of
     // batch jobs; its errors still come through.
     av_log_set_level(AV_LOG_ERROR);
@@ -522,11 +690,22 @@ int runTrack(const QStringList &args)
     host.controls.meanFilterSize = options.filter;
     host.controls.signedDifference = options.difference != QLatin1String("abs");
     host.controls.brightObject = options.difference != QLatin1String("dark");
+    if (auto failure = applyMethodOptions(method, &host.controls))
+        return fail(*failure);
 
     if (auto failure = openVideo(options, &host))
         return fail(*failure);
     if (auto failure = checkArea(host))
         return fail(*failure);
+    const QImage chosen = host.controls.blobs.chosenBackground();
+    if (!chosen.isNull() && chosen.size() != host.shownFrame.size())
+        return fail({ ExitBadOption,
+            QStringLiteral("--background-image: %1 is %2x%3, the video %4x%5")
+                .arg(method.backgroundImage)
+                .arg(chosen.width())
+                .arg(chosen.height())
+                .arg(host.shownFrame.width())
+                .arg(host.shownFrame.height()) });
 
     const QString output = !options.output.isEmpty() ? options.output
         : options.fish == 1 ? TrackingDataFile::singleFishPath(options.video)
@@ -556,5 +735,11 @@ int runTrack(const QStringList &args)
     const QString error = tracker.lastWriteError();
     if (!error.isEmpty())
         return fail({ ExitCannotWrite, error });
+    if (!method.saveBackground.isEmpty()) {
+        const QImage background = host.controls.blobs.lastBackground();
+        if (background.isNull() || !background.save(method.saveBackground, "PNG"))
+            return fail({ ExitCannotWrite,
+                QStringLiteral("cannot write the background to %1").arg(method.saveBackground) });
+    }
     return ExitOk;
 }

@@ -32,7 +32,7 @@ BlobParameters ArenaTracker::resolve(const BlobSettings &asked, const Arena &are
     }
     p.threshold = asked.threshold >= 0
         ? int(std::lround(asked.threshold))
-        : ForegroundMask::automaticThreshold(differences, thresholdFloor);
+        : ForegroundMask::automaticThreshold(differences, rule, thresholdFloor);
 
     // One fish's area: the median of the fishCount largest components of each sample.
     std::vector<int> areas;

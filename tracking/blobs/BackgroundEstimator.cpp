@@ -12,11 +12,27 @@ std::vector<cv::Mat> BackgroundEstimator::sample(QVideoDecoder &decoder, int cou
     const double span = double(std::max<qint64>(endMs - startMs, 0));
     qint64 previousNumber = -1;
     bool havePrevious = false;
+    bool stepping = false;
+    auto stepTo = [&decoder](qint64 ms) {
+        while (decoder.frameTime() < ms)
+            if (!decoder.seekNextFrame())
+                return false;
+        return true;
+    };
     for (int k = 0; k < count; ++k) {
         const qint64 ms = startMs + qint64((k + 0.5) * span / count);
-        bool ok = decoder.seekToKeyFrameBefore(ms);
-        if (ok && havePrevious && decoder.frameNumber() <= previousNumber)
-            ok = decoder.seekToMs(ms);
+        bool ok;
+        if (stepping) {
+            ok = stepTo(ms);
+        } else {
+            ok = decoder.seekToKeyFrameBefore(ms);
+            if (ok && havePrevious && decoder.frameNumber() <= previousNumber) {
+                // Key frames lie further apart than the samples: from here on the video is
+                // decoded forward, which never costs more than one pass.
+                stepping = true;
+                ok = stepTo(ms);
+            }
+        }
         QImage frame;
         if (ok && decoder.copyFrame(frame) && !frame.isNull()
             && (!havePrevious || decoder.frameNumber() != previousNumber)) {

@@ -16,9 +16,10 @@ class QVideoDecoder;
 class BackgroundEstimator
 {
 public:
-    // Grey frames at the times startMs + (k + 0.5) * (endMs - startMs) / count. Each is
-    // reached from the key frame before it; when that lands on the sample taken before (key
-    // frames further apart than the samples), the exact frame is decoded instead.
+    // Grey frames at the times startMs + (k + 0.5) * (endMs - startMs) / count. Each is the
+    // key frame before that time, reached by seeking; once a seek lands at or before the
+    // sample taken before (key frames further apart than the samples), the rest are the first
+    // frames at or after their times, decoded forward.
     // progress(read, count) follows each sample; a sample that cannot be read is left out.
     // The decoder is left wherever the last sample put it.
     static std::vector<cv::Mat> sample(QVideoDecoder &decoder, int count, qint64 startMs,

@@ -5,6 +5,8 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 ForegroundMask::Rule ForegroundMask::ruleFrom(const TrackingControls &controls)
 {
@@ -34,13 +36,41 @@ void ForegroundMask::threshold(const cv::Mat &difference, int threshold, cv::Mat
     cv::threshold(difference, mask, threshold, 255, cv::THRESH_BINARY);
 }
 
-int ForegroundMask::automaticThreshold(const std::vector<cv::Mat> &differences, int floor)
+int ForegroundMask::automaticThreshold(
+    const std::vector<cv::Mat> &differences, Rule rule, int floor)
 {
     if (differences.empty())
         return floor;
-    cv::Mat all;
-    cv::vconcat(differences, all);
-    cv::Mat unused;
-    const double otsu = cv::threshold(all, unused, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
-    return std::max(int(otsu), floor);
+    std::array<double, 256> histogram {};
+    double total = 0;
+    for (const cv::Mat &d : differences)
+        for (int y = 0; y < d.rows; ++y) {
+            const uchar *row = d.ptr<uchar>(y);
+            for (int x = 0; x < d.cols; ++x)
+                histogram[row[x]] += 1;
+        }
+    for (double h : histogram)
+        total += h;
+    // Nearly every pixel is water, so the noise sets the quantiles. For a normal noise of
+    // spread s, |d| has its median at 0.674 s; a one-sided difference is 0 for half the
+    // pixels and has its 75th percentile there.
+    const double quantile = rule == Rule::Absolute ? 0.5 : 0.75;
+    double below = 0;
+    int level = 0;
+    while (level < 255 && below + histogram[size_t(level)] < quantile * total)
+        below += histogram[size_t(level++)];
+    const double spread = std::max(level, 1) / 0.674;
+
+    // Otsu's method on the histogram above three spreads: fish against the noise's tail.
+    const int tail = int(std::ceil(3 * spread));
+    std::vector<uchar> values;
+    for (int v = tail; v < 256; ++v)
+        values.insert(values.end(), size_t(histogram[size_t(v)]), uchar(v));
+    int otsu = 0;
+    if (values.size() > 1) {
+        cv::Mat row(1, int(values.size()), CV_8UC1, values.data());
+        cv::Mat unused;
+        otsu = int(cv::threshold(row, unused, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU));
+    }
+    return std::max({ otsu, int(std::ceil(6 * spread)), floor });
 }
