@@ -144,12 +144,13 @@ void ArenaTracker::splitTouching()
             if (int(seeds.size()) < wanted && std::hypot(d.x(), d.y()) <= reach)
                 seeds.push_back(p);
         }
+        const bool guessed = int(seeds.size()) < wanted;
         const double radians = b.angleDegrees * M_PI / 180.0;
         const QPointF axis(std::cos(radians), std::sin(radians));
         for (int s = 0; int(seeds.size()) < wanted; ++s)
             seeds.push_back(b.centre + axis * (b.length / wanted) * (s - (wanted - 1) / 2.0));
         finder.pixelsOf(b, difference, area.rect.topLeft(), &points, &weights);
-        std::vector<Blob> pieces = BlobSplitter::split(points, weights, seeds);
+        std::vector<Blob> pieces = BlobSplitter::split(points, weights, seeds, guessed);
         if (int(pieces.size()) < 2)
             continue;
         budget -= int(pieces.size()) - 1;

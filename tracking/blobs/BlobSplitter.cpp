@@ -7,7 +7,7 @@
 #include <limits>
 
 std::vector<Blob> BlobSplitter::split(const std::vector<cv::Point2f> &points,
-    const std::vector<float> &weights, const std::vector<QPointF> &seeds)
+    const std::vector<float> &weights, const std::vector<QPointF> &seeds, bool refine)
 {
     const int parts = int(seeds.size());
     if (parts < 2 || int(points.size()) < parts)
@@ -27,13 +27,16 @@ std::vector<Blob> BlobSplitter::split(const std::vector<cv::Point2f> &points,
         }
         labels.at<int>(int(i)) = best;
     }
-    cv::Mat data(int(points.size()), 2, CV_32F, const_cast<cv::Point2f *>(points.data()));
-    cv::Mat centres;
-    // An empty cluster is refilled from OpenCV's random generator: seeded for repeatable runs.
-    cv::theRNG().state = 0x5eed;
-    cv::kmeans(data, parts, labels,
-        cv::TermCriteria(cv::TermCriteria::COUNT | cv::TermCriteria::EPS, 20, 0.05), 1,
-        cv::KMEANS_USE_INITIAL_LABELS, centres);
+    if (refine) {
+        cv::Mat data(int(points.size()), 2, CV_32F, const_cast<cv::Point2f *>(points.data()));
+        cv::Mat centres;
+        // An empty cluster is refilled from OpenCV's random generator: seeded for repeatable
+        // runs.
+        cv::theRNG().state = 0x5eed;
+        cv::kmeans(data, parts, labels,
+            cv::TermCriteria(cv::TermCriteria::COUNT | cv::TermCriteria::EPS, 20, 0.05), 1,
+            cv::KMEANS_USE_INITIAL_LABELS, centres);
+    }
 
     std::vector<BlobMoments> moments(static_cast<size_t>(parts));
     for (size_t i = 0; i < points.size(); ++i) {

@@ -1,7 +1,9 @@
 #pragma once
-// Splits a region shared by touching fish into as many parts as fish: k-means on its
-// pixels, started from the fish's predicted positions, each part then measured as a blob.
-// Any thread; deterministic for the same input.
+// Splits a region shared by touching fish into as many parts as fish, each part then measured
+// as a blob. Each pixel goes to its nearest seed; when the seeds are only guesses (fish not
+// seen before), k-means then moves them onto the bodies. Seeds that are the fish's predicted
+// positions are kept as they are: two fish lying side by side make one compact region, which
+// k-means would cut across both bodies. Any thread; deterministic for the same input.
 
 #include "tracking/blobs/Blob.h"
 
@@ -16,5 +18,5 @@ class BlobSplitter
 public:
     // points and weights: the region's pixels and their differences; seeds: one start per part.
     static std::vector<Blob> split(const std::vector<cv::Point2f> &points,
-        const std::vector<float> &weights, const std::vector<QPointF> &seeds);
+        const std::vector<float> &weights, const std::vector<QPointF> &seeds, bool refine);
 };

@@ -106,7 +106,10 @@ std::vector<int> IdentityMatcher::match(const std::vector<Blob> &blobs)
             continue;
         }
         const QPointF now = blobs[size_t(c)].centre;
-        f.velocity = f.everFound && f.missed == 0 ? now - f.position : QPointF();
+        // A part of a shared region is placed by the prediction as much as by the fish: the
+        // fish keeps its velocity through the contact.
+        if (!blobs[size_t(c)].split || f.missed != 0)
+            f.velocity = f.everFound && f.missed == 0 ? now - f.position : QPointF();
         f.position = now;
         f.everFound = true;
         f.missed = 0;

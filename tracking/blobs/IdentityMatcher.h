@@ -3,7 +3,8 @@
 // the fish's predicted positions (last position plus last velocity) and the blobs, squared
 // distance as the cost, gated by the maximum speed (widened by one step for each frame a fish
 // has been missing). A fish never found before takes a blob left over, away from the fish
-// already placed. Unmatched fish keep their last position. Tracker thread.
+// already placed. Unmatched fish keep their last position. A fish matched to a part of a
+// region split for touching fish keeps its velocity. Tracker thread.
 
 #include "tracking/blobs/Blob.h"
 

@@ -1,0 +1,15 @@
+// The whole-video background tests: its parts in memory, then runs on videos.
+
+#include <QApplication>
+
+int runBlobsPartsTest(int argc, char **argv);
+int runBlobsVideoTest(int argc, char **argv);
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    int failures = 0;
+    failures += runBlobsPartsTest(argc, argv);
+    failures += runBlobsVideoTest(argc, argv);
+    return failures;
+}
