@@ -179,30 +179,36 @@ private Q_SLOTS:
         QVERIFY(finder.find(d, mask, QPoint(), 200, 1000).empty());
         QVERIFY(finder.find(d, mask, QPoint(), 4, 50).empty());
 
-        // Two fish side by side, touching along their length: one region, split in two
-        // from positions predicted a little off.
-        const QPointF a(40, 28), b(40, 33); // painter coordinates
-        const QPointF half(0.5, 0.5);
-        d = ellipses(QSize(80, 60), { { a, 0.0 }, { b, 0.0 } });
-        ForegroundMask::threshold(d, 0, mask);
-        blobs = finder.find(d, mask, QPoint(), 4, 1000);
-        QCOMPARE(int(blobs.size()), 1);
-        std::vector<cv::Point2f> points;
-        std::vector<float> weights;
-        finder.pixelsOf(blobs[0], d, QPoint(), &points, &weights);
-        QCOMPARE(int(points.size()), int(blobs[0].area));
-        // From predictions, the nearest seed takes each pixel; from guesses along the axis,
-        // k-means moves onto the bodies (here, too, the upper and the lower fish).
-        for (bool refine : { false, true }) {
+        // Two fish side by side, touching along their length, split from their predicted
+        // positions: each pixel goes to the nearer. Two fish end to end, split from guesses
+        // along the region's axis: k-means moves the guesses onto the bodies. (k-means from
+        // the first case's seeds would cut the compact pair into a left and a right half.)
+        const QPointF half(0.5, 0.5); // painter coordinates to pixel indices
+        struct Case
+        {
+            QPointF a, b;
+            QVector<QPointF> seeds;
+            bool refine;
+        };
+        for (const Case &c : { Case { { 40, 28 }, { 40, 33 }, { { 39, 27 }, { 40, 33 } }, false },
+                 Case { { 30, 30 }, { 49, 31 }, { { 36, 30 }, { 44, 30 } }, true } }) {
+            d = ellipses(QSize(80, 60), { { c.a, 0.0 }, { c.b, 0.0 } });
+            ForegroundMask::threshold(d, 0, mask);
+            blobs = finder.find(d, mask, QPoint(), 4, 1000);
+            QCOMPARE(int(blobs.size()), 1);
+            std::vector<cv::Point2f> points;
+            std::vector<float> weights;
+            finder.pixelsOf(blobs[0], d, QPoint(), &points, &weights);
+            QCOMPARE(int(points.size()), int(blobs[0].area));
             const std::vector<Blob> parts = BlobSplitter::split(
-                points, weights, { QPointF(39, 27), QPointF(41, 34) }, refine);
+                points, weights, std::vector<QPointF>(c.seeds.begin(), c.seeds.end()), c.refine);
             QCOMPARE(int(parts.size()), 2);
             QVERIFY(parts[0].split && parts[1].split);
-            const bool inOrder = distance(parts[0].centre, a) < distance(parts[0].centre, b);
-            QVERIFY2(
-                distance(parts[inOrder ? 0 : 1].centre, a - half) < 1.0, refine ? "k-means" : "");
-            QVERIFY2(
-                distance(parts[inOrder ? 1 : 0].centre, b - half) < 1.0, refine ? "k-means" : "");
+            const bool inOrder = distance(parts[0].centre, c.a) < distance(parts[0].centre, c.b);
+            QVERIFY2(distance(parts[inOrder ? 0 : 1].centre, c.a - half) < 1.0,
+                c.refine ? "k-means" : "nearest");
+            QVERIFY2(distance(parts[inOrder ? 1 : 0].centre, c.b - half) < 1.0,
+                c.refine ? "k-means" : "nearest");
         }
     }
 

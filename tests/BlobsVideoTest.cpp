@@ -17,6 +17,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 #include <QtMath>
 
@@ -347,6 +348,152 @@ private Q_SLOTS:
         const Score s = score(run.tracker.resultsSnapshot(), scene);
         QVERIFY2(s.recall >= 0.99 && s.meanError <= 1.0 && s.switches == 0 && s.oneToOne,
             qPrintable(s.text()));
+    }
+
+    // A blobs file in every reader: the overlays reader behind --overlays-from, the analysis
+    // (its header, samples and pondwatch-cli analyze), the annotated export's rows and the
+    // stimulus-event analysis. Then the saved background loaded back, and the options.
+    void blobsFilesAreReadByEveryReader()
+    {
+        const QString single = testutils::scratchPath("rest.data.txt");
+        const QString background = testutils::scratchPath("rest background.png");
+        CliResult r = runCli(
+            { restVideo, "--method", "blobs", "--area", "0,0,239,179", "--zone", "L=0,0,119,179",
+                "--zone", "R=120,0,239,179", "--ruler", "X=0,0,100,0,10", "--pointdist",
+                "P=60,60,5,5,2", "--output", single, "--save-background", background, "--quiet" });
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QStringList lines = fileLines(single);
+        const int header = int(lines.indexOf(QRegularExpression("^Seconds .*")));
+        QVERIFY(header > 0);
+        QVERIFY2(
+            lines[header - 1].startsWith("Detection: blobs background-frames=50 threshold=auto:"),
+            qPrintable(lines[header - 1]));
+        QVERIFY(
+            lines[header].startsWith("Seconds FishX FishY FishMovement Confidence Confidence>"));
+        const int rows = int(lines.size()) - header - 1;
+        QCOMPARE(rows, rest.size() - 2);
+
+        OverlaySet overlays;
+        QString error;
+        QVERIFY2(TrackingDataFile::readOverlays(single, &overlays, &error), qPrintable(error));
+        QCOMPARE(overlays.areaLabels, QStringList({ "Tracking Area", "Zone1-L", "Zone2-R" }));
+        QCOMPARE(overlays.rulers.size(), 1);
+        QCOMPARE(overlays.pointDists.size(), 1);
+
+        DataFileHeader names;
+        QVERIFY(names.read(single));
+        QCOMPARE(names.measurableNames,
+            QStringList({ "Zone1-L", "Zone2-R", "Ruler1-X", "PointDist1-P" }));
+        SampleRequest request;
+        request.path = single;
+        request.variable = "PointDist1-P";
+        const Samples samples = SampleCollector::collect(request);
+        QVERIFY(samples.opened);
+        QCOMPARE(samples.values.size(), rows);
+        QVERIFY(samples.values.first() < 1.0f); // resting on the point's centre
+        const auto analyze = testutils::runProgram(
+            QStringLiteral(POND_CLI), { "analyze", single, "--variable", "Speed" });
+        QVERIFY2(analyze.exitCode == 0, qPrintable(analyze.err));
+
+        AnnotationRows annotation;
+        QCOMPARE(annotation.read(single), AnnotationRows::Error::None);
+        QCOMPARE(annotation.size(), rows);
+        QVERIFY(std::fabs(annotation.xs.first() - 59.5f) < 0.3f);
+        QVERIFY(annotation.xs.first() != std::round(annotation.xs.first())); // decimals kept
+        QVERIFY(std::all_of(
+            annotation.found.begin(), annotation.found.end(), [](bool f) { return f; }));
+
+        const QString gfa = testutils::scratchPath("rest.gfa");
+        QFile gfaFile(gfa);
+        QVERIFY(gfaFile.open(QIODevice::WriteOnly));
+        gfaFile.write("Stimulus log\nsession,1\n\nname,isi,colour,size\nA,2\nB,2\n");
+        gfaFile.close();
+        StimulusEventAnalysis events;
+        QCOMPARE(events.setDataFile(single), StimulusEventAnalysis::Error::None);
+        QCOMPARE(events.setGfaFile(gfa), StimulusEventAnalysis::Error::None);
+        QCOMPARE(events.read(), StimulusEventAnalysis::Error::None);
+        QCOMPARE(events.analyse(0, 2).size(), 2);
+
+        // The saved background, loaded back, gives the same file; the overlays come from the
+        // blobs file.
+        QCOMPARE(QImage(background).size(), QSize(240, 180));
+        const QString again = testutils::scratchPath("rest again.data.txt");
+        r = runCli({ restVideo, "--method=blobs", "--overlays-from", single, "--background-image",
+            background, "--output", again, "--quiet" });
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(fileBytes(again), fileBytes(single));
+
+        // Up to 200 fish with blobs, in the multi-fish layout; fish never found stay at the
+        // area's centre, marked not found.
+        const QString multi = testutils::scratchPath("rest.datamulti.txt");
+        r = runCli({ restVideo, "--method", "blobs", "--fish", "200", "--threshold", "40",
+            "--min-area", "10", "--max-area", "400", "--max-speed", "12.5", "--background-frames",
+            "20", "--area", "0,0,239,179", "--output", multi, "--quiet" });
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QStringList multiLines = fileLines(multi);
+        QCOMPARE(multiLines.value(1), QStringLiteral("200"));
+        QVERIFY(multiLines.contains("Detection: blobs background-frames=20 threshold=40 "
+                                    "min-area=10 max-area=400 max-speed=12.50"));
+        QVERIFY(TrackingDataFile::readOverlays(multi, &overlays, &error));
+        const QStringList firstRow = multiLines.value(multiLines.size() - rows).split(' ');
+        QCOMPARE(firstRow.value(1), QStringLiteral("1"));
+        QCOMPARE(
+            firstRow.mid(5, 4), QStringList({ "0", "0.00000000", "120.00000000", "90.00000000" }));
+
+        // Options that need blobs, or lie out of range, are refused before the run.
+        const QString unused = testutils::scratchPath("unused.txt");
+        const QList<QPair<QStringList, QString>> refused = {
+            { { "--fish", "26" }, "--fish must be a whole number from 1 to 25" },
+            { { "--max-speed", "5" }, "--max-speed needs --method blobs" },
+            { { "--method", "blob" }, "--method must be classic or blobs" },
+            { { "--method", "blobs", "--threshold", "automatic" }, "--threshold must be auto or" },
+            { { "--method", "blobs", "--fish", "201" }, "from 1 to 200 with --method blobs" },
+            { { "--method", "blobs", "--min-area", "50", "--max-area", "20" }, "is above" },
+            { { "--method", "blobs", "--background-image", restVideo + ".missing.png" },
+                "--background-image: cannot read" },
+            { { "--method", "blobs", "--background-image", testutils::scratchPath("small.png") },
+                "is 20x10, the video 240x180" },
+        };
+        QImage(20, 10, QImage::Format_RGB32).save(testutils::scratchPath("small.png"));
+        for (const auto &c : refused) {
+            r = runCli(
+                QStringList { restVideo, "--area", "0,0,239,179", "--output", unused } + c.first);
+            QCOMPARE(r.exitCode, 2);
+            QVERIFY2(r.err.contains(c.second), qPrintable(r.err));
+        }
+        QVERIFY(!QFile::exists(unused));
+    }
+
+    // The classic method through the detection interface writes the bytes it wrote before
+    // the interface existed (the hashes were taken from that build on this very video).
+    void classicFilesKeepTheirBytes()
+    {
+        const QString video = testutils::scratchPath("three boxes.avi");
+        const QString filter = "color=c=0x808080:s=160x120:r=25:d=3[bg];"
+                               "color=c=black:s=9x5:r=25:d=3[a];color=c=black:s=9x5:r=25:d=3[b];"
+                               "color=c=0x202020:s=5x9:r=25:d=3[c];"
+                               "[bg][a]overlay=x='20+t*30':y=50[ba];"
+                               "[ba][b]overlay=x='120-t*25':y=80[bb];"
+                               "[bb][c]overlay=x=70:y='10+t*20'";
+        const auto made = testutils::runProgram("ffmpeg",
+            { "-v", "error", "-y", "-filter_complex", filter, "-c:v", "ffv1", "-pix_fmt", "bgr0",
+                video });
+        QVERIFY2(made.exitCode == 0, qPrintable(made.err));
+        const QStringList overlays = { "--area", "5,5,154,114", "--zone", "A=0,0,79,119", "--ruler",
+            "X=0,0,100,0,10", "--pointdist", "P=80,60,10,10,5", "--average", "10" };
+        const QString single = testutils::scratchPath("boxes.data.txt");
+        const QString multi = testutils::scratchPath("boxes.datamulti.txt");
+        CliResult r = runCli(QStringList { video } + overlays
+            + QStringList { "--zone", "B=80,0,159,119", "--output", single, "--quiet" });
+        QCOMPARE(r.exitCode, 0);
+        r = runCli(QStringList {
+                       video, "--method", "classic", "--fish", "3", "--output", multi, "--quiet" }
+            + overlays);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(sha256Of(single),
+            QByteArray("5fc47ef0d9f802275e1621b06315dd259a6a092f7b4d3d3137878b8752670dac"));
+        QCOMPARE(sha256Of(multi),
+            QByteArray("691c32b5db05614349b9ca08558574f8c7caf1ae3c2dfd6323a08344782ffcb1"));
     }
 };
 
