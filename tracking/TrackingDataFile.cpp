@@ -1,7 +1,8 @@
 #include "tracking/TrackingDataFile.h"
 
+#include "files/AtomicFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QTextStream>
 
 namespace {
@@ -130,30 +131,22 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
 
 bool TrackingDataFile::save(const QString &path, const Content &content, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    QTextStream out(&file);
-    if (content.multiFish)
-        writeMultiFish(out, content);
-    else
-        writeSingleFish(out, content);
-    out.flush();
-    if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    QString reason;
+    const bool written = AtomicFile::write(
+                             path,
+                             [&content](QIODevice &device) {
+                                 QTextStream out(&device);
+                                 if (content.multiFish)
+                                     writeMultiFish(out, content);
+                                 else
+                                     writeSingleFish(out, content);
+                                 out.flush();
+                             },
+                             &reason)
+        == AtomicFile::Outcome::Written;
+    if (!written && error)
+        *error = QStringLiteral("Cannot write %1: %2").arg(path, reason);
+    return written;
 }
 
 namespace {
