@@ -1,9 +1,11 @@
-// The whole-video background tests: its parts in memory, then runs on videos.
+// The whole-video background tests: its parts in memory, runs on videos, then its controls in
+// the window.
 
 #include <QApplication>
 
 int runBlobsPartsTest(int argc, char **argv);
 int runBlobsVideoTest(int argc, char **argv);
+int runDetectionWindowTest(int argc, char **argv);
 
 int main(int argc, char **argv)
 {
@@ -11,5 +13,6 @@ int main(int argc, char **argv)
     int failures = 0;
     failures += runBlobsPartsTest(argc, argv);
     failures += runBlobsVideoTest(argc, argv);
+    failures += runDetectionWindowTest(argc, argv);
     return failures;
 }

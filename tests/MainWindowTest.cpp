@@ -82,6 +82,7 @@ private Q_SLOTS:
             "label:Mean Filter Size (pixels)",
             "spin",
             "group:Signed Image Difference",
+            "DetectionControls",
             "check:Show Tracker View",
             "button:Process Video",
             "button:Stop Processing",
@@ -101,7 +102,7 @@ private Q_SLOTS:
         auto *variance = qobject_cast<QDoubleSpinBox *>(column[12]);
         auto *filter = qobject_cast<QSpinBox *>(column[14]);
         auto *group = qobject_cast<QGroupBox *>(column[15]);
-        auto *trackerView = qobject_cast<QCheckBox *>(column[16]);
+        auto *trackerView = qobject_cast<QCheckBox *>(column[17]);
 
         QCOMPARE(fish->value(), 1);
         QCOMPARE(fish->minimum(), 1);
