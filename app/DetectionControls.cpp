@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
@@ -29,45 +30,50 @@ DetectionControls::DetectionControls(TrackingControls &controls, QWidget *parent
     method->addItem(tr("Whole-video background"));
     layout->addWidget(method);
 
+    // Label beside field, so the column keeps its height.
     blobPanel = new QWidget;
     auto *panel = new QVBoxLayout(blobPanel);
     panel->setContentsMargins(0, 0, 0, 0);
+    auto *form = new QFormLayout;
+    form->setContentsMargins(0, 0, 0, 0);
+    panel->addLayout(form);
     const BlobControls &b = controls.blobs;
 
-    panel->addWidget(new QLabel(tr("Background Frames")));
     backgroundFrames = new QSpinBox;
     backgroundFrames->setRange(1, 1000);
     backgroundFrames->setValue(b.backgroundFrames);
-    panel->addWidget(backgroundFrames);
+    backgroundFrames->setToolTip(tr("Frames spread over the video whose median is the background"));
+    form->addRow(tr("Frames"), backgroundFrames);
 
     automaticThreshold = new QCheckBox(tr("Automatic Threshold"));
     automaticThreshold->setChecked(b.threshold < 0);
-    panel->addWidget(automaticThreshold);
+    form->addRow(automaticThreshold);
     threshold = new QSpinBox;
     threshold->setRange(0, 255);
     threshold->setValue(b.threshold < 0 ? 25 : int(b.threshold));
     threshold->setEnabled(b.threshold >= 0);
-    panel->addWidget(threshold);
+    threshold->setToolTip(tr("A pixel is foreground when its difference is above this"));
+    form->addRow(tr("Threshold"), threshold);
 
     // 0 in these means "from the sampled frames".
-    auto areaSpin = [panel](const QString &label, int value) {
-        panel->addWidget(new QLabel(label));
+    auto areaSpin = [form](const QString &label, int value) {
         auto *spin = new QSpinBox;
         spin->setRange(0, 100000000);
-        spin->setSpecialValueText(tr("Automatic"));
+        spin->setSpecialValueText(tr("Auto"));
         spin->setValue(value);
-        panel->addWidget(spin);
+        spin->setToolTip(tr("Blob area in pixels; Auto: from the sampled frames"));
+        form->addRow(label, spin);
         return spin;
     };
-    minArea = areaSpin(tr("Min Area (pixels)"), b.minArea);
-    maxArea = areaSpin(tr("Max Area (pixels)"), b.maxArea);
-    panel->addWidget(new QLabel(tr("Max Speed (pixels/frame)")));
+    minArea = areaSpin(tr("Min area"), b.minArea);
+    maxArea = areaSpin(tr("Max area"), b.maxArea);
     maxSpeed = new QDoubleSpinBox;
     maxSpeed->setDecimals(1);
     maxSpeed->setRange(0.0, 100000.0);
-    maxSpeed->setSpecialValueText(tr("Automatic"));
+    maxSpeed->setSpecialValueText(tr("Auto"));
     maxSpeed->setValue(b.maxSpeed);
-    panel->addWidget(maxSpeed);
+    maxSpeed->setToolTip(tr("Pixels a fish may move per frame; Auto: from its body length"));
+    form->addRow(tr("Max speed"), maxSpeed);
 
     backgroundSource = new QLabel(tr("Background: from the video"));
     backgroundSource->setWordWrap(true);

@@ -12,7 +12,9 @@
 #include "analysis/SampleCollector.h"
 #include "tools/AnnotationRows.h"
 #include "tools/StimulusEventAnalysis.h"
+#include "tracking/ImageLock.h"
 #include "tracking/TrackingDataFile.h"
+#include "view/FishPalette.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -280,8 +282,23 @@ private Q_SLOTS:
     void restingFishIsFoundFromTheFirstRow()
     {
         EngineRun run;
+        run.tracker.setShowTrackerView(true);
         QVERIFY(run.run(restVideo, 1));
         const QVector<TrackRecord> records = run.tracker.resultsSnapshot();
+        // The tracker view: the foreground in grey, the fish's ring in its colour.
+        QImage view;
+        {
+            QMutexLocker locker(&imageLock);
+            view = run.tracker.trackerViewImage().copy();
+        }
+        const QPointF last = records.last().exactPositions.value(0);
+        QCOMPARE(view.pixel(last.toPoint()), qRgb(128, 128, 128));
+        QCOMPARE(view.pixel(0, 0), qRgb(0, 0, 0));
+        bool ringed = false;
+        for (int y = 0; y < view.height(); ++y)
+            for (int x = 0; x < view.width(); ++x)
+                ringed = ringed || view.pixel(x, y) == FishPalette::colour(0).rgb();
+        QVERIFY(ringed);
         // No warm-up: the rows start with the frame after the one on display.
         QCOMPARE(records.first().frameNumber, run.shownFrame + 1);
         QCOMPARE(records.size(), rest.size() - 1 - int(run.shownFrame));

@@ -56,7 +56,7 @@ private Q_SLOTS:
             if (s->maximum() == 25)
                 fish = s;
         QVERIFY(fish);
-        QWidget *framesLabel = labelled(detection, "Background Frames");
+        QWidget *framesLabel = labelled(detection, "Frames");
         QVERIFY(framesLabel);
 
         // Classic by default, its parameters hidden.
