@@ -10,6 +10,7 @@
 #include "view/FishPalette.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QPainter>
 
 #include <cmath>
@@ -55,6 +56,8 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
     const qint64 startNumber = decoder->frameNumber();
     const qint64 startMs = decoder->frameTime();
     const qint64 endMs = decoder->lengthMs();
+    QElapsedTimer clock;
+    clock.start();
     blobControls.backgroundFramesWanted = asked.backgroundFrames;
     blobControls.backgroundFramesRead = 0;
     const std::vector<cv::Mat> samples
@@ -92,8 +95,8 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
     arena.reset(whole, used, rule);
     placed.assign(size_t(parameters.fishCount), false);
     prepared = true;
-    qDebug("Whole-video background from %d frames; %s", int(samples.size()),
-        qPrintable(description()));
+    qDebug("Whole-video background from %d frames in %.3f s; %s", int(samples.size()),
+        clock.nsecsElapsed() / 1e9, qPrintable(description()));
     return true;
 }
 
