@@ -142,19 +142,26 @@ private Q_SLOTS:
         }
         QVERIFY(BackgroundEstimator::median({}).empty());
 
-        // Odd width, so the rows are padded; both frame layouts.
+        // Odd width, so the rows are padded; each frame layout, read in place or converted.
         QImage rgb(37, 6, QImage::Format_RGB888);
         for (int y = 0; y < rgb.height(); ++y)
             for (int x = 0; x < rgb.width(); ++x)
                 rgb.setPixel(
                     x, y, qRgb(random.bounded(256), random.bounded(256), random.bounded(256)));
-        for (const QImage &frame : { rgb, rgb.convertToFormat(QImage::Format_RGB32) }) {
+        for (const QImage &frame : { rgb, rgb.convertToFormat(QImage::Format_RGB32),
+                 rgb.convertToFormat(QImage::Format_ARGB32),
+                 rgb.convertToFormat(QImage::Format_RGB555) }) {
             const cv::Mat grey = GreyPlane::of(frame);
             QCOMPARE(grey.cols, 37);
+            QCOMPARE(grey.rows, 6);
             for (int y = 0; y < frame.height(); ++y)
-                for (int x = 0; x < frame.width(); ++x)
-                    QCOMPARE(int(grey.at<uchar>(y, x)), qGray(frame.pixel(x, y)));
+                for (int x = 0; x < frame.width(); ++x) {
+                    const QRgb p = frame.pixel(x, y);
+                    const double plain = 0.299 * qRed(p) + 0.587 * qGreen(p) + 0.114 * qBlue(p);
+                    QVERIFY(std::fabs(grey.at<uchar>(y, x) - plain) <= 0.51);
+                }
         }
+        QVERIFY(GreyPlane::of(QImage()).empty());
     }
 
     void blobsAreMeasuredAndSplit()

@@ -452,6 +452,12 @@ private Q_SLOTS:
         QVERIFY(multiLines.contains("Detection: blobs background-frames=20 threshold=40 "
                                     "min-area=10 max-area=400 max-speed=12.50"));
         QVERIFY(TrackingDataFile::readOverlays(multi, &overlays, &error));
+        AnnotationRows multiRows; // the annotated export's reader of multi-fish files
+        QCOMPARE(multiRows.read(multi), AnnotationRows::Error::None);
+        QCOMPARE(multiRows.size(), rows);
+        QCOMPARE(multiRows.fishPositions.first().size(), 200);
+        QVERIFY(std::fabs(multiRows.fishPositions.first().first().x() - 59.5) < 0.3);
+        QVERIFY(multiRows.fishFound.first().first() && !multiRows.fishFound.first().last());
         const QStringList firstRow = multiLines.value(multiLines.size() - rows).split(' ');
         QCOMPARE(firstRow.value(1), QStringLiteral("1"));
         QCOMPARE(

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 std::vector<cv::Mat> BackgroundEstimator::sample(QVideoDecoder &decoder, int count, qint64 startMs,
-    qint64 endMs, const std::function<void(int, int)> &progress)
+    qint64 endMs, const std::function<bool(int, int)> &progress)
 {
     std::vector<cv::Mat> planes;
     const double span = double(std::max<qint64>(endMs - startMs, 0));
@@ -40,8 +40,8 @@ std::vector<cv::Mat> BackgroundEstimator::sample(QVideoDecoder &decoder, int cou
             havePrevious = true;
             planes.push_back(GreyPlane::of(frame));
         }
-        if (progress)
-            progress(k + 1, count);
+        if (progress && !progress(k + 1, count))
+            break;
     }
     return planes;
 }

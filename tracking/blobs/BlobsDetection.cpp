@@ -60,9 +60,18 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
     clock.start();
     blobControls.backgroundFramesWanted = asked.backgroundFrames;
     blobControls.backgroundFramesRead = 0;
-    const std::vector<cv::Mat> samples
-        = BackgroundEstimator::sample(*decoder, asked.backgroundFrames, startMs, endMs,
-            [&blobControls](int read, int) { blobControls.backgroundFramesRead = read; });
+    const std::vector<cv::Mat> samples = BackgroundEstimator::sample(
+        *decoder, asked.backgroundFrames, startMs, endMs, [this, &blobControls](int read, int) {
+            blobControls.backgroundFramesRead = read;
+            return !flags.stopRequested;
+        });
+    // The progress bar goes when the pre-pass is over, whatever ended it.
+    blobControls.backgroundFramesRead = asked.backgroundFrames;
+    // A stop during the pre-pass ends the run before its first frame.
+    if (flags.stopRequested) {
+        decoder->seekToFrame(startNumber);
+        return false;
+    }
     if (!decoder->seekToFrame(startNumber) || decoder->frameNumber() != startNumber) {
         qWarning("Whole-video background: cannot return to the frame on display after "
                  "sampling the video");

@@ -1,13 +1,6 @@
 #include "tracking/blobs/GreyPlane.h"
 
-void GreyPlane::fromRgbRow(const uchar *__restrict rgb, uchar *__restrict grey, int n)
-{
-    for (int x = 0; x < n; ++x) {
-        const unsigned sum = unsigned(rgb[3 * x]) * 11u + unsigned(rgb[3 * x + 1]) * 16u
-            + unsigned(rgb[3 * x + 2]) * 5u;
-        grey[x] = uchar(sum >> 5);
-    }
-}
+#include <opencv2/imgproc.hpp>
 
 cv::Mat GreyPlane::of(const QImage &frame)
 {
@@ -22,19 +15,24 @@ void GreyPlane::convert(const QImage &frame, cv::Mat &grey)
         grey.release();
         return;
     }
-    grey.create(frame.height(), frame.width(), CV_8UC1);
-    const bool packed = frame.format() == QImage::Format_RGB888;
-    const QImage converted
-        = packed || frame.depth() == 32 ? QImage() : frame.convertToFormat(QImage::Format_RGB32);
-    const QImage &source = converted.isNull() ? frame : converted;
-    for (int y = 0; y < source.height(); ++y) {
-        uchar *out = grey.ptr<uchar>(y);
-        if (packed) {
-            fromRgbRow(source.constScanLine(y), out, source.width());
-        } else {
-            const QRgb *p = reinterpret_cast<const QRgb *>(source.constScanLine(y));
-            for (int x = 0; x < source.width(); ++x)
-                out[x] = uchar(qGray(p[x]));
-        }
+    if (frame.format() == QImage::Format_RGB888) {
+        const cv::Mat rgb(frame.height(), frame.width(), CV_8UC3,
+            const_cast<uchar *>(frame.constBits()), size_t(frame.bytesPerLine()));
+        cv::cvtColor(rgb, grey, cv::COLOR_RGB2GRAY);
+        return;
     }
+    if (frame.format() == QImage::Format_Grayscale8) {
+        const cv::Mat plane(frame.height(), frame.width(), CV_8UC1,
+            const_cast<uchar *>(frame.constBits()), size_t(frame.bytesPerLine()));
+        plane.copyTo(grey);
+        return;
+    }
+    // 32-bit pixels are B, G, R, A in memory (0xAARRGGBB, little-endian).
+    const QImage converted
+        = frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32
+        ? frame
+        : frame.convertToFormat(QImage::Format_RGB32);
+    const cv::Mat bgra(converted.height(), converted.width(), CV_8UC4,
+        const_cast<uchar *>(converted.constBits()), size_t(converted.bytesPerLine()));
+    cv::cvtColor(bgra, grey, cv::COLOR_BGRA2GRAY);
 }

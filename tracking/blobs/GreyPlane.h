@@ -1,6 +1,6 @@
 #pragma once
-// The grey levels of a frame as one 8-bit plane, with the classic method's rule (qGray:
-// (11 R + 16 G + 5 B) / 32), so both methods see the same grey. Any thread.
+// The grey levels of a frame as one 8-bit plane (OpenCV's RGB to grey: 0.299 R + 0.587 G +
+// 0.114 B, rounded). Any thread.
 
 #include <QImage>
 
@@ -9,12 +9,9 @@
 class GreyPlane
 {
 public:
-    // A plane of the frame's size (CV_8UC1); frames in RGB888, RGB32 or ARGB32. An empty
-    // frame gives an empty plane. The frame's rows are read in place, never copied first.
+    // A plane of the frame's size (CV_8UC1). RGB888 and 32-bit frames are read in place,
+    // never copied first; other formats are converted. An empty frame gives an empty plane.
     static cv::Mat of(const QImage &frame);
     // Into `grey` (reallocated only when its size or type differs).
     static void convert(const QImage &frame, cv::Mat &grey);
-
-    // The row kernel: n packed RGB pixels to n grey levels.
-    static void fromRgbRow(const uchar *rgb, uchar *grey, int n);
 };
