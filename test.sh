@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test twice: in a normal build and in an
-# AddressSanitizer + UndefinedBehaviorSanitizer build; then the threaded GUI tests under
-# ThreadSanitizer.
+# Installs what is missing, checks that every C++ file is formatted, builds with warnings as
+# errors, and runs every test twice: in a normal build and in an AddressSanitizer +
+# UndefinedBehaviorSanitizer build; then the threaded GUI tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -14,7 +14,8 @@ failed=0
 build_and_test() {
     local dir=$1 sanitizer=$2 label=${3:-} target=${4:-all}
     echo "=== build: $dir (sanitizer: ${sanitizer:-none}) ==="
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPONDWATCH_SANITIZER="$sanitizer" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPONDWATCH_SANITIZER="$sanitizer" \
+        -DPONDWATCH_WERROR=ON >/dev/null
     cmake --build "$dir" -j "$jobs" --target "$target"
     echo "=== tests: $dir ==="
     local args=(--test-dir "$dir" --output-on-failure -j "$jobs")
@@ -37,6 +38,31 @@ build_and_test() {
     fi
     rm -f "$log"
 }
+
+# Every tracked C++ file must be as .clang-format leaves it; one unformatted file or more
+# counts as one failure.
+check_format() {
+    echo "=== format: clang-format --dry-run --Werror ==="
+    local files unformatted=()
+    if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+        mapfile -t files < <(git ls-files '*.cpp' '*.h')
+    else
+        mapfile -t files < <(find . -path ./build\* -prune -o \( -name '*.cpp' -o -name '*.h' \) -print)
+    fi
+    for f in "${files[@]}"; do
+        clang-format --dry-run --Werror "$f" >/dev/null 2>&1 || unformatted+=("$f")
+    done
+    if [ ${#unformatted[@]} -gt 0 ]; then
+        printf 'not formatted (run clang-format -i): %s\n' "${unformatted[@]}"
+        failed=$((failed + 1))
+        status=1
+    else
+        echo "all ${#files[@]} files formatted"
+        passed=$((passed + 1))
+    fi
+}
+
+check_format
 
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -1,7 +1,7 @@
 #include "app/DetectionControls.h"
 
-#include "app/Dialogs.h"
 #include "tracking/TrackingControls.h"
+#include "ui/Dialogs.h"
 
 #include <QCheckBox>
 #include <QComboBox>

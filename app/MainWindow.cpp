@@ -2,7 +2,7 @@
 
 #include "app/DetectionControls.h"
 #include "tracking/VideoTracker.h"
-#include "view/VideoView.h"
+#include "view/ui/VideoView.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -35,6 +37,7 @@ MainWindow::MainWindow(QWidget *parent)
     auto *centralLayout = new QHBoxLayout(central);
 
     auto *controlColumn = new QWidget;
+    controlColumn->setObjectName(QStringLiteral("controlColumn"));
     buildControlColumn(controlColumn);
 
     positionSlider.setOrientation(Qt::Horizontal);
@@ -80,6 +83,34 @@ MainWindow::MainWindow(QWidget *parent)
 
     // The analysis window is a window of its own; closing the main window still ends the program.
     analysisWindow.setAttribute(Qt::WA_QuitOnClose, false);
+
+    // Names the tests (and any automation) find the controls by.
+    const std::pair<QObject *, const char *> names[] = {
+        { videoView, "videoView" },
+        { &timeLabel, "timeLabel" },
+        { &positionSlider, "positionSlider" },
+        { backButton, "backButton" },
+        { pauseButton, "pauseButton" },
+        { forwardButton, "forwardButton" },
+        { openButton, "openVideoButton" },
+        { setAreaButton, "setTrackingAreaButton" },
+        { addZoneButton, "addZoneButton" },
+        { addRulerButton, "addRulerButton" },
+        { addPointDistButton, "addPointDistButton" },
+        { &fishCountSpin, "fishCountSpin" },
+        { &framesToAverageSpin, "framesToAverageSpin" },
+        { &confidenceThresholdSpin, "confidenceThresholdSpin" },
+        { &gaussianVarianceSpin, "gaussianVarianceSpin" },
+        { &meanFilterSizeSpin, "meanFilterSizeSpin" },
+        { signedDifferenceBox, "signedDifferenceBox" },
+        { brightRadio, "brightRadio" },
+        { darkRadio, "darkRadio" },
+        { &showTrackerViewCheck, "showTrackerViewCheck" },
+        { processButton, "processVideoButton" },
+        { stopButton, "stopProcessingButton" },
+    };
+    for (const auto &[control, name] : names)
+        control->setObjectName(QLatin1String(name));
 
     mirrorControls();
 }
@@ -170,6 +201,7 @@ void MainWindow::buildControlColumn(QWidget *column)
     layout->addWidget(stopButton);
 
     auto *analyzeButton = iconButton(tr("Analyze Data..."), ":/images/gear.png");
+    analyzeButton->setObjectName(QStringLiteral("analyzeDataButton"));
     connect(analyzeButton, &QPushButton::clicked, this, &MainWindow::ShowAnalysisWindow);
     layout->addWidget(analyzeButton);
 }

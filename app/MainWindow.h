@@ -1,12 +1,14 @@
 #pragma once
 // The main window: controls, the video view, the decoder, the tracker thread and the
-// analysis window. GUI thread, except the read accessors and the TrackingHost functions,
+// analysis window. It is the TrackingHost of its runs and the ViewHost of its video view.
+// GUI thread, except the read accessors and the TrackingHost functions,
 // which the tracker thread calls during a run (they read atomics and locked copies).
 
-#include "analysis/AnalysisWindow.h"
+#include "analysis/ui/AnalysisWindow.h"
 #include "tracking/TrackingControls.h"
 #include "tracking/TrackingHost.h"
 #include "video/QVideoDecoder.h"
+#include "view/ui/ViewHost.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -22,7 +24,7 @@ class QRadioButton;
 class VideoTracker;
 class VideoView;
 
-class MainWindow : public QMainWindow, public TrackingHost
+class MainWindow : public QMainWindow, public TrackingHost, public ViewHost
 {
     Q_OBJECT
 
@@ -35,21 +37,21 @@ public:
     int framesToAverage() const;
     float confidenceThreshold() const;
     float gaussianVariance() const;
-    int meanFilterSize() const;
+    int meanFilterSize() const override;
     bool signedDifference() const;
     bool brightObject() const;
     QString fileName() const override;
     VideoView *view() const;
     QVideoDecoder *videoDecoder() override;
-    VideoTracker *videoTracker() const;
-    int reviewIndex() const;
+    VideoTracker *videoTracker() const override;
+    int reviewIndex() const override;
 
     // The time line under the picture.
     void showTime(int currentMs, int lengthMs);
     static QString formatTime(int ms);
 
     // Manual correction while paused: rewrites the records around the one shown.
-    void correctPosition(int x, int y);
+    void correctPosition(int x, int y) override;
 
     // TrackingHost
     const TrackingControls &trackingControls() const override;

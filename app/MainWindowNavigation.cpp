@@ -1,6 +1,6 @@
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
-#include "view/VideoView.h"
+#include "ui/Dialogs.h"
+#include "view/ui/VideoView.h"
 
 #include <algorithm>
 

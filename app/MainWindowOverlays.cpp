@@ -1,6 +1,6 @@
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
-#include "view/VideoView.h"
+#include "ui/Dialogs.h"
+#include "view/ui/VideoView.h"
 
 // The slots that select or add an overlay shape. The shape gets its geometry from the
 // next drag on the frame; none of these redraws.

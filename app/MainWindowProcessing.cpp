@@ -1,9 +1,9 @@
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
+#include "ui/Dialogs.h"
 
 #include "tracking/ImageLock.h"
 #include "tracking/VideoTracker.h"
-#include "view/VideoView.h"
+#include "view/ui/VideoView.h"
 
 #include <QFileInfo>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "tracking/VideoTracker.h"
-#include "view/VideoView.h"
+#include "view/ui/VideoView.h"
 
 #include <QPushButton>
 #include <QtMath>

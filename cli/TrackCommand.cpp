@@ -535,9 +535,9 @@ QString formatDuration(double seconds)
 class Progress
 {
 public:
-    Progress(qint64 startMs, qint64 lengthMs)
-        : startMs(startMs)
-        , lengthMs(lengthMs)
+    Progress(qint64 fromMs, qint64 totalMs)
+        : startMs(fromMs)
+        , lengthMs(totalMs)
     {
         interactive = isatty(fileno(stderr));
         clock.start();

@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     libopencv-core-dev libopencv-imgproc-dev
-    ffmpeg xvfb xauth hyperfine time
+    ffmpeg xvfb xauth hyperfine time clang-format
 )
 
 missing=()

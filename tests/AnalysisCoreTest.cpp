@@ -1,12 +1,12 @@
 // The analysis without its window: which overlays a file offers, the samples of each kind of
 // variable, the time windows with their statistics, and the report text.
 
-#include "AnalysisDataFiles.h"
 #include "analysis/AnalysisReport.h"
 #include "analysis/DataAnalysis.h"
 #include "analysis/DataFileHeader.h"
 #include "analysis/SampleCollector.h"
 #include "analysis/WindowedStatistics.h"
+#include "support/AnalysisDataFiles.h"
 #include "support/TestUtils.h"
 #include "tracking/TrackingDataFile.h"
 

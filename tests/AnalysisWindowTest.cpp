@@ -1,9 +1,10 @@
 // The analysis window: its widgets, loading a data file's names, adding variable rows, and
 // Analyze from the table to the results text, with every message box it shows.
 
-#include "analysis/AnalysisWindow.h"
-#include "AnalysisDataFiles.h"
-#include "support/ScriptedDialogs.h"
+#include "analysis/ui/AnalysisWindow.h"
+#include "support/AnalysisDataFiles.h"
+#include "support/DialogScope.h"
+#include "support/FindControl.h"
 #include "support/TestUtils.h"
 
 #include <QBoxLayout>
@@ -16,21 +17,21 @@ using analysisfiles::DataFileBuilder;
 
 namespace {
 
-// The window's widgets, found through its one vertical layout.
+// The window's widgets, found by name; the layout is kept for the checks of their order.
 struct Ui
 {
     explicit Ui(AnalysisWindow &w)
     {
         layout = qobject_cast<QVBoxLayout *>(w.centralWidget()->layout());
-        path = widget<QLineEdit>(1);
-        browse = widget<QPushButton>(2);
-        rulerX = widget<QComboBox>(4);
-        rulerY = widget<QComboBox>(5);
-        table = widget<QTableWidget>(7);
-        add = widget<QPushButton>(8);
-        allConfident = widget<QCheckBox>(9);
-        analyze = widget<QPushButton>(10);
-        results = widget<QTextEdit>(12);
+        path = findControl<QLineEdit>(w, "dataFileEdit");
+        browse = findControl<QPushButton>(w, "browseButton");
+        rulerX = findControl<QComboBox>(w, "rulerXCombo");
+        rulerY = findControl<QComboBox>(w, "rulerYCombo");
+        table = findControl<QTableWidget>(w, "variableTable");
+        add = findControl<QPushButton>(w, "addVariableButton");
+        allConfident = findControl<QCheckBox>(w, "allConfidentCheck");
+        analyze = findControl<QPushButton>(w, "analyzeButton");
+        results = findControl<QTextEdit>(w, "resultsEdit");
     }
     template<typename T> T *widget(int index) const
     {
@@ -156,6 +157,11 @@ private Q_SLOTS:
         for (int i = 0; i < ui.layout->count(); ++i)
             QCOMPARE(ui.layout->stretch(i), 0);
         QVERIFY(ui.path && ui.rulerX && ui.rulerY && ui.table && ui.allConfident && ui.results);
+        const QList<QPair<int, QWidget *>> positions { { 1, ui.path }, { 2, ui.browse },
+            { 4, ui.rulerX }, { 5, ui.rulerY }, { 7, ui.table }, { 8, ui.add },
+            { 9, ui.allConfident }, { 10, ui.analyze }, { 12, ui.results } };
+        for (const auto &[index, widget] : positions)
+            QCOMPARE(ui.layout->itemAt(index)->widget(), widget);
 
         const QList<QPair<QPushButton *, QString>> buttons {
             { ui.browse, "Browse...|:/images/folder.png" },
@@ -188,7 +194,7 @@ private Q_SLOTS:
 
     void addVariableAppendsOneRow()
     {
-        ScriptedDialogs dialogs;
+        DialogScope dialogs;
         AnalysisWindow w;
         Ui ui(w);
         QTest::mouseClick(ui.add, Qt::LeftButton);
@@ -210,7 +216,7 @@ private Q_SLOTS:
 
     void loadingReadsNamesAndRulers()
     {
-        ScriptedDialogs dialogs;
+        DialogScope dialogs;
         AnalysisWindow w;
         Ui ui(w);
         QTest::mouseClick(ui.add, Qt::LeftButton);
@@ -245,7 +251,7 @@ private Q_SLOTS:
 
     void failedLoadsKeepWhatWasThere()
     {
-        ScriptedDialogs dialogs;
+        DialogScope dialogs;
         AnalysisWindow w;
         Ui ui(w);
         const QString path = namesFile();
@@ -289,7 +295,7 @@ private Q_SLOTS:
 
     void analyzeEndToEnd()
     {
-        ScriptedDialogs dialogs;
+        DialogScope dialogs;
         AnalysisWindow w;
         Ui ui(w);
         load(ui, dialogs, motionFile());
@@ -333,7 +339,7 @@ private Q_SLOTS:
 
     void analyzeErrors()
     {
-        ScriptedDialogs dialogs;
+        DialogScope dialogs;
         AnalysisWindow w;
         Ui ui(w);
         const auto expectMessage = [&](const QString &title) {

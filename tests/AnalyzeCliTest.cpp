@@ -1,8 +1,8 @@
 // 'pondwatch-cli analyze': the same text as the analysis window, CSV, and its errors.
 
-#include "AnalysisDataFiles.h"
-#include "analysis/AnalysisWindow.h"
-#include "support/ScriptedDialogs.h"
+#include "analysis/ui/AnalysisWindow.h"
+#include "support/AnalysisDataFiles.h"
+#include "support/DialogScope.h"
 #include "support/TestUtils.h"
 
 #include <QProcess>
@@ -46,7 +46,7 @@ QString motionFile()
 // What the window shows for the same file and rows (its rulers as loaded: the first one).
 QString windowText(const QString &path, const QList<QStringList> &rows)
 {
-    ScriptedDialogs dialogs;
+    DialogScope dialogs;
     AnalysisWindow w;
     dialogs.queueFile(path);
     w.LoadDataFile();

@@ -4,8 +4,8 @@
 // --method blobs with its options, and the classic method's files against the bytes written
 // before detection methods had an interface.
 
-#include "TrackingTestSupport.h"
 #include "support/TestUtils.h"
+#include "support/TrackingTestSupport.h"
 #include "support/VideoFixtures.h"
 
 #include "analysis/DataFileHeader.h"

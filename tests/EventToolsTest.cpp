@@ -3,7 +3,7 @@
 // nothing written on cancel); and the pondwatch-cli subcommands over the same files.
 
 #include "app/MainWindow.h"
-#include "support/ScriptedDialogs.h"
+#include "support/DialogScope.h"
 #include "support/TestUtils.h"
 #include "tools/StimulusEventAnalysis.h"
 #include "tools/StimulusEventBlender.h"
@@ -95,7 +95,7 @@ QString blend(const QByteArray &left, const QByteArray &right)
 }
 
 // Scripted dialogs that also record what the number dialogs were given.
-class RecordingDialogs : public ScriptedDialogs
+class RecordingDialogs : public DialogScope
 {
 public:
     struct IntegerQuestion
@@ -307,7 +307,7 @@ private Q_SLOTS:
     void cancelledNumbersUseDefaults()
     {
         MainWindow window;
-        ScriptedDialogs dialogs;
+        DialogScope dialogs;
         const QString output = testutils::scratchPath("defaults.gfadata");
         dialogs.queueFile(dataFile("defaults.data.txt", everySecond(590, 800)));
         dialogs.queueFile(gfaFile("defaults.gfa", { "A,100", "B,50" }));
@@ -324,7 +324,7 @@ private Q_SLOTS:
     void gfaWithOnlyHeaderGivesEmptyFile()
     {
         MainWindow window;
-        ScriptedDialogs dialogs;
+        DialogScope dialogs;
         const QString output = testutils::scratchPath("empty.gfadata");
         writeFile("empty.gfadata", "left over from an earlier run\n");
         dialogs.queueFile(dataFile("empty.data.txt", everySecond(0, 5)));
@@ -372,7 +372,7 @@ private Q_SLOTS:
         QFETCH(QString, message);
         QFETCH(int, questionsAsked);
         MainWindow window;
-        ScriptedDialogs dialogs;
+        DialogScope dialogs;
         dialogs.queueFile(dataName);
         if (questionsAsked >= 2)
             dialogs.queueFile(gfaName);
@@ -396,7 +396,7 @@ private Q_SLOTS:
         const QString gfa = gfaFile("cancel.gfa", { "A,1" });
         for (int cancelAt = 0; cancelAt < 3; ++cancelAt) {
             MainWindow window;
-            ScriptedDialogs dialogs;
+            DialogScope dialogs;
             dialogs.queueFile(cancelAt == 0 ? QString() : data);
             if (cancelAt >= 1)
                 dialogs.queueFile(cancelAt == 1 ? QString() : gfa);
@@ -478,7 +478,7 @@ private Q_SLOTS:
         QFETCH(QString, message);
         QFETCH(int, questionsAsked);
         MainWindow window;
-        ScriptedDialogs dialogs;
+        DialogScope dialogs;
         dialogs.queueFile(leftName);
         if (questionsAsked >= 2)
             dialogs.queueFile(rightName);
@@ -495,7 +495,7 @@ private Q_SLOTS:
         const QString folder = emptyFolder("cancel-blend");
         for (int cancelAt = 0; cancelAt < 2; ++cancelAt) {
             MainWindow window;
-            ScriptedDialogs dialogs;
+            DialogScope dialogs;
             dialogs.queueFile(cancelAt == 0 ? QString() : writeFile("c-left.gfadata", kLeftFile));
             if (cancelAt == 1)
                 dialogs.queueFile(QString());
@@ -517,7 +517,7 @@ private Q_SLOTS:
         const QString slotOut = testutils::scratchPath("cli-slot.gfadata");
         {
             MainWindow window;
-            ScriptedDialogs dialogs;
+            DialogScope dialogs;
             dialogs.queueFile(data);
             dialogs.queueFile(gfa);
             dialogs.queueInteger(0, false);

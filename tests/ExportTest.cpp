@@ -6,12 +6,12 @@
 // plain background: MPEG-1 at 25 kbit/s smears thin lines, but never that far.
 
 #include "app/MainWindow.h"
-#include "support/ScriptedDialogs.h"
+#include "support/DialogScope.h"
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
 #include "tools/AnnotatedExport.h"
 #include "video/QVideoDecoder.h"
-#include "view/VideoView.h"
+#include "view/ui/VideoView.h"
 
 #include <QDir>
 #include <QProcess>
@@ -20,6 +20,8 @@
 
 #include <cmath>
 #include <limits>
+
+#include <optional>
 
 namespace {
 
@@ -223,7 +225,7 @@ class ExportTest : public QObject
 {
     Q_OBJECT
 
-    ScriptedDialogs *dialogs = nullptr;
+    std::optional<DialogScope> dialogs;
     QString video; // 14 grey pictures, 160 x 120, 25 fps: the export writes 12
     QString rowsFile; // movingRows() with the Tracking Area (4, 4)-(155, 115)
 
@@ -254,14 +256,11 @@ private Q_SLOTS:
         rowsFile = dataFile("moving.data.txt", movingRows());
     }
 
-    void init() { dialogs = new ScriptedDialogs; }
+    void init() { dialogs.emplace(); }
 
     void cleanup()
     {
-        const QString problems = dialogs->unexpectedSummary();
-        delete dialogs;
-        dialogs = nullptr;
-        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+        dialogs.reset();
         for (const QString &name : outputsIn(testutils::scratchDir()))
             QFile::remove(testutils::scratchPath(name));
     }

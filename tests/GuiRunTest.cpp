@@ -3,7 +3,8 @@
 // stopping, closing during a run, pause with review and manual correction, and a data file
 // that cannot be written.
 
-#include "GuiRunSupport.h"
+#include "support/DialogScope.h"
+#include "support/GuiRunSupport.h"
 
 #include "tracking/ImageLock.h"
 #include "tracking/TrackingDataFile.h"
@@ -12,6 +13,8 @@
 #include <QMutexLocker>
 #include <QRegularExpression>
 #include <QSlider>
+
+#include <optional>
 
 using namespace guitest;
 
@@ -50,9 +53,7 @@ constexpr int singleHeader = 9;
 
 QLabel *timeLabel(MainWindow &w)
 {
-    QWidget *bottomBar = button(w, "Back")->parentWidget()->parentWidget();
-    const auto labels = bottomBar->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
-    return labels.isEmpty() ? nullptr : labels.first();
+    return findControl<QLabel>(w, "timeLabel");
 }
 
 QImage trackerImage(VideoTracker *tracker, bool trackerView)
@@ -64,11 +65,11 @@ QImage trackerImage(VideoTracker *tracker, bool trackerView)
 // Enabled states of the window while idle after a run (and the review state reset).
 void verifyIdle(MainWindow &w)
 {
-    for (const char *text : { "Open Video File...", "Set Tracking Area", "Add New Zone...",
-             "Add New Ruler...", "Add Point Distance...", "Process Video", "Analyze Data..." })
-        QVERIFY2(button(w, text)->isEnabled(), text);
-    for (const char *text : { "Stop Processing", "Back", "Forward" })
-        QVERIFY2(!button(w, text)->isEnabled(), text);
+    for (const char *name : { "openVideoButton", "setTrackingAreaButton", "addZoneButton",
+             "addRulerButton", "addPointDistButton", "processVideoButton", "analyzeDataButton" })
+        QVERIFY2(findControl<QPushButton>(w, name)->isEnabled(), name);
+    for (const char *name : { "stopProcessingButton", "backButton", "forwardButton" })
+        QVERIFY2(!findControl<QPushButton>(w, name)->isEnabled(), name);
     QVERIFY(!pauseButton(w)->isEnabled());
     QCOMPARE(pauseButton(w)->text(), QString("Pause"));
     QVERIFY(w.findChild<QSlider *>()->isEnabled());
@@ -120,7 +121,7 @@ class GuiRunTest : public QObject
 {
     Q_OBJECT
 
-    ScriptedDialogs *dialogs = nullptr;
+    std::optional<DialogScope> dialogs;
     QString oneFish; // 120 frames, one dark fish
     QString threeFish; // 60 frames, three dark fish in lanes
 
@@ -136,9 +137,9 @@ class GuiRunTest : public QObject
     void runAndPause(WindowDriver &d, TrackerGate &gate, int count)
     {
         gate.holdAtCount(count);
-        d.click("Process Video");
+        d.click("processVideoButton");
         QVERIFY(d.waitHeld(gate, count));
-        d.click("Pause");
+        d.click("pauseButton");
         QCOMPARE(d.tracker()->recordCount(), count);
         QVERIFY(d.tracker()->isPaused());
     }
@@ -152,14 +153,11 @@ private Q_SLOTS:
         QVERIFY(writeFishVideo(threeFish, 60, 3));
     }
 
-    void init() { dialogs = new ScriptedDialogs; }
+    void init() { dialogs.emplace(); }
 
     void cleanup()
     {
-        const QString problems = dialogs->unexpectedSummary();
-        delete dialogs;
-        dialogs = nullptr;
-        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+        dialogs.reset();
         QFile::remove(oneFish + ".data.txt");
         QFile::remove(threeFish + ".datamulti.txt");
     }
@@ -171,19 +169,20 @@ private Q_SLOTS:
         MainWindow w;
         WindowDriver d(w, *dialogs);
         prepare(d, oneFish);
-        QVERIFY(button(w, "Process Video")->isEnabled());
+        QVERIFY(findControl<QPushButton>(w, "processVideoButton")->isEnabled());
         TrackerGate gate(d.tracker());
         gate.holdAtCount(5);
-        d.click("Process Video");
+        d.click("processVideoButton");
         QVERIFY(d.waitHeld(gate, 5));
 
         // During the run only the signed difference, the tracker view, "Analyze Data...",
         // "Stop Processing" and "Pause" are left to the user.
-        for (const char *text : { "Open Video File...", "Set Tracking Area", "Add New Zone...",
-                 "Add New Ruler...", "Add Point Distance...", "Process Video", "Back", "Forward" })
-            QVERIFY2(!button(w, text)->isEnabled(), text);
-        for (const char *text : { "Stop Processing", "Pause", "Analyze Data..." })
-            QVERIFY2(button(w, text)->isEnabled(), text);
+        for (const char *name :
+            { "openVideoButton", "setTrackingAreaButton", "addZoneButton", "addRulerButton",
+                "addPointDistButton", "processVideoButton", "backButton", "forwardButton" })
+            QVERIFY2(!findControl<QPushButton>(w, name)->isEnabled(), name);
+        for (const char *name : { "stopProcessingButton", "pauseButton", "analyzeDataButton" })
+            QVERIFY2(findControl<QPushButton>(w, name)->isEnabled(), name);
         QVERIFY(!w.findChild<QSlider *>()->isEnabled());
         for (QAbstractSpinBox *s : d.spinBoxes())
             QVERIFY(!s->isEnabled());
@@ -219,7 +218,7 @@ private Q_SLOTS:
         d.chooseDarkObject();
         QVERIFY(w.signedDifference());
         QVERIFY(!w.brightObject());
-        d.click("Process Video");
+        d.click("processVideoButton");
         QVERIFY(d.waitIdle());
         verifyIdle(w);
 
@@ -246,7 +245,7 @@ private Q_SLOTS:
         d.view()->SetFishPositions({ QPoint(30, 30), QPoint(100, 40) });
         TrackerGate gate(d.tracker());
         gate.holdAtCount(60);
-        d.click("Process Video");
+        d.click("processVideoButton");
         QVERIFY(d.waitHeld(gate, 60));
 
         // Record 60 is frame 61, at 2.44 s: the disabled slider shows whole seconds.
@@ -308,9 +307,9 @@ private Q_SLOTS:
         prepare(d, oneFish);
         TrackerGate gate(d.tracker());
         gate.holdAtCount(30);
-        d.click("Process Video");
+        d.click("processVideoButton");
         QVERIFY(d.waitHeld(gate, 30));
-        d.click("Stop Processing");
+        d.click("stopProcessingButton");
         // Stopping waits for the file: the window is idle as soon as the click returns.
         QVERIFY(!d.running());
         verifyIdle(w);
@@ -321,10 +320,10 @@ private Q_SLOTS:
         // A run started at once, before the first run's finished() is delivered, is not
         // stopped by it; it goes on from frame 32.
         gate.holdAtCount(10);
-        d.click("Process Video");
+        d.click("processVideoButton");
         QVERIFY(d.waitHeld(gate, 10));
         QVERIFY(d.running());
-        QVERIFY(button(w, "Stop Processing")->isEnabled());
+        QVERIFY(findControl<QPushButton>(w, "stopProcessingButton")->isEnabled());
         bool ok = false;
         QCOMPARE(d.tracker()->recordFromEnd(9, &ok).frameNumber, qint64(32));
         gate.release();
@@ -339,7 +338,7 @@ private Q_SLOTS:
         prepare(d, oneFish);
         auto gate = std::make_unique<TrackerGate>(d.tracker());
         gate->holdAtCount(25);
-        d.click("Process Video");
+        d.click("processVideoButton");
         QVERIFY(d.waitHeld(*gate, 25));
         delete w; // the tracker goes with the window; the gate then leaves it alone
         gate.reset();
@@ -373,17 +372,17 @@ private Q_SLOTS:
         TrackerGate gate(d.tracker());
         runAndPause(d, gate, 40);
         QCOMPARE(pauseButton(w)->text(), QString("Resume"));
-        QVERIFY(button(w, "Back")->isEnabled());
-        QVERIFY(!button(w, "Forward")->isEnabled());
+        QVERIFY(findControl<QPushButton>(w, "backButton")->isEnabled());
+        QVERIFY(!findControl<QPushButton>(w, "forwardButton")->isEnabled());
         const QImage before = d.view()->Image();
-        d.click("Back");
-        QVERIFY(!button(w, "Back")->isEnabled());
-        QVERIFY(!button(w, "Forward")->isEnabled());
+        d.click("backButton");
+        QVERIFY(!findControl<QPushButton>(w, "backButton")->isEnabled());
+        QVERIFY(!findControl<QPushButton>(w, "forwardButton")->isEnabled());
         QCOMPARE(w.reviewIndex(), 10);
         QVERIFY(d.view()->Image() == before);
 
         // Stopping while paused: the window is fully idle and the file holds the 40 records.
-        d.click("Stop Processing");
+        d.click("stopProcessingButton");
         verifyIdle(w);
         QCOMPARE(fileLines(oneFish + ".data.txt").size(), singleHeader + 40);
         // Correction mode is off: a drag edits the Tracking Area again.
@@ -412,10 +411,10 @@ private Q_SLOTS:
         auto *slider = w.findChild<QSlider *>();
 
         // One step back: the record ten before the newest, its frame decoded again.
-        d.click("Back");
+        d.click("backButton");
         QCOMPARE(w.reviewIndex(), 10);
-        QVERIFY(button(w, "Back")->isEnabled());
-        QVERIFY(button(w, "Forward")->isEnabled());
+        QVERIFY(findControl<QPushButton>(w, "backButton")->isEnabled());
+        QVERIFY(findControl<QPushButton>(w, "forwardButton")->isEnabled());
         QCOMPARE(records[10].frameNumber, qint64(36));
         QVERIFY(d.view()->Image() == frameOf(36));
         QCOMPARE(d.view()->FishPosition(), QPoint(records[10].x, records[10].y));
@@ -424,25 +423,25 @@ private Q_SLOTS:
         QVERIFY(timeLabel(w)->text().startsWith("Time 0:00:01.440/"));
 
         // The next step would need record 50: refused, the picture stays.
-        d.click("Back");
+        d.click("backButton");
         QCOMPARE(w.reviewIndex(), 20);
-        QVERIFY(!button(w, "Back")->isEnabled());
+        QVERIFY(!findControl<QPushButton>(w, "backButton")->isEnabled());
         QVERIFY(d.view()->Image() == frameOf(36));
 
         // Forward from 20 to 10, then to 0, where "Forward" disables itself.
-        d.click("Forward");
+        d.click("forwardButton");
         QCOMPARE(w.reviewIndex(), 10);
-        QVERIFY(button(w, "Forward")->isEnabled());
+        QVERIFY(findControl<QPushButton>(w, "forwardButton")->isEnabled());
         QVERIFY(d.view()->Image() == frameOf(36));
-        d.click("Forward");
+        d.click("forwardButton");
         QCOMPARE(w.reviewIndex(), 0);
-        QVERIFY(!button(w, "Forward")->isEnabled());
+        QVERIFY(!findControl<QPushButton>(w, "forwardButton")->isEnabled());
         QVERIFY(d.view()->Image() == frameOf(46));
 
         // Resuming after the review goes on with frame 47: no frame skipped or repeated.
-        d.click("Resume");
+        d.click("pauseButton");
         QCOMPARE(pauseButton(w)->text(), QString("Pause"));
-        QVERIFY(!button(w, "Back")->isEnabled());
+        QVERIFY(!findControl<QPushButton>(w, "backButton")->isEnabled());
         QVERIFY(d.waitIdle());
         const QVector<TrackRecord> all = d.tracker()->resultsSnapshot();
         QCOMPARE(all.size(), 118);
@@ -482,7 +481,7 @@ private Q_SLOTS:
         QCOMPARE(QPoint(after[0].x, after[0].y), c1);
 
         // At offset 10: records 1 to 19 are rewritten, the shown one taking the click.
-        d.click("Back");
+        d.click("backButton");
         QCOMPARE(w.reviewIndex(), 10);
         const QVector<TrackRecord> middle = after;
         const QPoint c2(25, 35); // 0.1 x 25 = 2.5: a share computed as 1 - (1 - g) rounds down
@@ -509,7 +508,7 @@ private Q_SLOTS:
         QCOMPARE(QPoint(after[10].x, after[10].y), c2);
 
         // The corrections reach the file, and the run went on from frame 63 without a gap.
-        d.click("Resume");
+        d.click("pauseButton");
         QVERIFY(d.waitIdle());
         const QStringList lines = fileLines(oneFish + ".data.txt");
         QCOMPARE(lines.size(), singleHeader + 118);
@@ -539,7 +538,7 @@ private Q_SLOTS:
         bool ok = false;
         const TrackRecord corrected = d.tracker()->recordFromEnd(0, &ok);
         QCOMPARE(QPoint(corrected.x, corrected.y), QPoint(3, 2));
-        d.click("Resume");
+        d.click("pauseButton");
         QVERIFY(d.waitIdle());
         const QVector<TrackRecord> all = d.tracker()->resultsSnapshot();
         QCOMPARE(all.size(), 118);
@@ -575,7 +574,7 @@ private Q_SLOTS:
         dialogs->queueFile(notAFolder + "/data.txt");
         dialogs->queueFile(elsewhere);
         const int asked = int(dialogs->questions.size());
-        d.click("Process Video");
+        d.click("processVideoButton");
         QVERIFY(d.waitIdle());
         QTest::qWait(50); // any late second StopProcessing has come and gone
 
@@ -613,9 +612,9 @@ private Q_SLOTS:
         TrackerGate gate(d2.tracker());
         gate.holdAtCount(20);
         dialogs->queueFile(QString());
-        d2.click("Process Video");
+        d2.click("processVideoButton");
         QVERIFY(d2.waitHeld(gate, 20));
-        d2.click("Stop Processing");
+        d2.click("stopProcessingButton");
         QTest::qWait(50);
         QCOMPARE(dialogs->takeMessages().size(), 1);
         QCOMPARE(QDir(testutils::scratchDir()).entryList(QDir::Files), filesBefore);

@@ -4,7 +4,10 @@
 // Built also with ThreadSanitizer (label "threaded"), which must report nothing. The gate
 // only orders the steps; between them the tracker runs freely beside the 50 ms refresh.
 
-#include "GuiRunSupport.h"
+#include "support/DialogScope.h"
+#include "support/GuiRunSupport.h"
+
+#include <optional>
 
 using namespace guitest;
 
@@ -12,7 +15,7 @@ class GuiThreadsTest : public QObject
 {
     Q_OBJECT
 
-    ScriptedDialogs *dialogs = nullptr;
+    std::optional<DialogScope> dialogs;
     QString oneFish, threeFish;
 
     void prepare(WindowDriver &d, const QString &video)
@@ -32,15 +35,9 @@ private Q_SLOTS:
         QVERIFY(encodeFishVideo(threeFish, 60, 3));
     }
 
-    void init() { dialogs = new ScriptedDialogs; }
+    void init() { dialogs.emplace(); }
 
-    void cleanup()
-    {
-        const QString problems = dialogs->unexpectedSummary();
-        delete dialogs;
-        dialogs = nullptr;
-        QVERIFY2(problems.isEmpty(), qPrintable(problems));
-    }
+    void cleanup() { dialogs.reset(); }
 
     void runWithTrackerViewPauseReviewCorrectionAndStop()
     {
@@ -51,7 +48,7 @@ private Q_SLOTS:
 
         // The tracker view goes on while the tracker runs, and off again while it runs.
         gate.holdAtCount(20);
-        d.click("Process Video");
+        d.click("processVideoButton");
         QTest::mouseClick(d.trackerViewCheck(), Qt::LeftButton);
         QVERIFY(d.waitHeld(gate, 20));
         QTest::qWait(120); // refreshes while the tracker is held
@@ -61,24 +58,24 @@ private Q_SLOTS:
         QVERIFY(d.waitHeld(gate, 45));
 
         // Pause, review, correct, resume.
-        d.click("Pause");
+        d.click("pauseButton");
         QCOMPARE(pauseButton(w)->text(), QString("Resume"));
-        d.click("Back");
+        d.click("backButton");
         QCOMPARE(w.reviewIndex(), 10);
-        d.click("Forward");
+        d.click("forwardButton");
         QCOMPARE(w.reviewIndex(), 0);
-        d.click("Back");
+        d.click("backButton");
         QTest::mouseClick(d.view(), Qt::LeftButton, {}, QPoint(60, 50));
         bool ok = false;
         QCOMPARE(d.tracker()->recordFromEnd(10, &ok).confidence, 256.0f);
         gate.holdAtCount(70);
-        d.click("Resume");
+        d.click("pauseButton");
         QCOMPARE(pauseButton(w)->text(), QString("Pause"));
 
         // Pause again and stop while paused: the window is idle, the file holds 70 records.
         QVERIFY(d.waitHeld(gate, 70));
-        d.click("Pause");
-        d.click("Stop Processing");
+        d.click("pauseButton");
+        d.click("stopProcessingButton");
         QVERIFY(!d.running());
         QCOMPARE(pauseButton(w)->text(), QString("Pause"));
         QVERIFY(!pauseButton(w)->isEnabled());
@@ -97,11 +94,11 @@ private Q_SLOTS:
         QTest::mouseClick(d.trackerViewCheck(), Qt::LeftButton);
         TrackerGate gate(d.tracker());
         gate.holdAtCount(10);
-        d.click("Process Video");
+        d.click("processVideoButton");
         QVERIFY(d.waitHeld(gate, 10));
         QTest::qWait(60);
         gate.release();
-        d.click("Stop Processing"); // while the tracker runs on
+        d.click("stopProcessingButton"); // while the tracker runs on
         QVERIFY(!d.running());
         const int records = d.tracker()->recordCount();
         QVERIFY(records >= 10);
@@ -117,7 +114,7 @@ private Q_SLOTS:
         prepare(d, oneFish);
         auto gate = std::make_unique<TrackerGate>(d.tracker());
         gate->holdAtCount(10);
-        d.click("Process Video");
+        d.click("processVideoButton");
         QVERIFY(d.waitHeld(*gate, 10));
         QTest::qWait(60);
         gate->release();

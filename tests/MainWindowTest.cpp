@@ -2,7 +2,8 @@
 // the slots of the meta-object and the read accessors.
 
 #include "app/MainWindow.h"
-#include "support/ScriptedDialogs.h"
+#include "support/DialogScope.h"
+#include "support/FindControl.h"
 
 #include <QGroupBox>
 #include <QMetaMethod>
@@ -11,17 +12,15 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace {
 
 // The widgets of the control column, top to bottom.
 QList<QWidget *> controlColumn(MainWindow &w)
 {
-    auto *open = w.findChild<QPushButton *>(QString(), Qt::FindChildrenRecursively);
     QList<QWidget *> widgets;
-    for (QPushButton *b : w.findChildren<QPushButton *>())
-        if (b->text() == "Open Video File...")
-            open = b;
-    auto *layout = qobject_cast<QVBoxLayout *>(open->parentWidget()->layout());
+    auto *layout = qobject_cast<QVBoxLayout *>(findControl<QWidget>(w, "controlColumn")->layout());
     for (int i = 0; i < layout->count(); ++i)
         widgets << layout->itemAt(i)->widget();
     return widgets;
@@ -44,21 +43,18 @@ QString describe(QWidget *w)
     return w->metaObject()->className();
 }
 
-QPushButton *button(MainWindow &w, const QString &text)
-{
-    for (QPushButton *b : w.findChildren<QPushButton *>())
-        if (b->text() == text)
-            return b;
-    return nullptr;
-}
-
 } // namespace
 
 class MainWindowTest : public QObject
 {
     Q_OBJECT
 
+    std::optional<DialogScope> dialogs;
+
 private Q_SLOTS:
+    void init() { dialogs.emplace(); }
+    void cleanup() { dialogs.reset(); }
+
     void controlColumnOrderAndLabels()
     {
         MainWindow w;
@@ -95,14 +91,22 @@ private Q_SLOTS:
     void defaultsRangesAndSteps()
     {
         MainWindow w;
+        auto *fish = findControl<QSpinBox>(w, "fishCountSpin");
+        auto *frames = findControl<QSpinBox>(w, "framesToAverageSpin");
+        auto *threshold = findControl<QDoubleSpinBox>(w, "confidenceThresholdSpin");
+        auto *variance = findControl<QDoubleSpinBox>(w, "gaussianVarianceSpin");
+        auto *filter = findControl<QSpinBox>(w, "meanFilterSizeSpin");
+        auto *group = findControl<QGroupBox>(w, "signedDifferenceBox");
+        auto *trackerView = findControl<QCheckBox>(w, "showTrackerViewCheck");
+        // The named controls are the ones at their places in the column.
         const QList<QWidget *> column = controlColumn(w);
-        auto *fish = qobject_cast<QSpinBox *>(column[6]);
-        auto *frames = qobject_cast<QSpinBox *>(column[8]);
-        auto *threshold = qobject_cast<QDoubleSpinBox *>(column[10]);
-        auto *variance = qobject_cast<QDoubleSpinBox *>(column[12]);
-        auto *filter = qobject_cast<QSpinBox *>(column[14]);
-        auto *group = qobject_cast<QGroupBox *>(column[15]);
-        auto *trackerView = qobject_cast<QCheckBox *>(column[17]);
+        QCOMPARE(column[6], fish);
+        QCOMPARE(column[8], frames);
+        QCOMPARE(column[10], threshold);
+        QCOMPARE(column[12], variance);
+        QCOMPARE(column[14], filter);
+        QCOMPARE(column[15], group);
+        QCOMPARE(column[17], trackerView);
 
         QCOMPARE(fish->value(), 1);
         QCOMPARE(fish->minimum(), 1);
@@ -157,16 +161,20 @@ private Q_SLOTS:
     void initialEnabledStates()
     {
         MainWindow w;
-        for (const char *text : { "Process Video", "Stop Processing", "Back", "Pause", "Forward" })
-            QVERIFY2(!button(w, text)->isEnabled(), text);
-        for (const char *text : { "Open Video File...", "Set Tracking Area", "Add New Zone...",
-                 "Add New Ruler...", "Add Point Distance...", "Analyze Data..." })
-            QVERIFY2(button(w, text)->isEnabled(), text);
+        for (const char *name : { "processVideoButton", "stopProcessingButton", "backButton",
+                 "pauseButton", "forwardButton" })
+            QVERIFY2(!findControl<QPushButton>(w, name)->isEnabled(), name);
+        for (const char *name : { "openVideoButton", "setTrackingAreaButton", "addZoneButton",
+                 "addRulerButton", "addPointDistButton", "analyzeDataButton" })
+            QVERIFY2(findControl<QPushButton>(w, name)->isEnabled(), name);
         QVERIFY(w.findChild<QSlider *>()->isEnabled());
         QVERIFY(w.findChild<QSlider *>()->orientation() == Qt::Horizontal);
         // The review buttons carry text only.
-        QVERIFY(button(w, "Back")->icon().isNull());
-        QVERIFY(!button(w, "Open Video File...")->icon().isNull());
+        QCOMPARE(findControl<QPushButton>(w, "backButton")->text(), QString("Back"));
+        QCOMPARE(findControl<QPushButton>(w, "pauseButton")->text(), QString("Pause"));
+        QCOMPARE(findControl<QPushButton>(w, "forwardButton")->text(), QString("Forward"));
+        QVERIFY(findControl<QPushButton>(w, "backButton")->icon().isNull());
+        QVERIFY(!findControl<QPushButton>(w, "openVideoButton")->icon().isNull());
     }
 
     void slotsInMetaObjectOrder()
@@ -217,7 +225,7 @@ private Q_SLOTS:
     void analysisWindowIsOneTopLevelWindow()
     {
         MainWindow w;
-        button(w, "Analyze Data...")->click();
+        findControl<QPushButton>(w, "analyzeDataButton")->click();
         QWidget *analysis = nullptr;
         for (QWidget *top : QApplication::topLevelWidgets())
             if (top->windowTitle() == "Data Analysis")
@@ -225,7 +233,7 @@ private Q_SLOTS:
         QVERIFY(analysis);
         QVERIFY(analysis->isVisible());
         QVERIFY(!analysis->parentWidget());
-        button(w, "Analyze Data...")->click();
+        findControl<QPushButton>(w, "analyzeDataButton")->click();
         int count = 0;
         for (QWidget *top : QApplication::topLevelWidgets())
             count += top->windowTitle() == "Data Analysis";

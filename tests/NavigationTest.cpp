@@ -2,32 +2,23 @@
 // on small videos made by the test itself.
 
 #include "app/MainWindow.h"
-#include "support/ScriptedDialogs.h"
+#include "support/DialogScope.h"
+#include "support/FindControl.h"
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
-#include "view/VideoView.h"
+#include "view/ui/VideoView.h"
 
 #include <QPushButton>
 #include <QTest>
 
+#include <optional>
+
 namespace {
 
-QPushButton *button(MainWindow &w, const QString &text)
-{
-    for (QPushButton *b : w.findChildren<QPushButton *>())
-        if (b->text() == text)
-            return b;
-    return nullptr;
-}
-
-// The time line under the picture: the label of the bottom bar beside the review buttons.
+// The time line under the picture.
 QLabel *timeLabel(MainWindow &w)
 {
-    QPushButton *back = button(w, "Back");
-    QWidget *bottomBar = back->parentWidget()->parentWidget();
-    for (QLabel *label : bottomBar->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
-        return label;
-    return nullptr;
+    return findControl<QLabel>(w, "timeLabel");
 }
 
 // Everything about the window a user can see, to compare before and after.
@@ -52,7 +43,7 @@ struct Visible
         v.sliderMin = slider->minimum();
         v.sliderMax = slider->maximum();
         v.sliderValue = slider->value();
-        v.processEnabled = button(w, "Process Video")->isEnabled();
+        v.processEnabled = findControl<QPushButton>(w, "processVideoButton")->isEnabled();
         v.areas = w.view()->Areas();
         return v;
     }
@@ -72,7 +63,7 @@ class NavigationTest : public QObject
 {
     Q_OBJECT
 
-    ScriptedDialogs *dialogs = nullptr;
+    std::optional<DialogScope> dialogs;
     QString tenMinutes; // 600 pictures at 1 fps, 64 x 48, each carrying its index
     QString shortClip; // 20 pictures at 10 fps, 96 x 64
 
@@ -101,15 +92,9 @@ private Q_SLOTS:
             qPrintable(error));
     }
 
-    void init() { dialogs = new ScriptedDialogs; }
+    void init() { dialogs.emplace(); }
 
-    void cleanup()
-    {
-        const QString problems = dialogs->unexpectedSummary();
-        delete dialogs;
-        dialogs = nullptr;
-        QVERIFY2(problems.isEmpty(), qPrintable(problems));
-    }
+    void cleanup() { dialogs.reset(); }
 
     void timeLine()
     {
@@ -130,7 +115,7 @@ private Q_SLOTS:
         w.show();
         QCOMPARE(timeLabel(w)->text(), QString());
         dialogs->queueFile(tenMinutes);
-        button(w, "Open Video File...")->click();
+        findControl<QPushButton>(w, "openVideoButton")->click();
 
         QCOMPARE(dialogs->questions.size(), 1);
         const RecordedQuestion asked = dialogs->questions.first();
@@ -141,7 +126,7 @@ private Q_SLOTS:
 
         QCOMPARE(w.fileName(), tenMinutes);
         QCOMPARE(w.windowTitle(), "Pondwatch (0.4.0) by Marrowick - " + tenMinutes);
-        QVERIFY(button(w, "Process Video")->isEnabled());
+        QVERIFY(findControl<QPushButton>(w, "processVideoButton")->isEnabled());
         QCOMPARE(w.minimumSize(), QSize(0, 0));
         QCOMPARE(w.view()->DisplayedPixmap().size(), QSize(64, 48));
         QCOMPARE(w.view()->minimumSize(), QSize(64, 48));
@@ -266,7 +251,7 @@ private Q_SLOTS:
         QCOMPARE(messages[0].kind, QString("critical"));
         QCOMPARE(messages[0].title, QString("Error"));
         QCOMPARE(messages[0].text, QString("Error loading the video"));
-        QVERIFY(!button(fresh, "Process Video")->isEnabled());
+        QVERIFY(!findControl<QPushButton>(fresh, "processVideoButton")->isEnabled());
         QCOMPARE(fresh.windowTitle(), QString("Pondwatch (0.4.0) by Marrowick"));
         QCOMPARE(fresh.minimumSize(), QSize(600, 400));
 

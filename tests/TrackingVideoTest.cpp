@@ -2,8 +2,8 @@
 // fish, a fish that pauses, 3 and 5 fish in lanes), and pondwatch-cli track: the same file as
 // the engine run in this process, its options, messages and exit codes.
 
-#include "TrackingTestSupport.h"
 #include "support/TestUtils.h"
+#include "support/TrackingTestSupport.h"
 #include "support/VideoFixtures.h"
 
 #include "tracking/TrackingDataFile.h"

@@ -2,15 +2,18 @@
 // the shapes with the mouse on the real view inside a real main window.
 
 #include "app/MainWindow.h"
-#include "support/ScriptedDialogs.h"
-#include "view/OverlayShapes.h"
-#include "view/VideoView.h"
+#include "model/OverlayShapes.h"
+#include "support/DialogScope.h"
+#include "support/FindControl.h"
 #include "view/ViewRenderer.h"
+#include "view/ui/VideoView.h"
 
 #include <QPainter>
 #include <QTest>
 
 #include <cmath>
+
+#include <optional>
 
 namespace {
 
@@ -103,35 +106,19 @@ RecordLookup historyOf(const QList<QPoint> &positions)
     };
 }
 
-QPushButton *button(MainWindow &w, const QString &text)
-{
-    for (QPushButton *b : w.findChildren<QPushButton *>())
-        if (b->text() == text)
-            return b;
-    return nullptr;
-}
-
 } // namespace
 
 class ViewTest : public QObject
 {
     Q_OBJECT
 
-    ScriptedDialogs *dialogs = nullptr;
+    std::optional<DialogScope> dialogs;
 
 private Q_SLOTS:
-    void init() { dialogs = new ScriptedDialogs; }
+    void init() { dialogs.emplace(); }
 
     // Every test ends with no dialog asked for that it did not queue and no message shown.
-    void cleanup()
-    {
-        const QStringList unexpected = dialogs->unexpected;
-        const int messages = int(dialogs->messages.size());
-        delete dialogs;
-        dialogs = nullptr;
-        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join("; ")));
-        QCOMPARE(messages, 0);
-    }
+    void cleanup() { dialogs.reset(); }
 
     // ---- Measures -----------------------------------------------------------------------------
 
@@ -654,7 +641,7 @@ private Q_SLOTS:
         MainWindow w;
         VideoView *view = showWithFrame(w);
         QCOMPARE(view->FishPosition(), QPoint(0, 0));
-        button(w, "Set Tracking Area")->click();
+        findControl<QPushButton>(w, "setTrackingAreaButton")->click();
         QTest::mousePress(view, Qt::LeftButton, {}, QPoint(30, 41));
         QTest::mouseMove(view, QPoint(20, 30));
         QCOMPARE(view->FishPosition(), QPoint(0, 0)); // only the release moves the marker

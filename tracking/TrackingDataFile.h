@@ -7,8 +7,8 @@
 //
 // Files are written through QSaveFile: a write that fails leaves an earlier file untouched.
 
+#include "model/OverlayShapes.h"
 #include "tracking/TrackRecord.h"
-#include "view/OverlayShapes.h"
 
 #include <QString>
 #include <QVector>

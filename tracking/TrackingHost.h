@@ -4,8 +4,8 @@
 // it shows). The main window implements it for the GUI; the CLI has a plain one.
 // Every function here may be called from the tracker thread.
 
+#include "model/OverlayShapes.h"
 #include "tracking/TrackingControls.h"
-#include "view/OverlayShapes.h"
 
 #include <QImage>
 #include <QString>

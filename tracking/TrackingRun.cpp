@@ -14,12 +14,12 @@
 
 #include <memory>
 
-TrackingRun::TrackingRun(TrackingHost &host, TrackResults &results, QImage &currentFrame,
-    QImage &trackerView, TrackerFlags &flags)
-    : host(host)
-    , results(results)
-    , currentFrame(currentFrame)
-    , flags(flags)
+TrackingRun::TrackingRun(TrackingHost &runHost, TrackResults &runResults, QImage &frameImage,
+    QImage &trackerView, TrackerFlags &runFlags)
+    : host(runHost)
+    , results(runResults)
+    , currentFrame(frameImage)
+    , flags(runFlags)
     , painter(trackerView)
 {
 }

@@ -5,8 +5,8 @@
 
 #include <QMutexLocker>
 
-VideoTracker::VideoTracker(TrackingHost *owner)
-    : owner(owner)
+VideoTracker::VideoTracker(TrackingHost *host)
+    : owner(host)
 {
 }
 

@@ -29,7 +29,7 @@ class VideoTracker : public QThread
     Q_OBJECT
 
 public:
-    explicit VideoTracker(TrackingHost *owner);
+    explicit VideoTracker(TrackingHost *host);
     ~VideoTracker() override;
 
     void requestStop();

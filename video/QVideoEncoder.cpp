@@ -51,13 +51,15 @@ void QVideoEncoder::release()
     ok = false;
 }
 
-bool QVideoEncoder::OpenOutput(const QString &fileName, int width, int height, int bitrate, int gop)
+// The parameters are copied into the members of the same names, which the rest reads.
+bool QVideoEncoder::OpenOutput(
+    const QString &fileName, int newWidth, int newHeight, int newBitrate, int newGop)
 {
     Close();
-    this->width = width;
-    this->height = height;
-    this->bitrate = bitrate;
-    this->gop = gop;
+    width = newWidth;
+    height = newHeight;
+    bitrate = newBitrate;
+    gop = newGop;
 
     if (width % 8 != 0 || height % 8 != 0 || width <= 0 || height <= 0) {
         std::printf("Invalid size\n");

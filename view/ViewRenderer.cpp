@@ -13,8 +13,8 @@ namespace {
 class HistoryCache
 {
 public:
-    explicit HistoryCache(const RecordLookup &lookup)
-        : lookup(lookup)
+    explicit HistoryCache(const RecordLookup &records)
+        : lookup(records)
     {
     }
 

@@ -4,8 +4,8 @@
 // export and the command line all produce the same picture from the same inputs.
 // Works on copies only; safe on any thread.
 
+#include "model/OverlayShapes.h"
 #include "tracking/TrackRecord.h"
-#include "view/OverlayShapes.h"
 
 #include <QImage>
 #include <QList>

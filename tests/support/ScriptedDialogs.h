@@ -3,7 +3,7 @@
 // recorded. An unexpected dialog (an empty queue) or an unexpected message fails the test
 // through QTest's failure reporting at the next check.
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <QList>
 #include <QQueue>

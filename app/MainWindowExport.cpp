@@ -5,11 +5,11 @@
 // and the window's file name is left as it was. Every picture is drawn as the window's view
 // would draw it: the view's overlays, the row's marker and the trail of the tracker's records.
 
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
 #include "tools/AnnotatedExport.h"
 #include "tracking/VideoTracker.h"
-#include "view/VideoView.h"
+#include "ui/Dialogs.h"
+#include "view/ui/VideoView.h"
 
 void MainWindow::ExportVideo()
 {

@@ -1,10 +1,10 @@
 // The two stimulus-event tools of the main window. Nothing in the window is connected to
 // them; they are invoked by name. They work on files only, through the GUI-free classes.
 
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
 #include "tools/StimulusEventAnalysis.h"
 #include "tools/StimulusEventBlender.h"
+#include "ui/Dialogs.h"
 
 namespace {
 

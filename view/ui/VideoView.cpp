@@ -1,6 +1,5 @@
-#include "view/VideoView.h"
+#include "view/ui/VideoView.h"
 
-#include "app/MainWindow.h"
 #include "tracking/VideoTracker.h"
 #include "view/ViewRenderer.h"
 
@@ -25,9 +24,9 @@ int roundHalfUp(double v)
 
 } // namespace
 
-VideoView::VideoView(MainWindow *owner)
+VideoView::VideoView(ViewHost *host)
     : QLabel(nullptr)
-    , owner(owner)
+    , owner(host)
 {
     setMouseTracking(true);
     ResetOverlays();

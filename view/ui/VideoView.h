@@ -3,7 +3,8 @@
 // lets the user draw the overlays with the mouse (or place the fish while a run is paused).
 // GUI thread, except the calls the tracker makes (see the lock and atomics below).
 
-#include "view/OverlayShapes.h"
+#include "model/OverlayShapes.h"
+#include "view/ui/ViewHost.h"
 
 #include <QImage>
 #include <QLabel>
@@ -12,14 +13,12 @@
 
 #include <atomic>
 
-class MainWindow;
-
 class VideoView : public QLabel
 {
     Q_OBJECT
 
 public:
-    explicit VideoView(MainWindow *owner);
+    explicit VideoView(ViewHost *host);
 
     void ResetOverlays();
     void SelectArea(int index);
@@ -54,7 +53,7 @@ private:
     bool trackerRunning() const;
     bool applyDragTo(const QPoint &pos);
 
-    MainWindow *owner;
+    ViewHost *owner;
     int currentArea = -1;
     int currentRuler = -1;
     int currentPointDist = -1;

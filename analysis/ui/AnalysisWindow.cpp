@@ -1,8 +1,8 @@
-#include "analysis/AnalysisWindow.h"
+#include "analysis/ui/AnalysisWindow.h"
 
 #include "analysis/DataAnalysis.h"
 #include "analysis/DataFileHeader.h"
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <QFile>
 #include <QHeaderView>
@@ -19,6 +19,16 @@ AnalysisWindow::AnalysisWindow()
     , allConfidentCheck(tr("Confident in ALL data values"))
 {
     setWindowTitle(tr("Data Analysis"));
+    // Names the tests find the controls by.
+    dataFileEdit.setObjectName(QStringLiteral("dataFileEdit"));
+    browseButton.setObjectName(QStringLiteral("browseButton"));
+    rulerXCombo.setObjectName(QStringLiteral("rulerXCombo"));
+    rulerYCombo.setObjectName(QStringLiteral("rulerYCombo"));
+    variableTable.setObjectName(QStringLiteral("variableTable"));
+    addVariableButton.setObjectName(QStringLiteral("addVariableButton"));
+    allConfidentCheck.setObjectName(QStringLiteral("allConfidentCheck"));
+    analyzeButton.setObjectName(QStringLiteral("analyzeButton"));
+    resultsEdit.setObjectName(QStringLiteral("resultsEdit"));
 
     variableTable.setHorizontalHeaderLabels({ tr("Variable to Measure"), tr("Offset Time (sec)"),
         tr("Time to Measure (sec)"), tr("Time Between (sec)") });

@@ -4,12 +4,13 @@
 // tracker at an exact record count, and pondwatch-cli track for the reference file.
 
 #include "app/MainWindow.h"
+#include "support/FindControl.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
 #include "tracking/VideoTracker.h"
 #include "video/QVideoEncoder.h"
-#include "view/VideoView.h"
+#include "view/ui/VideoView.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -82,19 +83,10 @@ inline bool encodeFishVideo(const QString &path, int frames, int fishCount = 1)
     return encoder.Close();
 }
 
-inline QPushButton *button(MainWindow &w, const QString &text)
-{
-    for (QPushButton *b : w.findChildren<QPushButton *>())
-        if (b->text() == text)
-            return b;
-    return nullptr;
-}
-
 // "Pause" / "Resume": the middle one of the three review buttons, whatever its text.
 inline QPushButton *pauseButton(MainWindow &w)
 {
-    QWidget *reviewFrame = button(w, "Back")->parentWidget();
-    return qobject_cast<QPushButton *>(reviewFrame->layout()->itemAt(1)->widget());
+    return findControl<QPushButton>(w, "pauseButton");
 }
 
 inline QByteArray fileBytes(const QString &path)
@@ -126,17 +118,17 @@ inline int runCli(const QStringList &args, QString *err = nullptr)
 class TrackerGate
 {
 public:
-    explicit TrackerGate(VideoTracker *tracker)
-        : tracker(tracker)
+    explicit TrackerGate(VideoTracker *watched)
+        : tracker(watched)
     {
-        tracker->setFrameHook([this, tracker](int count) {
+        watched->setFrameHook([this, watched](int count) {
             if (count != holdAt.load())
                 return;
             held = count;
             QElapsedTimer timer;
             timer.start();
-            while (holdAt.load() == count && !released && !tracker->isPaused()
-                && !tracker->isStopRequested() && timer.elapsed() < 30000)
+            while (holdAt.load() == count && !released && !watched->isPaused()
+                && !watched->isStopRequested() && timer.elapsed() < 30000)
                 QThread::msleep(1);
             held = 0;
         });
@@ -168,7 +160,7 @@ private:
 // The spin boxes of the control column, in order: fish, frames, threshold, variance, filter.
 inline QList<QAbstractSpinBox *> spinBoxes(MainWindow &w)
 {
-    QWidget *column = button(w, "Open Video File...")->parentWidget();
+    QWidget *column = findControl<QWidget>(w, "controlColumn");
     return column->findChildren<QAbstractSpinBox *>(QString(), Qt::FindDirectChildrenOnly);
 }
 
@@ -176,19 +168,18 @@ inline QList<QAbstractSpinBox *> spinBoxes(MainWindow &w)
 class WindowDriver
 {
 public:
-    WindowDriver(MainWindow &w, ScriptedDialogs &dialogs)
-        : w(w)
-        , dialogs(dialogs)
+    WindowDriver(MainWindow &window, ScriptedDialogs &scripted)
+        : w(window)
+        , dialogs(scripted)
     {
     }
 
     VideoView *view() const { return w.view(); }
     VideoTracker *tracker() const { return w.videoTracker(); }
-    void click(const QString &text)
+    // Clicks the button with that objectName ("processVideoButton", ...).
+    void click(const QString &name)
     {
-        QPushButton *b = button(w, text);
-        QVERIFY2(b, qPrintable(text));
-        QTest::mouseClick(b, Qt::LeftButton);
+        QTest::mouseClick(findControl<QPushButton>(w, name), Qt::LeftButton);
     }
     void drag(QPoint from, QPoint to)
     {
@@ -202,31 +193,31 @@ public:
     {
         w.show();
         dialogs.queueFile(video);
-        click("Open Video File...");
+        click("openVideoButton");
     }
     void setArea(QPoint from, QPoint to)
     {
-        click("Set Tracking Area");
+        click("setTrackingAreaButton");
         drag(from, to);
     }
     void addZone(const QString &text, QPoint from, QPoint to)
     {
         dialogs.queueText(text);
-        click("Add New Zone...");
+        click("addZoneButton");
         drag(from, to);
     }
     void addRuler(const QString &text, double length, QPoint start, QPoint end)
     {
         dialogs.queueText(text);
         dialogs.queueReal(length);
-        click("Add New Ruler...");
+        click("addRulerButton");
         drag(start, end);
     }
     void addPointDist(const QString &text, double length, QPoint reference, QPoint centre)
     {
         dialogs.queueText(text);
         dialogs.queueReal(length);
-        click("Add Point Distance...");
+        click("addPointDistButton");
         drag(reference, centre);
     }
 
@@ -250,7 +241,7 @@ public:
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < timeoutMs) {
-            if (!running() && button(w, "Process Video")->isEnabled())
+            if (!running() && findControl<QPushButton>(w, "processVideoButton")->isEnabled())
                 return true;
             QTest::qWait(20);
         }

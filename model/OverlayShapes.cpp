@@ -1,4 +1,4 @@
-#include "view/OverlayShapes.h"
+#include "model/OverlayShapes.h"
 
 #include <QPainter>
 #include <QPen>
