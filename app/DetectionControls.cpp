@@ -18,9 +18,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-DetectionControls::DetectionControls(TrackingControls &controls, QWidget *parent)
+DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget *parent)
     : QWidget(parent)
-    , controls(controls)
+    , controls(trackingControls)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -118,7 +118,7 @@ DetectionControls::DetectionControls(TrackingControls &controls, QWidget *parent
     connect(save, &QPushButton::clicked, this, [this] { saveBackground(); });
     connect(load, &QPushButton::clicked, this, [this] { loadBackground(); });
     connect(forgetBackground, &QPushButton::clicked, this, [this] {
-        this->controls.blobs.setChosenBackground(QImage());
+        controls.blobs.setChosenBackground(QImage());
         backgroundSource->setText(tr("Background: from the video"));
         forgetBackground->setVisible(false);
     });

@@ -62,9 +62,9 @@ FILE *standardOutput()
 } // namespace CliOutput
 
 CommandLine::CommandLine(
-    const QString &command, const QString &arguments, const QString &description)
-    : command(command)
-    , arguments(arguments)
+    const QString &commandName, const QString &argumentsShown, const QString &description)
+    : command(commandName)
+    , arguments(argumentsShown)
 {
     parser.setApplicationDescription(description);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);

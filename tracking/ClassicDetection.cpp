@@ -4,13 +4,13 @@
 #include "tracking/TrackerFlags.h"
 #include "tracking/TrackingHost.h"
 
-ClassicDetection::ClassicDetection(TrackingHost &host, TrackerFlags &flags,
-    TrackerViewPainter &painter, const RunParameters &parameters, const QRect &area)
-    : host(host)
-    , flags(flags)
-    , painter(painter)
-    , parameters(parameters)
-    , area(area)
+ClassicDetection::ClassicDetection(TrackingHost &runHost, TrackerFlags &runFlags,
+    TrackerViewPainter &viewPainter, const RunParameters &runParameters, const QRect &trackingArea)
+    : host(runHost)
+    , flags(runFlags)
+    , painter(viewPainter)
+    , parameters(runParameters)
+    , area(trackingArea)
     , centre(area.left() + area.width() / 2, area.top() + area.height() / 2)
 {
     model.reset(area, parameters.filterSide, parameters.framesToAverage);

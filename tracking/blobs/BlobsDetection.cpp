@@ -24,13 +24,13 @@ QPoint rounded(QPointF p)
 
 } // namespace
 
-BlobsDetection::BlobsDetection(TrackingHost &host, TrackerFlags &flags, TrackerViewPainter &painter,
-    const RunParameters &parameters, const QRect &area)
-    : host(host)
-    , flags(flags)
-    , painter(painter)
-    , parameters(parameters)
-    , area(area)
+BlobsDetection::BlobsDetection(TrackingHost &runHost, TrackerFlags &runFlags,
+    TrackerViewPainter &viewPainter, const RunParameters &runParameters, const QRect &trackingArea)
+    : host(runHost)
+    , flags(runFlags)
+    , painter(viewPainter)
+    , parameters(runParameters)
+    , area(trackingArea)
     , centre(area.left() + area.width() / 2, area.top() + area.height() / 2)
 {
     asked = BlobSettings::fromControls(host.trackingControls());
