@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
 
-#include "app/DetectionControls.h"
 #include "tracking/VideoTracker.h"
+#include "ui/DetectionControls.h"
 #include "view/ui/VideoView.h"
 
 #include <QFrame>
