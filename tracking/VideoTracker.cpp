@@ -118,10 +118,16 @@ void VideoTracker::run()
     TrackingRun trackingRun(*owner, results, currentFrame, trackerView, flags);
     trackingRun.setFrameHook(frameHook);
     const RunParameters parameters = trackingRun.trackVideo();
+    const bool empty = results.size() == 0;
     {
         QMutexLocker locker(&fileLock);
         runDetection = parameters.detectionDescription;
         runFlagThreshold = parameters.flagThreshold;
+        if (!writeWhenEmpty && empty) {
+            lastPath = dataFilePath;
+            lastError = QStringLiteral("the run gave no record, so no file was written");
+            return;
+        }
     }
     if (parameters.fishCount == 1)
         writeSingleFishFile();
@@ -201,6 +207,12 @@ void VideoTracker::setDataFilePath(const QString &path)
 {
     QMutexLocker locker(&fileLock);
     dataFilePath = path;
+}
+
+void VideoTracker::setWriteWhenEmpty(bool write)
+{
+    QMutexLocker locker(&fileLock);
+    writeWhenEmpty = write;
 }
 
 QString VideoTracker::lastWrittenPath() const

@@ -68,6 +68,10 @@ public:
 
     // Where the data file goes; empty (the default) means beside the video, named after it.
     void setDataFilePath(const QString &path);
+    // When off, a run that gave no record writes no file, so an earlier data file of the same
+    // name is kept (lastWriteError() then says so). On by default: the window writes the
+    // header-only file it always has.
+    void setWriteWhenEmpty(bool write);
     // The outcome of the last write: the path written or tried, and an empty error on
     // success or a one-line reason on failure. Read them after the thread has finished.
     QString lastWrittenPath() const;
@@ -100,4 +104,5 @@ private:
     // The last run's detection line and single-fish flag threshold, when its method set them.
     QString runDetection; // guarded by fileLock
     std::optional<float> runFlagThreshold; // guarded by fileLock
+    bool writeWhenEmpty = true; // guarded by fileLock
 };
