@@ -4,6 +4,7 @@
 #include "app/WindowMenus.h"
 #include "app/WindowSettings.h"
 #include "tracking/VideoTracker.h"
+#include "ui/DetectionControls.h"
 #include "ui/Dialogs.h"
 #include "view/ui/VideoView.h"
 #include "view/ui/VideoViewport.h"
@@ -283,6 +284,13 @@ void MainWindow::buildControlColumn(QWidget *column)
     radioLayout->addWidget(brightRadio);
     radioLayout->addWidget(darkRadio);
     layout->addWidget(signedDifferenceBox);
+
+    // The detection method and the whole-video background's parameters; with it, up to 200
+    // fish.
+    auto *detection = new DetectionControls(controls);
+    connect(detection, &DetectionControls::methodChanged, this,
+        [this](bool blobs) { fishCountSpin.setMaximum(blobs ? 200 : 25); });
+    layout->addWidget(detection);
 
     showTrackerViewCheck.setText(tr("Show Tracker View"));
     layout->addWidget(&showTrackerViewCheck);

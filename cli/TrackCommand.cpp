@@ -19,6 +19,7 @@
 #include "video/VideoProbe.h"
 
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QLoggingCategory>
 #include <QSaveFile>
 #include <QSet>
@@ -53,6 +54,20 @@ const OptionSpec trackOptions[] = {
     { "start-ms", "MS", "seek as the slider does before the run" },
     { "output", "PATH", "the data file (default: beside the video)" },
     { "quiet", nullptr, "no progress on standard error" },
+};
+
+// The detection method and the whole-video background's options (parseMethodOptions()).
+const OptionSpec methodOptions[] = {
+    { "method", "classic|blobs",
+        "detection: classic (running average; the default) or blobs (whole-video background, "
+        "with --fish up to 200 and --threshold auto|T as its foreground threshold, auto by "
+        "default)" },
+    { "background-frames", "K", "blobs: frames sampled for the background, 1..1000 (50)" },
+    { "background-image", "PNG", "blobs: use this background (an empty tank) instead" },
+    { "save-background", "PNG", "blobs: write the background used to PNG" },
+    { "min-area", "PX", "blobs: smallest blob in pixels (from the sampled frames)" },
+    { "max-area", "PX", "blobs: largest blob in pixels (from the sampled frames)" },
+    { "max-speed", "PX", "blobs: pixels a fish may move per frame (from its body length)" },
 };
 
 struct Failure
@@ -249,7 +264,107 @@ std::optional<Failure> realOption(const CommandLine &line, const char *name, int
     return std::nullopt;
 }
 
-std::optional<Failure> parseOptions(const CommandLine &line, Options *o)
+// The detection method and the whole-video background's options. With blobs, --fish and
+// --threshold are read here, as their range and meaning differ from the classic method's.
+struct MethodOptions
+{
+    bool blobs = false;
+    int backgroundFrames = 50;
+    QString backgroundImage;
+    QString saveBackground;
+    double threshold = -1.0; // auto
+    int minArea = 0, maxArea = 0; // 0: from the sampled frames
+    double maxSpeed = 0.0; // 0: from the body length
+    int fish = 1;
+};
+
+std::optional<Failure> parseMethodOptions(const CommandLine &line, MethodOptions *m)
+{
+    auto bad = [](const QString &message) {
+        return std::optional<Failure>(Failure { ExitBadOption, message });
+    };
+    if (line.isSet("method")) {
+        const QString method = line.value("method");
+        if (method != QLatin1String("classic") && method != QLatin1String("blobs"))
+            return bad(QStringLiteral("--method must be classic or blobs, got '%1'").arg(method));
+        m->blobs = method == QLatin1String("blobs");
+    }
+    for (const char *name : { "background-frames", "background-image", "save-background",
+             "min-area", "max-area", "max-speed" })
+        if (!m->blobs && line.isSet(name))
+            return bad(QStringLiteral("--%1 needs --method blobs").arg(QLatin1String(name)));
+    if (!m->blobs)
+        return std::nullopt;
+    if (auto f = intOption(line, "background-frames", 1, 1000, &m->backgroundFrames))
+        return f;
+    if (auto f = intOption(line, "fish", 1, 200, &m->fish)) {
+        f->message += QStringLiteral(" (with --method blobs)");
+        return f;
+    }
+    if (auto f = intOption(line, "min-area", 1, 100000000, &m->minArea))
+        return f;
+    if (auto f = intOption(line, "max-area", 1, 100000000, &m->maxArea))
+        return f;
+    if (m->minArea > 0 && m->maxArea > 0 && m->minArea > m->maxArea)
+        return bad(
+            QStringLiteral("--min-area %1 is above --max-area %2").arg(m->minArea).arg(m->maxArea));
+    if (auto f = realOption(line, "max-speed", 2, 0.01, 100000.0, &m->maxSpeed))
+        return f;
+    if (line.isSet("threshold") && line.value("threshold") != QLatin1String("auto")) {
+        const auto v = parseReal(line.value("threshold"), 2, 0.0, 255.0);
+        if (!v)
+            return bad(QStringLiteral("--threshold must be auto or a number from 0 to 255, got "
+                                      "'%1'")
+                           .arg(line.value("threshold")));
+        m->threshold = *v;
+    }
+    m->backgroundImage = line.value("background-image");
+    m->saveBackground = line.value("save-background");
+    return std::nullopt;
+}
+
+// The method's options into the controls. The chosen background is read here, so that a
+// missing or unreadable picture is reported before the run.
+std::optional<Failure> applyMethodOptions(const MethodOptions &m, TrackingControls *controls)
+{
+    controls->detectionMethod = int(m.blobs ? DetectionKind::Blobs : DetectionKind::Classic);
+    if (!m.blobs)
+        return std::nullopt;
+    controls->fishCount = m.fish;
+    controls->blobs.backgroundFrames = m.backgroundFrames;
+    controls->blobs.threshold = float(m.threshold);
+    controls->blobs.minArea = m.minArea;
+    controls->blobs.maxArea = m.maxArea;
+    controls->blobs.maxSpeed = float(m.maxSpeed);
+    if (!m.backgroundImage.isEmpty()) {
+        QImageReader reader(m.backgroundImage);
+        const QImage image = reader.read();
+        if (image.isNull())
+            return Failure { ExitBadOption,
+                QStringLiteral("--background-image: cannot read %1: %2")
+                    .arg(m.backgroundImage, reader.errorString()) };
+        controls->blobs.setChosenBackground(image);
+    }
+    return std::nullopt;
+}
+
+// The chosen background must cover the frame exactly.
+std::optional<Failure> checkBackground(
+    const MethodOptions &m, const TrackingControls &controls, const QSize &frame)
+{
+    const QImage chosen = controls.blobs.chosenBackground();
+    if (chosen.isNull() || chosen.size() == frame)
+        return std::nullopt;
+    return Failure { ExitBadOption,
+        QStringLiteral("--background-image: %1 is %2x%3, the video %4x%5")
+            .arg(m.backgroundImage)
+            .arg(chosen.width())
+            .arg(chosen.height())
+            .arg(frame.width())
+            .arg(frame.height()) };
+}
+
+std::optional<Failure> parseOptions(const CommandLine &line, bool blobs, Options *o)
 {
     auto bad = [](const QString &message) {
         return std::optional<Failure>(Failure { ExitBadOption, message });
@@ -273,14 +388,16 @@ std::optional<Failure> parseOptions(const CommandLine &line, Options *o)
             return bad(QStringLiteral("--area wants X1,Y1,X2,Y2 in whole pixels, got '%1'")
                            .arg(line.value("area")));
     }
-    if (auto f = intOption(line, "fish", 1, 25, &o->fish))
-        return f;
+    if (!blobs)
+        if (auto f = intOption(line, "fish", 1, 25, &o->fish))
+            return f;
     if (auto f = intOption(line, "average", 1, 1000, &o->average))
         return f;
     if (auto f = intOption(line, "filter", 1, 99, &o->filter))
         return f;
-    if (auto f = realOption(line, "threshold", 2, 0.0, 255.0, &o->threshold))
-        return f;
+    if (!blobs)
+        if (auto f = realOption(line, "threshold", 2, 0.0, 255.0, &o->threshold))
+            return f;
     if (auto f = realOption(line, "variance", 3, 0.0, 1.0, &o->variance))
         return f;
     if (line.isSet("difference")) {
@@ -476,7 +593,9 @@ std::optional<Failure> checkArea(CliHost &host)
     }
     // The single-fish scan needs a side longer than the filter; the multi-fish candidates
     // need the filter and a ring of neighbours on each side.
-    const int needed = p.fishCount == 1 ? p.filterSide + 1 : p.filterSide + 3;
+    const int needed = p.method == DetectionKind::Blobs ? 1
+        : p.fishCount == 1                              ? p.filterSide + 1
+                                                        : p.filterSide + 3;
     if (area.width() < needed || area.height() < needed)
         return Failure { ExitBadArea,
             QStringLiteral("the Tracking Area %1,%2,%3,%4 leaves no pixel to scan with a "
@@ -572,15 +691,21 @@ int runTrack(const QStringList &args)
     CommandLine line(QStringLiteral("track"), QStringLiteral("VIDEO"),
         QStringLiteral("Tracks the fish in VIDEO and writes the tracking data file."));
     line.addOptions(trackOptions);
+    line.addOptions(methodOptions);
     if (const auto done = line.parse(args))
         return *done;
     Options options;
+    MethodOptions method;
     auto fail = [&line](const Failure &f) {
         return f.code == ExitBadOption ? line.usageError(f.message)
                                        : line.failure(f.code, f.message);
     };
-    if (auto failure = parseOptions(line, &options))
+    if (auto failure = parseMethodOptions(line, &method))
         return fail(*failure);
+    if (auto failure = parseOptions(line, method.blobs, &options))
+        return fail(*failure);
+    if (method.blobs)
+        options.fish = method.fish;
     // The tracker's "Processing..." goes to Qt's debug output; --quiet keeps standard error
     // for failures only.
     if (options.quiet)
@@ -606,11 +731,15 @@ int runTrack(const QStringList &args)
     host.controls.meanFilterSize = options.filter;
     host.controls.signedDifference = options.difference != QLatin1String("abs");
     host.controls.brightObject = options.difference != QLatin1String("dark");
+    if (auto failure = applyMethodOptions(method, &host.controls))
+        return fail(*failure);
 
     const VideoProbe probe(options.video);
     if (auto failure = openVideo(options, &host, probe))
         return fail(*failure);
     if (auto failure = checkArea(host))
+        return fail(*failure);
+    if (auto failure = checkBackground(method, host.controls, host.shownFrame.size()))
         return fail(*failure);
 
     const QString output = !options.output.isEmpty() ? options.output
@@ -675,6 +804,12 @@ int runTrack(const QStringList &args)
     const QString error = tracker.lastWriteError();
     if (!error.isEmpty())
         return fail({ ExitCannotWrite, error });
+    if (!method.saveBackground.isEmpty()) {
+        const QImage background = host.controls.blobs.lastBackground();
+        if (background.isNull() || !background.save(method.saveBackground, "PNG"))
+            return fail({ ExitCannotWrite,
+                QStringLiteral("cannot write the background to %1").arg(method.saveBackground) });
+    }
     // A file cut short, or a picture that cannot be decoded, ends the run like the end of the
     // video; the container says how many frames there should have been.
     const qint64 decoded = framesBefore + records;

@@ -4,6 +4,10 @@
 
 #include "tracking/TrackingControls.h"
 
+#include <QString>
+
+#include <optional>
+
 struct RunParameters
 {
     int fishCount = 1; // 1: single-fish path and file, otherwise multi-fish
@@ -11,6 +15,12 @@ struct RunParameters
     float confidenceThreshold = 30.0f;
     float gaussianVariance = 0.01f;
     int filterSide = 3; // always odd: an even control value is raised by one
+    DetectionKind method = DetectionKind::Classic;
+
+    // Filled by the run for the data file: the method's header line (empty for the classic
+    // method) and the threshold of the single-fish flag when the method sets it.
+    QString detectionDescription;
+    std::optional<float> flagThreshold;
 
     static RunParameters fromControls(const TrackingControls &controls)
     {
@@ -20,6 +30,9 @@ struct RunParameters
         p.confidenceThreshold = controls.confidenceThreshold.load();
         p.gaussianVariance = controls.gaussianVariance.load();
         p.filterSide = controls.meanFilterSize.load();
+        p.method = controls.detectionMethod.load() == int(DetectionKind::Blobs)
+            ? DetectionKind::Blobs
+            : DetectionKind::Classic;
         // The controls never go below 1; a host that fills them directly still cannot make
         // the averaging divide by zero or the window negative.
         if (p.fishCount < 1)

@@ -38,6 +38,13 @@ void writeOverlayHeader(QTextStream &out, const OverlaySet &overlays)
     }
 }
 
+// The line naming the detection method, when there is one.
+void writeDetection(QTextStream &out, const QString &detection)
+{
+    if (!detection.isEmpty())
+        out << "Detection: " << detection << '\n';
+}
+
 } // namespace
 
 QString TrackingDataFile::real(float value)
@@ -49,6 +56,7 @@ void TrackingDataFile::writeSingleFish(QTextStream &out, const Content &content)
 {
     const OverlaySet &ov = content.overlays;
     writeOverlayHeader(out, ov);
+    writeDetection(out, content.detection);
     out << "Seconds FishX FishY FishMovement Confidence Confidence>"
         << real(content.confidenceThreshold);
     for (int k = 1; k < ov.areas.size(); ++k)
@@ -60,12 +68,17 @@ void TrackingDataFile::writeSingleFish(QTextStream &out, const Content &content)
     out << '\n';
 
     for (const TrackRecord &rec : content.records) {
-        out << real(rec.seconds) << ' ' << rec.x << ' ' << rec.y << ' ' << real(rec.movement) << ' '
-            << real(rec.confidence) << ' '
+        const bool exact = !rec.exactPositions.isEmpty();
+        const QPointF position = exact ? rec.exactPositions[0] : QPointF(rec.x, rec.y);
+        out << real(rec.seconds) << ' ';
+        if (exact)
+            out << real(float(position.x())) << ' ' << real(float(position.y()));
+        else
+            out << rec.x << ' ' << rec.y;
+        out << ' ' << real(rec.movement) << ' ' << real(rec.confidence) << ' '
             << (rec.confidence > content.confidenceThreshold ? 1 : 0);
         for (int k = 1; k < ov.areas.size(); ++k)
             out << ' ' << (areaContains(ov.areas[k], rec.x, rec.y) ? 1 : 0);
-        const QPointF position(rec.x, rec.y);
         for (const Ruler &r : ov.rulers)
             out << ' ' << real(r.Measure(position));
         for (const PointDist &p : ov.pointDists)
@@ -80,6 +93,7 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
     const int fish = content.fishCount;
     out << "NumFish: \n" << fish << '\n';
     writeOverlayHeader(out, ov);
+    writeDetection(out, content.detection);
     out << "Time ";
     for (int f = 1; f <= fish; ++f) {
         out << "Fish" << f << "Conf? Fish" << f << "HowConf Fish" << f << "X Fish" << f << "Y ";
@@ -100,11 +114,15 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
             const bool found = rec.fishFoundFlags.value(i, false);
             const float confidence = rec.fishConfidences.value(i, 0.0f);
             const QPoint p = rec.fishPositions.value(i, QPoint(rec.x, rec.y));
-            out << (found ? 1 : 0) << ' ' << real(confidence) << ' ' << p.x() << ' ' << p.y()
-                << ' ';
+            const bool exact = i < rec.exactPositions.size();
+            const QPointF position = exact ? rec.exactPositions[i] : QPointF(p);
+            out << (found ? 1 : 0) << ' ' << real(confidence) << ' ';
+            if (exact)
+                out << real(float(position.x())) << ' ' << real(float(position.y())) << ' ';
+            else
+                out << p.x() << ' ' << p.y() << ' ';
             for (int k = 1; k < ov.areas.size(); ++k)
                 out << (areaContains(ov.areas[k], p.x(), p.y()) ? 1 : 0) << ' ';
-            const QPointF position(p);
             for (const Ruler &r : ov.rulers)
                 out << real(r.Measure(position)) << ' ';
             for (const PointDist &pd : ov.pointDists)
@@ -296,6 +314,8 @@ bool TrackingDataFile::readOverlays(const QString &path, OverlaySet *overlays, Q
             *overlays = result;
             return true;
         }
+        if (line.startsWith(QLatin1String("Detection: ")))
+            continue; // the method that made the file; not an overlay
         if (line.endsWith(areaCaption)) {
             QRect zone;
             if (!readRectangle(&zone))

@@ -121,6 +121,8 @@ void VideoTracker::run()
     const bool empty = results.size() == 0;
     {
         QMutexLocker locker(&fileLock);
+        runDetection = parameters.detectionDescription;
+        runFlagThreshold = parameters.flagThreshold;
         if (!writeWhenEmpty && empty) {
             lastPath = dataFilePath;
             lastError = QStringLiteral("the run gave no record, so no file was written");
@@ -140,6 +142,12 @@ TrackingDataFile::Content VideoTracker::contentFromHost(bool multiFish) const
     content.fishCount = owner->trackingControls().fishCount;
     content.confidenceThreshold = owner->trackingControls().confidenceThreshold;
     content.overlays = owner->viewOverlays();
+    {
+        QMutexLocker locker(&fileLock);
+        content.detection = runDetection;
+        if (runFlagThreshold)
+            content.confidenceThreshold = *runFlagThreshold;
+    }
     content.records = results.snapshot();
     return content;
 }
