@@ -1,8 +1,8 @@
 #include "app/MainWindow.h"
 
+#include "app/AppSettings.h"
 #include "app/RunFeedback.h"
 #include "app/WindowMenus.h"
-#include "app/WindowSettings.h"
 #include "tracking/VideoTracker.h"
 #include "ui/DetectionControls.h"
 #include "ui/Dialogs.h"
@@ -135,7 +135,7 @@ MainWindow::MainWindow(QWidget *parent)
         control->setObjectName(QLatin1String(name));
 
     TrackingSetup remembered;
-    if (WindowSettings::readParameters(&remembered))
+    if (AppSettings::readParameters(&remembered))
         applyParameters(remembered);
     mirrorControls();
     menus = new WindowMenus(this);
@@ -146,7 +146,7 @@ MainWindow::MainWindow(QWidget *parent)
     const QSize wanted = sizeHint().expandedTo(QSize(900, 640));
     const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
     resize(screen.isValid() ? wanted.boundedTo(screen.size()) : wanted);
-    if (!restoreGeometry(WindowSettings::geometry()) && screen.isValid())
+    if (!restoreGeometry(AppSettings::geometry()) && screen.isValid())
         move(screen.center() - rect().center());
 }
 
@@ -163,8 +163,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         }
         StopProcessing();
     }
-    WindowSettings::writeParameters(currentSetup());
-    WindowSettings::setGeometry(saveGeometry());
+    AppSettings::writeParameters(currentSetup());
+    AppSettings::setGeometry(saveGeometry());
     QMainWindow::closeEvent(event);
 }
 

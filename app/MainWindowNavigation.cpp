@@ -1,7 +1,7 @@
+#include "app/AppSettings.h"
 #include "app/MainWindow.h"
 #include "app/RunFeedback.h"
 #include "app/WindowMenus.h"
-#include "app/WindowSettings.h"
 #include "ui/Dialogs.h"
 #include "video/VideoProbe.h"
 #include "view/ui/VideoView.h"
@@ -21,7 +21,7 @@ void MainWindow::LoadVideoFile()
     if (runInProgress)
         return;
     const QString path = Dialogs::current().openFileName(
-        this, tr("Open Video"), WindowSettings::lastFolder(), tr("Video Files (*.*)"));
+        this, tr("Open Video"), AppSettings::lastFolder(), tr("Video Files (*.*)"));
     videoFileName = path;
     if (path.isNull())
         return;

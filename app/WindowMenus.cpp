@@ -1,8 +1,8 @@
 #include "app/WindowMenus.h"
 
+#include "app/AppSettings.h"
 #include "app/MainWindow.h"
 #include "app/RunFeedback.h"
-#include "app/WindowSettings.h"
 #include "tracking/SetupFile.h"
 #include "ui/Dialogs.h"
 #include "view/ui/VideoView.h"
@@ -16,7 +16,7 @@
 WindowMenus::WindowMenus(MainWindow *w)
     : QObject(w)
     , window(w)
-    , recent(WindowSettings::recentFiles())
+    , recent(AppSettings::recentFiles())
 {
     QMenuBar *bar = window->menuBar();
 
@@ -118,10 +118,10 @@ void WindowMenus::addRecentFile(const QString &path)
     const QString full = QFileInfo(path).absoluteFilePath();
     recent.removeAll(full);
     recent.prepend(full);
-    while (recent.size() > WindowSettings::maxRecentFiles)
+    while (recent.size() > AppSettings::maxRecentFiles)
         recent.removeLast();
-    WindowSettings::setRecentFiles(recent);
-    WindowSettings::setLastFolder(QFileInfo(full).absolutePath());
+    AppSettings::setRecentFiles(recent);
+    AppSettings::setLastFolder(QFileInfo(full).absolutePath());
     rebuildRecentMenu();
 }
 
@@ -140,7 +140,7 @@ void WindowMenus::rebuildRecentMenu()
 QString WindowMenus::setupFolder() const
 {
     const QString video = window->fileName();
-    return video.isEmpty() ? WindowSettings::lastFolder() : QFileInfo(video).absolutePath();
+    return video.isEmpty() ? AppSettings::lastFolder() : QFileInfo(video).absolutePath();
 }
 
 bool WindowMenus::saveSetup()

@@ -10,7 +10,7 @@
 #include <QString>
 #include <QStringList>
 
-class WindowSettings
+class AppSettings
 {
 public:
     static bool enabled();

@@ -1,14 +1,14 @@
-#include "app/WindowSettings.h"
+#include "app/AppSettings.h"
 
 #include <QCoreApplication>
 #include <QSettings>
 
-bool WindowSettings::enabled()
+bool AppSettings::enabled()
 {
     return !QCoreApplication::organizationName().isEmpty();
 }
 
-bool WindowSettings::readParameters(TrackingSetup *setup)
+bool AppSettings::readParameters(TrackingSetup *setup)
 {
     if (!enabled())
         return false;
@@ -30,7 +30,7 @@ bool WindowSettings::readParameters(TrackingSetup *setup)
     return true;
 }
 
-void WindowSettings::writeParameters(const TrackingSetup &setup)
+void AppSettings::writeParameters(const TrackingSetup &setup)
 {
     if (!enabled())
         return;
@@ -46,38 +46,38 @@ void WindowSettings::writeParameters(const TrackingSetup &setup)
     s.endGroup();
 }
 
-QByteArray WindowSettings::geometry()
+QByteArray AppSettings::geometry()
 {
     return enabled() ? QSettings().value(QStringLiteral("window/geometry")).toByteArray()
                      : QByteArray();
 }
 
-void WindowSettings::setGeometry(const QByteArray &geometry)
+void AppSettings::setGeometry(const QByteArray &geometry)
 {
     if (enabled())
         QSettings().setValue(QStringLiteral("window/geometry"), geometry);
 }
 
-QString WindowSettings::lastFolder()
+QString AppSettings::lastFolder()
 {
     const QString folder
         = enabled() ? QSettings().value(QStringLiteral("files/lastFolder")).toString() : QString();
     return folder.isEmpty() ? QStringLiteral(".") : folder;
 }
 
-void WindowSettings::setLastFolder(const QString &folder)
+void AppSettings::setLastFolder(const QString &folder)
 {
     if (enabled())
         QSettings().setValue(QStringLiteral("files/lastFolder"), folder);
 }
 
-QStringList WindowSettings::recentFiles()
+QStringList AppSettings::recentFiles()
 {
     return enabled() ? QSettings().value(QStringLiteral("files/recent")).toStringList()
                      : QStringList();
 }
 
-void WindowSettings::setRecentFiles(const QStringList &files)
+void AppSettings::setRecentFiles(const QStringList &files)
 {
     if (enabled())
         QSettings().setValue(QStringLiteral("files/recent"), files.mid(0, maxRecentFiles));
