@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/DetectionControls.h"
 #include "tracking/VideoTracker.h"
 #include "view/ui/VideoView.h"
 
@@ -178,6 +179,13 @@ void MainWindow::buildControlColumn(QWidget *column)
     radioLayout->addWidget(brightRadio);
     radioLayout->addWidget(darkRadio);
     layout->addWidget(signedDifferenceBox);
+
+    // The detection method and the whole-video background's parameters; with it, up to 200
+    // fish.
+    auto *detection = new DetectionControls(controls);
+    connect(detection, &DetectionControls::methodChanged, this,
+        [this](bool blobs) { fishCountSpin.setMaximum(blobs ? 200 : 25); });
+    layout->addWidget(detection);
 
     showTrackerViewCheck.setText(tr("Show Tracker View"));
     layout->addWidget(&showTrackerViewCheck);

@@ -9,3 +9,4 @@ int runAnalyze(const QStringList &args);
 int runExport(const QStringList &args);
 int runGfaEvents(const QStringList &args);
 int runGfaBlend(const QStringList &args);
+int runSplitArenas(const QStringList &args);

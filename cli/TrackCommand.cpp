@@ -2,6 +2,8 @@
 // stepped to its first frame as "Open Video File..." does, optionally moved as the slider
 // moves it, and the tracker runs from the next frame to the end, writing the same data file.
 
+#include "cli/ArenaOptions.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 
 #include "tracking/RunParameters.h"
@@ -11,12 +13,9 @@
 #include "video/QVideoDecoder.h"
 
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QLoggingCategory>
 #include <QSaveFile>
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 #include <cmath>
 #include <cstdio>
@@ -25,50 +24,46 @@ extern "C" {
 
 namespace {
 
-// Exit codes, one per kind of failure.
-enum ExitCode {
-    ExitOk = 0,
-    ExitBadOption = 2,
-    ExitBadVideo = 3,
-    ExitBadArea = 4,
-    ExitCannotWrite = 5,
+// The options of track, one line each; parseOptions() reads each one.
+const OptionSpec trackOptions[] = {
+    { "area", "X1,Y1,X2,Y2", "Tracking Area, inclusive corners (required unless --overlays-from)" },
+    { "zone", "TEXT=X1,Y1,X2,Y2", "a zone (repeatable, kept in order); label \"Zone<n>-TEXT\"" },
+    { "ruler", "TEXT=X1,Y1,X2,Y2,LENGTH", "a ruler (repeatable); label \"Ruler<n>-TEXT\"" },
+    { "pointdist", "TEXT=CX,CY,RX,RY,LENGTH",
+        "a point distance (repeatable); label \"PointDist<n>-TEXT\"" },
+    { "overlays-from", "DATAFILE",
+        "Tracking Area and overlays from a tracking data file's header" },
+    { "fish", "N", "# Fish to Track, 1..25 (1)" },
+    { "average", "N", "Frames to Average, 1..1000 (300)" },
+    { "threshold", "T", "Confidence Threshold, 0..255, 2 decimals (30)" },
+    { "variance", "V", "Gaussian Variance, 0..1, 3 decimals (0.01)" },
+    { "filter", "S", "Mean Filter Size (pixels), 1..99 (3)" },
+    { "difference", "abs|bright|dark",
+        "Signed Image Difference off, Bright object (+), Dark object (-) (abs)" },
+    { "start-ms", "MS", "seek as the slider does before the run" },
+    { "output", "PATH", "the data file (default: beside the video)" },
+    { "quiet", nullptr, "no progress on standard error" },
 };
 
-const char usage[]
-    = "usage: pondwatch-cli track VIDEO [options]\n"
-      "  --area X1,Y1,X2,Y2               Tracking Area, inclusive corners (required unless "
-      "--overlays-from)\n"
-      "  --zone TEXT=X1,Y1,X2,Y2          a zone (repeatable, kept in order); label "
-      "\"Zone<n>-TEXT\"\n"
-      "  --ruler TEXT=X1,Y1,X2,Y2,LENGTH  a ruler (repeatable); label \"Ruler<n>-TEXT\"\n"
-      "  --pointdist TEXT=CX,CY,RX,RY,LENGTH  a point distance (repeatable); label "
-      "\"PointDist<n>-TEXT\"\n"
-      "  --overlays-from DATAFILE         Tracking Area and overlays from a tracking data file's "
-      "header\n"
-      "  --fish N                         # Fish to Track, 1..25 (1)\n"
-      "  --average N                      Frames to Average, 1..1000 (300)\n"
-      "  --threshold T                    Confidence Threshold, 0..255, 2 decimals (30)\n"
-      "  --variance V                     Gaussian Variance, 0..1, 3 decimals (0.01)\n"
-      "  --filter S                       Mean Filter Size (pixels), 1..99 (3)\n"
-      "  --difference abs|bright|dark     Signed Image Difference off, Bright object (+), Dark "
-      "object (-) (abs)\n"
-      "  --start-ms MS                    seek as the slider does before the run\n"
-      "  --output PATH                    the data file (default: beside the video)\n"
-      "  --quiet                          no progress on standard error\n"
-      "exit codes: 0 done, 2 bad option, 3 video cannot be opened, 4 area leaves no pixel to "
-      "scan,\n"
-      "            5 data file cannot be written\n";
+// The detection method and the whole-video background's options (parseMethodOptions()).
+const OptionSpec methodOptions[] = {
+    { "method", "classic|blobs",
+        "detection: classic (running average; the default) or blobs (whole-video background, "
+        "with --fish up to 200 and --threshold auto|T as its foreground threshold, auto by "
+        "default)" },
+    { "background-frames", "K", "blobs: frames sampled for the background, 1..1000 (50)" },
+    { "background-image", "PNG", "blobs: use this background (an empty tank) instead" },
+    { "save-background", "PNG", "blobs: write the background used to PNG" },
+    { "min-area", "PX", "blobs: smallest blob in pixels (from the sampled frames)" },
+    { "max-area", "PX", "blobs: largest blob in pixels (from the sampled frames)" },
+    { "max-speed", "PX", "blobs: pixels a fish may move per frame (from its body length)" },
+};
 
 struct Failure
 {
     int code;
     QString message;
 };
-
-void printError(const QString &message)
-{
-    std::fprintf(stderr, "pondwatch-cli track: %s\n", qPrintable(message));
-}
 
 // The run's surroundings: the values the window's controls and view would hold.
 class CliHost : public TrackingHost
@@ -218,108 +213,201 @@ std::optional<MeasureShape> parseMeasureShape(const QString &arg)
     return shape;
 }
 
-std::optional<Failure> parseOptions(const QStringList &args, Options *o)
+// A whole number option within minimum..maximum; the default when not given.
+std::optional<Failure> intOption(
+    const CommandLine &line, const char *name, int minimum, int maximum, int *value)
+{
+    if (!line.isSet(name))
+        return std::nullopt;
+    const QString text = line.value(name);
+    const auto v = parseInt(text);
+    if (!v || *v < minimum || *v > maximum)
+        return Failure { ExitBadOption,
+            QStringLiteral("--%1 must be a whole number from %2 to %3, got '%4'")
+                .arg(QLatin1String(name))
+                .arg(minimum)
+                .arg(maximum)
+                .arg(text) };
+    *value = *v;
+    return std::nullopt;
+}
+
+// A number option rounded to decimals as its spin box rounds it, within minimum..maximum.
+std::optional<Failure> realOption(const CommandLine &line, const char *name, int decimals,
+    double minimum, double maximum, double *value)
+{
+    if (!line.isSet(name))
+        return std::nullopt;
+    const QString text = line.value(name);
+    const auto v = parseReal(text, decimals, minimum, maximum);
+    if (!v)
+        return Failure { ExitBadOption,
+            QStringLiteral("--%1 must be a number from %2 to %3, got '%4'")
+                .arg(QLatin1String(name))
+                .arg(minimum)
+                .arg(maximum)
+                .arg(text) };
+    *value = *v;
+    return std::nullopt;
+}
+
+// The detection method and the whole-video background's options. With blobs, --fish and
+// --threshold are read here, as their range and meaning differ from the classic method's.
+struct MethodOptions
+{
+    bool blobs = false;
+    int backgroundFrames = 50;
+    QString backgroundImage;
+    QString saveBackground;
+    double threshold = -1.0; // auto
+    int minArea = 0, maxArea = 0; // 0: from the sampled frames
+    double maxSpeed = 0.0; // 0: from the body length
+    int fish = 1;
+};
+
+std::optional<Failure> parseMethodOptions(const CommandLine &line, MethodOptions *m)
 {
     auto bad = [](const QString &message) {
         return std::optional<Failure>(Failure { ExitBadOption, message });
     };
-    for (int i = 0; i < args.size(); ++i) {
-        QString name = args[i];
-        QString value;
-        bool hasInlineValue = false;
-        if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))
-            && name != QLatin1String("--")) {
-            const int eq = name.indexOf(QLatin1Char('='));
-            value = name.mid(eq + 1);
-            name = name.left(eq);
-            hasInlineValue = true;
-        }
-        if (!name.startsWith(QLatin1String("--"))) {
-            if (!o->video.isEmpty())
-                return bad(QStringLiteral("unexpected argument '%1'").arg(name));
-            o->video = name;
-            continue;
-        }
-        if (name == QLatin1String("--quiet")) {
-            if (hasInlineValue)
-                return bad(QStringLiteral("--quiet takes no value"));
-            o->quiet = true;
-            continue;
-        }
-        static const QStringList withValue = { "--area", "--zone", "--ruler", "--pointdist",
-            "--overlays-from", "--fish", "--average", "--threshold", "--variance", "--filter",
-            "--difference", "--start-ms", "--output" };
-        if (!withValue.contains(name))
-            return bad(QStringLiteral("unknown option '%1'").arg(name));
-        if (!hasInlineValue) {
-            if (i + 1 >= args.size())
-                return bad(QStringLiteral("%1 needs a value").arg(name));
-            value = args[++i];
-        }
-        if (name == QLatin1String("--area")) {
-            o->area = parseRect(value);
-            if (!o->area)
-                return bad(QStringLiteral("--area wants X1,Y1,X2,Y2 in whole pixels, got '%1'")
-                               .arg(value));
-        } else if (name == QLatin1String("--zone")) {
-            o->zones << value;
-        } else if (name == QLatin1String("--ruler")) {
-            o->rulers << value;
-        } else if (name == QLatin1String("--pointdist")) {
-            o->pointDists << value;
-        } else if (name == QLatin1String("--overlays-from")) {
-            o->overlaysFrom = value;
-        } else if (name == QLatin1String("--fish") || name == QLatin1String("--average")
-            || name == QLatin1String("--filter")) {
-            const int maximum = name == QLatin1String("--fish") ? 25
-                : name == QLatin1String("--average")            ? 1000
-                                                                : 99;
-            const auto v = parseInt(value);
-            if (!v || *v < 1 || *v > maximum)
-                return bad(QStringLiteral("%1 must be a whole number from 1 to %2, got '%3'")
-                               .arg(name)
-                               .arg(maximum)
-                               .arg(value));
-            (name == QLatin1String("--fish")             ? o->fish
-                    : name == QLatin1String("--average") ? o->average
-                                                         : o->filter)
-                = *v;
-        } else if (name == QLatin1String("--threshold")) {
-            const auto v = parseReal(value, 2, 0.0, 255.0);
-            if (!v)
-                return bad(QStringLiteral("--threshold must be a number from 0 to 255, got '%1'")
-                               .arg(value));
-            o->threshold = *v;
-        } else if (name == QLatin1String("--variance")) {
-            const auto v = parseReal(value, 3, 0.0, 1.0);
-            if (!v)
-                return bad(
-                    QStringLiteral("--variance must be a number from 0 to 1, got '%1'").arg(value));
-            o->variance = *v;
-        } else if (name == QLatin1String("--difference")) {
-            if (value != QLatin1String("abs") && value != QLatin1String("bright")
-                && value != QLatin1String("dark"))
-                return bad(QStringLiteral("--difference must be abs, bright or dark, got '%1'")
-                               .arg(value));
-            o->difference = value;
-        } else if (name == QLatin1String("--start-ms")) {
-            bool ok = false;
-            const qint64 ms = value.trimmed().toLongLong(&ok);
-            if (!ok || ms < 0)
-                return bad(
-                    QStringLiteral("--start-ms must be a whole number of milliseconds, got '%1'")
-                        .arg(value));
-            o->startMs = ms;
-        } else if (name == QLatin1String("--output")) {
-            if (value.isEmpty())
-                return bad(QStringLiteral("--output needs a path"));
-            o->output = value;
-        }
+    if (line.isSet("method")) {
+        const QString method = line.value("method");
+        if (method != QLatin1String("classic") && method != QLatin1String("blobs"))
+            return bad(QStringLiteral("--method must be classic or blobs, got '%1'").arg(method));
+        m->blobs = method == QLatin1String("blobs");
+    }
+    for (const char *name : { "background-frames", "background-image", "save-background",
+             "min-area", "max-area", "max-speed" })
+        if (!m->blobs && line.isSet(name))
+            return bad(QStringLiteral("--%1 needs --method blobs").arg(QLatin1String(name)));
+    if (!m->blobs)
+        return std::nullopt;
+    if (auto f = intOption(line, "background-frames", 1, 1000, &m->backgroundFrames))
+        return f;
+    if (auto f = intOption(line, "fish", 1, 200, &m->fish)) {
+        f->message += QStringLiteral(" (with --method blobs)");
+        return f;
+    }
+    if (auto f = intOption(line, "min-area", 1, 100000000, &m->minArea))
+        return f;
+    if (auto f = intOption(line, "max-area", 1, 100000000, &m->maxArea))
+        return f;
+    if (m->minArea > 0 && m->maxArea > 0 && m->minArea > m->maxArea)
+        return bad(
+            QStringLiteral("--min-area %1 is above --max-area %2").arg(m->minArea).arg(m->maxArea));
+    if (auto f = realOption(line, "max-speed", 2, 0.01, 100000.0, &m->maxSpeed))
+        return f;
+    if (line.isSet("threshold") && line.value("threshold") != QLatin1String("auto")) {
+        const auto v = parseReal(line.value("threshold"), 2, 0.0, 255.0);
+        if (!v)
+            return bad(QStringLiteral("--threshold must be auto or a number from 0 to 255, got "
+                                      "'%1'")
+                           .arg(line.value("threshold")));
+        m->threshold = *v;
+    }
+    m->backgroundImage = line.value("background-image");
+    m->saveBackground = line.value("save-background");
+    return std::nullopt;
+}
+
+// The method's options into the controls. The chosen background is read here, so that a
+// missing or unreadable picture is reported before the run.
+std::optional<Failure> applyMethodOptions(const MethodOptions &m, TrackingControls *controls)
+{
+    controls->detectionMethod = int(m.blobs ? DetectionKind::Blobs : DetectionKind::Classic);
+    if (!m.blobs)
+        return std::nullopt;
+    controls->fishCount = m.fish;
+    controls->blobs.backgroundFrames = m.backgroundFrames;
+    controls->blobs.threshold = float(m.threshold);
+    controls->blobs.minArea = m.minArea;
+    controls->blobs.maxArea = m.maxArea;
+    controls->blobs.maxSpeed = float(m.maxSpeed);
+    if (!m.backgroundImage.isEmpty()) {
+        QImageReader reader(m.backgroundImage);
+        const QImage image = reader.read();
+        if (image.isNull())
+            return Failure { ExitBadOption,
+                QStringLiteral("--background-image: cannot read %1: %2")
+                    .arg(m.backgroundImage, reader.errorString()) };
+        controls->blobs.setChosenBackground(image);
+    }
+    return std::nullopt;
+}
+
+// The chosen background must cover the frame exactly.
+std::optional<Failure> checkBackground(
+    const MethodOptions &m, const TrackingControls &controls, const QSize &frame)
+{
+    const QImage chosen = controls.blobs.chosenBackground();
+    if (chosen.isNull() || chosen.size() == frame)
+        return std::nullopt;
+    return Failure { ExitBadOption,
+        QStringLiteral("--background-image: %1 is %2x%3, the video %4x%5")
+            .arg(m.backgroundImage)
+            .arg(chosen.width())
+            .arg(chosen.height())
+            .arg(frame.width())
+            .arg(frame.height()) };
+}
+
+std::optional<Failure> parseOptions(const CommandLine &line, bool blobs, Options *o)
+{
+    auto bad = [](const QString &message) {
+        return std::optional<Failure>(Failure { ExitBadOption, message });
+    };
+    const QStringList positional = line.positional();
+    if (positional.size() > 1)
+        return bad(QStringLiteral("unexpected argument '%1'").arg(positional[1]));
+    o->video = positional.value(0);
+    o->quiet = line.isSet("quiet");
+    o->zones = line.values("zone");
+    o->rulers = line.values("ruler");
+    o->pointDists = line.values("pointdist");
+    o->overlaysFrom = line.value("overlays-from");
+    if (line.isSet("area")) {
+        o->area = parseRect(line.value("area"));
+        if (!o->area)
+            return bad(QStringLiteral("--area wants X1,Y1,X2,Y2 in whole pixels, got '%1'")
+                           .arg(line.value("area")));
+    }
+    if (!blobs)
+        if (auto f = intOption(line, "fish", 1, 25, &o->fish))
+            return f;
+    if (auto f = intOption(line, "average", 1, 1000, &o->average))
+        return f;
+    if (auto f = intOption(line, "filter", 1, 99, &o->filter))
+        return f;
+    if (!blobs)
+        if (auto f = realOption(line, "threshold", 2, 0.0, 255.0, &o->threshold))
+            return f;
+    if (auto f = realOption(line, "variance", 3, 0.0, 1.0, &o->variance))
+        return f;
+    if (line.isSet("difference")) {
+        o->difference = line.value("difference");
+        if (o->difference != QLatin1String("abs") && o->difference != QLatin1String("bright")
+            && o->difference != QLatin1String("dark"))
+            return bad(QStringLiteral("--difference must be abs, bright or dark, got '%1'")
+                           .arg(o->difference));
+    }
+    if (line.isSet("start-ms")) {
+        bool ok = false;
+        const qint64 ms = line.value("start-ms").trimmed().toLongLong(&ok);
+        if (!ok || ms < 0)
+            return bad(QStringLiteral("--start-ms must be a whole number of milliseconds, got '%1'")
+                           .arg(line.value("start-ms")));
+        o->startMs = ms;
+    }
+    if (line.isSet("output")) {
+        o->output = line.value("output");
+        if (o->output.isEmpty())
+            return bad(QStringLiteral("--output needs a path"));
     }
     if (o->video.isEmpty())
         return bad(QStringLiteral("no video given"));
-    if (!o->area && o->overlaysFrom.isEmpty())
-        return bad(QStringLiteral("--area is required unless --overlays-from is given"));
+    if (!o->area && o->overlaysFrom.isEmpty() && !line.isSet("arena")
+        && !line.isSet("arena-circle"))
+        return bad(QStringLiteral("--area is required unless --overlays-from or arenas are given"));
     return std::nullopt;
 }
 
@@ -410,7 +498,9 @@ std::optional<Failure> checkArea(const CliHost &host)
     const QRect area = host.overlays.areas.value(0);
     // The single-fish scan needs a side longer than the filter; the multi-fish candidates
     // need the filter and a ring of neighbours on each side.
-    const int needed = p.fishCount == 1 ? p.filterSide + 1 : p.filterSide + 3;
+    const int needed = p.method == DetectionKind::Blobs ? 1
+        : p.fishCount == 1                              ? p.filterSide + 1
+                                                        : p.filterSide + 3;
     const QRect frame(QPoint(0, 0), host.shownFrame.size());
     if (area.width() < needed || area.height() < needed)
         return Failure { ExitBadArea,
@@ -491,22 +581,25 @@ private:
 
 int runTrack(const QStringList &args)
 {
-    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
-        std::fputs(usage, stdout);
-        return ExitOk;
-    }
+    CommandLine line(QStringLiteral("track"), QStringLiteral("VIDEO"),
+        QStringLiteral("Tracks the fish in VIDEO and writes the tracking data file."));
+    line.addOptions(trackOptions);
+    line.addOptions(methodOptions);
+    line.addOptions(ArenaOptions::options);
+    if (const auto done = line.parse(args))
+        return *done;
     Options options;
-    auto fail = [](const Failure &f) {
-        printError(f.message);
-        if (f.code == ExitBadOption)
-            std::fputs("(pondwatch-cli track --help lists the options)\n", stderr);
-        return f.code;
+    MethodOptions method;
+    auto fail = [&line](const Failure &f) {
+        return f.code == ExitBadOption ? line.usageError(f.message)
+                                       : line.failure(f.code, f.message);
     };
-    if (auto failure = parseOptions(args, &options))
+    if (auto failure = parseMethodOptions(line, &method))
         return fail(*failure);
-    // FFmpeg's stream dump and warnings would bury the progress and the one-line messages of
-    // batch jobs; its errors still come through.
-    av_log_set_level(AV_LOG_ERROR);
+    if (auto failure = parseOptions(line, method.blobs, &options))
+        return fail(*failure);
+    if (method.blobs)
+        options.fish = method.fish;
     // The tracker's "Processing..." goes to Qt's debug output; --quiet keeps standard error
     // for failures only.
     if (options.quiet)
@@ -515,6 +608,14 @@ int runTrack(const QStringList &args)
     CliHost host;
     if (auto failure = buildOverlays(options, &host.overlays))
         return fail(*failure);
+    if (auto error
+        = ArenaOptions::parse(line, method.blobs, options.area, method.fish, &host.overlays.arenas))
+        return fail({ ExitBadOption, *error });
+    // Without --area, the Tracking Area spans the arenas.
+    if (!options.area && options.overlaysFrom.isEmpty())
+        for (const Arena &a : host.overlays.arenas)
+            host.overlays.areas[0]
+                = host.overlays.areas[0].isNull() ? a.rect : host.overlays.areas[0].united(a.rect);
     host.controls.fishCount = options.fish;
     host.controls.framesToAverage = options.average;
     host.controls.confidenceThreshold = float(options.threshold);
@@ -522,15 +623,20 @@ int runTrack(const QStringList &args)
     host.controls.meanFilterSize = options.filter;
     host.controls.signedDifference = options.difference != QLatin1String("abs");
     host.controls.brightObject = options.difference != QLatin1String("dark");
+    if (auto failure = applyMethodOptions(method, &host.controls))
+        return fail(*failure);
 
     if (auto failure = openVideo(options, &host))
         return fail(*failure);
     if (auto failure = checkArea(host))
         return fail(*failure);
+    if (auto failure = checkBackground(method, host.controls, host.shownFrame.size()))
+        return fail(*failure);
 
     const QString output = !options.output.isEmpty() ? options.output
-        : options.fish == 1 ? TrackingDataFile::singleFishPath(options.video)
-                            : TrackingDataFile::multiFishPath(options.video);
+        : options.fish == 1 && host.overlays.arenas.isEmpty()
+        ? TrackingDataFile::singleFishPath(options.video)
+        : TrackingDataFile::multiFishPath(options.video);
     {
         // Find out now, not after a long run, that the file cannot be written.
         QSaveFile probe(output);
@@ -556,5 +662,11 @@ int runTrack(const QStringList &args)
     const QString error = tracker.lastWriteError();
     if (!error.isEmpty())
         return fail({ ExitCannotWrite, error });
+    if (!method.saveBackground.isEmpty()) {
+        const QImage background = host.controls.blobs.lastBackground();
+        if (background.isNull() || !background.save(method.saveBackground, "PNG"))
+            return fail({ ExitCannotWrite,
+                QStringLiteral("cannot write the background to %1").arg(method.saveBackground) });
+    }
     return ExitOk;
 }

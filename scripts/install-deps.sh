@@ -6,6 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+    libopencv-core-dev libopencv-imgproc-dev
     ffmpeg xvfb xauth hyperfine time clang-format
 )
 

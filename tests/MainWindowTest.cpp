@@ -78,6 +78,7 @@ private Q_SLOTS:
             "label:Mean Filter Size (pixels)",
             "spin",
             "group:Signed Image Difference",
+            "DetectionControls",
             "check:Show Tracker View",
             "button:Process Video",
             "button:Stop Processing",
@@ -105,7 +106,7 @@ private Q_SLOTS:
         QCOMPARE(column[12], variance);
         QCOMPARE(column[14], filter);
         QCOMPARE(column[15], group);
-        QCOMPARE(column[16], trackerView);
+        QCOMPARE(column[17], trackerView);
 
         QCOMPARE(fish->value(), 1);
         QCOMPARE(fish->minimum(), 1);

@@ -2,6 +2,7 @@
 // One processed frame's result. Copied by value; the per-fish lists are implicitly shared.
 
 #include <QPoint>
+#include <QPointF>
 #include <QVector>
 
 struct TrackRecord
@@ -15,4 +16,7 @@ struct TrackRecord
     QVector<QPoint> fishPositions; // multi-fish, fish index order
     QVector<float> fishConfidences;
     QVector<bool> fishFoundFlags;
+    // Sub-pixel positions (fish index order, one entry for a single fish), written to the file
+    // in their place when present; the classic method leaves it empty.
+    QVector<QPointF> exactPositions;
 };

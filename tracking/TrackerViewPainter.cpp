@@ -14,6 +14,12 @@ void TrackerViewPainter::reset(const QImage &viewImage)
     image = black;
 }
 
+void TrackerViewPainter::replace(const QImage &picture)
+{
+    QMutexLocker locker(&imageLock);
+    image = picture;
+}
+
 void TrackerViewPainter::paint(int x, int y, QRgb colour)
 {
     QMutexLocker locker(&imageLock);

@@ -18,6 +18,8 @@ public:
     void reset(const QImage &viewImage);
     // Under imageLock: one pixel in frame coordinates; pixels outside the image are skipped.
     void paint(int x, int y, QRgb colour);
+    // Under imageLock: the whole picture at once (frame-sized, Format_RGB32).
+    void replace(const QImage &picture);
 
     // The grey level for a box mean: 255 * mean / threshold, truncated, capped at 255.
     // 0 when it is not a number (mean and threshold both 0) or below zero (rounding in the

@@ -3,7 +3,12 @@
 // GUI thread (from the controls' change signals) so the tracker thread can read them at
 // any time, the difference mode at every pixel. The CLI fills one directly.
 
+#include "tracking/blobs/BlobControls.h"
+
 #include <atomic>
+
+// The detection methods a run can use; classic is the default.
+enum class DetectionKind { Classic = 0, Blobs = 1 };
 
 struct TrackingControls
 {
@@ -14,4 +19,6 @@ struct TrackingControls
     std::atomic<int> meanFilterSize { 3 };
     std::atomic<bool> signedDifference { false };
     std::atomic<bool> brightObject { true };
+    std::atomic<int> detectionMethod { int(DetectionKind::Classic) };
+    BlobControls blobs;
 };

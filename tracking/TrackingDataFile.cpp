@@ -1,7 +1,8 @@
 #include "tracking/TrackingDataFile.h"
 
+#include "files/AtomicFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QTextStream>
 
 namespace {
@@ -34,6 +35,13 @@ void writeOverlayHeader(QTextStream &out, const OverlaySet &overlays)
     }
 }
 
+// The line naming the detection method, when there is one.
+void writeDetection(QTextStream &out, const QString &detection)
+{
+    if (!detection.isEmpty())
+        out << "Detection: " << detection << '\n';
+}
+
 } // namespace
 
 QString TrackingDataFile::real(float value)
@@ -45,6 +53,7 @@ void TrackingDataFile::writeSingleFish(QTextStream &out, const Content &content)
 {
     const OverlaySet &ov = content.overlays;
     writeOverlayHeader(out, ov);
+    writeDetection(out, content.detection);
     out << "Seconds FishX FishY FishMovement Confidence Confidence>"
         << real(content.confidenceThreshold);
     for (int k = 1; k < ov.areas.size(); ++k)
@@ -56,12 +65,17 @@ void TrackingDataFile::writeSingleFish(QTextStream &out, const Content &content)
     out << '\n';
 
     for (const TrackRecord &rec : content.records) {
-        out << real(rec.seconds) << ' ' << rec.x << ' ' << rec.y << ' ' << real(rec.movement) << ' '
-            << real(rec.confidence) << ' '
+        const bool exact = !rec.exactPositions.isEmpty();
+        const QPointF position = exact ? rec.exactPositions[0] : QPointF(rec.x, rec.y);
+        out << real(rec.seconds) << ' ';
+        if (exact)
+            out << real(float(position.x())) << ' ' << real(float(position.y()));
+        else
+            out << rec.x << ' ' << rec.y;
+        out << ' ' << real(rec.movement) << ' ' << real(rec.confidence) << ' '
             << (rec.confidence > content.confidenceThreshold ? 1 : 0);
         for (int k = 1; k < ov.areas.size(); ++k)
             out << ' ' << (areaContains(ov.areas[k], rec.x, rec.y) ? 1 : 0);
-        const QPointF position(rec.x, rec.y);
         for (const Ruler &r : ov.rulers)
             out << ' ' << real(r.Measure(position));
         for (const PointDist &p : ov.pointDists)
@@ -76,6 +90,7 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
     const int fish = content.fishCount;
     out << "NumFish: \n" << fish << '\n';
     writeOverlayHeader(out, ov);
+    writeDetection(out, content.detection);
     out << "Time ";
     for (int f = 1; f <= fish; ++f) {
         out << "Fish" << f << "Conf? Fish" << f << "HowConf Fish" << f << "X Fish" << f << "Y ";
@@ -96,11 +111,15 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
             const bool found = rec.fishFoundFlags.value(i, false);
             const float confidence = rec.fishConfidences.value(i, 0.0f);
             const QPoint p = rec.fishPositions.value(i, QPoint(rec.x, rec.y));
-            out << (found ? 1 : 0) << ' ' << real(confidence) << ' ' << p.x() << ' ' << p.y()
-                << ' ';
+            const bool exact = i < rec.exactPositions.size();
+            const QPointF position = exact ? rec.exactPositions[i] : QPointF(p);
+            out << (found ? 1 : 0) << ' ' << real(confidence) << ' ';
+            if (exact)
+                out << real(float(position.x())) << ' ' << real(float(position.y())) << ' ';
+            else
+                out << p.x() << ' ' << p.y() << ' ';
             for (int k = 1; k < ov.areas.size(); ++k)
                 out << (areaContains(ov.areas[k], p.x(), p.y()) ? 1 : 0) << ' ';
-            const QPointF position(p);
             for (const Ruler &r : ov.rulers)
                 out << real(r.Measure(position)) << ' ';
             for (const PointDist &pd : ov.pointDists)
@@ -112,30 +131,22 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
 
 bool TrackingDataFile::save(const QString &path, const Content &content, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    QTextStream out(&file);
-    if (content.multiFish)
-        writeMultiFish(out, content);
-    else
-        writeSingleFish(out, content);
-    out.flush();
-    if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    QString reason;
+    const bool written = AtomicFile::write(
+                             path,
+                             [&content](QIODevice &device) {
+                                 QTextStream out(&device);
+                                 if (content.multiFish)
+                                     writeMultiFish(out, content);
+                                 else
+                                     writeSingleFish(out, content);
+                                 out.flush();
+                             },
+                             &reason)
+        == AtomicFile::Outcome::Written;
+    if (!written && error)
+        *error = QStringLiteral("Cannot write %1: %2").arg(path, reason);
+    return written;
 }
 
 namespace {
@@ -220,6 +231,8 @@ bool TrackingDataFile::readOverlays(const QString &path, OverlaySet *overlays, Q
             *overlays = result;
             return true;
         }
+        if (line.startsWith(QLatin1String("Detection: ")))
+            continue; // the method that made the file; not an overlay
         if (line.endsWith(areaCaption)) {
             QRect zone;
             if (!readRectangle(&zone))

@@ -1,7 +1,8 @@
 #pragma once
 // The tracking data file: a header repeating the Tracking Area and every overlay, then one
 // row per record. ".data.txt" for one fish, ".datamulti.txt" for several. Every real number
-// is written in fixed notation with 8 decimals; rectangles as x1 y1 x2+1 y2+1. The same
+// is written in fixed notation with 8 decimals; rectangles as x1 y1 x2+1 y2+1. Positions are
+// whole pixels, or reals when the records carry sub-pixel positions. The same
 // functions serve the window's run and pondwatch-cli, so both write identical files.
 //
 // Files are written through QSaveFile: a write that fails leaves an earlier file untouched.
@@ -24,6 +25,10 @@ public:
         int fishCount = 1; // line 2 of the multi-fish file
         float confidenceThreshold = 0.0f; // column header and flag of the single-fish file
         OverlaySet overlays;
+        // The method and parameters that made the records, written as a header line of its
+        // own ("Detection: ...") after the overlays; empty for the classic method, whose
+        // files carry no such line.
+        QString detection;
         QVector<TrackRecord> records;
     };
 

@@ -1,14 +1,19 @@
 #include "tracking/TrackingRun.h"
 
+#include "model/ArenaLayout.h"
+#include "tracking/ClassicDetection.h"
 #include "tracking/ImageLock.h"
 #include "tracking/TrackResults.h"
 #include "tracking/TrackerFlags.h"
 #include "tracking/TrackingHost.h"
+#include "tracking/blobs/BlobsDetection.h"
 #include "video/QVideoDecoder.h"
 
 #include <QDebug>
 #include <QMutexLocker>
 #include <QThread>
+
+#include <memory>
 
 TrackingRun::TrackingRun(TrackingHost &runHost, TrackResults &runResults, QImage &frameImage,
     QImage &trackerView, TrackerFlags &runFlags)
@@ -28,19 +33,26 @@ RunParameters TrackingRun::trackVideo()
     parameters = RunParameters::fromControls(host.trackingControls());
 
     const OverlaySet overlays = host.viewOverlays();
-    area = overlays.areas.value(0);
-    centre = QPoint(area.left() + area.width() / 2, area.top() + area.height() / 2);
+    const QRect area = overlays.areas.value(0);
+    // Arenas belong to the whole-video background method; the classic method tracks the
+    // Tracking Area alone.
+    if (parameters.method == DetectionKind::Blobs && !overlays.arenas.isEmpty()) {
+        parameters.arenas = overlays.arenas;
+        parameters.fishCount = ArenaLayout::totalFish(overlays.arenas);
+    }
 
     painter.reset(host.viewImage());
 
-    model.reset(area, parameters.filterSide, parameters.framesToAverage);
-    if (parameters.fishCount == 1)
-        singleFish.reset(area, parameters.gaussianVariance, parameters.confidenceThreshold);
+    std::unique_ptr<DetectionMethod> method;
+    if (parameters.method == DetectionKind::Blobs)
+        method = std::make_unique<BlobsDetection>(host, flags, painter, parameters, area);
     else
-        multiFish.reset(
-            area, parameters.fishCount, parameters.filterSide, parameters.confidenceThreshold);
+        method = std::make_unique<ClassicDetection>(host, flags, painter, parameters, area);
 
     QVideoDecoder *decoder = host.videoDecoder();
+    // A method that cannot start (it says why) leaves the run without records.
+    if (decoder && !method->prepare(decoder))
+        decoder = nullptr;
     // The decoder prepares the next frame on a helper thread while this one is tracked.
     if (decoder)
         decoder->setReadAhead(true);
@@ -56,7 +68,7 @@ RunParameters TrackingRun::trackVideo()
             QMutexLocker locker(&imageLock);
             currentFrame = frame;
         }
-        trackFrame(frame, frameNumber, frameTime);
+        method->trackFrame(frame, frameNumber, frameTime, results);
         if (frameHook)
             frameHook(results.size());
         // Pausing acts between frames; a stop request ends the pause.
@@ -71,61 +83,9 @@ RunParameters TrackingRun::trackVideo()
     if (decoder)
         decoder->setReadAhead(false);
     host.setShowResults(false);
+    parameters.detectionDescription = method->description();
+    float threshold = 0.0f;
+    if (method->flagThreshold(&threshold))
+        parameters.flagThreshold = threshold;
     return parameters;
-}
-
-void TrackingRun::trackFrame(const QImage &frame, qint64 frameNumber, qint64 frameTimeMs)
-{
-    // The newest record: the reference position of single-fish detection and the previous
-    // frame of the multi-fish matching. A position the user corrected while paused counts.
-    TrackRecord previous;
-    const bool hasPrevious = results.newest(&previous);
-
-    const bool single = parameters.fishCount == 1;
-    const QPoint reference = hasPrevious ? QPoint(previous.x, previous.y) : centre;
-    bool completed;
-    if (single) {
-        // The single-fish scan scores the rows of box means as the update completes them.
-        singleFish.beginFrame(model, reference);
-        completed = model.update(
-            frame, host.trackingControls(), [this](int yBegin, int yEnd, const float *rows) {
-                singleFish.scanRows(model, yBegin, yEnd, rows);
-            });
-    } else {
-        completed = model.update(frame, host.trackingControls());
-    }
-    if (completed)
-        host.setShowResults(true);
-
-    TrackRecord record;
-    if (single) {
-        record = singleFish.detect(model, reference, flags.showTrackerView, painter);
-        host.setFishFound(record.found);
-    } else {
-        MultiFishDetector::Result found = multiFish.detect(
-            model, hasPrevious ? &previous : nullptr, flags.showTrackerView, painter);
-        record.x = centre.x();
-        record.y = centre.y();
-        record.fishPositions = found.positions;
-        record.fishConfidences = found.confidences;
-        record.fishFoundFlags = found.found;
-        if (!found.clearPrevious.isEmpty()) {
-            results.withLock([&found](QVector<TrackRecord> &r) {
-                if (r.isEmpty())
-                    return;
-                QVector<bool> &flagsOfPrevious = r.last().fishFoundFlags;
-                for (int i : std::as_const(found.clearPrevious))
-                    if (i < flagsOfPrevious.size())
-                        flagsOfPrevious[i] = false;
-            });
-        }
-    }
-    record.frameNumber = frameNumber;
-    record.seconds = float(double(frameTimeMs) / 1000.0);
-
-    results.withLock([&record, single](QVector<TrackRecord> &r) {
-        r.append(record);
-        if (single)
-            SingleFishDetector::backFill(r);
-    });
 }

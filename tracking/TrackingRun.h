@@ -1,13 +1,11 @@
 #pragma once
-// One processing run without a window: steps the host's decoder from the frame after the one
-// on display to the end (or a stop request), updates the background, detects one or several
-// fish in the Tracking Area and appends one record per frame. The data file is written by
+// One processing run without a window: prepares the chosen detection method, steps the host's
+// decoder from the frame after the one on display to the end (or a stop request) and hands
+// each frame to the method, which detects one or several fish in the Tracking Area and
+// appends one record per frame. The data file is written by
 // the caller (VideoTracker) afterwards. Runs on the tracker thread.
 
-#include "tracking/BackgroundModel.h"
-#include "tracking/MultiFishDetector.h"
 #include "tracking/RunParameters.h"
-#include "tracking/SingleFishDetector.h"
 #include "tracking/TrackerViewPainter.h"
 
 #include <QImage>
@@ -33,8 +31,6 @@ public:
     void setFrameHook(std::function<void(int)> hook) { frameHook = std::move(hook); }
 
 private:
-    void trackFrame(const QImage &frame, qint64 frameNumber, qint64 frameTimeMs);
-
     TrackingHost &host;
     TrackResults &results;
     QImage &currentFrame;
@@ -42,10 +38,5 @@ private:
     TrackerViewPainter painter;
 
     RunParameters parameters;
-    QRect area;
-    QPoint centre;
-    BackgroundModel model;
-    SingleFishDetector singleFish;
-    MultiFishDetector multiFish;
     std::function<void(int)> frameHook;
 };

@@ -1,5 +1,6 @@
 #include "tracking/VideoTracker.h"
 
+#include "model/ArenaLayout.h"
 #include "tracking/TrackingHost.h"
 #include "tracking/TrackingRun.h"
 
@@ -118,7 +119,14 @@ void VideoTracker::run()
     TrackingRun trackingRun(*owner, results, currentFrame, trackerView, flags);
     trackingRun.setFrameHook(frameHook);
     const RunParameters parameters = trackingRun.trackVideo();
-    if (parameters.fishCount == 1)
+    {
+        QMutexLocker locker(&fileLock);
+        runDetection = parameters.detectionDescription;
+        runFlagThreshold = parameters.flagThreshold;
+        runFishCount = parameters.fishCount;
+        runArenas = parameters.arenas;
+    }
+    if (!parameters.multiFishFile())
         writeSingleFishFile();
     else
         writeMultiFishFile();
@@ -131,6 +139,17 @@ TrackingDataFile::Content VideoTracker::contentFromHost(bool multiFish) const
     content.fishCount = owner->trackingControls().fishCount;
     content.confidenceThreshold = owner->trackingControls().confidenceThreshold;
     content.overlays = owner->viewOverlays();
+    {
+        QMutexLocker locker(&fileLock);
+        content.detection = runDetection;
+        if (runFlagThreshold)
+            content.confidenceThreshold = *runFlagThreshold;
+        if (runFishCount)
+            content.fishCount = *runFishCount;
+        // Each arena is also a zone, so zone occupancy tells the time each fish spent in it.
+        if (!runArenas.isEmpty())
+            content.overlays = ArenaLayout::withArenaZones(content.overlays, runArenas);
+    }
     content.records = results.snapshot();
     return content;
 }

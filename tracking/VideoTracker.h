@@ -20,6 +20,7 @@
 #include <QVector>
 
 #include <functional>
+#include <optional>
 
 class TrackingHost;
 
@@ -96,4 +97,10 @@ private:
     bool hasLastContent = false; // guarded by fileLock
     QString lastPath; // guarded by fileLock
     QString lastError; // guarded by fileLock
+    // The last run's detection line and single-fish flag threshold, when its method set them.
+    QString runDetection; // guarded by fileLock
+    std::optional<float> runFlagThreshold; // guarded by fileLock
+    // The last run's fish count and arenas (the file's fish and its Arena zones).
+    std::optional<int> runFishCount; // guarded by fileLock
+    QList<Arena> runArenas; // guarded by fileLock
 };

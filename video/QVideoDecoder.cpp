@@ -605,6 +605,18 @@ bool QVideoDecoder::seekToMs(qint64 ms)
     return seekToFrame(number);
 }
 
+bool QVideoDecoder::seekToKeyFrameBefore(qint64 ms)
+{
+    if (!opened)
+        return false;
+    finishReadAhead();
+    const AVRational base = formatContext->streams[videoStream]->time_base;
+    if (!seekContainer(av_rescale(ms, base.den, base.num) / 1000) || !decodeUpTo(-1))
+        return false;
+    targetNumber = currentNumber;
+    return true;
+}
+
 bool QVideoDecoder::seekContainer(qint64 timestamp)
 {
     AVFormatContext *format = formatContext.get();

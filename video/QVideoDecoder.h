@@ -51,6 +51,9 @@ public:
     virtual bool seekToMs(qint64 ms);
     // Frame-exact: the picture reached is pixel-identical to the one reached by stepping.
     virtual bool seekToFrame(qint64 frame);
+    // Fast and not frame-exact: the first picture decoded from the key frame at or before ms
+    // (for sampling a video where the exact picture does not matter).
+    virtual bool seekToKeyFrameBefore(qint64 ms);
     virtual int lengthMs();
     virtual qint64 frameTime();
     virtual qint64 frameNumber();

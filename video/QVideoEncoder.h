@@ -20,7 +20,7 @@ public:
     virtual ~QVideoEncoder();
 
     // Drains the codec, writes the trailer and releases everything. False when nothing
-    // was open.
+    // was open, or when a write failed (the file is then incomplete).
     virtual bool Close();
     // Encodes one image of the opened size, in Format_RGB32 or Format_ARGB32. Returns the
     // bytes written for it, 0 when the codec kept it back, -1 when the encoder is not open,

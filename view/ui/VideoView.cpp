@@ -41,6 +41,7 @@ void VideoView::ResetOverlays()
     areas.clear();
     rulers.clear();
     pointDists.clear();
+    arenas.clear();
     areaLabels << QStringLiteral("Tracking Area");
     areas << QRect(QPoint(0, 0), QPoint(0, 0));
     currentArea = currentRuler = currentPointDist = -1;
@@ -158,7 +159,19 @@ QList<PointDist> VideoView::PointDists() const
 OverlaySet VideoView::Overlays() const
 {
     QMutexLocker locker(&viewLock);
-    return OverlaySet { areas, areaLabels, rulers, pointDists };
+    return OverlaySet { areas, areaLabels, rulers, pointDists, arenas };
+}
+
+QList<Arena> VideoView::Arenas() const
+{
+    QMutexLocker locker(&viewLock);
+    return arenas;
+}
+
+void VideoView::SetArenas(const QList<Arena> &list)
+{
+    QMutexLocker locker(&viewLock);
+    arenas = list;
 }
 
 QPixmap VideoView::DisplayedPixmap() const
@@ -193,7 +206,7 @@ void VideoView::Redraw()
     {
         QMutexLocker locker(&viewLock);
         frame = image;
-        overlays = OverlaySet { areas, areaLabels, rulers, pointDists };
+        overlays = OverlaySet { areas, areaLabels, rulers, pointDists, arenas };
     }
 
     const QPixmap picture

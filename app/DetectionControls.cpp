@@ -1,0 +1,215 @@
+#include "app/DetectionControls.h"
+
+#include "tracking/TrackingControls.h"
+#include "ui/Dialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QImageReader>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget *parent)
+    : QWidget(parent)
+    , controls(trackingControls)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel(tr("Detection")));
+    method = new QComboBox;
+    method->addItem(tr("Classic (running average)"));
+    method->addItem(tr("Whole-video background"));
+    layout->addWidget(method);
+
+    // Label beside field, so the column keeps its height.
+    blobPanel = new QWidget;
+    auto *panel = new QVBoxLayout(blobPanel);
+    panel->setContentsMargins(0, 0, 0, 0);
+    auto *form = new QFormLayout;
+    form->setContentsMargins(0, 0, 0, 0);
+    panel->addLayout(form);
+    const BlobControls &b = controls.blobs;
+
+    backgroundFrames = new QSpinBox;
+    backgroundFrames->setRange(1, 1000);
+    backgroundFrames->setValue(b.backgroundFrames);
+    backgroundFrames->setToolTip(tr("Frames spread over the video whose median is the background"));
+    form->addRow(tr("Frames"), backgroundFrames);
+
+    automaticThreshold = new QCheckBox(tr("Automatic Threshold"));
+    automaticThreshold->setChecked(b.threshold < 0);
+    form->addRow(automaticThreshold);
+    threshold = new QSpinBox;
+    threshold->setRange(0, 255);
+    threshold->setValue(b.threshold < 0 ? 25 : int(b.threshold));
+    threshold->setEnabled(b.threshold >= 0);
+    threshold->setToolTip(tr("A pixel is foreground when its difference is above this"));
+    form->addRow(tr("Threshold"), threshold);
+
+    // 0 in these means "from the sampled frames".
+    auto areaSpin = [form](const QString &label, int value) {
+        auto *spin = new QSpinBox;
+        spin->setRange(0, 100000000);
+        spin->setSpecialValueText(tr("Auto"));
+        spin->setValue(value);
+        spin->setToolTip(tr("Blob area in pixels; Auto: from the sampled frames"));
+        form->addRow(label, spin);
+        return spin;
+    };
+    minArea = areaSpin(tr("Min area"), b.minArea);
+    maxArea = areaSpin(tr("Max area"), b.maxArea);
+    maxSpeed = new QDoubleSpinBox;
+    maxSpeed->setDecimals(1);
+    maxSpeed->setRange(0.0, 100000.0);
+    maxSpeed->setSpecialValueText(tr("Auto"));
+    maxSpeed->setValue(b.maxSpeed);
+    maxSpeed->setToolTip(tr("Pixels a fish may move per frame; Auto: from its body length"));
+    form->addRow(tr("Max speed"), maxSpeed);
+
+    backgroundSource = new QLabel(tr("Background: from the video"));
+    backgroundSource->setWordWrap(true);
+    panel->addWidget(backgroundSource);
+    auto *buttons = new QHBoxLayout;
+    auto *view = new QPushButton(tr("View"));
+    auto *save = new QPushButton(tr("Save..."));
+    auto *load = new QPushButton(tr("Load..."));
+    view->setToolTip(tr("Show the background of the last run"));
+    save->setToolTip(tr("Save the background of the last run as a PNG picture"));
+    load->setToolTip(tr("Use a picture of the empty tank as the background"));
+    buttons->addWidget(view);
+    buttons->addWidget(save);
+    buttons->addWidget(load);
+    panel->addLayout(buttons);
+    forgetBackground = new QPushButton(tr("Background from the Video"));
+    forgetBackground->setVisible(false);
+    panel->addWidget(forgetBackground);
+
+    progress = new QProgressBar;
+    progress->setFormat(tr("Background %v/%m"));
+    progress->setVisible(false);
+    panel->addWidget(progress);
+    layout->addWidget(blobPanel);
+    blobPanel->setVisible(false);
+
+    connect(method, &QComboBox::currentIndexChanged, this, [this](int index) {
+        blobPanel->setVisible(index == 1);
+        store();
+        emit methodChanged(index == 1);
+    });
+    connect(backgroundFrames, &QSpinBox::valueChanged, this, [this] { store(); });
+    connect(automaticThreshold, &QCheckBox::toggled, this, [this](bool automatic) {
+        threshold->setEnabled(!automatic);
+        store();
+    });
+    connect(threshold, &QSpinBox::valueChanged, this, [this] { store(); });
+    connect(minArea, &QSpinBox::valueChanged, this, [this] { store(); });
+    connect(maxArea, &QSpinBox::valueChanged, this, [this] { store(); });
+    connect(maxSpeed, &QDoubleSpinBox::valueChanged, this, [this] { store(); });
+    connect(view, &QPushButton::clicked, this, [this] { viewBackground(); });
+    connect(save, &QPushButton::clicked, this, [this] { saveBackground(); });
+    connect(load, &QPushButton::clicked, this, [this] { loadBackground(); });
+    connect(forgetBackground, &QPushButton::clicked, this, [this] {
+        this->controls.blobs.setChosenBackground(QImage());
+        backgroundSource->setText(tr("Background: from the video"));
+        forgetBackground->setVisible(false);
+    });
+
+    // The tracker thread counts the frames of its pre-pass; the bar polls the count.
+    progressTimer = new QTimer(this);
+    progressTimer->setInterval(100);
+    connect(progressTimer, &QTimer::timeout, this, [this] { showProgress(); });
+    progressTimer->start();
+    store();
+}
+
+bool DetectionControls::blobsChosen() const
+{
+    return method->currentIndex() == 1;
+}
+
+void DetectionControls::chooseBlobs(bool blobs)
+{
+    method->setCurrentIndex(blobs ? 1 : 0);
+}
+
+void DetectionControls::store()
+{
+    controls.detectionMethod = int(blobsChosen() ? DetectionKind::Blobs : DetectionKind::Classic);
+    BlobControls &b = controls.blobs;
+    b.backgroundFrames = backgroundFrames->value();
+    b.threshold = automaticThreshold->isChecked() ? -1.0f : float(threshold->value());
+    b.minArea = minArea->value();
+    b.maxArea = maxArea->value();
+    b.maxSpeed = float(maxSpeed->value());
+}
+
+void DetectionControls::showProgress()
+{
+    const int wanted = controls.blobs.backgroundFramesWanted;
+    const int read = controls.blobs.backgroundFramesRead;
+    const bool running = wanted > 0 && read < wanted;
+    if (running) {
+        progress->setRange(0, wanted);
+        progress->setValue(read);
+    }
+    progress->setVisible(running);
+}
+
+void DetectionControls::viewBackground()
+{
+    const QImage background = controls.blobs.lastBackground();
+    if (background.isNull()) {
+        Dialogs::current().information(
+            this, tr("Background"), tr("No background yet: it is made when a run starts."));
+        return;
+    }
+    auto *label = new QLabel;
+    label->setAttribute(Qt::WA_DeleteOnClose);
+    label->setWindowTitle(tr("Background"));
+    label->setPixmap(QPixmap::fromImage(background));
+    label->show();
+}
+
+void DetectionControls::saveBackground()
+{
+    const QImage background = controls.blobs.lastBackground();
+    if (background.isNull()) {
+        Dialogs::current().information(
+            this, tr("Background"), tr("No background yet: it is made when a run starts."));
+        return;
+    }
+    const QString path = Dialogs::current().saveFileName(
+        this, tr("Save Background"), QString(), tr("PNG picture (*.png)"));
+    if (path.isEmpty())
+        return;
+    if (!background.save(path, "PNG"))
+        Dialogs::current().critical(
+            this, tr("Background"), tr("Cannot write the background to %1.").arg(path));
+}
+
+void DetectionControls::loadBackground()
+{
+    const QString path = Dialogs::current().openFileName(
+        this, tr("Load Background"), QString(), tr("Pictures (*.png *.jpg *.bmp *.tif)"));
+    if (path.isEmpty())
+        return;
+    QImageReader reader(path);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        Dialogs::current().critical(
+            this, tr("Background"), tr("Cannot read %1: %2").arg(path, reader.errorString()));
+        return;
+    }
+    controls.blobs.setChosenBackground(image);
+    backgroundSource->setText(tr("Background: %1").arg(QFileInfo(path).fileName()));
+    forgetBackground->setVisible(true);
+}

@@ -1,0 +1,54 @@
+#pragma once
+// The "Detection" part of the control column: the choice between the classic method and the
+// whole-video background, the latter's parameters (shown only when it is chosen), a progress
+// bar for its pre-pass and the background picture (view, save, load). Every change is stored
+// at once in the TrackingControls atomics the tracker thread reads when a run starts. GUI
+// thread only.
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+struct TrackingControls;
+
+class DetectionControls : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit DetectionControls(TrackingControls &controls, QWidget *parent = nullptr);
+
+    bool blobsChosen() const;
+    void chooseBlobs(bool blobs);
+
+Q_SIGNALS:
+    // The method chosen changed (the fish count's range depends on it).
+    void methodChanged(bool blobs);
+
+private:
+    void store();
+    void showProgress();
+    void viewBackground();
+    void saveBackground();
+    void loadBackground();
+
+    TrackingControls &controls;
+    QComboBox *method;
+    QWidget *blobPanel;
+    QSpinBox *backgroundFrames;
+    QCheckBox *automaticThreshold;
+    QSpinBox *threshold;
+    QSpinBox *minArea;
+    QSpinBox *maxArea;
+    QDoubleSpinBox *maxSpeed;
+    QLabel *backgroundSource;
+    QPushButton *forgetBackground;
+    QProgressBar *progress;
+    QTimer *progressTimer;
+};

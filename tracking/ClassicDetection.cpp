@@ -1,0 +1,80 @@
+#include "tracking/ClassicDetection.h"
+
+#include "tracking/TrackResults.h"
+#include "tracking/TrackerFlags.h"
+#include "tracking/TrackingHost.h"
+
+ClassicDetection::ClassicDetection(TrackingHost &runHost, TrackerFlags &runFlags,
+    TrackerViewPainter &viewPainter, const RunParameters &runParameters, const QRect &trackingArea)
+    : host(runHost)
+    , flags(runFlags)
+    , painter(viewPainter)
+    , parameters(runParameters)
+    , area(trackingArea)
+    , centre(trackingArea.left() + trackingArea.width() / 2,
+          trackingArea.top() + trackingArea.height() / 2)
+{
+    model.reset(area, parameters.filterSide, parameters.framesToAverage);
+    if (parameters.fishCount == 1)
+        singleFish.reset(area, parameters.gaussianVariance, parameters.confidenceThreshold);
+    else
+        multiFish.reset(
+            area, parameters.fishCount, parameters.filterSide, parameters.confidenceThreshold);
+}
+
+void ClassicDetection::trackFrame(
+    const QImage &frame, qint64 frameNumber, qint64 frameTimeMs, TrackResults &results)
+{
+    // The newest record: the reference position of single-fish detection and the previous
+    // frame of the multi-fish matching. A position the user corrected while paused counts.
+    TrackRecord previous;
+    const bool hasPrevious = results.newest(&previous);
+
+    const bool single = parameters.fishCount == 1;
+    const QPoint reference = hasPrevious ? QPoint(previous.x, previous.y) : centre;
+    bool completed;
+    if (single) {
+        // The single-fish scan scores the rows of box means as the update completes them.
+        singleFish.beginFrame(model, reference);
+        completed = model.update(
+            frame, host.trackingControls(), [this](int yBegin, int yEnd, const float *rows) {
+                singleFish.scanRows(model, yBegin, yEnd, rows);
+            });
+    } else {
+        completed = model.update(frame, host.trackingControls());
+    }
+    if (completed)
+        host.setShowResults(true);
+
+    TrackRecord record;
+    if (single) {
+        record = singleFish.detect(model, reference, flags.showTrackerView, painter);
+        host.setFishFound(record.found);
+    } else {
+        MultiFishDetector::Result found = multiFish.detect(
+            model, hasPrevious ? &previous : nullptr, flags.showTrackerView, painter);
+        record.x = centre.x();
+        record.y = centre.y();
+        record.fishPositions = found.positions;
+        record.fishConfidences = found.confidences;
+        record.fishFoundFlags = found.found;
+        if (!found.clearPrevious.isEmpty()) {
+            results.withLock([&found](QVector<TrackRecord> &r) {
+                if (r.isEmpty())
+                    return;
+                QVector<bool> &flagsOfPrevious = r.last().fishFoundFlags;
+                for (int i : std::as_const(found.clearPrevious))
+                    if (i < flagsOfPrevious.size())
+                        flagsOfPrevious[i] = false;
+            });
+        }
+    }
+    record.frameNumber = frameNumber;
+    record.seconds = float(double(frameTimeMs) / 1000.0);
+
+    results.withLock([&record, single](QVector<TrackRecord> &r) {
+        r.append(record);
+        if (single)
+            SingleFishDetector::backFill(r);
+    });
+}

@@ -1,0 +1,210 @@
+#include "tracking/blobs/ArenaTracker.h"
+
+#include "tracking/blobs/BlobSplitter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+cv::Rect cvRect(const QRect &r)
+{
+    return cv::Rect(r.x(), r.y(), r.width(), r.height());
+}
+
+// The lowest automatic threshold: below it, compression noise becomes foreground.
+constexpr int thresholdFloor = 6;
+
+} // namespace
+
+ArenaRegion ArenaRegion::of(const Arena &arena, const QRect &frame)
+{
+    ArenaRegion region;
+    region.fishCount = arena.fishCount;
+    region.rect = arena.rect.intersected(frame);
+    if (region.rect.isEmpty() || arena.shape == Arena::Shape::Rectangle)
+        return region;
+    region.mask = cv::Mat::zeros(region.rect.height(), region.rect.width(), CV_8UC1);
+    for (int y = 0; y < region.mask.rows; ++y) {
+        uchar *row = region.mask.ptr<uchar>(y);
+        for (int x = 0; x < region.mask.cols; ++x)
+            row[x] = arena.containsPixel(region.rect.left() + x, region.rect.top() + y) ? 255 : 0;
+    }
+    return region;
+}
+
+BlobParameters ArenaTracker::resolve(const BlobSettings &asked,
+    const std::vector<ArenaRegion> &arenas, const std::vector<cv::Mat> &samples,
+    const cv::Mat &background, ForegroundMask::Rule rule)
+{
+    BlobParameters p;
+    // Per sample and arena: the differences inside the arena's rectangle (0 outside its
+    // mask) for the areas, and for the threshold only the pixels inside the mask.
+    std::vector<cv::Mat> differences, inside;
+    std::vector<int> fishOf;
+    int mostFish = 0;
+    for (const ArenaRegion &arena : arenas)
+        mostFish = std::max(mostFish, arena.fishCount);
+    for (const cv::Mat &grey : samples) {
+        for (const ArenaRegion &arena : arenas) {
+            if (arena.rect.isEmpty())
+                continue;
+            cv::Mat d;
+            ForegroundMask::difference(
+                grey(cvRect(arena.rect)), background(cvRect(arena.rect)), rule, d);
+            if (!arena.mask.empty()) {
+                d.setTo(0, arena.mask == 0);
+                std::vector<uchar> values;
+                for (int y = 0; y < d.rows; ++y) {
+                    const uchar *m = arena.mask.ptr<uchar>(y);
+                    const uchar *v = d.ptr<uchar>(y);
+                    for (int x = 0; x < d.cols; ++x)
+                        if (m[x])
+                            values.push_back(v[x]);
+                }
+                inside.push_back(cv::Mat(values, true).reshape(1, 1));
+            } else {
+                inside.push_back(d);
+            }
+            differences.push_back(d);
+            fishOf.push_back(arena.fishCount);
+        }
+    }
+    p.threshold = asked.threshold >= 0
+        ? int(std::lround(asked.threshold))
+        : ForegroundMask::automaticThreshold(inside, rule, thresholdFloor);
+
+    // One fish's area: the median of each arena's fishCount largest components per sample.
+    std::vector<int> areas;
+    for (size_t s = 0; s < differences.size(); ++s) {
+        const cv::Mat &d = differences[s];
+        cv::Mat m;
+        ForegroundMask::threshold(d, p.threshold, m);
+        const std::vector<int> all = BlobFinder::componentAreas(m);
+        for (size_t k = 0; k < all.size() && k < size_t(fishOf[s]); ++k)
+            if (all[k] >= 4)
+                areas.push_back(all[k]);
+    }
+    if (!areas.empty()) {
+        std::nth_element(areas.begin(), areas.begin() + areas.size() / 2, areas.end());
+        p.typicalArea = areas[areas.size() / 2];
+    }
+    double arenaArea = 0;
+    for (const ArenaRegion &arena : arenas)
+        arenaArea = std::max(arenaArea, double(arena.rect.width()) * arena.rect.height());
+
+    p.minArea = asked.minArea > 0 ? asked.minArea
+        : p.typicalArea > 0       ? std::max(4, int(p.typicalArea * 0.25))
+                                  : 4;
+    p.maxArea = asked.maxArea > 0 ? asked.maxArea
+        : p.typicalArea > 0       ? int(p.typicalArea * (mostFish == 1 ? 3 : 5))
+                                  : int(arenaArea / 4);
+    p.maxArea = std::max(p.maxArea, p.minArea);
+    if (p.typicalArea <= 0)
+        p.typicalArea = asked.minArea > 0 && asked.maxArea > 0 ? (p.minArea + p.maxArea) / 2.0
+                                                               : std::max(4.0 * p.minArea, 20.0);
+    // An ellipse about 2.5 times as long as wide.
+    p.bodyLength = 1.8 * std::sqrt(p.typicalArea);
+    p.maxSpeed = asked.maxSpeed > 0 ? asked.maxSpeed : std::max(3.0, 1.5 * p.bodyLength);
+    return p;
+}
+
+void ArenaTracker::reset(const ArenaRegion &arena, const BlobParameters &p, ForegroundMask::Rule r)
+{
+    area = arena;
+    outside = arena.mask.empty() ? cv::Mat() : cv::Mat(arena.mask == 0);
+    parameters = p;
+    rule = r;
+    matcher.reset(arena.fishCount, p.maxSpeed, 0.5 * p.bodyLength);
+    blobs.clear();
+    fishOfBlob.clear();
+}
+
+std::vector<ArenaTracker::FishResult> ArenaTracker::track(
+    const cv::Mat &grey, const cv::Mat &background)
+{
+    const cv::Rect rect = cvRect(area.rect);
+    ForegroundMask::difference(grey(rect), background(rect), rule, difference);
+    ForegroundMask::threshold(difference, parameters.threshold, mask);
+    if (!outside.empty())
+        mask.setTo(0, outside);
+    blobs = finder.find(
+        difference, mask, area.rect.topLeft(), parameters.minArea, parameters.maxArea);
+    splitTouching();
+
+    const std::vector<int> blobOf = matcher.match(blobs);
+    fishOfBlob.assign(blobs.size(), -1);
+    std::vector<FishResult> results(size_t(area.fishCount));
+    for (int i = 0; i < area.fishCount; ++i) {
+        const IdentityMatcher::Fish &f = matcher.fish()[size_t(i)];
+        FishResult &r = results[size_t(i)];
+        r.position = f.position;
+        const int b = blobOf[size_t(i)];
+        if (b >= 0) {
+            r.found = true;
+            r.confidence = blobs[size_t(b)].meanDifference;
+            fishOfBlob[size_t(b)] = i;
+        }
+    }
+    return results;
+}
+
+void ArenaTracker::splitTouching()
+{
+    const int fishCount = area.fishCount;
+    if (int(blobs.size()) >= fishCount || parameters.typicalArea <= 0)
+        return;
+    std::vector<size_t> order(blobs.size());
+    for (size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::sort(order.begin(), order.end(),
+        [this](size_t a, size_t b) { return blobs[a].area > blobs[b].area; });
+
+    std::vector<QPointF> predictions;
+    for (int i = 0; i < fishCount; ++i)
+        if (matcher.fish()[size_t(i)].everFound)
+            predictions.push_back(matcher.predicted(i));
+
+    int budget = fishCount - int(blobs.size());
+    std::vector<Blob> kept, parts;
+    std::vector<bool> replaced(blobs.size(), false);
+    std::vector<cv::Point2f> points;
+    std::vector<float> weights;
+    for (size_t k : order) {
+        const Blob &b = blobs[k];
+        if (budget <= 0 || b.area < 1.6 * parameters.typicalArea)
+            break;
+        const int wanted
+            = std::min(budget + 1, std::max(2, int(std::lround(b.area / parameters.typicalArea))));
+        // Seeds: the predicted positions nearest the blob, then points along its long axis.
+        std::vector<QPointF> near = predictions;
+        std::sort(near.begin(), near.end(), [&b](QPointF p, QPointF q) {
+            const QPointF dp = p - b.centre, dq = q - b.centre;
+            return dp.x() * dp.x() + dp.y() * dp.y() < dq.x() * dq.x() + dq.y() * dq.y();
+        });
+        std::vector<QPointF> seeds;
+        const double reach = b.length;
+        for (const QPointF &p : near) {
+            const QPointF d = p - b.centre;
+            if (int(seeds.size()) < wanted && std::hypot(d.x(), d.y()) <= reach)
+                seeds.push_back(p);
+        }
+        const bool guessed = int(seeds.size()) < wanted;
+        const double radians = b.angleDegrees * M_PI / 180.0;
+        const QPointF axis(std::cos(radians), std::sin(radians));
+        for (int s = 0; int(seeds.size()) < wanted; ++s)
+            seeds.push_back(b.centre + axis * (b.length / wanted) * (s - (wanted - 1) / 2.0));
+        finder.pixelsOf(b, difference, area.rect.topLeft(), &points, &weights);
+        std::vector<Blob> pieces = BlobSplitter::split(points, weights, seeds, guessed);
+        if (int(pieces.size()) < 2)
+            continue;
+        budget -= int(pieces.size()) - 1;
+        replaced[k] = true;
+        parts.insert(parts.end(), pieces.begin(), pieces.end());
+    }
+    for (size_t k = 0; k < blobs.size(); ++k)
+        if (!replaced[k])
+            kept.push_back(blobs[k]);
+    kept.insert(kept.end(), parts.begin(), parts.end());
+    blobs = kept;
+}

@@ -1,0 +1,23 @@
+#include "tracking/blobs/BlobMoments.h"
+
+#include <cmath>
+
+Blob BlobMoments::blob() const
+{
+    Blob b;
+    b.area = pixels;
+    if (w <= 0.0)
+        return b;
+    const double cx = wx / w, cy = wy / w;
+    b.centre = QPointF(cx, cy);
+    // Central second moments; the larger eigenvalue is the variance along the long axis.
+    const double mxx = std::max(0.0, wxx / w - cx * cx);
+    const double myy = std::max(0.0, wyy / w - cy * cy);
+    const double mxy = wxy / w - cx * cy;
+    const double spread = std::sqrt((mxx - myy) * (mxx - myy) + 4.0 * mxy * mxy);
+    const double major = 0.5 * (mxx + myy + spread);
+    b.length = 4.0 * std::sqrt(std::max(major, 0.0));
+    b.angleDegrees = 0.5 * std::atan2(2.0 * mxy, mxx - myy) * 180.0 / M_PI;
+    b.meanDifference = float(w / pixels);
+    return b;
+}

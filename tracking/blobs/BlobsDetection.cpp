@@ -1,0 +1,246 @@
+#include "tracking/blobs/BlobsDetection.h"
+
+#include "model/ArenaLayout.h"
+#include "tracking/TrackResults.h"
+#include "tracking/TrackerFlags.h"
+#include "tracking/TrackerViewPainter.h"
+#include "tracking/TrackingHost.h"
+#include "tracking/blobs/BackgroundEstimator.h"
+#include "tracking/blobs/GreyPlane.h"
+#include "video/QVideoDecoder.h"
+#include "view/FishPalette.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QPainter>
+
+#include <cmath>
+
+namespace {
+
+QPoint rounded(QPointF p)
+{
+    return QPoint(int(std::lround(p.x())), int(std::lround(p.y())));
+}
+
+} // namespace
+
+BlobsDetection::BlobsDetection(TrackingHost &runHost, TrackerFlags &runFlags,
+    TrackerViewPainter &viewPainter, const RunParameters &runParameters, const QRect &trackingArea)
+    : host(runHost)
+    , flags(runFlags)
+    , painter(viewPainter)
+    , parameters(runParameters)
+    , area(trackingArea)
+    , centre(trackingArea.left() + trackingArea.width() / 2,
+          trackingArea.top() + trackingArea.height() / 2)
+{
+    asked = BlobSettings::fromControls(host.trackingControls());
+}
+
+bool BlobsDetection::prepare(QVideoDecoder *decoder)
+{
+    const TrackingControls &controls = host.trackingControls();
+    const BlobControls &blobControls = controls.blobs;
+    QImage shown;
+    if (!decoder || !decoder->copyFrame(shown) || shown.isNull()) {
+        qWarning("Whole-video background: no frame on display to start from");
+        return false;
+    }
+    const QRect frameRect(QPoint(0, 0), shown.size());
+    const QRect inside = area.intersected(frameRect);
+    if (inside.isEmpty()) {
+        qWarning("Whole-video background: the Tracking Area lies outside the frame");
+        return false;
+    }
+
+    // The samples come from the part of the video to be tracked: after the frame on display.
+    const qint64 startNumber = decoder->frameNumber();
+    const qint64 startMs = decoder->frameTime();
+    const qint64 endMs = decoder->lengthMs();
+    QElapsedTimer clock;
+    clock.start();
+    blobControls.backgroundFramesWanted = asked.backgroundFrames;
+    blobControls.backgroundFramesRead = 0;
+    const std::vector<cv::Mat> samples = BackgroundEstimator::sample(
+        *decoder, asked.backgroundFrames, startMs, endMs, [this, &blobControls](int read, int) {
+            blobControls.backgroundFramesRead = read;
+            return !flags.stopRequested;
+        });
+    // The progress bar goes when the pre-pass is over, whatever ended it.
+    blobControls.backgroundFramesRead = asked.backgroundFrames;
+    // A stop during the pre-pass ends the run before its first frame.
+    if (flags.stopRequested) {
+        decoder->seekToFrame(startNumber);
+        return false;
+    }
+    if (!decoder->seekToFrame(startNumber) || decoder->frameNumber() != startNumber) {
+        qWarning("Whole-video background: cannot return to the frame on display after "
+                 "sampling the video");
+        return false;
+    }
+
+    const QImage chosen = blobControls.chosenBackground();
+    if (!chosen.isNull()) {
+        if (chosen.size() != shown.size()) {
+            qWarning("Whole-video background: the background picture is %dx%d, the video "
+                     "%dx%d",
+                chosen.width(), chosen.height(), shown.width(), shown.height());
+            return false;
+        }
+        background = GreyPlane::of(chosen);
+    } else {
+        background = BackgroundEstimator::median(samples);
+        if (background.empty()) // not one sample could be read: the frame on display
+            background = GreyPlane::of(shown);
+    }
+    blobControls.setLastBackground(QImage(background.data, background.cols, background.rows,
+        int(background.step), QImage::Format_Grayscale8)
+                                       .copy());
+
+    const ForegroundMask::Rule rule = ForegroundMask::ruleFrom(controls);
+    const std::vector<ArenaRegion> regions
+        = ArenaSet::regions(parameters.arenas, inside, parameters.fishCount, frameRect);
+    used = ArenaTracker::resolve(asked, regions, samples, background, rule);
+    arenas.reset(regions, used, rule);
+    placed.assign(size_t(parameters.fishCount), false);
+    prepared = true;
+    qDebug("Whole-video background from %d frames in %.3f s; %s", int(samples.size()),
+        clock.nsecsElapsed() / 1e9, qPrintable(description()));
+    return true;
+}
+
+QString BlobsDetection::description() const
+{
+    if (!prepared)
+        return QString();
+    QString line = QStringLiteral("blobs background-frames=%1 %2")
+                       .arg(asked.backgroundFrames)
+                       .arg(used.describe(asked));
+    if (!parameters.arenas.isEmpty())
+        line += QLatin1Char(' ') + ArenaLayout::describeFish(parameters.arenas);
+    return line;
+}
+
+bool BlobsDetection::flagThreshold(float *threshold) const
+{
+    if (!prepared)
+        return false;
+    *threshold = float(used.threshold);
+    return true;
+}
+
+void BlobsDetection::trackFrame(
+    const QImage &frame, qint64 frameNumber, qint64 frameTimeMs, TrackResults &results)
+{
+    GreyPlane::convert(frame, grey);
+    const bool fits = grey.rows == background.rows && grey.cols == background.cols;
+    std::vector<ArenaTracker::FishResult> fish;
+    if (fits) {
+        fish = arenas.track(grey, background);
+    } else {
+        // A frame of another size (never from one video): nothing is found in it.
+        fish.resize(size_t(parameters.fishCount));
+        for (size_t i = 0; i < fish.size(); ++i)
+            fish[i].position = arenas.restingPlace(int(i));
+    }
+    if (firstFrame) {
+        host.setShowResults(true);
+        firstFrame = false;
+    }
+
+    const bool single = parameters.fishCount == 1;
+    TrackRecord record;
+    record.frameNumber = frameNumber;
+    record.seconds = float(double(frameTimeMs) / 1000.0);
+    record.x = centre.x();
+    record.y = centre.y();
+    for (size_t i = 0; i < fish.size(); ++i) {
+        // Until a fish is first found, its rows hold its arena's centre; they get its first
+        // found position when it is.
+        const QPointF p
+            = placed[i] || fish[i].found ? fish[i].position : arenas.restingPlace(int(i));
+        record.exactPositions << p;
+        record.fishPositions << rounded(p);
+        record.fishConfidences << fish[i].confidence;
+        record.fishFoundFlags << fish[i].found;
+    }
+    if (single) {
+        record.x = record.fishPositions[0].x();
+        record.y = record.fishPositions[0].y();
+        record.confidence = record.fishConfidences[0];
+        record.found = record.fishFoundFlags[0];
+        record.fishPositions.clear();
+        record.fishConfidences.clear();
+        record.fishFoundFlags.clear();
+        host.setFishFound(record.found);
+    }
+
+    results.withLock([&](QVector<TrackRecord> &r) {
+        for (size_t i = 0; i < fish.size(); ++i) {
+            if (placed[i] || !fish[i].found)
+                continue;
+            placed[i] = true;
+            const QPointF p = fish[i].position;
+            for (TrackRecord &earlier : r) {
+                if (int(i) < earlier.exactPositions.size())
+                    earlier.exactPositions[int(i)] = p;
+                if (single) {
+                    earlier.x = rounded(p).x();
+                    earlier.y = rounded(p).y();
+                    earlier.movement = 0.0f;
+                } else if (int(i) < earlier.fishPositions.size()) {
+                    earlier.fishPositions[int(i)] = rounded(p);
+                }
+            }
+        }
+        if (single && !r.isEmpty() && !r.last().exactPositions.isEmpty()) {
+            const QPointF d = record.exactPositions[0] - r.last().exactPositions[0];
+            record.movement = float(std::hypot(d.x(), d.y()));
+        }
+        r.append(record);
+    });
+
+    if (flags.showTrackerView && fits)
+        paintTrackerView(frame.size());
+}
+
+void BlobsDetection::paintTrackerView(const QSize &frameSize)
+{
+    // The foreground in grey, each blob ringed in its fish's colour with the fish's number.
+    QImage view(frameSize, QImage::Format_RGB32);
+    view.fill(Qt::black);
+    const std::vector<ArenaTracker> &trackers = arenas.trackers();
+    for (const ArenaTracker &tracker : trackers) {
+        const QRect r = tracker.arena().rect;
+        const cv::Mat &mask = tracker.lastMask();
+        if (r.isEmpty() || mask.rows != r.height() || mask.cols != r.width())
+            continue;
+        for (int y = 0; y < mask.rows; ++y) {
+            const uchar *m = mask.ptr<uchar>(y);
+            QRgb *out = reinterpret_cast<QRgb *>(view.scanLine(r.top() + y)) + r.left();
+            for (int x = 0; x < mask.cols; ++x)
+                if (m[x])
+                    out[x] = qRgb(128, 128, 128);
+        }
+    }
+    QPainter p(&view);
+    p.setRenderHint(QPainter::Antialiasing);
+    for (size_t a = 0; a < trackers.size(); ++a) {
+        const ArenaTracker &tracker = trackers[a];
+        const std::vector<Blob> &blobs = tracker.lastBlobs();
+        const std::vector<int> &owner = tracker.lastFishOfBlob();
+        for (size_t k = 0; k < blobs.size(); ++k) {
+            const int fish = owner[k] >= 0 ? arenas.firstFish(int(a)) + owner[k] : -1;
+            const QColor colour = fish >= 0 ? FishPalette::colour(fish) : QColor(Qt::white);
+            const double radius = std::max(3.0, blobs[k].length / 2);
+            p.setPen(QPen(colour, 1.5));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(blobs[k].centre, radius, radius);
+            if (fish >= 0)
+                p.drawText(blobs[k].centre + QPointF(radius + 2, -2), QString::number(fish + 1));
+        }
+    }
+    p.end();
+    painter.replace(view);
+}

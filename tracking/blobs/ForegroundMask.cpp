@@ -1,0 +1,76 @@
+#include "tracking/blobs/ForegroundMask.h"
+
+#include "tracking/TrackingControls.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+ForegroundMask::Rule ForegroundMask::ruleFrom(const TrackingControls &controls)
+{
+    if (!controls.signedDifference)
+        return Rule::Absolute;
+    return controls.brightObject ? Rule::Bright : Rule::Dark;
+}
+
+void ForegroundMask::difference(
+    const cv::Mat &grey, const cv::Mat &background, Rule rule, cv::Mat &out)
+{
+    switch (rule) {
+    case Rule::Absolute:
+        cv::absdiff(grey, background, out);
+        break;
+    case Rule::Bright:
+        cv::subtract(grey, background, out); // saturates at 0
+        break;
+    case Rule::Dark:
+        cv::subtract(background, grey, out);
+        break;
+    }
+}
+
+void ForegroundMask::threshold(const cv::Mat &difference, int threshold, cv::Mat &mask)
+{
+    cv::threshold(difference, mask, threshold, 255, cv::THRESH_BINARY);
+}
+
+int ForegroundMask::automaticThreshold(
+    const std::vector<cv::Mat> &differences, Rule rule, int floor)
+{
+    if (differences.empty())
+        return floor;
+    std::array<double, 256> histogram {};
+    double total = 0;
+    for (const cv::Mat &d : differences)
+        for (int y = 0; y < d.rows; ++y) {
+            const uchar *row = d.ptr<uchar>(y);
+            for (int x = 0; x < d.cols; ++x)
+                histogram[row[x]] += 1;
+        }
+    for (double h : histogram)
+        total += h;
+    // Nearly every pixel is water, so the noise sets the quantiles. For a normal noise of
+    // spread s, |d| has its median at 0.674 s; a one-sided difference is 0 for half the
+    // pixels and has its 75th percentile there.
+    const double quantile = rule == Rule::Absolute ? 0.5 : 0.75;
+    double below = 0;
+    int level = 0;
+    while (level < 255 && below + histogram[size_t(level)] < quantile * total)
+        below += histogram[size_t(level++)];
+    const double spread = std::max(level, 1) / 0.674;
+
+    // Otsu's method on the histogram above three spreads: fish against the noise's tail.
+    const int tail = int(std::ceil(3 * spread));
+    std::vector<uchar> values;
+    for (int v = tail; v < 256; ++v)
+        values.insert(values.end(), size_t(histogram[size_t(v)]), uchar(v));
+    int otsu = 0;
+    if (values.size() > 1) {
+        cv::Mat row(1, int(values.size()), CV_8UC1, values.data());
+        cv::Mat unused;
+        otsu = int(cv::threshold(row, unused, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU));
+    }
+    return std::max({ otsu, int(std::ceil(6 * spread)), floor });
+}
