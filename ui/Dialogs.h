@@ -4,6 +4,7 @@
 // answers from a queue and records each message, so nothing waits on a real modal dialog.
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -25,6 +26,10 @@ public:
         = 0;
     virtual double real(QWidget *parent, const QString &title, const QString &label, double value,
         double min, double max, int decimals, bool *ok)
+        = 0;
+    // One of `items` (the first preselected); a null string when cancelled.
+    virtual QString item(
+        QWidget *parent, const QString &title, const QString &label, const QStringList &items)
         = 0;
     virtual void critical(QWidget *parent, const QString &title, const QString &text) = 0;
     virtual void information(QWidget *parent, const QString &title, const QString &text) = 0;
@@ -48,6 +53,8 @@ public:
         int max, int step, bool *ok) override;
     double real(QWidget *parent, const QString &title, const QString &label, double value,
         double min, double max, int decimals, bool *ok) override;
+    QString item(QWidget *parent, const QString &title, const QString &label,
+        const QStringList &items) override;
     void critical(QWidget *parent, const QString &title, const QString &text) override;
     void information(QWidget *parent, const QString &title, const QString &text) override;
 };
