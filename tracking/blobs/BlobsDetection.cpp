@@ -49,8 +49,15 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
     }
     const QRect frameRect(QPoint(0, 0), shown.size());
     const QRect inside = area.intersected(frameRect);
-    if (inside.isEmpty()) {
+    if (parameters.arenas.isEmpty() && inside.isEmpty()) {
         qWarning("Whole-video background: the Tracking Area lies outside the frame");
+        return false;
+    }
+    bool anyArenaInside = parameters.arenas.isEmpty();
+    for (const Arena &a : parameters.arenas)
+        anyArenaInside = anyArenaInside || a.rect.intersects(frameRect);
+    if (!anyArenaInside) {
+        qWarning("Whole-video background: every arena lies outside the frame");
         return false;
     }
 
