@@ -118,7 +118,7 @@ DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget
     connect(save, &QPushButton::clicked, this, [this] { saveBackground(); });
     connect(load, &QPushButton::clicked, this, [this] { loadBackground(); });
     connect(forgetBackground, &QPushButton::clicked, this, [this] {
-        this->controls.blobs.setChosenBackground(QImage());
+        controls.blobs.setChosenBackground(QImage());
         backgroundSource->setText(tr("Background: from the video"));
         forgetBackground->setVisible(false);
     });

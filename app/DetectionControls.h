@@ -22,7 +22,7 @@ class DetectionControls : public QWidget
     Q_OBJECT
 
 public:
-    explicit DetectionControls(TrackingControls &controls, QWidget *parent = nullptr);
+    explicit DetectionControls(TrackingControls &trackingControls, QWidget *parent = nullptr);
 
     bool blobsChosen() const;
     void chooseBlobs(bool blobs);

@@ -62,9 +62,9 @@ FILE *standardOutput()
 } // namespace CliOutput
 
 CommandLine::CommandLine(
-    const QString &commandName, const QString &usageArguments, const QString &description)
+    const QString &commandName, const QString &argumentsShown, const QString &description)
     : command(commandName)
-    , arguments(usageArguments)
+    , arguments(argumentsShown)
 {
     parser.setApplicationDescription(description);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);

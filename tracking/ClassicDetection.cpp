@@ -11,8 +11,7 @@ ClassicDetection::ClassicDetection(TrackingHost &runHost, TrackerFlags &runFlags
     , painter(viewPainter)
     , parameters(runParameters)
     , area(trackingArea)
-    , centre(trackingArea.left() + trackingArea.width() / 2,
-          trackingArea.top() + trackingArea.height() / 2)
+    , centre(area.left() + area.width() / 2, area.top() + area.height() / 2)
 {
     model.reset(area, parameters.filterSide, parameters.framesToAverage);
     if (parameters.fishCount == 1)

@@ -32,8 +32,7 @@ BlobsDetection::BlobsDetection(TrackingHost &runHost, TrackerFlags &runFlags,
     , painter(viewPainter)
     , parameters(runParameters)
     , area(trackingArea)
-    , centre(trackingArea.left() + trackingArea.width() / 2,
-          trackingArea.top() + trackingArea.height() / 2)
+    , centre(area.left() + area.width() / 2, area.top() + area.height() / 2)
 {
     asked = BlobSettings::fromControls(host.trackingControls());
 }
