@@ -1,8 +1,8 @@
 #include "app/MainWindow.h"
 
-#include "app/DetectionControls.h"
 #include "tracking/VideoTracker.h"
 #include "ui/ArenaControls.h"
+#include "ui/DetectionControls.h"
 #include "view/ui/VideoView.h"
 
 #include <QFrame>

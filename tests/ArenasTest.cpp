@@ -9,12 +9,12 @@
 #include "support/TrackingTestSupport.h"
 #include "support/VideoFixtures.h"
 
-#include "app/DetectionControls.h"
 #include "app/MainWindow.h"
 #include "model/ArenaLayout.h"
 #include "tools/AnnotationRows.h"
 #include "tracking/TrackingDataFile.h"
 #include "ui/ArenaControls.h"
+#include "ui/DetectionControls.h"
 #include "view/ViewRenderer.h"
 #include "view/ui/VideoView.h"
 

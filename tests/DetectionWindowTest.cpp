@@ -3,84 +3,63 @@
 // method, the pre-pass shows its progress and the background is loaded and saved through the
 // dialogs.
 
-#include "support/ScriptedDialogs.h"
+#include "support/DialogScope.h"
+#include "support/FindControl.h"
 #include "support/TestUtils.h"
 
-#include "app/DetectionControls.h"
 #include "app/MainWindow.h"
+#include "ui/DetectionControls.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
-#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 
-namespace {
-
-QWidget *labelled(QWidget *parent, const QString &text)
-{
-    for (QLabel *l : parent->findChildren<QLabel *>())
-        if (l->text() == text)
-            return l;
-    return nullptr;
-}
-
-QPushButton *button(QWidget *parent, const QString &text)
-{
-    for (QPushButton *b : parent->findChildren<QPushButton *>())
-        if (b->text() == text)
-            return b;
-    return nullptr;
-}
-
-} // namespace
+#include <optional>
 
 class DetectionWindowTest : public QObject
 {
     Q_OBJECT
 
+    std::optional<DialogScope> dialogs;
+
 private Q_SLOTS:
+    void init() { dialogs.emplace(); }
+    void cleanup() { dialogs.reset(); }
+
     void detectionChoiceShowsItsParametersAndStoresThem()
     {
-        ScriptedDialogs dialogs;
         MainWindow w;
         const TrackingControls &controls = w.trackingControls();
-        auto *detection = w.findChild<DetectionControls *>();
-        QVERIFY(detection);
-        QSpinBox *fish = nullptr;
-        for (QSpinBox *s : w.findChildren<QSpinBox *>())
-            if (s->maximum() == 25)
-                fish = s;
-        QVERIFY(fish);
-        QWidget *framesLabel = labelled(detection, "Frames");
-        QVERIFY(framesLabel);
+        auto *method = findControl<QComboBox>(w, "detectionMethodCombo");
+        auto *panel = findControl<QWidget>(w, "blobPanel");
+        auto *fish = findControl<QSpinBox>(w, "fishCountSpin");
 
         // Classic by default, its parameters hidden.
         QCOMPARE(controls.detectionMethod.load(), int(DetectionKind::Classic));
-        QVERIFY(!framesLabel->isVisibleTo(&w));
+        QVERIFY(!panel->isVisibleTo(&w));
 
-        detection->findChild<QComboBox *>()->setCurrentIndex(1);
+        method->setCurrentIndex(1);
         QCOMPARE(controls.detectionMethod.load(), int(DetectionKind::Blobs));
-        QVERIFY(framesLabel->isVisibleTo(&w));
+        QVERIFY(panel->isVisibleTo(&w));
         QCOMPARE(fish->maximum(), 200);
         fish->setValue(120);
         QCOMPARE(controls.fishCount.load(), 120);
 
-        const QList<QSpinBox *> spins = detection->findChildren<QSpinBox *>();
-        QCOMPARE(spins.size(), 4); // frames, threshold, min area, max area
+        auto *threshold = findControl<QSpinBox>(w, "blobThresholdSpin");
         QCOMPARE(controls.blobs.backgroundFrames.load(), 50);
         QCOMPARE(controls.blobs.threshold.load(), -1.0f);
-        QVERIFY(!spins[1]->isEnabled());
-        spins[0]->setValue(20);
-        detection->findChild<QCheckBox *>()->setChecked(false);
-        spins[1]->setValue(40);
-        spins[2]->setValue(10);
-        spins[3]->setValue(400);
-        detection->findChild<QDoubleSpinBox *>()->setValue(7.5);
+        QVERIFY(!threshold->isEnabled());
+        findControl<QSpinBox>(w, "backgroundFramesSpin")->setValue(20);
+        findControl<QCheckBox>(w, "automaticThresholdCheck")->setChecked(false);
+        threshold->setValue(40);
+        findControl<QSpinBox>(w, "minAreaSpin")->setValue(10);
+        findControl<QSpinBox>(w, "maxAreaSpin")->setValue(400);
+        findControl<QDoubleSpinBox>(w, "maxSpeedSpin")->setValue(7.5);
         QCOMPARE(controls.blobs.backgroundFrames.load(), 20);
         QCOMPARE(controls.blobs.threshold.load(), 40.0f);
         QCOMPARE(controls.blobs.minArea.load(), 10);
@@ -88,7 +67,7 @@ private Q_SLOTS:
         QCOMPARE(controls.blobs.maxSpeed.load(), 7.5f);
 
         // The pre-pass's progress, counted by the tracker thread.
-        auto *bar = detection->findChild<QProgressBar *>();
+        auto *bar = findControl<QProgressBar>(w, "backgroundProgress");
         controls.blobs.backgroundFramesWanted = 20;
         controls.blobs.backgroundFramesRead = 5;
         QTRY_VERIFY(bar->isVisibleTo(&w));
@@ -97,21 +76,23 @@ private Q_SLOTS:
         QTRY_VERIFY(!bar->isVisibleTo(&w));
 
         // Saving before any run says there is nothing yet; after a run it writes the PNG.
-        button(detection, "Save...")->click();
-        QCOMPARE(dialogs.messages.size(), 1);
+        auto *save = findControl<QPushButton>(w, "saveBackgroundButton");
+        save->click();
+        QCOMPARE(dialogs->takeMessages().size(), 1);
         QImage background(64, 48, QImage::Format_Grayscale8);
         background.fill(90);
         controls.blobs.setLastBackground(background);
         const QString saved = testutils::scratchPath("window background.png");
-        dialogs.queueFile(saved);
-        button(detection, "Save...")->click();
+        dialogs->queueFile(saved);
+        save->click();
         QCOMPARE(QImage(saved).size(), QSize(64, 48));
 
         // A loaded picture is the background until the user goes back to the video's.
-        dialogs.queueFile(saved);
-        button(detection, "Load...")->click();
+        auto *load = findControl<QPushButton>(w, "loadBackgroundButton");
+        dialogs->queueFile(saved);
+        load->click();
         QCOMPARE(controls.blobs.chosenBackground().size(), QSize(64, 48));
-        QPushButton *fromVideo = button(detection, "Background from the Video");
+        auto *fromVideo = findControl<QPushButton>(w, "backgroundFromVideoButton");
         QVERIFY(fromVideo->isVisibleTo(&w));
         fromVideo->click();
         QVERIFY(controls.blobs.chosenBackground().isNull());
@@ -120,19 +101,19 @@ private Q_SLOTS:
         QVERIFY(text.open(QIODevice::WriteOnly));
         text.write("text");
         text.close();
-        dialogs.queueFile(notAPicture);
-        button(detection, "Load...")->click();
-        QCOMPARE(dialogs.messages.size(), 2);
-        QVERIFY(dialogs.messages.last().text.contains(notAPicture));
+        dialogs->queueFile(notAPicture);
+        load->click();
+        const QList<RecordedMessage> messages = dialogs->takeMessages();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages.first().text.contains(notAPicture));
         QVERIFY(controls.blobs.chosenBackground().isNull());
 
         // Back to classic: its fish limit again, the value clamped.
-        detection->findChild<QComboBox *>()->setCurrentIndex(0);
+        method->setCurrentIndex(0);
         QCOMPARE(controls.detectionMethod.load(), int(DetectionKind::Classic));
         QCOMPARE(fish->maximum(), 25);
         QCOMPARE(controls.fishCount.load(), 25);
-        QVERIFY(!framesLabel->isVisibleTo(&w));
-        QVERIFY(dialogs.unexpected.isEmpty());
+        QVERIFY(!panel->isVisibleTo(&w));
     }
 };
 

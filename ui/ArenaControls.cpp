@@ -25,6 +25,7 @@ ArenaControls::ArenaControls(VideoView *videoView, QWidget *parent)
     : QWidget(parent)
     , view(videoView)
 {
+    setObjectName(QStringLiteral("arenaControls"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     auto addButton = [&](const QString &text, const char *name) {

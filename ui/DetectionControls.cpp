@@ -1,4 +1,4 @@
-#include "app/DetectionControls.h"
+#include "ui/DetectionControls.h"
 
 #include "tracking/TrackingControls.h"
 #include "ui/Dialogs.h"
@@ -22,16 +22,19 @@ DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget
     : QWidget(parent)
     , controls(trackingControls)
 {
+    setObjectName(QStringLiteral("detectionControls"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(new QLabel(tr("Detection")));
     method = new QComboBox;
+    method->setObjectName(QStringLiteral("detectionMethodCombo"));
     method->addItem(tr("Classic (running average)"));
     method->addItem(tr("Whole-video background"));
     layout->addWidget(method);
 
     // Label beside field, so the column keeps its height.
     blobPanel = new QWidget;
+    blobPanel->setObjectName(QStringLiteral("blobPanel"));
     auto *panel = new QVBoxLayout(blobPanel);
     panel->setContentsMargins(0, 0, 0, 0);
     auto *form = new QFormLayout;
@@ -40,15 +43,18 @@ DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget
     const BlobControls &b = controls.blobs;
 
     backgroundFrames = new QSpinBox;
+    backgroundFrames->setObjectName(QStringLiteral("backgroundFramesSpin"));
     backgroundFrames->setRange(1, 1000);
     backgroundFrames->setValue(b.backgroundFrames);
     backgroundFrames->setToolTip(tr("Frames spread over the video whose median is the background"));
     form->addRow(tr("Frames"), backgroundFrames);
 
     automaticThreshold = new QCheckBox(tr("Automatic Threshold"));
+    automaticThreshold->setObjectName(QStringLiteral("automaticThresholdCheck"));
     automaticThreshold->setChecked(b.threshold < 0);
     form->addRow(automaticThreshold);
     threshold = new QSpinBox;
+    threshold->setObjectName(QStringLiteral("blobThresholdSpin"));
     threshold->setRange(0, 255);
     threshold->setValue(b.threshold < 0 ? 25 : int(b.threshold));
     threshold->setEnabled(b.threshold >= 0);
@@ -66,8 +72,11 @@ DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget
         return spin;
     };
     minArea = areaSpin(tr("Min area"), b.minArea);
+    minArea->setObjectName(QStringLiteral("minAreaSpin"));
     maxArea = areaSpin(tr("Max area"), b.maxArea);
+    maxArea->setObjectName(QStringLiteral("maxAreaSpin"));
     maxSpeed = new QDoubleSpinBox;
+    maxSpeed->setObjectName(QStringLiteral("maxSpeedSpin"));
     maxSpeed->setDecimals(1);
     maxSpeed->setRange(0.0, 100000.0);
     maxSpeed->setSpecialValueText(tr("Auto"));
@@ -82,6 +91,9 @@ DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget
     auto *view = new QPushButton(tr("View"));
     auto *save = new QPushButton(tr("Save..."));
     auto *load = new QPushButton(tr("Load..."));
+    view->setObjectName(QStringLiteral("viewBackgroundButton"));
+    save->setObjectName(QStringLiteral("saveBackgroundButton"));
+    load->setObjectName(QStringLiteral("loadBackgroundButton"));
     view->setToolTip(tr("Show the background of the last run"));
     save->setToolTip(tr("Save the background of the last run as a PNG picture"));
     load->setToolTip(tr("Use a picture of the empty tank as the background"));
@@ -90,10 +102,12 @@ DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget
     buttons->addWidget(load);
     panel->addLayout(buttons);
     forgetBackground = new QPushButton(tr("Background from the Video"));
+    forgetBackground->setObjectName(QStringLiteral("backgroundFromVideoButton"));
     forgetBackground->setVisible(false);
     panel->addWidget(forgetBackground);
 
     progress = new QProgressBar;
+    progress->setObjectName(QStringLiteral("backgroundProgress"));
     progress->setFormat(tr("Background %v/%m"));
     progress->setVisible(false);
     panel->addWidget(progress);
