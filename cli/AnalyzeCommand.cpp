@@ -7,6 +7,8 @@
 
 #include "analysis/DataAnalysis.h"
 #include "analysis/DataFileHeader.h"
+#include "files/InputFile.h"
+#include "tracking/TrackingDataFile.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -66,9 +68,19 @@ int runAnalyze(const QStringList &args)
         return line.usageError(QStringLiteral("give at least one --variable"));
     input.path = positional.first();
 
-    const auto fail = [](const AnalysisOutcome &outcome) {
-        std::fprintf(stderr, "pondwatch-cli analyze: %s\n", qPrintable(outcome.errorTitle()));
-        return 1;
+    // The window's message, then the file and the reason where a file is to blame.
+    const auto fail = [&input](const AnalysisOutcome &outcome) {
+        QString detail;
+        if (outcome.status == AnalysisOutcome::Status::FileMissing
+            || outcome.status == AnalysisOutcome::Status::CannotOpen) {
+            const QString problem = InputFile::problem(input.path);
+            detail = QStringLiteral("\n%1: %2")
+                         .arg(input.path,
+                             problem.isEmpty() ? QStringLiteral("cannot be read") : problem);
+        }
+        std::fprintf(stderr, "pondwatch-cli analyze: %s%s\n", qPrintable(outcome.errorTitle()),
+            qPrintable(detail));
+        return int(ExitFailed);
     };
 
     // Both rulers start as the file's first ruler, as the window shows them after loading.
@@ -88,6 +100,15 @@ int runAnalyze(const QStringList &args)
             input.rulerX = first;
         if (!rulerYGiven)
             input.rulerY = first;
+    }
+
+    // The window shows empty tables for a file it cannot make sense of; a batch job needs to
+    // know that it gave no numbers, and why.
+    QString reason;
+    if (!TrackingDataFile::hasRows(input.path, &reason)) {
+        std::fprintf(stderr, "pondwatch-cli analyze: Can't open video data file.\n%s: %s\n",
+            qPrintable(input.path), qPrintable(reason));
+        return ExitFailed;
     }
 
     // The window writes a debug line per speed sample; on the command line it would bury

@@ -8,63 +8,11 @@ extern "C" {
 }
 
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
-
-namespace {
-
-FILE *resultsStream = stdout;
-
-} // namespace
-
-namespace CliOutput {
-
-void divertLibraryOutput()
-{
-    std::fflush(stdout);
-    const int saved = ::dup(STDOUT_FILENO);
-    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved < 0 || null < 0) {
-        // Nothing to divert to: the library's lines stay mixed with the results.
-        if (saved >= 0)
-            ::close(saved);
-        if (null >= 0)
-            ::close(null);
-        return;
-    }
-    ::fcntl(saved, F_SETFD, FD_CLOEXEC);
-    FILE *stream = ::fdopen(saved, "w");
-    if (!stream) {
-        ::close(saved);
-        ::close(null);
-        return;
-    }
-    ::dup2(null, STDOUT_FILENO);
-    ::close(null);
-    resultsStream = stream;
-}
-
-void showLibraryOutputOnStandardError()
-{
-    std::fflush(stdout);
-    if (resultsStream != stdout)
-        ::dup2(STDERR_FILENO, STDOUT_FILENO);
-    // The library's own output is line-buffered on a terminal only; keep it in step with
-    // the messages on standard error.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-}
-
-FILE *standardOutput()
-{
-    return resultsStream;
-}
-
-} // namespace CliOutput
 
 CommandLine::CommandLine(
-    const QString &commandName, const QString &argumentsShown, const QString &description)
-    : command(commandName)
-    , arguments(argumentsShown)
+    const QString &command, const QString &arguments, const QString &description)
+    : commandName(command)
+    , argumentSyntax(arguments)
 {
     parser.setApplicationDescription(description);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
@@ -94,13 +42,14 @@ void CommandLine::addOption(const OptionSpec &option)
 
 QString CommandLine::helpText() const
 {
-    QString text = QStringLiteral("usage: pondwatch-cli %1 [options] %2\n").arg(command, arguments);
+    QString text
+        = QStringLiteral("usage: pondwatch-cli %1 [options] %2\n").arg(commandName, argumentSyntax);
     const QString description = parser.applicationDescription();
     if (!description.isEmpty())
         text += description + QLatin1Char('\n');
     // QCommandLineParser's own help starts with the program's usage line, which names the
     // binary instead of the subcommand.
-    const QString options = const_cast<QCommandLineParser &>(parser).helpText();
+    const QString options = parser.helpText();
     const int start = options.indexOf(QLatin1String("Options:"));
     if (start >= 0)
         text += QLatin1Char('\n') + options.mid(start);
@@ -157,12 +106,12 @@ std::optional<int> CommandLine::parse(const QStringList &args)
 int CommandLine::usageError(const QString &message) const
 {
     std::fprintf(stderr, "pondwatch-cli %s: %s\n(pondwatch-cli %s --help lists the options)\n",
-        qPrintable(command), qPrintable(message), qPrintable(command));
+        qPrintable(commandName), qPrintable(message), qPrintable(commandName));
     return ExitBadOption;
 }
 
 int CommandLine::failure(int code, const QString &message) const
 {
-    std::fprintf(stderr, "pondwatch-cli %s: %s\n", qPrintable(command), qPrintable(message));
+    std::fprintf(stderr, "pondwatch-cli %s: %s\n", qPrintable(commandName), qPrintable(message));
     return code;
 }

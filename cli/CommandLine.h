@@ -4,6 +4,7 @@
 // one-line errors in the words pondwatch-cli has always used ("unknown option '--x'",
 // "--x needs a value").
 
+#include "cli/CliOutput.h"
 #include "cli/ExitCode.h"
 
 #include <QCommandLineParser>
@@ -55,17 +56,7 @@ public:
 private:
     void addOption(const OptionSpec &option);
 
-    QString command;
-    QString arguments;
+    QString commandName;
+    QString argumentSyntax;
     QCommandLineParser parser;
 };
-
-// Where pondwatch-cli writes its own standard output: the video library prints its banner and
-// stream dumps with printf, so the real standard output is kept aside for the command's
-// results, and what is printed to file descriptor 1 goes nowhere (or to standard error with
-// --verbose). Call divertLibraryOutput() once, before anything is printed.
-namespace CliOutput {
-void divertLibraryOutput();
-void showLibraryOutputOnStandardError();
-FILE *standardOutput();
-} // namespace CliOutput

@@ -1,16 +1,21 @@
 // pondwatch-cli track: the window's processing run without a window. The video is opened and
 // stepped to its first frame as "Open Video File..." does, optionally moved as the slider
 // moves it, and the tracker runs from the next frame to the end, writing the same data file.
+// SIGINT and SIGTERM stop the run as "Stop Processing" does; a video that ends before the
+// frames its container announces, and a run without a record, have exit codes of their own.
 
 #include "cli/ArenaOptions.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/SignalStop.h"
 
+#include "tracking/OverlayLimits.h"
 #include "tracking/RunParameters.h"
 #include "tracking/TrackingDataFile.h"
 #include "tracking/TrackingHost.h"
 #include "tracking/VideoTracker.h"
 #include "video/QVideoDecoder.h"
+#include "video/VideoProbe.h"
 
 #include <QElapsedTimer>
 #include <QImageReader>
@@ -462,27 +467,48 @@ std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
         p.length = shape->length;
         set.pointDists << p;
     }
+    const QString outOfRange = overlaylimits::firstOutOfRange(set);
+    if (!outOfRange.isEmpty())
+        return Failure { ExitBadOption, outOfRange };
     *overlays = set;
     return std::nullopt;
 }
 
+void warn(const QString &message)
+{
+    std::fprintf(stderr, "pondwatch-cli track: warning: %s\n", qPrintable(message));
+}
+
 // Opens the video and shows its first frame as "Open Video File..." does, then moves as
-// the slider does.
-std::optional<Failure> openVideo(const Options &o, CliHost *host)
+// the slider does. A failure names the file and the reason.
+std::optional<Failure> openVideo(const Options &o, CliHost *host, const VideoProbe &probe)
 {
     host->videoPath = o.video;
-    if (!host->decoder.open(o.video) || !host->decoder.isOpen())
+    auto failure = [&](const QString &what) {
         return Failure { ExitBadVideo,
-            QStringLiteral("Error loading the video '%1'").arg(o.video) };
-    if (!host->decoder.seekNextFrame())
-        return Failure { ExitBadVideo,
-            QStringLiteral("seekNextFrame failed on '%1'").arg(o.video) };
+            QStringLiteral("%1 '%2': %3")
+                .arg(what, o.video,
+                    probe.problem.isEmpty() ? QStringLiteral("no picture could be decoded")
+                                            : probe.problem) };
+    };
+    if (!probe.problem.isEmpty() || !host->decoder.open(o.video) || !host->decoder.isOpen())
+        return failure(QStringLiteral("Error loading the video"));
+    if (!host->decoder.seekNextFrame()) {
+        // The frame shown after opening is the video's second; a video of one frame has none.
+        if (probe.problem.isEmpty() && probe.expectedFrames >= 0 && probe.expectedFrames < 2)
+            return Failure { ExitNothingTracked,
+                QStringLiteral("'%1' has %2 frame: it gave no frame to track after the one "
+                               "shown (the second), so nothing was written")
+                    .arg(o.video)
+                    .arg(probe.expectedFrames) };
+        return failure(QStringLiteral("seekNextFrame failed on"));
+    }
     if (!host->decoder.copyFrame(host->shownFrame) || host->shownFrame.isNull())
-        return Failure { ExitBadVideo,
-            QStringLiteral("Error decoding the frame of '%1'").arg(o.video) };
+        return failure(QStringLiteral("Error decoding the frame of"));
     if (o.startMs) {
         if (!host->decoder.seekToMs(*o.startMs))
-            return Failure { ExitBadVideo, QStringLiteral("cannot seek to %1 ms").arg(*o.startMs) };
+            return Failure { ExitBadVideo,
+                QStringLiteral("cannot seek to %1 ms in '%2'").arg(*o.startMs).arg(o.video) };
         QImage frame;
         if (host->decoder.copyFrame(frame) && !frame.isNull())
             host->shownFrame = frame;
@@ -490,18 +516,64 @@ std::optional<Failure> openVideo(const Options &o, CliHost *host)
     return std::nullopt;
 }
 
-// A Tracking Area is of use only when the detector's scan range is not empty and it covers
-// some of the frame.
-std::optional<Failure> checkArea(const CliHost &host)
+// What the user should know about a video that can be tracked.
+void warnAboutVideo(const Options &o, const VideoProbe &probe)
+{
+    if (probe.expectedFrames >= 0 && probe.expectedFrames < o.average)
+        warn(QStringLiteral("'%1': the video has %2 frames, fewer than Frames to Average (%3)")
+                 .arg(o.video)
+                 .arg(probe.expectedFrames)
+                 .arg(o.average));
+    if (probe.videoStreams > 1)
+        warn(QStringLiteral("'%1' holds %2 video streams; the first one is tracked")
+                 .arg(o.video)
+                 .arg(probe.videoStreams));
+    if (probe.rotation != 0)
+        warn(QStringLiteral("'%1' is meant to be shown turned by %2 degrees; it is tracked as "
+                            "stored, as the window shows it, and the coordinates are those of "
+                            "the stored picture")
+                 .arg(o.video)
+                 .arg(probe.rotation));
+}
+
+// A Tracking Area is of use only when it covers some of the frame and the detector's scan
+// range is not empty; one that reaches past the frame is clipped to it.
+std::optional<Failure> checkArea(CliHost &host)
 {
     const RunParameters p = RunParameters::fromControls(host.controls);
-    const QRect area = host.overlays.areas.value(0);
+    QRect area = host.overlays.areas.value(0);
+    const QRect frame(QPoint(0, 0), host.shownFrame.size());
+    if (!frame.intersects(area))
+        return Failure { ExitBadArea,
+            QStringLiteral("the Tracking Area %1,%2,%3,%4 lies outside the %5x%6 frame")
+                .arg(area.left())
+                .arg(area.top())
+                .arg(area.right())
+                .arg(area.bottom())
+                .arg(frame.width())
+                .arg(frame.height()) };
+    if (!frame.contains(area)) {
+        const QRect clipped = area & frame;
+        warn(QStringLiteral("the Tracking Area %1,%2,%3,%4 reaches past the %5x%6 frame; it is "
+                            "clipped to %7,%8,%9,%10")
+                 .arg(area.left())
+                 .arg(area.top())
+                 .arg(area.right())
+                 .arg(area.bottom())
+                 .arg(frame.width())
+                 .arg(frame.height())
+                 .arg(clipped.left())
+                 .arg(clipped.top())
+                 .arg(clipped.right())
+                 .arg(clipped.bottom()));
+        area = clipped;
+        host.overlays.areas[0] = area;
+    }
     // The single-fish scan needs a side longer than the filter; the multi-fish candidates
     // need the filter and a ring of neighbours on each side.
     const int needed = p.method == DetectionKind::Blobs ? 1
         : p.fishCount == 1                              ? p.filterSide + 1
                                                         : p.filterSide + 3;
-    const QRect frame(QPoint(0, 0), host.shownFrame.size());
     if (area.width() < needed || area.height() < needed)
         return Failure { ExitBadArea,
             QStringLiteral("the Tracking Area %1,%2,%3,%4 leaves no pixel to scan with a "
@@ -512,15 +584,6 @@ std::optional<Failure> checkArea(const CliHost &host)
                 .arg(area.bottom())
                 .arg(p.filterSide)
                 .arg(needed) };
-    if (!frame.intersects(area))
-        return Failure { ExitBadArea,
-            QStringLiteral("the Tracking Area %1,%2,%3,%4 lies outside the %5x%6 frame")
-                .arg(area.left())
-                .arg(area.top())
-                .arg(area.right())
-                .arg(area.bottom())
-                .arg(frame.width())
-                .arg(frame.height()) };
     return std::nullopt;
 }
 
@@ -626,7 +689,8 @@ int runTrack(const QStringList &args)
     if (auto failure = applyMethodOptions(method, &host.controls))
         return fail(*failure);
 
-    if (auto failure = openVideo(options, &host))
+    const VideoProbe probe(options.video);
+    if (auto failure = openVideo(options, &host, probe))
         return fail(*failure);
     if (auto failure = checkArea(host))
         return fail(*failure);
@@ -639,26 +703,60 @@ int runTrack(const QStringList &args)
         : TrackingDataFile::multiFishPath(options.video);
     {
         // Find out now, not after a long run, that the file cannot be written.
-        QSaveFile probe(output);
-        if (!probe.open(QIODevice::WriteOnly))
+        QSaveFile probeFile(output);
+        if (!probeFile.open(QIODevice::WriteOnly))
             return fail({ ExitCannotWrite,
-                QStringLiteral("cannot write %1: %2").arg(output, probe.errorString()) });
-        probe.cancelWriting();
+                QStringLiteral("cannot write %1: %2").arg(output, probeFile.errorString()) });
+        probeFile.cancelWriting();
     }
+    warnAboutVideo(options, probe);
 
     const qint64 startMs = host.decoder.frameTime();
     const qint64 lengthMs = host.decoder.lengthMs();
+    // The pictures decoded before the run: the one shown, and those the slider skipped.
+    const qint64 framesBefore = options.startMs && probe.framesPerSecond > 0
+        ? std::llround(startMs / 1000.0 * probe.framesPerSecond) + 1
+        : 1;
     VideoTracker tracker(&host);
     tracker.setDataFilePath(output);
+    // A run that gives no record must not replace an earlier data file with a header.
+    tracker.setWriteWhenEmpty(false);
     Progress progress(startMs, lengthMs);
+    SignalStop::install();
     tracker.start();
     while (!tracker.wait(200)) {
+        if (SignalStop::received())
+            tracker.requestStop();
         if (!options.quiet)
             progress.show(tracker, false);
     }
     if (!options.quiet)
         progress.show(tracker, true);
 
+    const int records = tracker.recordCount();
+    bool ok = false;
+    const TrackRecord last = tracker.recordFromEnd(0, &ok);
+    const QString lastFrame = ok ? QStringLiteral("frame %1 (%2 s)")
+                                       .arg(last.frameNumber)
+                                       .arg(double(last.seconds), 0, 'f', 3)
+                                 : QStringLiteral("no frame");
+    if (const int signal = SignalStop::received()) {
+        const QString written = records > 0 && tracker.lastWriteError().isEmpty()
+            ? QStringLiteral("%1 records written to %2").arg(records).arg(output)
+            : QStringLiteral("%1 not written (%2)")
+                  .arg(output,
+                      records > 0 ? tracker.lastWriteError()
+                                  : QStringLiteral("no record yet; an earlier file is kept"));
+        line.failure(SignalStop::exitCode(signal),
+            QStringLiteral("stopped by %1 after %2: %3")
+                .arg(QLatin1String(SignalStop::name(signal)), lastFrame, written));
+        return SignalStop::exitCode(signal);
+    }
+    if (records == 0)
+        return fail({ ExitNothingTracked,
+            QStringLiteral("'%1' gave no frame to track after the one shown, so %2 was not "
+                           "written (an earlier file of that name is kept)")
+                .arg(options.video, output) });
     const QString error = tracker.lastWriteError();
     if (!error.isEmpty())
         return fail({ ExitCannotWrite, error });
@@ -668,5 +766,18 @@ int runTrack(const QStringList &args)
             return fail({ ExitCannotWrite,
                 QStringLiteral("cannot write the background to %1").arg(method.saveBackground) });
     }
+    // A file cut short, or a picture that cannot be decoded, ends the run like the end of the
+    // video; the container says how many frames there should have been.
+    const qint64 decoded = framesBefore + records;
+    if (probe.expectedFrames > 0
+        && decoded + std::max<qint64>(2, probe.expectedFrames / 100) < probe.expectedFrames)
+        return fail({ ExitVideoEndedEarly,
+            QStringLiteral("the video ended early: %1 of %2 frames decoded from '%3'; the %4 "
+                           "records up to %5 are written to %6")
+                .arg(decoded)
+                .arg(probe.expectedFrames)
+                .arg(options.video)
+                .arg(records)
+                .arg(lastFrame, output) });
     return ExitOk;
 }

@@ -8,6 +8,7 @@ packages=(
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     libopencv-core-dev libopencv-imgproc-dev
     ffmpeg xvfb xauth hyperfine time clang-format
+    valgrind clang libclang-rt-14-dev
 )
 
 missing=()

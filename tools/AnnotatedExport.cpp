@@ -155,10 +155,12 @@ AnnotatedExport::Result AnnotatedExport::run(
         const QImage picture = padded(ViewRenderer::render(frame, overlays, state, history)
                                           .convertToFormat(QImage::Format_RGB32),
             size);
-        if (encoder.EncodeImage(picture) >= 0)
-            ++result.framesEncoded;
-        else
+        // A file that cannot take a frame will not take the rest.
+        if (encoder.EncodeImage(picture) < 0) {
             encodeFailed = true;
+            break;
+        }
+        ++result.framesEncoded;
         if (progress)
             progress(result.framesDecoded, decoder.frameTime(), lengthMs);
     }
@@ -167,7 +169,9 @@ AnnotatedExport::Result AnnotatedExport::run(
     decoder.close();
     if (result.error == Error::None && (encodeFailed || !closed)) {
         result.error = Error::OutputNotWritten;
-        result.detail = output + QStringLiteral(": the encoder could not write every frame");
+        const QString why = encoder.writeError();
+        result.detail = output + QStringLiteral(": ")
+            + (why.isEmpty() ? QStringLiteral("the encoder could not write every frame") : why);
     }
     if (result.error != Error::None) {
         AtomicFile::discard(temporary);

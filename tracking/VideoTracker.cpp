@@ -126,6 +126,15 @@ void VideoTracker::run()
         runFishCount = parameters.fishCount;
         runArenas = parameters.arenas;
     }
+    const bool empty = results.size() == 0;
+    {
+        QMutexLocker locker(&fileLock);
+        if (!writeWhenEmpty && empty) {
+            lastPath = dataFilePath;
+            lastError = QStringLiteral("the run gave no record, so no file was written");
+            return;
+        }
+    }
     if (!parameters.multiFishFile())
         writeSingleFishFile();
     else
@@ -209,6 +218,12 @@ void VideoTracker::setDataFilePath(const QString &path)
 {
     QMutexLocker locker(&fileLock);
     dataFilePath = path;
+}
+
+void VideoTracker::setWriteWhenEmpty(bool write)
+{
+    QMutexLocker locker(&fileLock);
+    writeWhenEmpty = write;
 }
 
 QString VideoTracker::lastWrittenPath() const

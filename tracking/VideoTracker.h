@@ -68,6 +68,10 @@ public:
 
     // Where the data file goes; empty (the default) means beside the video, named after it.
     void setDataFilePath(const QString &path);
+    // When off, a run that gave no record writes no file, so an earlier data file of the same
+    // name is kept (lastWriteError() then says so). On by default: the window writes the
+    // header-only file it always has.
+    void setWriteWhenEmpty(bool write);
     // The outcome of the last write: the path written or tried, and an empty error on
     // success or a one-line reason on failure. Read them after the thread has finished.
     QString lastWrittenPath() const;
@@ -103,4 +107,5 @@ private:
     // The last run's fish count and arenas (the file's fish and its Arena zones).
     std::optional<int> runFishCount; // guarded by fileLock
     QList<Arena> runArenas; // guarded by fileLock
+    bool writeWhenEmpty = true; // guarded by fileLock
 };

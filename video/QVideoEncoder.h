@@ -30,13 +30,11 @@ public:
 
     // Creates the file (closing an open one first). Width and height must be multiples of 8.
     bool OpenOutput(const QString &fileName, int width, int height, int bitrate, int gop);
+    // The system's reason for the last failed write to the file ("File too large", "No
+    // space left on device"), as FFmpeg words it; empty when none failed.
+    QString writeError() const { return lastWriteError; }
 
 private:
-    struct AvFreeDeleter
-    {
-        void operator()(uint8_t *p) const { av_free(p); }
-    };
-
     bool convertImage(const QImage &image);
     // Writes every packet the codec has ready; returns the bytes written or -1.
     int writePendingPackets();
@@ -53,12 +51,13 @@ private:
     ff::CodecContextPtr codecContext; // ours to free with the current API
     AVStream *videoStream = nullptr; // owned through formatContext
     const AVCodec *codec = nullptr; // library table, not owned
-    ff::FramePtr picture;
-    std::unique_ptr<uint8_t, AvFreeDeleter> pictureBuffer; // planes bound to `picture`
+    ff::FramePtr picture; // YUV 4:2:0 scaler destination sent to the codec, rows padded
+    ff::FramePtr sourcePicture; // the image's rows copied for the scaler, rows padded
     ff::SwsContextPtr conversionContext;
     // Reused for every packet received; the codec owns the encoded bytes now, so the
     // separate output buffer of the old encoding call is not needed.
     ff::PacketPtr packet;
     // Presentation time of the next picture, in the codec time base (1/30 s).
     int64_t nextPts = 0;
+    QString lastWriteError; // set by Close() when the file's writes failed
 };

@@ -98,3 +98,10 @@ VideoProbe::VideoProbe(const QString &path)
             rotation += 360;
     }
 }
+
+QString VideoProbe::describeFailure(const QString &path)
+{
+    const VideoProbe probe(path);
+    return path + QStringLiteral(": ")
+        + (probe.problem.isEmpty() ? QStringLiteral("no picture could be decoded") : probe.problem);
+}

@@ -13,6 +13,10 @@ class VideoProbe
 public:
     explicit VideoProbe(const QString &path);
 
+    // "PATH: reason" for a message's second line, when a video could not be opened or
+    // decoded; the reason is "no picture could be decoded" when the container looks sound.
+    static QString describeFailure(const QString &path);
+
     // Empty when the first video stream can be decoded; else the reason, as a message shows
     // it after the file's name.
     QString problem;
