@@ -6,9 +6,9 @@
 bool DataFileHeader::isMeasurableName(const QString &field)
 {
     // Overlay labels begin with their kind, then a number and the user's text; only the kind
-    // is compared, case-sensitively.
+    // is compared, case-sensitively. An arena's zone is "Arena" and its number.
     static const char *const prefixes[]
-        = { "Zone", "Ruler", "PointDist", "LineDist", "ShoalAvgDist" };
+        = { "Zone", "Ruler", "PointDist", "LineDist", "ShoalAvgDist", "Arena" };
     for (const char *prefix : prefixes) {
         if (field.startsWith(QLatin1String(prefix)))
             return true;

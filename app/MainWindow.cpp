@@ -4,6 +4,7 @@
 #include "app/RunFeedback.h"
 #include "app/WindowMenus.h"
 #include "tracking/VideoTracker.h"
+#include "ui/ArenaControls.h"
 #include "ui/DetectionControls.h"
 #include "ui/Dialogs.h"
 #include "view/ui/VideoView.h"
@@ -291,6 +292,11 @@ void MainWindow::buildControlColumn(QWidget *column)
     connect(detection, &DetectionControls::methodChanged, this,
         [this](bool blobs) { fishCountSpin.setMaximum(blobs ? 200 : 25); });
     layout->addWidget(detection);
+    // The arenas, a part of the whole-video background method.
+    auto *arenas = new ArenaControls(videoView);
+    arenas->setVisible(false);
+    connect(detection, &DetectionControls::methodChanged, arenas, &QWidget::setVisible);
+    layout->addWidget(arenas);
 
     showTrackerViewCheck.setText(tr("Show Tracker View"));
     layout->addWidget(&showTrackerViewCheck);

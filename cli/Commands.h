@@ -15,3 +15,4 @@ int runBatch(const QStringList &args);
 // The track options a batch manifest's columns may name: those that take a value, but
 // --output, which the batch sets.
 QStringList trackManifestOptions();
+int runSplitArenas(const QStringList &args);

@@ -4,6 +4,7 @@
 // SIGINT and SIGTERM stop the run as "Stop Processing" does; a video that ends before the
 // frames its container announces, and a run without a record, have exit codes of their own.
 
+#include "cli/ArenaOptions.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/SignalStop.h"
@@ -424,8 +425,10 @@ std::optional<Failure> parseOptions(const CommandLine &line, bool blobs, Options
         return bad(QStringLiteral("no video given"));
     if (!o->overlaysFrom.isEmpty() && !o->setupFrom.isEmpty())
         return bad(QStringLiteral("--overlays-from and --setup both give the overlays; use one"));
-    if (!o->area && o->overlaysFrom.isEmpty() && o->setupFrom.isEmpty())
-        return bad(QStringLiteral("--area is required unless --overlays-from or --setup is given"));
+    if (!o->area && o->overlaysFrom.isEmpty() && o->setupFrom.isEmpty() && !line.isSet("arena")
+        && !line.isSet("arena-circle"))
+        return bad(QStringLiteral(
+            "--area is required unless --overlays-from, --setup or arenas are given"));
     return std::nullopt;
 }
 
@@ -692,6 +695,7 @@ int runTrack(const QStringList &args)
         QStringLiteral("Tracks the fish in VIDEO and writes the tracking data file."));
     line.addOptions(trackOptions);
     line.addOptions(methodOptions);
+    line.addOptions(ArenaOptions::options);
     if (const auto done = line.parse(args))
         return *done;
     Options options;
@@ -724,6 +728,14 @@ int runTrack(const QStringList &args)
     CliHost host;
     if (auto failure = buildOverlays(options, setup ? &*setup : nullptr, &host.overlays))
         return fail(*failure);
+    if (auto error
+        = ArenaOptions::parse(line, method.blobs, options.area, method.fish, &host.overlays.arenas))
+        return fail({ ExitBadOption, *error });
+    // Without --area, the Tracking Area spans the arenas.
+    if (!options.area && options.overlaysFrom.isEmpty() && options.setupFrom.isEmpty())
+        for (const Arena &a : host.overlays.arenas)
+            host.overlays.areas[0]
+                = host.overlays.areas[0].isNull() ? a.rect : host.overlays.areas[0].united(a.rect);
     host.controls.fishCount = options.fish;
     host.controls.framesToAverage = options.average;
     host.controls.confidenceThreshold = float(options.threshold);
@@ -743,8 +755,9 @@ int runTrack(const QStringList &args)
         return fail(*failure);
 
     const QString output = !options.output.isEmpty() ? options.output
-        : options.fish == 1 ? TrackingDataFile::singleFishPath(options.video)
-                            : TrackingDataFile::multiFishPath(options.video);
+        : options.fish == 1 && host.overlays.arenas.isEmpty()
+        ? TrackingDataFile::singleFishPath(options.video)
+        : TrackingDataFile::multiFishPath(options.video);
     {
         // Find out now, not after a long run, that the file cannot be written.
         QSaveFile probeFile(output);

@@ -24,6 +24,7 @@ const char usage[]
       "  gfa-blend LEFT.gfadata RIGHT.gfadata --output NAME\n"
       "  plot DATAFILE --video VIDEO --trajectory|--heatmap --output FILE.png|.svg [--bin PX]\n"
       "  batch MANIFEST.csv [--jobs N] [--output-dir DIR]   track every video of a manifest\n"
+      "  split-arenas DATAFILE           one data file per arena of a multi-arena data file\n"
       "Every command takes --help, --version and --verbose; pondwatch-cli COMMAND --help lists\n"
       "its options. Exit codes: 0 done, 1 input refused or output not written, 2 bad option,\n"
       "3 video cannot be opened, 4 area leaves no pixel to scan, 5 data file cannot be\n"
@@ -77,6 +78,7 @@ int main(int argc, char *argv[])
         { "gfa-blend", runGfaBlend },
         { "plot", runPlot },
         { "batch", runBatch },
+        { "split-arenas", runSplitArenas },
     };
     const QString name = args.takeFirst();
     const auto it = commands.find(name);

@@ -3,6 +3,8 @@
 // rest are zones), rulers and point distances, their measures and how each is drawn.
 // Plain values, GUI-free; the view owns the lists and the tracker takes copies of them.
 
+#include "model/Arena.h"
+
 #include <QColor>
 #include <QList>
 #include <QPointF>
@@ -42,6 +44,7 @@ struct OverlaySet
     QStringList areaLabels; // parallel to areas
     QList<Ruler> rulers;
     QList<PointDist> pointDists;
+    QList<Arena> arenas; // the whole-video background method's arenas, in number order
 };
 
 // Inclusive containment (edges count as inside), used for highlighting and zone membership.

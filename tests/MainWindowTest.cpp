@@ -80,6 +80,7 @@ private Q_SLOTS:
             "spin",
             "group:Signed Image Difference",
             "DetectionControls",
+            "ArenaControls",
             "check:Show Tracker View",
             "button:Process Video",
             "button:Stop Processing",
@@ -107,7 +108,7 @@ private Q_SLOTS:
         QCOMPARE(column[12], variance);
         QCOMPARE(column[14], filter);
         QCOMPARE(column[15], group);
-        QCOMPARE(column[17], trackerView);
+        QCOMPARE(column[18], trackerView);
 
         QCOMPARE(fish->value(), 1);
         QCOMPARE(fish->minimum(), 1);

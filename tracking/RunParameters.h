@@ -2,7 +2,10 @@
 // The tracking parameters a run holds from its start to its end, read once from the controls.
 // The difference mode is not among them: it is read at every pixel (BackgroundModel).
 
+#include "model/Arena.h"
 #include "tracking/TrackingControls.h"
+
+#include <QList>
 
 #include <QString>
 
@@ -16,6 +19,12 @@ struct RunParameters
     float gaussianVariance = 0.01f;
     int filterSide = 3; // always odd: an even control value is raised by one
     DetectionKind method = DetectionKind::Classic;
+    // The whole-video background method's arenas (none: the Tracking Area is the one arena
+    // and holds fishCount fish). With arenas, fishCount is their total and the file is the
+    // multi-fish one whatever the count.
+    QList<Arena> arenas;
+
+    bool multiFishFile() const { return fishCount != 1 || !arenas.isEmpty(); }
 
     // Filled by the run for the data file: the method's header line (empty for the classic
     // method) and the threshold of the single-fish flag when the method sets it.

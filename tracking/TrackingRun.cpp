@@ -1,5 +1,6 @@
 #include "tracking/TrackingRun.h"
 
+#include "model/ArenaLayout.h"
 #include "tracking/ClassicDetection.h"
 #include "tracking/ImageLock.h"
 #include "tracking/TrackResults.h"
@@ -33,6 +34,12 @@ RunParameters TrackingRun::trackVideo()
 
     const OverlaySet overlays = host.viewOverlays();
     const QRect area = overlays.areas.value(0);
+    // Arenas belong to the whole-video background method; the classic method tracks the
+    // Tracking Area alone.
+    if (parameters.method == DetectionKind::Blobs && !overlays.arenas.isEmpty()) {
+        parameters.arenas = overlays.arenas;
+        parameters.fishCount = ArenaLayout::totalFish(overlays.arenas);
+    }
 
     painter.reset(host.viewImage());
 

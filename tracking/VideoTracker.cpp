@@ -1,5 +1,6 @@
 #include "tracking/VideoTracker.h"
 
+#include "model/ArenaLayout.h"
 #include "tracking/TrackingHost.h"
 #include "tracking/TrackingRun.h"
 
@@ -118,18 +119,23 @@ void VideoTracker::run()
     TrackingRun trackingRun(*owner, results, currentFrame, trackerView, flags);
     trackingRun.setFrameHook(frameHook);
     const RunParameters parameters = trackingRun.trackVideo();
-    const bool empty = results.size() == 0;
     {
         QMutexLocker locker(&fileLock);
         runDetection = parameters.detectionDescription;
         runFlagThreshold = parameters.flagThreshold;
+        runFishCount = parameters.fishCount;
+        runArenas = parameters.arenas;
+    }
+    const bool empty = results.size() == 0;
+    {
+        QMutexLocker locker(&fileLock);
         if (!writeWhenEmpty && empty) {
             lastPath = dataFilePath;
             lastError = QStringLiteral("the run gave no record, so no file was written");
             return;
         }
     }
-    if (parameters.fishCount == 1)
+    if (!parameters.multiFishFile())
         writeSingleFishFile();
     else
         writeMultiFishFile();
@@ -147,6 +153,11 @@ TrackingDataFile::Content VideoTracker::contentFromHost(bool multiFish) const
         content.detection = runDetection;
         if (runFlagThreshold)
             content.confidenceThreshold = *runFlagThreshold;
+        if (runFishCount)
+            content.fishCount = *runFishCount;
+        // Each arena is also a zone, so zone occupancy tells the time each fish spent in it.
+        if (!runArenas.isEmpty())
+            content.overlays = ArenaLayout::withArenaZones(content.overlays, runArenas);
     }
     content.records = results.snapshot();
     return content;

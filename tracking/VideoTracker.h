@@ -104,5 +104,8 @@ private:
     // The last run's detection line and single-fish flag threshold, when its method set them.
     QString runDetection; // guarded by fileLock
     std::optional<float> runFlagThreshold; // guarded by fileLock
+    // The last run's fish count and arenas (the file's fish and its Arena zones).
+    std::optional<int> runFishCount; // guarded by fileLock
+    QList<Arena> runArenas; // guarded by fileLock
     bool writeWhenEmpty = true; // guarded by fileLock
 };

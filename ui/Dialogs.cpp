@@ -55,6 +55,14 @@ double QtDialogs::real(QWidget *parent, const QString &title, const QString &lab
     return QInputDialog::getDouble(parent, title, label, value, min, max, decimals, ok);
 }
 
+QString QtDialogs::item(
+    QWidget *parent, const QString &title, const QString &label, const QStringList &items)
+{
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(parent, title, label, items, 0, false, &ok);
+    return ok ? chosen : QString();
+}
+
 void QtDialogs::critical(QWidget *parent, const QString &title, const QString &text)
 {
     QMessageBox::critical(parent, title, text, QMessageBox::Ok);

@@ -27,6 +27,10 @@ public:
     virtual double real(QWidget *parent, const QString &title, const QString &label, double value,
         double min, double max, int decimals, bool *ok)
         = 0;
+    // One of `items` (the first preselected); a null string when cancelled.
+    virtual QString item(
+        QWidget *parent, const QString &title, const QString &label, const QStringList &items)
+        = 0;
     virtual void critical(QWidget *parent, const QString &title, const QString &text) = 0;
     virtual void information(QWidget *parent, const QString &title, const QString &text) = 0;
     // A question answered by one of `buttons` (the last one is the safe choice that Escape
@@ -54,6 +58,8 @@ public:
         int max, int step, bool *ok) override;
     double real(QWidget *parent, const QString &title, const QString &label, double value,
         double min, double max, int decimals, bool *ok) override;
+    QString item(QWidget *parent, const QString &title, const QString &label,
+        const QStringList &items) override;
     void critical(QWidget *parent, const QString &title, const QString &text) override;
     void information(QWidget *parent, const QString &title, const QString &text) override;
     int choice(QWidget *parent, const QString &title, const QString &text,

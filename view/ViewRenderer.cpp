@@ -205,6 +205,9 @@ void ViewRenderer::paint(QPainter &painter, const OverlaySet &overlays, const Vi
         painter.drawText(QRectF(labels[i], text), overlays.areaLabels[i], QTextOption());
     }
 
+    for (int i = 0; i < overlays.arenas.size(); ++i)
+        DrawArena(painter, i, overlays.arenas[i]);
+
     const bool showMeasures = state.showResults && state.fishFound;
     for (const Ruler &ruler : overlays.rulers)
         DrawRuler(painter, ruler, showMeasures, fish);

@@ -58,6 +58,17 @@ QString ScriptedDialogs::text(QWidget *, const QString &title, const QString &la
     return texts.dequeue();
 }
 
+QString ScriptedDialogs::item(
+    QWidget *, const QString &title, const QString &label, const QStringList &items)
+{
+    questions.append({ "item", title, items.join(QLatin1Char('|')), label });
+    if (texts.isEmpty()) {
+        unexpected << "item dialog: " + label;
+        return QString();
+    }
+    return texts.dequeue();
+}
+
 int ScriptedDialogs::integer(
     QWidget *, const QString &title, const QString &label, int value, int, int, int, bool *ok)
 {

@@ -19,7 +19,7 @@ struct RecordedMessage
 
 struct RecordedQuestion
 {
-    QString kind; // "open", "save", "text", "integer", "real", "choice"
+    QString kind; // "open", "save", "text", "item", "integer", "real", "choice"
     QString caption;
     QString dir;
     QString filter; // for input dialogs: the label
@@ -54,6 +54,9 @@ public:
         int max, int step, bool *ok) override;
     double real(QWidget *parent, const QString &title, const QString &label, double value,
         double min, double max, int decimals, bool *ok) override;
+    // Answered from the text queue.
+    QString item(QWidget *parent, const QString &title, const QString &label,
+        const QStringList &items) override;
     void critical(QWidget *parent, const QString &title, const QString &text) override;
     void information(QWidget *parent, const QString &title, const QString &text) override;
     // Records the question (caption: title, dir: the buttons joined by '|', filter: the text).

@@ -17,30 +17,71 @@ constexpr int thresholdFloor = 6;
 
 } // namespace
 
-BlobParameters ArenaTracker::resolve(const BlobSettings &asked, const Arena &arena,
-    const std::vector<cv::Mat> &samples, const cv::Mat &background, ForegroundMask::Rule rule)
+ArenaRegion ArenaRegion::of(const Arena &arena, const QRect &frame)
+{
+    ArenaRegion region;
+    region.fishCount = arena.fishCount;
+    region.rect = arena.rect.intersected(frame);
+    if (region.rect.isEmpty() || arena.shape == Arena::Shape::Rectangle)
+        return region;
+    region.mask = cv::Mat::zeros(region.rect.height(), region.rect.width(), CV_8UC1);
+    for (int y = 0; y < region.mask.rows; ++y) {
+        uchar *row = region.mask.ptr<uchar>(y);
+        for (int x = 0; x < region.mask.cols; ++x)
+            row[x] = arena.containsPixel(region.rect.left() + x, region.rect.top() + y) ? 255 : 0;
+    }
+    return region;
+}
+
+BlobParameters ArenaTracker::resolve(const BlobSettings &asked,
+    const std::vector<ArenaRegion> &arenas, const std::vector<cv::Mat> &samples,
+    const cv::Mat &background, ForegroundMask::Rule rule)
 {
     BlobParameters p;
-    std::vector<cv::Mat> differences;
+    // Per sample and arena: the differences inside the arena's rectangle (0 outside its
+    // mask) for the areas, and for the threshold only the pixels inside the mask.
+    std::vector<cv::Mat> differences, inside;
+    std::vector<int> fishOf;
+    int mostFish = 0;
+    for (const ArenaRegion &arena : arenas)
+        mostFish = std::max(mostFish, arena.fishCount);
     for (const cv::Mat &grey : samples) {
-        cv::Mat d;
-        ForegroundMask::difference(
-            grey(cvRect(arena.rect)), background(cvRect(arena.rect)), rule, d);
-        if (!arena.mask.empty())
-            d.setTo(0, arena.mask == 0);
-        differences.push_back(d);
+        for (const ArenaRegion &arena : arenas) {
+            if (arena.rect.isEmpty())
+                continue;
+            cv::Mat d;
+            ForegroundMask::difference(
+                grey(cvRect(arena.rect)), background(cvRect(arena.rect)), rule, d);
+            if (!arena.mask.empty()) {
+                d.setTo(0, arena.mask == 0);
+                std::vector<uchar> values;
+                for (int y = 0; y < d.rows; ++y) {
+                    const uchar *m = arena.mask.ptr<uchar>(y);
+                    const uchar *v = d.ptr<uchar>(y);
+                    for (int x = 0; x < d.cols; ++x)
+                        if (m[x])
+                            values.push_back(v[x]);
+                }
+                inside.push_back(cv::Mat(values, true).reshape(1, 1));
+            } else {
+                inside.push_back(d);
+            }
+            differences.push_back(d);
+            fishOf.push_back(arena.fishCount);
+        }
     }
     p.threshold = asked.threshold >= 0
         ? int(std::lround(asked.threshold))
-        : ForegroundMask::automaticThreshold(differences, rule, thresholdFloor);
+        : ForegroundMask::automaticThreshold(inside, rule, thresholdFloor);
 
-    // One fish's area: the median of the fishCount largest components of each sample.
+    // One fish's area: the median of each arena's fishCount largest components per sample.
     std::vector<int> areas;
-    for (const cv::Mat &d : differences) {
+    for (size_t s = 0; s < differences.size(); ++s) {
+        const cv::Mat &d = differences[s];
         cv::Mat m;
         ForegroundMask::threshold(d, p.threshold, m);
         const std::vector<int> all = BlobFinder::componentAreas(m);
-        for (size_t k = 0; k < all.size() && k < size_t(arena.fishCount); ++k)
+        for (size_t k = 0; k < all.size() && k < size_t(fishOf[s]); ++k)
             if (all[k] >= 4)
                 areas.push_back(all[k]);
     }
@@ -48,12 +89,15 @@ BlobParameters ArenaTracker::resolve(const BlobSettings &asked, const Arena &are
         std::nth_element(areas.begin(), areas.begin() + areas.size() / 2, areas.end());
         p.typicalArea = areas[areas.size() / 2];
     }
-    const double arenaArea = double(arena.rect.width()) * arena.rect.height();
+    double arenaArea = 0;
+    for (const ArenaRegion &arena : arenas)
+        arenaArea = std::max(arenaArea, double(arena.rect.width()) * arena.rect.height());
+
     p.minArea = asked.minArea > 0 ? asked.minArea
         : p.typicalArea > 0       ? std::max(4, int(p.typicalArea * 0.25))
                                   : 4;
     p.maxArea = asked.maxArea > 0 ? asked.maxArea
-        : p.typicalArea > 0       ? int(p.typicalArea * (arena.fishCount == 1 ? 3 : 5))
+        : p.typicalArea > 0       ? int(p.typicalArea * (mostFish == 1 ? 3 : 5))
                                   : int(arenaArea / 4);
     p.maxArea = std::max(p.maxArea, p.minArea);
     if (p.typicalArea <= 0)
@@ -65,9 +109,10 @@ BlobParameters ArenaTracker::resolve(const BlobSettings &asked, const Arena &are
     return p;
 }
 
-void ArenaTracker::reset(const Arena &arena, const BlobParameters &p, ForegroundMask::Rule r)
+void ArenaTracker::reset(const ArenaRegion &arena, const BlobParameters &p, ForegroundMask::Rule r)
 {
     area = arena;
+    outside = arena.mask.empty() ? cv::Mat() : cv::Mat(arena.mask == 0);
     parameters = p;
     rule = r;
     matcher.reset(arena.fishCount, p.maxSpeed, 0.5 * p.bodyLength);
@@ -81,8 +126,8 @@ std::vector<ArenaTracker::FishResult> ArenaTracker::track(
     const cv::Rect rect = cvRect(area.rect);
     ForegroundMask::difference(grey(rect), background(rect), rule, difference);
     ForegroundMask::threshold(difference, parameters.threshold, mask);
-    if (!area.mask.empty())
-        mask.setTo(0, area.mask == 0);
+    if (!outside.empty())
+        mask.setTo(0, outside);
     blobs = finder.find(
         difference, mask, area.rect.topLeft(), parameters.minArea, parameters.maxArea);
     splitTouching();

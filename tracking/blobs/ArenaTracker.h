@@ -1,8 +1,9 @@
 #pragma once
 // Detection and identities inside one arena: its foreground against the background, its
 // blobs, the split of blobs shared by touching fish, and the matching of its own fish. A run
-// holds one per arena (today the Tracking Area), so arenas never trade fish. Tracker thread.
+// holds one per arena (ArenaSet), so arenas never trade fish. Tracker thread.
 
+#include "model/Arena.h"
 #include "tracking/blobs/BlobFinder.h"
 #include "tracking/blobs/BlobSettings.h"
 #include "tracking/blobs/ForegroundMask.h"
@@ -15,11 +16,15 @@
 
 #include <vector>
 
-struct Arena
+// An arena as the tracker sees it: its rectangle clipped to the frame and its pixel mask.
+struct ArenaRegion
 {
     QRect rect; // inside the frame
     cv::Mat mask; // rect-sized, nonzero inside the arena; empty: the whole rectangle
     int fishCount = 1;
+
+    // The part of `arena` inside `frame`; an empty rect when none is.
+    static ArenaRegion of(const Arena &arena, const QRect &frame);
 };
 
 class ArenaTracker
@@ -33,11 +38,13 @@ public:
     };
 
     // The parameters asked for, with the automatic ones taken from the sampled frames' grey
-    // planes against the background.
-    static BlobParameters resolve(const BlobSettings &asked, const Arena &arena,
+    // planes against the background, over all the arenas together (so an empty arena gets
+    // the threshold and sizes its neighbours' fish set).
+    static BlobParameters resolve(const BlobSettings &asked, const std::vector<ArenaRegion> &arenas,
         const std::vector<cv::Mat> &samples, const cv::Mat &background, ForegroundMask::Rule rule);
 
-    void reset(const Arena &arena, const BlobParameters &parameters, ForegroundMask::Rule rule);
+    void reset(
+        const ArenaRegion &arena, const BlobParameters &parameters, ForegroundMask::Rule rule);
 
     // One frame's grey plane (the whole frame) against the background (the same size).
     std::vector<FishResult> track(const cv::Mat &grey, const cv::Mat &background);
@@ -46,13 +53,14 @@ public:
     const cv::Mat &lastMask() const { return mask; }
     const std::vector<Blob> &lastBlobs() const { return blobs; }
     const std::vector<int> &lastFishOfBlob() const { return fishOfBlob; }
-    const Arena &arena() const { return area; }
+    const ArenaRegion &arena() const { return area; }
 
 private:
     // Splits blobs shared by touching fish while fewer blobs than fish are seen.
     void splitTouching();
 
-    Arena area;
+    ArenaRegion area;
+    cv::Mat outside; // nonzero outside the arena's mask; empty when it has none
     BlobParameters parameters;
     ForegroundMask::Rule rule = ForegroundMask::Rule::Absolute;
     BlobFinder finder;

@@ -1,5 +1,6 @@
 #include "tracking/blobs/BlobsDetection.h"
 
+#include "model/ArenaLayout.h"
 #include "tracking/TrackResults.h"
 #include "tracking/TrackerFlags.h"
 #include "tracking/TrackerViewPainter.h"
@@ -47,8 +48,15 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
     }
     const QRect frameRect(QPoint(0, 0), shown.size());
     const QRect inside = area.intersected(frameRect);
-    if (inside.isEmpty()) {
+    if (parameters.arenas.isEmpty() && inside.isEmpty()) {
         qWarning("Whole-video background: the Tracking Area lies outside the frame");
+        return false;
+    }
+    bool anyArenaInside = parameters.arenas.isEmpty();
+    for (const Arena &a : parameters.arenas)
+        anyArenaInside = anyArenaInside || a.rect.intersects(frameRect);
+    if (!anyArenaInside) {
+        qWarning("Whole-video background: every arena lies outside the frame");
         return false;
     }
 
@@ -96,12 +104,11 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
         int(background.step), QImage::Format_Grayscale8)
                                        .copy());
 
-    Arena whole;
-    whole.rect = inside;
-    whole.fishCount = parameters.fishCount;
     const ForegroundMask::Rule rule = ForegroundMask::ruleFrom(controls);
-    used = ArenaTracker::resolve(asked, whole, samples, background, rule);
-    arena.reset(whole, used, rule);
+    const std::vector<ArenaRegion> regions
+        = ArenaSet::regions(parameters.arenas, inside, parameters.fishCount, frameRect);
+    used = ArenaTracker::resolve(asked, regions, samples, background, rule);
+    arenas.reset(regions, used, rule);
     placed.assign(size_t(parameters.fishCount), false);
     prepared = true;
     qDebug("Whole-video background from %d frames in %.3f s; %s", int(samples.size()),
@@ -113,9 +120,12 @@ QString BlobsDetection::description() const
 {
     if (!prepared)
         return QString();
-    return QStringLiteral("blobs background-frames=%1 %2")
-        .arg(asked.backgroundFrames)
-        .arg(used.describe(asked));
+    QString line = QStringLiteral("blobs background-frames=%1 %2")
+                       .arg(asked.backgroundFrames)
+                       .arg(used.describe(asked));
+    if (!parameters.arenas.isEmpty())
+        line += QLatin1Char(' ') + ArenaLayout::describeFish(parameters.arenas);
+    return line;
 }
 
 bool BlobsDetection::flagThreshold(float *threshold) const
@@ -133,12 +143,12 @@ void BlobsDetection::trackFrame(
     const bool fits = grey.rows == background.rows && grey.cols == background.cols;
     std::vector<ArenaTracker::FishResult> fish;
     if (fits) {
-        fish = arena.track(grey, background);
+        fish = arenas.track(grey, background);
     } else {
         // A frame of another size (never from one video): nothing is found in it.
         fish.resize(size_t(parameters.fishCount));
         for (size_t i = 0; i < fish.size(); ++i)
-            fish[i].position = arena.arena().fishCount > 0 ? QPointF(centre) : QPointF();
+            fish[i].position = arenas.restingPlace(int(i));
     }
     if (firstFrame) {
         host.setShowResults(true);
@@ -152,9 +162,10 @@ void BlobsDetection::trackFrame(
     record.x = centre.x();
     record.y = centre.y();
     for (size_t i = 0; i < fish.size(); ++i) {
-        // Until a fish is first found, its rows hold the area's centre; they get its first
+        // Until a fish is first found, its rows hold its arena's centre; they get its first
         // found position when it is.
-        const QPointF p = placed[i] || fish[i].found ? fish[i].position : QPointF(centre);
+        const QPointF p
+            = placed[i] || fish[i].found ? fish[i].position : arenas.restingPlace(int(i));
         record.exactPositions << p;
         record.fishPositions << rounded(p);
         record.fishConfidences << fish[i].confidence;
@@ -205,28 +216,36 @@ void BlobsDetection::paintTrackerView(const QSize &frameSize)
     // The foreground in grey, each blob ringed in its fish's colour with the fish's number.
     QImage view(frameSize, QImage::Format_RGB32);
     view.fill(Qt::black);
-    const QRect r = arena.arena().rect;
-    const cv::Mat &mask = arena.lastMask();
-    for (int y = 0; y < mask.rows; ++y) {
-        const uchar *m = mask.ptr<uchar>(y);
-        QRgb *out = reinterpret_cast<QRgb *>(view.scanLine(r.top() + y)) + r.left();
-        for (int x = 0; x < mask.cols; ++x)
-            if (m[x])
-                out[x] = qRgb(128, 128, 128);
+    const std::vector<ArenaTracker> &trackers = arenas.trackers();
+    for (const ArenaTracker &tracker : trackers) {
+        const QRect r = tracker.arena().rect;
+        const cv::Mat &mask = tracker.lastMask();
+        if (r.isEmpty() || mask.rows != r.height() || mask.cols != r.width())
+            continue;
+        for (int y = 0; y < mask.rows; ++y) {
+            const uchar *m = mask.ptr<uchar>(y);
+            QRgb *out = reinterpret_cast<QRgb *>(view.scanLine(r.top() + y)) + r.left();
+            for (int x = 0; x < mask.cols; ++x)
+                if (m[x])
+                    out[x] = qRgb(128, 128, 128);
+        }
     }
     QPainter p(&view);
     p.setRenderHint(QPainter::Antialiasing);
-    const std::vector<Blob> &blobs = arena.lastBlobs();
-    const std::vector<int> &owner = arena.lastFishOfBlob();
-    for (size_t k = 0; k < blobs.size(); ++k) {
-        const int fish = owner[k];
-        const QColor colour = fish >= 0 ? FishPalette::colour(fish) : QColor(Qt::white);
-        const double radius = std::max(3.0, blobs[k].length / 2);
-        p.setPen(QPen(colour, 1.5));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(blobs[k].centre, radius, radius);
-        if (fish >= 0)
-            p.drawText(blobs[k].centre + QPointF(radius + 2, -2), QString::number(fish + 1));
+    for (size_t a = 0; a < trackers.size(); ++a) {
+        const ArenaTracker &tracker = trackers[a];
+        const std::vector<Blob> &blobs = tracker.lastBlobs();
+        const std::vector<int> &owner = tracker.lastFishOfBlob();
+        for (size_t k = 0; k < blobs.size(); ++k) {
+            const int fish = owner[k] >= 0 ? arenas.firstFish(int(a)) + owner[k] : -1;
+            const QColor colour = fish >= 0 ? FishPalette::colour(fish) : QColor(Qt::white);
+            const double radius = std::max(3.0, blobs[k].length / 2);
+            p.setPen(QPen(colour, 1.5));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(blobs[k].centre, radius, radius);
+            if (fish >= 0)
+                p.drawText(blobs[k].centre + QPointF(radius + 2, -2), QString::number(fish + 1));
+        }
     }
     p.end();
     painter.replace(view);

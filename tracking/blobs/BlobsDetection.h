@@ -1,12 +1,13 @@
 #pragma once
 // The whole-video background method: a pre-pass makes the background from frames spread over
 // the video (or takes the user's picture of the empty tank), then each frame's blobs are found
-// and matched to the fish inside each arena. Records carry sub-pixel positions; before a fish
-// is first found its rows hold its first found position, marked not found. Tracker thread.
+// and matched to the fish inside each arena (the Tracking Area when there are none). Records carry
+// sub-pixel positions; before a fish is first found its rows hold its first found position, marked
+// not found. Tracker thread.
 
 #include "tracking/DetectionMethod.h"
 #include "tracking/RunParameters.h"
-#include "tracking/blobs/ArenaTracker.h"
+#include "tracking/blobs/ArenaSet.h"
 #include "tracking/blobs/BlobSettings.h"
 
 #include <opencv2/core.hpp>
@@ -48,7 +49,7 @@ private:
     bool prepared = false;
     cv::Mat background;
     cv::Mat grey;
-    ArenaTracker arena;
+    ArenaSet arenas;
     std::vector<bool> placed; // per fish: found once, its earlier rows filled in
     bool firstFrame = true;
 };

@@ -59,6 +59,7 @@ void VideoView::ResetOverlays()
     areas.clear();
     rulers.clear();
     pointDists.clear();
+    arenas.clear();
     areaLabels << QStringLiteral("Tracking Area");
     areas << QRect(QPoint(0, 0), QPoint(0, 0));
     currentArea = currentRuler = currentPointDist = -1;
@@ -457,7 +458,19 @@ QList<PointDist> VideoView::PointDists() const
 OverlaySet VideoView::Overlays() const
 {
     QMutexLocker locker(&viewLock);
-    return OverlaySet { areas, areaLabels, rulers, pointDists };
+    return OverlaySet { areas, areaLabels, rulers, pointDists, arenas };
+}
+
+QList<Arena> VideoView::Arenas() const
+{
+    QMutexLocker locker(&viewLock);
+    return arenas;
+}
+
+void VideoView::SetArenas(const QList<Arena> &list)
+{
+    QMutexLocker locker(&viewLock);
+    arenas = list;
 }
 
 QPixmap VideoView::DisplayedPixmap() const
@@ -492,7 +505,7 @@ void VideoView::Redraw()
     {
         QMutexLocker locker(&viewLock);
         frame = image;
-        overlays = OverlaySet { areas, areaLabels, rulers, pointDists };
+        overlays = OverlaySet { areas, areaLabels, rulers, pointDists, arenas };
     }
 
     QImage rendered = ViewRenderer::render(frame, overlays, state, history);

@@ -44,6 +44,9 @@ public:
     QList<Ruler> Rulers() const;
     QList<PointDist> PointDists() const;
     OverlaySet Overlays() const;
+    // The whole-video background method's arenas (edited by ArenaControls).
+    QList<Arena> Arenas() const;
+    void SetArenas(const QList<Arena> &arenas);
     QPixmap DisplayedPixmap() const;
     void Redraw();
 
@@ -90,13 +93,14 @@ private:
     int currentArea = -1;
     int currentRuler = -1;
     int currentPointDist = -1;
-    // viewLock guards areaLabels, areas, rulers, pointDists and image: the tracker copies
+    // viewLock guards areaLabels, areas, rulers, pointDists, arenas and image: the tracker copies
     // them at the start and end of a run while the GUI thread may replace the image.
     mutable QMutex viewLock;
     QStringList areaLabels;
     QList<QRect> areas;
     QList<Ruler> rulers;
     QList<PointDist> pointDists;
+    QList<Arena> arenas;
     QPoint dragStart; // GUI thread only
     QList<QPoint> fishPositions; // GUI thread only
     QPoint fishPosition; // GUI thread only

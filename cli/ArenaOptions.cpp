@@ -1,0 +1,130 @@
+#include "cli/ArenaOptions.h"
+
+#include "model/ArenaLayout.h"
+
+#include <QRegularExpression>
+
+namespace ArenaOptions {
+
+const OptionSpec options[3] = {
+    { "arena", "X1,Y1,X2,Y2[:FISH]",
+        "blobs: a rectangular arena, inclusive corners, with FISH fish (--fish); repeatable, "
+        "numbered in order" },
+    { "arena-circle", "CX,CY,R[:FISH]",
+        "blobs: a round arena of radius R around CX,CY, with FISH fish (--fish); repeatable" },
+    { "arena-grid", "ROWSxCOLS[:round|square]",
+        "blobs: a grid of arenas over --area (from the outer edge of the corner wells), "
+        "numbered row by row from the top left, --fish fish each (square)" },
+};
+
+namespace {
+
+constexpr int maxFish = 200;
+
+// "values[:FISH]" split; FISH defaults to `fish`.
+bool splitFish(const QString &text, QString *values, int *fish)
+{
+    const int colon = text.indexOf(QLatin1Char(':'));
+    *values = colon < 0 ? text : text.left(colon);
+    if (colon < 0)
+        return true;
+    bool ok = false;
+    *fish = text.mid(colon + 1).trimmed().toInt(&ok);
+    return ok && *fish >= 1 && *fish <= maxFish;
+}
+
+std::optional<QList<int>> wholeNumbers(const QString &text, int count)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != count)
+        return std::nullopt;
+    QList<int> values;
+    for (const QString &p : parts) {
+        bool ok = false;
+        const int v = p.trimmed().toInt(&ok);
+        if (!ok)
+            return std::nullopt;
+        values << v;
+    }
+    return values;
+}
+
+} // namespace
+
+bool given(const CommandLine &line)
+{
+    return line.isSet("arena") || line.isSet("arena-circle") || line.isSet("arena-grid");
+}
+
+std::optional<QString> parse(const CommandLine &line, bool blobs, const std::optional<QRect> &area,
+    int fishPerArena, QList<Arena> *arenas)
+{
+    arenas->clear();
+    if (!given(line))
+        return std::nullopt;
+    if (!blobs)
+        for (const char *name : { "arena", "arena-circle", "arena-grid" })
+            if (line.isSet(name))
+                return QStringLiteral("--%1 needs --method blobs").arg(QLatin1String(name));
+
+    // The options in the order given, so that arenas are numbered as the user wrote them.
+    QStringList rects = line.values("arena"), circles = line.values("arena-circle"),
+                grids = line.values("arena-grid");
+    for (const QString &name : line.optionOrder()) {
+        Arena a;
+        a.fishCount = fishPerArena;
+        QString values;
+        if (name == QLatin1String("arena")) {
+            const QString arg = rects.takeFirst();
+            const auto v
+                = splitFish(arg, &values, &a.fishCount) ? wholeNumbers(values, 4) : std::nullopt;
+            if (!v)
+                return QStringLiteral("--arena wants X1,Y1,X2,Y2[:FISH], FISH 1..200, got '%1'")
+                    .arg(arg);
+            a.rect = QRect(QPoint(std::min((*v)[0], (*v)[2]), std::min((*v)[1], (*v)[3])),
+                QPoint(std::max((*v)[0], (*v)[2]), std::max((*v)[1], (*v)[3])));
+            *arenas << a;
+        } else if (name == QLatin1String("arena-circle")) {
+            const QString arg = circles.takeFirst();
+            const auto v
+                = splitFish(arg, &values, &a.fishCount) ? wholeNumbers(values, 3) : std::nullopt;
+            if (!v || (*v)[2] < 1)
+                return QStringLiteral(
+                    "--arena-circle wants CX,CY,R[:FISH], R at least 1, FISH 1..200, got '%1'")
+                    .arg(arg);
+            const int cx = (*v)[0], cy = (*v)[1], r = (*v)[2];
+            a.rect = QRect(cx - r, cy - r, 2 * r + 1, 2 * r + 1);
+            a.shape = Arena::Shape::Ellipse;
+            *arenas << a;
+        } else if (name == QLatin1String("arena-grid")) {
+            const QString arg = grids.takeFirst();
+            static const QRegularExpression form(
+                QStringLiteral("^(\\d{1,3})x(\\d{1,3})(?::(round|square))?$"));
+            const QRegularExpressionMatch m = form.match(arg.trimmed());
+            if (!m.hasMatch())
+                return QStringLiteral("--arena-grid wants ROWSxCOLS[:round|square], got '%1'")
+                    .arg(arg);
+            if (!area)
+                return QStringLiteral("--arena-grid lays its arenas over --area, which is missing");
+            const int rows = m.captured(1).toInt(), columns = m.captured(2).toInt();
+            const Arena::Shape shape = m.captured(3) == QLatin1String("round")
+                ? Arena::Shape::Ellipse
+                : Arena::Shape::Rectangle;
+            const QList<Arena> grid = ArenaLayout::grid(
+                *area, rows, columns, shape, fishPerArena, ArenaLayout::nextGroup(*arenas));
+            if (grid.isEmpty())
+                return QStringLiteral("--arena-grid %1 does not fit in the %2x%3 --area")
+                    .arg(arg)
+                    .arg(area->width())
+                    .arg(area->height());
+            *arenas << grid;
+        }
+        if (ArenaLayout::totalFish(*arenas) > maxFish)
+            return QStringLiteral("the arenas hold %1 fish together; at most %2 can be tracked")
+                .arg(ArenaLayout::totalFish(*arenas))
+                .arg(maxFish);
+    }
+    return std::nullopt;
+}
+
+} // namespace ArenaOptions

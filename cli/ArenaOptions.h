@@ -1,0 +1,26 @@
+#pragma once
+// track's arena options: --arena X1,Y1,X2,Y2[:FISH] and --arena-circle CX,CY,R[:FISH]
+// (repeatable, numbered in the order given) and --arena-grid ROWSxCOLS[:round|square] laid
+// over --area, each arena holding --fish fish unless it says otherwise. They need
+// --method blobs; the fish of all arenas together may number 200 at most.
+
+#include "cli/CommandLine.h"
+#include "model/Arena.h"
+
+#include <QList>
+#include <QRect>
+#include <QString>
+
+#include <optional>
+
+namespace ArenaOptions {
+
+extern const OptionSpec options[3];
+
+// The arenas asked for (none when no arena option is given), or the error message.
+std::optional<QString> parse(const CommandLine &line, bool blobs, const std::optional<QRect> &area,
+    int fishPerArena, QList<Arena> *arenas);
+
+bool given(const CommandLine &line);
+
+} // namespace ArenaOptions

@@ -1,0 +1,34 @@
+// pondwatch-cli split-arenas DATAFILE: one data file per arena of a multi-fish file made with
+// arenas, beside it ("X.datamulti.txt" gives "X.Arena1.data.txt", "X.Arena2.data.txt"...).
+
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "tracking/ArenaSplitter.h"
+
+#include <cstdio>
+
+int runSplitArenas(const QStringList &args)
+{
+    CommandLine line(QStringLiteral("split-arenas"), QStringLiteral("DATAFILE"),
+        QStringLiteral("Writes one data file per arena of DATAFILE (a multi-fish file tracked "
+                       "with arenas), beside it:\nX.Arena<n>.data.txt for an arena with one "
+                       "fish, X.Arena<n>.datamulti.txt for one with several."));
+    if (const auto done = line.parse(args))
+        return *done;
+    const QStringList files = line.positional();
+    if (files.size() != 1)
+        return line.usageError(QStringLiteral("one data file is needed"));
+
+    ArenaSplitter splitter;
+    QString error;
+    if (!splitter.read(files[0], &error))
+        return line.failure(ExitFailed, error);
+    for (const ArenaSplitter::Part &part : splitter.parts()) {
+        const QString path = ArenaSplitter::partPath(files[0], part);
+        if (!TrackingDataFile::save(path, part.content, &error))
+            return line.failure(ExitFailed, error);
+        std::fprintf(CliOutput::standardOutput(), "%s\n", qPrintable(path));
+    }
+    std::fflush(CliOutput::standardOutput());
+    return ExitOk;
+}

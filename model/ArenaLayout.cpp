@@ -1,0 +1,120 @@
+#include "model/ArenaLayout.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ArenaLayout {
+
+QList<Arena> grid(
+    const QRect &outer, int rows, int columns, Arena::Shape shape, int fishPerArena, int group)
+{
+    QList<Arena> arenas;
+    if (rows < 1 || columns < 1 || outer.width() < 2 * columns || outer.height() < 2 * rows)
+        return arenas;
+    const double pitchX = outer.width() / double(columns);
+    const double pitchY = outer.height() / double(rows);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            // Cell edges rounded once each, so neighbouring cells share no pixel and leave none.
+            const int left = outer.left() + int(std::lround(c * pitchX));
+            const int right = outer.left() + int(std::lround((c + 1) * pitchX)) - 1;
+            const int top = outer.top() + int(std::lround(r * pitchY));
+            const int bottom = outer.top() + int(std::lround((r + 1) * pitchY)) - 1;
+            QRect cell(QPoint(left, top), QPoint(right, bottom));
+            if (shape == Arena::Shape::Ellipse) {
+                const int side = std::min(cell.width(), cell.height());
+                cell = QRect(cell.left() + (cell.width() - side) / 2,
+                    cell.top() + (cell.height() - side) / 2, side, side);
+            }
+            Arena a;
+            a.rect = cell;
+            a.shape = shape;
+            a.fishCount = fishPerArena;
+            a.group = group;
+            arenas << a;
+        }
+    }
+    return arenas;
+}
+
+void moveGroup(QList<Arena> &arenas, int index, const QPoint &offset)
+{
+    if (index < 0 || index >= arenas.size())
+        return;
+    const int group = arenas[index].group;
+    for (int i = 0; i < arenas.size(); ++i)
+        if (i == index || (group > 0 && arenas[i].group == group))
+            arenas[i].rect.translate(offset);
+}
+
+int nextGroup(const QList<Arena> &arenas)
+{
+    int highest = 0;
+    for (const Arena &a : arenas)
+        highest = std::max(highest, a.group);
+    return highest + 1;
+}
+
+int totalFish(const QList<Arena> &arenas)
+{
+    int total = 0;
+    for (const Arena &a : arenas)
+        total += a.fishCount;
+    return total;
+}
+
+QList<int> arenaOfFish(const QList<Arena> &arenas)
+{
+    QList<int> owners;
+    for (int i = 0; i < arenas.size(); ++i)
+        for (int f = 0; f < arenas[i].fishCount; ++f)
+            owners << i;
+    return owners;
+}
+
+OverlaySet withArenaZones(const OverlaySet &overlays, const QList<Arena> &arenas)
+{
+    OverlaySet set = overlays;
+    if (set.areas.isEmpty()) {
+        set.areas << QRect();
+        set.areaLabels << QStringLiteral("Tracking Area");
+    }
+    while (set.areaLabels.size() < set.areas.size())
+        set.areaLabels << QString();
+    for (int i = 0; i < arenas.size(); ++i) {
+        set.areas << arenas[i].rect;
+        set.areaLabels << Arena::label(i);
+    }
+    return set;
+}
+
+QString describeFish(const QList<Arena> &arenas)
+{
+    QStringList counts;
+    for (const Arena &a : arenas)
+        counts << QString::number(a.fishCount);
+    return QStringLiteral("arena-fish=") + counts.join(QLatin1Char(','));
+}
+
+std::optional<QList<int>> fishFromDetection(const QString &detection)
+{
+    const QString key = QStringLiteral("arena-fish=");
+    for (const QString &word : detection.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!word.startsWith(key))
+            continue;
+        QList<int> counts;
+        for (const QString &n : word.mid(key.size()).split(QLatin1Char(','))) {
+            bool ok = false;
+            const int count = n.toInt(&ok);
+            if (!ok || count < 0)
+                return std::nullopt;
+            counts << count;
+        }
+        return counts;
+    }
+    return std::nullopt;
+}
+
+} // namespace ArenaLayout

@@ -1,0 +1,43 @@
+#pragma once
+// Sets of arenas: the grid laid out over a plate's outer wells, a grid moved as a whole, the
+// fish they hold, and how they appear in a data file (each arena a zone "ArenaN", their fish
+// counts on the detection line). Fish are numbered arena by arena. GUI-free.
+
+#include "model/Arena.h"
+#include "model/OverlayShapes.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace ArenaLayout {
+
+// rows x columns arenas filling `outer` (the rectangle from the outer edge of the top-left
+// well to that of the bottom-right one), numbered row by row from the top left. A round
+// arena is the circle centred in its cell, as wide as the cell's shorter side. Every arena
+// gets `group` and fishPerArena fish. Empty when rows or columns are below 1 or a cell would
+// be narrower than two pixels.
+QList<Arena> grid(
+    const QRect &outer, int rows, int columns, Arena::Shape shape, int fishPerArena, int group);
+
+// Moves every arena of `group` (or just `index` when its group is 0) by `offset`.
+void moveGroup(QList<Arena> &arenas, int index, const QPoint &offset);
+
+// The first group number not in use.
+int nextGroup(const QList<Arena> &arenas);
+
+int totalFish(const QList<Arena> &arenas);
+// The arena of each fish, in fish order.
+QList<int> arenaOfFish(const QList<Arena> &arenas);
+
+// The overlays with every arena appended as a zone labelled "ArenaN" (its bounding
+// rectangle), for the data file's zone columns.
+OverlaySet withArenaZones(const OverlaySet &overlays, const QList<Arena> &arenas);
+
+// "arena-fish=1,1,0,2": the detection line's record of each arena's fish count.
+QString describeFish(const QList<Arena> &arenas);
+// The fish counts read back from a detection line; nothing when it has none.
+std::optional<QList<int>> fishFromDetection(const QString &detection);
+
+} // namespace ArenaLayout

@@ -1,0 +1,416 @@
+// Arenas for the whole-video background method on synthetic videos against their ground
+// truth: a 6 x 8 plate with one fish per well (some wells empty, some fish resting), 100 fish
+// in one arena; the plate's data file with its Arena zones, pondwatch-cli's arena options
+// and split-arenas; the grid's numbering and moves.
+
+#include "support/DialogScope.h"
+#include "support/FindControl.h"
+#include "support/TestUtils.h"
+#include "support/TrackingTestSupport.h"
+#include "support/VideoFixtures.h"
+
+#include "app/MainWindow.h"
+#include "model/ArenaLayout.h"
+#include "tools/AnnotationRows.h"
+#include "tracking/TrackingDataFile.h"
+#include "ui/ArenaControls.h"
+#include "ui/DetectionControls.h"
+#include "view/ViewRenderer.h"
+#include "view/ui/VideoView.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QTest>
+#include <QtMath>
+
+#include <cmath>
+
+using namespace trackingtest;
+
+namespace {
+
+using Scene = QVector<QVector<fixtures::FishSpec>>;
+
+constexpr int rows = 6, columns = 8, pitch = 36, frames = 120;
+const QSet<int> emptyWells { 5, 17, 40 };
+const QSet<int> restingWells { 0, 9, 22, 23, 31, 46 };
+
+// The fish of well k (absent wells have none) circling its centre 6 pixels out, resting
+// for the first 30 frames in the resting wells.
+fixtures::FishSpec wellFish(int k, int frame)
+{
+    const QPointF centre((k % columns + 0.5) * pitch, (k / columns + 0.5) * pitch);
+    const int t = restingWells.contains(k) ? std::max(0, frame - 30) : frame;
+    const double a = 0.15 * t * (k % 2 ? 1 : -1) + 0.9 * k;
+    fixtures::FishSpec f;
+    f.center = centre + QPointF(6 * std::cos(a), 6 * std::sin(a));
+    f.size = QSizeF(12, 5);
+    f.angleDegrees = qRadiansToDegrees(a) + 90;
+    return f;
+}
+
+Scene plate()
+{
+    Scene scene;
+    for (int i = 0; i < frames; ++i) {
+        QVector<fixtures::FishSpec> fish;
+        for (int k = 0; k < rows * columns; ++k)
+            if (!emptyWells.contains(k))
+                fish << wellFish(k, i);
+        scene << fish;
+    }
+    return scene;
+}
+
+// 100 fish, each circling in its own cell of a 10 x 10 grid: neighbours never touch.
+Scene hundred(int count)
+{
+    Scene scene;
+    for (int i = 0; i < count; ++i) {
+        QVector<fixtures::FishSpec> fish;
+        for (int k = 0; k < 100; ++k) {
+            const double a = 0.1 * i * (k % 2 ? 1 : -1) + 0.7 * k;
+            fixtures::FishSpec f;
+            f.center = QPointF(
+                15 + 30 * (k % 10) + 5 * std::cos(a), 15 + 30 * (k / 10) + 5 * std::sin(a));
+            f.size = QSizeF(10, 4);
+            f.angleDegrees = qRadiansToDegrees(a) + 90;
+            fish << f;
+        }
+        scene << fish;
+    }
+    return scene;
+}
+
+bool writeScene(const QString &path, const Scene &scene, QSize size, bool wells)
+{
+    fixtures::VideoOptions options;
+    options.format = fixtures::VideoFormat::LosslessAvi;
+    options.size = size;
+    options.frameCount = int(scene.size());
+    QString error;
+    const bool ok = fixtures::writeVideo(
+        path, options,
+        [&](int i) {
+            QImage picture = fixtures::drawScene(size, scene[i], 31);
+            if (wells) { // the wells' walls, part of the background
+                QPainter p(&picture);
+                p.setPen(QPen(QColor(70, 70, 70), 1));
+                for (int k = 0; k < rows * columns; ++k)
+                    p.drawEllipse(QPointF((k % columns + 0.5) * pitch, (k / columns + 0.5) * pitch),
+                        pitch / 2.0 - 1, pitch / 2.0 - 1);
+            }
+            return picture;
+        },
+        &error);
+    if (!ok)
+        qWarning("%s", qPrintable(error));
+    return ok;
+}
+
+// The engine's run in this process, over the arenas given, as the window starts it.
+struct EngineRun
+{
+    QVideoDecoder decoder;
+    TestHost host;
+    VideoTracker tracker { &host };
+
+    bool run(const QString &video, const QList<Arena> &arenas)
+    {
+        host.decoder = &decoder;
+        host.videoPath = video;
+        if (!decoder.open(video) || !decoder.seekNextFrame() || !decoder.copyFrame(host.image))
+            return false;
+        host.setArea(QRect(QPoint(0, 0), host.image.size()));
+        host.overlays.arenas = arenas;
+        host.controls.detectionMethod = int(DetectionKind::Blobs);
+        host.controls.fishCount = 1; // the arenas' own counts apply
+        tracker.start();
+        return tracker.wait(300000) && tracker.lastWriteError().isEmpty();
+    }
+};
+
+// Where a fish drawn at `centre` lies in pixel indices.
+QPointF truth(const fixtures::FishSpec &fish)
+{
+    return fish.center - QPointF(0.5, 0.5);
+}
+
+void drag(QWidget *view, QPoint from, QPoint to)
+{
+    auto send
+        = [view](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons) {
+              QMouseEvent event(type, QPointF(at), view->mapToGlobal(QPointF(at)), button, buttons,
+                  Qt::NoModifier);
+              QCoreApplication::sendEvent(view, &event);
+          };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, (from + to) / 2, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+}
+
+double distance(QPointF a, QPointF b)
+{
+    return std::hypot(a.x() - b.x(), a.y() - b.y());
+}
+
+} // namespace
+
+class ArenasTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Numbered row by row from the top left; cells tile the dragged rectangle; round arenas
+    // are circles centred in their cells; a grid moves as a whole; the fish counts survive
+    // the detection line.
+    void gridNumberingAndMoves()
+    {
+        const QRect outer(QPoint(10, 20), QPoint(809, 619)); // 800 x 600
+        QList<Arena> square = ArenaLayout::grid(outer, 6, 8, Arena::Shape::Rectangle, 2, 1);
+        QCOMPARE(square.size(), 48);
+        QCOMPARE(square[0].rect.topLeft(), outer.topLeft());
+        QCOMPARE(square[7].rect.topRight(), QPoint(809, 20));
+        QCOMPARE(square[8].rect.topLeft(), QPoint(10, 120));
+        QCOMPARE(square[47].rect.bottomRight(), outer.bottomRight());
+        int covered = 0;
+        for (int i = 0; i < 48; ++i) {
+            covered += square[i].rect.width() * square[i].rect.height();
+            for (int j = i + 1; j < 48; ++j)
+                QVERIFY(!square[i].rect.intersects(square[j].rect));
+        }
+        QCOMPARE(covered, 800 * 600);
+
+        const QList<Arena> round = ArenaLayout::grid(outer, 6, 8, Arena::Shape::Ellipse, 1, 2);
+        QCOMPARE(round[9].rect, QRect(110, 120, 100, 100));
+        QVERIFY(round[9].containsPixel(160, 170) && !round[9].containsPixel(111, 121));
+        QVERIFY(round[9].containsPixel(110, 170) && round[9].containsPixel(209, 170));
+
+        QList<Arena> both = square + round;
+        QCOMPARE(ArenaLayout::nextGroup(both), 3);
+        ArenaLayout::moveGroup(both, 50, QPoint(5, -3));
+        QCOMPARE(both[48].rect.topLeft(), QPoint(15, 17));
+        QCOMPARE(both[95].rect, round[47].rect.translated(5, -3));
+        QCOMPARE(both[0].rect, square[0].rect);
+        QCOMPARE(ArenaLayout::totalFish(both), 48 * 2 + 48);
+        QCOMPARE(ArenaLayout::arenaOfFish(both).mid(0, 4), QList<int>({ 0, 0, 1, 1 }));
+
+        const QString line = QStringLiteral("blobs threshold=auto:12 ")
+            + ArenaLayout::describeFish(both.mid(46, 4));
+        QCOMPARE(ArenaLayout::fishFromDetection(line), std::optional(QList<int>({ 2, 2, 1, 1 })));
+        QVERIFY(!ArenaLayout::fishFromDetection(QStringLiteral("blobs threshold=9")));
+        QVERIFY(ArenaLayout::grid(outer, 0, 8, Arena::Shape::Ellipse, 1, 1).isEmpty());
+    }
+
+    // Every present fish is found in at least 99% of the frames near its true place, within
+    // its own well; an empty well reports its fish not found in every row. The file carries
+    // each well as a zone; pondwatch-cli with the same grid writes the same file, and
+    // split-arenas gives one single-fish file per well with that fish's rows.
+    void plateWithOneFishPerWell()
+    {
+        const QString video = testutils::scratchPath("plate.avi");
+        const Scene scene = plate();
+        const QSize size(columns * pitch, rows * pitch);
+        QVERIFY(writeScene(video, scene, size, true));
+        const QRect outer(QPoint(0, 0), QPoint(size.width() - 1, size.height() - 1));
+        const QList<Arena> wells
+            = ArenaLayout::grid(outer, rows, columns, Arena::Shape::Ellipse, 1, 1);
+        EngineRun run;
+        QVERIFY(run.run(video, wells));
+        const QVector<TrackRecord> records = run.tracker.resultsSnapshot();
+        QVERIFY(records.size() >= frames - 2);
+
+        int present = 0;
+        for (int k = 0; k < rows * columns; ++k) {
+            int found = 0, near = 0;
+            for (const TrackRecord &r : records) {
+                const QPointF p = r.exactPositions.value(k);
+                QVERIFY2(wells[k].containsPixel(int(std::lround(p.x())), int(std::lround(p.y()))),
+                    qPrintable(QStringLiteral("fish %1 left its well").arg(k + 1)));
+                if (!r.fishFoundFlags.value(k))
+                    continue;
+                ++found;
+                if (!emptyWells.contains(k)
+                    && distance(p, truth(scene[int(r.frameNumber)][present])) <= 2.0)
+                    ++near;
+            }
+            if (emptyWells.contains(k)) {
+                QVERIFY2(found == 0, qPrintable(QStringLiteral("empty well %1").arg(k + 1)));
+                continue;
+            }
+            QVERIFY2(near >= 0.99 * records.size(),
+                qPrintable(QStringLiteral("well %1: %2 of %3 rows near the fish")
+                               .arg(k + 1)
+                               .arg(near)
+                               .arg(records.size())));
+            ++present;
+        }
+
+        const QString file = TrackingDataFile::multiFishPath(video);
+        const QStringList lines = QString::fromUtf8(fileBytes(file)).split(QLatin1Char('\n'));
+        QCOMPARE(lines.value(1), QStringLiteral("48"));
+        QVERIFY(lines.contains(QStringLiteral("Arena48 (x1, y1, x2, y2): ")));
+        QVERIFY(lines.filter(QRegularExpression("^Detection: blobs .*arena-fish=1(,1){47}$")).size()
+            == 1);
+        QVERIFY(lines.filter(QRegularExpression("^Time Fish1Conf\\? .* Fish1Arena1 ")).size() == 1);
+
+        // pondwatch-cli: the same grid from the options writes the same bytes.
+        const QString cliFile = testutils::scratchPath("plate by cli.datamulti.txt");
+        const auto cli = testutils::runProgram(QStringLiteral(POND_CLI),
+            { "track", video, "--method", "blobs", "--area", "0,0,287,215", "--arena-grid",
+                "6x8:round", "--fish", "1", "--output", cliFile, "--quiet" });
+        QVERIFY2(cli.exitCode == 0, qPrintable(cli.err));
+        QCOMPARE(fileBytes(cliFile), fileBytes(file));
+        const auto refused = testutils::runProgram(QStringLiteral(POND_CLI),
+            { "track", video, "--area", "0,0,287,215", "--arena-grid", "6x8" });
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(
+            refused.err.contains("--arena-grid needs --method blobs"), qPrintable(refused.err));
+
+        // split-arenas: one single-fish file per well, each with its own fish's rows.
+        const auto split
+            = testutils::runProgram(QStringLiteral(POND_CLI), { "split-arenas", cliFile });
+        QVERIFY2(split.exitCode == 0, qPrintable(split.err));
+        QCOMPARE(split.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 48);
+        for (int k : { 0, 5, 30, 47 }) {
+            const QString part = testutils::scratchPath(
+                QStringLiteral("plate by cli.Arena%1.data.txt").arg(k + 1));
+            OverlaySet overlays;
+            QVERIFY(TrackingDataFile::readOverlays(part, &overlays));
+            QCOMPARE(overlays.areas.value(0), wells[k].rect);
+            QCOMPARE(overlays.areas.size(), 1); // the arenas are no zones of their parts
+            AnnotationRows rows;
+            QCOMPARE(rows.read(part), AnnotationRows::Error::None);
+            QCOMPARE(rows.size(), records.size());
+            for (int i = 0; i < records.size(); i += 7) {
+                QCOMPARE(rows.found[i], records[i].fishFoundFlags[k]);
+                QVERIFY(
+                    distance(QPointF(rows.xs[i], rows.ys[i]), records[i].exactPositions[k]) < 1e-3);
+            }
+        }
+        // A file without arenas is refused with the reason.
+        const auto noArenas = testutils::runProgram(
+            QStringLiteral(POND_CLI), { "split-arenas", testutils::scratchPath("nothing.txt") });
+        QCOMPARE(noArenas.exitCode, 1);
+    }
+
+    // "Add Arena Grid..." asks through the dialogs, a drag lays the grid out over the outer
+    // wells, numbered row by row; "Move Arenas" moves it as a whole; each arena is drawn.
+    void windowLaysOutAndMovesAGrid()
+    {
+        DialogScope dialogs;
+        MainWindow w;
+        auto *arenas = w.findChild<ArenaControls *>();
+        QVERIFY(arenas);
+        QVERIFY(!arenas->isVisibleTo(&w)); // the classic method has no arenas
+        w.findChild<DetectionControls *>()->findChild<QComboBox *>()->setCurrentIndex(1);
+        QVERIFY(arenas->isVisibleTo(&w));
+
+        VideoView *view = w.view();
+        view->SetImage(uniformFrame(QSize(480, 360), 120));
+        view->Redraw();
+        dialogs.queueInteger(6);
+        dialogs.queueInteger(8);
+        dialogs.queueText(QStringLiteral("Round"));
+        dialogs.queueInteger(1);
+        findControl<QPushButton>(w, "addArenaGridButton")->click();
+        drag(view, QPoint(0, 0), QPoint(479, 359));
+        QVERIFY2(dialogs.unexpectedSummary().isEmpty(), qPrintable(dialogs.unexpectedSummary()));
+        const QList<Arena> laid = view->Arenas();
+        QCOMPARE(laid.size(), 48);
+        QCOMPARE(laid[0].rect, QRect(0, 0, 60, 60));
+        QCOMPARE(laid[0].shape, Arena::Shape::Ellipse);
+        QCOMPARE(laid[8].rect, QRect(0, 60, 60, 60));
+        QCOMPARE(laid[47].rect, QRect(420, 300, 60, 60));
+        QCOMPARE(view->Overlays().arenas, laid);
+        QCOMPARE(findControl<QLabel>(w, "arenaSummary")->text(),
+            QStringLiteral("48 arenas, 48 fish (whole-video background)"));
+        // Drawn with its outline; a later drag on the view draws no more arenas.
+        const QImage shown = view->DisplayedPixmap().toImage();
+        QCOMPARE(shown.pixel(30, 0), qRgb(255, 200, 0));
+        drag(view, QPoint(10, 10), QPoint(100, 100));
+        QCOMPARE(view->Arenas().size(), 48);
+
+        findControl<QPushButton>(w, "moveArenasButton")->click();
+        drag(view, QPoint(200, 200), QPoint(205, 197));
+        const QList<Arena> moved = view->Arenas();
+        for (int i = 0; i < 48; ++i)
+            QCOMPARE(moved[i].rect, laid[i].rect.translated(5, -3));
+        findControl<QPushButton>(w, "moveArenasButton")->click();
+        QCOMPARE(dialogs.questions.value(2).kind, QStringLiteral("item"));
+    }
+
+    // The view's refresh with 200 fish and their trails on a 1024 x 1024 frame: measured and
+    // reported, never asserted.
+    void drawingTwoHundredMarkers()
+    {
+        QVector<TrackRecord> history(ViewRenderer::trailLength + 1);
+        for (int r = 0; r < history.size(); ++r)
+            for (int k = 0; k < 200; ++k) {
+                history[r].fishPositions << QPoint(20 + 70 * (k % 14) + r, 20 + 70 * (k / 14) + r);
+                history[r].fishFoundFlags << true;
+            }
+        ViewState state;
+        state.showResults = state.fishFound = true;
+        state.fishPositions
+            = QList<QPoint>(history[0].fishPositions.begin(), history[0].fishPositions.end());
+        OverlaySet overlays;
+        overlays.areas << QRect(0, 0, 1024, 1024);
+        overlays.areaLabels << QStringLiteral("Tracking Area");
+        overlays.arenas
+            = ArenaLayout::grid(QRect(0, 0, 1024, 1024), 10, 20, Arena::Shape::Ellipse, 1, 1);
+        const QImage frame = uniformFrame(QSize(1024, 1024), 120);
+        QElapsedTimer clock;
+        clock.start();
+        const QPixmap picture = QPixmap::fromImage(ViewRenderer::render(
+            frame, overlays, state, [&history](int index, TrackRecord &record) {
+                if (index >= history.size())
+                    return false;
+                record = history[index];
+                return true;
+            }));
+        qInfo("refresh with 200 markers, their trails and 200 arenas: %lld ms", clock.elapsed());
+        QCOMPARE(picture.size(), QSize(1024, 1024));
+    }
+
+    void hundredFishKeepTheirIdentities()
+    {
+        const QString video = testutils::scratchPath("hundred.avi");
+        const Scene scene = hundred(40);
+        QVERIFY(writeScene(video, scene, QSize(300, 300), false));
+        Arena tank;
+        tank.rect = QRect(0, 0, 300, 300);
+        tank.fishCount = 100;
+        EngineRun run;
+        QVERIFY(run.run(video, { tank }));
+        const QVector<TrackRecord> records = run.tracker.resultsSnapshot();
+        // Each index answers for the fish nearest its first position, in every frame.
+        QVector<int> truthOf(100, -1);
+        int hits = 0, pairs = 0;
+        for (const TrackRecord &r : records) {
+            const QVector<fixtures::FishSpec> &fish = scene[int(r.frameNumber)];
+            for (int i = 0; i < 100; ++i) {
+                ++pairs;
+                const QPointF p = r.exactPositions.value(i);
+                if (truthOf[i] < 0) {
+                    int nearest = 0;
+                    for (int k = 1; k < 100; ++k)
+                        if (distance(p, truth(fish[k])) < distance(p, truth(fish[nearest])))
+                            nearest = k;
+                    truthOf[i] = nearest;
+                }
+                if (r.fishFoundFlags.value(i) && distance(p, truth(fish[truthOf[i]])) <= 2.0)
+                    ++hits;
+            }
+        }
+        QCOMPARE(QSet<int>(truthOf.begin(), truthOf.end()).size(), 100);
+        QVERIFY2(hits >= 0.99 * pairs, qPrintable(QStringLiteral("%1 of %2").arg(hits).arg(pairs)));
+    }
+};
+
+QTEST_MAIN(ArenasTest)
+#include "ArenasTest.moc"
