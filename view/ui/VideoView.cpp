@@ -509,6 +509,9 @@ void VideoView::Redraw()
     }
 
     QImage rendered = ViewRenderer::render(frame, overlays, state, history);
+    // Nothing to draw before a video is open: the view keeps its "Open a video to start".
+    if (rendered.isNull() && pixmap().isNull())
+        return;
     if (!rendered.isNull() && selectedKind != Kind::None && selectedIndex >= 0) {
         // The selected shape's box, dashed, only in the view (never in an export).
         QRect box;
