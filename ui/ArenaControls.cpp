@@ -182,7 +182,7 @@ bool ArenaControls::eventFilter(QObject *watched, QEvent *event)
         && type != QEvent::MouseButtonRelease)
         return QWidget::eventFilter(watched, event);
     auto *mouse = static_cast<QMouseEvent *>(event);
-    const QPoint pos = mouse->position().toPoint();
+    const QPoint pos = view->framePoint(mouse->position());
     if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
         before = view->Arenas();
         dragStart = pos;
