@@ -2,7 +2,13 @@
 
 #include <QtGlobal>
 
+#include <cmath>
 #include <map>
+
+namespace {
+// Window indices beyond this many periods are out of reach (and of qint64).
+constexpr long double maxSkippedSteps = 4611686018427387904.0L; // 2^62
+} // namespace
 
 bool WindowSettings::periodIsPositive() const
 {
@@ -26,12 +32,29 @@ WindowSummary WindowedStatistics::summarise(
     const long double measure = settings.measure;
     const long double period = measure + static_cast<long double>(settings.between);
     for (int i = 0; i < times.size(); ++i) {
-        long double d = static_cast<long double>(times[i]) - settings.offset;
+        const long double start = static_cast<long double>(times[i]) - settings.offset;
+        long double d = start;
         qint64 k = 0;
+        // Far from the first window the steps are skipped by division: a second-long window
+        // at an epoch-style time would otherwise take billions of them. The remainder after
+        // k steps is start - k * period rounded once, which is what the steps give whenever
+        // they are exact (single-precision inputs not too far apart in magnitude); the last
+        // steps are taken one by one as before.
+        const long double steps = d > measure ? std::floor((d - measure) / period) : 0.0L;
+        if (steps > 2.0L && steps < maxSkippedSteps && d - period != d) {
+            k = qint64(steps) - 2;
+            // The steps stop at the first remainder not above the measure: should the
+            // division have overshot that, start from there.
+            while (k > 0 && std::fmal(-static_cast<long double>(k - 1), period, start) <= measure)
+                --k;
+            d = std::fmal(-static_cast<long double>(k), period, start);
+        }
         bool reachable = true;
         while (d > measure) {
             const long double next = d - period;
-            if (next == d) { // the period is lost against d's magnitude: no window reaches it
+            if (next == d || !(steps < maxSkippedSteps)) {
+                // The period is lost against d's magnitude, or more windows lie before the
+                // sample than any index holds: no window reaches it.
                 reachable = false;
                 break;
             }

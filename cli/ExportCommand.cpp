@@ -80,8 +80,8 @@ QPoint areaCentre(const OverlaySet &overlays)
     if (overlays.areas.isEmpty())
         return QPoint(0, 0);
     const QRect &area = overlays.areas.first();
-    return QPoint(int(std::floor((area.left() + area.right()) * 0.5 + 0.5)),
-        int(std::floor((area.top() + area.bottom()) * 0.5 + 0.5)));
+    return QPoint(int(std::floor((double(area.left()) + area.right()) * 0.5 + 0.5)),
+        int(std::floor((double(area.top()) + area.bottom()) * 0.5 + 0.5)));
 }
 
 } // namespace

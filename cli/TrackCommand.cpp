@@ -4,6 +4,7 @@
 
 #include "cli/Commands.h"
 
+#include "tracking/OverlayLimits.h"
 #include "tracking/RunParameters.h"
 #include "tracking/TrackingDataFile.h"
 #include "tracking/TrackingHost.h"
@@ -374,6 +375,9 @@ std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
         p.length = shape->length;
         set.pointDists << p;
     }
+    const QString outOfRange = overlaylimits::firstOutOfRange(set);
+    if (!outOfRange.isEmpty())
+        return Failure { ExitBadOption, outOfRange };
     *overlays = set;
     return std::nullopt;
 }

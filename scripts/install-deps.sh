@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     ffmpeg xvfb xauth hyperfine time clang-format
+    valgrind clang libclang-rt-14-dev
 )
 
 missing=()

@@ -49,7 +49,7 @@ StimulusEventBlender::Error StimulusEventBlender::setRightFile(const QString &pa
 void StimulusEventBlender::readEntries(QTextStream &stream, bool left, QList<Entry> *entries)
 {
     const int valueField = left ? kLeftValueField : kRightValueField;
-    int runningStart = 0;
+    qint64 runningStart = 0;
     // Set by a marker line: the next line is taken whatever it holds, even another marker.
     bool takeNext = false;
     while (!stream.atEnd()) {

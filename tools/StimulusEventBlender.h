@@ -24,7 +24,7 @@ public:
 
     struct Entry
     {
-        int start = 0; // running start time within its own file
+        qint64 start = 0; // running start time within its own file (sums of many intervals)
         bool left = true; // side: first (left) or second (right) file
         float value = 0; // first-zone time (left) or second-zone time (right)
     };

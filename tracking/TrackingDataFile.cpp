@@ -1,5 +1,7 @@
 #include "tracking/TrackingDataFile.h"
 
+#include "tracking/OverlayLimits.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QTextStream>
@@ -9,7 +11,8 @@ namespace {
 void writeRectangle(QTextStream &out, const QRect &r)
 {
     // One past the right and bottom pixel, as readers of the file expect.
-    out << r.left() << ' ' << r.top() << ' ' << (r.right() + 1) << ' ' << (r.bottom() + 1) << '\n';
+    out << r.left() << ' ' << r.top() << ' ' << (qint64(r.right()) + 1) << ' '
+        << (qint64(r.bottom()) + 1) << '\n';
 }
 
 // The overlay block shared by both kinds of file: Tracking Area, zones, rulers, point
@@ -185,6 +188,20 @@ bool TrackingDataFile::readOverlays(const QString &path, OverlaySet *overlays, Q
     if (line != QLatin1String("Tracking area (x1, y1, x2, y2): "))
         return fail(QStringLiteral("not a tracking data file"));
 
+    // Coordinates are read wide and refused beyond the range that can be meant, so that the
+    // one-past-the-end corners and every measure taken from them stay within int. A field
+    // that is not a number reads as 0, as it always has.
+    QString outOfRange;
+    auto coordinate = [&](const QString &field, qint64 *value) {
+        *value = field.toLongLong();
+        if (overlaylimits::inRange(*value))
+            return true;
+        outOfRange = QStringLiteral("the coordinate %1 lies beyond the %2 pixels a coordinate "
+                                    "may lie from 0")
+                         .arg(field)
+                         .arg(overlaylimits::maxCoordinate);
+        return false;
+    };
     auto readRectangle = [&](QRect *rect) {
         QString values;
         if (!nextLine(&values))
@@ -192,8 +209,11 @@ bool TrackingDataFile::readOverlays(const QString &path, OverlaySet *overlays, Q
         const QStringList f = fields(values);
         if (f.size() < 4)
             return false;
-        *rect
-            = QRect(QPoint(f[0].toInt(), f[1].toInt()), QPoint(f[2].toInt() - 1, f[3].toInt() - 1));
+        qint64 v[4];
+        for (int i = 0; i < 4; ++i)
+            if (!coordinate(f[i], &v[i]))
+                return false;
+        *rect = QRect(QPoint(int(v[0]), int(v[1])), QPoint(int(v[2] - 1), int(v[3] - 1)));
         return true;
     };
     auto readShape = [&](int values[4], float *length) {
@@ -203,15 +223,24 @@ bool TrackingDataFile::readOverlays(const QString &path, OverlaySet *overlays, Q
         const QStringList f = fields(text);
         if (f.size() < 5)
             return false;
-        for (int i = 0; i < 4; ++i)
-            values[i] = f[i].toInt();
+        for (int i = 0; i < 4; ++i) {
+            qint64 v = 0;
+            if (!coordinate(f[i], &v))
+                return false;
+            values[i] = int(v);
+        }
         *length = f[4].toFloat();
         return true;
+    };
+    // The reason for a bad line: its coordinate out of range, or its layout.
+    auto badLine = [&](const QString &what) {
+        return fail(outOfRange.isEmpty() ? QStringLiteral("bad %1 line").arg(what)
+                                         : QStringLiteral("%1 line: %2").arg(what, outOfRange));
     };
 
     QRect area;
     if (!readRectangle(&area))
-        return fail(QStringLiteral("bad Tracking Area line"));
+        return badLine(QStringLiteral("Tracking Area"));
     result.areas << area;
     result.areaLabels << QStringLiteral("Tracking Area");
 
@@ -223,14 +252,14 @@ bool TrackingDataFile::readOverlays(const QString &path, OverlaySet *overlays, Q
         if (line.endsWith(areaCaption)) {
             QRect zone;
             if (!readRectangle(&zone))
-                return fail(QStringLiteral("bad zone line"));
+                return badLine(QStringLiteral("zone"));
             result.areas << zone;
             result.areaLabels << line.chopped(areaCaption.size());
         } else if (line.endsWith(rulerCaption)) {
             Ruler r;
             int v[4];
             if (!readShape(v, &r.length))
-                return fail(QStringLiteral("bad ruler line"));
+                return badLine(QStringLiteral("ruler"));
             r.label = line.chopped(rulerCaption.size());
             r.x1 = v[0], r.y1 = v[1], r.x2 = v[2], r.y2 = v[3];
             result.rulers << r;
@@ -238,7 +267,7 @@ bool TrackingDataFile::readOverlays(const QString &path, OverlaySet *overlays, Q
             PointDist p;
             int v[4];
             if (!readShape(v, &p.length))
-                return fail(QStringLiteral("bad point distance line"));
+                return badLine(QStringLiteral("point distance"));
             p.label = line.chopped(pointDistCaption.size());
             p.centrex = v[0], p.centrey = v[1], p.radx = v[2], p.rady = v[3];
             result.pointDists << p;

@@ -52,15 +52,13 @@ bool QVideoDecoder::registerCodecs()
 
 void QVideoDecoder::clearHandles()
 {
-    // Releases in the reverse order of acquisition: the RGB frame points into rgbBuffer, the
-    // codec context belongs to a stream of the format context. A picture read ahead goes too.
+    // Releases in the reverse order of acquisition: the codec context belongs to a stream of the
+    // format context. A picture read ahead goes too.
     discardReadAhead();
     opened = false;
     conversionContext.reset();
     conversionKey = ConversionKey();
     rgbFrame.reset();
-    rgbBuffer.reset();
-    rgbBufferSize = 0;
     decodedFrame.reset();
     packet.reset();
     codecContext.reset();
@@ -392,8 +390,10 @@ void QVideoDecoder::discardReadAhead()
 bool QVideoDecoder::convertPicture(QImage *converted)
 {
     const AVFrame *frame = decodedFrame.get();
-    const int width = codecContext->width;
-    const int height = codecContext->height;
+    // The size the RGB picture was made for at open: the codec context's may change with the
+    // stream, and the scaler must never write a larger picture than the buffer holds.
+    const int width = rgbFrame->width;
+    const int height = rgbFrame->height;
     // The source is described by the picture itself, so a stream that changes its size or
     // pixel format mid-way is still converted (scaled to the size the RGB buffer was made for).
     // The deprecated full-range "yuvj" formats are given as their plain counterparts plus the
@@ -446,25 +446,18 @@ bool QVideoDecoder::convertPicture(QImage *converted)
         conversionKey = key;
     }
 
-    // A fresh image per picture: copies handed out earlier stay unchanged (implicit sharing).
+    // The scaler writes into a picture of its own, whose rows are padded for its vector code
+    // (it writes past a row's end and past the last row on many widths), never straight into
+    // an image; the rows are then copied. A fresh image per picture: copies handed out
+    // earlier stay unchanged (implicit sharing).
     QImage image(width, height, QImage::Format_RGB888);
     if (image.isNull())
         return false;
-    uint8_t *bits = image.bits();
-    if (image.bytesPerLine() == rgbFrame->linesize[0] && reinterpret_cast<uintptr_t>(bits) % 16 == 0
-        && reinterpret_cast<uintptr_t>(rgbFrame->data[0]) % 16 == 0) {
-        // The image's rows have the buffer's layout and alignment: converted straight into it.
-        uint8_t *planes[4] = { bits, nullptr, nullptr, nullptr };
-        int strides[4] = { rgbFrame->linesize[0], 0, 0, 0 };
-        sws_scale(context, frame->data, frame->linesize, 0, frame->height, planes, strides);
-    } else {
-        sws_scale(context, frame->data, frame->linesize, 0, frame->height, rgbFrame->data,
-            rgbFrame->linesize);
-        const size_t rowBytes = size_t(width) * 3;
-        for (int y = 0; y < height; ++y)
-            memcpy(
-                image.scanLine(y), rgbFrame->data[0] + qint64(y) * rgbFrame->linesize[0], rowBytes);
-    }
+    sws_scale(context, frame->data, frame->linesize, 0, frame->height, rgbFrame->data,
+        rgbFrame->linesize);
+    const size_t rowBytes = size_t(width) * 3;
+    for (int y = 0; y < height; ++y)
+        memcpy(image.scanLine(y), rgbFrame->data[0] + qint64(y) * rgbFrame->linesize[0], rowBytes);
     *converted = image;
     av_frame_unref(decodedFrame.get());
     return true;
@@ -519,23 +512,10 @@ bool QVideoDecoder::open(const QString &fileName)
         return false;
 
     ff::FramePtr decoded(av_frame_alloc());
-    ff::FramePtr rgb(av_frame_alloc());
+    ff::FramePtr rgb = ff::allocatePicture(context->width, context->height, AV_PIX_FMT_RGB24);
     ff::PacketPtr readPacket(av_packet_alloc());
     if (!decoded || !rgb || !readPacket)
         return false;
-
-    const int bufferSize
-        = av_image_get_buffer_size(AV_PIX_FMT_RGB24, context->width, context->height, 1);
-    if (bufferSize <= 0)
-        return false;
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[size_t(bufferSize)]);
-    if (av_image_fill_arrays(rgb->data, rgb->linesize, buffer.get(), AV_PIX_FMT_RGB24,
-            context->width, context->height, 1)
-        < 0)
-        return false;
-    rgb->width = context->width;
-    rgb->height = context->height;
-    rgb->format = AV_PIX_FMT_RGB24;
 
     formatContext = std::move(format);
     videoStream = streamIndex;
@@ -544,8 +524,6 @@ bool QVideoDecoder::open(const QString &fileName)
     decodedFrame = std::move(decoded);
     rgbFrame = std::move(rgb);
     packet = std::move(readPacket);
-    rgbBuffer = std::move(buffer);
-    rgbBufferSize = bufferSize;
     opened = true;
     findFirstKeyFrame();
     return true;

@@ -92,7 +92,7 @@ private:
     ff::CodecContextPtr codecContext; // the chosen stream's decoder context
     const AVCodec *codec = nullptr; // the decoder found for it
     ff::FramePtr decodedFrame; // receives decoded pictures
-    ff::FramePtr rgbFrame; // RGB24 picture whose planes point into rgbBuffer
+    ff::FramePtr rgbFrame; // RGB24 scaler destination, rows padded (ff::allocatePicture)
     ff::PacketPtr packet; // the packet being read
     ff::SwsContextPtr conversionContext; // cached, rebuilt only when the source changes
     struct ConversionKey
@@ -106,8 +106,6 @@ private:
         }
     };
     ConversionKey conversionKey; // the source the colour range of conversionContext was set for
-    std::unique_ptr<uint8_t[]> rgbBuffer; // backing store of rgbFrame
-    int rgbBufferSize = 0;
     bool opened = false;
 
     QImage lastFrame; // the last converted picture (Format_RGB888); a fresh image per picture

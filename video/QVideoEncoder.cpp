@@ -5,15 +5,13 @@ extern "C" {
 }
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
 // Frame rate of every file written: the codec time base is 1/30 s.
 constexpr AVRational kTimeBase = { 1, 30 };
 constexpr int kEncoderThreads = 10;
-// Plane alignment that lets libswscale use its vector code on the picture.
-constexpr int kPlaneAlign = 32;
-
 } // namespace
 
 QVideoEncoder::QVideoEncoder()
@@ -41,7 +39,7 @@ void QVideoEncoder::release()
     conversionContext.reset();
     packet.reset();
     picture.reset();
-    pictureBuffer.reset();
+    sourcePicture.reset();
     codecContext.reset();
     videoStream = nullptr;
     formatContext.reset();
@@ -139,20 +137,13 @@ bool QVideoEncoder::OpenOutput(
         return false;
     }
 
-    picture.reset(av_frame_alloc());
-    const int bufferSize = av_image_get_buffer_size(AV_PIX_FMT_YUV420P, width, height, kPlaneAlign);
-    if (picture && bufferSize > 0)
-        pictureBuffer.reset(static_cast<uint8_t *>(av_malloc(bufferSize)));
-    if (!picture || !pictureBuffer) {
+    picture = ff::allocatePicture(width, height, AV_PIX_FMT_YUV420P);
+    sourcePicture = ff::allocatePicture(width, height, AV_PIX_FMT_RGB32);
+    if (!picture || !sourcePicture) {
         std::printf("Can't init frame\n");
         release();
         return false;
     }
-    picture->format = AV_PIX_FMT_YUV420P;
-    picture->width = width;
-    picture->height = height;
-    av_image_fill_arrays(picture->data, picture->linesize, pictureBuffer.get(), AV_PIX_FMT_YUV420P,
-        width, height, kPlaneAlign);
 
     if (!(outputFormat->flags & AVFMT_NOFILE)
         && avio_open(&formatContext->pb, name.constData(), AVIO_FLAG_WRITE) < 0) {
@@ -189,10 +180,24 @@ bool QVideoEncoder::convertImage(const QImage &image)
         std::printf("Cannot initialize the conversion context\n");
         return false;
     }
-    const uint8_t *srcPlanes[4] = { image.constBits(), nullptr, nullptr, nullptr };
-    const int srcStrides[4] = { int(image.bytesPerLine()), 0, 0, 0 };
-    sws_scale(conversionContext.get(), srcPlanes, srcStrides, 0, height, picture->data,
-        picture->linesize);
+    // The codec may still hold a reference to the last picture sent (frame threads): then
+    // this one gets planes of its own.
+    if (!av_frame_is_writable(picture.get())) {
+        ff::FramePtr fresh = ff::allocatePicture(width, height, AV_PIX_FMT_YUV420P);
+        if (!fresh) {
+            std::printf("Can't init frame\n");
+            return false;
+        }
+        picture = std::move(fresh);
+    }
+    // The scaler reads and writes padded pictures only: its vector code goes past a row's
+    // end, which an image's rows do not allow for. The image's rows are copied in first.
+    const size_t rowBytes = size_t(width) * 4;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(sourcePicture->data[0] + qint64(y) * sourcePicture->linesize[0],
+            image.constScanLine(y), rowBytes);
+    sws_scale(conversionContext.get(), sourcePicture->data, sourcePicture->linesize, 0, height,
+        picture->data, picture->linesize);
     return true;
 }
 

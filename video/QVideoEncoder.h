@@ -32,11 +32,6 @@ public:
     bool OpenOutput(const QString &fileName, int width, int height, int bitrate, int gop);
 
 private:
-    struct AvFreeDeleter
-    {
-        void operator()(uint8_t *p) const { av_free(p); }
-    };
-
     bool convertImage(const QImage &image);
     // Writes every packet the codec has ready; returns the bytes written or -1.
     int writePendingPackets();
@@ -53,8 +48,8 @@ private:
     ff::CodecContextPtr codecContext; // ours to free with the current API
     AVStream *videoStream = nullptr; // owned through formatContext
     const AVCodec *codec = nullptr; // library table, not owned
-    ff::FramePtr picture;
-    std::unique_ptr<uint8_t, AvFreeDeleter> pictureBuffer; // planes bound to `picture`
+    ff::FramePtr picture; // YUV 4:2:0 scaler destination sent to the codec, rows padded
+    ff::FramePtr sourcePicture; // the image's rows copied for the scaler, rows padded
     ff::SwsContextPtr conversionContext;
     // Reused for every packet received; the codec owns the encoded bytes now, so the
     // separate output buffer of the old encoding call is not needed.

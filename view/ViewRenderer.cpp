@@ -49,8 +49,13 @@ QPen solidPen(const QColor &colour, int width)
 // The outline through the pixels p - half and p + half. A stroked QRect covers its width plus
 // the pen, so the rectangle is given 2 * half wide; with half 0 that would draw nothing, and a
 // point marks the fish instead.
-void drawSquare(QPainter &painter, const QPoint &p, int half)
+// A position read from a file may lie anywhere in the int range: it is brought within
+// +-2^30 first, which keeps a far-away square far outside any picture and its corners
+// within int.
+void drawSquare(QPainter &painter, const QPoint &position, int half)
 {
+    constexpr int far = 1 << 30;
+    const QPoint p(qBound(-far, position.x(), far), qBound(-far, position.y(), far));
     if (half <= 0)
         painter.drawPoint(p);
     else
