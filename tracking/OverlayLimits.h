@@ -4,7 +4,7 @@
 // coordinate the measures, the drawing and the data files take stays within int. Readers of
 // user input (the command line, a data file's header) refuse anything beyond it.
 
-#include "view/OverlayShapes.h"
+#include "model/OverlayShapes.h"
 
 #include <QString>
 
