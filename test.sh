@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks that every C++ file is formatted, builds with warnings as
 # errors, and runs every test twice: in a normal build and in an AddressSanitizer +
-# UndefinedBehaviorSanitizer build; then the threaded GUI tests under ThreadSanitizer. Among
-# them: the fuzz targets replaying their corpus and crashers (label "fuzz", both builds) and
-# pondwatch-cli track and export under valgrind memcheck (label "memcheck", normal build only).
-# tests/fuzz/run.sh fuzzes for real.
+# UndefinedBehaviorSanitizer build; then the threaded GUI tests under ThreadSanitizer.
+# Among them: the fuzz targets replaying their corpus and crashers (label "fuzz", both
+# builds) and pondwatch-cli track and export under valgrind memcheck (label "memcheck",
+# normal build only). tests/fuzz/run.sh fuzzes for real.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
