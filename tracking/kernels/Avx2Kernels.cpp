@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cstring>
 
 #define POND_AVX2 __attribute__((target("avx2")))
 
@@ -55,6 +56,12 @@ POND_AVX2 void greyFromRgb(const uchar *rgb, float *grey, int n)
     // Eight pixels read 28 bytes: the loop stops where that would pass the row's end.
     for (; 3 * x + 28 <= 3 * n; x += 8)
         _mm256_storeu_ps(grey + x, greyOfEight(rgb + 3 * x));
+    if (x + 8 <= n) {
+        uchar last[32] = {};
+        std::memcpy(last, rgb + 3 * x, 24);
+        _mm256_storeu_ps(grey + x, greyOfEight(last));
+        x += 8;
+    }
     plainkernels::greyFromRgb(rgb + 3 * x, grey + x, n - x);
 }
 
@@ -104,6 +111,14 @@ POND_AVX2 void updateFromRgb(
     for (; 3 * x + 28 <= 3 * n; x += 8)
         _mm256_storeu_ps(difference + x,
             ruleOf<rule>(updateEight(greyOfEight(rgb + 3 * x), background + x, a, b)));
+    if (x + 8 <= n) {
+        // The row's last eight whole pixels, from a copy with room for the 28-byte read.
+        uchar last[32] = {};
+        std::memcpy(last, rgb + 3 * x, 24);
+        _mm256_storeu_ps(
+            difference + x, ruleOf<rule>(updateEight(greyOfEight(last), background + x, a, b)));
+        x += 8;
+    }
     plainkernels::updateBackgroundFromRgb(
         rgb + 3 * x, background + x, difference + x, n - x, alpha, beta, rule);
 }
