@@ -197,7 +197,7 @@ private Q_SLOTS:
                     for (float &v : map)
                         v = float(random.bounded(6));
                     const float *row = map.data() + w;
-                    for (int half = -1; 2 * half + 4 <= w; ++half)
+                    for (int half = 0; 2 * half + 4 <= w; ++half)
                         for (float threshold : { -1.0f, 0.0f, 2.0f, 4.5f }) {
                             std::vector<int> plainColumns(size_t(w), -1),
                                 fastColumns(size_t(w), -1);
