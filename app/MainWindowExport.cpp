@@ -9,6 +9,7 @@
 #include "tools/AnnotatedExport.h"
 #include "tracking/VideoTracker.h"
 #include "ui/Dialogs.h"
+#include "video/VideoProbe.h"
 #include "view/ui/VideoView.h"
 
 void MainWindow::ExportVideo()
@@ -48,7 +49,12 @@ void MainWindow::ExportVideo()
 
     const AnnotatedExport::Result result = exporter.run(rows, videoName);
     if (result.error != AnnotatedExport::Error::None) {
-        dialogs.critical(this, QStringLiteral("Error"), AnnotatedExport::message(result.error));
+        // The message, then the file and the reason.
+        const QString detail = result.error == AnnotatedExport::Error::OutputNotWritten
+            ? result.detail
+            : VideoProbe::describeFailure(videoName);
+        dialogs.critical(this, QStringLiteral("Error"),
+            AnnotatedExport::message(result.error) + QLatin1Char('\n') + detail);
         return;
     }
 

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "ui/Dialogs.h"
+#include "video/VideoProbe.h"
 #include "view/ui/VideoView.h"
 
 #include <algorithm>
@@ -15,16 +16,22 @@ void MainWindow::LoadVideoFile()
 
     decoder.open(videoFileName);
     if (!decoder.isOpen()) {
-        Dialogs::current().critical(this, tr("Error"), tr("Error loading the video"));
+        Dialogs::current().critical(this, tr("Error"),
+            tr("Error loading the video") + QLatin1Char('\n')
+                + VideoProbe::describeFailure(videoFileName));
         return;
     }
     if (!decoder.seekNextFrame()) {
-        Dialogs::current().critical(this, tr("Error"), tr("seekNextFrame failed"));
+        Dialogs::current().critical(this, tr("Error"),
+            tr("seekNextFrame failed") + QLatin1Char('\n')
+                + VideoProbe::describeFailure(videoFileName));
         return;
     }
     QImage frame;
     if (!decoder.copyFrame(frame)) {
-        Dialogs::current().critical(this, tr("Error"), tr("Error decoding the frame"));
+        Dialogs::current().critical(this, tr("Error"),
+            tr("Error decoding the frame") + QLatin1Char('\n')
+                + VideoProbe::describeFailure(videoFileName));
         return;
     }
 

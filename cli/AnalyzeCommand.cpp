@@ -2,92 +2,85 @@
 // variable rows, rulers and check box given as options. Prints exactly the window's results
 // text, or CSV with --csv.
 
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 
 #include "analysis/DataAnalysis.h"
 #include "analysis/DataFileHeader.h"
+#include "files/InputFile.h"
+#include "tracking/TrackingDataFile.h"
 
 #include <QFile>
 #include <QLoggingCategory>
 
 #include <cstdio>
 
-namespace {
-
-const char usage[]
-    = "usage: pondwatch-cli analyze DATAFILE --variable NAME [--window OFFSET,MEASURE,BETWEEN]\n"
-      "                             [--variable NAME [--window ...]]...\n"
-      "                             [--ruler-x NAME] [--ruler-y NAME] [--all-confident] [--csv]\n";
-
-int usageError(const QString &message)
-{
-    std::fprintf(stderr, "pondwatch-cli analyze: %s\n%s", qPrintable(message), usage);
-    return 2;
-}
-
-} // namespace
-
 int runAnalyze(const QStringList &args)
 {
-    AnalysisInput input;
-    bool csv = false;
-    bool rulerXGiven = false;
-    bool rulerYGiven = false;
-    QStringList positional;
+    CommandLine line(QStringLiteral("analyze"), QStringLiteral("DATAFILE"),
+        QStringLiteral("Windowed statistics of a tracking data file, as the analysis window "
+                       "computes them.\nEach --window sets the time windows of the --variable "
+                       "before it."));
+    line.addOptions({
+        { "variable", "NAME", "a variable row (repeatable, kept in order)" },
+        { "window", "OFFSET,MEASURE,BETWEEN", "the time windows of the row before it (seconds)" },
+        { "ruler-x", "NAME", "the ruler that scales x (the file's first ruler)" },
+        { "ruler-y", "NAME", "the ruler that scales y (the file's first ruler)" },
+        { "all-confident", nullptr, "use only the rows where every fish was found" },
+        { "csv", nullptr, "CSV instead of the window's text" },
+    });
+    if (const auto done = line.parse(args))
+        return *done;
 
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        const auto value
-            = [&]() -> const QString * { return i + 1 < args.size() ? &args[++i] : nullptr; };
-        if (arg == QLatin1String("--variable")) {
-            const QString *name = value();
-            if (!name)
-                return usageError(QStringLiteral("--variable needs a name"));
-            input.rows.append(VariableRow { *name, WindowSettings {} });
-        } else if (arg == QLatin1String("--window")) {
-            const QString *window = value();
-            if (!window)
-                return usageError(QStringLiteral("--window needs OFFSET,MEASURE,BETWEEN"));
+    AnalysisInput input;
+    const bool csv = line.isSet("csv");
+    const bool rulerXGiven = line.isSet("ruler-x");
+    const bool rulerYGiven = line.isSet("ruler-y");
+    input.rulerX = line.value("ruler-x");
+    input.rulerY = line.value("ruler-y");
+    input.allConfident = line.isSet("all-confident");
+    // The rows and their windows in the order given: each --window belongs to the --variable
+    // before it.
+    const QStringList variables = line.values("variable");
+    const QStringList windows = line.values("window");
+    int variableIndex = 0, windowIndex = 0;
+    for (const QString &name : line.optionOrder()) {
+        if (name == QLatin1String("variable")) {
+            input.rows.append(VariableRow { variables.value(variableIndex++), WindowSettings {} });
+        } else if (name == QLatin1String("window")) {
+            const QString window = windows.value(windowIndex++);
             if (input.rows.isEmpty())
-                return usageError(QStringLiteral("--window must follow a --variable"));
-            const QStringList parts = window->split(QLatin1Char(','), Qt::KeepEmptyParts);
+                return line.usageError(QStringLiteral("--window must follow a --variable"));
+            const QStringList parts = window.split(QLatin1Char(','), Qt::KeepEmptyParts);
             if (parts.size() != 3)
-                return usageError(QStringLiteral("--window needs OFFSET,MEASURE,BETWEEN"));
+                return line.usageError(QStringLiteral("--window needs OFFSET,MEASURE,BETWEEN"));
             // Read like the window's time cells: a text that is not a number counts as 0.
             WindowSettings &settings = input.rows.last().window;
             settings.offset = VariableRow::parseTime(parts[0]);
             settings.measure = VariableRow::parseTime(parts[1]);
             settings.between = VariableRow::parseTime(parts[2]);
-        } else if (arg == QLatin1String("--ruler-x") || arg == QLatin1String("--ruler-y")) {
-            const QString *name = value();
-            if (!name)
-                return usageError(arg + QStringLiteral(" needs a ruler name"));
-            if (arg == QLatin1String("--ruler-x")) {
-                input.rulerX = *name;
-                rulerXGiven = true;
-            } else {
-                input.rulerY = *name;
-                rulerYGiven = true;
-            }
-        } else if (arg == QLatin1String("--all-confident")) {
-            input.allConfident = true;
-        } else if (arg == QLatin1String("--csv")) {
-            csv = true;
-        } else if (arg.startsWith(QLatin1String("--"))) {
-            return usageError(QStringLiteral("unknown option ") + arg);
-        } else {
-            positional.append(arg);
         }
     }
+    const QStringList positional = line.positional();
     if (positional.size() != 1)
-        return usageError(QStringLiteral("give exactly one DATAFILE"));
+        return line.usageError(QStringLiteral("give exactly one DATAFILE"));
     if (input.rows.isEmpty())
-        return usageError(QStringLiteral("give at least one --variable"));
+        return line.usageError(QStringLiteral("give at least one --variable"));
     input.path = positional.first();
 
-    const auto fail = [](const AnalysisOutcome &outcome) {
-        std::fprintf(stderr, "pondwatch-cli analyze: %s\n", qPrintable(outcome.errorTitle()));
-        return 1;
+    // The window's message, then the file and the reason where a file is to blame.
+    const auto fail = [&input](const AnalysisOutcome &outcome) {
+        QString detail;
+        if (outcome.status == AnalysisOutcome::Status::FileMissing
+            || outcome.status == AnalysisOutcome::Status::CannotOpen) {
+            const QString problem = InputFile::problem(input.path);
+            detail = QStringLiteral("\n%1: %2")
+                         .arg(input.path,
+                             problem.isEmpty() ? QStringLiteral("cannot be read") : problem);
+        }
+        std::fprintf(stderr, "pondwatch-cli analyze: %s%s\n", qPrintable(outcome.errorTitle()),
+            qPrintable(detail));
+        return int(ExitFailed);
     };
 
     // Both rulers start as the file's first ruler, as the window shows them after loading.
@@ -109,6 +102,15 @@ int runAnalyze(const QStringList &args)
             input.rulerY = first;
     }
 
+    // The window shows empty tables for a file it cannot make sense of; a batch job needs to
+    // know that it gave no numbers, and why.
+    QString reason;
+    if (!TrackingDataFile::hasRows(input.path, &reason)) {
+        std::fprintf(stderr, "pondwatch-cli analyze: Can't open video data file.\n%s: %s\n",
+            qPrintable(input.path), qPrintable(reason));
+        return ExitFailed;
+    }
+
     // The window writes a debug line per speed sample; on the command line it would bury
     // the results of a batch run.
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
@@ -120,7 +122,7 @@ int runAnalyze(const QStringList &args)
     const QByteArray out
         = (csv ? AnalysisReport::csv(outcome.results) : AnalysisReport::text(outcome.results))
               .toUtf8();
-    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
-    std::fflush(stdout);
+    std::fwrite(out.constData(), 1, size_t(out.size()), CliOutput::standardOutput());
+    std::fflush(CliOutput::standardOutput());
     return 0;
 }

@@ -1,10 +1,14 @@
 // pondwatch-cli export DATAFILE VIDEO [--overlays-from DATAFILE2] [--filter S] [--quiet]
 // The ExportVideo slot without a window: the same rows, frame loop, drawing and output file
 // (VIDEO.out.mpeg). The overlays come from a data file's header instead of the view.
+// SIGINT and SIGTERM stop it between frames; the output is then not written.
 
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/SignalStop.h"
 #include "tools/AnnotatedExport.h"
 #include "tracking/TrackingDataFile.h"
+#include "video/VideoProbe.h"
 
 #include <QElapsedTimer>
 
@@ -14,26 +18,15 @@
 
 namespace {
 
-const char usageText[]
-    = "usage: pondwatch-cli export DATAFILE VIDEO [--overlays-from DATAFILE2] [--filter S] "
-      "[--quiet]\n"
-      "  writes VIDEO.out.mpeg: every frame of VIDEO with the rows of the single-fish data file\n"
-      "  DATAFILE drawn over it, one row per frame, as the main window's export does\n"
-      "  --overlays-from DATAFILE2   draw the overlays of DATAFILE2's header instead of "
-      "DATAFILE's\n"
-      "  --filter S                  Mean Filter Size (pixels) the marker is sized by, 1..99 (3)\n"
-      "  --quiet                     no progress on standard error\n";
-
-int usage(const char *problem)
-{
-    std::fprintf(stderr, "pondwatch-cli export: %s\n%s", problem, usageText);
-    return 2;
-}
-
 int failure(const QString &message)
 {
     std::fprintf(stderr, "%s\n", qPrintable(message));
-    return 1;
+    return ExitFailed;
+}
+
+void warn(const QString &message)
+{
+    std::fprintf(stderr, "pondwatch-cli export: warning: %s\n", qPrintable(message));
 }
 
 // Frames done, frames per second and the time left, estimated from the video time covered.
@@ -88,45 +81,41 @@ QPoint areaCentre(const OverlaySet &overlays)
 
 int runExport(const QStringList &args)
 {
-    QStringList files;
-    QString overlaysFrom;
+    CommandLine line(QStringLiteral("export"), QStringLiteral("DATAFILE VIDEO"),
+        QStringLiteral("Writes VIDEO.out.mpeg: every frame of VIDEO with the rows of the data "
+                       "file DATAFILE\ndrawn over it, one row per frame, as the main window's "
+                       "export does."));
+    line.addOptions({
+        { "overlays-from", "DATAFILE2",
+            "draw the overlays of DATAFILE2's header instead of "
+            "DATAFILE's" },
+        { "filter", "S", "Mean Filter Size (pixels) the marker is sized by, 1..99 (3)" },
+        { "quiet", nullptr, "no progress on standard error" },
+    });
+    if (const auto done = line.parse(args))
+        return *done;
+    const QString overlaysFrom = line.value("overlays-from");
+    const bool quiet = line.isSet("quiet");
     int filter = 3;
-    bool quiet = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            std::fputs(usageText, stdout);
-            return 0;
-        }
-        if (arg == QLatin1String("--quiet")) {
-            quiet = true;
-        } else if (arg == QLatin1String("--overlays-from") || arg == QLatin1String("--filter")) {
-            if (i + 1 >= args.size())
-                return usage("an option needs a value");
-            const QString value = args[++i];
-            if (arg == QLatin1String("--overlays-from")) {
-                overlaysFrom = value;
-                continue;
-            }
-            bool ok = false;
-            filter = value.toInt(&ok);
-            if (!ok || filter < 1 || filter > 99)
-                return usage("--filter takes a whole number from 1 to 99");
-        } else if (arg.startsWith(QLatin1String("--"))) {
-            return usage("unknown option");
-        } else {
-            files << arg;
-        }
+    if (line.isSet("filter")) {
+        bool ok = false;
+        filter = line.value("filter").toInt(&ok);
+        if (!ok || filter < 1 || filter > 99)
+            return line.usageError(QStringLiteral("--filter takes a whole number from 1 to 99"));
     }
+    const QStringList files = line.positional();
     if (files.size() != 2)
-        return usage("a data file and a video are needed");
+        return line.usageError(QStringLiteral("a data file and a video are needed"));
     const QString &dataFile = files[0];
     const QString &video = files[1];
 
     AnnotationRows rows;
     const AnnotationRows::Error readError = rows.read(dataFile);
     if (readError != AnnotationRows::Error::None)
-        return failure(AnnotationRows::message(readError));
+        return failure(AnnotationRows::message(readError) + QLatin1Char('\n') + rows.detail);
+    if (rows.isEmpty())
+        warn(QStringLiteral("%1 gives no row: the video is written without a marker")
+                 .arg(rows.detail.isEmpty() ? dataFile : rows.detail));
 
     AnnotatedExport exporter;
     QString error;
@@ -146,8 +135,16 @@ int runExport(const QStringList &args)
         record.x = AnnotatedExport::toPixel(rows.xs[row]);
         record.y = AnnotatedExport::toPixel(rows.ys[row]);
         record.found = rows.found[row];
+        if (row < rows.fishPositions.size()) {
+            for (const QPointF &p : rows.fishPositions[row])
+                record.fishPositions << QPoint(
+                    AnnotatedExport::toPixel(float(p.x())), AnnotatedExport::toPixel(float(p.y())));
+            record.fishFoundFlags = rows.fishFound[row];
+        }
         return true;
     };
+    SignalStop::install();
+    exporter.stopRequested = [] { return SignalStop::received() != 0; };
 
     Progress progress;
     qint64 lastMs = 0, lastLength = 0;
@@ -159,13 +156,33 @@ int runExport(const QStringList &args)
         };
 
     const AnnotatedExport::Result result = exporter.run(rows, video);
-    if (result.error != AnnotatedExport::Error::None)
-        return failure(AnnotatedExport::message(result.error));
+    const QString output = AnnotatedExport::outputFileName(video);
+    switch (result.error) {
+    case AnnotatedExport::Error::None:
+        break;
+    case AnnotatedExport::Error::VideoNotLoaded:
+    case AnnotatedExport::Error::SeekFailed:
+    case AnnotatedExport::Error::DecodeFailed: {
+        const VideoProbe probe(video);
+        return failure(AnnotatedExport::message(result.error) + QLatin1Char('\n') + video
+            + QStringLiteral(": ")
+            + (probe.problem.isEmpty() ? QStringLiteral("no picture could be decoded")
+                                       : probe.problem));
+    }
+    case AnnotatedExport::Error::OutputNotWritten:
+        return failure(AnnotatedExport::message(result.error) + QLatin1Char('\n') + result.detail);
+    case AnnotatedExport::Error::Stopped: {
+        const int signal = SignalStop::received();
+        std::fprintf(stderr,
+            "pondwatch-cli export: stopped by %s after %d frames; %s not written (an earlier "
+            "one is kept)\n",
+            SignalStop::name(signal), result.framesDecoded, qPrintable(output));
+        return SignalStop::exitCode(signal);
+    }
+    }
+    if (!result.warning.isEmpty())
+        warn(result.warning);
     if (!quiet)
         progress.show(result.framesDecoded, lastMs, lastLength, true);
-    // The window only prints the encoder's complaint; a batch job needs to know.
-    if (!result.outputOpened)
-        return failure(QStringLiteral("Error writing the video: %1 was not written")
-                           .arg(AnnotatedExport::outputFileName(video)));
-    return 0;
+    return ExitOk;
 }

@@ -1,49 +1,33 @@
 // pondwatch-cli gfa-blend LEFT.gfadata RIGHT.gfadata --output NAME
 // The GFABlender slot without dialogs: same checks, messages and output file.
 
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "tools/StimulusEventBlender.h"
 
 #include <cstdio>
 
-namespace {
-
-int usage(const char *problem)
-{
-    std::fprintf(stderr,
-        "pondwatch-cli gfa-blend: %s\n"
-        "usage: pondwatch-cli gfa-blend LEFT.gfadata RIGHT.gfadata --output NAME\n",
-        problem);
-    return 2;
-}
-
-} // namespace
-
 int runGfaBlend(const QStringList &args)
 {
-    QStringList files;
-    QString output;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        if (arg == "--output") {
-            if (i + 1 >= args.size())
-                return usage("--output needs a value");
-            output = args[++i];
-        } else if (arg.startsWith("--")) {
-            return usage("unknown option");
-        } else {
-            files << arg;
-        }
-    }
+    CommandLine line(QStringLiteral("gfa-blend"), QStringLiteral("LEFT.gfadata RIGHT.gfadata"),
+        QStringLiteral("Interleaves the zone times of two .gfadata files into one table."));
+    line.addOptions({ { "output", "NAME", "the output file; required" } });
+    if (const auto done = line.parse(args))
+        return *done;
+    const QStringList files = line.positional();
+    const QString output = line.value("output");
     if (files.size() != 2)
-        return usage("a left and a right file are needed");
+        return line.usageError(QStringLiteral("a left and a right file are needed"));
     if (output.isEmpty())
-        return usage("--output NAME is needed");
+        return line.usageError(QStringLiteral("--output NAME is needed"));
 
-    const auto error = StimulusEventBlender::run(files[0], files[1], output);
+    QString detail;
+    const auto error = StimulusEventBlender::run(files[0], files[1], output, &detail);
     if (error != StimulusEventBlender::Error::None) {
-        std::fprintf(stderr, "%s\n", qPrintable(StimulusEventBlender::message(error, output)));
-        return 1;
+        // The tool's own message, then the file and the reason.
+        std::fprintf(stderr, "%s\n%s\n", qPrintable(StimulusEventBlender::message(error, output)),
+            qPrintable(detail));
+        return ExitFailed;
     }
-    return 0;
+    return ExitOk;
 }

@@ -1,65 +1,54 @@
 // pondwatch-cli gfa-events DATAFILE GFAFILE --output NAME [--offset SECONDS] [--window SECONDS]
 // The DoDataProcessing slot without dialogs: same checks, messages and output file.
 
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "tools/StimulusEventAnalysis.h"
 
 #include <cstdio>
 
-namespace {
-
-int usage(const char *problem)
-{
-    std::fprintf(stderr,
-        "pondwatch-cli gfa-events: %s\n"
-        "usage: pondwatch-cli gfa-events DATAFILE GFAFILE --output NAME "
-        "[--offset SECONDS] [--window SECONDS]\n",
-        problem);
-    return 2;
-}
-
-} // namespace
-
 int runGfaEvents(const QStringList &args)
 {
-    QStringList files;
-    QString output;
+    CommandLine line(QStringLiteral("gfa-events"), QStringLiteral("DATAFILE GFAFILE"),
+        QStringLiteral("Zone times around each stimulus event of GFAFILE, from the tracking "
+                       "data file DATAFILE;\nwrites NAME.gfadata."));
+    line.addOptions({
+        { "output", "NAME", "the output file (.gfadata is added when missing); required" },
+        { "offset", "SECONDS", "the events' offset into the data file (600)" },
+        { "window", "SECONDS", "the time measured after each event (90)" },
+    });
+    if (const auto done = line.parse(args))
+        return *done;
     // The defaults of the slot's two number dialogs.
     int offset = 600;
     int window = 90;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        if (arg == "--output" || arg == "--offset" || arg == "--window") {
-            if (i + 1 >= args.size())
-                return usage("an option needs a value");
-            const QString value = args[++i];
-            if (arg == "--output") {
-                output = value;
-                continue;
-            }
-            bool ok = false;
-            const int number = value.toInt(&ok);
-            if (!ok)
-                return usage("--offset and --window take whole seconds");
-            (arg == "--offset" ? offset : window) = number;
-        } else if (arg.startsWith("--")) {
-            return usage("unknown option");
-        } else {
-            files << arg;
-        }
+    for (const char *name : { "offset", "window" }) {
+        if (!line.isSet(name))
+            continue;
+        bool ok = false;
+        const int number = line.value(name).toInt(&ok);
+        if (!ok)
+            return line.usageError(QStringLiteral("--offset and --window take whole seconds"));
+        (qstrcmp(name, "offset") == 0 ? offset : window) = number;
     }
+    const QStringList files = line.positional();
+    const QString output = line.value("output");
     if (files.size() != 2)
-        return usage("a data file and a GFA file are needed");
+        return line.usageError(QStringLiteral("a data file and a GFA file are needed"));
     if (output.isEmpty())
-        return usage("--output NAME is needed");
+        return line.usageError(QStringLiteral("--output NAME is needed"));
 
-    QString written;
+    QString written, detail;
     const auto error
-        = StimulusEventAnalysis::run(files[0], files[1], offset, window, output, &written);
+        = StimulusEventAnalysis::run(files[0], files[1], offset, window, output, &written, &detail);
     if (error != StimulusEventAnalysis::Error::None) {
-        std::fprintf(stderr, "%s\n", qPrintable(StimulusEventAnalysis::message(error, written)));
-        return 1;
+        // The tool's own message, then the file and the reason.
+        std::fprintf(stderr, "%s\n%s\n", qPrintable(StimulusEventAnalysis::message(error, written)),
+            qPrintable(detail));
+        return ExitFailed;
     }
-    std::printf("GFAdata analysis file '%s' successfully written.\n", qPrintable(written));
-    return 0;
+    std::fprintf(CliOutput::standardOutput(), "GFAdata analysis file '%s' successfully written.\n",
+        qPrintable(written));
+    std::fflush(CliOutput::standardOutput());
+    return ExitOk;
 }

@@ -1,8 +1,12 @@
 // pondwatch-cli track: the window's processing run without a window. The video is opened and
 // stepped to its first frame as "Open Video File..." does, optionally moved as the slider
 // moves it, and the tracker runs from the next frame to the end, writing the same data file.
+// SIGINT and SIGTERM stop the run as "Stop Processing" does; a video that ends before the
+// frames its container announces, and a run without a record, have exit codes of their own.
 
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/SignalStop.h"
 
 #include "tracking/OverlayLimits.h"
 #include "tracking/RunParameters.h"
@@ -10,14 +14,11 @@
 #include "tracking/TrackingHost.h"
 #include "tracking/VideoTracker.h"
 #include "video/QVideoDecoder.h"
+#include "video/VideoProbe.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QSaveFile>
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 #include <cmath>
 #include <cstdio>
@@ -26,50 +27,32 @@ extern "C" {
 
 namespace {
 
-// Exit codes, one per kind of failure.
-enum ExitCode {
-    ExitOk = 0,
-    ExitBadOption = 2,
-    ExitBadVideo = 3,
-    ExitBadArea = 4,
-    ExitCannotWrite = 5,
+// The options of track, one line each; parseOptions() reads each one.
+const OptionSpec trackOptions[] = {
+    { "area", "X1,Y1,X2,Y2", "Tracking Area, inclusive corners (required unless --overlays-from)" },
+    { "zone", "TEXT=X1,Y1,X2,Y2", "a zone (repeatable, kept in order); label \"Zone<n>-TEXT\"" },
+    { "ruler", "TEXT=X1,Y1,X2,Y2,LENGTH", "a ruler (repeatable); label \"Ruler<n>-TEXT\"" },
+    { "pointdist", "TEXT=CX,CY,RX,RY,LENGTH",
+        "a point distance (repeatable); label \"PointDist<n>-TEXT\"" },
+    { "overlays-from", "DATAFILE",
+        "Tracking Area and overlays from a tracking data file's header" },
+    { "fish", "N", "# Fish to Track, 1..25 (1)" },
+    { "average", "N", "Frames to Average, 1..1000 (300)" },
+    { "threshold", "T", "Confidence Threshold, 0..255, 2 decimals (30)" },
+    { "variance", "V", "Gaussian Variance, 0..1, 3 decimals (0.01)" },
+    { "filter", "S", "Mean Filter Size (pixels), 1..99 (3)" },
+    { "difference", "abs|bright|dark",
+        "Signed Image Difference off, Bright object (+), Dark object (-) (abs)" },
+    { "start-ms", "MS", "seek as the slider does before the run" },
+    { "output", "PATH", "the data file (default: beside the video)" },
+    { "quiet", nullptr, "no progress on standard error" },
 };
-
-const char usage[]
-    = "usage: pondwatch-cli track VIDEO [options]\n"
-      "  --area X1,Y1,X2,Y2               Tracking Area, inclusive corners (required unless "
-      "--overlays-from)\n"
-      "  --zone TEXT=X1,Y1,X2,Y2          a zone (repeatable, kept in order); label "
-      "\"Zone<n>-TEXT\"\n"
-      "  --ruler TEXT=X1,Y1,X2,Y2,LENGTH  a ruler (repeatable); label \"Ruler<n>-TEXT\"\n"
-      "  --pointdist TEXT=CX,CY,RX,RY,LENGTH  a point distance (repeatable); label "
-      "\"PointDist<n>-TEXT\"\n"
-      "  --overlays-from DATAFILE         Tracking Area and overlays from a tracking data file's "
-      "header\n"
-      "  --fish N                         # Fish to Track, 1..25 (1)\n"
-      "  --average N                      Frames to Average, 1..1000 (300)\n"
-      "  --threshold T                    Confidence Threshold, 0..255, 2 decimals (30)\n"
-      "  --variance V                     Gaussian Variance, 0..1, 3 decimals (0.01)\n"
-      "  --filter S                       Mean Filter Size (pixels), 1..99 (3)\n"
-      "  --difference abs|bright|dark     Signed Image Difference off, Bright object (+), Dark "
-      "object (-) (abs)\n"
-      "  --start-ms MS                    seek as the slider does before the run\n"
-      "  --output PATH                    the data file (default: beside the video)\n"
-      "  --quiet                          no progress on standard error\n"
-      "exit codes: 0 done, 2 bad option, 3 video cannot be opened, 4 area leaves no pixel to "
-      "scan,\n"
-      "            5 data file cannot be written\n";
 
 struct Failure
 {
     int code;
     QString message;
 };
-
-void printError(const QString &message)
-{
-    std::fprintf(stderr, "pondwatch-cli track: %s\n", qPrintable(message));
-}
 
 // The run's surroundings: the values the window's controls and view would hold.
 class CliHost : public TrackingHost
@@ -219,103 +202,93 @@ std::optional<MeasureShape> parseMeasureShape(const QString &arg)
     return shape;
 }
 
-std::optional<Failure> parseOptions(const QStringList &args, Options *o)
+// A whole number option within minimum..maximum; the default when not given.
+std::optional<Failure> intOption(
+    const CommandLine &line, const char *name, int minimum, int maximum, int *value)
+{
+    if (!line.isSet(name))
+        return std::nullopt;
+    const QString text = line.value(name);
+    const auto v = parseInt(text);
+    if (!v || *v < minimum || *v > maximum)
+        return Failure { ExitBadOption,
+            QStringLiteral("--%1 must be a whole number from %2 to %3, got '%4'")
+                .arg(QLatin1String(name))
+                .arg(minimum)
+                .arg(maximum)
+                .arg(text) };
+    *value = *v;
+    return std::nullopt;
+}
+
+// A number option rounded to decimals as its spin box rounds it, within minimum..maximum.
+std::optional<Failure> realOption(const CommandLine &line, const char *name, int decimals,
+    double minimum, double maximum, double *value)
+{
+    if (!line.isSet(name))
+        return std::nullopt;
+    const QString text = line.value(name);
+    const auto v = parseReal(text, decimals, minimum, maximum);
+    if (!v)
+        return Failure { ExitBadOption,
+            QStringLiteral("--%1 must be a number from %2 to %3, got '%4'")
+                .arg(QLatin1String(name))
+                .arg(minimum)
+                .arg(maximum)
+                .arg(text) };
+    *value = *v;
+    return std::nullopt;
+}
+
+std::optional<Failure> parseOptions(const CommandLine &line, Options *o)
 {
     auto bad = [](const QString &message) {
         return std::optional<Failure>(Failure { ExitBadOption, message });
     };
-    for (int i = 0; i < args.size(); ++i) {
-        QString name = args[i];
-        QString value;
-        bool hasInlineValue = false;
-        if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))
-            && name != QLatin1String("--")) {
-            const int eq = name.indexOf(QLatin1Char('='));
-            value = name.mid(eq + 1);
-            name = name.left(eq);
-            hasInlineValue = true;
-        }
-        if (!name.startsWith(QLatin1String("--"))) {
-            if (!o->video.isEmpty())
-                return bad(QStringLiteral("unexpected argument '%1'").arg(name));
-            o->video = name;
-            continue;
-        }
-        if (name == QLatin1String("--quiet")) {
-            if (hasInlineValue)
-                return bad(QStringLiteral("--quiet takes no value"));
-            o->quiet = true;
-            continue;
-        }
-        static const QStringList withValue = { "--area", "--zone", "--ruler", "--pointdist",
-            "--overlays-from", "--fish", "--average", "--threshold", "--variance", "--filter",
-            "--difference", "--start-ms", "--output" };
-        if (!withValue.contains(name))
-            return bad(QStringLiteral("unknown option '%1'").arg(name));
-        if (!hasInlineValue) {
-            if (i + 1 >= args.size())
-                return bad(QStringLiteral("%1 needs a value").arg(name));
-            value = args[++i];
-        }
-        if (name == QLatin1String("--area")) {
-            o->area = parseRect(value);
-            if (!o->area)
-                return bad(QStringLiteral("--area wants X1,Y1,X2,Y2 in whole pixels, got '%1'")
-                               .arg(value));
-        } else if (name == QLatin1String("--zone")) {
-            o->zones << value;
-        } else if (name == QLatin1String("--ruler")) {
-            o->rulers << value;
-        } else if (name == QLatin1String("--pointdist")) {
-            o->pointDists << value;
-        } else if (name == QLatin1String("--overlays-from")) {
-            o->overlaysFrom = value;
-        } else if (name == QLatin1String("--fish") || name == QLatin1String("--average")
-            || name == QLatin1String("--filter")) {
-            const int maximum = name == QLatin1String("--fish") ? 25
-                : name == QLatin1String("--average")            ? 1000
-                                                                : 99;
-            const auto v = parseInt(value);
-            if (!v || *v < 1 || *v > maximum)
-                return bad(QStringLiteral("%1 must be a whole number from 1 to %2, got '%3'")
-                               .arg(name)
-                               .arg(maximum)
-                               .arg(value));
-            (name == QLatin1String("--fish")             ? o->fish
-                    : name == QLatin1String("--average") ? o->average
-                                                         : o->filter)
-                = *v;
-        } else if (name == QLatin1String("--threshold")) {
-            const auto v = parseReal(value, 2, 0.0, 255.0);
-            if (!v)
-                return bad(QStringLiteral("--threshold must be a number from 0 to 255, got '%1'")
-                               .arg(value));
-            o->threshold = *v;
-        } else if (name == QLatin1String("--variance")) {
-            const auto v = parseReal(value, 3, 0.0, 1.0);
-            if (!v)
-                return bad(
-                    QStringLiteral("--variance must be a number from 0 to 1, got '%1'").arg(value));
-            o->variance = *v;
-        } else if (name == QLatin1String("--difference")) {
-            if (value != QLatin1String("abs") && value != QLatin1String("bright")
-                && value != QLatin1String("dark"))
-                return bad(QStringLiteral("--difference must be abs, bright or dark, got '%1'")
-                               .arg(value));
-            o->difference = value;
-        } else if (name == QLatin1String("--start-ms")) {
-            bool ok = false;
-            const qint64 ms = value.trimmed().toLongLong(&ok);
-            if (!ok || ms < 0)
-                return bad(
-                    QStringLiteral("--start-ms must be a whole number of milliseconds, got '%1'")
-                        .arg(value));
-            o->startMs = ms;
-        } else if (name == QLatin1String("--output")) {
-            if (value.isEmpty())
-                return bad(QStringLiteral("--output needs a path"));
-            o->output = value;
-        }
+    const QStringList positional = line.positional();
+    if (positional.size() > 1)
+        return bad(QStringLiteral("unexpected argument '%1'").arg(positional[1]));
+    o->video = positional.value(0);
+    o->quiet = line.isSet("quiet");
+    o->zones = line.values("zone");
+    o->rulers = line.values("ruler");
+    o->pointDists = line.values("pointdist");
+    o->overlaysFrom = line.value("overlays-from");
+    if (line.isSet("area")) {
+        o->area = parseRect(line.value("area"));
+        if (!o->area)
+            return bad(QStringLiteral("--area wants X1,Y1,X2,Y2 in whole pixels, got '%1'")
+                           .arg(line.value("area")));
+    }
+    if (auto f = intOption(line, "fish", 1, 25, &o->fish))
+        return f;
+    if (auto f = intOption(line, "average", 1, 1000, &o->average))
+        return f;
+    if (auto f = intOption(line, "filter", 1, 99, &o->filter))
+        return f;
+    if (auto f = realOption(line, "threshold", 2, 0.0, 255.0, &o->threshold))
+        return f;
+    if (auto f = realOption(line, "variance", 3, 0.0, 1.0, &o->variance))
+        return f;
+    if (line.isSet("difference")) {
+        o->difference = line.value("difference");
+        if (o->difference != QLatin1String("abs") && o->difference != QLatin1String("bright")
+            && o->difference != QLatin1String("dark"))
+            return bad(QStringLiteral("--difference must be abs, bright or dark, got '%1'")
+                           .arg(o->difference));
+    }
+    if (line.isSet("start-ms")) {
+        bool ok = false;
+        const qint64 ms = line.value("start-ms").trimmed().toLongLong(&ok);
+        if (!ok || ms < 0)
+            return bad(QStringLiteral("--start-ms must be a whole number of milliseconds, got '%1'")
+                           .arg(line.value("start-ms")));
+        o->startMs = ms;
+    }
+    if (line.isSet("output")) {
+        o->output = line.value("output");
+        if (o->output.isEmpty())
+            return bad(QStringLiteral("--output needs a path"));
     }
     if (o->video.isEmpty())
         return bad(QStringLiteral("no video given"));
@@ -382,23 +355,41 @@ std::optional<Failure> buildOverlays(const Options &o, OverlaySet *overlays)
     return std::nullopt;
 }
 
+void warn(const QString &message)
+{
+    std::fprintf(stderr, "pondwatch-cli track: warning: %s\n", qPrintable(message));
+}
+
 // Opens the video and shows its first frame as "Open Video File..." does, then moves as
-// the slider does.
-std::optional<Failure> openVideo(const Options &o, CliHost *host)
+// the slider does. A failure names the file and the reason.
+std::optional<Failure> openVideo(const Options &o, CliHost *host, const VideoProbe &probe)
 {
     host->videoPath = o.video;
-    if (!host->decoder.open(o.video) || !host->decoder.isOpen())
+    auto failure = [&](const QString &what) {
         return Failure { ExitBadVideo,
-            QStringLiteral("Error loading the video '%1'").arg(o.video) };
-    if (!host->decoder.seekNextFrame())
-        return Failure { ExitBadVideo,
-            QStringLiteral("seekNextFrame failed on '%1'").arg(o.video) };
+            QStringLiteral("%1 '%2': %3")
+                .arg(what, o.video,
+                    probe.problem.isEmpty() ? QStringLiteral("no picture could be decoded")
+                                            : probe.problem) };
+    };
+    if (!probe.problem.isEmpty() || !host->decoder.open(o.video) || !host->decoder.isOpen())
+        return failure(QStringLiteral("Error loading the video"));
+    if (!host->decoder.seekNextFrame()) {
+        // The frame shown after opening is the video's second; a video of one frame has none.
+        if (probe.problem.isEmpty() && probe.expectedFrames >= 0 && probe.expectedFrames < 2)
+            return Failure { ExitNothingTracked,
+                QStringLiteral("'%1' has %2 frame: it gave no frame to track after the one "
+                               "shown (the second), so nothing was written")
+                    .arg(o.video)
+                    .arg(probe.expectedFrames) };
+        return failure(QStringLiteral("seekNextFrame failed on"));
+    }
     if (!host->decoder.copyFrame(host->shownFrame) || host->shownFrame.isNull())
-        return Failure { ExitBadVideo,
-            QStringLiteral("Error decoding the frame of '%1'").arg(o.video) };
+        return failure(QStringLiteral("Error decoding the frame of"));
     if (o.startMs) {
         if (!host->decoder.seekToMs(*o.startMs))
-            return Failure { ExitBadVideo, QStringLiteral("cannot seek to %1 ms").arg(*o.startMs) };
+            return Failure { ExitBadVideo,
+                QStringLiteral("cannot seek to %1 ms in '%2'").arg(*o.startMs).arg(o.video) };
         QImage frame;
         if (host->decoder.copyFrame(frame) && !frame.isNull())
             host->shownFrame = frame;
@@ -406,16 +397,62 @@ std::optional<Failure> openVideo(const Options &o, CliHost *host)
     return std::nullopt;
 }
 
-// A Tracking Area is of use only when the detector's scan range is not empty and it covers
-// some of the frame.
-std::optional<Failure> checkArea(const CliHost &host)
+// What the user should know about a video that can be tracked.
+void warnAboutVideo(const Options &o, const VideoProbe &probe)
+{
+    if (probe.expectedFrames >= 0 && probe.expectedFrames < o.average)
+        warn(QStringLiteral("'%1': the video has %2 frames, fewer than Frames to Average (%3)")
+                 .arg(o.video)
+                 .arg(probe.expectedFrames)
+                 .arg(o.average));
+    if (probe.videoStreams > 1)
+        warn(QStringLiteral("'%1' holds %2 video streams; the first one is tracked")
+                 .arg(o.video)
+                 .arg(probe.videoStreams));
+    if (probe.rotation != 0)
+        warn(QStringLiteral("'%1' is meant to be shown turned by %2 degrees; it is tracked as "
+                            "stored, as the window shows it, and the coordinates are those of "
+                            "the stored picture")
+                 .arg(o.video)
+                 .arg(probe.rotation));
+}
+
+// A Tracking Area is of use only when it covers some of the frame and the detector's scan
+// range is not empty; one that reaches past the frame is clipped to it.
+std::optional<Failure> checkArea(CliHost &host)
 {
     const RunParameters p = RunParameters::fromControls(host.controls);
-    const QRect area = host.overlays.areas.value(0);
+    QRect area = host.overlays.areas.value(0);
+    const QRect frame(QPoint(0, 0), host.shownFrame.size());
+    if (!frame.intersects(area))
+        return Failure { ExitBadArea,
+            QStringLiteral("the Tracking Area %1,%2,%3,%4 lies outside the %5x%6 frame")
+                .arg(area.left())
+                .arg(area.top())
+                .arg(area.right())
+                .arg(area.bottom())
+                .arg(frame.width())
+                .arg(frame.height()) };
+    if (!frame.contains(area)) {
+        const QRect clipped = area & frame;
+        warn(QStringLiteral("the Tracking Area %1,%2,%3,%4 reaches past the %5x%6 frame; it is "
+                            "clipped to %7,%8,%9,%10")
+                 .arg(area.left())
+                 .arg(area.top())
+                 .arg(area.right())
+                 .arg(area.bottom())
+                 .arg(frame.width())
+                 .arg(frame.height())
+                 .arg(clipped.left())
+                 .arg(clipped.top())
+                 .arg(clipped.right())
+                 .arg(clipped.bottom()));
+        area = clipped;
+        host.overlays.areas[0] = area;
+    }
     // The single-fish scan needs a side longer than the filter; the multi-fish candidates
     // need the filter and a ring of neighbours on each side.
     const int needed = p.fishCount == 1 ? p.filterSide + 1 : p.filterSide + 3;
-    const QRect frame(QPoint(0, 0), host.shownFrame.size());
     if (area.width() < needed || area.height() < needed)
         return Failure { ExitBadArea,
             QStringLiteral("the Tracking Area %1,%2,%3,%4 leaves no pixel to scan with a "
@@ -426,15 +463,6 @@ std::optional<Failure> checkArea(const CliHost &host)
                 .arg(area.bottom())
                 .arg(p.filterSide)
                 .arg(needed) };
-    if (!frame.intersects(area))
-        return Failure { ExitBadArea,
-            QStringLiteral("the Tracking Area %1,%2,%3,%4 lies outside the %5x%6 frame")
-                .arg(area.left())
-                .arg(area.top())
-                .arg(area.right())
-                .arg(area.bottom())
-                .arg(frame.width())
-                .arg(frame.height()) };
     return std::nullopt;
 }
 
@@ -495,22 +523,18 @@ private:
 
 int runTrack(const QStringList &args)
 {
-    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
-        std::fputs(usage, stdout);
-        return ExitOk;
-    }
+    CommandLine line(QStringLiteral("track"), QStringLiteral("VIDEO"),
+        QStringLiteral("Tracks the fish in VIDEO and writes the tracking data file."));
+    line.addOptions(trackOptions);
+    if (const auto done = line.parse(args))
+        return *done;
     Options options;
-    auto fail = [](const Failure &f) {
-        printError(f.message);
-        if (f.code == ExitBadOption)
-            std::fputs("(pondwatch-cli track --help lists the options)\n", stderr);
-        return f.code;
+    auto fail = [&line](const Failure &f) {
+        return f.code == ExitBadOption ? line.usageError(f.message)
+                                       : line.failure(f.code, f.message);
     };
-    if (auto failure = parseOptions(args, &options))
+    if (auto failure = parseOptions(line, &options))
         return fail(*failure);
-    // FFmpeg's stream dump and warnings would bury the progress and the one-line messages of
-    // batch jobs; its errors still come through.
-    av_log_set_level(AV_LOG_ERROR);
     // The tracker's "Processing..." goes to Qt's debug output; --quiet keeps standard error
     // for failures only.
     if (options.quiet)
@@ -527,7 +551,8 @@ int runTrack(const QStringList &args)
     host.controls.signedDifference = options.difference != QLatin1String("abs");
     host.controls.brightObject = options.difference != QLatin1String("dark");
 
-    if (auto failure = openVideo(options, &host))
+    const VideoProbe probe(options.video);
+    if (auto failure = openVideo(options, &host, probe))
         return fail(*failure);
     if (auto failure = checkArea(host))
         return fail(*failure);
@@ -537,28 +562,75 @@ int runTrack(const QStringList &args)
                             : TrackingDataFile::multiFishPath(options.video);
     {
         // Find out now, not after a long run, that the file cannot be written.
-        QSaveFile probe(output);
-        if (!probe.open(QIODevice::WriteOnly))
+        QSaveFile probeFile(output);
+        if (!probeFile.open(QIODevice::WriteOnly))
             return fail({ ExitCannotWrite,
-                QStringLiteral("cannot write %1: %2").arg(output, probe.errorString()) });
-        probe.cancelWriting();
+                QStringLiteral("cannot write %1: %2").arg(output, probeFile.errorString()) });
+        probeFile.cancelWriting();
     }
+    warnAboutVideo(options, probe);
 
     const qint64 startMs = host.decoder.frameTime();
     const qint64 lengthMs = host.decoder.lengthMs();
+    // The pictures decoded before the run: the one shown, and those the slider skipped.
+    const qint64 framesBefore = options.startMs && probe.framesPerSecond > 0
+        ? std::llround(startMs / 1000.0 * probe.framesPerSecond) + 1
+        : 1;
     VideoTracker tracker(&host);
     tracker.setDataFilePath(output);
+    // A run that gives no record must not replace an earlier data file with a header.
+    tracker.setWriteWhenEmpty(false);
     Progress progress(startMs, lengthMs);
+    SignalStop::install();
     tracker.start();
     while (!tracker.wait(200)) {
+        if (SignalStop::received())
+            tracker.requestStop();
         if (!options.quiet)
             progress.show(tracker, false);
     }
     if (!options.quiet)
         progress.show(tracker, true);
 
+    const int records = tracker.recordCount();
+    bool ok = false;
+    const TrackRecord last = tracker.recordFromEnd(0, &ok);
+    const QString lastFrame = ok ? QStringLiteral("frame %1 (%2 s)")
+                                       .arg(last.frameNumber)
+                                       .arg(double(last.seconds), 0, 'f', 3)
+                                 : QStringLiteral("no frame");
+    if (const int signal = SignalStop::received()) {
+        const QString written = records > 0 && tracker.lastWriteError().isEmpty()
+            ? QStringLiteral("%1 records written to %2").arg(records).arg(output)
+            : QStringLiteral("%1 not written (%2)")
+                  .arg(output,
+                      records > 0 ? tracker.lastWriteError()
+                                  : QStringLiteral("no record yet; an earlier file is kept"));
+        line.failure(SignalStop::exitCode(signal),
+            QStringLiteral("stopped by %1 after %2: %3")
+                .arg(QLatin1String(SignalStop::name(signal)), lastFrame, written));
+        return SignalStop::exitCode(signal);
+    }
+    if (records == 0)
+        return fail({ ExitNothingTracked,
+            QStringLiteral("'%1' gave no frame to track after the one shown, so %2 was not "
+                           "written (an earlier file of that name is kept)")
+                .arg(options.video, output) });
     const QString error = tracker.lastWriteError();
     if (!error.isEmpty())
         return fail({ ExitCannotWrite, error });
+    // A file cut short, or a picture that cannot be decoded, ends the run like the end of the
+    // video; the container says how many frames there should have been.
+    const qint64 decoded = framesBefore + records;
+    if (probe.expectedFrames > 0
+        && decoded + std::max<qint64>(2, probe.expectedFrames / 100) < probe.expectedFrames)
+        return fail({ ExitVideoEndedEarly,
+            QStringLiteral("the video ended early: %1 of %2 frames decoded from '%3'; the %4 "
+                           "records up to %5 are written to %6")
+                .arg(decoded)
+                .arg(probe.expectedFrames)
+                .arg(options.video)
+                .arg(records)
+                .arg(lastFrame, output) });
     return ExitOk;
 }

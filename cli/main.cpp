@@ -1,33 +1,39 @@
 // pondwatch-cli: the tracking engine and the offline tools without a window, for batch work.
 
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <map>
 
 namespace {
 
-void printUsage()
-{
-    std::fputs("usage: pondwatch-cli COMMAND [ARGS...]\n"
-               "commands:\n"
-               "  track VIDEO [options]           track fish and write the tracking data file\n"
-               "  analyze DATAFILE --variable NAME [...]   windowed statistics of a data file\n"
-               "  export DATAFILE VIDEO [--overlays-from DATAFILE2]   write VIDEO.out.mpeg\n"
-               "  gfa-events DATAFILE GFAFILE --output NAME [--offset S] [--window S]\n"
-               "  gfa-blend LEFT.gfadata RIGHT.gfadata --output NAME\n",
-        stderr);
-}
+const char usage[]
+    = "usage: pondwatch-cli COMMAND [options] [ARGS...]\n"
+      "commands:\n"
+      "  track VIDEO [options]           track fish and write the tracking data file\n"
+      "  analyze DATAFILE --variable NAME [...]   windowed statistics of a data file\n"
+      "  export DATAFILE VIDEO [--overlays-from DATAFILE2]   write VIDEO.out.mpeg\n"
+      "  gfa-events DATAFILE GFAFILE --output NAME [--offset S] [--window S]\n"
+      "  gfa-blend LEFT.gfadata RIGHT.gfadata --output NAME\n"
+      "Every command takes --help, --version and --verbose; pondwatch-cli COMMAND --help lists\n"
+      "its options. Exit codes: 0 done, 1 input refused or output not written, 2 bad option,\n"
+      "3 video cannot be opened, 4 area leaves no pixel to scan, 5 data file cannot be\n"
+      "written, 6 the video ended early, 7 nothing tracked, 130 SIGINT, 143 SIGTERM.\n";
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // Past a file-size limit (ulimit -f) a write should fail with "File too large" and be
+    // reported, not kill the program halfway through an output.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Drawing text for the export needs a GUI application, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -41,13 +47,25 @@ int main(int argc, char *argv[])
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
     }
+    // The video library prints its banner and stream lines on standard output, which batch
+    // jobs pipe; set it aside before anything is printed.
+    CliOutput::divertLibraryOutput();
     QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(POND_VERSION));
 
     QStringList args = app.arguments();
     args.removeFirst();
-    if (args.isEmpty() || args.first() == "--help" || args.first() == "-h") {
-        printUsage();
-        return args.isEmpty() ? 2 : 0;
+    if (args.isEmpty()) {
+        std::fputs(usage, stderr);
+        return ExitBadOption;
+    }
+    if (args.first() == "--help" || args.first() == "-h") {
+        std::fputs(usage, CliOutput::standardOutput());
+        return ExitOk;
+    }
+    if (args.first() == "--version") {
+        std::fprintf(CliOutput::standardOutput(), "pondwatch-cli %s\n", POND_VERSION);
+        return ExitOk;
     }
     const std::map<QString, std::function<int(const QStringList &)>> commands = {
         { "track", runTrack },
@@ -60,8 +78,8 @@ int main(int argc, char *argv[])
     const auto it = commands.find(name);
     if (it == commands.end()) {
         std::fprintf(stderr, "pondwatch-cli: unknown command '%s'\n", qPrintable(name));
-        printUsage();
-        return 2;
+        std::fputs(usage, stderr);
+        return ExitBadOption;
     }
     return it->second(args);
 }

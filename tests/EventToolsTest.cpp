@@ -550,13 +550,15 @@ private Q_SLOTS:
         const QString unwritable = testutils::scratchPath("no-such-folder/out");
         CliResult r = runCli({ "gfa-events", missing, gfa, "--output", "x" });
         QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.err, QString("Can't load video file.\n"));
+        QCOMPARE(r.err, "Can't load video file.\n" + missing + ": not found\n");
         r = runCli({ "gfa-events", data, missing, "--output", "x" });
         QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.err, QString("Can't load gfa file.\n"));
+        QCOMPARE(r.err, "Can't load gfa file.\n" + missing + ": not found\n");
         r = runCli({ "gfa-events", data, gfa, "--output", unwritable });
         QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.err, "Can't open '" + unwritable + ".gfadata' for write.\n");
+        QCOMPARE(r.err,
+            "Can't open '" + unwritable + ".gfadata' for write.\n" + unwritable
+                + ".gfadata: No such file or directory\n");
         QVERIFY(r.out.isEmpty());
         r = runCli({ "gfa-events", data, gfa });
         QCOMPARE(r.exitCode, 2);
@@ -577,12 +579,15 @@ private Q_SLOTS:
         r = runCli(
             { "gfa-blend", left, testutils::scratchPath("missing.gfadata"), "--output", output });
         QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.err, QString("Can't load gfa (right) file.\n"));
+        QCOMPARE(r.err,
+            "Can't load gfa (right) file.\n" + testutils::scratchPath("missing.gfadata")
+                + ": not found\n");
         r = runCli(
             { "gfa-blend", left, right, "--output", testutils::scratchPath("no-such-folder/b") });
         QCOMPARE(r.exitCode, 1);
-        QCOMPARE(
-            r.err, "Can't open '" + testutils::scratchPath("no-such-folder/b") + "' for write.\n");
+        QCOMPARE(r.err,
+            "Can't open '" + testutils::scratchPath("no-such-folder/b") + "' for write.\n"
+                + testutils::scratchPath("no-such-folder/b") + ": No such file or directory\n");
         r = runCli({ "gfa-blend", left });
         QCOMPARE(r.exitCode, 2);
     }

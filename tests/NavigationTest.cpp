@@ -250,7 +250,9 @@ private Q_SLOTS:
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].kind, QString("critical"));
         QCOMPARE(messages[0].title, QString("Error"));
-        QCOMPARE(messages[0].text, QString("Error loading the video"));
+        // The message, then the file and the reason.
+        QCOMPARE(messages[0].text,
+            "Error loading the video\n" + text + ": Invalid data found when processing input");
         QVERIFY(!findControl<QPushButton>(fresh, "processVideoButton")->isEnabled());
         QCOMPARE(fresh.windowTitle(), QString("Pondwatch (0.4.0) by Marrowick"));
         QCOMPARE(fresh.minimumSize(), QSize(600, 400));
@@ -263,7 +265,7 @@ private Q_SLOTS:
         w.LoadVideoFile();
         messages = dialogs->takeMessages();
         QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].text, QString("Error loading the video"));
+        QVERIFY(messages[0].text.startsWith("Error loading the video\n" + text + ": "));
         QVERIFY(Visible::of(w) == before);
         QVERIFY(!w.videoDecoder()->isOpen());
         QCOMPARE(w.fileName(), text);
@@ -275,7 +277,7 @@ private Q_SLOTS:
         w.LoadVideoFile();
         messages = dialogs->takeMessages();
         QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].text, QString("Error loading the video"));
+        QCOMPARE(messages[0].text, "Error loading the video\n" + audio + ": no video stream");
         QVERIFY(Visible::of(w) == before);
     }
 };

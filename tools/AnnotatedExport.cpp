@@ -1,7 +1,10 @@
 #include "tools/AnnotatedExport.h"
 
+#include "files/AtomicFile.h"
 #include "video/QVideoDecoder.h"
 #include "video/QVideoEncoder.h"
+
+#include <QPainter>
 
 #include <cmath>
 #include <limits>
@@ -17,6 +20,10 @@ QString AnnotatedExport::message(Error error)
         return QStringLiteral("seekNextFrame failed");
     case Error::DecodeFailed:
         return QStringLiteral("Error decoding the frame");
+    case Error::OutputNotWritten:
+        return QStringLiteral("Error writing the video");
+    case Error::Stopped:
+        return QStringLiteral("The export was stopped");
     }
     return QString();
 }
@@ -36,6 +43,39 @@ int AnnotatedExport::toPixel(float value)
         return std::numeric_limits<int>::max();
     return int(v);
 }
+
+QSize AnnotatedExport::encodableSize(QSize size)
+{
+    return QSize((size.width() + 7) / 8 * 8, (size.height() + 7) / 8 * 8);
+}
+
+namespace {
+
+// The picture on a black canvas of `size`, at the top left.
+QImage padded(const QImage &picture, QSize size)
+{
+    if (picture.size() == size)
+        return picture;
+    QImage canvas(size, QImage::Format_RGB32);
+    canvas.fill(Qt::black);
+    QPainter painter(&canvas);
+    painter.drawImage(0, 0, picture);
+    painter.end();
+    return canvas;
+}
+
+// The row's markers: every fish's position in a multi-fish file.
+QList<QPoint> fishMarkers(const AnnotationRows &rows, int row)
+{
+    QList<QPoint> markers;
+    if (row < rows.fishPositions.size())
+        for (const QPointF &p : rows.fishPositions[row])
+            markers << QPoint(
+                AnnotatedExport::toPixel(float(p.x())), AnnotatedExport::toPixel(float(p.y())));
+    return markers;
+}
+
+} // namespace
 
 AnnotatedExport::Result AnnotatedExport::run(
     const AnnotationRows &rows, const QString &videoPath) const
@@ -61,15 +101,37 @@ AnnotatedExport::Result AnnotatedExport::run(
     result.framesDecoded = 1;
     const qint64 lengthMs = decoder.lengthMs();
 
-    // A size the encoder refuses leaves it closed: every picture is still drawn, and each
-    // EncodeImage returns -1 without writing anything.
+    const QSize size = encodableSize(frame.size());
+    if (size != frame.size())
+        result.warning = QStringLiteral("the %1x%2 frames are written as %3x%4, padded with black "
+                                        "at the right and bottom: the encoder takes sides that "
+                                        "are multiples of 8")
+                             .arg(frame.width())
+                             .arg(frame.height())
+                             .arg(size.width())
+                             .arg(size.height());
+    const QString output = outputFileName(videoPath);
+    QString reason;
+    const QString temporary = AtomicFile::temporarySibling(output, &reason);
     QVideoEncoder encoder;
-    result.outputOpened = encoder.OpenOutput(
-        outputFileName(videoPath), frame.width(), frame.height(), bitRate, gopSize);
+    result.outputOpened = !temporary.isEmpty()
+        && encoder.OpenOutput(temporary, size.width(), size.height(), bitRate, gopSize);
+    if (!result.outputOpened) {
+        AtomicFile::discard(temporary);
+        result.error = Error::OutputNotWritten;
+        result.detail = output + QStringLiteral(": ")
+            + (reason.isEmpty() ? QStringLiteral("the encoder cannot write it") : reason);
+        return result;
+    }
+    bool encodeFailed = false;
 
     ViewState &state = result.finalState;
     int counter = -1; // the row applied next; -1 until a frame reaches the first row's time
     while (decoder.seekNextFrame()) {
+        if (stopRequested && stopRequested()) {
+            result.error = Error::Stopped;
+            break;
+        }
         decoder.copyFrame(frame);
         ++result.framesDecoded;
         if (counter == -1) {
@@ -83,21 +145,41 @@ AnnotatedExport::Result AnnotatedExport::run(
             state.showResults = true;
             state.fishFound = rows.found[counter];
             state.fishPosition = QPoint(toPixel(rows.xs[counter]), toPixel(rows.ys[counter]));
+            state.fishPositions = fishMarkers(rows, counter);
             ++counter;
             ++result.rowsApplied;
         }
 
         // The renderer hands back Format_RGB32 today; the encoder takes nothing else (a
         // premultiplied picture would be refused frame after frame), so make sure of it.
-        const QImage picture = ViewRenderer::render(frame, overlays, state, history)
-                                   .convertToFormat(QImage::Format_RGB32);
-        if (encoder.EncodeImage(picture) >= 0)
-            ++result.framesEncoded;
+        const QImage picture = padded(ViewRenderer::render(frame, overlays, state, history)
+                                          .convertToFormat(QImage::Format_RGB32),
+            size);
+        // A file that cannot take a frame will not take the rest.
+        if (encoder.EncodeImage(picture) < 0) {
+            encodeFailed = true;
+            break;
+        }
+        ++result.framesEncoded;
         if (progress)
             progress(result.framesDecoded, decoder.frameTime(), lengthMs);
     }
 
-    encoder.Close();
+    const bool closed = encoder.Close();
     decoder.close();
+    if (result.error == Error::None && (encodeFailed || !closed)) {
+        result.error = Error::OutputNotWritten;
+        const QString why = encoder.writeError();
+        result.detail = output + QStringLiteral(": ")
+            + (why.isEmpty() ? QStringLiteral("the encoder could not write every frame") : why);
+    }
+    if (result.error != Error::None) {
+        AtomicFile::discard(temporary);
+        return result;
+    }
+    if (!AtomicFile::commit(temporary, output, &reason)) {
+        result.error = Error::OutputNotWritten;
+        result.detail = output + QStringLiteral(": ") + reason;
+    }
     return result;
 }

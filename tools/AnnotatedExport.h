@@ -8,6 +8,11 @@
 // Rows are applied one per decoded frame: the first frame only gives the size and is not
 // written; the row counter starts when a frame's time reaches the first row's time, and the
 // first row is drawn on the frame after that. Frames after the last row keep its marker.
+//
+// The video is encoded to a temporary file beside the output, which replaces the output only
+// once complete: a failed or stopped export leaves an earlier output as it was. The encoder
+// takes sides that are multiples of 8 only; other frames are padded with black at the right
+// and bottom (Result::warning says so).
 
 #include "tools/AnnotationRows.h"
 #include "view/ViewRenderer.h"
@@ -24,6 +29,8 @@ public:
         VideoNotLoaded, // "Error loading the video"
         SeekFailed, // "seekNextFrame failed"
         DecodeFailed, // "Error decoding the frame"
+        OutputNotWritten, // "Error writing the video"; Result::detail says why
+        Stopped, // "The export was stopped"; nothing written
     };
     // The text of the "Error" message box for `error`.
     static QString message(Error error);
@@ -50,6 +57,8 @@ public:
     // The history the trail is drawn from; empty for none.
     RecordLookup history;
     ProgressCallback progress;
+    // Asked between frames; true stops the export, which then writes nothing. May be empty.
+    std::function<bool()> stopRequested;
 
     struct Result
     {
@@ -59,10 +68,16 @@ public:
         int framesEncoded = 0; // pictures the encoder accepted
         int rowsApplied = 0;
         ViewState finalState; // the state after the last picture
+        QString detail; // the output and the reason, with OutputNotWritten
+        QString warning; // what was changed to write the video (the frame padded), or empty
     };
     Result run(const AnnotationRows &rows, const QString &videoPath) const;
 
     // A position read from the file as the view's integer pixel: truncated toward zero, and
     // kept within the int range (a value that is not a number gives 0).
     static int toPixel(float value);
+
+    // The frame size the encoder takes for frames of `size`: each side rounded up to a
+    // multiple of 8.
+    static QSize encodableSize(QSize size);
 };

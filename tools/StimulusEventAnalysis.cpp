@@ -1,5 +1,8 @@
 #include "tools/StimulusEventAnalysis.h"
 
+#include "files/AtomicFile.h"
+#include "files/InputFile.h"
+
 #include <QFile>
 #include <QTextStream>
 
@@ -31,6 +34,8 @@ QString StimulusEventAnalysis::message(Error error, const QString &outputName)
         return QStringLiteral("Can't open gfa file.");
     case Error::OutputUnwritable:
         return "Can't open '" + outputName + "' for write.";
+    case Error::OutputNotWritten:
+        return "Can't write '" + outputName + "'.";
     }
     return QString();
 }
@@ -38,13 +43,15 @@ QString StimulusEventAnalysis::message(Error error, const QString &outputName)
 StimulusEventAnalysis::Error StimulusEventAnalysis::setDataFile(const QString &path)
 {
     dataPath = path;
-    return QFile::exists(path) ? Error::None : Error::DataFileMissing;
+    detail = QFile::exists(path) ? QString() : path + QStringLiteral(": not found");
+    return detail.isEmpty() ? Error::None : Error::DataFileMissing;
 }
 
 StimulusEventAnalysis::Error StimulusEventAnalysis::setGfaFile(const QString &path)
 {
     gfaPath = path;
-    return QFile::exists(path) ? Error::None : Error::GfaFileMissing;
+    detail = QFile::exists(path) ? QString() : path + QStringLiteral(": not found");
+    return detail.isEmpty() ? Error::None : Error::GfaFileMissing;
 }
 
 StimulusEventAnalysis::Error StimulusEventAnalysis::read()
@@ -54,10 +61,19 @@ StimulusEventAnalysis::Error StimulusEventAnalysis::read()
     secondZone.clear();
     intervals.clear();
     events.clear();
+    detail.clear();
 
-    QFile data(dataPath);
-    if (!data.open(QIODevice::ReadOnly | QIODevice::Text))
+    // A video or any other binary file given by mistake would be read as lines of garbage.
+    QString problem = InputFile::textProblem(dataPath);
+    if (!problem.isEmpty()) {
+        detail = dataPath + QStringLiteral(": ") + problem;
         return Error::DataFileUnreadable;
+    }
+    QFile data(dataPath);
+    if (!data.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        detail = dataPath + QStringLiteral(": ") + data.errorString();
+        return Error::DataFileUnreadable;
+    }
     QTextStream dataStream(&data);
     // Everything up to and including the column header ("Seconds FishX ...") is header.
     bool inHeader = true;
@@ -79,9 +95,16 @@ StimulusEventAnalysis::Error StimulusEventAnalysis::read()
     }
     data.close();
 
-    QFile gfa(gfaPath);
-    if (!gfa.open(QIODevice::ReadOnly | QIODevice::Text))
+    problem = InputFile::textProblem(gfaPath);
+    if (!problem.isEmpty()) {
+        detail = gfaPath + QStringLiteral(": ") + problem;
         return Error::GfaFileUnreadable;
+    }
+    QFile gfa(gfaPath);
+    if (!gfa.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        detail = gfaPath + QStringLiteral(": ") + gfa.errorString();
+        return Error::GfaFileUnreadable;
+    }
     QTextStream gfaStream(&gfa);
     for (int i = 0; i < kGfaHeaderLines && !gfaStream.atEnd(); ++i)
         gfaStream.readLine();
@@ -138,22 +161,24 @@ QString StimulusEventAnalysis::outputFileName(const QString &chosen)
 }
 
 StimulusEventAnalysis::Error StimulusEventAnalysis::write(
-    const QString &name, const QStringList &lines)
+    const QString &name, const QStringList &lines, QString *detail)
 {
-    QFile out(name);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        return Error::OutputUnwritable;
-    for (const QString &line : lines) {
-        out.write(line.toLatin1());
-        out.write("\n");
-    }
-    out.close();
-    return Error::None;
+    QByteArray text;
+    for (const QString &line : lines)
+        text += line.toLatin1() + '\n';
+    QString reason;
+    const AtomicFile::Outcome outcome = AtomicFile::write(name, text, &reason);
+    if (outcome == AtomicFile::Outcome::Written)
+        return Error::None;
+    if (detail)
+        *detail = name + QStringLiteral(": ") + reason;
+    return outcome == AtomicFile::Outcome::NotCreated ? Error::OutputUnwritable
+                                                      : Error::OutputNotWritten;
 }
 
 StimulusEventAnalysis::Error StimulusEventAnalysis::run(const QString &dataPath,
     const QString &gfaPath, int offset, int longestWindow, const QString &chosenOutput,
-    QString *writtenName)
+    QString *writtenName, QString *detail)
 {
     StimulusEventAnalysis analysis;
     Error error = analysis.setDataFile(dataPath);
@@ -161,10 +186,13 @@ StimulusEventAnalysis::Error StimulusEventAnalysis::run(const QString &dataPath,
         error = analysis.setGfaFile(gfaPath);
     if (error == Error::None)
         error = analysis.read();
-    if (error != Error::None)
+    if (error != Error::None) {
+        if (detail)
+            *detail = analysis.detail;
         return error;
+    }
     const QString name = outputFileName(chosenOutput);
     if (writtenName)
         *writtenName = name;
-    return write(name, analysis.analyse(offset, longestWindow));
+    return write(name, analysis.analyse(offset, longestWindow), detail);
 }

@@ -18,6 +18,7 @@ public:
         DataFileUnreadable, // "Can't open video file."
         GfaFileUnreadable, // "Can't open gfa file."
         OutputUnwritable, // "Can't open '<name>' for write."
+        OutputNotWritten, // "Can't write '<name>'." (a full disk, a file-size limit...)
     };
     // The text shown for `error`; `outputName` is used by OutputUnwritable.
     static QString message(Error error, const QString &outputName = QString());
@@ -34,13 +35,15 @@ public:
 
     // `chosen` with ".gfadata" appended unless it already ends with it.
     static QString outputFileName(const QString &chosen);
-    // Writes each line followed by "\n", replacing an existing file.
-    static Error write(const QString &name, const QStringList &lines);
+    // Writes each line followed by "\n", replacing an existing file only once the whole
+    // file is written. *detail gets "NAME: reason" on failure.
+    static Error write(const QString &name, const QStringList &lines, QString *detail = nullptr);
 
     // The whole tool without dialogs: both checks, reading, analysis and writing to
-    // outputFileName(chosenOutput), which `writtenName` receives.
+    // outputFileName(chosenOutput), which `writtenName` receives; *detail gets the file and
+    // the reason behind an error ("PATH: not found").
     static Error run(const QString &dataPath, const QString &gfaPath, int offset, int longestWindow,
-        const QString &chosenOutput, QString *writtenName);
+        const QString &chosenOutput, QString *writtenName, QString *detail = nullptr);
 
     // The per-row series of the data file, all of equal length.
     QVector<float> times;
@@ -49,6 +52,9 @@ public:
     QVector<float> intervals; // time since the previous row; 0 for the first row
     // The event lines after the GFA file's 4 header lines.
     QStringList events;
+    // The file and the reason behind the last error of setDataFile, setGfaFile or read
+    // ("PATH: is not a text file"); empty after success.
+    QString detail;
 
 private:
     QString dataPath;

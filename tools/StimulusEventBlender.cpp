@@ -1,5 +1,8 @@
 #include "tools/StimulusEventBlender.h"
 
+#include "files/AtomicFile.h"
+#include "files/InputFile.h"
+
 #include <QFile>
 #include <QStringList>
 #include <QTextStream>
@@ -30,6 +33,8 @@ QString StimulusEventBlender::message(Error error, const QString &outputName)
         return QStringLiteral("Can't open gfa (right) file.");
     case Error::OutputUnwritable:
         return "Can't open '" + outputName + "' for write.";
+    case Error::OutputNotWritten:
+        return "Can't write '" + outputName + "'.";
     }
     return QString();
 }
@@ -37,13 +42,15 @@ QString StimulusEventBlender::message(Error error, const QString &outputName)
 StimulusEventBlender::Error StimulusEventBlender::setLeftFile(const QString &path)
 {
     leftPath = path;
-    return QFile::exists(path) ? Error::None : Error::LeftMissing;
+    detail = QFile::exists(path) ? QString() : path + QStringLiteral(": not found");
+    return detail.isEmpty() ? Error::None : Error::LeftMissing;
 }
 
 StimulusEventBlender::Error StimulusEventBlender::setRightFile(const QString &path)
 {
     rightPath = path;
-    return QFile::exists(path) ? Error::None : Error::RightMissing;
+    detail = QFile::exists(path) ? QString() : path + QStringLiteral(": not found");
+    return detail.isEmpty() ? Error::None : Error::RightMissing;
 }
 
 void StimulusEventBlender::readEntries(QTextStream &stream, bool left, QList<Entry> *entries)
@@ -71,12 +78,26 @@ void StimulusEventBlender::readEntries(QTextStream &stream, bool left, QList<Ent
 StimulusEventBlender::Error StimulusEventBlender::read()
 {
     entries.clear();
+    detail.clear();
+    // A video or any other binary file given by mistake would be read as lines of garbage.
+    for (const auto &[path, error] :
+        { std::pair { leftPath, Error::LeftUnreadable }, { rightPath, Error::RightUnreadable } }) {
+        const QString problem = InputFile::textProblem(path);
+        if (!problem.isEmpty()) {
+            detail = path + QStringLiteral(": ") + problem;
+            return error;
+        }
+    }
     QFile leftFile(leftPath);
-    if (!leftFile.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!leftFile.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        detail = leftPath + QStringLiteral(": ") + leftFile.errorString();
         return Error::LeftUnreadable;
+    }
     QFile rightFile(rightPath);
-    if (!rightFile.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!rightFile.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        detail = rightPath + QStringLiteral(": ") + rightFile.errorString();
         return Error::RightUnreadable;
+    }
 
     QTextStream leftStream(&leftFile);
     readEntries(leftStream, true, &entries);
@@ -108,20 +129,29 @@ QString StimulusEventBlender::blended() const
     return text;
 }
 
-StimulusEventBlender::Error StimulusEventBlender::write(const QString &name, const QString &text)
+StimulusEventBlender::Error StimulusEventBlender::write(
+    const QString &name, const QString &text, QString *detail)
 {
-    QFile file(name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        return Error::OutputUnwritable;
-    QTextStream out(&file);
-    out << text;
-    out.flush();
-    file.close();
-    return Error::None;
+    QString reason;
+    const AtomicFile::Outcome outcome = AtomicFile::write(
+        name,
+        [&text](QIODevice &device) {
+            QTextStream out(&device);
+            out << text;
+            out.flush();
+        },
+        &reason);
+    if (outcome == AtomicFile::Outcome::Written)
+        return Error::None;
+    if (detail)
+        *detail
+            = (name.isEmpty() ? QStringLiteral("(no name)") : name) + QStringLiteral(": ") + reason;
+    return outcome == AtomicFile::Outcome::NotCreated ? Error::OutputUnwritable
+                                                      : Error::OutputNotWritten;
 }
 
 StimulusEventBlender::Error StimulusEventBlender::run(
-    const QString &leftPath, const QString &rightPath, const QString &outputName)
+    const QString &leftPath, const QString &rightPath, const QString &outputName, QString *detail)
 {
     StimulusEventBlender blender;
     Error error = blender.setLeftFile(leftPath);
@@ -129,7 +159,10 @@ StimulusEventBlender::Error StimulusEventBlender::run(
         error = blender.setRightFile(rightPath);
     if (error == Error::None)
         error = blender.read();
-    if (error != Error::None)
+    if (error != Error::None) {
+        if (detail)
+            *detail = blender.detail;
         return error;
-    return write(outputName, blender.blended());
+    }
+    return write(outputName, blender.blended(), detail);
 }

@@ -19,6 +19,7 @@ public:
         LeftUnreadable, // "Can't open gfa (left) file."
         RightUnreadable, // "Can't open gfa (right) file."
         OutputUnwritable, // "Can't open '<name>' for write."
+        OutputNotWritten, // "Can't write '<name>'." (a full disk, a file-size limit...)
     };
     static QString message(Error error, const QString &outputName = QString());
 
@@ -39,13 +40,18 @@ public:
     // The table: entries sorted by start, labels on the first line, values on the second.
     QString blended() const;
 
-    // Writes `text` unchanged, replacing an existing file.
-    static Error write(const QString &name, const QString &text);
+    // Writes `text` unchanged, replacing an existing file only once the whole file is
+    // written. *detail gets "NAME: reason" on failure.
+    static Error write(const QString &name, const QString &text, QString *detail = nullptr);
 
-    // The whole tool without dialogs.
-    static Error run(const QString &leftPath, const QString &rightPath, const QString &outputName);
+    // The whole tool without dialogs; *detail gets the file and the reason behind an error.
+    static Error run(const QString &leftPath, const QString &rightPath, const QString &outputName,
+        QString *detail = nullptr);
 
     QList<Entry> entries;
+    // The file and the reason behind the last error of setLeftFile, setRightFile or read
+    // ("PATH: is not a text file"); empty after success.
+    QString detail;
 
 private:
     static void readEntries(QTextStream &stream, bool left, QList<Entry> *entries);

@@ -1,9 +1,10 @@
 #include "tracking/TrackingDataFile.h"
 
+#include "files/AtomicFile.h"
+#include "files/InputFile.h"
 #include "tracking/OverlayLimits.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QTextStream>
 
 namespace {
@@ -115,30 +116,22 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
 
 bool TrackingDataFile::save(const QString &path, const Content &content, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    QTextStream out(&file);
-    if (content.multiFish)
-        writeMultiFish(out, content);
-    else
-        writeSingleFish(out, content);
-    out.flush();
-    if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    QString reason;
+    const bool written = AtomicFile::write(
+                             path,
+                             [&content](QIODevice &device) {
+                                 QTextStream out(&device);
+                                 if (content.multiFish)
+                                     writeMultiFish(out, content);
+                                 else
+                                     writeSingleFish(out, content);
+                                 out.flush();
+                             },
+                             &reason)
+        == AtomicFile::Outcome::Written;
+    if (!written && error)
+        *error = QStringLiteral("Cannot write %1: %2").arg(path, reason);
+    return written;
 }
 
 namespace {
@@ -154,8 +147,62 @@ QStringList fields(const QString &line)
 
 } // namespace
 
+bool TrackingDataFile::hasRows(const QString &path, QString *reason)
+{
+    const auto fail = [reason](const QString &why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+    const QString problem = InputFile::textProblem(path);
+    if (!problem.isEmpty())
+        return fail(problem);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return fail(file.errorString());
+    QTextStream in(&file);
+    bool multiFish = false;
+    int lineNumber = 0;
+    int columns = -1;
+    while (!in.atEnd()) {
+        const QStringList fields = in.readLine().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        ++lineNumber;
+        if (lineNumber == 1 && fields.value(0) == QLatin1String("NumFish:"))
+            multiFish = true;
+        if (columns < 0) {
+            const QString first = fields.value(0);
+            if (first == QLatin1String("Seconds") || (multiFish && first == QLatin1String("Time")))
+                columns = int(fields.size());
+            continue;
+        }
+        if (fields.isEmpty())
+            continue;
+        // Labels may hold spaces, so a row may have fewer fields than the column header has
+        // words, but never fewer than the fixed columns of its layout.
+        const int fixed = multiFish ? 5 : 6;
+        if (fields.size() < fixed)
+            return fail(QStringLiteral("line %1 has %2 fields, a row has at least %3")
+                            .arg(lineNumber)
+                            .arg(fields.size())
+                            .arg(fixed));
+        return true;
+    }
+    if (columns < 0)
+        return fail(multiFish
+                ? QStringLiteral("no column header line (\"Time ...\"): not a tracking data file")
+                : QStringLiteral(
+                    "no column header line (\"Seconds ...\"): not a tracking data file"));
+    return fail(QStringLiteral("no rows after the column header"));
+}
+
 bool TrackingDataFile::readOverlays(const QString &path, OverlaySet *overlays, QString *error)
 {
+    const QString problem = InputFile::textProblem(path);
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("Cannot read %1: %2").arg(path, problem);
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)

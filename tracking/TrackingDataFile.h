@@ -40,6 +40,13 @@ public:
     // the header of a data file of either kind (rectangles as inclusive corners again).
     static bool readOverlays(const QString &path, OverlaySet *overlays, QString *error = nullptr);
 
+    // Whether the file at `path` is laid out as a data file with rows to read: text, a column
+    // header line ("Seconds ..." or, after "NumFish:", "Time ..."), then at least one row
+    // with a field for every column. False with the reason ("is not a text file", "no column
+    // header line...", "no rows after the column header", "row 3 has 4 fields, the column
+    // header names 9") otherwise.
+    static bool hasRows(const QString &path, QString *reason);
+
     // A real number as the file writes it: fixed notation, 8 decimals.
     static QString real(float value);
 };

@@ -118,6 +118,15 @@ void VideoTracker::run()
     TrackingRun trackingRun(*owner, results, currentFrame, trackerView, flags);
     trackingRun.setFrameHook(frameHook);
     const RunParameters parameters = trackingRun.trackVideo();
+    const bool empty = results.size() == 0;
+    {
+        QMutexLocker locker(&fileLock);
+        if (!writeWhenEmpty && empty) {
+            lastPath = dataFilePath;
+            lastError = QStringLiteral("the run gave no record, so no file was written");
+            return;
+        }
+    }
     if (parameters.fishCount == 1)
         writeSingleFishFile();
     else
@@ -190,6 +199,12 @@ void VideoTracker::setDataFilePath(const QString &path)
 {
     QMutexLocker locker(&fileLock);
     dataFilePath = path;
+}
+
+void VideoTracker::setWriteWhenEmpty(bool write)
+{
+    QMutexLocker locker(&fileLock);
+    writeWhenEmpty = write;
 }
 
 QString VideoTracker::lastWrittenPath() const

@@ -67,6 +67,10 @@ public:
 
     // Where the data file goes; empty (the default) means beside the video, named after it.
     void setDataFilePath(const QString &path);
+    // When off, a run that gave no record writes no file, so an earlier data file of the same
+    // name is kept (lastWriteError() then says so). On by default: the window writes the
+    // header-only file it always has.
+    void setWriteWhenEmpty(bool write);
     // The outcome of the last write: the path written or tried, and an empty error on
     // success or a one-line reason on failure. Read them after the thread has finished.
     QString lastWrittenPath() const;
@@ -96,4 +100,5 @@ private:
     bool hasLastContent = false; // guarded by fileLock
     QString lastPath; // guarded by fileLock
     QString lastError; // guarded by fileLock
+    bool writeWhenEmpty = true; // guarded by fileLock
 };

@@ -246,9 +246,22 @@ bool QVideoEncoder::Close()
         return false;
     // The codec may hold pictures back (reordering, frame threads): drain them so that every
     // image handed to EncodeImage is in the file.
+    bool written = true;
     if (avcodec_send_frame(codecContext.get(), nullptr) >= 0)
-        writePendingPackets();
-    av_write_trailer(formatContext.get());
+        written = writePendingPackets() >= 0;
+    written = av_write_trailer(formatContext.get()) >= 0 && written;
+    // The muxer's writes are buffered: a full disk or a file-size limit shows up when the
+    // buffer is flushed, as the I/O context's error.
+    lastWriteError.clear();
+    if (formatContext->pb) {
+        avio_flush(formatContext->pb);
+        if (formatContext->pb->error < 0) {
+            char reason[AV_ERROR_MAX_STRING_SIZE] = {};
+            av_strerror(formatContext->pb->error, reason, sizeof reason);
+            lastWriteError = QString::fromUtf8(reason);
+            written = false;
+        }
+    }
     release();
-    return true;
+    return written;
 }

@@ -20,7 +20,7 @@ public:
     virtual ~QVideoEncoder();
 
     // Drains the codec, writes the trailer and releases everything. False when nothing
-    // was open.
+    // was open, or when a write failed (the file is then incomplete).
     virtual bool Close();
     // Encodes one image of the opened size, in Format_RGB32 or Format_ARGB32. Returns the
     // bytes written for it, 0 when the codec kept it back, -1 when the encoder is not open,
@@ -30,6 +30,9 @@ public:
 
     // Creates the file (closing an open one first). Width and height must be multiples of 8.
     bool OpenOutput(const QString &fileName, int width, int height, int bitrate, int gop);
+    // The system's reason for the last failed write to the file ("File too large", "No
+    // space left on device"), as FFmpeg words it; empty when none failed.
+    QString writeError() const { return lastWriteError; }
 
 private:
     bool convertImage(const QImage &image);
@@ -56,4 +59,5 @@ private:
     ff::PacketPtr packet;
     // Presentation time of the next picture, in the codec time base (1/30 s).
     int64_t nextPts = 0;
+    QString lastWriteError; // set by Close() when the file's writes failed
 };

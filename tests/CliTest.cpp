@@ -1,0 +1,531 @@
+// pondwatch-cli as a user meets it: the same command line for every command, the reason for
+// every refusal, and earlier outputs kept when a run fails or is stopped.
+
+#include "support/TestUtils.h"
+#include "support/VideoFixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+
+namespace {
+
+testutils::ProgramRun runCli(const QStringList &args)
+{
+    return testutils::runProgram(QStringLiteral(POND_CLI), args, 120000);
+}
+
+QString describe(const QStringList &args, const testutils::ProgramRun &run)
+{
+    return QStringLiteral("pondwatch-cli %1 -> exit %2\nout: %3\nerr: %4")
+        .arg(args.join(' '))
+        .arg(run.exitCode)
+        .arg(run.out, run.err);
+}
+
+QString writeText(const QString &name, const QByteArray &text)
+{
+    const QString path = testutils::scratchPath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return QString();
+    return path;
+}
+
+// A dark fish crossing a textured tank.
+QImage swimmingFish(QSize size, int index)
+{
+    return fixtures::drawScene(
+        size, { fixtures::FishSpec { QPointF(20 + index * 2.0, size.height() / 2.0) } }, 7);
+}
+
+QString fishVideo(const QString &name, fixtures::VideoOptions options)
+{
+    const QString path = testutils::scratchPath(name);
+    const QSize size = options.size;
+    QString error;
+    if (!fixtures::writeVideo(
+            path, options, [size](int i) { return swimmingFish(size, i); }, &error))
+        qWarning("%s", qPrintable(error));
+    return path;
+}
+
+// Runs the ffmpeg tool for videos the fixtures do not make (lavfi sources, remuxing).
+bool ffmpeg(const QStringList &args)
+{
+    const testutils::ProgramRun run = testutils::runProgram(QStringLiteral("ffmpeg"),
+        QStringList { "-nostdin", "-loglevel", "error", "-y" } + args, 120000);
+    if (run.exitCode != 0)
+        qWarning("ffmpeg %s: %s", qPrintable(args.join(' ')), qPrintable(run.err));
+    return run.exitCode == 0;
+}
+
+// A lavfi test pattern of `frames` frames at 25 fps, encoded with `codec` options.
+QString patternVideo(const QString &name, QSize size, int frames, const QStringList &codec)
+{
+    const QString path = testutils::scratchPath(name);
+    ffmpeg(QStringList { "-f", "lavfi", "-i",
+               QStringLiteral("testsrc=size=%1x%2:rate=25").arg(size.width()).arg(size.height()),
+               "-frames:v", QString::number(frames) }
+        + codec + QStringList { path });
+    return path;
+}
+
+// The rows of a data file (lines after the column header); -1 when there is no file.
+int rowsIn(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    int header = -1;
+    for (int i = 0; i < lines.size() && header < 0; ++i)
+        if (lines[i].startsWith("Seconds ") || lines[i].startsWith("Time "))
+            header = i;
+    int rows = 0;
+    for (int i = header + 1; header >= 0 && i < lines.size(); ++i)
+        rows += lines[i].isEmpty() ? 0 : 1;
+    return rows;
+}
+
+// Runs pondwatch-cli with its files limited to `maxBytes` (ulimit -f).
+testutils::ProgramRun runCliWithFileLimit(const QStringList &args, rlim_t maxBytes)
+{
+    QProcess process;
+    process.setChildProcessModifier([maxBytes] {
+        const rlimit limit { maxBytes, maxBytes };
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    process.start(QStringLiteral(POND_CLI), args);
+    testutils::ProgramRun run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    if (process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The files in the scratch folder whose names hold `part` (temporary outputs left behind).
+QStringList leftovers(const QString &part)
+{
+    return QDir(testutils::scratchDir()).entryList({ "*" + part + "*" }, QDir::Files);
+}
+
+} // namespace
+
+class CliTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Every command: --help and --version on standard output with exit 0, an unknown option
+    // named with exit 2, --opt=value read as --opt value, and nothing but results on
+    // standard output (the video library's banner only with --verbose, on standard error).
+    void everyCommandParsesAlike()
+    {
+        fixtures::VideoOptions options;
+        options.frameCount = 20;
+        const QString video = fishVideo("parse.avi", options);
+        const QString data = video + ".data.txt";
+        const QString gfa = writeText("parse.gfa", "log\nsession,1\n\nname,isi\nA,1\nB,1\n");
+        const QString gfaOut = testutils::scratchPath("parse-out");
+
+        struct Case
+        {
+            QStringList args;
+            int exitCode;
+            QString out; // standard output starts with this ("" = must be empty)
+            QString err; // standard error contains this
+        };
+        QList<Case> cases;
+        for (const QString command : { "track", "analyze", "export", "gfa-events", "gfa-blend" }) {
+            cases << Case { { command, "--help" }, 0, "usage: pondwatch-cli " + command, "" }
+                  << Case { { command, "--version" }, 0, "pondwatch-cli 0.4.0\n", "" }
+                  << Case { { command, "--bogus=1" }, 2, "", "unknown option '--bogus'" };
+        }
+        cases << Case { { "--help" }, 0, "usage: pondwatch-cli COMMAND", "" }
+              << Case { {}, 2, "", "usage: pondwatch-cli COMMAND" }
+              << Case { { "track", video, "--area=10,10,150,110", "--average=5", "--quiet" }, 0, "",
+                     "" }
+              << Case { { "track", video, "--area", "10,10,150,110", "--average", "5", "--quiet",
+                            "--verbose", "--output", testutils::scratchPath("verbose.txt") },
+                     0, "", "AVFormat configuration" }
+              << Case { { "track", video, "--average=5", "--area" }, 2, "", "--area needs a value" }
+              << Case { { "track", video, "--quiet=yes" }, 2, "", "--quiet takes no value" }
+              << Case { { "analyze", data, "--variable=Speed", "--window=0,1,0" }, 0,
+                     "Speed\nTime ", "" }
+              << Case { { "analyze", data, "--window=0,1,0", "--variable=Speed" }, 2, "",
+                     "--window must follow a --variable" }
+              << Case { { "gfa-events", data, gfa, "--output=" + gfaOut, "--offset=0",
+                            "--window=1" },
+                     0, "GFAdata analysis file", "" }
+              << Case { { "gfa-events", data, gfa, "--output", gfaOut, "--window=one" }, 2, "",
+                     "whole seconds" }
+              << Case { { "gfa-blend", gfaOut + ".gfadata", gfaOut + ".gfadata",
+                            "--output=" + testutils::scratchPath("blend.txt") },
+                     0, "", "" };
+        for (const Case &k : cases) {
+            const testutils::ProgramRun run = runCli(k.args);
+            const QString what = describe(k.args, run);
+            QVERIFY2(run.exitCode == k.exitCode, qPrintable(what));
+            if (k.out.isEmpty())
+                QVERIFY2(run.out.isEmpty(), qPrintable(what));
+            else
+                QVERIFY2(run.out.startsWith(k.out), qPrintable(what));
+            if (k.err.isEmpty())
+                QVERIFY2(run.err.isEmpty(), qPrintable(what));
+            else
+                QVERIFY2(run.err.contains(k.err), qPrintable(what));
+        }
+        QVERIFY(QFile::exists(testutils::scratchPath("blend.txt")));
+    }
+
+    // Broken and odd videos: each gives a message naming the file and the reason with a
+    // non-zero exit, or tracks every frame after the one shown (with a warning where the
+    // user should know something). One row per case.
+    void badAndOddVideos()
+    {
+        using fixtures::VideoFormat;
+        const QSize small(160, 120);
+        auto scene = [&](const QString &name, fixtures::VideoOptions options) {
+            return fishVideo(name, options);
+        };
+        auto options = [](VideoFormat format, int frames) {
+            fixtures::VideoOptions o;
+            o.format = format;
+            o.frameCount = frames;
+            return o;
+        };
+        const QStringList x264 = { "-c:v", "libx264", "-preset", "veryfast" };
+
+        struct Case
+        {
+            QString name;
+            std::function<QString()> make; // makes the input, returns its path
+            QStringList extra; // options besides --area, --quiet and --output
+            int exitCode;
+            QString message; // standard error contains it ("" = nothing at all)
+            bool allRows; // the data file has a row for every frame after the one shown
+        };
+        const QList<Case> cases = {
+            { "zero bytes", [] { return writeText("zero.mp4", ""); }, {}, 3, "is empty", false },
+            { "text renamed .mp4", [] { return writeText("text.mp4", "just some notes\n"); }, {}, 3,
+                "Invalid data found when processing input", false },
+            { "audio only",
+                [] {
+                    const QString path = testutils::scratchPath("audio.wav");
+                    fixtures::writeAudioOnly(path, 1.0);
+                    return path;
+                },
+                {}, 3, "no video stream", false },
+            { "audio stream first",
+                [&] {
+                    fixtures::VideoOptions o = options(VideoFormat::MkvH264, 30);
+                    o.audio = fixtures::AudioTrack::BeforeVideo;
+                    return scene("audio-first.mkv", o);
+                },
+                { "--average", "10" }, 0, "", true },
+            { "MP4 cut, index lost",
+                [&] {
+                    const QString whole = scene("whole.mp4", options(VideoFormat::Mp4H264, 100));
+                    const QString cut = testutils::scratchPath("cut-index-lost.mp4");
+                    fixtures::writeTruncatedCopy(whole, cut, QFileInfo(whole).size() / 2);
+                    return cut;
+                },
+                {}, 3, "Invalid data found when processing input", false },
+            { "MP4 cut, index kept",
+                [&] {
+                    const QString whole = scene("whole2.mp4", options(VideoFormat::Mp4H264, 100));
+                    const QString fast = testutils::scratchPath("faststart.mp4");
+                    ffmpeg({ "-i", whole, "-c", "copy", "-movflags", "+faststart", fast });
+                    const QString cut = testutils::scratchPath("cut-index-kept.mp4");
+                    fixtures::writeTruncatedCopy(fast, cut, QFileInfo(fast).size() / 2);
+                    return cut;
+                },
+                { "--average", "10" }, 6, "the video ended early: ", false },
+            { "MJPEG cut in a frame",
+                [&] {
+                    const QString whole = scene("whole.avi", options(VideoFormat::AviMjpeg, 40));
+                    const QString cut = testutils::scratchPath("cut.avi");
+                    fixtures::writeTruncatedCopy(whole, cut, QFileInfo(whole).size() / 2 + 333);
+                    return cut;
+                },
+                { "--average", "10" }, 6, "the video ended early: ", false },
+            { "one frame", [&] { return scene("one.avi", options(VideoFormat::LosslessAvi, 1)); },
+                {}, 7, "gave no frame to track after the one shown", false },
+            { "two frames", [&] { return scene("two.avi", options(VideoFormat::LosslessAvi, 2)); },
+                {}, 7, "gave no frame to track after the one shown", false },
+            { "fewer frames than Frames to Average",
+                [&] { return scene("forty.mkv", options(VideoFormat::LosslessMkv, 40)); }, {}, 0,
+                "the video has 40 frames, fewer than Frames to Average (300)", true },
+            { "4K", [&] { return patternVideo("4k.mp4", QSize(3840, 2160), 4, x264); },
+                { "--average", "2" }, 0, "", true },
+            { "10-bit",
+                [&] {
+                    return patternVideo(
+                        "10bit.mkv", small, 20, x264 + QStringList { "-pix_fmt", "yuv420p10le" });
+                },
+                { "--average", "5" }, 0, "", true },
+            { "rotated phone video",
+                [&] {
+                    // The display matrix is kept when the stream is copied, not when encoded.
+                    const QString plain = patternVideo("upright.mp4", small, 20, x264);
+                    const QString path = testutils::scratchPath("phone.mp4");
+                    ffmpeg({ "-i", plain, "-c", "copy", "-metadata:s:v:0", "rotate=90", path });
+                    return path;
+                },
+                { "--average", "5" }, 0, "is meant to be shown turned by", true },
+            { "variable frame rate",
+                [&] {
+                    return patternVideo("vfr.mp4", small, 30,
+                        x264
+                            + QStringList { "-vf", "setpts='(N+if(gte(N,10),N,0))/25/TB'",
+                                "-fps_mode", "vfr" });
+                },
+                { "--average", "5" }, 0, "", true },
+            { "two video streams",
+                [&] {
+                    const QString path = testutils::scratchPath("two-streams.mkv");
+                    ffmpeg({ "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-f",
+                        "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=1", "-map", "0",
+                        "-map", "1", "-c:v", "mpeg4", path });
+                    return path;
+                },
+                { "--average", "5" }, 0, "holds 2 video streams; the first one is tracked", true },
+            { "TS starting hours in",
+                [&] {
+                    fixtures::VideoOptions o = options(VideoFormat::MpegTsH264, 40);
+                    o.startSeconds = 3 * 3600 + 0.5;
+                    return scene("hours.ts", o);
+                },
+                { "--average", "10" }, 0, "", true },
+            { "TS crossing the 33-bit clock wrap",
+                [&] {
+                    fixtures::VideoOptions o = options(VideoFormat::MpegTsH264, 40);
+                    o.startSeconds = 95443.3; // the clock wraps at 2^33 / 90 kHz = 95443.72 s
+                    return scene("wrap.ts", o);
+                },
+                { "--average", "10" }, 0, "", true },
+            { "a folder",
+                [] {
+                    const QString path = testutils::scratchPath("folder.avi");
+                    QDir().mkpath(path);
+                    return path;
+                },
+                {}, 3, "is a folder", false },
+            { "a missing file", [] { return testutils::scratchPath("missing.avi"); }, {}, 3,
+                "not found", false },
+            { "spaces and non-ASCII characters",
+                [&] {
+                    return scene(QStringLiteral("tank 3 \u00e9t\u00e9 \u9c7c.avi"),
+                        options(VideoFormat::AviMpeg4, 20));
+                },
+                { "--average", "5" }, 0, "", true },
+        };
+        for (const Case &k : cases) {
+            const QString video = k.make();
+            // An earlier data file of the same name, kept unless the run writes a new one.
+            const QString output = writeText("odd.data.txt", "an earlier data file\n");
+            const QStringList args = QStringList {
+                "track", video, "--area=10,10,150,110", "--quiet", "--output", output
+            } + k.extra;
+            const testutils::ProgramRun run = runCli(args);
+            const QString what = k.name + ": " + describe(args, run);
+            QVERIFY2(run.exitCode == k.exitCode, qPrintable(what));
+            if (k.message.isEmpty())
+                QVERIFY2(run.err.isEmpty(), qPrintable(what));
+            else
+                QVERIFY2(run.err.contains(k.message), qPrintable(what));
+            // Every message names the file.
+            if (k.exitCode != 0)
+                QVERIFY2(run.err.contains(video), qPrintable(what));
+            // The run starts after the frame shown (the decoder's first step may pass one more).
+            if (k.allRows)
+                QVERIFY2(
+                    rowsIn(output) >= fixtures::ffprobeFrameCount(video) - 2 && rowsIn(output) > 0,
+                    qPrintable(what));
+            if (k.exitCode == 6)
+                QVERIFY2(rowsIn(output) > 0, qPrintable(what));
+            if (k.exitCode == 3 || k.exitCode == 7)
+                QVERIFY2(bytesOf(output) == "an earlier data file\n", qPrintable(what));
+        }
+    }
+
+    // Every output is written whole or not at all: past a file-size limit each command says
+    // "File too large", exits non-zero and leaves the earlier output as it was, with no
+    // temporary file behind.
+    void outputsAreWrittenWholeOrNotAtAll()
+    {
+        fixtures::VideoOptions options;
+        options.frameCount = 120;
+        const QString video = fishVideo("whole.avi", options);
+        const QString data = testutils::scratchPath("whole.data.txt");
+        QCOMPARE(runCli({ "track", video, "--area=10,10,150,110", "--average=10", "--quiet",
+                            "--output", data })
+                     .exitCode,
+            0);
+        QByteArray gfaText = "log\nsession,1\n\nname,isi\n";
+        for (int i = 0; i < 400; ++i)
+            gfaText += "F,1,x,y\nEvent" + QByteArray::number(i) + ",1,x,y\n";
+        const QString gfa = writeText("many.gfa", gfaText);
+        const QString events = testutils::scratchPath("events.gfadata");
+        QCOMPARE(runCli({ "gfa-events", data, gfa, "--output", events }).exitCode, 0);
+
+        struct Case
+        {
+            QString name;
+            QStringList args;
+            QString output;
+            int exitCode;
+        };
+        const QList<Case> cases = {
+            { "track",
+                { "track", video, "--area=10,10,150,110", "--average=10", "--quiet", "--output",
+                    testutils::scratchPath("limited.data.txt") },
+                testutils::scratchPath("limited.data.txt"), 5 },
+            { "export", { "export", data, video, "--quiet" }, video + ".out.mpeg", 1 },
+            { "gfa-events",
+                { "gfa-events", data, gfa, "--output", testutils::scratchPath("limited") },
+                testutils::scratchPath("limited.gfadata"), 1 },
+            { "gfa-blend",
+                { "gfa-blend", events, events, "--output", testutils::scratchPath("limited.txt") },
+                testutils::scratchPath("limited.txt"), 1 },
+        };
+        const QByteArray earlier = "an earlier, complete output\n";
+        for (const Case &k : cases) {
+            writeText(QFileInfo(k.output).fileName(), earlier);
+            const testutils::ProgramRun run = runCliWithFileLimit(k.args, 4096);
+            const QString what = k.name + ": " + describe(k.args, run);
+            QVERIFY2(run.exitCode == k.exitCode, qPrintable(what));
+            QVERIFY2(
+                run.err.contains(k.output) && run.err.contains("File too large"), qPrintable(what));
+            QVERIFY2(run.out.isEmpty(), qPrintable(what));
+            QCOMPARE(bytesOf(k.output), earlier);
+            QCOMPARE(leftovers(".part"), QStringList());
+        }
+
+        // Inputs of the wrong kind are refused with the reason, and nothing is written.
+        const QString header = writeText("header.data.txt",
+            "Tracking area (x1, y1, x2, y2): \n0 0 9 9\nSeconds FishX FishY FishMovement "
+            "Confidence Confidence>30.00000000\n");
+        const QString events2 = testutils::scratchPath("from-video.gfadata");
+        const QList<Case> refused = {
+            { "is not a text file", { "gfa-events", video, gfa, "--output", events2 }, events2, 1 },
+            { "is not a text file", { "gfa-blend", video, events, "--output", events2 }, events2,
+                1 },
+            { "is not a text file", { "analyze", video, "--variable", "Speed" }, "", 1 },
+            { "no rows after the column header", { "analyze", header, "--variable", "Speed" }, "",
+                1 },
+            { "no column header line", { "analyze", gfa, "--variable", "Speed" }, "", 1 },
+            { "is not a text file", { "export", video, video }, video + ".out.mpeg", 1 },
+        };
+        QFile::remove(video + ".out.mpeg");
+        for (const Case &k : refused) {
+            const testutils::ProgramRun run = runCli(k.args);
+            const QString what = describe(k.args, run);
+            QVERIFY2(run.exitCode == k.exitCode && run.err.contains(k.name), qPrintable(what));
+            QVERIFY2(run.out.isEmpty(), qPrintable(what));
+            if (!k.output.isEmpty())
+                QVERIFY2(!QFile::exists(k.output), qPrintable(what));
+        }
+    }
+
+    // SIGINT and SIGTERM stop a run the way "Stop Processing" does: track writes the records
+    // so far (whole) and exits 128 + the signal; export writes nothing. Neither, nor SIGKILL,
+    // ever leaves a cut-off file in place of an earlier complete one.
+    void signalsNeverCostACompleteOutput()
+    {
+        // Long enough that no run ends before its signal: a short clip played 60 times over,
+        // joined without re-encoding.
+        fixtures::VideoOptions options;
+        options.size = QSize(320, 240);
+        options.frameCount = 500;
+        const QString clip = fishVideo("clip.avi", options);
+        QByteArray list;
+        for (int i = 0; i < 60; ++i)
+            list += "file '" + QFile::encodeName(clip) + "'\n";
+        const QString video = testutils::scratchPath("long.avi");
+        QVERIFY(ffmpeg({ "-f", "concat", "-safe", "0", "-i", writeText("clips.txt", list), "-c",
+            "copy", video }));
+        const QString data = testutils::scratchPath("long.data.txt");
+        const QString exported = video + ".out.mpeg";
+        const QByteArray earlier = "an earlier, complete output\n";
+
+        for (const int signal : { SIGINT, SIGTERM, SIGKILL }) {
+            for (const bool exporting : { false, true }) {
+                const QString output = exporting ? exported : data;
+                writeText(QFileInfo(output).fileName(), earlier);
+                QProcess process;
+                QByteArray errorOutput;
+                if (exporting) {
+                    writeText("rows.data.txt",
+                        "Tracking area (x1, y1, x2, y2): \n10 10 150 110\nSeconds FishX FishY "
+                        "FishMovement Confidence Confidence>30.00000000\n0.04 20 20 1 40 1\n");
+                    process.start(POND_CLI,
+                        { "export", testutils::scratchPath("rows.data.txt"), video, "--quiet" });
+                    // Mid-run: the output is being encoded to its temporary file.
+                    QTRY_VERIFY_WITH_TIMEOUT(!leftovers(".part").isEmpty(), 60000);
+                } else {
+                    process.start(POND_CLI,
+                        { "track", video, "--area=10,10,300,220", "--average=10", "--output",
+                            data });
+                    // Mid-run: the tracker has started.
+                    QTRY_VERIFY_WITH_TIMEOUT(
+                        (errorOutput += process.readAllStandardError()).contains("Processing..."),
+                        60000);
+                }
+                QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
+                QVERIFY(process.waitForFinished(60000));
+                const QString err = QString::fromUtf8(errorOutput + process.readAllStandardError());
+                const QString what = QStringLiteral("%1 %2: %3")
+                                         .arg(signal)
+                                         .arg(exporting ? "export" : "track", err);
+                if (signal == SIGKILL) {
+                    QVERIFY2(process.exitStatus() == QProcess::CrashExit, qPrintable(what));
+                    QCOMPARE(bytesOf(output), earlier);
+                    for (const QString &left : leftovers(".part"))
+                        QFile::remove(testutils::scratchPath(left));
+                    continue;
+                }
+                QVERIFY2(process.exitStatus() == QProcess::NormalExit
+                        && process.exitCode() == 128 + signal,
+                    qPrintable(what));
+                QVERIFY2(err.contains(signal == SIGINT ? "stopped by SIGINT after "
+                                                       : "stopped by SIGTERM after "),
+                    qPrintable(what));
+                QCOMPARE(leftovers(".part"), QStringList());
+                if (exporting || err.contains("no record yet")) {
+                    QCOMPARE(bytesOf(output), earlier);
+                } else {
+                    // The records so far, every one of them, as the message says.
+                    const int rows = rowsIn(output);
+                    QVERIFY2(rows > 0 && rows < 30000
+                            && err.contains(QStringLiteral(": %1 records written to").arg(rows)),
+                        qPrintable(what));
+                }
+            }
+        }
+    }
+};
+
+QTEST_MAIN(CliTest)
+#include "CliTest.moc"
