@@ -1,7 +1,7 @@
 // Processing runs driven through the main window's real widgets on synthetic videos: the file
 // beside the video (byte-identical to pondwatch-cli track), the enabled states, the refresh,
-// stopping, closing during a run, pause with review and manual correction, and a data file
-// that cannot be written.
+// stopping, closing during a run, pause with review and manual correction, a data file that
+// cannot be written, and the window's responsiveness during a 1080p run.
 
 #include "app/RunFeedback.h"
 #include "support/DialogScope.h"
@@ -740,6 +740,60 @@ private Q_SLOTS:
         QCOMPARE(QDir(testutils::scratchDir()).entryList(QDir::Files), filesBefore);
         QVERIFY(QDir(QFileInfo(video).absolutePath()).entryList(QDir::Files)
             == QStringList { "fish.avi" });
+    }
+
+    // ---- The window during a large run ------------------------------------------------------
+
+    // A 1920x1080 run with the tracker view on: a timer on the GUI thread measures the longest
+    // gap between its ticks, the worst stall the user would feel. It is printed, not asserted
+    // on (timing depends on the machine); the run must end and write every record.
+    void hdRunWithTrackerViewKeepsTheWindowResponsive()
+    {
+        const QString video = testutils::scratchPath("hd.mp4");
+        fixtures::VideoOptions options;
+        options.format = fixtures::VideoFormat::Mp4H264;
+        options.size = QSize(1920, 1080);
+        options.fps = fps;
+        options.frameCount = 30;
+        QString error;
+        QVERIFY2(fixtures::writeVideo(
+                     video, options, [](int i) { return fishScene(i, 1); }, &error),
+            qPrintable(error));
+
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        d.open(video);
+        const QRect viewRect = d.view()->rect();
+        d.setArea(viewRect.topLeft() + QPoint(2, 2), viewRect.bottomRight() - QPoint(2, 2));
+        d.setFramesToAverage(10);
+        QTest::mouseClick(d.trackerViewCheck(), Qt::LeftButton);
+        QVERIFY(d.trackerViewCheck()->isChecked());
+
+        QElapsedTimer clock;
+        qint64 lastTick = -1, worstGap = 0;
+        int ticks = 0;
+        QTimer probe;
+        probe.setInterval(2);
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            if (lastTick >= 0)
+                worstGap = std::max(worstGap, now - lastTick);
+            lastTick = now;
+            ++ticks;
+        });
+        clock.start();
+        probe.start();
+        d.click("processVideoButton");
+        QVERIFY(d.waitIdle());
+        const qint64 runMs = clock.elapsed();
+        probe.stop();
+
+        QCOMPARE(d.tracker()->recordCount(), options.frameCount - 2); // frames 2 to 29
+        QVERIFY(ticks > 0);
+        qInfo("1920x1080 run with the tracker view: %d records in %lld ms; GUI-thread probe: %d "
+              "ticks of 2 ms, worst stall %lld ms",
+            d.tracker()->recordCount(), runMs, ticks, worstGap);
+        QFile::remove(video + ".data.txt");
     }
 };
 

@@ -27,5 +27,11 @@ if(PONDWATCH_SANITIZER STREQUAL "" AND POND_VALGRIND AND POND_FFMPEG)
                 $<TARGET_FILE:pondwatch-cli> ${CMAKE_CURRENT_BINARY_DIR}/scratch/memcheck ${args})
         set_tests_properties(memcheck_${name} PROPERTIES LABELS memcheck TIMEOUT 600
             ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+        # The same on the plain row kernels (the test above runs the fastest this processor has).
+        add_test(NAME memcheck_plain_kernels_${name}
+            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/memcheck/cli-memcheck.sh
+                $<TARGET_FILE:pondwatch-cli> ${CMAKE_CURRENT_BINARY_DIR}/scratch/memcheck-plain ${args})
+        set_tests_properties(memcheck_plain_kernels_${name} PROPERTIES LABELS memcheck TIMEOUT 600
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PONDWATCH_KERNELS=plain")
     endforeach()
 endif()

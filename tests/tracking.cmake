@@ -1,7 +1,7 @@
-# The tracking engine on pictures in memory, on synthetic videos against their ground truth,
+# The row kernels against their plain twins, the tracking engine on pictures in memory, on synthetic videos against their ground truth,
 # and pondwatch-cli track.
 pondwatch_add_test(test_tracking
-    SOURCES TrackingTestMain.cpp support/TrackingTestSupport.h
+    SOURCES TrackingTestMain.cpp support/TrackingTestSupport.h TrackingKernelsTest.cpp
         TrackingBackgroundModelTest.cpp TrackingDetectorsTest.cpp TrackingDataFileTest.cpp
         TrackingRunTest.cpp TrackingVideoTest.cpp
     TIMEOUT 300)

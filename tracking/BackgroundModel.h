@@ -4,10 +4,12 @@
 // four lookups. Tracker thread only; the planes are allocated once per run.
 //
 // Planes are single precision, row by row (index y * W + x, area-relative). The difference
-// mode (unsigned, bright, dark) is read from the controls at every pixel of the column pass,
-// so a change made in the window during a run applies from the next pixel on.
+// mode (unsigned, bright, dark) is read from the controls at every pixel, in column order,
+// so a change made in the window during a run applies from the next pixel on. The per-pixel
+// arithmetic is done by the row kernels (tracking/kernels/), chosen when the run starts.
 
 #include "tracking/TrackingControls.h"
+#include "tracking/kernels/RowKernels.h"
 
 #include <QImage>
 #include <QRect>
@@ -60,19 +62,20 @@ public:
 private:
     // The first pixel (column-order index) from which the difference rule is to be read anew,
     // or -1 when the whole frame keeps the rule read first (returned in *firstRule).
-    int readDifferenceRule(const TrackingControls &controls, int *firstRule) const;
-    // Grey levels, background and difference (or, for rule 0, d alone) of rows
+    int readDifferenceRule(const TrackingControls &controls, DifferenceRule *firstRule) const;
+    // Grey levels, background and difference (under rule, or d itself for Keep) of rows
     // yBegin ... yEnd - 1 of a frame in RGB888, RGB32 or ARGB32.
-    void rowPasses(const QImage *frame, float alpha, float beta, int rule, int yBegin, int yEnd);
+    void rowPasses(
+        const QImage &frame, float alpha, float beta, DifferenceRule rule, int yBegin, int yEnd);
     void greyRow(const QImage &frame, int y, float *out) const;
-    void applyDifferenceRule(const TrackingControls &controls, int firstRule, int firstChange);
-    // The summed table of rows yBegin ... yEnd - 1, the rows above being final.
-    void integrateRows(int yBegin, int yEnd);
+    void applyDifferenceRule(
+        const TrackingControls &controls, DifferenceRule firstRule, int firstChange);
     // Box means of rows yBegin ... yEnd (inclusive), whose windows' sums are final, into out
     // (row yBegin first).
     void computeBoxMeans(int yBegin, int yEnd, float *out) const;
 
     static constexpr int meanBand = 16; // rows per band of the pass
+    const RowKernels *kernels = &RowKernels::plain(); // RowKernels::active() at reset()
     QRect area;
     int w = 0, h = 0;
     int half = 0;

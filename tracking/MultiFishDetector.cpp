@@ -3,6 +3,7 @@
 #include "tracking/BackgroundModel.h"
 #include "tracking/FlagReads.h"
 #include "tracking/TrackerViewPainter.h"
+#include "tracking/kernels/RowKernels.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -56,18 +57,16 @@ std::vector<MultiFishDetector::Candidate> MultiFishDetector::findCandidates(
 {
     // Rows outer, for the memory order; then sorted into the discovery order of a scan with
     // columns outer (ascending column, then row).
+    const RowKernels &kernels = RowKernels::active();
     std::vector<Candidate> candidates;
+    std::vector<int> columns(size_t(std::max(0, w)));
     for (int y = half + 2; y <= h - half - 2; ++y) {
-        const float *row = map + size_t(y) * w;
-        for (int x = half + 2; x <= w - half - 2; ++x) {
-            const float m = row[x];
-            if (!(m >= threshold))
-                continue;
-            const float *mid = row + x;
-            const float *up = mid - w, *down = mid + w;
-            if (m > up[-1] && m > up[0] && m > up[1] && m > mid[-1] && m > mid[1] && m > down[-1]
-                && m > down[0] && m > down[1])
-                candidates.push_back({ QPoint(origin.x() + x, origin.y() + y), m });
+        const int found = kernels.localMaxima(
+            map + size_t(y) * w, w, half + 2, w - half - 2, threshold, columns.data());
+        for (int i = 0; i < found; ++i) {
+            const int x = columns[size_t(i)];
+            candidates.push_back(
+                { QPoint(origin.x() + x, origin.y() + y), map[size_t(y) * w + x] });
         }
     }
     std::sort(candidates.begin(), candidates.end(), [](const Candidate &a, const Candidate &b) {

@@ -9,10 +9,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
-
 void SingleFishDetector::reset(
     const QRect &trackingArea, float gaussianVariance, float confidenceThreshold)
 {
@@ -32,88 +28,8 @@ void SingleFishDetector::reset(
             highestWeightOfRow[size_t(dy)] = std::max(highestWeightOfRow[size_t(dy)], column[dy]);
         }
     }
-    ones.assign(size_t(w), 1.0f);
+    kernels = &RowKernels::active();
 }
-
-namespace {
-
-// The highest of weight[x] * mean[x] for x in [begin, end), several products at a time. Each
-// product is rounded as the scalar one is; the maximum of finite values does not depend on
-// the order in which they are compared.
-float highestScoreDefault(const float *mean, const float *weight, int begin, int end)
-{
-    int x = begin;
-    float best = -FLT_MAX;
-#ifdef __SSE2__
-    // Four running maxima, so that the comparisons do not wait on each other.
-    __m128 best4 = _mm_set1_ps(-FLT_MAX), b1 = best4, b2 = best4, b3 = best4;
-    for (; x + 16 <= end; x += 16) {
-        best4 = _mm_max_ps(best4, _mm_mul_ps(_mm_loadu_ps(weight + x), _mm_loadu_ps(mean + x)));
-        b1 = _mm_max_ps(b1, _mm_mul_ps(_mm_loadu_ps(weight + x + 4), _mm_loadu_ps(mean + x + 4)));
-        b2 = _mm_max_ps(b2, _mm_mul_ps(_mm_loadu_ps(weight + x + 8), _mm_loadu_ps(mean + x + 8)));
-        b3 = _mm_max_ps(b3, _mm_mul_ps(_mm_loadu_ps(weight + x + 12), _mm_loadu_ps(mean + x + 12)));
-    }
-    best4 = _mm_max_ps(_mm_max_ps(best4, b1), _mm_max_ps(b2, b3));
-    for (; x + 4 <= end; x += 4)
-        best4 = _mm_max_ps(best4, _mm_mul_ps(_mm_loadu_ps(weight + x), _mm_loadu_ps(mean + x)));
-    float lanes[4];
-    _mm_storeu_ps(lanes, best4);
-    best = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
-#endif
-    for (; x < end; ++x) {
-        const float score = weight[x] * mean[x];
-        if (score > best)
-            best = score;
-    }
-    return best;
-}
-
-#if defined(__x86_64__) || defined(__i386__)
-// The same with eight products a register.
-__attribute__((target("avx2"))) float highestScoreAvx2(
-    const float *mean, const float *weight, int begin, int end)
-{
-    int x = begin;
-    __m256 b0 = _mm256_set1_ps(-FLT_MAX), b1 = b0, b2 = b0, b3 = b0;
-    for (; x + 32 <= end; x += 32) {
-        b0 = _mm256_max_ps(
-            b0, _mm256_mul_ps(_mm256_loadu_ps(weight + x), _mm256_loadu_ps(mean + x)));
-        b1 = _mm256_max_ps(
-            b1, _mm256_mul_ps(_mm256_loadu_ps(weight + x + 8), _mm256_loadu_ps(mean + x + 8)));
-        b2 = _mm256_max_ps(
-            b2, _mm256_mul_ps(_mm256_loadu_ps(weight + x + 16), _mm256_loadu_ps(mean + x + 16)));
-        b3 = _mm256_max_ps(
-            b3, _mm256_mul_ps(_mm256_loadu_ps(weight + x + 24), _mm256_loadu_ps(mean + x + 24)));
-    }
-    b0 = _mm256_max_ps(_mm256_max_ps(b0, b1), _mm256_max_ps(b2, b3));
-    for (; x + 8 <= end; x += 8)
-        b0 = _mm256_max_ps(
-            b0, _mm256_mul_ps(_mm256_loadu_ps(weight + x), _mm256_loadu_ps(mean + x)));
-    float lanes[8];
-    _mm256_storeu_ps(lanes, b0);
-    float best = lanes[0];
-    for (int i = 1; i < 8; ++i)
-        best = std::max(best, lanes[i]);
-    for (; x < end; ++x) {
-        const float score = weight[x] * mean[x];
-        if (score > best)
-            best = score;
-    }
-    return best;
-}
-#endif
-
-float highestScore(const float *mean, const float *weight, int begin, int end)
-{
-#if defined(__x86_64__) || defined(__i386__)
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2)
-        return highestScoreAvx2(mean, weight, begin, end);
-#endif
-    return highestScoreDefault(mean, weight, begin, end);
-}
-
-} // namespace
 
 namespace {
 
@@ -154,13 +70,13 @@ void SingleFishDetector::scoreRows(const BackgroundModel &model, QPoint referenc
             // product cannot pass the rounded wm * m; for a negative mean it is not above 0.
             // A row whose bound is below the best score cannot reach it, and its weights, the
             // part of the scan that comes from memory, need not be read.
-            const float rowMean = highestScore(meanRow, ones.data(), span.xBegin, span.xEnd + 1);
+            const float rowMean = kernels->highestValue(meanRow, span.xBegin, span.xEnd + 1);
             const float highestWeight
                 = highestWeightOfRow[size_t(weights.row(std::abs(y1 + y - reference.y())))];
             if ((rowMean >= 0.0f ? highestWeight * rowMean : 0.0f) < best.score)
                 continue;
         }
-        const float rowBest = highestScore(meanRow, weightRow, span.xBegin, span.xEnd + 1);
+        const float rowBest = kernels->highestScore(meanRow, weightRow, span.xBegin, span.xEnd + 1);
         if (!(rowBest >= best.score))
             continue;
         int x = span.xBegin;

@@ -5,6 +5,7 @@
 
 #include "tracking/ProximityWeights.h"
 #include "tracking/TrackRecord.h"
+#include "tracking/kernels/RowKernels.h"
 
 #include <QPoint>
 #include <QRect>
@@ -58,7 +59,7 @@ private:
     ProximityWeights weights;
     std::vector<float> highestWeightOfRow; // the highest weight of each |dy|
     bool weightsNonNegative = false;
-    std::vector<float> ones; // W ones: highestScore() of them is a row's highest mean
+    const RowKernels *kernels = &RowKernels::plain(); // RowKernels::active() at reset()
 
     // The rows scored so far this frame by scanRows().
     struct RowScan

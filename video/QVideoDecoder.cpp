@@ -59,6 +59,7 @@ void QVideoDecoder::clearHandles()
     conversionContext.reset();
     conversionKey = ConversionKey();
     rgbFrame.reset();
+    rgbPictures.clear();
     decodedFrame.reset();
     packet.reset();
     codecContext.reset();
@@ -447,20 +448,48 @@ bool QVideoDecoder::convertPicture(QImage *converted)
     }
 
     // The scaler writes into a picture of its own, whose rows are padded for its vector code
-    // (it writes past a row's end and past the last row on many widths), never straight into
-    // an image; the rows are then copied. A fresh image per picture: copies handed out
-    // earlier stay unchanged (implicit sharing).
-    QImage image(width, height, QImage::Format_RGB888);
-    if (image.isNull())
+    // (it writes past a row's end and past the last row on many widths), and the image is
+    // made over that picture's rows, without a copy. The image holds a reference to the
+    // picture's buffer; a picture is written again only once no image holds it, so copies
+    // handed out earlier stay unchanged.
+    AVFrame *picture = freeRgbPicture();
+    AVBufferRef *reference = picture ? av_buffer_ref(picture->buf[0]) : nullptr;
+    if (!reference)
         return false;
-    sws_scale(context, frame->data, frame->linesize, 0, frame->height, rgbFrame->data,
-        rgbFrame->linesize);
-    const size_t rowBytes = size_t(width) * 3;
-    for (int y = 0; y < height; ++y)
-        memcpy(image.scanLine(y), rgbFrame->data[0] + qint64(y) * rgbFrame->linesize[0], rowBytes);
+    sws_scale(
+        context, frame->data, frame->linesize, 0, frame->height, picture->data, picture->linesize);
+    QImage image(
+        picture->data[0], width, height, picture->linesize[0], QImage::Format_RGB888,
+        [](void *info) {
+            AVBufferRef *held = static_cast<AVBufferRef *>(info);
+            av_buffer_unref(&held);
+        },
+        reference);
+    if (image.isNull()) {
+        av_buffer_unref(&reference);
+        return false;
+    }
     *converted = image;
     av_frame_unref(decodedFrame.get());
     return true;
+}
+
+AVFrame *QVideoDecoder::freeRgbPicture()
+{
+    for (const ff::FramePtr &picture : rgbPictures)
+        if (av_buffer_is_writable(picture->buf[0]))
+            return picture.get();
+    // All held by images: a new picture. Pictures still held when the pool is full leave it
+    // (their images keep them alive), so a caller that keeps many images never makes the pool
+    // keep their memory after it lets them go.
+    constexpr size_t poolSize = 6;
+    if (rgbPictures.size() >= poolSize)
+        rgbPictures.clear();
+    ff::FramePtr fresh = ff::allocatePicture(rgbFrame->width, rgbFrame->height, AV_PIX_FMT_RGB24);
+    if (!fresh)
+        return nullptr;
+    rgbPictures.push_back(std::move(fresh));
+    return rgbPictures.back().get();
 }
 
 bool QVideoDecoder::open(const QString &fileName)

@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class QVideoDecoder
 {
@@ -79,6 +80,9 @@ private:
     bool seekContainer(qint64 timestamp);
     // Converts decodedFrame into a fresh RGB888 image and releases the decoded picture.
     bool convertPicture(QImage *image);
+    // A picture of rgbPictures that no image holds any more, or a new one; null when out of
+    // memory.
+    AVFrame *freeRgbPicture();
     // The codec's next picture into decodedFrame, reading and sending packets as needed.
     enum class Fetch { Picture, End };
     Fetch receivePicture();
@@ -97,7 +101,10 @@ private:
     ff::CodecContextPtr codecContext; // the chosen stream's decoder context
     const AVCodec *codec = nullptr; // the decoder found for it
     ff::FramePtr decodedFrame; // receives decoded pictures
-    ff::FramePtr rgbFrame; // RGB24 scaler destination, rows padded (ff::allocatePicture)
+    ff::FramePtr rgbFrame; // RGB24 picture of the size converted to (set at open)
+    // RGB24 scaler destinations, rows padded (ff::allocatePicture); the images handed out are
+    // made over them and hold their buffers. Decoding state, as the members around.
+    std::vector<ff::FramePtr> rgbPictures;
     ff::PacketPtr packet; // the packet being read
     ff::SwsContextPtr conversionContext; // cached, rebuilt only when the source changes
     struct ConversionKey
