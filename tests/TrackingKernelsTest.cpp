@@ -146,8 +146,9 @@ private Q_SLOTS:
                         qPrintable(QStringLiteral("rule %1, ").arg(int(rule)) + where));
                 }
 
-                // A summed table of a few rows, made in one go and in two bands.
-                const int h = 1 + random.bounded(20);
+                // A summed table of up to 40 rows (whole bands of 16 and what is left over),
+                // made in one go and in two parts.
+                const int h = 1 + random.bounded(40);
                 std::vector<float> tablePlain = randomValues(random, size_t(w) * h);
                 for (float &v : tablePlain)
                     v = std::abs(v);

@@ -177,10 +177,168 @@ POND_AVX2 void applyDifferenceRule(float *difference, int n, DifferenceRule rule
 
 // The summed table has one long chain of sums per row. Each sum takes the same operands in
 // the same order whatever order the cells are visited in, as long as its left, upper and
-// upper-left neighbours are final; so the rows are visited in bands of eight, each row one
-// column behind the row above it, and the eight running sums are independent, which keeps
-// the adder busy instead of waiting on one chain. (Scalar code: the diagonal does not fit
-// a vector register's loads and stores.)
+// upper-left neighbours are final; so the rows are visited in bands, each row one column
+// behind the row above it, and the rows' running sums are independent, which keeps the adder
+// busy instead of waiting on one chain.
+
+// Step t of a band does column t - r of each row r that has one (column 0 is done already).
+inline void diagonalStep(float *const *row, int rows, int w, int t)
+{
+    for (int r = 0; r < rows; ++r) {
+        const int x = t - r;
+        if (x < 1 || x >= w)
+            continue;
+        float *cell = row[r] + x;
+        *cell = cell[-1] + cell[-w] - cell[-w - 1] + *cell;
+    }
+}
+
+// A band of up to eight rows, one sum at a time.
+POND_AVX2 void scalarBand(float *const *row, int rows, int w)
+{
+    constexpr int band = 8;
+    if (rows < band) {
+        for (int t = 1; t < w + rows - 1; ++t)
+            diagonalStep(row, rows, w, t);
+        return;
+    }
+    // Full bands: every row has a column to do from step band to step w - 1.
+    int t = 1;
+    for (; t < std::min(band, w); ++t)
+        diagonalStep(row, rows, w, t);
+    if (t < w) {
+        // The sums just made stay in registers: at step t, left[r] is row r's sum at
+        // column t - r - 1, which is the upper sum of row r + 1, and upperLeft[r] the one
+        // before it. Rows go from the bottom up, so that row r + 1 reads its upper
+        // neighbours before row r replaces them. Row 0 reads the row above the band.
+        float left[band], upperLeft[band];
+        for (int r = 0; r < band; ++r) {
+            left[r] = row[r][t - r - 1];
+            upperLeft[r] = t - r - 2 >= 0 ? row[r][t - r - 2] : 0.0f; // unused for the last
+        }
+        const float *above = row[0] - w;
+        for (; t < w; ++t) {
+#pragma GCC unroll 8
+            for (int r = band - 1; r >= 1; --r) {
+                float *cell = row[r] + (t - r);
+                const float sum = left[r] + left[r - 1] - upperLeft[r - 1] + *cell;
+                upperLeft[r] = left[r];
+                left[r] = sum;
+                *cell = sum;
+            }
+            float *cell = row[0] + t;
+            const float sum = left[0] + above[t] - above[t - 1] + *cell;
+            upperLeft[0] = left[0];
+            left[0] = sum;
+            *cell = sum;
+        }
+    }
+    for (; t < w + rows - 1; ++t)
+        diagonalStep(row, rows, w, t);
+}
+
+// Transposes four 4 x 4 blocks, one in each 128-bit half of a..d and of e..h.
+POND_AVX2 inline void transposeHalves(__m256 v[8])
+{
+    for (int k = 0; k < 8; k += 4) {
+        const __m256 t0 = _mm256_unpacklo_ps(v[k], v[k + 1]);
+        const __m256 t1 = _mm256_unpackhi_ps(v[k], v[k + 1]);
+        const __m256 t2 = _mm256_unpacklo_ps(v[k + 2], v[k + 3]);
+        const __m256 t3 = _mm256_unpackhi_ps(v[k + 2], v[k + 3]);
+        v[k] = _mm256_shuffle_ps(t0, t2, 0x44);
+        v[k + 1] = _mm256_shuffle_ps(t0, t2, 0xee);
+        v[k + 2] = _mm256_shuffle_ps(t1, t3, 0x44);
+        v[k + 3] = _mm256_shuffle_ps(t1, t3, 0xee);
+    }
+}
+
+// cells[j], lane r: element j of the eight floats at p[r].
+POND_AVX2 inline void loadTransposed(float *const *p, __m256 cells[8])
+{
+    for (int r = 0; r < 4; ++r) {
+        cells[r] = _mm256_loadu2_m128(p[r + 4], p[r]);
+        cells[r + 4] = _mm256_loadu2_m128(p[r + 4] + 4, p[r] + 4);
+    }
+    transposeHalves(cells);
+}
+
+// The inverse: the eight floats at p[r] become lane r of sums[0 ... 7].
+POND_AVX2 inline void storeTransposed(float *const *p, __m256 sums[8])
+{
+    transposeHalves(sums);
+    for (int r = 0; r < 4; ++r) {
+        _mm256_storeu2_m128(p[r + 4], p[r], sums[r]);
+        _mm256_storeu2_m128(p[r + 4] + 4, p[r] + 4, sums[r + 4]);
+    }
+}
+
+// A band of sixteen rows, as two registers of eight rows (lane r of the first is row r, of
+// the second row 8 + r), eight steps at a time. At step t each lane needs its row's last
+// sum (left), the sum of the row above one step earlier (upper: the left sums moved one lane
+// down, the row above the band entering lane 0 of the first register and the first
+// register's lane 7 entering the second's), and the upper sum of the step before (upper
+// left). The cells of eight steps are eight diagonal runs, loaded as the rows' runs and
+// transposed; the sums go back the same way. The triangles at the ends are done one sum at
+// a time: the first up to step 16, where the registers can be filled from the rows' sums.
+constexpr int vectorBandRows = 16;
+constexpr int vectorBandMinWidth = vectorBandRows + 9; // the triangle and eight steps
+
+// Lane r: the sum of row first + r that step makes its left one.
+POND_AVX2 inline __m256 lastSums(float *const *row, int step, int first)
+{
+    float v[8];
+    for (int r = 0; r < 8; ++r)
+        v[r] = row[first + r][step - first - r - 1];
+    return _mm256_loadu_ps(v);
+}
+
+POND_AVX2 void vectorBand(float *const *row, int w)
+{
+    constexpr int rows = vectorBandRows;
+    int t = 1;
+    for (; t <= rows; ++t)
+        diagonalStep(row, rows, w, t);
+    const float *above = row[0] - w;
+    __m256 leftA = lastSums(row, t, 0), leftB = lastSums(row, t, 8);
+    // The upper sums of step t - 1: the left sums of step t - 1, one lane down.
+    __m256 upperA = lastSums(row, t - 1, 0), upperB = lastSums(row, t - 1, 8);
+    const __m256i down = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);
+    {
+        const __m256 movedA = _mm256_permutevar8x32_ps(upperA, down);
+        upperB = _mm256_blend_ps(_mm256_permutevar8x32_ps(upperB, down), movedA, 1);
+        upperA = _mm256_blend_ps(movedA, _mm256_broadcast_ss(above + t - 1), 1);
+    }
+    for (; t + 8 <= w; t += 8) {
+        float *runA[8], *runB[8];
+        for (int r = 0; r < 8; ++r) {
+            runA[r] = row[r] + (t - r);
+            runB[r] = row[8 + r] + (t - 8 - r);
+        }
+        __m256 cellsA[8], cellsB[8];
+        loadTransposed(runA, cellsA);
+        loadTransposed(runB, cellsB);
+        for (int j = 0; j < 8; ++j) {
+            const __m256 movedA = _mm256_permutevar8x32_ps(leftA, down);
+            const __m256 nextUpperA
+                = _mm256_blend_ps(movedA, _mm256_broadcast_ss(above + t + j), 1);
+            const __m256 nextUpperB
+                = _mm256_blend_ps(_mm256_permutevar8x32_ps(leftB, down), movedA, 1);
+            leftA
+                = _mm256_add_ps(_mm256_sub_ps(_mm256_add_ps(leftA, nextUpperA), upperA), cellsA[j]);
+            leftB
+                = _mm256_add_ps(_mm256_sub_ps(_mm256_add_ps(leftB, nextUpperB), upperB), cellsB[j]);
+            upperA = nextUpperA;
+            upperB = nextUpperB;
+            cellsA[j] = leftA;
+            cellsB[j] = leftB;
+        }
+        storeTransposed(runA, cellsA);
+        storeTransposed(runB, cellsB);
+    }
+    for (; t < w + rows - 1; ++t)
+        diagonalStep(row, rows, w, t);
+}
+
 POND_AVX2 void summedRows(float *s, int w, int yBegin, int yEnd)
 {
     if (w == 0 || yBegin >= yEnd)
@@ -193,60 +351,17 @@ POND_AVX2 void summedRows(float *s, int w, int yBegin, int yEnd)
     for (int y = yBegin; y < yEnd; ++y)
         s[size_t(y) * w] = s[size_t(y) * w] + s[size_t(y - 1) * w];
 
-    constexpr int band = 8;
-    for (int y0 = yBegin; y0 < yEnd; y0 += band) {
-        const int rows = std::min(band, yEnd - y0);
-        float *row[band] = {};
+    float *row[vectorBandRows] = {};
+    for (int y0 = yBegin; y0 < yEnd;) {
+        const bool wide = yEnd - y0 >= vectorBandRows && w >= vectorBandMinWidth;
+        const int rows = wide ? vectorBandRows : std::min(8, yEnd - y0);
         for (int r = 0; r < rows; ++r)
             row[r] = s + size_t(y0 + r) * w;
-        // Step t handles column t - r of row r.
-        auto step = [&](int t) {
-            for (int r = 0; r < rows; ++r) {
-                const int x = t - r;
-                if (x < 1 || x >= w)
-                    continue;
-                float *cell = row[r] + x;
-                *cell = cell[-1] + cell[-w] - cell[-w - 1] + *cell;
-            }
-        };
-        if (rows < band) {
-            for (int t = 1; t < w + rows - 1; ++t)
-                step(t);
-            continue;
-        }
-        // Full bands: every row has a column to do from step band to step w - 1.
-        int t = 1;
-        for (; t < std::min(band, w); ++t)
-            step(t);
-        if (t < w) {
-            // The sums just made stay in registers: at step t, left[r] is row r's sum at
-            // column t - r - 1, which is the upper sum of row r + 1, and upperLeft[r] the one
-            // before it. Rows go from the bottom up, so that row r + 1 reads its upper
-            // neighbours before row r replaces them. Row 0 reads the row above the band.
-            float left[band], upperLeft[band];
-            for (int r = 0; r < band; ++r) {
-                left[r] = row[r][t - r - 1];
-                upperLeft[r] = t - r - 2 >= 0 ? row[r][t - r - 2] : 0.0f; // unused for the last
-            }
-            const float *above = row[0] - w;
-            for (; t < w; ++t) {
-#pragma GCC unroll 8
-                for (int r = band - 1; r >= 1; --r) {
-                    float *cell = row[r] + (t - r);
-                    const float sum = left[r] + left[r - 1] - upperLeft[r - 1] + *cell;
-                    upperLeft[r] = left[r];
-                    left[r] = sum;
-                    *cell = sum;
-                }
-                float *cell = row[0] + t;
-                const float sum = left[0] + above[t] - above[t - 1] + *cell;
-                upperLeft[0] = left[0];
-                left[0] = sum;
-                *cell = sum;
-            }
-        }
-        for (; t < w + rows - 1; ++t)
-            step(t);
+        if (wide)
+            vectorBand(row, w);
+        else
+            scalarBand(row, rows, w);
+        y0 += rows;
     }
 }
 
