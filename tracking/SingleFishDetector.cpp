@@ -3,6 +3,7 @@
 #include "tracking/BackgroundModel.h"
 #include "tracking/FlagReads.h"
 #include "tracking/TrackerViewPainter.h"
+#include "tracking/kernels/Avx2Kernels.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -14,6 +15,9 @@ void SingleFishDetector::reset(
 {
     area = trackingArea;
     threshold = confidenceThreshold;
+    // The table takes an exp per pixel of the area, which runs many times slower while the
+    // vector registers' upper halves are left in use (as filling the view image leaves them).
+    clearUpperVectorHalves();
     weights.build(area.width(), area.height(), gaussianVariance);
     // The highest weight of each |dy|, for the bound in scoreRows(); a negative weight (or
     // not a number) would void the bound, and then every row is scored in full.

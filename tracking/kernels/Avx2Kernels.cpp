@@ -457,7 +457,19 @@ POND_AVX2 int localMaxima(
     return count + plainkernels::localMaxima(row, w, x, xEnd, threshold, columns + count);
 }
 
+__attribute__((target("avx"))) void zeroUpper()
+{
+    _mm256_zeroupper();
+}
+
 } // namespace
+
+void clearUpperVectorHalves()
+{
+    static const bool hasAvx = __builtin_cpu_supports("avx");
+    if (hasAvx)
+        zeroUpper();
+}
 
 const RowKernels *avx2Kernels()
 {
@@ -473,5 +485,7 @@ const RowKernels *avx2Kernels()
 {
     return nullptr;
 }
+
+void clearUpperVectorHalves() { }
 
 #endif
