@@ -293,10 +293,10 @@ void MainWindow::buildControlColumn(QWidget *column)
         [this](bool blobs) { fishCountSpin.setMaximum(blobs ? 200 : 25); });
     layout->addWidget(detection);
     // The arenas, a part of the whole-video background method.
-    auto *arenas = new ArenaControls(videoView);
-    arenas->setVisible(false);
-    connect(detection, &DetectionControls::methodChanged, arenas, &QWidget::setVisible);
-    layout->addWidget(arenas);
+    arenaControls = new ArenaControls(videoView);
+    arenaControls->setVisible(false);
+    connect(detection, &DetectionControls::methodChanged, arenaControls, &QWidget::setVisible);
+    layout->addWidget(arenaControls);
 
     showTrackerViewCheck.setText(tr("Show Tracker View"));
     layout->addWidget(&showTrackerViewCheck);

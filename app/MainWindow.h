@@ -19,6 +19,7 @@
 #include <QSpinBox>
 #include <QTimer>
 
+class ArenaControls;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
@@ -124,6 +125,7 @@ private:
     QPushButton *addZoneButton = nullptr;
     QPushButton *addRulerButton = nullptr;
     QPushButton *addPointDistButton = nullptr;
+    ArenaControls *arenaControls = nullptr;
     QGroupBox *signedDifferenceBox = nullptr;
     QRadioButton *brightRadio = nullptr;
     QRadioButton *darkRadio = nullptr;

@@ -149,6 +149,29 @@ std::vector<ArenaTracker::FishResult> ArenaTracker::track(
     return results;
 }
 
+QPointF ArenaTracker::correct(int fish, QPointF position)
+{
+    const QRect &r = area.rect;
+    if (r.isEmpty())
+        return position;
+    auto inside = [this, &r](QPointF p) {
+        const QPoint q(int(std::lround(p.x())), int(std::lround(p.y())));
+        return r.contains(q)
+            && (area.mask.empty() || area.mask.at<uchar>(q.y() - r.top(), q.x() - r.left()) != 0);
+    };
+    const QPointF middle(r.left() + (r.width() - 1) / 2.0, r.top() + (r.height() - 1) / 2.0);
+    const QPointF toMiddle = middle - position;
+    const double length = std::hypot(toMiddle.x(), toMiddle.y());
+    // Half-pixel steps towards the middle until inside (the middle itself always is).
+    QPointF p = position;
+    for (int step = 1; !inside(p) && step <= int(std::ceil(2 * length)); ++step)
+        p = position + toMiddle * std::min(1.0, step / (2 * length));
+    if (!inside(p))
+        p = middle;
+    matcher.correct(fish, p);
+    return p;
+}
+
 void ArenaTracker::splitTouching()
 {
     const int fishCount = area.fishCount;
