@@ -13,12 +13,7 @@ std::vector<cv::Mat> BackgroundEstimator::sample(QVideoDecoder &decoder, int cou
     qint64 previousNumber = -1;
     bool havePrevious = false;
     bool stepping = false;
-    auto stepTo = [&decoder](qint64 ms) {
-        while (decoder.frameTime() < ms)
-            if (!decoder.seekNextFrame())
-                return false;
-        return true;
-    };
+    auto stepTo = [&decoder](qint64 ms) { return decoder.decodeForwardToMs(ms); };
     for (int k = 0; k < count; ++k) {
         const qint64 ms = startMs + qint64((k + 0.5) * span / count);
         bool ok;
