@@ -200,7 +200,11 @@ void MainWindow::applyParameters(const TrackingSetup &setup)
 void MainWindow::applySetup(const TrackingSetup &setup)
 {
     applyParameters(setup);
-    videoView->setOverlays(setup.overlays);
+    // A setup file holds no arenas: those drawn stay. A data file's arenas replace them.
+    OverlaySet overlays = setup.overlays;
+    if (overlays.arenas.isEmpty())
+        overlays.arenas = videoView->Arenas();
+    videoView->setOverlays(overlays);
     // The marker starts in the middle of the Tracking Area, as after drawing it.
     const QRect area = setup.overlays.areas.value(0);
     videoView->SetFishPosition(int(std::floor((area.left() + area.right()) * 0.5 + 0.5)),
