@@ -7,6 +7,7 @@
 #include "ui/ArenaControls.h"
 #include "ui/DetectionControls.h"
 #include "ui/Dialogs.h"
+#include "ui/ScrollColumn.h"
 #include "view/ui/VideoView.h"
 #include "view/ui/VideoViewport.h"
 
@@ -93,7 +94,11 @@ MainWindow::MainWindow(QWidget *parent)
     bottomLayout->addWidget(reviewFrame);
     displayLayout->addWidget(bottomBar);
 
-    centralLayout->addWidget(controlColumn, 0, Qt::AlignTop);
+    // The column scrolls on a screen lower than its controls (the whole-video background's
+    // parameters and arenas make it long), so that "Process Video" can always be reached.
+    auto *columnScroll = new ScrollColumn(controlColumn, 160);
+    columnScroll->setObjectName(QStringLiteral("controlScroll"));
+    centralLayout->addWidget(columnScroll);
     centralLayout->addWidget(displayColumn, 1);
     setCentralWidget(central);
 

@@ -126,10 +126,18 @@ void MainWindow::StopProcessing()
         // last refresh happened to catch.
         UpdateUI();
         const QString startFailure = tracker->startFailure();
-        if (!startFailure.isEmpty())
+        if (!startFailure.isEmpty()) {
+            // Nothing was processed: the frame on display is the one the run was to start
+            // after, not the last one of an earlier run.
+            QImage shown;
+            if (decoder.copyFrame(shown)) {
+                videoView->SetImage(shown);
+                videoView->Redraw();
+            }
             Dialogs::current().critical(this, tr("Can't start tracking."), startFailure);
-        else if (!tracker->lastWriteError().isEmpty())
+        } else if (!tracker->lastWriteError().isEmpty()) {
             saveAfterFailedWrite();
+        }
         feedback->runEnded(tracker->lastWrittenPath(), tracker->lastWriteError());
         updateVideoControls();
     }

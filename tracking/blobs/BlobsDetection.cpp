@@ -63,6 +63,17 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
         return fail(
             QStringLiteral("%1: every arena lies outside the %2 frame").arg(video, frameSize));
 
+    // A background of another size is refused before the video is read for samples.
+    const QImage chosen = blobControls.chosenBackground();
+    if (!chosen.isNull() && chosen.size() != shown.size()) {
+        const QString picture = blobControls.chosenBackgroundPath();
+        return fail(QStringLiteral("the background picture %1is %2x%3, the video %4 %5")
+                        .arg(picture.isEmpty() ? QString() : picture + QLatin1Char(' '))
+                        .arg(chosen.width())
+                        .arg(chosen.height())
+                        .arg(video, frameSize));
+    }
+
     // The samples come from the part of the video to be tracked: after the frame on display.
     const qint64 startNumber = decoder->frameNumber();
     const qint64 startMs = decoder->frameTime();
@@ -88,16 +99,7 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
                                    "video")
                         .arg(video));
 
-    const QImage chosen = blobControls.chosenBackground();
     if (!chosen.isNull()) {
-        if (chosen.size() != shown.size()) {
-            const QString picture = blobControls.chosenBackgroundPath();
-            return fail(QStringLiteral("the background picture %1is %2x%3, the video %4 %5")
-                            .arg(picture.isEmpty() ? QString() : picture + QLatin1Char(' '))
-                            .arg(chosen.width())
-                            .arg(chosen.height())
-                            .arg(video, frameSize));
-        }
         background = GreyPlane::of(chosen);
     } else {
         background = BackgroundEstimator::median(samples);
