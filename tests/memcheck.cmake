@@ -1,8 +1,8 @@
 # pondwatch-cli track and export under valgrind memcheck, on short clips of sizes and pixel
 # formats that once made the scaler write past its buffers: odd widths, widths 2 and 4 mod 16,
 # a Tracking Area one scan row high, full-range, 4:4:4, grey and 10-bit pictures, filter sizes
-# 1 to 9, and the H.264 (MP4) export. Uses this build's pondwatch-cli (RelWithDebInfo, -O2, in ./test.sh); not in a
-# sanitizer build, whose binaries valgrind cannot run.
+# 1 to 9, and the H.264 (MP4) export. Uses this build's pondwatch-cli (RelWithDebInfo, -O2, in
+# ./test.sh); not in a sanitizer build, whose binaries valgrind cannot run.
 find_program(POND_VALGRIND valgrind)
 find_program(POND_FFMPEG ffmpeg)
 if(PONDWATCH_SANITIZER STREQUAL "" AND POND_VALGRIND AND POND_FFMPEG)
