@@ -473,6 +473,9 @@ private Q_SLOTS:
         // The decoder passes over picture 0: what follows is what the MPEG holds.
         checkMovingRows(decodeAll(output));
         QVERIFY(!QFile::exists(video + ".out.mpeg"));
+        // Readable by whoever may read a new file here, not by its owner alone.
+        const QString fresh = writeFile("fresh.txt", "x");
+        QCOMPARE(QFile::permissions(output), QFile::permissions(fresh));
 
         fixtures::VideoOptions options;
         options.format = fixtures::VideoFormat::Mp4H264;
