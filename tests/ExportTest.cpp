@@ -1,6 +1,7 @@
 // The annotated video export: reading the rows, the frame loop (which row lands on which
 // picture), what the pictures show after MPEG-1 compression (marker, Tracking Area colour),
-// the failures, the ExportVideo slot through scripted dialogs, and 'pondwatch-cli export'.
+// the failures, the ExportVideo slot through scripted dialogs, 'pondwatch-cli export', and
+// the H.264 MP4 for showing.
 //
 // Pictures are checked by averaging colours along the drawn lines and comparing them with the
 // plain background: MPEG-1 at 25 kbit/s smears thin lines, but never that far.
@@ -13,6 +14,7 @@
 #include "video/QVideoDecoder.h"
 #include "view/ui/VideoView.h"
 
+#include <QAction>
 #include <QDir>
 #include <QProcess>
 #include <QSpinBox>
@@ -500,6 +502,24 @@ private Q_SLOTS:
             cli.err.contains("the 153x115 frames are written as 154x116"), qPrintable(cli.err));
         QVERIFY(probedStream(odd + ".out.mp4").contains("height=116"));
         QVERIFY(!QFile::exists(odd + ".out.mpeg"));
+
+        // The window's Results menu offers the choice and says where the MP4 went and why it
+        // was padded.
+        QVERIFY(QFile::remove(odd + ".out.mp4"));
+        {
+            MainWindow w;
+            dialogs->queueText("H.264 MP4 (VIDEO.out.mp4, fit to show)");
+            dialogs->queueFile(rowsFile);
+            dialogs->queueFile(odd);
+            w.findChild<QAction *>("actionExportVideo")->trigger();
+            const QList<RecordedMessage> told = dialogs->takeMessages();
+            QCOMPARE(told.size(), 1);
+            QVERIFY2(told[0].kind == "information" && told[0].text.contains(odd + ".out.mp4")
+                    && told[0].text.contains("153x115") && told[0].text.contains("154x116"),
+                qPrintable(told[0].text));
+            QVERIFY(probedStream(odd + ".out.mp4").contains("codec_name=h264"));
+            QVERIFY(!QFile::exists(odd + ".out.mpeg"));
+        }
 
         QVERIFY(QFile::remove(output));
         exporter.h264Encoder = "no-such-encoder";
