@@ -68,8 +68,8 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
     clock.start();
     blobControls.backgroundFramesWanted = asked.backgroundFrames;
     blobControls.backgroundFramesRead = 0;
-    const std::vector<cv::Mat> samples = BackgroundEstimator::sample(
-        *decoder, asked.backgroundFrames, startMs, endMs, [this, &blobControls](int read, int) {
+    const std::vector<cv::Mat> samples = BackgroundEstimator::sample(*decoder, host.fileName(),
+        asked.backgroundFrames, startMs, endMs, [this, &blobControls](int read, int) {
             blobControls.backgroundFramesRead = read;
             return !flags.stopRequested;
         });
