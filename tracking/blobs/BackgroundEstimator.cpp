@@ -109,11 +109,10 @@ cv::Mat BackgroundEstimator::median(const std::vector<cv::Mat> &planes)
     cv::Mat result(rows, cols, CV_8UC1);
     // A histogram per pixel would be 256 counts; K is far smaller, so the values are gathered
     // and partly sorted instead.
-    // Rows in parallel: the pre-pass has the machine to itself.
-    cv::parallel_for_(cv::Range(0, rows), [&](const cv::Range &band) {
+    auto medianRows = [&](int first, int last) {
         std::vector<uchar> values(n);
         std::vector<const uchar *> rowsOf(n);
-        for (int y = band.start; y < band.end; ++y) {
+        for (int y = first; y < last; ++y) {
             for (size_t k = 0; k < n; ++k)
                 rowsOf[k] = planes[k].ptr<uchar>(y);
             uchar *out = result.ptr<uchar>(y);
@@ -124,6 +123,12 @@ cv::Mat BackgroundEstimator::median(const std::vector<cv::Mat> &planes)
                 out[x] = values[n / 2];
             }
         }
-    });
+    };
+    // The lower half of the rows on a helper thread: the pre-pass has the machine to itself.
+    // Each thread writes its own rows of the result.
+    const int half = rows / 2;
+    std::thread lower(medianRows, half, rows);
+    medianRows(0, half);
+    lower.join();
     return result;
 }
