@@ -5,6 +5,7 @@
 // which the tracker thread calls during a run (they read atomics and locked copies).
 
 #include "analysis/ui/AnalysisWindow.h"
+#include "tools/AnnotatedExport.h"
 #include "tracking/SetupFile.h"
 #include "tracking/TrackingControls.h"
 #include "tracking/TrackingHost.h"
@@ -77,6 +78,10 @@ public:
     RunFeedback *runFeedback() const { return feedback; }
     WindowMenus *windowMenus() const { return menus; }
     QCheckBox *trackerViewCheckBox() { return &showTrackerViewCheck; }
+
+    // Asks for a data file and its video and writes the annotated video in `format`; the
+    // ExportVideo slot is the MPEG one. MP4 tells where it went and what was padded.
+    void exportAnnotatedVideo(AnnotatedExport::Format format);
 
     // TrackingHost
     const TrackingControls &trackingControls() const override;

@@ -3,6 +3,8 @@
 // stopping, closing during a run, pause with review and manual correction, a data file that
 // cannot be written, and the window's responsiveness during a 1080p run.
 
+#include "analysis/RecentDataFile.h"
+#include "analysis/ui/TrackPictureWindow.h"
 #include "app/RunFeedback.h"
 #include "support/DialogScope.h"
 #include "support/GuiRunSupport.h"
@@ -198,12 +200,29 @@ private Q_SLOTS:
             QVERIFY(!s->isEnabled());
         QVERIFY(w.findChild<QGroupBox *>()->isEnabled());
         QVERIFY(d.trackerViewCheck()->isEnabled());
+        auto *trajectory = w.findChild<QAction *>("actionShowTrajectory");
+        QVERIFY(!trajectory->isEnabled());
 
         gate.release();
         QVERIFY(d.waitIdle());
         verifyIdle(w);
 
+        // The Results menu shows the file just written, over the video tracked, without asking;
+        // the analysis window offers it too.
         const QString guiFile = oneFish + ".data.txt";
+        QVERIFY(trajectory->isEnabled());
+        QVERIFY(trajectory->text().contains("one fish.avi.data.txt"));
+        trajectory->trigger();
+        auto *picture = w.findChild<TrackPictureWindow *>();
+        QVERIFY(picture && picture->isVisible());
+        QCOMPARE(findControl<QLineEdit>(*picture, "trackDataFileEdit")->text(),
+            QFileInfo(guiFile).absoluteFilePath());
+        QCOMPARE(findControl<QLineEdit>(*picture, "trackVideoEdit")->text(), oneFish);
+        QVERIFY2(picture->problem().isEmpty(), qPrintable(picture->problem()));
+        QVERIFY(!picture->picture().isNull());
+        QCOMPARE(RecentDataFile::path(), QFileInfo(guiFile).absoluteFilePath());
+        picture->close();
+
         const QStringList lines = fileLines(guiFile);
         QCOMPARE(lines.size(), singleHeader + 118); // frames 2 to 119
         QCOMPARE(lines[2], QString("Zone1-left (x1, y1, x2, y2): "));

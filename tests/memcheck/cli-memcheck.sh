@@ -5,11 +5,13 @@
 # track that does not finish with exit code 0. The export may refuse a size its encoder does
 # not take (it still decodes and draws every frame first). The whole-video background method
 # runs once too, in two round arenas.
-#   cli-memcheck.sh CLI WORKDIR NAME CODEC PIXFMT WIDTH HEIGHT CONTAINER FILTERS [AREA]
-# FILTERS is comma-separated; AREA (X1,Y1,X2,Y2) defaults to the whole frame.
+#   cli-memcheck.sh CLI WORKDIR NAME CODEC PIXFMT WIDTH HEIGHT CONTAINER FILTERS [AREA [FORMAT]]
+# FILTERS is comma-separated; AREA (X1,Y1,X2,Y2) defaults to the whole frame; FORMAT is the
+# export's --format (mpeg when not given).
 set -euo pipefail
 cli=$1 work=$2 name=$3 codec=$4 pixfmt=$5 width=$6 height=$7 container=$8 filters=$9
 area=${10:-0,0,$((width - 1)),$((height - 1))}
+format=${11:-mpeg}
 mkdir -p "$work"
 cd "$work"
 clip=$name.$container
@@ -61,5 +63,6 @@ if [ "${PONDWATCH_KERNELS:-}" != plain ]; then
         exit 1
     fi
 fi
-memcheck export.vg "$cli" export "$first" "$clip" --filter "${sizes[0]}" --quiet || true
-echo "$name: memcheck clean (track with filters $filters, export)"
+memcheck export.vg "$cli" export "$first" "$clip" --filter "${sizes[0]}" --format "$format" \
+    --quiet || true
+echo "$name: memcheck clean (track with filters $filters, export as $format)"
