@@ -53,8 +53,10 @@ void drawZones(QPainter &painter, const FishTracks &tracks)
     }
 }
 
-// Text on a dark box, in picture pixels (the painter unscaled).
-void drawLegendBox(QPainter &painter, const QPoint &topLeft, const QStringList &lines,
+// Text on a dark box at the bottom right of a picture of `pictureSize`, in picture pixels
+// (the painter unscaled): zone labels sit at their zones' top left, where the Tracking Area and
+// a zone along the tank's side often start, and the heat map's colour bar is at the top right.
+void drawLegendBox(QPainter &painter, const QSize &pictureSize, const QStringList &lines,
     const QList<QColor> &swatches)
 {
     QFont font = painter.font();
@@ -66,7 +68,10 @@ void drawLegendBox(QPainter &painter, const QPoint &topLeft, const QStringList &
         width = std::max(width, metrics.horizontalAdvance(line));
     const int lineHeight = metrics.height() + 2;
     const int swatch = swatches.isEmpty() ? 0 : 22;
-    const QRect box(topLeft, QSize(width + swatch + 12, lineHeight * int(lines.size()) + 8));
+    const QSize boxSize(width + swatch + 12, lineHeight * int(lines.size()) + 8);
+    const QRect box(QPoint(std::max(6, pictureSize.width() - 6 - boxSize.width()),
+                        std::max(6, pictureSize.height() - 6 - boxSize.height())),
+        boxSize);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0, 170));
     painter.drawRoundedRect(box, 4, 4);
@@ -176,7 +181,7 @@ void TrackPicture::drawTrajectory(QPainter &painter, const QImage &frame, const 
     painter.resetTransform();
     names.prepend(QStringLiteral("Trajectory (o start, \u25cf end)"));
     colours.prepend(Qt::transparent);
-    drawLegendBox(painter, QPoint(6, 6), names, colours);
+    drawLegendBox(painter, pictureSize(frame.size()), names, colours);
     painter.restore();
 }
 
@@ -228,7 +233,7 @@ void TrackPicture::drawHeatMap(
         QStringLiteral("top: %1 %").arg(top * 100.0, 0, 'f', 2),
         QStringLiteral("bottom: 0 % (square-root scale)"),
         QStringLiteral("%1 positions").arg(grid.positions) };
-    drawLegendBox(painter, QPoint(6, 6), lines, {});
+    drawLegendBox(painter, size, lines, {});
     painter.setPen(Qt::white);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(bar.adjusted(0, 0, -1, -1));

@@ -7,6 +7,7 @@
 #include "ui/ArenaControls.h"
 #include "ui/DetectionControls.h"
 #include "ui/Dialogs.h"
+#include "ui/ScrollColumn.h"
 #include "view/ui/VideoView.h"
 #include "view/ui/VideoViewport.h"
 
@@ -93,7 +94,11 @@ MainWindow::MainWindow(QWidget *parent)
     bottomLayout->addWidget(reviewFrame);
     displayLayout->addWidget(bottomBar);
 
-    centralLayout->addWidget(controlColumn, 0, Qt::AlignTop);
+    // The column scrolls on a screen lower than its controls (the whole-video background's
+    // parameters and arenas make it long), so that "Process Video" can always be reached.
+    auto *columnScroll = new ScrollColumn(controlColumn, 160);
+    columnScroll->setObjectName(QStringLiteral("controlScroll"));
+    centralLayout->addWidget(columnScroll);
     centralLayout->addWidget(displayColumn, 1);
     setCentralWidget(central);
 
@@ -200,7 +205,11 @@ void MainWindow::applyParameters(const TrackingSetup &setup)
 void MainWindow::applySetup(const TrackingSetup &setup)
 {
     applyParameters(setup);
-    videoView->setOverlays(setup.overlays);
+    // A setup file holds no arenas: those drawn stay. A data file's arenas replace them.
+    OverlaySet overlays = setup.overlays;
+    if (overlays.arenas.isEmpty())
+        overlays.arenas = videoView->Arenas();
+    videoView->setOverlays(overlays);
     // The marker starts in the middle of the Tracking Area, as after drawing it.
     const QRect area = setup.overlays.areas.value(0);
     videoView->SetFishPosition(int(std::floor((area.left() + area.right()) * 0.5 + 0.5)),
@@ -293,10 +302,10 @@ void MainWindow::buildControlColumn(QWidget *column)
         [this](bool blobs) { fishCountSpin.setMaximum(blobs ? 200 : 25); });
     layout->addWidget(detection);
     // The arenas, a part of the whole-video background method.
-    auto *arenas = new ArenaControls(videoView);
-    arenas->setVisible(false);
-    connect(detection, &DetectionControls::methodChanged, arenas, &QWidget::setVisible);
-    layout->addWidget(arenas);
+    arenaControls = new ArenaControls(videoView);
+    arenaControls->setVisible(false);
+    connect(detection, &DetectionControls::methodChanged, arenaControls, &QWidget::setVisible);
+    layout->addWidget(arenaControls);
 
     showTrackerViewCheck.setText(tr("Show Tracker View"));
     layout->addWidget(&showTrackerViewCheck);

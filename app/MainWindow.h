@@ -5,6 +5,7 @@
 // which the tracker thread calls during a run (they read atomics and locked copies).
 
 #include "analysis/ui/AnalysisWindow.h"
+#include "tools/AnnotatedExport.h"
 #include "tracking/SetupFile.h"
 #include "tracking/TrackingControls.h"
 #include "tracking/TrackingHost.h"
@@ -19,6 +20,7 @@
 #include <QSpinBox>
 #include <QTimer>
 
+class ArenaControls;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
@@ -77,6 +79,10 @@ public:
     WindowMenus *windowMenus() const { return menus; }
     QCheckBox *trackerViewCheckBox() { return &showTrackerViewCheck; }
 
+    // Asks for a data file and its video and writes the annotated video in `format`; the
+    // ExportVideo slot is the MPEG one. MP4 tells where it went and what was padded.
+    void exportAnnotatedVideo(AnnotatedExport::Format format);
+
     // TrackingHost
     const TrackingControls &trackingControls() const override;
     QImage viewImage() const override;
@@ -124,6 +130,7 @@ private:
     QPushButton *addZoneButton = nullptr;
     QPushButton *addRulerButton = nullptr;
     QPushButton *addPointDistButton = nullptr;
+    ArenaControls *arenaControls = nullptr;
     QGroupBox *signedDifferenceBox = nullptr;
     QRadioButton *brightRadio = nullptr;
     QRadioButton *darkRadio = nullptr;

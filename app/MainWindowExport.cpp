@@ -1,5 +1,7 @@
-// The annotated video export of the main window. Nothing in the window is connected to it;
-// it is invoked by name. It runs on the GUI thread from start to end and blocks the window.
+// The annotated video export of the main window. Nothing in the window is connected to the
+// ExportVideo slot, which is invoked by name; the Results menu reaches the same export through
+// exportAnnotatedVideo, with a choice of format. It runs on the GUI thread from start to end
+// and blocks the window.
 //
 // The export decodes with a decoder of its own: the video open in the window stays open,
 // and the window's file name is left as it was. Every picture is drawn as the window's view
@@ -13,6 +15,11 @@
 #include "view/ui/VideoView.h"
 
 void MainWindow::ExportVideo()
+{
+    exportAnnotatedVideo(AnnotatedExport::Format::Mpeg);
+}
+
+void MainWindow::exportAnnotatedVideo(AnnotatedExport::Format format)
 {
     Dialogs &dialogs = Dialogs::current();
 
@@ -33,6 +40,7 @@ void MainWindow::ExportVideo()
         return;
 
     AnnotatedExport exporter;
+    exporter.format = format;
     exporter.overlays = videoView->Overlays();
     exporter.initialState.fishPosition = videoView->FishPosition();
     exporter.initialState.fishFound = videoView->FishFound();
@@ -65,5 +73,13 @@ void MainWindow::ExportVideo()
         videoView->SetFishPosition(
             result.finalState.fishPosition.x(), result.finalState.fishPosition.y());
         videoView->Redraw();
+    }
+    // The MPEG export says nothing when it worked; the MP4 one, new, says where it went.
+    if (format == AnnotatedExport::Format::Mp4) {
+        QString text = tr("The annotated video was written to %1.")
+                           .arg(AnnotatedExport::outputFileName(videoName, format));
+        if (!result.warning.isEmpty())
+            text += QStringLiteral("\n\n") + tr("Note: %1.").arg(result.warning);
+        dialogs.information(this, tr("Video exported"), text);
     }
 }

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/RunFeedback.h"
 #include "app/WindowMenus.h"
+#include "ui/ArenaControls.h"
 #include "ui/Dialogs.h"
 
 #include "tracking/ImageLock.h"
@@ -45,8 +46,12 @@ bool MainWindow::checkBeforeRun()
     }
 
     tracker->setDataFilePath(QString());
-    const QString path = fishCount() == 1 ? TrackingDataFile::singleFishPath(videoFileName)
-                                          : TrackingDataFile::multiFishPath(videoFileName);
+    // Arenas make a multi-fish file whatever the count.
+    const bool arenas = controls.detectionMethod.load() == int(DetectionKind::Blobs)
+        && !videoView->Arenas().isEmpty();
+    const QString path = fishCount() == 1 && !arenas
+        ? TrackingDataFile::singleFishPath(videoFileName)
+        : TrackingDataFile::multiFishPath(videoFileName);
     if (!QFileInfo(path).isFile())
         return true;
     const int answer = Dialogs::current().choice(this, tr("Replace the tracking data?"),
@@ -120,8 +125,19 @@ void MainWindow::StopProcessing()
         // The picture, slider and time line show the last frame processed, not the one the
         // last refresh happened to catch.
         UpdateUI();
-        if (!tracker->lastWriteError().isEmpty())
+        const QString startFailure = tracker->startFailure();
+        if (!startFailure.isEmpty()) {
+            // Nothing was processed: the frame on display is the one the run was to start
+            // after, not the last one of an earlier run.
+            QImage shown;
+            if (decoder.copyFrame(shown)) {
+                videoView->SetImage(shown);
+                videoView->Redraw();
+            }
+            Dialogs::current().critical(this, tr("Can't start tracking."), startFailure);
+        } else if (!tracker->lastWriteError().isEmpty()) {
             saveAfterFailedWrite();
+        }
         feedback->runEnded(tracker->lastWrittenPath(), tracker->lastWriteError());
         updateVideoControls();
     }
@@ -150,8 +166,8 @@ void MainWindow::saveAfterFailedWrite()
 void MainWindow::setRunControlsEnabled(bool idle)
 {
     const QList<QWidget *> locked = { openButton, setAreaButton, addZoneButton, addRulerButton,
-        addPointDistButton, &fishCountSpin, &framesToAverageSpin, &confidenceThresholdSpin,
-        &gaussianVarianceSpin, &meanFilterSizeSpin };
+        addPointDistButton, arenaControls, &fishCountSpin, &framesToAverageSpin,
+        &confidenceThresholdSpin, &gaussianVarianceSpin, &meanFilterSizeSpin };
     for (QWidget *w : locked)
         w->setEnabled(idle);
 }

@@ -123,6 +123,10 @@ void MainWindow::correctPosition(int x, int y)
                   return;
               r.x = qRound(wNeighbour * neighbour.x) + qRound(wClick * x);
               r.y = qRound(wNeighbour * neighbour.y) + qRound(wClick * y);
+              // A record with a sub-pixel position (the whole-video background) is written
+              // from that one: it takes the correction too.
+              if (!r.exactPositions.isEmpty())
+                  r.exactPositions[0] = QPointF(r.x, r.y);
               r.confidence = CorrectedConfidence;
               r.found = true;
               const double dx = double(x) - neighbour.x, dy = double(y) - neighbour.y;

@@ -107,6 +107,7 @@ void RunFeedback::runEnded(const QString &path, const QString &error)
     connect(folder, &QPushButton::clicked, this, [this] { openDataFolder(); });
     endNotice = box;
     box->show();
+    Q_EMIT dataFileSaved(full);
 }
 
 QString RunFeedback::statusText() const

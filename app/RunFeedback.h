@@ -45,6 +45,10 @@ public:
 
     static QString formatDuration(double seconds);
 
+Q_SIGNALS:
+    // A run's data file was written, at `path` (absolute).
+    void dataFileSaved(const QString &path);
+
 private:
     void openDataFolder();
 

@@ -2,6 +2,7 @@
 
 #include "app/AppSettings.h"
 #include "app/MainWindow.h"
+#include "app/ResultsMenu.h"
 #include "app/RunFeedback.h"
 #include "tracking/SetupFile.h"
 #include "ui/Dialogs.h"
@@ -62,6 +63,8 @@ WindowMenus::WindowMenus(MainWindow *w)
     connect(trackerView, &QAction::toggled, check, &QCheckBox::setChecked);
     connect(check, &QCheckBox::toggled, trackerView, &QAction::setChecked);
 
+    results = new ResultsMenu(window, bar->addMenu(tr("&Results")));
+
     QMenu *help = bar->addMenu(tr("&Help"));
     connect(addAction(help, tr("&About Pondwatch"), "actionAbout"), &QAction::triggered, this,
         [this] { showAbout(); });
@@ -111,6 +114,7 @@ void WindowMenus::setState(bool videoOpen, bool processing)
     for (QShortcut *shortcut : stepKeys)
         shortcut->setEnabled(videoOpen && !processing);
     recentMenu->setEnabled(!processing && !recent.isEmpty());
+    results->setState(processing);
 }
 
 void WindowMenus::addRecentFile(const QString &path)

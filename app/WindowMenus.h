@@ -1,6 +1,7 @@
 #pragma once
 // The main window's menu bar and keyboard: File (Open, Open Recent, Save Setup, Load Setup,
-// Quit), Edit (Undo, Delete, Cancel Drawing), View (Fit, 100%, Tracker View), Help (About),
+// Quit), Edit (Undo, Delete, Cancel Drawing), View (Fit, 100%, Tracker View), Results (see
+// ResultsMenu), Help (About),
 // and the keys that step through the video and pause a run. Holds the recent-videos list.
 // Every action has an object name ("actionOpen", ...) so tests find it. GUI thread only.
 
@@ -11,6 +12,7 @@ class MainWindow;
 class QAction;
 class QMenu;
 class QShortcut;
+class ResultsMenu;
 
 class WindowMenus : public QObject
 {
@@ -31,6 +33,8 @@ public:
     // Enables what needs a video on display and no run in progress.
     void setState(bool videoOpen, bool processing);
 
+    ResultsMenu *resultsMenu() const { return results; }
+
 private:
     QAction *addAction(QMenu *menu, const QString &text, const char *name,
         const QKeySequence &shortcut = QKeySequence());
@@ -39,6 +43,7 @@ private:
 
     MainWindow *window;
     QMenu *recentMenu = nullptr;
+    ResultsMenu *results = nullptr;
     QList<QAction *> needVideo; // disabled until a video is open and while a run is on
     QList<QAction *> idleOnly; // disabled while a run is on
     QAction *trackerView = nullptr;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times the whole-video background method with arenas against the floor that decoding and
-# converting to RGB sets, side by side in one hyperfine run, and prints the ratios:
+# converting to RGB sets, side by side in one hyperfine run, and prints the ratios of whole runs
+# and per frame (the run less its pre-pass, which on these short clips decodes them once):
 #   a 6 x 8 plate at 960x720, one fish per round well (target: at most 1.3 times the floor),
 #   100 fish in one 1024x1024 arena (target: at most 2 times the floor).
 #
@@ -58,15 +59,21 @@ hyperfine --warmup 1 --runs "$runs" --export-json "$json" \
     -n decode100 "ffmpeg -v error -threads 1 -i $out/school100.mp4 -pix_fmt rgb24 -sws_flags bicubic -f null -" \
     -n school100 "$cli track $out/school100.mp4 --method blobs --arena 0,0,1023,1023:100 --output $out/school100.datamulti.txt --quiet" \
     >/dev/null
-python3 - "$json" <<'PY'
+# The pre-pass reports its own time (one more run of each): the per-frame ratio leaves it out.
+prepass_of() { "$cli" track "$@" 2>&1 >/dev/null | sed -n 's/.*Whole-video background from [0-9]* frames in \([0-9.]*\) s.*/\1/p'; }
+pre48=$(prepass_of "$out/plate48.mp4" --method blobs --area 0,0,959,719 --arena-grid 6x8:round --fish 1 --output "$out/plate48.datamulti.txt")
+pre100=$(prepass_of "$out/school100.mp4" --method blobs --arena 0,0,1023,1023:100 --output "$out/school100.datamulti.txt")
+python3 - "$json" "$pre48" "$pre100" <<'PY'
 import json, sys
 r = {x["command"]: x for x in json.load(open(sys.argv[1]))["results"]}
+pre = {"plate48": float(sys.argv[2]), "school100": float(sys.argv[3])}
 for name, run, target in (("960x720, 48 arenas x 1 fish", "plate48", 1.3),
                           ("1024x1024, 1 arena x 100 fish", "school100", 2.0)):
     d = r["decode" + ("48" if run == "plate48" else "100")]
     t = r[run]
     print(f"{name}: decode floor {d['mean']:.2f} s (+-{d['stddev']:.2f}), "
-          f"blobs {t['mean']:.2f} s (+-{t['stddev']:.2f}), ratio {t['mean'] / d['mean']:.2f} "
+          f"blobs {t['mean']:.2f} s (+-{t['stddev']:.2f}), ratio {t['mean'] / d['mean']:.2f}; "
+          f"pre-pass {pre[run]:.2f} s, per frame {(t['mean'] - pre[run]) / d['mean']:.2f} "
           f"(target {target})")
 PY
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -19,8 +19,6 @@ const OptionSpec options[3] = {
 
 namespace {
 
-constexpr int maxFish = 200;
-
 // "values[:FISH]" split; FISH defaults to `fish`.
 bool splitFish(const QString &text, QString *values, int *fish)
 {

@@ -17,6 +17,9 @@ namespace ArenaOptions {
 
 extern const OptionSpec options[3];
 
+// The most fish all arenas together may hold.
+constexpr int maxFish = 200;
+
 // The arenas asked for (none when no arena option is given), or the error message.
 std::optional<QString> parse(const CommandLine &line, bool blobs, const std::optional<QRect> &area,
     int fishPerArena, QList<Arena> *arenas);

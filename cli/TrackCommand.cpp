@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/SignalStop.h"
 
+#include "model/ArenaLayout.h"
 #include "model/OverlayLabel.h"
 #include "tracking/OverlayLimits.h"
 #include "tracking/RunParameters.h"
@@ -344,7 +345,7 @@ std::optional<Failure> applyMethodOptions(const MethodOptions &m, TrackingContro
             return Failure { ExitBadOption,
                 QStringLiteral("--background-image: cannot read %1: %2")
                     .arg(m.backgroundImage, reader.errorString()) };
-        controls->blobs.setChosenBackground(image);
+        controls->blobs.setChosenBackground(image, m.backgroundImage);
     }
     return std::nullopt;
 }
@@ -433,17 +434,25 @@ std::optional<Failure> parseOptions(const CommandLine &line, bool blobs, Options
 }
 
 // The overlays as the view would hold them after the user drew them: the Tracking Area
-// first, zones, rulers and point distances numbered as the window numbers them.
+// first, zones, rulers and point distances numbered as the window numbers them. The arenas
+// of a data file the overlays come from are arenas again for the whole-video background
+// method (round ones round), and stay the zones they are in that file for the classic one.
 std::optional<Failure> buildOverlays(
-    const Options &o, const TrackingSetup *setup, OverlaySet *overlays)
+    const Options &o, bool blobs, const TrackingSetup *setup, OverlaySet *overlays)
 {
     OverlaySet set;
     if (setup) {
         set = setup->overlays;
+        if (!blobs && !set.arenas.isEmpty()) {
+            set = ArenaLayout::withArenaZones(set, set.arenas);
+            set.arenas.clear();
+        }
     } else if (!o.overlaysFrom.isEmpty()) {
-        QString error;
-        if (!TrackingDataFile::readOverlays(o.overlaysFrom, &set, &error))
+        QString error, detection;
+        if (!TrackingDataFile::readOverlays(o.overlaysFrom, &set, &error, &detection))
             return Failure { ExitBadOption, QStringLiteral("--overlays-from: %1").arg(error) };
+        if (blobs)
+            set.arenas = ArenaLayout::takeArenas(&set, detection);
     } else {
         set.areas << QRect();
         set.areaLabels << QStringLiteral("Tracking Area");
@@ -726,11 +735,21 @@ int runTrack(const QStringList &args)
     }
 
     CliHost host;
-    if (auto failure = buildOverlays(options, setup ? &*setup : nullptr, &host.overlays))
+    if (auto failure
+        = buildOverlays(options, method.blobs, setup ? &*setup : nullptr, &host.overlays))
         return fail(*failure);
+    // Arenas given as options take the place of those of --overlays-from or --setup.
+    QList<Arena> givenArenas;
     if (auto error
-        = ArenaOptions::parse(line, method.blobs, options.area, method.fish, &host.overlays.arenas))
+        = ArenaOptions::parse(line, method.blobs, options.area, method.fish, &givenArenas))
         return fail({ ExitBadOption, *error });
+    if (ArenaOptions::given(line))
+        host.overlays.arenas = givenArenas;
+    if (ArenaLayout::totalFish(host.overlays.arenas) > ArenaOptions::maxFish)
+        return fail({ ExitBadOption,
+            QStringLiteral("the arenas hold %1 fish together; at most %2 can be tracked")
+                .arg(ArenaLayout::totalFish(host.overlays.arenas))
+                .arg(ArenaOptions::maxFish) });
     // Without --area, the Tracking Area spans the arenas.
     if (!options.area && options.overlaysFrom.isEmpty() && options.setupFrom.isEmpty())
         for (const Arena &a : host.overlays.arenas)
@@ -809,6 +828,9 @@ int runTrack(const QStringList &args)
                 .arg(QLatin1String(SignalStop::name(signal)), lastFrame, written));
         return SignalStop::exitCode(signal);
     }
+    if (records == 0 && !tracker.startFailure().isEmpty())
+        return fail({ ExitNothingTracked,
+            QStringLiteral("%1, so %2 was not written").arg(tracker.startFailure(), output) });
     if (records == 0)
         return fail({ ExitNothingTracked,
             QStringLiteral("'%1' gave no frame to track after the one shown, so %2 was not "

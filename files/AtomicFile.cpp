@@ -8,6 +8,30 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+// The permissions a file created now gets: 0666 less the process's umask, which Linux shows
+// in /proc (setting the umask to read it would race with files other threads create).
+mode_t newFileMode()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        while (!status.atEnd()) {
+            const QByteArray line = status.readLine();
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok)
+                    return mode_t(0666 & ~mask);
+            }
+        }
+    }
+    return 0644;
+}
+
+} // namespace
 
 namespace AtomicFile {
 
@@ -78,9 +102,14 @@ QString temporarySibling(const QString &path, QString *reason)
 
 bool commit(const QString &temporary, const QString &path, QString *reason)
 {
+    // The temporary file was made for its owner alone; the output gets the permissions of the
+    // file it replaces, or those of a new file, as QSaveFile gives them to the other outputs.
+    const QByteArray target = QFile::encodeName(path);
+    struct stat existing = {};
+    ::chmod(QFile::encodeName(temporary).constData(),
+        ::stat(target.constData(), &existing) == 0 ? existing.st_mode & 07777 : newFileMode());
     // rename(2) replaces the target in one step; QFile::rename would refuse an existing one.
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData())
-        != 0) {
+    if (std::rename(QFile::encodeName(temporary).constData(), target.constData()) != 0) {
         if (reason)
             *reason = QString::fromLocal8Bit(std::strerror(errno));
         QFile::remove(temporary);

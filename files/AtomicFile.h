@@ -26,6 +26,7 @@ Outcome write(const QString &path, const QByteArray &bytes, QString *reason);
 // For outputs written by another library (the video encoder): a fresh, empty file beside
 // `path` whose name ends as path's does (the encoder picks the container from it), to be
 // moved over `path` by commit() once complete, or removed by discard(). Empty on failure.
+// commit() gives it the permissions of the file it replaces, else those of a new file.
 QString temporarySibling(const QString &path, QString *reason);
 bool commit(const QString &temporary, const QString &path, QString *reason);
 void discard(const QString &temporary);

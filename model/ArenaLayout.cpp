@@ -1,9 +1,11 @@
 #include "model/ArenaLayout.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace ArenaLayout {
 
@@ -98,9 +100,12 @@ QString describeFish(const QList<Arena> &arenas)
     return QStringLiteral("arena-fish=") + counts.join(QLatin1Char(','));
 }
 
-std::optional<QList<int>> fishFromDetection(const QString &detection)
+namespace {
+
+// The whole numbers of a detection line's word "key=1,0,2"; nothing when it has none or one
+// of them is not a whole number from 0 up.
+std::optional<QList<int>> countsFromDetection(const QString &detection, const QString &key)
 {
-    const QString key = QStringLiteral("arena-fish=");
     for (const QString &word : detection.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         if (!word.startsWith(key))
             continue;
@@ -115,6 +120,67 @@ std::optional<QList<int>> fishFromDetection(const QString &detection)
         return counts;
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QList<int>> fishFromDetection(const QString &detection)
+{
+    return countsFromDetection(detection, QStringLiteral("arena-fish="));
+}
+
+QString describeShapes(const QList<Arena> &arenas)
+{
+    QStringList round;
+    bool any = false;
+    for (const Arena &a : arenas) {
+        const bool ellipse = a.shape == Arena::Shape::Ellipse;
+        any = any || ellipse;
+        round << QString::number(int(ellipse));
+    }
+    return any ? QStringLiteral("arena-round=") + round.join(QLatin1Char(',')) : QString();
+}
+
+QList<Arena> takeArenas(OverlaySet *overlays, const QString &detection)
+{
+    static const QRegularExpression arenaLabel(QStringLiteral("^Arena([1-9][0-9]{0,3})$"));
+    QList<int> zoneOf; // per arena number - 1: its index among the areas
+    QList<int> taken;
+    for (int k = 1; k < overlays->areas.size(); ++k) {
+        const QRegularExpressionMatch m = arenaLabel.match(overlays->areaLabels.value(k));
+        if (!m.hasMatch())
+            continue;
+        const int number = m.captured(1).toInt();
+        if (number > overlays->areas.size())
+            return {};
+        if (zoneOf.size() < number)
+            zoneOf.resize(number, -1);
+        if (zoneOf[number - 1] >= 0)
+            return {};
+        zoneOf[number - 1] = k;
+        taken << k;
+    }
+    if (zoneOf.contains(-1))
+        return {};
+
+    const QList<int> fish = fishFromDetection(detection).value_or(QList<int>());
+    const QList<int> round
+        = countsFromDetection(detection, QStringLiteral("arena-round=")).value_or(QList<int>());
+    QList<Arena> arenas;
+    for (int i = 0; i < zoneOf.size(); ++i) {
+        Arena a;
+        a.rect = overlays->areas[zoneOf[i]];
+        a.fishCount = fish.size() == zoneOf.size() ? fish[i] : 1;
+        a.shape = round.size() == zoneOf.size() && round[i] == 1 ? Arena::Shape::Ellipse
+                                                                 : Arena::Shape::Rectangle;
+        arenas << a;
+    }
+    std::sort(taken.begin(), taken.end(), std::greater<int>());
+    for (int k : taken) {
+        overlays->areas.removeAt(k);
+        overlays->areaLabels.removeAt(k);
+    }
+    return arenas;
 }
 
 } // namespace ArenaLayout

@@ -39,5 +39,14 @@ OverlaySet withArenaZones(const OverlaySet &overlays, const QList<Arena> &arenas
 QString describeFish(const QList<Arena> &arenas);
 // The fish counts read back from a detection line; nothing when it has none.
 std::optional<QList<int>> fishFromDetection(const QString &detection);
+// "arena-round=0,1,1": which arenas are round, for the detection line (before describeFish's
+// word); empty when none is, so files of rectangular arenas read as before.
+QString describeShapes(const QList<Arena> &arenas);
+
+// The arenas of a data file read back: its "ArenaN" zones, taken out of `overlays`, in number
+// order, round where the detection line says so and holding the fish it gives them (one each
+// when it has no counts for them all). Nothing is taken when the zones are not numbered 1 to
+// N once each (a zone the user named so), and the overlays are left as they are.
+QList<Arena> takeArenas(OverlaySet *overlays, const QString &detection);
 
 } // namespace ArenaLayout

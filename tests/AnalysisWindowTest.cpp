@@ -493,9 +493,11 @@ private Q_SLOTS:
     {
         DialogScope dialogs;
         const QString motion = motionFile();
-        RecentDataFile::remember(motion);
+        // The main window makes its analysis window at the start, before a run writes a file.
+        RecentDataFile::remember(namesFile());
         AnalysisWindow w;
         Ui ui(w);
+        RecentDataFile::remember(motion);
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));

@@ -12,6 +12,7 @@
 #include "app/MainWindow.h"
 #include "model/ArenaLayout.h"
 #include "tools/AnnotationRows.h"
+#include "tracking/SetupFile.h"
 #include "tracking/TrackingDataFile.h"
 #include "ui/ArenaControls.h"
 #include "ui/DetectionControls.h"
@@ -203,6 +204,28 @@ private Q_SLOTS:
             + ArenaLayout::describeFish(both.mid(46, 4));
         QCOMPARE(ArenaLayout::fishFromDetection(line), std::optional(QList<int>({ 2, 2, 1, 1 })));
         QVERIFY(!ArenaLayout::fishFromDetection(QStringLiteral("blobs threshold=9")));
+        QVERIFY(ArenaLayout::describeShapes(square).isEmpty()); // such files read as before
+
+        // Arena zones read back become arenas, round where the line says so; zones that are
+        // not numbered 1 to N once each (a user's own "Arena2") stay zones.
+        OverlaySet read = ArenaLayout::withArenaZones(OverlaySet(), both.mid(46, 4));
+        read.areas << QRect(1, 2, 3, 4);
+        read.areaLabels << QStringLiteral("Zone6-dish");
+        const QString described = QStringLiteral("blobs ")
+            + ArenaLayout::describeShapes(both.mid(46, 4)) + QLatin1Char(' ') + line.mid(24);
+        const QList<Arena> taken = ArenaLayout::takeArenas(&read, described);
+        QCOMPARE(taken.size(), 4);
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(taken[i].rect, both[46 + i].rect);
+            QCOMPARE(taken[i].shape, both[46 + i].shape);
+            QCOMPARE(taken[i].fishCount, both[46 + i].fishCount);
+        }
+        QCOMPARE(read.areaLabels, QStringList({ "Tracking Area", "Zone6-dish" }));
+        OverlaySet stray;
+        stray.areas = { QRect(), QRect(0, 0, 5, 5) };
+        stray.areaLabels = QStringList({ "Tracking Area", "Arena2" });
+        QVERIFY(ArenaLayout::takeArenas(&stray, QString()).isEmpty());
+        QCOMPARE(stray.areas.size(), 2);
         QVERIFY(ArenaLayout::grid(outer, 0, 8, Arena::Shape::Ellipse, 1, 1).isEmpty());
     }
 
@@ -270,6 +293,22 @@ private Q_SLOTS:
         QCOMPARE(refused.exitCode, 2);
         QVERIFY2(
             refused.err.contains("--arena-grid needs --method blobs"), qPrintable(refused.err));
+
+        // Read back, the round wells are round again: a run from the file's overlays writes
+        // the same bytes, and the window's setup from the file holds the same arenas.
+        QVERIFY(lines.filter(QRegularExpression(" arena-round=1(,1){47} ")).size() == 1);
+        const QString again = testutils::scratchPath("plate again.datamulti.txt");
+        const auto rerun = testutils::runProgram(QStringLiteral(POND_CLI),
+            { "track", video, "--method", "blobs", "--overlays-from", cliFile, "--output", again,
+                "--quiet" });
+        QVERIFY2(rerun.exitCode == 0, qPrintable(rerun.err));
+        QCOMPARE(fileBytes(again), fileBytes(cliFile));
+        TrackingSetup setup;
+        QVERIFY(SetupFile::read(cliFile, &setup));
+        QCOMPARE(setup.overlays.areas.size(), 1);
+        QCOMPARE(setup.overlays.arenas.size(), 48);
+        QCOMPARE(setup.overlays.arenas[47].rect, wells[47].rect);
+        QCOMPARE(setup.overlays.arenas[47].shape, Arena::Shape::Ellipse);
 
         // split-arenas: one single-fish file per well, each with its own fish's rows.
         const auto split

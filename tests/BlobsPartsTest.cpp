@@ -7,6 +7,7 @@
 #include "tracking/blobs/BackgroundEstimator.h"
 #include "tracking/blobs/BlobFinder.h"
 #include "tracking/blobs/BlobSplitter.h"
+#include "tracking/blobs/ComponentLabeller.h"
 #include "tracking/blobs/ForegroundMask.h"
 #include "tracking/blobs/GreyPlane.h"
 #include "tracking/blobs/IdentityMatcher.h"
@@ -14,6 +15,8 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -162,6 +165,47 @@ private Q_SLOTS:
                 }
         }
         QVERIFY(GreyPlane::of(QImage()).empty());
+    }
+
+    void labellerMatchesOpenCv()
+    {
+        // Random masks of many shapes and densities (specks to solid), including the edges
+        // of the word-at-a-time scan; every component must match cv::connectedComponents:
+        // the same numbering, areas, boxes and pixels.
+        QRandomGenerator random(11);
+        ComponentLabeller labeller;
+        for (int trial = 0; trial < 400; ++trial) {
+            const int rows = 1 + random.bounded(trial < 40 ? 3 : 40);
+            const int cols = 1 + random.bounded(trial % 3 == 0 ? 20 : 90);
+            const int density = random.bounded(101); // percent of pixels set
+            cv::Mat parent(rows + 2, cols + 5, CV_8UC1, cv::Scalar(7));
+            cv::Mat mask = parent(cv::Rect(3, 1, cols, rows)); // padded rows, as an ROI
+            for (int y = 0; y < rows; ++y)
+                for (int x = 0; x < cols; ++x)
+                    mask.at<uchar>(y, x) = random.bounded(100) < density ? 255 : 0;
+            cv::Mat labels, stats, centroids;
+            const int count
+                = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8, CV_32S);
+            labeller.label(mask);
+            const auto &components = labeller.components();
+            QCOMPARE(int(components.size()), count - 1);
+            cv::Mat mine(rows, cols, CV_32S, cv::Scalar(0));
+            for (size_t k = 0; k < components.size(); ++k) {
+                const ComponentLabeller::Component &c = components[k];
+                const int label = int(k) + 1;
+                QCOMPARE(c.area, stats.at<int>(label, cv::CC_STAT_AREA));
+                QCOMPARE(c.left, stats.at<int>(label, cv::CC_STAT_LEFT));
+                QCOMPARE(c.top, stats.at<int>(label, cv::CC_STAT_TOP));
+                QCOMPARE(c.right - c.left + 1, stats.at<int>(label, cv::CC_STAT_WIDTH));
+                QCOMPARE(c.bottom - c.top + 1, stats.at<int>(label, cv::CC_STAT_HEIGHT));
+                for (int r = c.firstRun; r < c.firstRun + c.runCount; ++r) {
+                    const ComponentLabeller::Run &run = labeller.runsOf()[size_t(r)];
+                    for (int x = run.begin; x < run.end; ++x)
+                        mine.at<int>(run.y, x) = label;
+                }
+            }
+            QCOMPARE(cv::countNonZero(mine != labels), 0);
+        }
     }
 
     void blobsAreMeasuredAndSplit()

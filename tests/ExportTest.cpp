@@ -1,6 +1,7 @@
 // The annotated video export: reading the rows, the frame loop (which row lands on which
 // picture), what the pictures show after MPEG-1 compression (marker, Tracking Area colour),
-// the failures, the ExportVideo slot through scripted dialogs, and 'pondwatch-cli export'.
+// the failures, the ExportVideo slot through scripted dialogs, 'pondwatch-cli export', and
+// the H.264 MP4 for showing.
 //
 // Pictures are checked by averaging colours along the drawn lines and comparing them with the
 // plain background: MPEG-1 at 25 kbit/s smears thin lines, but never that far.
@@ -13,6 +14,7 @@
 #include "video/QVideoDecoder.h"
 #include "view/ui/VideoView.h"
 
+#include <QAction>
 #include <QDir>
 #include <QProcess>
 #include <QSpinBox>
@@ -206,7 +208,17 @@ bool areaEdgeAt(const QImage &picture, int x, int top, int bottom)
 
 QStringList outputsIn(const QString &dir)
 {
-    return QDir(dir).entryList({ "*.out.mpeg" }, QDir::Files);
+    return QDir(dir).entryList({ "*.out.mpeg", "*.out.mp4" }, QDir::Files);
+}
+
+// What ffprobe says of the first video stream: "codec_name=h264", "r_frame_rate=25/1", ...
+QStringList probedStream(const QString &path)
+{
+    const testutils::ProgramRun r = testutils::runProgram("ffprobe",
+        { "-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
+            "stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames", "-of",
+            "default=noprint_wrappers=1", path });
+    return r.out.split('\n', Qt::SkipEmptyParts);
 }
 
 OverlaySet areaOnly(const QRect &area)
@@ -438,6 +450,86 @@ private Q_SLOTS:
         QCOMPARE(pictures[0].size(), QSize(160, 120));
         QVERIFY(qGray(pictures[0].pixel(158, 60)) < 24 && qGray(pictures[0].pixel(60, 118)) < 24);
         QVERIFY(QFile::remove(AnnotatedExport::outputFileName(odd)));
+    }
+
+    // The MP4 for showing: H.264 in yuv420p at the video's own frame rate, every frame of the
+    // video (the first too, which the MPEG leaves out), the rows on the pictures where the MPEG
+    // has them; odd sides padded to even with a warning; without the encoder, no file and the
+    // reason. Sources with B-frames and a fine time base count their frames too.
+    void mp4ForShowing()
+    {
+        AnnotationRows rows;
+        QCOMPARE(rows.read(rowsFile), AnnotationRows::Error::None);
+        AnnotatedExport exporter;
+        exporter.format = AnnotatedExport::Format::Mp4;
+        exporter.initialState.meanFilterSize = 13;
+        const QString output = video + ".out.mp4";
+        QCOMPARE(AnnotatedExport::outputFileName(video, exporter.format), output);
+        AnnotatedExport::Result result = exporter.run(rows, video);
+        QCOMPARE(result.error, AnnotatedExport::Error::None);
+        QCOMPARE(result.framesEncoded, 14);
+        QVERIFY(result.warning.isEmpty());
+        QCOMPARE(probedStream(output),
+            (QStringList { "codec_name=h264", "width=160", "height=120", "pix_fmt=yuv420p",
+                "r_frame_rate=25/1", "nb_read_frames=14" }));
+        // The decoder passes over picture 0: what follows is what the MPEG holds.
+        checkMovingRows(decodeAll(output));
+        QVERIFY(!QFile::exists(video + ".out.mpeg"));
+        // Readable by whoever may read a new file here, not by its owner alone.
+        const QString fresh = writeFile("fresh.txt", "x");
+        QCOMPARE(QFile::permissions(output), QFile::permissions(fresh));
+
+        fixtures::VideoOptions options;
+        options.format = fixtures::VideoFormat::Mp4H264;
+        options.fps = 30;
+        options.frameCount = 17;
+        const QString h264 = testutils::scratchPath("b-frames.mp4");
+        QVERIFY(fixtures::writeVideo(h264, options, [](int) {
+            QImage frame(160, 120, QImage::Format_RGB888);
+            frame.fill(background);
+            return frame;
+        }));
+        QCOMPARE(exporter.run(rows, h264).error, AnnotatedExport::Error::None);
+        const QStringList probed = probedStream(h264 + ".out.mp4");
+        QVERIFY2(probed.contains("r_frame_rate=30/1") && probed.contains("nb_read_frames=17"),
+            qPrintable(probed.join(' ')));
+
+        const QString odd = plainVideo("odd-mp4.avi", QSize(153, 115), 5);
+        const testutils::ProgramRun cli = testutils::runProgram(
+            POND_CLI, { "export", rowsFile, odd, "--format", "mp4", "--quiet" }, 60000);
+        QCOMPARE(cli.exitCode, 0);
+        QVERIFY2(
+            cli.err.contains("the 153x115 frames are written as 154x116"), qPrintable(cli.err));
+        QVERIFY(probedStream(odd + ".out.mp4").contains("height=116"));
+        QVERIFY(!QFile::exists(odd + ".out.mpeg"));
+
+        // The window's Results menu offers the choice and says where the MP4 went and why it
+        // was padded.
+        QVERIFY(QFile::remove(odd + ".out.mp4"));
+        {
+            MainWindow w;
+            dialogs->queueText("H.264 MP4 (VIDEO.out.mp4, fit to show)");
+            dialogs->queueFile(rowsFile);
+            dialogs->queueFile(odd);
+            w.findChild<QAction *>("actionExportVideo")->trigger();
+            const QList<RecordedMessage> told = dialogs->takeMessages();
+            QCOMPARE(told.size(), 1);
+            QVERIFY2(told[0].kind == "information" && told[0].text.contains(odd + ".out.mp4")
+                    && told[0].text.contains("153x115") && told[0].text.contains("154x116"),
+                qPrintable(told[0].text));
+            QVERIFY(probedStream(odd + ".out.mp4").contains("codec_name=h264"));
+            QVERIFY(!QFile::exists(odd + ".out.mpeg"));
+        }
+
+        QVERIFY(QFile::remove(output));
+        exporter.h264Encoder = "no-such-encoder";
+        result = exporter.run(rows, video);
+        QCOMPARE(result.error, AnnotatedExport::Error::OutputNotWritten);
+        QVERIFY2(
+            result.detail.startsWith(output + ": ") && result.detail.contains("no-such-encoder"),
+            qPrintable(result.detail));
+        QCOMPARE(
+            QDir(testutils::scratchDir()).entryList({ "plain*mp4" }, QDir::Files), QStringList());
     }
 
     void videosThatGiveNoPicture()

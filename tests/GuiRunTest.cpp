@@ -3,6 +3,8 @@
 // stopping, closing during a run, pause with review and manual correction, a data file that
 // cannot be written, and the window's responsiveness during a 1080p run.
 
+#include "analysis/RecentDataFile.h"
+#include "analysis/ui/TrackPictureWindow.h"
 #include "app/RunFeedback.h"
 #include "support/DialogScope.h"
 #include "support/GuiRunSupport.h"
@@ -11,6 +13,7 @@
 #include "tracking/TrackingDataFile.h"
 #include "view/ViewRenderer.h"
 
+#include <QComboBox>
 #include <QMessageBox>
 #include <QMutexLocker>
 #include <QRegularExpression>
@@ -197,12 +200,29 @@ private Q_SLOTS:
             QVERIFY(!s->isEnabled());
         QVERIFY(w.findChild<QGroupBox *>()->isEnabled());
         QVERIFY(d.trackerViewCheck()->isEnabled());
+        auto *trajectory = w.findChild<QAction *>("actionShowTrajectory");
+        QVERIFY(!trajectory->isEnabled());
 
         gate.release();
         QVERIFY(d.waitIdle());
         verifyIdle(w);
 
+        // The Results menu shows the file just written, over the video tracked, without asking;
+        // the analysis window offers it too.
         const QString guiFile = oneFish + ".data.txt";
+        QVERIFY(trajectory->isEnabled());
+        QVERIFY(trajectory->text().contains("one fish.avi.data.txt"));
+        trajectory->trigger();
+        auto *picture = w.findChild<TrackPictureWindow *>();
+        QVERIFY(picture && picture->isVisible());
+        QCOMPARE(findControl<QLineEdit>(*picture, "trackDataFileEdit")->text(),
+            QFileInfo(guiFile).absoluteFilePath());
+        QCOMPARE(findControl<QLineEdit>(*picture, "trackVideoEdit")->text(), oneFish);
+        QVERIFY2(picture->problem().isEmpty(), qPrintable(picture->problem()));
+        QVERIFY(!picture->picture().isNull());
+        QCOMPARE(RecentDataFile::path(), QFileInfo(guiFile).absoluteFilePath());
+        picture->close();
+
         const QStringList lines = fileLines(guiFile);
         QCOMPARE(lines.size(), singleHeader + 118); // frames 2 to 119
         QCOMPARE(lines[2], QString("Zone1-left (x1, y1, x2, y2): "));
@@ -672,6 +692,106 @@ private Q_SLOTS:
             QVERIFY2(std::hypot(all[i].x - truth.x(), all[i].y - truth.y()) <= 8.0,
                 qPrintable(describe(all[i])));
         }
+    }
+
+    // The whole-video background in the window. Arenas cannot be changed during a run and
+    // their summary follows a new video. A pre-pass that cannot start says why in a message
+    // and keeps the earlier file. A correction while paused is where the following frames go
+    // on from (a fish clicked far from its body stays there until the matching takes it back)
+    // and reaches the file's sub-pixel positions.
+    void blobsRunArenasAndCorrection()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        const QString multi = oneFish + ".datamulti.txt";
+        QFile::remove(multi);
+        d.open(oneFish);
+        findControl<QComboBox>(w, "detectionMethodCombo")->setCurrentIndex(1);
+        d.setArea(QPoint(150, 112), QPoint(10, 8));
+        auto *summary = findControl<QLabel>(w, "arenaSummary");
+        dialogs->queueInteger(1);
+        d.click("addArenaButton");
+        d.drag(QPoint(5, 5), QPoint(154, 114));
+        QCOMPARE(summary->text(), QString("1 arenas, 1 fish (whole-video background)"));
+        const QList<Arena> arena = d.view()->Arenas();
+
+        const QStringList arenaButtons = { "addArenaButton", "addRoundArenaButton",
+            "addArenaGridButton", "moveArenasButton", "clearArenasButton" };
+        auto *move = findControl<QPushButton>(w, "moveArenasButton");
+        d.click("moveArenasButton");
+        QVERIFY(move->isChecked());
+        TrackerGate gate(d.tracker());
+        runAndPause(d, gate, 10);
+        for (const QString &name : arenaButtons)
+            QVERIFY2(!findControl<QPushButton>(w, name)->isEnabled(), qPrintable(name));
+        QVERIFY(!move->isChecked()); // no move armed for after the run
+        gate.release();
+        d.click("pauseButton");
+        QVERIFY(d.waitIdle());
+        for (const QString &name : arenaButtons)
+            QVERIFY2(findControl<QPushButton>(w, name)->isEnabled(), qPrintable(name));
+        d.drag(QPoint(80, 60), QPoint(90, 60));
+        QCOMPARE(d.view()->Arenas(), arena);
+        const QByteArray earlier = fileBytes(multi);
+        QVERIFY(earlier.contains("Arena1 (x1, y1, x2, y2)"));
+
+        // A background of another size: the message names the picture, the window stays idle
+        // and usable, and the earlier file is kept.
+        const QString picture = testutils::scratchPath("small tank.png");
+        QImage small(64, 48, QImage::Format_Grayscale8);
+        small.fill(120);
+        QVERIFY(small.save(picture));
+        dialogs->queueFile(picture);
+        d.click("loadBackgroundButton");
+        auto *slider = w.findChild<QSlider *>();
+        slider->setSliderDown(true);
+        slider->setSliderPosition(0);
+        slider->setSliderDown(false);
+        dialogs->queueChoice(0);
+        d.click("processVideoButton");
+        QVERIFY(d.waitIdle());
+        const QList<RecordedMessage> messages = dialogs->takeMessages();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].text.contains(picture) && messages[0].text.contains("64x48")
+                && messages[0].text.contains("160x120"),
+            qPrintable(messages[0].text));
+        QCOMPARE(fileBytes(multi), earlier);
+        QVERIFY(findControl<QPushButton>(w, "processVideoButton")->isEnabled());
+        d.click("backgroundFromVideoButton");
+
+        // A new video starts without arenas, and the summary says so.
+        d.open(oneFish);
+        QVERIFY(d.view()->Arenas().isEmpty());
+        QCOMPARE(summary->text(), QString("No arenas: the Tracking Area holds every fish."));
+        QFile::remove(multi);
+
+        d.setArea(QPoint(150, 112), QPoint(10, 8));
+        runAndPause(d, gate, 30);
+        bool ok = false;
+        const TrackRecord shown = d.tracker()->recordFromEnd(0, &ok);
+        QVERIFY(ok && shown.found);
+        const QPoint far(160 - shown.x, 120 - shown.y); // across the ellipse from the fish
+        QTest::mouseClick(d.view(), Qt::LeftButton, {}, far);
+        gate.release();
+        d.click("pauseButton");
+        QVERIFY(d.waitIdle());
+        const QVector<TrackRecord> all = d.tracker()->resultsSnapshot();
+        QVERIFY(all.size() > 60);
+        QVERIFY2(all[29].exactPositions.value(0) == QPointF(far), qPrintable(describe(all[29])));
+        QVERIFY2(!all[30].found && all[30].exactPositions.value(0) == QPointF(far),
+            qPrintable(describe(all[30])));
+        const double t = 0.05 * all[45].frameNumber;
+        QVERIFY2(all[45].found
+                && std::hypot(all[45].x - 80 - 50 * std::cos(t), all[45].y - 60 - 35 * std::sin(t))
+                    <= 8.0,
+            qPrintable(describe(all[45])));
+        const QStringList lines = fileLines(oneFish + ".data.txt");
+        const QString row = QStringLiteral("%1 %2 %3 ")
+                                .arg(TrackingDataFile::real(all[29].seconds))
+                                .arg(double(far.x()), 0, 'f', 8)
+                                .arg(double(far.y()), 0, 'f', 8);
+        QVERIFY2(!lines.filter(QRegularExpression("^" + QRegularExpression::escape(row))).isEmpty(),
+            qPrintable(row));
     }
 
     // ---- A data file that cannot be written ------------------------------------------------

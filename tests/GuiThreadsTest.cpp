@@ -5,6 +5,7 @@
 // only orders the steps; between them the tracker runs freely beside the 50 ms refresh.
 
 #include "support/DialogScope.h"
+#include "support/FindControl.h"
 #include "support/GuiRunSupport.h"
 
 #include <optional>
@@ -103,6 +104,28 @@ private Q_SLOTS:
         const int records = d.tracker()->recordCount();
         QVERIFY(records >= 10);
         QCOMPARE(fileLines(threeFish + ".datamulti.txt").size(), 7 + records);
+        QVERIFY(d.waitIdle());
+    }
+
+    // The whole-video background method: its pre-pass reads half the samples on a second
+    // decoder of its own while the tracker thread reads the rest, then the run goes on.
+    void wholeVideoBackgroundRun()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        prepare(d, oneFish);
+        findControl<QComboBox>(w, "detectionMethodCombo")->setCurrentIndex(1);
+        findControl<QSpinBox>(w, "backgroundFramesSpin")->setValue(12);
+        TrackerGate gate(d.tracker());
+        gate.holdAtCount(30);
+        d.click("processVideoButton");
+        QVERIFY(d.waitHeld(gate, 30));
+        gate.release();
+        d.click("stopProcessingButton");
+        QVERIFY(!d.running());
+        const QStringList lines = fileLines(oneFish + ".data.txt");
+        QVERIFY(lines.size() >= 3 + 2 + 30);
+        QVERIFY(lines.join('\n').contains("Detection: blobs background-frames=12 "));
         QVERIFY(d.waitIdle());
     }
 

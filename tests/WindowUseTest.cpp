@@ -203,12 +203,15 @@ private Q_SLOTS:
             QStringList menus;
             for (QAction *a : w.menuBar()->actions())
                 menus << a->text().remove('&');
-            QCOMPARE(menus, (QStringList { "File", "Edit", "View", "Help" }));
+            QCOMPARE(menus, (QStringList { "File", "Edit", "View", "Results", "Help" }));
             const auto top = w.menuBar()->actions();
             QCOMPARE(menuTexts(top[0]->menu()),
                 (QStringList { "Open Video File...", "Open Recent", "Save Setup...",
                     "Load Setup...", "Quit" }));
             QCOMPARE(menuTexts(top[2]->menu()), (QStringList { "Fit", "100%", "Tracker View" }));
+            QCOMPARE(menuTexts(top[3]->menu()),
+                (QStringList {
+                    "Show Trajectory...", "Show Heat Map...", "Export Annotated Video..." }));
             QCOMPARE(action(w, "actionOpen")->shortcut(), QKeySequence(QKeySequence::Open));
             QVERIFY(!action(w, "actionSaveSetup")->isEnabled());
             QVERIFY(!action(w, "actionLoadSetup")->isEnabled());

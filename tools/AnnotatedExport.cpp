@@ -3,6 +3,7 @@
 #include "files/AtomicFile.h"
 #include "video/QVideoDecoder.h"
 #include "video/QVideoEncoder.h"
+#include "video/VideoProbe.h"
 
 #include <QPainter>
 
@@ -44,9 +45,10 @@ int AnnotatedExport::toPixel(float value)
     return int(v);
 }
 
-QSize AnnotatedExport::encodableSize(QSize size)
+QSize AnnotatedExport::encodableSize(QSize size, Format format)
 {
-    return QSize((size.width() + 7) / 8 * 8, (size.height() + 7) / 8 * 8);
+    const int side = format == Format::Mp4 ? 2 : 8;
+    return QSize((size.width() + side - 1) / side * side, (size.height() + side - 1) / side * side);
 }
 
 namespace {
@@ -75,6 +77,19 @@ QList<QPoint> fishMarkers(const AnnotationRows &rows, int row)
     return markers;
 }
 
+// The video's frame rate as FFmpeg gives it; from the decoder's frame period when the
+// container does not say, and 30 frames per second (as the MPEG) when neither does.
+AVRational sourceFrameRate(const QString &videoPath, QVideoDecoder &decoder)
+{
+    const VideoProbe probe(videoPath);
+    if (probe.frameRateNumerator > 0 && probe.frameRateDenominator > 0)
+        return AVRational { probe.frameRateNumerator, probe.frameRateDenominator };
+    const double period = decoder.framePeriodMs();
+    if (period > 0)
+        return av_d2q(1000.0 / period, 1001000);
+    return AVRational { 30, 1 };
+}
+
 } // namespace
 
 AnnotatedExport::Result AnnotatedExport::run(
@@ -89,7 +104,10 @@ AnnotatedExport::Result AnnotatedExport::run(
         result.error = Error::VideoNotLoaded;
         return result;
     }
-    if (!decoder.seekNextFrame()) {
+    // Stepping after opening passes over the video's first picture; the MP4 starts with it,
+    // so that it holds every frame of the video.
+    const bool mp4 = format == Format::Mp4;
+    if (!(mp4 ? decoder.seekToFrame(0) : decoder.seekNextFrame())) {
         result.error = Error::SeekFailed;
         return result;
     }
@@ -101,24 +119,30 @@ AnnotatedExport::Result AnnotatedExport::run(
     result.framesDecoded = 1;
     const qint64 lengthMs = decoder.lengthMs();
 
-    const QSize size = encodableSize(frame.size());
+    const QSize size = encodableSize(frame.size(), format);
     if (size != frame.size())
         result.warning = QStringLiteral("the %1x%2 frames are written as %3x%4, padded with black "
                                         "at the right and bottom: the encoder takes sides that "
-                                        "are multiples of 8")
+                                        "are %5")
                              .arg(frame.width())
                              .arg(frame.height())
                              .arg(size.width())
-                             .arg(size.height());
-    const QString output = outputFileName(videoPath);
+                             .arg(size.height())
+                             .arg(mp4 ? QStringLiteral("even (H.264 in yuv420p)")
+                                      : QStringLiteral("multiples of 8"));
+    const QString output = outputFileName(videoPath, format);
     QString reason;
     const QString temporary = AtomicFile::temporarySibling(output, &reason);
     QVideoEncoder encoder;
     result.outputOpened = !temporary.isEmpty()
-        && encoder.OpenOutput(temporary, size.width(), size.height(), bitRate, gopSize);
+        && (mp4 ? encoder.OpenH264Output(temporary, size.width(), size.height(),
+                sourceFrameRate(videoPath, decoder), mp4Quality, h264Encoder)
+                : encoder.OpenOutput(temporary, size.width(), size.height(), bitRate, gopSize));
     if (!result.outputOpened) {
         AtomicFile::discard(temporary);
         result.error = Error::OutputNotWritten;
+        if (reason.isEmpty())
+            reason = encoder.openError();
         result.detail = output + QStringLiteral(": ")
             + (reason.isEmpty() ? QStringLiteral("the encoder cannot write it") : reason);
         return result;
@@ -126,8 +150,21 @@ AnnotatedExport::Result AnnotatedExport::run(
     bool encodeFailed = false;
 
     ViewState &state = result.finalState;
+    // The renderer hands back Format_RGB32 today; the encoder takes nothing else (a
+    // premultiplied picture would be refused frame after frame), so make sure of it.
+    const auto draw = [&] {
+        return padded(ViewRenderer::render(frame, overlays, state, history)
+                          .convertToFormat(QImage::Format_RGB32),
+            size);
+    };
+    if (mp4) {
+        if (encoder.EncodeImage(draw()) < 0)
+            encodeFailed = true;
+        else
+            ++result.framesEncoded;
+    }
     int counter = -1; // the row applied next; -1 until a frame reaches the first row's time
-    while (decoder.seekNextFrame()) {
+    while (!encodeFailed && decoder.seekNextFrame()) {
         if (stopRequested && stopRequested()) {
             result.error = Error::Stopped;
             break;
@@ -150,13 +187,8 @@ AnnotatedExport::Result AnnotatedExport::run(
             ++result.rowsApplied;
         }
 
-        // The renderer hands back Format_RGB32 today; the encoder takes nothing else (a
-        // premultiplied picture would be refused frame after frame), so make sure of it.
-        const QImage picture = padded(ViewRenderer::render(frame, overlays, state, history)
-                                          .convertToFormat(QImage::Format_RGB32),
-            size);
         // A file that cannot take a frame will not take the rest.
-        if (encoder.EncodeImage(picture) < 0) {
+        if (encoder.EncodeImage(draw()) < 0) {
             encodeFailed = true;
             break;
         }

@@ -1,7 +1,9 @@
 #pragma once
 // Writes a copy of a video with the tracking result drawn on every frame, as the video view
 // would show it: the overlays, the fish marker at the recorded position and the trail.
-// The output is the video's full path followed by ".out.mpeg". GUI-free, so the ExportVideo
+// The output is the video's full path followed by ".out.mpeg" (MPEG-1 at a low bit rate, 30
+// frames per second), or by ".out.mp4" for Format::Mp4 (H.264 at constant quality and the
+// video's own frame rate, for showing). GUI-free, so the ExportVideo
 // slot and pondwatch-cli draw and encode the same pictures. One thread; it decodes with a
 // decoder of its own, so a video open elsewhere (the main window's) is left alone.
 //
@@ -10,9 +12,12 @@
 // first row is drawn on the frame after that. Frames after the last row keep its marker.
 //
 // The video is encoded to a temporary file beside the output, which replaces the output only
-// once complete: a failed or stopped export leaves an earlier output as it was. The encoder
-// takes sides that are multiples of 8 only; other frames are padded with black at the right
-// and bottom (Result::warning says so).
+// once complete: a failed or stopped export leaves an earlier output as it was. The MPEG
+// encoder takes sides that are multiples of 8 only, H.264 in yuv420p even sides only; other
+// frames are padded with black at the right and bottom (Result::warning says so).
+//
+// The MP4 also holds the first frame, drawn with the initial state, so that it has as many
+// frames as the video and stays in step with it.
 
 #include "tools/AnnotationRows.h"
 #include "view/ViewRenderer.h"
@@ -35,14 +40,18 @@ public:
     // The text of the "Error" message box for `error`.
     static QString message(Error error);
 
-    static QString outputFileName(const QString &videoPath)
+    enum class Format { Mpeg, Mp4 };
+    static QString outputFileName(const QString &videoPath, Format format = Format::Mpeg)
     {
-        return videoPath + QStringLiteral(".out.mpeg");
+        return videoPath
+            + (format == Format::Mp4 ? QStringLiteral(".out.mp4") : QStringLiteral(".out.mpeg"));
     }
 
     // Encoder settings of the annotated video.
     static constexpr int bitRate = 25000;
     static constexpr int gopSize = 10;
+    // libx264's constant rate factor for the MP4: close to what the eye cannot tell apart.
+    static constexpr int mp4Quality = 18;
 
     // Called after every frame written (or refused by a closed encoder): frames decoded so far
     // (the first, size-only frame included), the frame's time and the video's length in ms.
@@ -59,6 +68,9 @@ public:
     ProgressCallback progress;
     // Asked between frames; true stops the export, which then writes nothing. May be empty.
     std::function<bool()> stopRequested;
+    Format format = Format::Mpeg;
+    // The FFmpeg encoder of the MP4 (tests name one that is missing).
+    const char *h264Encoder = "libx264";
 
     struct Result
     {
@@ -78,6 +90,6 @@ public:
     static int toPixel(float value);
 
     // The frame size the encoder takes for frames of `size`: each side rounded up to a
-    // multiple of 8.
-    static QSize encodableSize(QSize size);
+    // multiple of 8 (MPEG) or 2 (MP4).
+    static QSize encodableSize(QSize size, Format format = Format::Mpeg);
 };

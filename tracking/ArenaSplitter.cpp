@@ -18,12 +18,13 @@ float thresholdOf(const QString &detection)
     return m.hasMatch() ? m.captured(1).toFloat() : 0.0f;
 }
 
-// The detection line without the whole file's arena counts.
+// The detection line without the whole file's arena counts and shapes.
 QString withoutArenaFish(const QString &detection)
 {
     QStringList kept;
     for (const QString &word : detection.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        if (!word.startsWith(QLatin1String("arena-fish=")))
+        if (!word.startsWith(QLatin1String("arena-fish="))
+            && !word.startsWith(QLatin1String("arena-round=")))
             kept << word;
     return kept.join(QLatin1Char(' '));
 }

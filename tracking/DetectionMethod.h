@@ -18,12 +18,13 @@ public:
 
     // Before the first frame. The decoder holds the frame on display and must hold it again
     // on return, so that the run goes on from the frame after it. False ends the run before
-    // its first frame.
+    // its first frame; startFailure() then says why (empty when the user stopped it).
     virtual bool prepare(QVideoDecoder *decoder)
     {
         Q_UNUSED(decoder);
         return true;
     }
+    virtual QString startFailure() const { return QString(); }
 
     // One frame: frameNumber and frameTimeMs as the decoder reports them.
     virtual void trackFrame(

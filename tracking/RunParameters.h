@@ -30,6 +30,8 @@ struct RunParameters
     // method) and the threshold of the single-fish flag when the method sets it.
     QString detectionDescription;
     std::optional<float> flagThreshold;
+    // Why the method could not start (naming the file); empty when it started or was stopped.
+    QString startFailure;
 
     static RunParameters fromControls(const TrackingControls &controls)
     {

@@ -1,5 +1,6 @@
 #include "tracking/SetupFile.h"
 
+#include "model/ArenaLayout.h"
 #include "tracking/TrackingDataFile.h"
 
 #include <QFile>
@@ -103,14 +104,16 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
     if (first != QLatin1String(firstLine)) {
         // Not a setup file: perhaps a data file, whose header holds the overlays.
         TrackingSetup fromData;
-        QString why;
-        if (!TrackingDataFile::readOverlays(path, &fromData.overlays, &why)) {
+        QString why, detection;
+        if (!TrackingDataFile::readOverlays(path, &fromData.overlays, &why, &detection)) {
             if (error)
                 *error = QStringLiteral(
                     "%1: neither a setup file (no \"%2\" line) nor a tracking data file")
                              .arg(path, QLatin1String(firstLine));
             return false;
         }
+        // The arenas of the whole-video background method come back as arenas, round ones round.
+        fromData.overlays.arenas = ArenaLayout::takeArenas(&fromData.overlays, detection);
         *setup = fromData;
         return true;
     }

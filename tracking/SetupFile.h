@@ -10,7 +10,8 @@
 //   fish N / average N / threshold T / variance V / filter N / signed 0|1 / bright 0|1
 //
 // Reading also accepts a tracking data file, whose header holds the same overlays (no
-// parameters). GUI-free: the window, pondwatch-cli and batch work read the same files.
+// parameters) and the arenas of the whole-video background method (its "ArenaN" zones). GUI-free:
+// the window, pondwatch-cli and batch work read the same files.
 
 #include "model/OverlayShapes.h"
 

@@ -213,8 +213,11 @@ bool TrackingDataFile::hasRows(const QString &path, QString *reason)
     return fail(QStringLiteral("no rows after the column header"));
 }
 
-bool TrackingDataFile::readOverlays(const QString &path, OverlaySet *overlays, QString *error)
+bool TrackingDataFile::readOverlays(
+    const QString &path, OverlaySet *overlays, QString *error, QString *detection)
 {
+    if (detection)
+        detection->clear();
     const QString problem = InputFile::textProblem(path);
     if (!problem.isEmpty()) {
         if (error)
@@ -314,8 +317,12 @@ bool TrackingDataFile::readOverlays(const QString &path, OverlaySet *overlays, Q
             *overlays = result;
             return true;
         }
-        if (line.startsWith(QLatin1String("Detection: ")))
-            continue; // the method that made the file; not an overlay
+        if (line.startsWith(QLatin1String("Detection: "))) {
+            // The method that made the file; not an overlay.
+            if (detection)
+                *detection = line.mid(11);
+            continue;
+        }
         if (line.endsWith(areaCaption)) {
             QRect zone;
             if (!readRectangle(&zone))

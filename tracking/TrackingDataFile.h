@@ -42,8 +42,11 @@ public:
     static bool save(const QString &path, const Content &content, QString *error = nullptr);
 
     // The Tracking Area, zones, rulers and point distances with their labels, read back from
-    // the header of a data file of either kind (rectangles as inclusive corners again).
-    static bool readOverlays(const QString &path, OverlaySet *overlays, QString *error = nullptr);
+    // the header of a data file of either kind (rectangles as inclusive corners again), and
+    // its detection line (empty when it has none) into *detection when asked for. Arenas
+    // come back as their "ArenaN" zones (ArenaLayout::takeArenas turns them into arenas).
+    static bool readOverlays(const QString &path, OverlaySet *overlays, QString *error = nullptr,
+        QString *detection = nullptr);
 
     // Whether the file at `path` is laid out as a data file with rows to read: text, a column
     // header line ("Seconds ..." or, after "NumFish:", "Time ..."), then at least one row

@@ -51,8 +51,10 @@ RunParameters TrackingRun::trackVideo()
 
     QVideoDecoder *decoder = host.videoDecoder();
     // A method that cannot start (it says why) leaves the run without records.
-    if (decoder && !method->prepare(decoder))
+    if (decoder && !method->prepare(decoder)) {
+        parameters.startFailure = method->startFailure();
         decoder = nullptr;
+    }
     // The decoder prepares the next frame on a helper thread while this one is tracked.
     if (decoder)
         decoder->setReadAhead(true);

@@ -125,6 +125,14 @@ void VideoTracker::run()
         runFlagThreshold = parameters.flagThreshold;
         runFishCount = parameters.fishCount;
         runArenas = parameters.arenas;
+        runStartFailure = parameters.startFailure;
+        // A run that could not start writes no file: an earlier one is kept, and the reason
+        // is the outcome.
+        if (!runStartFailure.isEmpty()) {
+            lastPath = dataFilePath;
+            lastError = runStartFailure;
+            return;
+        }
     }
     const bool empty = results.size() == 0;
     {
@@ -236,4 +244,10 @@ QString VideoTracker::lastWriteError() const
 {
     QMutexLocker locker(&fileLock);
     return lastError;
+}
+
+QString VideoTracker::startFailure() const
+{
+    QMutexLocker locker(&fileLock);
+    return runStartFailure;
 }

@@ -76,6 +76,9 @@ public:
     // success or a one-line reason on failure. Read them after the thread has finished.
     QString lastWrittenPath() const;
     QString lastWriteError() const;
+    // Why the last run's detection method could not start (then lastWriteError() says the
+    // same and no file was written); empty when it started. Read after the thread has finished.
+    QString startFailure() const;
     // Writes the same file as the last write (same records, overlays and settings) to another
     // path, for a user whose first choice could not be written.
     bool writeDataFileTo(const QString &path);
@@ -107,5 +110,6 @@ private:
     // The last run's fish count and arenas (the file's fish and its Arena zones).
     std::optional<int> runFishCount; // guarded by fileLock
     QList<Arena> runArenas; // guarded by fileLock
+    QString runStartFailure; // guarded by fileLock
     bool writeWhenEmpty = true; // guarded by fileLock
 };

@@ -63,9 +63,12 @@ ArenaControls::ArenaControls(VideoView *videoView, QWidget *parent)
         arm(Mode::Idle);
         show({});
     });
-    if (view)
+    if (view) {
         view->installEventFilter(this);
-    show(view ? view->Arenas() : QList<Arena>());
+        // A new video clears the arenas and a loaded setup brings its own: the summary follows.
+        connect(view, &VideoView::arenasChanged, this, [this] { showSummary(); });
+    }
+    showSummary();
 }
 
 bool ArenaControls::askForGrid()
@@ -167,15 +170,33 @@ void ArenaControls::show(const QList<Arena> &arenas)
         view->SetArenas(arenas);
         view->Redraw();
     }
+    showSummary();
+}
+
+void ArenaControls::showSummary()
+{
+    const QList<Arena> arenas = view ? view->Arenas() : QList<Arena>();
     summary->setText(arenas.isEmpty() ? tr("No arenas: the Tracking Area holds every fish.")
                                       : tr("%1 arenas, %2 fish (whole-video background)")
                                             .arg(arenas.size())
                                             .arg(ArenaLayout::totalFish(arenas)));
 }
 
+void ArenaControls::changeEvent(QEvent *event)
+{
+    // Locked (a run started): a drag under way goes back to where it began, and nothing stays
+    // armed for after the run.
+    if (event->type() == QEvent::EnabledChange && !isEnabled() && mode != Mode::Idle) {
+        if (dragging)
+            show(before);
+        arm(Mode::Idle);
+    }
+    QWidget::changeEvent(event);
+}
+
 bool ArenaControls::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != view || mode == Mode::Idle)
+    if (watched != view || mode == Mode::Idle || !isEnabled())
         return QWidget::eventFilter(watched, event);
     const QEvent::Type type = event->type();
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove

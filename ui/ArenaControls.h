@@ -3,7 +3,8 @@
 // Arena" and "Add Arena Grid..." (rows, columns, round or square, fish per arena, asked
 // through the dialogs), each then drawn by a drag on the video view; "Move Arenas" drags a
 // grid (or a lone arena) as a whole; "Clear Arenas". The arenas live in the view, which draws
-// each with its number and hands them to the tracker with the other overlays. GUI thread.
+// each with its number and hands them to the tracker with the other overlays. The window
+// disables the controls during a run, which also ends any drag. GUI thread.
 
 #include "model/Arena.h"
 
@@ -30,6 +31,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     enum class Mode { Idle, Rectangle, Round, Grid, Move };
@@ -37,6 +39,8 @@ private:
     // The arenas the drag from dragStart to `to` makes (or moves to).
     QList<Arena> dragged(const QPoint &to) const;
     void show(const QList<Arena> &arenas);
+    // The arenas' count and fish, as the view holds them.
+    void showSummary();
 
     VideoView *view;
     QPushButton *moveButton = nullptr;

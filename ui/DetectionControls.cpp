@@ -223,7 +223,7 @@ void DetectionControls::loadBackground()
             this, tr("Background"), tr("Cannot read %1: %2").arg(path, reader.errorString()));
         return;
     }
-    controls.blobs.setChosenBackground(image);
+    controls.blobs.setChosenBackground(image, path);
     backgroundSource->setText(tr("Background: %1").arg(QFileInfo(path).fileName()));
     forgetBackground->setVisible(true);
 }

@@ -624,6 +624,21 @@ bool QVideoDecoder::seekToKeyFrameBefore(qint64 ms)
     return true;
 }
 
+bool QVideoDecoder::decodeForwardToMs(qint64 ms)
+{
+    if (!opened)
+        return false;
+    finishReadAhead();
+    const AVRational base = formatContext->streams[videoStream]->time_base;
+    const qint64 number = av_rescale(ms, base.den, base.num) / 1000;
+    if (frameValid && number <= currentNumber)
+        return true;
+    if (!decodeUpTo(number))
+        return false;
+    targetNumber = number;
+    return true;
+}
+
 bool QVideoDecoder::seekContainer(qint64 timestamp)
 {
     AVFormatContext *format = formatContext.get();

@@ -55,6 +55,10 @@ public:
     // Fast and not frame-exact: the first picture decoded from the key frame at or before ms
     // (for sampling a video where the exact picture does not matter).
     virtual bool seekToKeyFrameBefore(qint64 ms);
+    // Decodes forward, without seeking, to the first picture at or after ms; only that picture
+    // is converted to RGB, and nothing is read ahead (for sampling a video whose key frames lie
+    // further apart than the samples). Holds the current picture when it is already there.
+    virtual bool decodeForwardToMs(qint64 ms);
     virtual int lengthMs();
     // The time of one picture in ms, from the stream's frame rate; 0 when closed or unknown.
     virtual double framePeriodMs();

@@ -2,6 +2,7 @@
 
 extern "C" {
 #include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
 }
 
 #include <cstdio>
@@ -54,6 +55,7 @@ bool QVideoEncoder::OpenOutput(
     const QString &fileName, int newWidth, int newHeight, int newBitrate, int newGop)
 {
     Close();
+    lastOpenError.clear();
     width = newWidth;
     height = newHeight;
     bitrate = newBitrate;
@@ -63,11 +65,60 @@ bool QVideoEncoder::OpenOutput(
         std::printf("Invalid size\n");
         return false;
     }
+    Settings settings;
+    settings.timeBase = kTimeBase;
+    settings.bitRate = bitrate;
+    settings.gop = gop;
+    return open(fileName, settings);
+}
 
+bool QVideoEncoder::OpenH264Output(const QString &fileName, int newWidth, int newHeight,
+    AVRational frameRate, int crf, const char *encoderName)
+{
+    Close();
+    lastOpenError.clear();
+    width = newWidth;
+    height = newHeight;
+    bitrate = 0;
+    gop = -1;
+
+    if (width % 2 != 0 || height % 2 != 0 || width <= 0 || height <= 0) {
+        lastOpenError = QStringLiteral("%1x%2 is not a size H.264 in yuv420p takes (even sides)")
+                            .arg(width)
+                            .arg(height);
+        return false;
+    }
+    if (frameRate.num <= 0 || frameRate.den <= 0) {
+        lastOpenError = QStringLiteral("no frame rate to write the video at");
+        return false;
+    }
+    Settings settings;
+    settings.codec = avcodec_find_encoder_by_name(encoderName);
+    if (!settings.codec) {
+        lastOpenError = QStringLiteral("this FFmpeg has no %1 encoder, which the H.264 (MP4) "
+                                       "export needs; the MPEG export works without it")
+                            .arg(QString::fromUtf8(encoderName));
+        return false;
+    }
+    settings.format = av_guess_format("mp4", nullptr, nullptr);
+    if (!settings.format) {
+        lastOpenError = QStringLiteral("this FFmpeg cannot write MP4 files");
+        return false;
+    }
+    settings.timeBase = av_inv_q(frameRate);
+    settings.crf = crf;
+    settings.fastStart = true;
+    return open(fileName, settings);
+}
+
+bool QVideoEncoder::open(const QString &fileName, const Settings &settings)
+{
     // UTF-8 is what the libraries expect, so paths with non-ASCII characters work.
     const QByteArray name = fileName.toUtf8();
 
-    outputFormat = av_guess_format(nullptr, name.constData(), nullptr);
+    outputFormat = settings.format;
+    if (!outputFormat)
+        outputFormat = av_guess_format(nullptr, name.constData(), nullptr);
     if (!outputFormat) {
         std::printf("Could not deduce output format from file extension: using MPEG.\n");
         outputFormat = av_guess_format("mpeg", nullptr, nullptr);
@@ -92,7 +143,7 @@ bool QVideoEncoder::OpenOutput(
     videoStream->id = 0;
     // The context starts from the encoder's own defaults (libx264 refuses the generic ones);
     // a missing encoder is reported below, where the codec is opened.
-    codec = avcodec_find_encoder(outputFormat->video_codec);
+    codec = settings.codec ? settings.codec : avcodec_find_encoder(outputFormat->video_codec);
     codecContext.reset(avcodec_alloc_context3(codec));
     if (!codecContext) {
         std::printf("Could not allocate stream\n");
@@ -100,19 +151,30 @@ bool QVideoEncoder::OpenOutput(
         return false;
     }
     AVCodecContext *c = codecContext.get();
-    c->codec_id = outputFormat->video_codec;
+    c->codec_id = codec ? codec->id : outputFormat->video_codec;
     c->codec_type = AVMEDIA_TYPE_VIDEO;
-    c->bit_rate = bitrate;
+    if (settings.bitRate > 0)
+        c->bit_rate = settings.bitRate;
     c->width = width;
     c->height = height;
-    c->time_base = kTimeBase;
-    c->framerate = av_inv_q(kTimeBase);
-    c->gop_size = gop;
+    c->time_base = settings.timeBase;
+    c->framerate = av_inv_q(settings.timeBase);
+    if (settings.gop >= 0)
+        c->gop_size = settings.gop;
     c->pix_fmt = AV_PIX_FMT_YUV420P;
     c->thread_count = kEncoderThreads;
     if (outputFormat->flags & AVFMT_GLOBALHEADER)
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    videoStream->time_base = kTimeBase;
+    if (settings.crf >= 0 && c->priv_data
+        && av_opt_set_int(c->priv_data, "crf", settings.crf, 0) < 0) {
+        lastOpenError = QStringLiteral("the %1 encoder takes no constant rate factor")
+                            .arg(QString::fromUtf8(codec->name));
+        release();
+        return false;
+    }
+    if (settings.fastStart && formatContext->priv_data)
+        av_opt_set(formatContext->priv_data, "movflags", "+faststart", 0);
+    videoStream->time_base = settings.timeBase;
     avcodec_parameters_from_context(videoStream->codecpar, c);
 
     av_dump_format(formatContext.get(), 0, name.constData(), 1);
@@ -122,8 +184,12 @@ bool QVideoEncoder::OpenOutput(
         release();
         return false;
     }
-    if (avcodec_open2(c, codec, nullptr) < 0) {
+    if (const int opened = avcodec_open2(c, codec, nullptr); opened < 0) {
         std::printf("could not open codec\n");
+        if (settings.codec)
+            lastOpenError = QStringLiteral("the %1 encoder refused the settings: %2")
+                                .arg(QString::fromUtf8(codec->name),
+                                    QString::fromStdString(ff::errorString(opened)));
         release();
         return false;
     }
@@ -232,7 +298,7 @@ int QVideoEncoder::EncodeImage(const QImage &image)
     // nothing, for the first one).
     if (!convertImage(image))
         return -1;
-    // Each picture gets the next timestamp, so the muxer sees a steady 30 frames per second.
+    // Each picture gets the next timestamp, so the muxer sees a steady frame rate.
     picture->pts = nextPts++;
     const int sent = avcodec_send_frame(codecContext.get(), picture.get());
     if (sent < 0)

@@ -1,6 +1,8 @@
 #pragma once
-// Writes a sequence of QImages as a video file (container guessed from the name, MPEG
-// when unknown). Used on one thread only: the export, from the GUI thread or the CLI.
+// Writes a sequence of QImages as a video file: MPEG-1 at a set bit rate and 30 frames per
+// second (container guessed from the name, MPEG when unknown), or H.264 in MP4 at a constant
+// quality and the frame rate asked for. Used on one thread only: the export, from the GUI
+// thread or the CLI.
 // Status and error lines go to standard output, as the decoder's do.
 
 #include "video/FfmpegHandles.h"
@@ -30,11 +32,32 @@ public:
 
     // Creates the file (closing an open one first). Width and height must be multiples of 8.
     bool OpenOutput(const QString &fileName, int width, int height, int bitrate, int gop);
+    // Creates an MP4 file of H.264 pictures in yuv420p from the FFmpeg encoder `encoderName`
+    // (libx264) at constant rate factor `crf`, one picture per frame at `frameRate` frames per
+    // second, with the index at the front so that players start before the whole file is read.
+    // Width and height must be even. On failure openError() says why.
+    bool OpenH264Output(const QString &fileName, int width, int height, AVRational frameRate,
+        int crf, const char *encoderName = "libx264");
+    // Why the last OpenOutput or OpenH264Output failed, when it was not the file ("this FFmpeg
+    // has no libx264 encoder..."); empty otherwise.
+    QString openError() const { return lastOpenError; }
     // The system's reason for the last failed write to the file ("File too large", "No
     // space left on device"), as FFmpeg words it; empty when none failed.
     QString writeError() const { return lastWriteError; }
 
 private:
+    // What OpenOutput and OpenH264Output differ in.
+    struct Settings
+    {
+        const AVOutputFormat *format = nullptr; // null: guessed from the name, else MPEG
+        const AVCodec *codec = nullptr; // null: the format's default encoder
+        AVRational timeBase = { 1, 30 }; // one picture
+        int64_t bitRate = 0; // 0: the codec's own rate control
+        int gop = -1; // -1: the codec's default
+        int crf = -1; // libx264's constant rate factor; -1: none
+        bool fastStart = false; // MP4: index before the pictures
+    };
+    bool open(const QString &fileName, const Settings &settings);
     bool convertImage(const QImage &image);
     // Writes every packet the codec has ready; returns the bytes written or -1.
     int writePendingPackets();
@@ -57,7 +80,8 @@ private:
     // Reused for every packet received; the codec owns the encoded bytes now, so the
     // separate output buffer of the old encoding call is not needed.
     ff::PacketPtr packet;
-    // Presentation time of the next picture, in the codec time base (1/30 s).
+    // Presentation time of the next picture, in the codec time base (one picture).
     int64_t nextPts = 0;
     QString lastWriteError; // set by Close() when the file's writes failed
+    QString lastOpenError; // set when opening failed for a reason other than the file
 };

@@ -75,8 +75,11 @@ VideoProbe::VideoProbe(const QString &path)
     const AVRational rate = video->avg_frame_rate.den > 0 && video->avg_frame_rate.num > 0
         ? video->avg_frame_rate
         : video->r_frame_rate;
-    if (rate.num > 0 && rate.den > 0)
+    if (rate.num > 0 && rate.den > 0) {
         framesPerSecond = av_q2d(rate);
+        frameRateNumerator = rate.num;
+        frameRateDenominator = rate.den;
+    }
     if (video->nb_frames > 0) {
         expectedFrames = video->nb_frames;
     } else if (framesPerSecond > 0) {

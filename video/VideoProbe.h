@@ -24,6 +24,9 @@ public:
     // rate); -1 when it does not say.
     qint64 expectedFrames = -1;
     double framesPerSecond = 0.0; // the stream's average frame rate; 0 when unknown
+    // The same rate as the fraction the container gives (30000/1001); 0/0 when unknown.
+    int frameRateNumerator = 0;
+    int frameRateDenominator = 0;
     int videoStreams = 0;
     QSize size; // the coded picture size
     int rotation = 0; // degrees the picture is meant to be turned for display (0, 90...)

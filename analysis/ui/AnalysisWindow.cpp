@@ -91,10 +91,8 @@ AnalysisWindow::AnalysisWindow()
                                                                               : Qt::Vertical);
     });
 
-    // Return loads the typed path, or the file written last when the field is empty.
-    const QString recent = RecentDataFile::path();
-    if (!recent.isEmpty())
-        dataFileEdit.setPlaceholderText(tr("Last written: %1 (press Return to load)").arg(recent));
+    // Return loads the typed path, or the file written last when the field is empty (offered
+    // in the field whenever the window is shown).
     connect(&dataFileEdit, &QLineEdit::returnPressed, this, [this] {
         const QString typed = dataFileEdit.text().trimmed();
         const QString path = typed.isEmpty() ? RecentDataFile::path() : typed;
@@ -134,6 +132,14 @@ AnalysisWindow::AnalysisWindow()
             resizeDocks({ dock }, { std::max(330, free.height() * 2 / 5) }, Qt::Vertical);
         }
     });
+}
+
+void AnalysisWindow::showEvent(QShowEvent *event)
+{
+    const QString recent = RecentDataFile::path();
+    dataFileEdit.setPlaceholderText(
+        recent.isEmpty() ? QString() : tr("Last written: %1 (press Return to load)").arg(recent));
+    QMainWindow::showEvent(event);
 }
 
 void AnalysisWindow::removeCurrentRow()

@@ -35,6 +35,10 @@ public Q_SLOTS:
     void LoadDataFile();
     void Analyze();
 
+protected:
+    // Offers the data file written last: a run may have written one since the window was made.
+    void showEvent(QShowEvent *event) override;
+
 private:
     QTableWidget variableTable;
     QPushButton addVariableButton;

@@ -1,8 +1,13 @@
-// The overlays reader behind --overlays-from (a data file's header), then everything done
-// with what it gives: the overlays drawn with their measures, and written back as a header.
+// The overlays reader behind --overlays-from (a data file's header) with its detection line,
+// then everything done with what it gives: the arenas taken back from their zones and the
+// line's counts and shapes, the overlays drawn with their measures and arenas, and written
+// back as a header; the same file loaded as a setup and split by its arenas.
 
 #include "FuzzSupport.h"
 
+#include "model/ArenaLayout.h"
+#include "tracking/ArenaSplitter.h"
+#include "tracking/SetupFile.h"
 #include "tracking/TrackingDataFile.h"
 #include "view/ViewRenderer.h"
 
@@ -18,9 +23,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString path
         = fuzzsupport::writeFile(QStringLiteral("input.data"), fuzzsupport::bytes(data, size));
+    TrackingSetup setup;
+    SetupFile::read(path, &setup);
+    ArenaSplitter splitter;
+    splitter.read(path, nullptr);
     OverlaySet overlays;
-    if (!TrackingDataFile::readOverlays(path, &overlays))
+    QString detection;
+    if (!TrackingDataFile::readOverlays(path, &overlays, nullptr, &detection))
         return 0;
+    overlays.arenas = ArenaLayout::takeArenas(&overlays, detection);
+    ArenaLayout::describeShapes(overlays.arenas);
     QImage frame(48, 32, QImage::Format_RGB32);
     frame.fill(Qt::black);
     ViewState state;
@@ -30,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ViewRenderer::render(frame, overlays, state, RecordLookup());
 
     TrackingDataFile::Content content;
-    content.overlays = overlays;
+    content.overlays = ArenaLayout::withArenaZones(overlays, overlays.arenas);
+    content.detection = detection;
     TrackRecord record;
     record.x = 20;
     record.y = 10;

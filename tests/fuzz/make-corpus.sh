@@ -15,6 +15,8 @@ common=(--area 2,2,61,45 --zone left=0,0,31,47 --zone right=32,0,63,47 --ruler r
 "$cli" track clip.avi "${common[@]}" --output single.data
 "$cli" track clip.avi "${common[@]}" --fish 2 --output multi.data
 "$cli" track clip.avi --area 0,0,63,47 --average 1 --filter 1 --quiet --output plain.data
+"$cli" track clip.avi --method blobs --arena 0,0,31,47 --arena-circle 47,24,15:2 \
+    --background-frames 5 --difference dark --zone z=0,0,10,10 --quiet --output arenas.data
 printf 'header 1\nheader 2\nheader 3\nheader 4\nA,1,x\nB,2\nC,1\n' >events.gfa
 "$cli" gfa-events single.data events.gfa --output left.gfadata
 "$cli" gfa-events single.data events.gfa --output right.gfadata --offset 1
@@ -26,6 +28,7 @@ for f in single multi plain; do
     cp $f.data "$here/corpus/fuzz_analysis_datafile/$f.data"
     cp $f.data "$here/corpus/fuzz_overlays_reader/$f.data"
 done
+cp arenas.data "$here/corpus/fuzz_overlays_reader/arenas.data"
 cp single.data plain.data "$here/corpus/fuzz_export_rows/"
 { cat single.data; printf '\0'; cat events.gfa; } >"$here/corpus/fuzz_stimulus_events/single-events"
 { cat plain.data; printf '\0'; cat events.gfa; } >"$here/corpus/fuzz_stimulus_events/plain-events"

@@ -3,12 +3,15 @@
 # pondwatch-cli track on it once per filter size given and export on the first result. Any
 # invalid read or write, use of uninitialised memory or bad free fails the test; so does a
 # track that does not finish with exit code 0. The export may refuse a size its encoder does
-# not take (it still decodes and draws every frame first).
-#   cli-memcheck.sh CLI WORKDIR NAME CODEC PIXFMT WIDTH HEIGHT CONTAINER FILTERS [AREA]
-# FILTERS is comma-separated; AREA (X1,Y1,X2,Y2) defaults to the whole frame.
+# not take (it still decodes and draws every frame first). The whole-video background method
+# runs once too, in two round arenas.
+#   cli-memcheck.sh CLI WORKDIR NAME CODEC PIXFMT WIDTH HEIGHT CONTAINER FILTERS [AREA [FORMAT]]
+# FILTERS is comma-separated; AREA (X1,Y1,X2,Y2) defaults to the whole frame; FORMAT is the
+# export's --format (mpeg when not given).
 set -euo pipefail
 cli=$1 work=$2 name=$3 codec=$4 pixfmt=$5 width=$6 height=$7 container=$8 filters=$9
 area=${10:-0,0,$((width - 1)),$((height - 1))}
+format=${11:-mpeg}
 mkdir -p "$work"
 cd "$work"
 clip=$name.$container
@@ -48,5 +51,18 @@ for filter in "${sizes[@]}"; do
     fi
     [ -n "$first" ] || first=$out
 done
-memcheck export.vg "$cli" export "$first" "$clip" --filter "${sizes[0]}" --quiet || true
-echo "$name: memcheck clean (track with filters $filters, export)"
+# The whole-video background method, in two round arenas (its kernels are not the row
+# kernels, so once is enough).
+if [ "${PONDWATCH_KERNELS:-}" != plain ]; then
+    status=0
+    memcheck track-blobs.vg "$cli" track "$clip" --area "$area" --method blobs \
+        --arena-grid 1x2:round --fish 1 --difference dark --quiet --output "$name-blobs.data" || status=$?
+    if [ "$status" -ne 0 ] && [ "$status" -ne 7 ]; then # 7: nothing found in the clip
+        echo "track --method blobs ended with $status:"
+        cat "track-blobs.vg.stderr"
+        exit 1
+    fi
+fi
+memcheck export.vg "$cli" export "$first" "$clip" --filter "${sizes[0]}" --format "$format" \
+    --quiet || true
+echo "$name: memcheck clean (track with filters $filters, export as $format)"

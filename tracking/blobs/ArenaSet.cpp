@@ -54,3 +54,11 @@ QPointF ArenaSet::restingPlace(int fish) const
     const QRect r = arenaTrackers[size_t(arenaOfFish[size_t(fish)])].arena().rect;
     return QPointF(r.left() + r.width() / 2, r.top() + r.height() / 2);
 }
+
+QPointF ArenaSet::correct(int fish, QPointF position)
+{
+    if (fish < 0 || fish >= fishCount())
+        return position;
+    const int arena = arenaOfFish[size_t(fish)];
+    return arenaTrackers[size_t(arena)].correct(fish - firstFishOf[size_t(arena)], position);
+}

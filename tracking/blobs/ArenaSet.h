@@ -27,6 +27,9 @@ public:
     std::vector<ArenaTracker::FishResult> track(const cv::Mat &grey, const cv::Mat &background);
 
     int fishCount() const { return int(arenaOfFish.size()); }
+    // The user placed `fish` at `position`: its arena's matcher goes on from there (inside
+    // the arena). Returns where the fish now stands.
+    QPointF correct(int fish, QPointF position);
     // Where a fish stands before it is first found: the middle of its arena.
     QPointF restingPlace(int fish) const;
     // The arena trackers, and the number of the first fish of each.

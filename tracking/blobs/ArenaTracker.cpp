@@ -40,8 +40,10 @@ BlobParameters ArenaTracker::resolve(const BlobSettings &asked,
     BlobParameters p;
     // Per sample and arena: the differences inside the arena's rectangle (0 outside its
     // mask) for the areas, and for the threshold only the pixels inside the mask.
-    std::vector<cv::Mat> differences, inside;
+    std::vector<cv::Mat> differences;
     std::vector<int> fishOf;
+    ForegroundMask::Histogram histogram {};
+    bool anyDifference = false;
     int mostFish = 0;
     for (const ArenaRegion &arena : arenas)
         mostFish = std::max(mostFish, arena.fishCount);
@@ -52,27 +54,17 @@ BlobParameters ArenaTracker::resolve(const BlobSettings &asked,
             cv::Mat d;
             ForegroundMask::difference(
                 grey(cvRect(arena.rect)), background(cvRect(arena.rect)), rule, d);
-            if (!arena.mask.empty()) {
+            ForegroundMask::addToHistogram(d, arena.mask, histogram);
+            anyDifference = true;
+            if (!arena.mask.empty())
                 d.setTo(0, arena.mask == 0);
-                std::vector<uchar> values;
-                for (int y = 0; y < d.rows; ++y) {
-                    const uchar *m = arena.mask.ptr<uchar>(y);
-                    const uchar *v = d.ptr<uchar>(y);
-                    for (int x = 0; x < d.cols; ++x)
-                        if (m[x])
-                            values.push_back(v[x]);
-                }
-                inside.push_back(cv::Mat(values, true).reshape(1, 1));
-            } else {
-                inside.push_back(d);
-            }
             differences.push_back(d);
             fishOf.push_back(arena.fishCount);
         }
     }
-    p.threshold = asked.threshold >= 0
-        ? int(std::lround(asked.threshold))
-        : ForegroundMask::automaticThreshold(inside, rule, thresholdFloor);
+    p.threshold = asked.threshold >= 0 ? int(std::lround(asked.threshold))
+        : anyDifference ? ForegroundMask::thresholdFromHistogram(histogram, rule, thresholdFloor)
+                        : thresholdFloor;
 
     // One fish's area: the median of each arena's fishCount largest components per sample.
     std::vector<int> areas;
@@ -147,6 +139,29 @@ std::vector<ArenaTracker::FishResult> ArenaTracker::track(
         }
     }
     return results;
+}
+
+QPointF ArenaTracker::correct(int fish, QPointF position)
+{
+    const QRect &r = area.rect;
+    if (r.isEmpty())
+        return position;
+    auto inside = [this, &r](QPointF p) {
+        const QPoint q(int(std::lround(p.x())), int(std::lround(p.y())));
+        return r.contains(q)
+            && (area.mask.empty() || area.mask.at<uchar>(q.y() - r.top(), q.x() - r.left()) != 0);
+    };
+    const QPointF middle(r.left() + (r.width() - 1) / 2.0, r.top() + (r.height() - 1) / 2.0);
+    const QPointF toMiddle = middle - position;
+    const double length = std::hypot(toMiddle.x(), toMiddle.y());
+    // Half-pixel steps towards the middle until inside (the middle itself always is).
+    QPointF p = position;
+    for (int step = 1; !inside(p) && step <= int(std::ceil(2 * length)); ++step)
+        p = position + toMiddle * std::min(1.0, step / (2 * length));
+    if (!inside(p))
+        p = middle;
+    matcher.correct(fish, p);
+    return p;
 }
 
 void ArenaTracker::splitTouching()

@@ -49,6 +49,11 @@ public:
     // One frame's grey plane (the whole frame) against the background (the same size).
     std::vector<FishResult> track(const cv::Mat &grey, const cv::Mat &background);
 
+    // The user placed the arena's fish `fish` at `position` (frame pixels); a place outside
+    // the arena is moved to the nearest of its pixels on the way to its middle, since a fish
+    // never leaves its arena. Returns where the fish now stands.
+    QPointF correct(int fish, QPointF position);
+
     // The last frame's foreground (arena-sized) and blobs, with the fish of each blob (-1: none).
     const cv::Mat &lastMask() const { return mask; }
     const std::vector<Blob> &lastBlobs() const { return blobs; }

@@ -3,34 +3,37 @@
 #include "tracking/blobs/GreyPlane.h"
 #include "video/QVideoDecoder.h"
 
-#include <algorithm>
+#include <QString>
 
-std::vector<cv::Mat> BackgroundEstimator::sample(QVideoDecoder &decoder, int count, qint64 startMs,
-    qint64 endMs, const std::function<bool(int, int)> &progress)
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace {
+
+// Samples [first, last) of `count` on one decoder, into `planes`. goOn() is asked after each
+// sample; false ends the range early.
+void sampleRange(QVideoDecoder &decoder, int first, int last, int count, qint64 startMs,
+    qint64 endMs, std::vector<cv::Mat> &planes, const std::function<bool()> &goOn)
 {
-    std::vector<cv::Mat> planes;
     const double span = double(std::max<qint64>(endMs - startMs, 0));
     qint64 previousNumber = -1;
     bool havePrevious = false;
     bool stepping = false;
-    auto stepTo = [&decoder](qint64 ms) {
-        while (decoder.frameTime() < ms)
-            if (!decoder.seekNextFrame())
-                return false;
-        return true;
-    };
-    for (int k = 0; k < count; ++k) {
+    for (int k = first; k < last; ++k) {
         const qint64 ms = startMs + qint64((k + 0.5) * span / count);
         bool ok;
         if (stepping) {
-            ok = stepTo(ms);
+            ok = decoder.decodeForwardToMs(ms);
         } else {
             ok = decoder.seekToKeyFrameBefore(ms);
             if (ok && havePrevious && decoder.frameNumber() <= previousNumber) {
                 // Key frames lie further apart than the samples: from here on the video is
                 // decoded forward, which never costs more than one pass.
                 stepping = true;
-                ok = stepTo(ms);
+                ok = decoder.decodeForwardToMs(ms);
             }
         }
         QImage frame;
@@ -40,8 +43,59 @@ std::vector<cv::Mat> BackgroundEstimator::sample(QVideoDecoder &decoder, int cou
             havePrevious = true;
             planes.push_back(GreyPlane::of(frame));
         }
-        if (progress && !progress(k + 1, count))
+        if (!goOn())
             break;
+    }
+}
+
+} // namespace
+
+std::vector<cv::Mat> BackgroundEstimator::sample(QVideoDecoder &decoder, const QString &videoFile,
+    int count, qint64 startMs, qint64 endMs, const std::function<bool(int, int)> &progress)
+{
+    // The second half of the samples is read by a second decoder of the same file on a
+    // helper thread, when there is a file and enough video for two halves.
+    std::unique_ptr<QVideoDecoder> second;
+    const double periodMs = decoder.framePeriodMs();
+    if (!videoFile.isEmpty() && count >= 4 && periodMs > 0
+        && double(endMs - startMs) >= 4.0 * count * periodMs) {
+        second = std::make_unique<QVideoDecoder>(videoFile);
+        if (!second->isOpen())
+            second.reset();
+    }
+    const int split = second ? count / 2 : count;
+
+    std::atomic<int> helperRead { 0 }; // samples the helper has taken (written by it)
+    std::atomic<bool> stop { false }; // set by this thread when progress says stop
+    std::vector<cv::Mat> helperPlanes; // the helper's alone until it is joined
+    std::thread helper;
+    if (second)
+        helper = std::thread([&] {
+            sampleRange(*second, split, count, count, startMs, endMs, helperPlanes, [&] {
+                ++helperRead;
+                return !stop.load();
+            });
+        });
+
+    std::vector<cv::Mat> planes;
+    int ownRead = 0;
+    sampleRange(decoder, 0, split, count, startMs, endMs, planes, [&] {
+        ++ownRead;
+        const bool goOn = !progress || progress(ownRead + helperRead.load(), count);
+        if (!goOn)
+            stop = true;
+        return goOn;
+    });
+    if (helper.joinable()) {
+        // This half is done: the bar follows the helper's until it is.
+        while (!stop.load() && helperRead.load() < count - split) {
+            if (progress && !progress(ownRead + helperRead.load(), count))
+                stop = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        helper.join();
+        for (cv::Mat &plane : helperPlanes)
+            planes.push_back(std::move(plane));
     }
     return planes;
 }
@@ -55,18 +109,26 @@ cv::Mat BackgroundEstimator::median(const std::vector<cv::Mat> &planes)
     cv::Mat result(rows, cols, CV_8UC1);
     // A histogram per pixel would be 256 counts; K is far smaller, so the values are gathered
     // and partly sorted instead.
-    std::vector<uchar> values(n);
-    std::vector<const uchar *> rowsOf(n);
-    for (int y = 0; y < rows; ++y) {
-        for (size_t k = 0; k < n; ++k)
-            rowsOf[k] = planes[k].ptr<uchar>(y);
-        uchar *out = result.ptr<uchar>(y);
-        for (int x = 0; x < cols; ++x) {
+    auto medianRows = [&](int first, int last) {
+        std::vector<uchar> values(n);
+        std::vector<const uchar *> rowsOf(n);
+        for (int y = first; y < last; ++y) {
             for (size_t k = 0; k < n; ++k)
-                values[k] = rowsOf[k][x];
-            std::nth_element(values.begin(), values.begin() + n / 2, values.end());
-            out[x] = values[n / 2];
+                rowsOf[k] = planes[k].ptr<uchar>(y);
+            uchar *out = result.ptr<uchar>(y);
+            for (int x = 0; x < cols; ++x) {
+                for (size_t k = 0; k < n; ++k)
+                    values[k] = rowsOf[k][x];
+                std::nth_element(values.begin(), values.begin() + n / 2, values.end());
+                out[x] = values[n / 2];
+            }
         }
-    }
+    };
+    // The lower half of the rows on a helper thread: the pre-pass has the machine to itself.
+    // Each thread writes its own rows of the result.
+    const int half = rows / 2;
+    std::thread lower(medianRows, half, rows);
+    medianRows(0, half);
+    lower.join();
     return result;
 }

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QString>
 
 #include <atomic>
 
@@ -23,16 +24,23 @@ struct BlobControls
     mutable std::atomic<int> backgroundFramesRead { 0 };
     mutable std::atomic<int> backgroundFramesWanted { 0 };
 
-    // A background the user chose (an empty tank); a null image means the pre-pass makes one.
-    void setChosenBackground(const QImage &image)
+    // A background the user chose (an empty tank) and the file it came from; a null image
+    // means the pre-pass makes one.
+    void setChosenBackground(const QImage &image, const QString &path = QString())
     {
         QMutexLocker locker(&backgroundLock);
         chosen = image;
+        chosenPath = path;
     }
     QImage chosenBackground() const
     {
         QMutexLocker locker(&backgroundLock);
         return chosen;
+    }
+    QString chosenBackgroundPath() const
+    {
+        QMutexLocker locker(&backgroundLock);
+        return chosenPath;
     }
     // The background of the last run (grey, Format_Grayscale8), for viewing and saving.
     void setLastBackground(const QImage &image) const
@@ -49,5 +57,6 @@ struct BlobControls
 private:
     mutable QMutex backgroundLock;
     QImage chosen; // guarded by backgroundLock
+    QString chosenPath; // guarded by backgroundLock
     mutable QImage last; // guarded by backgroundLock
 };

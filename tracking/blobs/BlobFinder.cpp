@@ -2,8 +2,6 @@
 
 #include "tracking/blobs/BlobMoments.h"
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <functional>
 
@@ -11,25 +9,22 @@ std::vector<Blob> BlobFinder::find(
     const cv::Mat &difference, const cv::Mat &mask, QPoint origin, int minArea, int maxArea)
 {
     std::vector<Blob> blobs;
-    const int count = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8, CV_32S);
-    for (int label = 1; label < count; ++label) {
-        const int area = stats.at<int>(label, cv::CC_STAT_AREA);
-        if (area < minArea || area > maxArea)
+    labeller.label(mask);
+    const std::vector<ComponentLabeller::Component> &components = labeller.components();
+    const std::vector<ComponentLabeller::Run> &runs = labeller.runsOf();
+    for (size_t k = 0; k < components.size(); ++k) {
+        const ComponentLabeller::Component &c = components[k];
+        if (c.area < minArea || c.area > maxArea)
             continue;
-        const int left = stats.at<int>(label, cv::CC_STAT_LEFT);
-        const int top = stats.at<int>(label, cv::CC_STAT_TOP);
-        const int width = stats.at<int>(label, cv::CC_STAT_WIDTH);
-        const int height = stats.at<int>(label, cv::CC_STAT_HEIGHT);
         BlobMoments moments;
-        for (int y = top; y < top + height; ++y) {
-            const int *l = labels.ptr<int>(y);
-            const uchar *d = difference.ptr<uchar>(y);
-            for (int x = left; x < left + width; ++x)
-                if (l[x] == label)
-                    moments.add(x + origin.x(), y + origin.y(), d[x]);
+        for (int r = c.firstRun; r < c.firstRun + c.runCount; ++r) {
+            const ComponentLabeller::Run &run = runs[size_t(r)];
+            const uchar *d = difference.ptr<uchar>(run.y);
+            for (int x = run.begin; x < run.end; ++x)
+                moments.add(x + origin.x(), run.y + origin.y(), d[x]);
         }
         Blob blob = moments.blob();
-        blob.label = label;
+        blob.label = int(k) + 1;
         blobs.push_back(blob);
     }
     return blobs;
@@ -37,11 +32,11 @@ std::vector<Blob> BlobFinder::find(
 
 std::vector<int> BlobFinder::componentAreas(const cv::Mat &mask)
 {
-    cv::Mat l, s, c;
-    const int count = cv::connectedComponentsWithStats(mask, l, s, c, 8, CV_32S);
+    ComponentLabeller labeller;
+    labeller.label(mask);
     std::vector<int> areas;
-    for (int label = 1; label < count; ++label)
-        areas.push_back(s.at<int>(label, cv::CC_STAT_AREA));
+    for (const ComponentLabeller::Component &c : labeller.components())
+        areas.push_back(c.area);
     std::sort(areas.begin(), areas.end(), std::greater<int>());
     return areas;
 }
@@ -51,18 +46,17 @@ void BlobFinder::pixelsOf(const Blob &blob, const cv::Mat &difference, QPoint or
 {
     points->clear();
     weights->clear();
-    const int label = blob.label;
-    const int left = stats.at<int>(label, cv::CC_STAT_LEFT);
-    const int top = stats.at<int>(label, cv::CC_STAT_TOP);
-    const int width = stats.at<int>(label, cv::CC_STAT_WIDTH);
-    const int height = stats.at<int>(label, cv::CC_STAT_HEIGHT);
-    for (int y = top; y < top + height; ++y) {
-        const int *l = labels.ptr<int>(y);
-        const uchar *d = difference.ptr<uchar>(y);
-        for (int x = left; x < left + width; ++x)
-            if (l[x] == label) {
-                points->emplace_back(float(x + origin.x()), float(y + origin.y()));
-                weights->push_back(d[x]);
-            }
+    const std::vector<ComponentLabeller::Component> &components = labeller.components();
+    if (blob.label < 1 || blob.label > int(components.size()))
+        return;
+    const ComponentLabeller::Component &c = components[size_t(blob.label - 1)];
+    const std::vector<ComponentLabeller::Run> &runs = labeller.runsOf();
+    for (int r = c.firstRun; r < c.firstRun + c.runCount; ++r) {
+        const ComponentLabeller::Run &run = runs[size_t(r)];
+        const uchar *d = difference.ptr<uchar>(run.y);
+        for (int x = run.begin; x < run.end; ++x) {
+            points->emplace_back(float(x + origin.x()), float(run.y + origin.y()));
+            weights->push_back(d[x]);
+        }
     }
 }

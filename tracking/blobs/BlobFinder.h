@@ -4,6 +4,7 @@
 // measured from the differences of its pixels. Tracker thread (one finder per arena).
 
 #include "tracking/blobs/Blob.h"
+#include "tracking/blobs/ComponentLabeller.h"
 
 #include <opencv2/core.hpp>
 
@@ -28,5 +29,5 @@ public:
         std::vector<cv::Point2f> *points, std::vector<float> *weights) const;
 
 private:
-    cv::Mat labels, stats, centroids;
+    ComponentLabeller labeller;
 };

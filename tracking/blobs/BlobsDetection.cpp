@@ -41,23 +41,37 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
 {
     const TrackingControls &controls = host.trackingControls();
     const BlobControls &blobControls = controls.blobs;
-    QImage shown;
-    if (!decoder || !decoder->copyFrame(shown) || shown.isNull()) {
-        qWarning("Whole-video background: no frame on display to start from");
+    const QString video = host.fileName();
+    auto fail = [this](const QString &why) {
+        failure = why;
+        qWarning("Whole-video background: %s", qPrintable(why));
         return false;
-    }
+    };
+    QImage shown;
+    if (!decoder || !decoder->copyFrame(shown) || shown.isNull())
+        return fail(QStringLiteral("%1: no frame on display to start from").arg(video));
     const QRect frameRect(QPoint(0, 0), shown.size());
     const QRect inside = area.intersected(frameRect);
-    if (parameters.arenas.isEmpty() && inside.isEmpty()) {
-        qWarning("Whole-video background: the Tracking Area lies outside the frame");
-        return false;
-    }
+    const QString frameSize = QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height());
+    if (parameters.arenas.isEmpty() && inside.isEmpty())
+        return fail(QStringLiteral("%1: the Tracking Area lies outside the %2 frame")
+                        .arg(video, frameSize));
     bool anyArenaInside = parameters.arenas.isEmpty();
     for (const Arena &a : parameters.arenas)
         anyArenaInside = anyArenaInside || a.rect.intersects(frameRect);
-    if (!anyArenaInside) {
-        qWarning("Whole-video background: every arena lies outside the frame");
-        return false;
+    if (!anyArenaInside)
+        return fail(
+            QStringLiteral("%1: every arena lies outside the %2 frame").arg(video, frameSize));
+
+    // A background of another size is refused before the video is read for samples.
+    const QImage chosen = blobControls.chosenBackground();
+    if (!chosen.isNull() && chosen.size() != shown.size()) {
+        const QString picture = blobControls.chosenBackgroundPath();
+        return fail(QStringLiteral("the background picture %1is %2x%3, the video %4 %5")
+                        .arg(picture.isEmpty() ? QString() : picture + QLatin1Char(' '))
+                        .arg(chosen.width())
+                        .arg(chosen.height())
+                        .arg(video, frameSize));
     }
 
     // The samples come from the part of the video to be tracked: after the frame on display.
@@ -68,8 +82,8 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
     clock.start();
     blobControls.backgroundFramesWanted = asked.backgroundFrames;
     blobControls.backgroundFramesRead = 0;
-    const std::vector<cv::Mat> samples = BackgroundEstimator::sample(
-        *decoder, asked.backgroundFrames, startMs, endMs, [this, &blobControls](int read, int) {
+    const std::vector<cv::Mat> samples = BackgroundEstimator::sample(*decoder, host.fileName(),
+        asked.backgroundFrames, startMs, endMs, [this, &blobControls](int read, int) {
             blobControls.backgroundFramesRead = read;
             return !flags.stopRequested;
         });
@@ -80,20 +94,12 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
         decoder->seekToFrame(startNumber);
         return false;
     }
-    if (!decoder->seekToFrame(startNumber) || decoder->frameNumber() != startNumber) {
-        qWarning("Whole-video background: cannot return to the frame on display after "
-                 "sampling the video");
-        return false;
-    }
+    if (!decoder->seekToFrame(startNumber) || decoder->frameNumber() != startNumber)
+        return fail(QStringLiteral("%1: cannot return to the frame on display after sampling the "
+                                   "video")
+                        .arg(video));
 
-    const QImage chosen = blobControls.chosenBackground();
     if (!chosen.isNull()) {
-        if (chosen.size() != shown.size()) {
-            qWarning("Whole-video background: the background picture is %dx%d, the video "
-                     "%dx%d",
-                chosen.width(), chosen.height(), shown.width(), shown.height());
-            return false;
-        }
         background = GreyPlane::of(chosen);
     } else {
         background = BackgroundEstimator::median(samples);
@@ -123,8 +129,12 @@ QString BlobsDetection::description() const
     QString line = QStringLiteral("blobs background-frames=%1 %2")
                        .arg(asked.backgroundFrames)
                        .arg(used.describe(asked));
-    if (!parameters.arenas.isEmpty())
+    if (!parameters.arenas.isEmpty()) {
+        const QString shapes = ArenaLayout::describeShapes(parameters.arenas);
+        if (!shapes.isEmpty())
+            line += QLatin1Char(' ') + shapes;
         line += QLatin1Char(' ') + ArenaLayout::describeFish(parameters.arenas);
+    }
     return line;
 }
 
@@ -139,6 +149,7 @@ bool BlobsDetection::flagThreshold(float *threshold) const
 void BlobsDetection::trackFrame(
     const QImage &frame, qint64 frameNumber, qint64 frameTimeMs, TrackResults &results)
 {
+    takeCorrections(results);
     GreyPlane::convert(frame, grey);
     const bool fits = grey.rows == background.rows && grey.cols == background.cols;
     std::vector<ArenaTracker::FishResult> fish;
@@ -206,9 +217,67 @@ void BlobsDetection::trackFrame(
         }
         r.append(record);
     });
+    lastAppended = record;
+    appended = true;
 
     if (flags.showTrackerView && fits)
         paintTrackerView(frame.size());
+}
+
+void BlobsDetection::takeCorrections(TrackResults &results)
+{
+    if (!appended)
+        return;
+    const bool single = parameters.fishCount == 1;
+    results.withLock([&](QVector<TrackRecord> &r) {
+        if (r.isEmpty() || r.last().frameNumber != lastAppended.frameNumber)
+            return;
+        TrackRecord &newest = r.last();
+        for (int i = 0; i < lastAppended.exactPositions.size(); ++i) {
+            const QPointF was = lastAppended.exactPositions[i];
+            // The window corrects the whole-pixel position of a single fish; a sub-pixel one
+            // that differs takes precedence.
+            QPointF now = newest.exactPositions.value(i, was);
+            const QPoint pixel
+                = single ? QPoint(newest.x, newest.y) : newest.fishPositions.value(i);
+            const QPoint pixelWas = single ? QPoint(lastAppended.x, lastAppended.y)
+                                           : lastAppended.fishPositions.value(i);
+            if (now == was && pixel != pixelWas)
+                now = QPointF(pixel);
+            if (now == was)
+                continue;
+            const QPointF p = arenas.correct(i, now);
+            if (p != now) {
+                // Clicked outside the fish's arena: the record shows where it now stands.
+                if (i < newest.exactPositions.size())
+                    newest.exactPositions[i] = p;
+                if (single) {
+                    newest.x = rounded(p).x();
+                    newest.y = rounded(p).y();
+                } else if (i < newest.fishPositions.size()) {
+                    newest.fishPositions[i] = rounded(p);
+                }
+            }
+            if (placed[size_t(i)])
+                continue;
+            // Placed by the user before it was ever found: its earlier rows, still at its
+            // arena's middle, take this place as they would its first found one.
+            placed[size_t(i)] = true;
+            const QPointF resting = arenas.restingPlace(i);
+            for (int k = 0; k + 1 < r.size(); ++k) {
+                TrackRecord &earlier = r[k];
+                if (i >= earlier.exactPositions.size() || earlier.exactPositions[i] != resting)
+                    continue;
+                earlier.exactPositions[i] = p;
+                if (single) {
+                    earlier.x = rounded(p).x();
+                    earlier.y = rounded(p).y();
+                } else if (i < earlier.fishPositions.size()) {
+                    earlier.fishPositions[i] = rounded(p);
+                }
+            }
+        }
+    });
 }
 
 void BlobsDetection::paintTrackerView(const QSize &frameSize)

@@ -7,6 +7,7 @@
 
 #include "tracking/DetectionMethod.h"
 #include "tracking/RunParameters.h"
+#include "tracking/TrackRecord.h"
 #include "tracking/blobs/ArenaSet.h"
 #include "tracking/blobs/BlobSettings.h"
 
@@ -28,6 +29,7 @@ public:
         const RunParameters &parameters, const QRect &area);
 
     bool prepare(QVideoDecoder *decoder) override;
+    QString startFailure() const override { return failure; }
     void trackFrame(const QImage &frame, qint64 frameNumber, qint64 frameTimeMs,
         TrackResults &results) override;
     QString description() const override;
@@ -36,6 +38,9 @@ public:
     const BlobParameters &usedParameters() const { return used; }
 
 private:
+    // A correction the user made while paused shows as a newest record other than the one
+    // appended last: each fish placed elsewhere goes on from its new place, inside its arena.
+    void takeCorrections(TrackResults &results);
     void paintTrackerView(const QSize &frameSize);
 
     TrackingHost &host;
@@ -47,9 +52,12 @@ private:
     BlobSettings asked;
     BlobParameters used;
     bool prepared = false;
+    QString failure; // why prepare() failed, naming the file
     cv::Mat background;
     cv::Mat grey;
     ArenaSet arenas;
     std::vector<bool> placed; // per fish: found once, its earlier rows filled in
     bool firstFrame = true;
+    TrackRecord lastAppended; // the record of the last frame, as appended
+    bool appended = false;
 };

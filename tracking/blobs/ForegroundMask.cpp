@@ -36,19 +36,32 @@ void ForegroundMask::threshold(const cv::Mat &difference, int threshold, cv::Mat
     cv::threshold(difference, mask, threshold, 255, cv::THRESH_BINARY);
 }
 
+void ForegroundMask::addToHistogram(
+    const cv::Mat &difference, const cv::Mat &inside, Histogram &counts)
+{
+    for (int y = 0; y < difference.rows; ++y) {
+        const uchar *row = difference.ptr<uchar>(y);
+        const uchar *keep = inside.empty() ? nullptr : inside.ptr<uchar>(y);
+        for (int x = 0; x < difference.cols; ++x)
+            if (!keep || keep[x])
+                counts[row[x]] += 1;
+    }
+}
+
 int ForegroundMask::automaticThreshold(
     const std::vector<cv::Mat> &differences, Rule rule, int floor)
 {
     if (differences.empty())
         return floor;
-    std::array<double, 256> histogram {};
-    double total = 0;
+    Histogram histogram {};
     for (const cv::Mat &d : differences)
-        for (int y = 0; y < d.rows; ++y) {
-            const uchar *row = d.ptr<uchar>(y);
-            for (int x = 0; x < d.cols; ++x)
-                histogram[row[x]] += 1;
-        }
+        addToHistogram(d, cv::Mat(), histogram);
+    return thresholdFromHistogram(histogram, rule, floor);
+}
+
+int ForegroundMask::thresholdFromHistogram(const Histogram &histogram, Rule rule, int floor)
+{
+    double total = 0;
     for (double h : histogram)
         total += h;
     // Nearly every pixel is water, so the noise sets the quantiles. For a normal noise of

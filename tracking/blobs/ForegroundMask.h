@@ -7,6 +7,7 @@
 
 #include <opencv2/core.hpp>
 
+#include <array>
 #include <vector>
 
 struct TrackingControls;
@@ -21,6 +22,11 @@ public:
     static void difference(const cv::Mat &grey, const cv::Mat &background, Rule rule, cv::Mat &out);
     // 255 where difference > threshold, else 0.
     static void threshold(const cv::Mat &difference, int threshold, cv::Mat &mask);
+    // Counts of each difference level.
+    using Histogram = std::array<double, 256>;
+    // Adds the levels of `difference` where `inside` is nonzero (everywhere when it is empty).
+    static void addToHistogram(const cv::Mat &difference, const cv::Mat &inside, Histogram &counts);
     // The threshold for all the differences together, made with `rule`; never below `floor`.
     static int automaticThreshold(const std::vector<cv::Mat> &differences, Rule rule, int floor);
+    static int thresholdFromHistogram(const Histogram &histogram, Rule rule, int floor);
 };

@@ -116,3 +116,14 @@ std::vector<int> IdentityMatcher::match(const std::vector<Blob> &blobs)
     }
     return blobOf;
 }
+
+void IdentityMatcher::correct(int fish, QPointF position)
+{
+    if (fish < 0 || fish >= int(fishes.size()))
+        return;
+    Fish &f = fishes[size_t(fish)];
+    f.position = position;
+    f.velocity = QPointF();
+    f.everFound = true;
+    f.missed = 0;
+}

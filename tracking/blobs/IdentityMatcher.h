@@ -33,6 +33,10 @@ public:
     // The blob of each fish (-1: none) for this frame; the state moves on to it.
     std::vector<int> match(const std::vector<Blob> &blobs);
 
+    // The user placed `fish` at `position` (a correction while paused): the next frame is
+    // predicted from there, standing still, as from a fish just found.
+    void correct(int fish, QPointF position);
+
 private:
     std::vector<Fish> fishes;
     double maxSpeed = 10.0;

@@ -67,6 +67,8 @@ void VideoView::ResetOverlays()
     undoStack.clear();
     selectedKind = Kind::None;
     selectedIndex = -1;
+    locker.unlock();
+    emit arenasChanged();
 }
 
 void VideoView::SelectArea(int index)
@@ -203,9 +205,11 @@ void VideoView::setOverlays(const OverlaySet &overlays)
         areaLabels = overlays.areaLabels;
         rulers = overlays.rulers;
         pointDists = overlays.pointDists;
+        arenas = overlays.arenas;
     }
     selectedKind = Kind::None;
     selectedIndex = -1;
+    emit arenasChanged();
     Redraw();
 }
 
@@ -226,9 +230,11 @@ bool VideoView::undo()
         areaLabels = previous.areaLabels;
         rulers = previous.rulers;
         pointDists = previous.pointDists;
+        arenas = previous.arenas;
     }
     selectedKind = Kind::None;
     selectedIndex = -1;
+    emit arenasChanged();
     emit hintChanged(QString());
     Redraw();
     return true;
@@ -469,8 +475,11 @@ QList<Arena> VideoView::Arenas() const
 
 void VideoView::SetArenas(const QList<Arena> &list)
 {
-    QMutexLocker locker(&viewLock);
-    arenas = list;
+    {
+        QMutexLocker locker(&viewLock);
+        arenas = list;
+    }
+    emit arenasChanged();
 }
 
 QPixmap VideoView::DisplayedPixmap() const

@@ -66,12 +66,14 @@ public:
     bool undo(); // Ctrl+Z: the last finished edit, deletion or setup load
     bool canUndo() const { return !undoStack.isEmpty(); }
     QString selectedLabel() const; // empty when nothing is selected
-    // Replaces every shape (a loaded setup); undoable.
+    // Replaces every shape and the arenas (a loaded setup); undoable.
     void setOverlays(const OverlaySet &overlays);
 
 Q_SIGNALS:
     // What the user can do now with the mouse or keys; empty when nothing is going on.
     void hintChanged(const QString &hint);
+    // The arenas were replaced: drawn, loaded with a setup, undone or cleared with a new video.
+    void arenasChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -1,0 +1,46 @@
+#pragma once
+// The main window's Results menu: the trajectory and the heat map of the data file the last
+// run wrote (of a data file asked for before any run), and the annotated video export with its
+// choice of format. Remembers the data file a run wrote, so that the analysis window offers
+// it. Every action has an object name ("actionShowTrajectory", ...) so tests find it. GUI
+// thread only.
+
+#include "analysis/TrackPicture.h"
+
+#include <QObject>
+#include <QString>
+
+class MainWindow;
+class QAction;
+class QMenu;
+class TrackPictureWindow;
+
+class ResultsMenu : public QObject
+{
+    Q_OBJECT
+
+public:
+    ResultsMenu(MainWindow *window, QMenu *menu);
+
+    // Disables the actions during a run.
+    void setState(bool processing);
+
+    // The data file the last run of this window wrote and the video it tracked; empty before.
+    QString runDataFile() const { return dataFile; }
+    QString runVideo() const { return video; }
+
+    // The picture of the last run's data file, or of one the user picks; null when cancelled.
+    TrackPictureWindow *showPicture(TrackPicture::Kind kind);
+    // Asks for the format, then exports as the ExportVideo slot does.
+    void exportVideo();
+
+private:
+    void runWroteDataFile(const QString &path);
+
+    MainWindow *window;
+    QAction *trajectory = nullptr;
+    QAction *heatMap = nullptr;
+    QAction *exportAction = nullptr;
+    QString dataFile;
+    QString video;
+};
