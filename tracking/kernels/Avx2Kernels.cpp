@@ -237,7 +237,7 @@ POND_AVX2 void scalarBand(float *const *row, int rows, int w)
         diagonalStep(row, rows, w, t);
 }
 
-// Transposes four 4 x 4 blocks, one in each 128-bit half of a..d and of e..h.
+// Transposes the 4 x 4 blocks in each 128-bit half of v[0 ... 3] and of v[4 ... 7].
 POND_AVX2 inline void transposeHalves(__m256 v[8])
 {
     for (int k = 0; k < 8; k += 4) {
