@@ -18,7 +18,7 @@ clip=$name.$container
 rm -f "$clip" "$clip".*
 # Three frames of a moving dark square on a textured background.
 ffmpeg -loglevel error -y -f lavfi \
-    -i "testsrc2=size=${width}x${height}:rate=10:duration=0.3,drawbox=x='5+t*20':y=3:w=6:h=6:c=black:t=fill" \
+    -i "testsrc=size=${width}x${height}:rate=10:duration=0.3,drawbox=x='5+t*20':y=3:w=6:h=6:c=black:t=fill" \
     -c:v "$codec" -pix_fmt "$pixfmt" "$clip"
 
 memcheck() {
