@@ -187,9 +187,11 @@ void BlobsDetection::trackFrame(
         record.y = record.fishPositions[0].y();
         record.confidence = record.fishConfidences[0];
         record.found = record.fishFoundFlags[0];
-        record.fishPositions.clear();
-        record.fishConfidences.clear();
-        record.fishFoundFlags.clear();
+        // Released, not just emptied (clear() keeps the capacity): every record of a run stays
+        // in memory.
+        record.fishPositions = QVector<QPoint>();
+        record.fishConfidences = QVector<float>();
+        record.fishFoundFlags = QVector<bool>();
         host.setFishFound(record.found);
     }
 
