@@ -601,13 +601,18 @@ bool QVideoDecoder::seekNextFrame()
     return false;
 }
 
+qint64 QVideoDecoder::numberAtMs(qint64 ms) const
+{
+    const AVRational base = formatContext->streams[videoStream]->time_base;
+    return av_rescale(ms, base.den, base.num) / 1000;
+}
+
 bool QVideoDecoder::seekToMs(qint64 ms)
 {
     if (!opened)
         return false;
     finishReadAhead();
-    const AVRational base = formatContext->streams[videoStream]->time_base;
-    const qint64 number = av_rescale(ms, base.den, base.num) / 1000;
+    const qint64 number = numberAtMs(ms);
     targetNumber = number;
     return seekToFrame(number);
 }
@@ -617,8 +622,7 @@ bool QVideoDecoder::seekToKeyFrameBefore(qint64 ms)
     if (!opened)
         return false;
     finishReadAhead();
-    const AVRational base = formatContext->streams[videoStream]->time_base;
-    if (!seekContainer(av_rescale(ms, base.den, base.num) / 1000) || !decodeUpTo(-1))
+    if (!seekContainer(numberAtMs(ms)) || !decodeUpTo(-1))
         return false;
     targetNumber = currentNumber;
     return true;
@@ -629,8 +633,7 @@ bool QVideoDecoder::decodeForwardToMs(qint64 ms)
     if (!opened)
         return false;
     finishReadAhead();
-    const AVRational base = formatContext->streams[videoStream]->time_base;
-    const qint64 number = av_rescale(ms, base.den, base.num) / 1000;
+    const qint64 number = numberAtMs(ms);
     if (frameValid && number <= currentNumber)
         return true;
     if (!decodeUpTo(number))

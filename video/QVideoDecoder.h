@@ -80,6 +80,8 @@ private:
     qint64 toMs(qint64 number) const;
     // One picture in the stream's time base (1 when the frame rate is unknown).
     qint64 frameDuration() const;
+    // The stream timestamp (frame number) of a time in ms.
+    qint64 numberAtMs(qint64 ms) const;
     // Container seek to the key frame at or before timestamp, then a clean codec.
     bool seekContainer(qint64 timestamp);
     // Converts decodedFrame into a fresh RGB888 image and releases the decoded picture.

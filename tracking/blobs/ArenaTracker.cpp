@@ -43,7 +43,6 @@ BlobParameters ArenaTracker::resolve(const BlobSettings &asked,
     std::vector<cv::Mat> differences;
     std::vector<int> fishOf;
     ForegroundMask::Histogram histogram {};
-    bool anyDifference = false;
     int mostFish = 0;
     for (const ArenaRegion &arena : arenas)
         mostFish = std::max(mostFish, arena.fishCount);
@@ -55,7 +54,6 @@ BlobParameters ArenaTracker::resolve(const BlobSettings &asked,
             ForegroundMask::difference(
                 grey(cvRect(arena.rect)), background(cvRect(arena.rect)), rule, d);
             ForegroundMask::addToHistogram(d, arena.mask, histogram);
-            anyDifference = true;
             if (!arena.mask.empty())
                 d.setTo(0, arena.mask == 0);
             differences.push_back(d);
@@ -63,8 +61,9 @@ BlobParameters ArenaTracker::resolve(const BlobSettings &asked,
         }
     }
     p.threshold = asked.threshold >= 0 ? int(std::lround(asked.threshold))
-        : anyDifference ? ForegroundMask::thresholdFromHistogram(histogram, rule, thresholdFloor)
-                        : thresholdFloor;
+        : !differences.empty()
+        ? ForegroundMask::thresholdFromHistogram(histogram, rule, thresholdFloor)
+        : thresholdFloor;
 
     // One fish's area: the median of each arena's fishCount largest components per sample.
     std::vector<int> areas;

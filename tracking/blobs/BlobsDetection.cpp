@@ -23,6 +23,20 @@ QPoint rounded(QPointF p)
     return QPoint(int(std::lround(p.x())), int(std::lround(p.y())));
 }
 
+// Puts fish `fish` of a record at p: its sub-pixel position and its whole-pixel one (the
+// record's own for a single fish).
+void place(TrackRecord &record, int fish, QPointF p, bool single)
+{
+    if (fish < record.exactPositions.size())
+        record.exactPositions[fish] = p;
+    if (single) {
+        record.x = rounded(p).x();
+        record.y = rounded(p).y();
+    } else if (fish < record.fishPositions.size()) {
+        record.fishPositions[fish] = rounded(p);
+    }
+}
+
 } // namespace
 
 BlobsDetection::BlobsDetection(TrackingHost &runHost, TrackerFlags &runFlags,
@@ -82,7 +96,7 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
     clock.start();
     blobControls.backgroundFramesWanted = asked.backgroundFrames;
     blobControls.backgroundFramesRead = 0;
-    const std::vector<cv::Mat> samples = BackgroundEstimator::sample(*decoder, host.fileName(),
+    const std::vector<cv::Mat> samples = BackgroundEstimator::sample(*decoder, video,
         asked.backgroundFrames, startMs, endMs, [this, &blobControls](int read, int) {
             blobControls.backgroundFramesRead = read;
             return !flags.stopRequested;
@@ -202,15 +216,9 @@ void BlobsDetection::trackFrame(
             placed[i] = true;
             const QPointF p = fish[i].position;
             for (TrackRecord &earlier : r) {
-                if (int(i) < earlier.exactPositions.size())
-                    earlier.exactPositions[int(i)] = p;
-                if (single) {
-                    earlier.x = rounded(p).x();
-                    earlier.y = rounded(p).y();
+                place(earlier, int(i), p, single);
+                if (single)
                     earlier.movement = 0.0f;
-                } else if (int(i) < earlier.fishPositions.size()) {
-                    earlier.fishPositions[int(i)] = rounded(p);
-                }
             }
         }
         if (single && !r.isEmpty() && !r.last().exactPositions.isEmpty()) {
@@ -249,17 +257,8 @@ void BlobsDetection::takeCorrections(TrackResults &results)
             if (now == was)
                 continue;
             const QPointF p = arenas.correct(i, now);
-            if (p != now) {
-                // Clicked outside the fish's arena: the record shows where it now stands.
-                if (i < newest.exactPositions.size())
-                    newest.exactPositions[i] = p;
-                if (single) {
-                    newest.x = rounded(p).x();
-                    newest.y = rounded(p).y();
-                } else if (i < newest.fishPositions.size()) {
-                    newest.fishPositions[i] = rounded(p);
-                }
-            }
+            if (p != now) // clicked outside the fish's arena: the record shows where it stands
+                place(newest, i, p, single);
             if (placed[size_t(i)])
                 continue;
             // Placed by the user before it was ever found: its earlier rows, still at its
@@ -268,15 +267,8 @@ void BlobsDetection::takeCorrections(TrackResults &results)
             const QPointF resting = arenas.restingPlace(i);
             for (int k = 0; k + 1 < r.size(); ++k) {
                 TrackRecord &earlier = r[k];
-                if (i >= earlier.exactPositions.size() || earlier.exactPositions[i] != resting)
-                    continue;
-                earlier.exactPositions[i] = p;
-                if (single) {
-                    earlier.x = rounded(p).x();
-                    earlier.y = rounded(p).y();
-                } else if (i < earlier.fishPositions.size()) {
-                    earlier.fishPositions[i] = rounded(p);
-                }
+                if (i < earlier.exactPositions.size() && earlier.exactPositions[i] == resting)
+                    place(earlier, i, p, single);
             }
         }
     });
