@@ -24,10 +24,16 @@ void BackgroundModel::reset(const QRect &trackingArea, int filterSide, int avera
     lastFrame = QImage();
     greyScratch.assign(size_t(w), 0.0f);
     background.assign(count, 0.0f);
-    summed.assign(count, 0.0f);
+    summed.clear(); // made when first asked for (zeros before the first frame)
+    summedCurrent = false;
+    lastRule = DifferenceRule::Unsigned;
     means.assign(count, 0.0f);
     meansCurrent = true;
     bandMeans.assign(size_t(meanBand) * size_t(w), 0.0f);
+    // Up to 2 half + 1 rows kept for the windows still to come, and four bands after them.
+    bandCapacity = std::min(h, 2 * half + 1 + 4 * meanBand);
+    bandTable.assign(size_t(bandCapacity) * size_t(w), 0.0f);
+    bandFirstRow = 0;
 }
 
 namespace {
@@ -98,14 +104,14 @@ void BackgroundModel::greyRow(const QImage &frame, int y, float *out) const
 // Grey levels, the background update and the difference, row by row. A row of packed RGB that
 // lies wholly in the frame goes through in one step; any other row has its grey levels made
 // first, into one scratch row.
-void BackgroundModel::rowPasses(
-    const QImage &frame, float alpha, float beta, DifferenceRule rule, int yBegin, int yEnd)
+void BackgroundModel::rowPasses(const QImage &frame, float alpha, float beta,
+    DifferenceRule rule, int yBegin, int yEnd, float *diffRows)
 {
     const bool bytes = frame.format() == QImage::Format_RGB888;
     const bool wholeRows = area.left() >= 0 && area.left() + w <= frame.width();
     for (int y = yBegin; y < yEnd; ++y) {
         float *bg = background.data() + size_t(y) * w;
-        float *diff = summed.data() + size_t(y) * w;
+        float *diff = diffRows + size_t(y - yBegin) * w;
         const int fy = area.top() + y;
         if (bytes && wholeRows && fy >= 0 && fy < frame.height()) {
             kernels->updateBackgroundFromRgb(
@@ -161,39 +167,87 @@ bool BackgroundModel::update(
     if (firstChange >= 0) {
         // A switch during the frame: d for every pixel, then the rule of each pixel as read in
         // column order from the first pixel read under another one, then the sums.
-        rowPasses(*frame, alpha, beta, DifferenceRule::Keep, 0, h);
+        summed.resize(size_t(w) * size_t(h));
+        rowPasses(*frame, alpha, beta, DifferenceRule::Keep, 0, h, summed.data());
         applyDifferenceRule(controls, firstRule, firstChange);
         kernels->summedRows(summed.data(), w, 0, h);
-        computeBoxMeans(half + 1, h - half - 1, means.data() + size_t(half + 1) * w);
+        summedCurrent = true;
+        computeBoxMeans(summed.data(), 0, half + 1, h - half - 1,
+            means.data() + size_t(half + 1) * w);
         meansCurrent = true;
         if (meanRows && h - half - 1 >= half + 1)
             meanRows(half + 1, h - half - 1, means.data() + size_t(half + 1) * w);
         return completed;
     }
+    bandPasses(*frame, alpha, beta, firstRule, meanRows);
+    return completed;
+}
 
-    // One rule for the whole frame. Each band of rows goes through all the passes while its
-    // planes are still in the cache: grey, background and difference, the sums, and the box
-    // means whose windows the band completes.
+// One rule for the whole frame. Each band of rows goes through all the passes while its rows
+// are still in the cache: grey, background and difference, the sums, and the box means whose
+// windows the band completes. The sums are kept only as long as windows still need them.
+void BackgroundModel::bandPasses(const QImage &frame, float alpha, float beta,
+    DifferenceRule rule, const MeanRows &meanRows)
+{
     constexpr int band = meanBand;
+    lastRule = rule;
+    summedCurrent = false;
     meansCurrent = !meanRows;
+    bandFirstRow = 0;
     int nextMeanRow = half + 1;
     for (int y0 = 0; y0 < h; y0 += band) {
         const int y1 = std::min(h, y0 + band);
-        rowPasses(*frame, alpha, beta, firstRule, y0, y1);
-        kernels->summedRows(summed.data(), w, y0, y1);
+        if (y1 - bandFirstRow > bandCapacity) {
+            // The rows from the upper edge of the next window to be averaged, and always the
+            // row above the band, move to the front (at most 2 half + 1 rows).
+            const int keepFrom = std::max(0, std::min(y0 - 1, nextMeanRow - half - 1));
+            std::copy(bandTable.begin() + ptrdiff_t(keepFrom - bandFirstRow) * w,
+                bandTable.begin() + ptrdiff_t(y0 - bandFirstRow) * w, bandTable.begin());
+            bandFirstRow = keepFrom;
+        }
+        rowPasses(frame, alpha, beta, rule, y0, y1,
+            bandTable.data() + size_t(y0 - bandFirstRow) * w);
+        // The table's row 0 is the frame's only when it is the first row kept; otherwise the
+        // row above the band is in the table, and every row is summed with it.
+        kernels->summedRows(bandTable.data(), w, y0 - bandFirstRow, y1 - bandFirstRow);
         const int lastMeanRow = std::min(h - half - 1, y1 - 1 - half);
         if (lastMeanRow >= nextMeanRow) {
             // A band completes at most `band` rows of means.
             if (meanRows) {
-                computeBoxMeans(nextMeanRow, lastMeanRow, bandMeans.data());
+                computeBoxMeans(bandTable.data(), bandFirstRow, nextMeanRow, lastMeanRow,
+                    bandMeans.data());
                 meanRows(nextMeanRow, lastMeanRow, bandMeans.data());
             } else {
-                computeBoxMeans(nextMeanRow, lastMeanRow, means.data() + size_t(nextMeanRow) * w);
+                computeBoxMeans(bandTable.data(), bandFirstRow, nextMeanRow, lastMeanRow,
+                    means.data() + size_t(nextMeanRow) * w);
             }
             nextMeanRow = lastMeanRow + 1;
         }
     }
-    return completed;
+}
+
+// After a banded frame: each pixel's difference again from the frame's grey level and the
+// background it left (d = grey - background, as the update computed it), under the frame's
+// rule, then the sums.
+const std::vector<float> &BackgroundModel::summedTable() const
+{
+    if (summedCurrent)
+        return summed;
+    summed.assign(size_t(w) * size_t(h), 0.0f);
+    if (!lastFrame.isNull()) {
+        std::vector<float> greyLevels(static_cast<size_t>(w)), unchanged(static_cast<size_t>(w));
+        for (int y = 0; y < h; ++y) {
+            greyRow(lastFrame, y, greyLevels.data());
+            const float *bg = background.data() + size_t(y) * w;
+            std::copy(bg, bg + w, unchanged.begin());
+            // Weights 0 and 1 leave the background as it is: 1 * b + 0 * g is b.
+            kernels->updateBackground(greyLevels.data(), unchanged.data(),
+                summed.data() + size_t(y) * w, w, 0.0f, 1.0f, lastRule);
+        }
+        kernels->summedRows(summed.data(), w, 0, h);
+    }
+    summedCurrent = true;
+    return summed;
 }
 
 // A switch during this frame: each pixel in column order gets the rule read at its turn, the
@@ -213,19 +267,21 @@ void BackgroundModel::applyDifferenceRule(
 }
 
 // Rows of box means with the same expression as boxMean().
-void BackgroundModel::computeBoxMeans(int yBegin, int yEnd, float *out) const
+void BackgroundModel::computeBoxMeans(
+    const float *table, int tableRow0, int yBegin, int yEnd, float *out) const
 {
-    const float *s = summed.data();
     for (int y = yBegin; y <= yEnd; ++y)
-        kernels->boxMeanRow(s + size_t(y + half) * w, s + size_t(y - half - 1) * w,
-            out + size_t(y - yBegin) * w, half, w, windowArea);
+        kernels->boxMeanRow(table + size_t(y + half - tableRow0) * w,
+            table + size_t(y - half - 1 - tableRow0) * w, out + size_t(y - yBegin) * w, half, w,
+            windowArea);
 }
 
 const float *BackgroundModel::boxMeans() const
 {
     if (!meansCurrent) {
         if (h - half - 1 >= half + 1)
-            computeBoxMeans(half + 1, h - half - 1, means.data() + size_t(half + 1) * w);
+            computeBoxMeans(summedTable().data(), 0, half + 1, h - half - 1,
+                means.data() + size_t(half + 1) * w);
         meansCurrent = true;
     }
     return means.data();

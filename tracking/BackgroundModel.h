@@ -3,7 +3,10 @@
 // difference from it, from which the mean difference over any square window is read with
 // four lookups. Tracker thread only; the planes are allocated once per run.
 //
-// Planes are single precision, row by row (index y * W + x, area-relative). The difference
+// Planes are single precision, row by row (index y * W + x, area-relative). A frame's sums
+// live in a few dozen rows that follow the pass; the whole table is made from the last
+// frame and the background only when asked for (summedTable(), boxMean(), boxMeans() of a
+// single-fish frame), with the same bits. The difference
 // mode (unsigned, bright, dark) is read from the controls at every pixel, in column order,
 // so a change made in the window during a run applies from the next pixel on. The per-pixel
 // arithmetic is done by the row kernels (tracking/kernels/), chosen when the run starts.
@@ -44,7 +47,7 @@ public:
     // defined for half + 1 <= x <= W - half - 1 and half + 1 <= y <= H - half - 1.
     float boxMean(int x, int y) const
     {
-        const float *s = summed.data();
+        const float *s = summedTable().data();
         const int right = x + half, left = x - half - 1;
         const int bottom = (y + half) * w, top = (y - half - 1) * w;
         return (s[bottom + right] - s[bottom + left] - s[top + right] + s[top + left]) / windowArea;
@@ -57,22 +60,27 @@ public:
     // keeps only one row of them); zeros before the first frame.
     const std::vector<float> &greyPlane() const;
     const std::vector<float> &backgroundPlane() const { return background; }
-    const std::vector<float> &summedTable() const { return summed; }
+    const std::vector<float> &summedTable() const;
 
 private:
     // The first pixel (column-order index) from which the difference rule is to be read anew,
     // or -1 when the whole frame keeps the rule read first (returned in *firstRule).
     int readDifferenceRule(const TrackingControls &controls, DifferenceRule *firstRule) const;
-    // Grey levels, background and difference (under rule, or d itself for Keep) of rows
-    // yBegin ... yEnd - 1 of a frame in RGB888, RGB32 or ARGB32.
-    void rowPasses(
-        const QImage &frame, float alpha, float beta, DifferenceRule rule, int yBegin, int yEnd);
+    // Grey levels, background and difference (under rule, or d itself for Keep).
+    // Rows yBegin ... yEnd - 1 of a frame in RGB888, RGB32 or ARGB32; the differences of row
+    // yBegin go to diff, the next rows' after them.
+    void rowPasses(const QImage &frame, float alpha, float beta, DifferenceRule rule, int yBegin,
+        int yEnd, float *diff);
     void greyRow(const QImage &frame, int y, float *out) const;
     void applyDifferenceRule(
         const TrackingControls &controls, DifferenceRule firstRule, int firstChange);
     // Box means of rows yBegin ... yEnd (inclusive), whose windows' sums are final, into out
-    // (row yBegin first).
-    void computeBoxMeans(int yBegin, int yEnd, float *out) const;
+    // (row yBegin first), from a table whose first row is row tableRow0.
+    void computeBoxMeans(
+        const float *table, int tableRow0, int yBegin, int yEnd, float *out) const;
+    // The band pass of a frame under one rule (see update()).
+    void bandPasses(const QImage &frame, float alpha, float beta, DifferenceRule rule,
+        const MeanRows &meanRows);
 
     static constexpr int meanBand = 16; // rows per band of the pass
     const RowKernels *kernels = &RowKernels::plain(); // RowKernels::active() at reset()
@@ -87,7 +95,16 @@ private:
     mutable std::vector<float> grey; // greyPlane(), made from lastFrame when first asked for
     mutable bool greyComputed = false;
     std::vector<float> background;
-    std::vector<float> summed; // first each pixel's d, then v, then in place the running sums
+    // The whole table: first each pixel's d, then v, then in place the running sums. Current
+    // after a frame with a rule switch, else made when asked for.
+    mutable std::vector<float> summed;
+    mutable bool summedCurrent = true;
+    DifferenceRule lastRule = DifferenceRule::Unsigned; // the rule of the last banded frame
+    // The rows of the table the band pass works on: row bandFirstRow of the frame first. The
+    // rows that later windows still need move to the front when the next band does not fit.
+    std::vector<float> bandTable;
+    int bandFirstRow = 0;
+    int bandCapacity = 0; // rows
     mutable std::vector<float> means; // box means of the defined range
     mutable bool meansCurrent = true; // whether means holds this frame's box means
     std::vector<float> bandMeans; // the box means of one band of rows, for MeanRows
