@@ -6,6 +6,7 @@
 
 #include "cli/CommandLine.h"
 #include "model/Arena.h"
+#include "model/ArenaLayout.h"
 
 #include <QList>
 #include <QRect>
@@ -18,7 +19,7 @@ namespace ArenaOptions {
 extern const OptionSpec options[3];
 
 // The most fish all arenas together may hold.
-constexpr int maxFish = 200;
+constexpr int maxFish = ArenaLayout::maxFish;
 
 // The arenas asked for (none when no arena option is given), or the error message.
 std::optional<QString> parse(const CommandLine &line, bool blobs, const std::optional<QRect> &area,

@@ -141,6 +141,17 @@ QString describeShapes(const QList<Arena> &arenas)
     return any ? QStringLiteral("arena-round=") + round.join(QLatin1Char(',')) : QString();
 }
 
+QString describeGroups(const QList<Arena> &arenas)
+{
+    QStringList groups;
+    bool any = false;
+    for (const Arena &a : arenas) {
+        any = any || a.group > 0;
+        groups << QString::number(a.group);
+    }
+    return any ? QStringLiteral("arena-group=") + groups.join(QLatin1Char(',')) : QString();
+}
+
 QList<Arena> takeArenas(OverlaySet *overlays, const QString &detection)
 {
     static const QRegularExpression arenaLabel(QStringLiteral("^Arena([1-9][0-9]{0,3})$"));
@@ -166,6 +177,8 @@ QList<Arena> takeArenas(OverlaySet *overlays, const QString &detection)
     const QList<int> fish = fishFromDetection(detection).value_or(QList<int>());
     const QList<int> round
         = countsFromDetection(detection, QStringLiteral("arena-round=")).value_or(QList<int>());
+    const QList<int> groups
+        = countsFromDetection(detection, QStringLiteral("arena-group=")).value_or(QList<int>());
     QList<Arena> arenas;
     for (int i = 0; i < zoneOf.size(); ++i) {
         Arena a;
@@ -173,6 +186,7 @@ QList<Arena> takeArenas(OverlaySet *overlays, const QString &detection)
         a.fishCount = fish.size() == zoneOf.size() ? fish[i] : 1;
         a.shape = round.size() == zoneOf.size() && round[i] == 1 ? Arena::Shape::Ellipse
                                                                  : Arena::Shape::Rectangle;
+        a.group = groups.size() == zoneOf.size() ? groups[i] : 0;
         arenas << a;
     }
     std::sort(taken.begin(), taken.end(), std::greater<int>());

@@ -13,6 +13,9 @@
 
 namespace ArenaLayout {
 
+// The most fish all arenas together may hold.
+constexpr int maxFish = 200;
+
 // rows x columns arenas filling `outer` (the rectangle from the outer edge of the top-left
 // well to that of the bottom-right one), numbered row by row from the top left. A round
 // arena is the circle centred in its cell, as wide as the cell's shorter side. Every arena
@@ -42,11 +45,15 @@ std::optional<QList<int>> fishFromDetection(const QString &detection);
 // "arena-round=0,1,1": which arenas are round, for the detection line (before describeFish's
 // word); empty when none is, so files of rectangular arenas read as before.
 QString describeShapes(const QList<Arena> &arenas);
+// "arena-group=1,1,0": the grid each arena belongs to, so that a grid saved in a setup moves as
+// a whole again once loaded; empty when no arena is in a grid. Data files leave it out.
+QString describeGroups(const QList<Arena> &arenas);
 
 // The arenas of a data file read back: its "ArenaN" zones, taken out of `overlays`, in number
 // order, round where the detection line says so and holding the fish it gives them (one each
-// when it has no counts for them all). Nothing is taken when the zones are not numbered 1 to
-// N once each (a zone the user named so), and the overlays are left as they are.
+// when it has no counts for them all), in the grids it gives them (none when it has none). Nothing
+// is taken when the zones are not numbered 1 to N once each (a zone the user named so), and the
+// overlays are left as they are.
 QList<Arena> takeArenas(OverlaySet *overlays, const QString &detection);
 
 } // namespace ArenaLayout

@@ -310,6 +310,48 @@ private Q_SLOTS:
         QCOMPARE(setup.overlays.arenas[47].rect, wells[47].rect);
         QCOMPARE(setup.overlays.arenas[47].shape, Arena::Shape::Ellipse);
 
+        // Kept in a setup file, the wells are the same arenas for the next video: track
+        // --setup writes the same bytes. Round and rectangular arenas come back as they were,
+        // with their fish and grid, beside the zones; a setup without an "arenas" line keeps
+        // its ArenaN areas as zones, and a line that does not match them is refused.
+        const QString plateSetup = testutils::scratchPath("plate.pwsetup");
+        QVERIFY(SetupFile::write(plateSetup, setup));
+        const QString viaSetup = testutils::scratchPath("plate via setup.datamulti.txt");
+        const auto fromSetup = testutils::runProgram(QStringLiteral(POND_CLI),
+            { "track", video, "--method", "blobs", "--setup", plateSetup, "--output", viaSetup,
+                "--quiet" });
+        QVERIFY2(fromSetup.exitCode == 0, qPrintable(fromSetup.err));
+        QCOMPARE(fileBytes(viaSetup), fileBytes(cliFile));
+        TrackingSetup mixed = setup;
+        mixed.overlays.arenas = wells.mid(9, 2);
+        mixed.overlays.arenas[1].shape = Arena::Shape::Rectangle;
+        mixed.overlays.arenas[1].fishCount = 2;
+        mixed.overlays.arenas << wells[20];
+        mixed.overlays.arenas[2].group = 0;
+        mixed.overlays.areas << QRect(QPoint(2, 3), QPoint(40, 50));
+        mixed.overlays.areaLabels << QStringLiteral("Zone1-dish");
+        QVERIFY(SetupFile::write(plateSetup, mixed));
+        TrackingSetup back;
+        QString error;
+        QVERIFY2(SetupFile::read(plateSetup, &back, &error), qPrintable(error));
+        QCOMPARE(back.overlays.arenas, mixed.overlays.arenas);
+        QCOMPARE(back.overlays.areas, mixed.overlays.areas);
+        QCOMPARE(back.overlays.areaLabels, mixed.overlays.areaLabels);
+        const QString text = SetupFile::text(mixed);
+        for (const QString &older : { QString(text).remove(QRegularExpression("arenas [^\\n]*\\n")),
+                 QString(text).replace("arena-fish=1,2,1", "arena-fish=1,2") }) {
+            QFile f(plateSetup);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(older.toUtf8());
+            f.close();
+            back = TrackingSetup();
+            const bool read = SetupFile::read(plateSetup, &back, &error);
+            QCOMPARE(read, !older.contains("arenas"));
+            QVERIFY2(read ? back.overlays.arenas.isEmpty() && back.overlays.areas.size() == 5
+                          : error.startsWith(plateSetup + ": line "),
+                qPrintable(error));
+        }
+
         // split-arenas: one single-fish file per well, each with its own fish's rows.
         const auto split
             = testutils::runProgram(QStringLiteral(POND_CLI), { "split-arenas", cliFile });

@@ -62,6 +62,17 @@ QString SetupFile::text(const TrackingSetup &setup)
         s << "area " << r.left() << ' ' << r.top() << ' ' << r.right() << ' ' << r.bottom() << ' '
           << o.areaLabels[i] << '\n';
     }
+    for (int i = 0; i < o.arenas.size(); ++i) {
+        const QRect &r = o.arenas[i].rect;
+        s << "area " << r.left() << ' ' << r.top() << ' ' << r.right() << ' ' << r.bottom() << ' '
+          << Arena::label(i) << '\n';
+    }
+    if (!o.arenas.isEmpty()) {
+        QStringList words { ArenaLayout::describeShapes(o.arenas),
+            ArenaLayout::describeFish(o.arenas), ArenaLayout::describeGroups(o.arenas) };
+        words.removeAll(QString());
+        s << "arenas " << words.join(QLatin1Char(' ')) << '\n';
+    }
     for (const Ruler &r : o.rulers)
         s << "ruler " << r.x1 << ' ' << r.y1 << ' ' << r.x2 << ' ' << r.y2 << ' '
           << number(r.length) << ' ' << r.label << '\n';
@@ -122,6 +133,8 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
     result.hasParameters = true;
     OverlaySet &o = result.overlays;
     int lineNumber = 1;
+    int arenasLine = 0; // the "arenas" line's number, 0 when there is none
+    QString arenaWords;
     auto fail = [&](const QString &why) {
         if (error)
             *error = QStringLiteral("%1: line %2: %3").arg(path).arg(lineNumber).arg(why);
@@ -135,6 +148,13 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
         const int space = line.indexOf(QLatin1Char(' '));
         const QString key = space < 0 ? line : line.left(space);
         const QString rest = space < 0 ? QString() : line.mid(space + 1);
+        if (key == QLatin1String("arenas")) {
+            if (arenasLine > 0)
+                return fail(QStringLiteral("a second \"arenas\" line"));
+            arenasLine = lineNumber;
+            arenaWords = rest;
+            continue;
+        }
         Fields f;
         if (key == QLatin1String("area") || key == QLatin1String("ruler")
             || key == QLatin1String("pointdist")) {
@@ -210,6 +230,25 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
         if (error)
             *error = QStringLiteral("%1: no Tracking Area (an \"area\" line)").arg(path);
         return false;
+    }
+    if (arenasLine > 0) {
+        lineNumber = arenasLine;
+        o.arenas = ArenaLayout::takeArenas(&o, arenaWords);
+        const auto fish = ArenaLayout::fishFromDetection(arenaWords);
+        if (o.arenas.isEmpty() || !fish || fish->size() != o.arenas.size())
+            return fail(QStringLiteral("the arenas' fish (\"arena-fish=\") do not match the "
+                                       "areas Arena1 to ArenaN"));
+        qint64 total = 0;
+        for (int i = 0; i < o.arenas.size(); ++i) {
+            if (o.arenas[i].rect.isEmpty())
+                return fail(QStringLiteral("%1 has no pixel").arg(Arena::label(i)));
+            total += o.arenas[i].fishCount;
+        }
+        if (total > ArenaLayout::maxFish)
+            return fail(QStringLiteral("the arenas hold %1 fish together; at most %2 can be "
+                                       "tracked")
+                            .arg(total)
+                            .arg(ArenaLayout::maxFish));
     }
     *setup = result;
     return true;

@@ -5,12 +5,20 @@
 //
 //   Pondwatch setup 1
 //   area X1 Y1 X2 Y2 LABEL                (inclusive corners; the first is the Tracking Area)
+//   arenas arena-round=0,1 arena-fish=1,2 arena-group=1,1
+//                                         (the whole-video background method's arenas, when
+//                                          there are any: each an "area" labelled ArenaN, as
+//                                          in a data file, this line saying what the data
+//                                          file's detection line says of them)
 //   ruler X1 Y1 X2 Y2 LENGTH LABEL
 //   pointdist CX CY RX RY LENGTH LABEL
 //   fish N / average N / threshold T / variance V / filter N / signed 0|1 / bright 0|1
 //
-// Reading also accepts a tracking data file, whose header holds the same overlays (no
-// parameters) and the arenas of the whole-video background method (its "ArenaN" zones). GUI-free:
+// A file without an "arenas" line holds no arenas, and its "ArenaN" areas stay zones; setups
+// without arenas are written as before arenas existed, so every version reads them (a version
+// that knows no arenas refuses an "arenas" line, naming the file and the line). Reading
+// also accepts a tracking data file, whose header holds the same overlays (no parameters) and
+// the arenas of the whole-video background method (its "ArenaN" zones). GUI-free:
 // the window, pondwatch-cli and batch work read the same files.
 
 #include "model/OverlayShapes.h"

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int maxFish = 200;
+constexpr int maxFish = ArenaLayout::maxFish;
 
 QRect spanned(const QPoint &a, const QPoint &b)
 {
