@@ -2,12 +2,13 @@
 //                                    [--filter S] [--quiet]
 // The ExportVideo slot without a window: the same rows, frame loop, drawing and output file
 // (VIDEO.out.mpeg), or an H.264 VIDEO.out.mp4 with --format mp4. The overlays come from a data
-// file's header instead of the view.
+// file's header instead of the view, its arenas drawn as arenas.
 // SIGINT and SIGTERM stop it between frames; the output is then not written.
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/SignalStop.h"
+#include "model/ArenaLayout.h"
 #include "tools/AnnotatedExport.h"
 #include "tracking/TrackingDataFile.h"
 #include "video/VideoProbe.h"
@@ -133,10 +134,15 @@ int runExport(const QStringList &args)
 
     AnnotatedExport exporter;
     exporter.format = format;
-    QString error;
-    if (!TrackingDataFile::readOverlays(
-            overlaysFrom.isEmpty() ? dataFile : overlaysFrom, &exporter.overlays, &error))
+    QString error, detection;
+    if (!TrackingDataFile::readOverlays(overlaysFrom.isEmpty() ? dataFile : overlaysFrom,
+            &exporter.overlays, &error, &detection))
         return failure(error);
+    // The arenas of a whole-video background run are drawn as the window draws them, round
+    // ones round. Only such a file says how many fish each holds; the zones of other files
+    // are drawn as zones, whatever their labels.
+    if (ArenaLayout::fishFromDetection(detection))
+        exporter.overlays.arenas = ArenaLayout::takeArenas(&exporter.overlays, detection);
     exporter.initialState.fishPosition = areaCentre(exporter.overlays);
     exporter.initialState.meanFilterSize = filter;
     // The trail the window would draw after tracking this video: its tracker would hold one

@@ -7,10 +7,12 @@
 // plain background: MPEG-1 at 25 kbit/s smears thin lines, but never that far.
 
 #include "app/MainWindow.h"
+#include "model/ArenaLayout.h"
 #include "support/DialogScope.h"
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
 #include "tools/AnnotatedExport.h"
+#include "tracking/TrackingDataFile.h"
 #include "video/QVideoDecoder.h"
 #include "view/ui/VideoView.h"
 
@@ -795,6 +797,35 @@ private Q_SLOTS:
         QCOMPARE(pictures.size(), 12);
         QVERIFY(areaEdgeAt(pictures.last(), 12, 40, 100));
         QVERIFY(!areaEdgeAt(pictures.last(), 4, 40, 100));
+        QVERIFY(QFile::remove(output));
+
+        // A whole-video background run's round arena is drawn round, as the window draws it:
+        // its outline where the circle meets its bounding square's sides, none at the square's
+        // corners.
+        Arena well;
+        well.rect = QRect(30, 10, 100, 100);
+        well.shape = Arena::Shape::Ellipse;
+        TrackingDataFile::Content plate;
+        plate.multiFish = true;
+        plate.overlays = ArenaLayout::withArenaZones(areaOnly(QRect(4, 4, 152, 112)), { well });
+        plate.detection
+            = QStringLiteral("blobs %1 %2")
+                  .arg(ArenaLayout::describeShapes({ well }), ArenaLayout::describeFish({ well }));
+        const QString wells = testutils::scratchPath("well.datamulti.txt");
+        QVERIFY(TrackingDataFile::save(wells, plate));
+        QCOMPARE(run({ rowsFile, video, "--overlays-from", wells, "--quiet" }, &err), 0);
+        QVERIFY2(!err.contains("underflow"), err.constData());
+        const QImage last = decodeAll(output).last();
+        const auto contrast = [&](const QRect &line) {
+            return meanOf(last, block(line)).luma() - QColor(background).lightness();
+        };
+        for (const QRect &side :
+            { QRect(30, 55, 1, 10), QRect(129, 55, 1, 10), QRect(75, 109, 10, 1) })
+            QVERIFY2(contrast(side) > 40, qPrintable(QString::number(contrast(side))));
+        for (const QRect &corner : { QRect(129, 10, 1, 12), QRect(115, 10, 12, 1),
+                 QRect(30, 96, 1, 12), QRect(32, 109, 12, 1) })
+            QVERIFY2(
+                std::abs(contrast(corner)) < 15, qPrintable(QString::number(contrast(corner))));
         QVERIFY(QFile::remove(output));
 
         // Failures: the slot's message and a non-zero exit, and no file.

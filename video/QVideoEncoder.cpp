@@ -195,6 +195,16 @@ bool QVideoEncoder::open(const QString &fileName, const Settings &settings)
     }
     // Again after opening: the codec may have produced its global header (extradata).
     avcodec_parameters_from_context(videoStream->codecpar, c);
+    // The codec's buffer and rate limits go to the stream for the muxer. Without them the
+    // MPEG muxer paces its packs at the bit rate asked for, which MPEG-1 cannot come down to
+    // for these pictures (even at its coarsest quantiser a frame takes several times the
+    // bits), so its clock overtook the pictures and it logged "buffer underflow" on every
+    // few frames. With them it knows the rate is not capped, as when ffmpeg writes the file.
+    for (int i = 0; i < c->nb_coded_side_data; ++i) {
+        const AVPacketSideData &data = c->coded_side_data[i];
+        if (uint8_t *copy = av_stream_new_side_data(videoStream, data.type, data.size))
+            std::memcpy(copy, data.data, data.size);
+    }
 
     packet.reset(av_packet_alloc());
     if (!packet) {
