@@ -94,7 +94,7 @@ void TrackPicture::draw(QPainter &painter, Kind kind, const QImage &frame, const
     int binPixels, int fishIndex)
 {
     if (kind == Kind::Trajectory)
-        drawTrajectory(painter, frame, tracks);
+        drawTrajectory(painter, frame, tracks, fishIndex);
     else
         drawHeatMap(painter, frame, tracks, OccupancyGrid::compute(tracks, binPixels, fishIndex));
 }
@@ -137,7 +137,8 @@ QSize TrackPicture::pictureSize(const QSize &frameSize)
     return frameSize * scaleFor(frameSize);
 }
 
-void TrackPicture::drawTrajectory(QPainter &painter, const QImage &frame, const FishTracks &tracks)
+void TrackPicture::drawTrajectory(
+    QPainter &painter, const QImage &frame, const FishTracks &tracks, int fishIndex)
 {
     painter.save();
     drawBackground(painter, frame, false);
@@ -146,6 +147,8 @@ void TrackPicture::drawTrajectory(QPainter &painter, const QImage &frame, const 
     QStringList names;
     QList<QColor> colours;
     for (int f = 0; f < tracks.fish.size(); ++f) {
+        if (fishIndex >= 0 && f != fishIndex)
+            continue;
         const FishTrack &track = tracks.fish[f];
         const QColor colour = FishPalette::colour(f);
         // Only the positions the tracker was sure of; a pixel's centre is half a pixel in.

@@ -1,7 +1,7 @@
 #pragma once
 // Pictures of where the fish went, drawn over a frame of their video: the path of every fish
-// in its palette colour, or the occupancy heat map over the Tracking Area, with the zones
-// outlined. Small frames are drawn enlarged by a whole factor so labels stay readable.
+// (or of one) in its palette colour, or the occupancy heat map over the Tracking Area, with the
+// zones outlined. Small frames are drawn enlarged by a whole factor so labels stay readable.
 // GUI-free (QPainter on any paint device); any thread.
 
 #include "analysis/FishTracks.h"
@@ -18,8 +18,8 @@ class TrackPicture
 public:
     enum class Kind { Trajectory, HeatMap };
 
-    // Draws the picture of `kind`; the heat map counts fish `fishIndex` (0-based, or every fish
-    // when negative) in bins of `binPixels`.
+    // Draws the picture of `kind` of fish `fishIndex` (0-based, or every fish when negative):
+    // its path, or the heat map counting it in bins of `binPixels`.
     static void draw(QPainter &painter, Kind kind, const QImage &frame, const FishTracks &tracks,
         int binPixels = 10, int fishIndex = -1);
 
@@ -32,7 +32,8 @@ public:
     static QSize pictureSize(const QSize &frameSize);
     static int scaleFor(const QSize &frameSize);
 
-    static void drawTrajectory(QPainter &painter, const QImage &frame, const FishTracks &tracks);
+    static void drawTrajectory(
+        QPainter &painter, const QImage &frame, const FishTracks &tracks, int fishIndex = -1);
     static void drawHeatMap(QPainter &painter, const QImage &frame, const FishTracks &tracks,
         const OccupancyGrid &grid);
 

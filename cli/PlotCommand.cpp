@@ -22,7 +22,7 @@ int runPlot(const QStringList &args)
         { "heatmap", nullptr, "the occupancy heat map with the zones drawn" },
         { "output", "FILE", "the picture to write, .png or .svg (required)" },
         { "bin", "PX", "heat map bin size in pixels, 1..500 (10)" },
-        { "fish", "N", "heat map of fish N only (1-based; every fish by default)" },
+        { "fish", "N", "fish N only (1-based; every fish by default)" },
     });
     if (const auto done = line.parse(args))
         return *done;

@@ -343,6 +343,25 @@ private Q_SLOTS:
         const QString nowhere = testutils::scratchPath("none/line.png");
         QVERIFY(!PictureFile::save(nowhere, picture.size(), draw, &error));
         QVERIFY2(error.contains(nowhere), qPrintable(error));
+
+        // With a second fish 20 pixels lower, the Fish choice draws one path or both (All),
+        // each in its own colour.
+        FishTrack lower = tracks.fish[0];
+        for (int &y : lower.ys)
+            y += 20;
+        tracks.fish << lower;
+        const QPoint first(int(57.5 * scale), int(80.5 * scale));
+        const QPoint second(int(57.5 * scale), int(100.5 * scale));
+        for (int chosen : { -1, 0, 1 }) {
+            QImage two(picture.size(), QImage::Format_RGB32);
+            {
+                QPainter painter(&two);
+                TrackPicture::draw(
+                    painter, TrackPicture::Kind::Trajectory, frame, tracks, 10, chosen);
+            }
+            QCOMPARE(near(two.pixelColor(first), FishPalette::colour(0), 40), chosen != 1);
+            QCOMPARE(near(two.pixelColor(second), FishPalette::colour(1), 40), chosen != 0);
+        }
     }
 
     // A fish resting in one zone with a few stray detections: at least 99% of the heat map's

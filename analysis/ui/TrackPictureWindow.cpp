@@ -20,7 +20,7 @@ TrackPictureWindow::TrackPictureWindow(QWidget *parent)
     videoEdit.setObjectName(QStringLiteral("trackVideoEdit"));
     kindCombo.setObjectName(QStringLiteral("trackKindCombo"));
     binSpin.setObjectName(QStringLiteral("heatBinSpin"));
-    fishCombo.setObjectName(QStringLiteral("heatFishCombo"));
+    fishCombo.setObjectName(QStringLiteral("trackFishCombo"));
     saveButton.setObjectName(QStringLiteral("saveTrackImageButton"));
 
     kindCombo.addItem(tr("Trajectory"));
@@ -124,7 +124,6 @@ void TrackPictureWindow::redraw()
 {
     const bool heat = kind() == TrackPicture::Kind::HeatMap;
     binSpin.setEnabled(heat);
-    fishCombo.setEnabled(heat);
     saveButton.setEnabled(loaded);
     if (!loaded)
         return;
