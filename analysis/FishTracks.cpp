@@ -1,11 +1,13 @@
 #include "analysis/FishTracks.h"
 
 #include "analysis/DataFileHeader.h"
+#include "model/ArenaLayout.h"
 #include "tracking/TrackingDataFile.h"
 
 #include <QFile>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -20,12 +22,28 @@ QStringList rowFields(QString line)
     return DataFileHeader::splitLine(line);
 }
 
+// A position field as its pixel. The classic method writes whole pixels; the whole-video
+// background method writes sub-pixel positions, which read as whole numbers gave 0 and put
+// every fish in the top left corner. They are rounded to the pixel its zone columns count.
+int pixelOf(const QString &field)
+{
+    const double v = field.toDouble();
+    return std::isfinite(v) ? int(std::lround(std::clamp(v, -1e9, 1e9))) : 0;
+}
+
 } // namespace
 
 bool FishTracks::read(const QString &path, QString *error)
 {
-    if (!TrackingDataFile::readOverlays(path, &overlays, error))
+    QString detection;
+    if (!TrackingDataFile::readOverlays(path, &overlays, error, &detection))
         return false;
+    // The arenas of a whole-video background run, for drawing them as they were drawn; their
+    // "ArenaN" zones stay, as the rows have a column for each.
+    if (ArenaLayout::fishFromDetection(detection)) {
+        OverlaySet zones = overlays;
+        overlays.arenas = ArenaLayout::takeArenas(&zones, detection);
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
@@ -71,12 +89,12 @@ bool FishTracks::read(const QString &path, QString *error)
                 const int base = 1 + k * block;
                 track.found.append(f[base].toInt() != 0);
                 track.confidences.append(f[base + 1].toFloat());
-                track.xs.append(f[base + 2].toInt());
-                track.ys.append(f[base + 3].toInt());
+                track.xs.append(pixelOf(f[base + 2]));
+                track.ys.append(pixelOf(f[base + 3]));
                 track.overlayFields.append(f.mid(base + 4, overlayCount));
             } else {
-                track.xs.append(f[1].toInt());
-                track.ys.append(f[2].toInt());
+                track.xs.append(pixelOf(f[1]));
+                track.ys.append(pixelOf(f[2]));
                 track.confidences.append(f[4].toFloat());
                 track.found.append(f[5].toInt() != 0);
                 track.overlayFields.append(f.mid(firstOverlay, overlayCount));

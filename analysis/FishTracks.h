@@ -27,7 +27,9 @@ public:
     bool read(const QString &path, QString *error = nullptr);
 
     bool multiFish = false;
-    OverlaySet overlays; // the Tracking Area, zones, rulers and point distances of the header
+    // The Tracking Area, zones, rulers and point distances of the header; the arenas of a
+    // whole-video background run are both zones ("ArenaN", with their columns) and arenas.
+    OverlaySet overlays;
     QStringList overlayNames; // zones, rulers, point distances: the columns' names
     QVector<float> times; // seconds, one per data row
     QVector<FishTrack> fish;

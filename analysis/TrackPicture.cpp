@@ -30,6 +30,16 @@ void drawBackground(QPainter &painter, const QImage &frame, bool dim)
     }
 }
 
+// Whether zone `index` is a round arena of a whole-video background run.
+bool isRoundArena(const OverlaySet &overlays, int index)
+{
+    const QString &label = overlays.areaLabels.value(index);
+    for (int k = 0; k < overlays.arenas.size(); ++k)
+        if (Arena::label(k) == label)
+            return overlays.arenas[k].shape == Arena::Shape::Ellipse;
+    return false;
+}
+
 void drawZones(QPainter &painter, const FishTracks &tracks)
 {
     QFont font = painter.font();
@@ -40,7 +50,10 @@ void drawZones(QPainter &painter, const FishTracks &tracks)
         const QRect &area = tracks.overlays.areas[i];
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(areaColour(i), 2));
-        painter.drawRect(area);
+        if (i > 0 && isRoundArena(tracks.overlays, i))
+            painter.drawEllipse(area);
+        else
+            painter.drawRect(area);
         if (i == 0)
             continue;
         // The label on a dark tab inside the zone's corner, readable over any water.

@@ -1,8 +1,8 @@
 #pragma once
 // Pictures of where the fish went, drawn over a frame of their video: the path of every fish
 // (or of one) in its palette colour, or the occupancy heat map over the Tracking Area, with the
-// zones outlined. Small frames are drawn enlarged by a whole factor so labels stay readable.
-// GUI-free (QPainter on any paint device); any thread.
+// zones outlined (round arenas round). Small frames are drawn enlarged by a whole factor so labels
+// stay readable. GUI-free (QPainter on any paint device); any thread.
 
 #include "analysis/FishTracks.h"
 #include "analysis/OccupancyGrid.h"

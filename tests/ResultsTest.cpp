@@ -304,12 +304,15 @@ private Q_SLOTS:
         b.zone("Zone1", 100, 10, 149, 59);
         for (int x = 20; x <= 120; x += 2)
             b.row(0.04 * x, x, 80, true, { 0 });
+        // The whole-video background method writes sub-pixel positions: the pixel they round to.
+        b.rawRow("4.88000000 121.60000000 79.70000000 1.60000000 41.50000000 1 0");
         FishTracks tracks;
         QString error;
         QVERIFY2(tracks.read(b.write(testutils::scratchPath("line.data.txt")), &error),
             qPrintable(error));
         QCOMPARE(tracks.fish.size(), 1);
-        QCOMPARE(tracks.fish[0].xs.size(), 51);
+        QCOMPARE(tracks.fish[0].xs.size(), 52);
+        QCOMPARE(QPoint(tracks.fish[0].xs.last(), tracks.fish[0].ys.last()), QPoint(122, 80));
 
         const QImage frame = greyFrame(QSize(160, 120));
         const int scale = TrackPicture::scaleFor(frame.size());
