@@ -10,6 +10,7 @@
 #include "support/VideoFixtures.h"
 
 #include "app/MainWindow.h"
+#include "app/WindowMenus.h"
 #include "model/ArenaLayout.h"
 #include "tools/AnnotationRows.h"
 #include "tracking/SetupFile.h"
@@ -423,6 +424,17 @@ private Q_SLOTS:
             QCOMPARE(moved[i].rect, laid[i].rect.translated(5, -3));
         findControl<QPushButton>(w, "moveArenasButton")->click();
         QCOMPARE(dialogs.questions.value(2).kind, QStringLiteral("item"));
+
+        // Saved as a setup and loaded into another window, the moved plate is the same: round
+        // wells, one grid.
+        const QString plateSetup = testutils::scratchPath("window plate.pwsetup");
+        dialogs.queueFile(plateSetup);
+        QVERIFY(w.windowMenus()->saveSetup());
+        MainWindow other;
+        dialogs.queueFile(plateSetup);
+        QVERIFY(other.windowMenus()->loadSetup());
+        QCOMPARE(other.view()->Arenas(), moved);
+        QVERIFY2(dialogs.unexpectedSummary().isEmpty(), qPrintable(dialogs.unexpectedSummary()));
     }
 
     // The view's refresh with 200 fish and their trails on a 1024 x 1024 frame: measured and
