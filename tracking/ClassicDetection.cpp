@@ -35,9 +35,9 @@ void ClassicDetection::trackFrame(
     if (single) {
         // The single-fish scan scores the rows of box means as the update completes them.
         singleFish.beginFrame(model, reference);
-        completed = model.update(
-            frame, host.trackingControls(), [this](int yBegin, int yEnd, const float *rows) {
-                singleFish.scanRows(model, yBegin, yEnd, rows);
+        completed = model.update(frame, host.trackingControls(),
+            [this](int yBegin, int yEnd, const float *rows, const float *highest) {
+                singleFish.scanRows(model, yBegin, yEnd, rows, highest);
             });
     } else {
         completed = model.update(frame, host.trackingControls());

@@ -59,7 +59,7 @@ Span scanSpan(int w, int h, int half)
 // row, as the first one met in scan order would. Each row's highest score comes first; only a
 // row that reaches the best so far is searched for its column.
 void SingleFishDetector::scoreRows(const BackgroundModel &model, QPoint reference, int yBegin,
-    int yEnd, const float *rows, Best &best) const
+    int yEnd, const float *rows, const float *highest, Best &best) const
 {
     const int w = model.width();
     const Span span = scanSpan(w, model.height(), model.halfWidth());
@@ -74,7 +74,9 @@ void SingleFishDetector::scoreRows(const BackgroundModel &model, QPoint referenc
             // product cannot pass the rounded wm * m; for a negative mean it is not above 0.
             // A row whose bound is below the best score cannot reach it, and its weights, the
             // part of the scan that comes from memory, need not be read.
-            const float rowMean = kernels->highestValue(meanRow, span.xBegin, span.xEnd + 1);
+            const float rowMean = highest
+                ? highest[y - yBegin]
+                : kernels->highestValue(meanRow, span.xBegin, span.xEnd + 1);
             const float highestWeight
                 = highestWeightOfRow[size_t(weights.row(std::abs(y1 + y - reference.y())))];
             if ((rowMean >= 0.0f ? highestWeight * rowMean : 0.0f) < best.score)
@@ -110,7 +112,7 @@ void SingleFishDetector::beginFrame(const BackgroundModel &model, QPoint referen
 }
 
 void SingleFishDetector::scanRows(
-    const BackgroundModel &model, int yBegin, int yEnd, const float *rows)
+    const BackgroundModel &model, int yBegin, int yEnd, const float *rows, const float *highest)
 {
     // Rows come once each, in ascending order; anything else leaves the scan to detect().
     if (!rowScan.active || yBegin != rowScan.nextRow) {
@@ -119,7 +121,7 @@ void SingleFishDetector::scanRows(
     }
     const Span span = scanSpan(model.width(), model.height(), model.halfWidth());
     yEnd = std::min(yEnd, span.yEnd);
-    scoreRows(model, rowScan.reference, yBegin, yEnd, rows, rowScan.best);
+    scoreRows(model, rowScan.reference, yBegin, yEnd, rows, highest, rowScan.best);
     rowScan.nextRow = yEnd + 1;
 }
 
@@ -158,7 +160,8 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
         if (prescanned)
             best = rowScan.best;
         else
-            scoreRows(model, reference, yBegin, yEnd, model.boxMeans() + size_t(yBegin) * w, best);
+            scoreRows(model, reference, yBegin, yEnd, model.boxMeans() + size_t(yBegin) * w,
+                nullptr, best);
     } else if (firstShown < 0) {
         const float *means = model.boxMeans();
         for (int y = yBegin; y <= yEnd; ++y) {

@@ -29,8 +29,10 @@ public:
     // row by row (the tracker view not painted, the reference within the weights' span), the
     // same maximum a scan after the update finds.
     void beginFrame(const BackgroundModel &model, QPoint reference);
-    // Rows yBegin ... yEnd of box means, row y at rows[(y - yBegin) * W].
-    void scanRows(const BackgroundModel &model, int yBegin, int yEnd, const float *rows);
+    // Rows yBegin ... yEnd of box means, row y at rows[(y - yBegin) * W], its highest mean at
+    // highest[y - yBegin] (BackgroundModel::MeanRows).
+    void scanRows(const BackgroundModel &model, int yBegin, int yEnd, const float *rows,
+        const float *highest);
 
     // Scans the box means of the frame and returns its record, without frame number and
     // time. Paints the tracker view while showTrackerView is set (read at every pixel).
@@ -50,9 +52,10 @@ private:
         int x = 0, y = 0;
     };
     // Rows yBegin ... yEnd of the scan by rows, into best, with the means of row y at
-    // rows[(y - yBegin) * W]; the reference within the span.
+    // rows[(y - yBegin) * W] and their highest at highest[y - yBegin] (found here when null);
+    // the reference within the span.
     void scoreRows(const BackgroundModel &model, QPoint reference, int yBegin, int yEnd,
-        const float *rows, Best &best) const;
+        const float *rows, const float *highest, Best &best) const;
 
     QRect area;
     float threshold = 0.0f;
