@@ -15,6 +15,7 @@ void SingleFishDetector::reset(
 {
     area = trackingArea;
     threshold = confidenceThreshold;
+    lastBestScore = -FLT_MAX;
     // The table takes an exp per pixel of the area, which runs many times slower while the
     // vector registers' upper halves are left in use (as filling the view image leaves them).
     clearUpperVectorHalves();
@@ -59,7 +60,8 @@ Span scanSpan(int w, int h, int half)
 // row, as the first one met in scan order would. Each row's highest score comes first; only a
 // row that reaches the best so far is searched for its column.
 void SingleFishDetector::scoreRows(const BackgroundModel &model, QPoint reference, int yBegin,
-    int yEnd, const float *rows, const float *highest, Best &best) const
+    int yEnd, const float *rows, const float *highest, Best &best, float guess,
+    bool *passedOverByGuess) const
 {
     const int w = model.width();
     const Span span = scanSpan(w, model.height(), model.halfWidth());
@@ -79,8 +81,13 @@ void SingleFishDetector::scoreRows(const BackgroundModel &model, QPoint referenc
                 : kernels->highestValue(meanRow, span.xBegin, span.xEnd + 1);
             const float highestWeight
                 = highestWeightOfRow[size_t(weights.row(std::abs(y1 + y - reference.y())))];
-            if ((rowMean >= 0.0f ? highestWeight * rowMean : 0.0f) < best.score)
+            const float bound = rowMean >= 0.0f ? highestWeight * rowMean : 0.0f;
+            if (bound < best.score)
                 continue;
+            if (bound < guess) {
+                *passedOverByGuess = true;
+                continue;
+            }
         }
         const float rowBest = kernels->highestScore(meanRow, weightRow, span.xBegin, span.xEnd + 1);
         if (!(rowBest >= best.score))
@@ -109,6 +116,8 @@ void SingleFishDetector::beginFrame(const BackgroundModel &model, QPoint referen
     rowScan.reference = reference;
     rowScan.nextRow = span.yBegin;
     rowScan.best = Best { -FLT_MAX, -FLT_MAX, 0, 0 };
+    rowScan.guess = lastBestScore > 0.0f ? 0.5f * lastBestScore : -FLT_MAX;
+    rowScan.passedOverByGuess = false;
 }
 
 void SingleFishDetector::scanRows(
@@ -121,7 +130,8 @@ void SingleFishDetector::scanRows(
     }
     const Span span = scanSpan(model.width(), model.height(), model.halfWidth());
     yEnd = std::min(yEnd, span.yEnd);
-    scoreRows(model, rowScan.reference, yBegin, yEnd, rows, highest, rowScan.best);
+    scoreRows(model, rowScan.reference, yBegin, yEnd, rows, highest, rowScan.best, rowScan.guess,
+        &rowScan.passedOverByGuess);
     rowScan.nextRow = yEnd + 1;
 }
 
@@ -138,8 +148,11 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
     const int yBegin = span.yBegin, yEnd = span.yEnd;
     const int rows = span.rows;
     const int pixels = span.pixels;
-    const bool prescanned
-        = rowScan.active && rowScan.reference == reference && rowScan.nextRow == yEnd + 1;
+    // Every row the scan ahead passed over could not reach its best score, unless that fell
+    // below the guess (a fish that vanished), when it is rescanned here.
+    const bool prescanned = rowScan.active && rowScan.reference == reference
+        && rowScan.nextRow == yEnd + 1
+        && (!rowScan.passedOverByGuess || rowScan.best.score >= rowScan.guess);
     rowScan.active = false;
 
     // The tracker-view flag is read at every pixel in scan order (columns outer, rows inner).
@@ -197,6 +210,7 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
             }
         }
     }
+    lastBestScore = best.score;
     const float bestMean = best.mean;
     const int bestX = best.x, bestY = best.y;
 

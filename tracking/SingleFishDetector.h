@@ -12,6 +12,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <cfloat>
 #include <vector>
 
 class BackgroundModel;
@@ -53,9 +54,11 @@ private:
     };
     // Rows yBegin ... yEnd of the scan by rows, into best, with the means of row y at
     // rows[(y - yBegin) * W] and their highest at highest[y - yBegin] (found here when null);
-    // the reference within the span.
+    // the reference within the span. Rows whose scores cannot reach a guess at the frame's
+    // best score are passed over too, and noted in *passedOverByGuess.
     void scoreRows(const BackgroundModel &model, QPoint reference, int yBegin, int yEnd,
-        const float *rows, const float *highest, Best &best) const;
+        const float *rows, const float *highest, Best &best, float guess = -FLT_MAX,
+        bool *passedOverByGuess = nullptr) const;
 
     QRect area;
     float threshold = 0.0f;
@@ -63,6 +66,7 @@ private:
     std::vector<float> highestWeightOfRow; // the highest weight of each |dy|
     bool weightsNonNegative = false;
     const RowKernels *kernels = &RowKernels::plain(); // RowKernels::active() at reset()
+    float lastBestScore = -FLT_MAX; // the best score of the last frame detected
 
     // The rows scored so far this frame by scanRows().
     struct RowScan
@@ -71,5 +75,10 @@ private:
         QPoint reference;
         int nextRow = 0; // the first row not yet scored
         Best best;
+        // Half the last frame's best score: the rows scanned ahead skip what cannot reach it.
+        // Should the frame's best fall below it, the rows skipped for it may have held the
+        // best, and detect() scans the whole map instead.
+        float guess = -FLT_MAX;
+        bool passedOverByGuess = false;
     } rowScan;
 };
