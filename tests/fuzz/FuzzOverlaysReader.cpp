@@ -1,7 +1,8 @@
 // The overlays reader behind --overlays-from (a data file's header) with its detection line,
 // then everything done with what it gives: the arenas taken back from their zones and the
 // line's counts and shapes, the overlays drawn with their measures and arenas, and written
-// back as a header; the same file loaded as a setup and split by its arenas.
+// back as a header; the same file loaded as a setup (one that reads written and read again)
+// and split by its arenas.
 
 #include "FuzzSupport.h"
 
@@ -13,6 +14,8 @@
 
 #include <QTextStream>
 
+#include <cstdlib>
+
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     fuzzsupport::initialise();
@@ -23,8 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString path
         = fuzzsupport::writeFile(QStringLiteral("input.data"), fuzzsupport::bytes(data, size));
+    // A setup it accepts (arenas included) writes out and reads back the same.
     TrackingSetup setup;
-    SetupFile::read(path, &setup);
+    if (SetupFile::read(path, &setup) && setup.hasParameters) {
+        const QString again = fuzzsupport::writeFile(
+            QStringLiteral("again.pwsetup"), SetupFile::text(setup).toUtf8());
+        TrackingSetup back;
+        if (!SetupFile::read(again, &back) || SetupFile::text(back) != SetupFile::text(setup))
+            std::abort();
+    }
     ArenaSplitter splitter;
     splitter.read(path, nullptr);
     OverlaySet overlays;
