@@ -297,14 +297,15 @@ void MainWindow::buildControlColumn(QWidget *column)
 
     // The detection method and the whole-video background's parameters; with it, up to 200
     // fish.
-    auto *detection = new DetectionControls(controls);
-    connect(detection, &DetectionControls::methodChanged, this,
+    detectionControls = new DetectionControls(controls);
+    connect(detectionControls, &DetectionControls::methodChanged, this,
         [this](bool blobs) { fishCountSpin.setMaximum(blobs ? 200 : 25); });
-    layout->addWidget(detection);
+    layout->addWidget(detectionControls);
     // The arenas, a part of the whole-video background method.
     arenaControls = new ArenaControls(videoView);
     arenaControls->setVisible(false);
-    connect(detection, &DetectionControls::methodChanged, arenaControls, &QWidget::setVisible);
+    connect(
+        detectionControls, &DetectionControls::methodChanged, arenaControls, &QWidget::setVisible);
     layout->addWidget(arenaControls);
 
     showTrackerViewCheck.setText(tr("Show Tracker View"));

@@ -2,6 +2,7 @@
 #include "app/RunFeedback.h"
 #include "app/WindowMenus.h"
 #include "ui/ArenaControls.h"
+#include "ui/DetectionControls.h"
 #include "ui/Dialogs.h"
 
 #include "tracking/ImageLock.h"
@@ -162,7 +163,9 @@ void MainWindow::saveAfterFailedWrite()
     }
 }
 
-// The overlay buttons and the parameter spin boxes are locked together during a run.
+// The overlay buttons, the parameters and the detection method are locked together during a
+// run, which read them when it started. The classic method reads the signed difference at
+// every frame, so it stays free then; the whole-video background reads it once.
 void MainWindow::setRunControlsEnabled(bool idle)
 {
     const QList<QWidget *> locked = { openButton, setAreaButton, addZoneButton, addRulerButton,
@@ -170,6 +173,8 @@ void MainWindow::setRunControlsEnabled(bool idle)
         &confidenceThresholdSpin, &gaussianVarianceSpin, &meanFilterSizeSpin };
     for (QWidget *w : locked)
         w->setEnabled(idle);
+    detectionControls->setLocked(!idle);
+    signedDifferenceBox->setEnabled(idle || !detectionControls->blobsChosen());
 }
 
 void MainWindow::UpdateUI()

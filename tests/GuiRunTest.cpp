@@ -80,6 +80,7 @@ void verifyIdle(MainWindow &w)
     QVERIFY(w.findChild<QSlider *>()->isEnabled());
     for (QAbstractSpinBox *s : spinBoxes(w))
         QVERIFY(s->isEnabled());
+    QVERIFY(findControl<QComboBox>(w, "detectionMethodCombo")->isEnabled());
     QCOMPARE(w.reviewIndex(), 0);
 }
 
@@ -198,7 +199,8 @@ private Q_SLOTS:
         QVERIFY(!w.findChild<QSlider *>()->isEnabled());
         for (QAbstractSpinBox *s : d.spinBoxes())
             QVERIFY(!s->isEnabled());
-        QVERIFY(w.findChild<QGroupBox *>()->isEnabled());
+        QVERIFY(w.findChild<QGroupBox *>()->isEnabled()); // read at every frame
+        QVERIFY(!findControl<QComboBox>(w, "detectionMethodCombo")->isEnabled());
         QVERIFY(d.trackerViewCheck()->isEnabled());
         auto *trajectory = w.findChild<QAction *>("actionShowTrajectory");
         QVERIFY(!trajectory->isEnabled());
@@ -694,11 +696,12 @@ private Q_SLOTS:
         }
     }
 
-    // The whole-video background in the window. Arenas cannot be changed during a run and
-    // their summary follows a new video. A pre-pass that cannot start says why in a message
-    // and keeps the earlier file. A correction while paused is where the following frames go
-    // on from (a fish clicked far from its body stays there until the matching takes it back)
-    // and reaches the file's sub-pixel positions.
+    // The whole-video background in the window. Arenas, the method and its parameters (the
+    // signed difference too, read once) cannot be changed during a run, the last background
+    // can be viewed; the arenas' summary follows a new video. A pre-pass that cannot start says why
+    // in a message and keeps the earlier file. A correction while paused is where the following
+    // frames go on from (a fish clicked far from its body stays there until the matching takes it
+    // back) and reaches the file's sub-pixel positions.
     void blobsRunArenasAndCorrection()
     {
         MainWindow w;
@@ -722,14 +725,18 @@ private Q_SLOTS:
         QVERIFY(move->isChecked());
         TrackerGate gate(d.tracker());
         runAndPause(d, gate, 10);
-        for (const QString &name : arenaButtons)
-            QVERIFY2(!findControl<QPushButton>(w, name)->isEnabled(), qPrintable(name));
+        const QStringList detection
+            = { "detectionMethodCombo", "backgroundFramesSpin", "automaticThresholdCheck",
+                  "maxSpeedSpin", "loadBackgroundButton", "signedDifferenceBox" };
+        for (const QString &name : arenaButtons + detection)
+            QVERIFY2(!findControl<QWidget>(w, name)->isEnabled(), qPrintable(name));
+        QVERIFY(findControl<QPushButton>(w, "viewBackgroundButton")->isEnabled());
         QVERIFY(!move->isChecked()); // no move armed for after the run
         gate.release();
         d.click("pauseButton");
         QVERIFY(d.waitIdle());
-        for (const QString &name : arenaButtons)
-            QVERIFY2(findControl<QPushButton>(w, name)->isEnabled(), qPrintable(name));
+        for (const QString &name : arenaButtons + detection)
+            QVERIFY2(findControl<QWidget>(w, name)->isEnabled(), qPrintable(name));
         d.drag(QPoint(80, 60), QPoint(90, 60));
         QCOMPARE(d.view()->Arenas(), arena);
         const QByteArray earlier = fileBytes(multi);
@@ -757,6 +764,7 @@ private Q_SLOTS:
             qPrintable(messages[0].text));
         QCOMPARE(fileBytes(multi), earlier);
         QVERIFY(findControl<QPushButton>(w, "processVideoButton")->isEnabled());
+        QVERIFY(findControl<QComboBox>(w, "detectionMethodCombo")->isEnabled());
         d.click("backgroundFromVideoButton");
 
         // A new video starts without arenas, and the summary says so.
