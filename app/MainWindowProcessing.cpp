@@ -18,13 +18,17 @@ namespace {
 constexpr int RefreshIntervalMs = 50;
 }
 
-// Before a run: a drawn Tracking Area, a frame left to process, and no data file replaced
-// without asking. False (with the user told why, or having cancelled) when the run must not start.
+// Before a run: a drawn Tracking Area (arenas stand for it with the whole-video background),
+// a frame left to process, and no data file replaced without asking. False (with the user told why,
+// or having cancelled) when the run must not start.
 bool MainWindow::checkBeforeRun()
 {
+    const bool blobs = controls.detectionMethod.load() == int(DetectionKind::Blobs);
+    const bool arenas = !videoView->Arenas().isEmpty();
     const QRect area = videoView->Areas().value(0);
     const QRect frame(QPoint(0, 0), videoView->Image().size());
-    if (area.width() < 2 || area.height() < 2 || !frame.intersects(area)) {
+    const bool areaDrawn = area.width() >= 2 && area.height() >= 2 && frame.intersects(area);
+    if (!areaDrawn && !(blobs && arenas)) {
         Dialogs::current().critical(this, tr("No Tracking Area"),
             tr("Draw the Tracking Area first: press \"Set Tracking Area\" and drag a rectangle "
                "over the fish's part of the frame."));
@@ -48,9 +52,7 @@ bool MainWindow::checkBeforeRun()
 
     tracker->setDataFilePath(QString());
     // Arenas make a multi-fish file whatever the count.
-    const bool arenas = controls.detectionMethod.load() == int(DetectionKind::Blobs)
-        && !videoView->Arenas().isEmpty();
-    const QString path = fishCount() == 1 && !arenas
+    const QString path = fishCount() == 1 && !(blobs && arenas)
         ? TrackingDataFile::singleFishPath(videoFileName)
         : TrackingDataFile::multiFishPath(videoFileName);
     if (!QFileInfo(path).isFile())

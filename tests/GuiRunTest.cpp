@@ -802,6 +802,57 @@ private Q_SLOTS:
             qPrintable(row));
     }
 
+    // Arenas stand for the Tracking Area with the whole-video background: a 1x2 grid and no
+    // area drawn make the file pondwatch-cli makes of the same arenas without --area. The
+    // classic method wants its area.
+    void arenasStandForTheTrackingArea()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        const QString multi = oneFish + ".datamulti.txt";
+        const QString single = oneFish + ".data.txt";
+        QFile::remove(multi);
+        d.open(oneFish);
+        auto *method = findControl<QComboBox>(w, "detectionMethodCombo");
+        method->setCurrentIndex(1);
+        dialogs->queueInteger(1);
+        dialogs->queueInteger(2);
+        dialogs->queueText("Square");
+        dialogs->queueInteger(1);
+        d.click("addArenaGridButton");
+        d.drag(QPoint(1, 1), QPoint(158, 118));
+        const QList<Arena> arenas = d.view()->Arenas();
+        QCOMPARE(arenas.size(), 2);
+        d.click("processVideoButton");
+        QVERIFY(d.waitIdle());
+        QVERIFY(dialogs->takeMessages().isEmpty());
+        const QByteArray blobs = fileBytes(multi);
+        QVERIFY(blobs.contains("Arena2 (x1, y1, x2, y2)"));
+        QStringList cliArenas;
+        for (const Arena &a : arenas)
+            cliArenas << "--arena"
+                      << QString("%1,%2,%3,%4")
+                             .arg(a.rect.left())
+                             .arg(a.rect.top())
+                             .arg(a.rect.right())
+                             .arg(a.rect.bottom());
+        const QString cliFile = testutils::scratchPath("cli-arenas.datamulti.txt");
+        QString err;
+        QCOMPARE(runCli(QStringList { oneFish, "--method", "blobs", "--output", cliFile, "--quiet" }
+                         + cliArenas,
+                     &err),
+            0);
+        QCOMPARE(blobs, fileBytes(cliFile));
+        QFile::remove(multi);
+
+        // The classic method still wants its Tracking Area.
+        method->setCurrentIndex(0);
+        d.click("processVideoButton");
+        const QList<RecordedMessage> messages = dialogs->takeMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].title, QString("No Tracking Area"));
+    }
+
     // ---- A data file that cannot be written ------------------------------------------------
 
     void unwritableFileOffersAnotherPlace()
