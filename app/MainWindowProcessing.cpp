@@ -19,8 +19,9 @@ constexpr int RefreshIntervalMs = 50;
 }
 
 // Before a run: a drawn Tracking Area (arenas stand for it with the whole-video background),
-// a frame left to process, and no data file replaced without asking. False (with the user told why,
-// or having cancelled) when the run must not start.
+// the user's word when the classic method would leave arenas aside, a frame left to process,
+// and no data file replaced without asking. False (with the user told why, or having
+// cancelled) when the run must not start.
 bool MainWindow::checkBeforeRun()
 {
     const bool blobs = controls.detectionMethod.load() == int(DetectionKind::Blobs);
@@ -34,6 +35,8 @@ bool MainWindow::checkBeforeRun()
                "over the fish's part of the frame."));
         return false;
     }
+    if (!blobs && arenas && !arenaControls->confirmClassicRun())
+        return false;
 
     // The run starts with the frame after the one on display. Near the end, find out whether
     // there is one (and come back), rather than write a file without a single record.

@@ -804,7 +804,8 @@ private Q_SLOTS:
 
     // Arenas stand for the Tracking Area with the whole-video background: a 1x2 grid and no
     // area drawn make the file pondwatch-cli makes of the same arenas without --area. The
-    // classic method wants its area.
+    // classic method wants its area and asks before a run that leaves the arenas aside: a
+    // cancel writes nothing and keeps them; going on writes the file as if there were none.
     void arenasStandForTheTrackingArea()
     {
         MainWindow w;
@@ -845,12 +846,33 @@ private Q_SLOTS:
         QCOMPARE(blobs, fileBytes(cliFile));
         QFile::remove(multi);
 
-        // The classic method still wants its Tracking Area.
         method->setCurrentIndex(0);
+        auto *slider = w.findChild<QSlider *>();
+        slider->setSliderDown(true);
+        slider->setSliderPosition(1);
+        slider->setSliderDown(false);
         d.click("processVideoButton");
         const QList<RecordedMessage> messages = dialogs->takeMessages();
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].title, QString("No Tracking Area"));
+        drawOverlays(d);
+        d.setFramesToAverage(20);
+        dialogs->queueChoice(1);
+        d.click("processVideoButton");
+        QVERIFY(!d.running());
+        QCOMPARE(dialogs->questions.last().dir, QString("Track the Tracking Area|Cancel"));
+        QVERIFY2(dialogs->questions.last().filter.contains("The 2 arenas are kept"),
+            qPrintable(dialogs->questions.last().filter));
+        QVERIFY(!QFileInfo::exists(single) && !QFileInfo::exists(multi));
+        QCOMPARE(d.view()->Arenas().size(), 2);
+        dialogs->queueChoice(0);
+        d.click("processVideoButton");
+        QVERIFY(d.waitIdle());
+        QCOMPARE(runCli(QStringList { oneFish } + cliOverlays
+                         + QStringList { "--average", "20", "--output", cliFile, "--quiet" },
+                     &err),
+            0);
+        QCOMPARE(fileBytes(single), fileBytes(cliFile));
     }
 
     // ---- A data file that cannot be written ------------------------------------------------
