@@ -19,7 +19,7 @@ constexpr int RefreshIntervalMs = 50;
 }
 
 // Before a run: a drawn Tracking Area (arenas stand for it with the whole-video background),
-// the user's word when the classic method would leave arenas aside, a frame left to process,
+// a frame left to process, the user's word when the classic method would leave arenas aside,
 // and no data file replaced without asking. False (with the user told why, or having
 // cancelled) when the run must not start.
 bool MainWindow::checkBeforeRun()
@@ -35,8 +35,6 @@ bool MainWindow::checkBeforeRun()
                "over the fish's part of the frame."));
         return false;
     }
-    if (!blobs && arenas && !arenaControls->confirmClassicRun())
-        return false;
 
     // The run starts with the frame after the one on display. Near the end, find out whether
     // there is one (and come back), rather than write a file without a single record.
@@ -52,6 +50,9 @@ bool MainWindow::checkBeforeRun()
             return false;
         }
     }
+
+    if (!blobs && arenas && !arenaControls->confirmClassicRun())
+        return false;
 
     tracker->setDataFilePath(QString());
     // Arenas make a multi-fish file whatever the count.
