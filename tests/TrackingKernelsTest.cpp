@@ -166,11 +166,18 @@ private Q_SLOTS:
                     const float *bottom = tablePlain.data() + size_t(y + half) * w;
                     const float *top = tablePlain.data() + size_t(y - half - 1) * w;
                     std::vector<float> meanPlain(size_t(w), 0.0f), meanFast(size_t(w), 0.0f);
-                    plain.boxMeanRow(bottom, top, meanPlain.data(), half, w, area);
-                    fast->boxMeanRow(bottom, top, meanFast.data(), half, w, area);
+                    const float highestPlain
+                        = plain.boxMeanRow(bottom, top, meanPlain.data(), half, w, area);
+                    const float highestFast
+                        = fast->boxMeanRow(bottom, top, meanFast.data(), half, w, area);
                     QVERIFY2(sameBits(meanPlain, meanFast),
                         qPrintable(
                             QStringLiteral("box means, side %1, ").arg(2 * half + 1) + where));
+                    // The highest mean each returns is the row's, as the scan would find it.
+                    const float highest = plain.highestValue(meanPlain.data(), half + 1, w - half);
+                    QVERIFY2(sameBits(highestPlain, highest) && sameBits(highestFast, highest),
+                        qPrintable(QStringLiteral("highest box mean, side %1, ").arg(2 * half + 1)
+                            + where));
                 }
 
                 // Scores over every range of a row of this width (a sample of them when wide).
@@ -256,9 +263,10 @@ private Q_SLOTS:
                 controls.signedDifference = i % 3 != 0;
                 controls.brightObject = i % 2 == 0;
                 single.beginFrame(model, reference);
-                model.update(frames[i], controls, [&](int y0, int y1, const float *rows) {
-                    single.scanRows(model, y0, y1, rows);
-                });
+                model.update(frames[i], controls,
+                    [&](int y0, int y1, const float *rows, const float *highest) {
+                        single.scanRows(model, y0, y1, rows, highest);
+                    });
                 o.records.append(single.detect(model, reference, show, painter));
                 reference = QPoint(o.records.last().x, o.records.last().y);
                 for (const MultiFishDetector::Candidate &c :

@@ -30,6 +30,7 @@ void BackgroundModel::reset(const QRect &trackingArea, int filterSide, int avera
     means.assign(count, 0.0f);
     meansCurrent = true;
     bandMeans.assign(size_t(meanBand) * size_t(w), 0.0f);
+    rowHighest.assign(size_t(h), 0.0f);
     // Up to 2 half + 1 rows kept for the windows still to come, and four bands after them.
     bandCapacity = std::min(h, 2 * half + 1 + 4 * meanBand);
     bandTable.assign(size_t(bandCapacity) * size_t(w), 0.0f);
@@ -104,8 +105,8 @@ void BackgroundModel::greyRow(const QImage &frame, int y, float *out) const
 // Grey levels, the background update and the difference, row by row. A row of packed RGB that
 // lies wholly in the frame goes through in one step; any other row has its grey levels made
 // first, into one scratch row.
-void BackgroundModel::rowPasses(const QImage &frame, float alpha, float beta,
-    DifferenceRule rule, int yBegin, int yEnd, float *diffRows)
+void BackgroundModel::rowPasses(const QImage &frame, float alpha, float beta, DifferenceRule rule,
+    int yBegin, int yEnd, float *diffRows)
 {
     const bool bytes = frame.format() == QImage::Format_RGB888;
     const bool wholeRows = area.left() >= 0 && area.left() + w <= frame.width();
@@ -173,10 +174,11 @@ bool BackgroundModel::update(
         kernels->summedRows(summed.data(), w, 0, h);
         summedCurrent = true;
         computeBoxMeans(summed.data(), 0, half + 1, h - half - 1,
-            means.data() + size_t(half + 1) * w);
+            means.data() + size_t(half + 1) * w, rowHighest.data());
         meansCurrent = true;
         if (meanRows && h - half - 1 >= half + 1)
-            meanRows(half + 1, h - half - 1, means.data() + size_t(half + 1) * w);
+            meanRows(half + 1, h - half - 1, means.data() + size_t(half + 1) * w,
+                rowHighest.data() + half + 1);
         return completed;
     }
     bandPasses(*frame, alpha, beta, firstRule, meanRows);
@@ -186,8 +188,8 @@ bool BackgroundModel::update(
 // One rule for the whole frame. Each band of rows goes through all the passes while its rows
 // are still in the cache: grey, background and difference, the sums, and the box means whose
 // windows the band completes. The sums are kept only as long as windows still need them.
-void BackgroundModel::bandPasses(const QImage &frame, float alpha, float beta,
-    DifferenceRule rule, const MeanRows &meanRows)
+void BackgroundModel::bandPasses(
+    const QImage &frame, float alpha, float beta, DifferenceRule rule, const MeanRows &meanRows)
 {
     constexpr int band = meanBand;
     lastRule = rule;
@@ -205,8 +207,8 @@ void BackgroundModel::bandPasses(const QImage &frame, float alpha, float beta,
                 bandTable.begin() + ptrdiff_t(y0 - bandFirstRow) * w, bandTable.begin());
             bandFirstRow = keepFrom;
         }
-        rowPasses(frame, alpha, beta, rule, y0, y1,
-            bandTable.data() + size_t(y0 - bandFirstRow) * w);
+        rowPasses(
+            frame, alpha, beta, rule, y0, y1, bandTable.data() + size_t(y0 - bandFirstRow) * w);
         // The table's row 0 is the frame's only when it is the first row kept; otherwise the
         // row above the band is in the table, and every row is summed with it.
         kernels->summedRows(bandTable.data(), w, y0 - bandFirstRow, y1 - bandFirstRow);
@@ -215,8 +217,9 @@ void BackgroundModel::bandPasses(const QImage &frame, float alpha, float beta,
             // A band completes at most `band` rows of means.
             if (meanRows) {
                 computeBoxMeans(bandTable.data(), bandFirstRow, nextMeanRow, lastMeanRow,
-                    bandMeans.data());
-                meanRows(nextMeanRow, lastMeanRow, bandMeans.data());
+                    bandMeans.data(), rowHighest.data());
+                meanRows(
+                    nextMeanRow, lastMeanRow, bandMeans.data(), rowHighest.data() + nextMeanRow);
             } else {
                 computeBoxMeans(bandTable.data(), bandFirstRow, nextMeanRow, lastMeanRow,
                     means.data() + size_t(nextMeanRow) * w);
@@ -268,12 +271,15 @@ void BackgroundModel::applyDifferenceRule(
 
 // Rows of box means with the same expression as boxMean().
 void BackgroundModel::computeBoxMeans(
-    const float *table, int tableRow0, int yBegin, int yEnd, float *out) const
+    const float *table, int tableRow0, int yBegin, int yEnd, float *out, float *highest) const
 {
-    for (int y = yBegin; y <= yEnd; ++y)
-        kernels->boxMeanRow(table + size_t(y + half - tableRow0) * w,
+    for (int y = yBegin; y <= yEnd; ++y) {
+        const float rowMax = kernels->boxMeanRow(table + size_t(y + half - tableRow0) * w,
             table + size_t(y - half - 1 - tableRow0) * w, out + size_t(y - yBegin) * w, half, w,
             windowArea);
+        if (highest)
+            highest[y] = rowMax;
+    }
 }
 
 const float *BackgroundModel::boxMeans() const

@@ -30,8 +30,10 @@ public:
     // order, each row once per frame, with the means of row y at rows[(y - yBegin) * W + x];
     // so a scan of the means follows the pass band by band while they are in the cache. With
     // it, the pass keeps only a band of means, and the whole map is made when first asked
-    // for: a run that scans the bands never writes it out.
-    using MeanRows = std::function<void(int yBegin, int yEnd, const float *rows)>;
+    // for: a run that scans the bands never writes it out. highest[y - yBegin] is the
+    // highest mean of row y over the defined columns (-FLT_MAX when there are none).
+    using MeanRows
+        = std::function<void(int yBegin, int yEnd, const float *rows, const float *highest)>;
 
     // Adds one frame. Returns true exactly once per run: for the frame that makes the
     // background complete (the frame counter reaching N).
@@ -75,9 +77,10 @@ private:
     void applyDifferenceRule(
         const TrackingControls &controls, DifferenceRule firstRule, int firstChange);
     // Box means of rows yBegin ... yEnd (inclusive), whose windows' sums are final, into out
-    // (row yBegin first), from a table whose first row is row tableRow0.
-    void computeBoxMeans(
-        const float *table, int tableRow0, int yBegin, int yEnd, float *out) const;
+    // (row yBegin first), from a table whose first row is row tableRow0; the rows' highest
+    // means into rowHighest[y] when it is given.
+    void computeBoxMeans(const float *table, int tableRow0, int yBegin, int yEnd, float *out,
+        float *rowHighest = nullptr) const;
     // The band pass of a frame under one rule (see update()).
     void bandPasses(const QImage &frame, float alpha, float beta, DifferenceRule rule,
         const MeanRows &meanRows);
@@ -108,4 +111,5 @@ private:
     mutable std::vector<float> means; // box means of the defined range
     mutable bool meansCurrent = true; // whether means holds this frame's box means
     std::vector<float> bandMeans; // the box means of one band of rows, for MeanRows
+    std::vector<float> rowHighest; // the highest box mean of each row, for MeanRows
 };

@@ -32,12 +32,14 @@ void ClassicDetection::trackFrame(
     const bool single = parameters.fishCount == 1;
     const QPoint reference = hasPrevious ? QPoint(previous.x, previous.y) : centre;
     bool completed;
-    if (single) {
+    // While the tracker view is shown, the scan walks the whole map of means in column order,
+    // which the update then writes out as it goes.
+    if (single && !flags.showTrackerView.load(std::memory_order_relaxed)) {
         // The single-fish scan scores the rows of box means as the update completes them.
         singleFish.beginFrame(model, reference);
-        completed = model.update(
-            frame, host.trackingControls(), [this](int yBegin, int yEnd, const float *rows) {
-                singleFish.scanRows(model, yBegin, yEnd, rows);
+        completed = model.update(frame, host.trackingControls(),
+            [this](int yBegin, int yEnd, const float *rows, const float *highest) {
+                singleFish.scanRows(model, yBegin, yEnd, rows, highest);
             });
     } else {
         completed = model.update(frame, host.trackingControls());

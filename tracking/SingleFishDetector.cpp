@@ -15,6 +15,7 @@ void SingleFishDetector::reset(
 {
     area = trackingArea;
     threshold = confidenceThreshold;
+    lastBestScore = -FLT_MAX;
     // The table takes an exp per pixel of the area, which runs many times slower while the
     // vector registers' upper halves are left in use (as filling the view image leaves them).
     clearUpperVectorHalves();
@@ -59,7 +60,8 @@ Span scanSpan(int w, int h, int half)
 // row, as the first one met in scan order would. Each row's highest score comes first; only a
 // row that reaches the best so far is searched for its column.
 void SingleFishDetector::scoreRows(const BackgroundModel &model, QPoint reference, int yBegin,
-    int yEnd, const float *rows, Best &best) const
+    int yEnd, const float *rows, const float *highest, Best &best, float guess,
+    bool *passedOverByGuess) const
 {
     const int w = model.width();
     const Span span = scanSpan(w, model.height(), model.halfWidth());
@@ -74,11 +76,18 @@ void SingleFishDetector::scoreRows(const BackgroundModel &model, QPoint referenc
             // product cannot pass the rounded wm * m; for a negative mean it is not above 0.
             // A row whose bound is below the best score cannot reach it, and its weights, the
             // part of the scan that comes from memory, need not be read.
-            const float rowMean = kernels->highestValue(meanRow, span.xBegin, span.xEnd + 1);
+            const float rowMean = highest
+                ? highest[y - yBegin]
+                : kernels->highestValue(meanRow, span.xBegin, span.xEnd + 1);
             const float highestWeight
                 = highestWeightOfRow[size_t(weights.row(std::abs(y1 + y - reference.y())))];
-            if ((rowMean >= 0.0f ? highestWeight * rowMean : 0.0f) < best.score)
+            const float bound = rowMean >= 0.0f ? highestWeight * rowMean : 0.0f;
+            if (bound < best.score)
                 continue;
+            if (bound < guess) {
+                *passedOverByGuess = true;
+                continue;
+            }
         }
         const float rowBest = kernels->highestScore(meanRow, weightRow, span.xBegin, span.xEnd + 1);
         if (!(rowBest >= best.score))
@@ -107,10 +116,12 @@ void SingleFishDetector::beginFrame(const BackgroundModel &model, QPoint referen
     rowScan.reference = reference;
     rowScan.nextRow = span.yBegin;
     rowScan.best = Best { -FLT_MAX, -FLT_MAX, 0, 0 };
+    rowScan.guess = lastBestScore > 0.0f ? 0.5f * lastBestScore : -FLT_MAX;
+    rowScan.passedOverByGuess = false;
 }
 
 void SingleFishDetector::scanRows(
-    const BackgroundModel &model, int yBegin, int yEnd, const float *rows)
+    const BackgroundModel &model, int yBegin, int yEnd, const float *rows, const float *highest)
 {
     // Rows come once each, in ascending order; anything else leaves the scan to detect().
     if (!rowScan.active || yBegin != rowScan.nextRow) {
@@ -119,7 +130,8 @@ void SingleFishDetector::scanRows(
     }
     const Span span = scanSpan(model.width(), model.height(), model.halfWidth());
     yEnd = std::min(yEnd, span.yEnd);
-    scoreRows(model, rowScan.reference, yBegin, yEnd, rows, rowScan.best);
+    scoreRows(model, rowScan.reference, yBegin, yEnd, rows, highest, rowScan.best, rowScan.guess,
+        &rowScan.passedOverByGuess);
     rowScan.nextRow = yEnd + 1;
 }
 
@@ -136,8 +148,11 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
     const int yBegin = span.yBegin, yEnd = span.yEnd;
     const int rows = span.rows;
     const int pixels = span.pixels;
-    const bool prescanned
-        = rowScan.active && rowScan.reference == reference && rowScan.nextRow == yEnd + 1;
+    // Every row the scan ahead passed over could not reach its best score, unless that fell
+    // below the guess (a fish that vanished), when it is rescanned here.
+    const bool prescanned = rowScan.active && rowScan.reference == reference
+        && rowScan.nextRow == yEnd + 1
+        && (!rowScan.passedOverByGuess || rowScan.best.score >= rowScan.guess);
     rowScan.active = false;
 
     // The tracker-view flag is read at every pixel in scan order (columns outer, rows inner).
@@ -158,7 +173,8 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
         if (prescanned)
             best = rowScan.best;
         else
-            scoreRows(model, reference, yBegin, yEnd, model.boxMeans() + size_t(yBegin) * w, best);
+            scoreRows(model, reference, yBegin, yEnd, model.boxMeans() + size_t(yBegin) * w,
+                nullptr, best);
     } else if (firstShown < 0) {
         const float *means = model.boxMeans();
         for (int y = yBegin; y <= yEnd; ++y) {
@@ -194,6 +210,7 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
             }
         }
     }
+    lastBestScore = best.score;
     const float bestMean = best.mean;
     const int bestX = best.x, bestY = best.y;
 

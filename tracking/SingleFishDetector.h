@@ -12,6 +12,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <cfloat>
 #include <vector>
 
 class BackgroundModel;
@@ -29,8 +30,10 @@ public:
     // row by row (the tracker view not painted, the reference within the weights' span), the
     // same maximum a scan after the update finds.
     void beginFrame(const BackgroundModel &model, QPoint reference);
-    // Rows yBegin ... yEnd of box means, row y at rows[(y - yBegin) * W].
-    void scanRows(const BackgroundModel &model, int yBegin, int yEnd, const float *rows);
+    // Rows yBegin ... yEnd of box means, row y at rows[(y - yBegin) * W], its highest mean at
+    // highest[y - yBegin] (BackgroundModel::MeanRows).
+    void scanRows(const BackgroundModel &model, int yBegin, int yEnd, const float *rows,
+        const float *highest);
 
     // Scans the box means of the frame and returns its record, without frame number and
     // time. Paints the tracker view while showTrackerView is set (read at every pixel).
@@ -50,9 +53,12 @@ private:
         int x = 0, y = 0;
     };
     // Rows yBegin ... yEnd of the scan by rows, into best, with the means of row y at
-    // rows[(y - yBegin) * W]; the reference within the span.
+    // rows[(y - yBegin) * W] and their highest at highest[y - yBegin] (found here when null);
+    // the reference within the span. Rows whose scores cannot reach a guess at the frame's
+    // best score are passed over too, and noted in *passedOverByGuess.
     void scoreRows(const BackgroundModel &model, QPoint reference, int yBegin, int yEnd,
-        const float *rows, Best &best) const;
+        const float *rows, const float *highest, Best &best, float guess = -FLT_MAX,
+        bool *passedOverByGuess = nullptr) const;
 
     QRect area;
     float threshold = 0.0f;
@@ -60,6 +66,7 @@ private:
     std::vector<float> highestWeightOfRow; // the highest weight of each |dy|
     bool weightsNonNegative = false;
     const RowKernels *kernels = &RowKernels::plain(); // RowKernels::active() at reset()
+    float lastBestScore = -FLT_MAX; // the best score of the last frame detected
 
     // The rows scored so far this frame by scanRows().
     struct RowScan
@@ -68,5 +75,10 @@ private:
         QPoint reference;
         int nextRow = 0; // the first row not yet scored
         Best best;
+        // Half the last frame's best score: the rows scanned ahead skip what cannot reach it.
+        // Should the frame's best fall below it, the rows skipped for it may have held the
+        // best, and detect() scans the whole map instead.
+        float guess = -FLT_MAX;
+        bool passedOverByGuess = false;
     } rowScan;
 };

@@ -365,23 +365,6 @@ POND_AVX2 void summedRows(float *s, int w, int yBegin, int yEnd)
     }
 }
 
-POND_AVX2 void boxMeanRow(
-    const float *bottom, const float *top, float *out, int half, int w, float windowArea)
-{
-    const __m256 area = _mm256_set1_ps(windowArea);
-    int x = half + 1;
-    for (; x + 7 <= w - half - 1; x += 8) {
-        __m256 sum = _mm256_sub_ps(
-            _mm256_loadu_ps(bottom + x + half), _mm256_loadu_ps(bottom + x - half - 1));
-        sum = _mm256_sub_ps(sum, _mm256_loadu_ps(top + x + half));
-        sum = _mm256_add_ps(sum, _mm256_loadu_ps(top + x - half - 1));
-        _mm256_storeu_ps(out + x, _mm256_div_ps(sum, area));
-    }
-    for (; x <= w - half - 1; ++x)
-        out[x] = (bottom[x + half] - bottom[x - half - 1] - top[x + half] + top[x - half - 1])
-            / windowArea;
-}
-
 // The highest of eight lanes.
 POND_AVX2 inline float highestLane(__m256 v)
 {
@@ -391,6 +374,29 @@ POND_AVX2 inline float highestLane(__m256 v)
     for (int i = 1; i < 8; ++i)
         best = std::max(best, lanes[i]);
     return best;
+}
+
+// The highest mean is kept on the way, so that the scan need not read the row again.
+POND_AVX2 float boxMeanRow(
+    const float *bottom, const float *top, float *out, int half, int w, float windowArea)
+{
+    const __m256 area = _mm256_set1_ps(windowArea);
+    __m256 highest = _mm256_set1_ps(-FLT_MAX);
+    int x = half + 1;
+    for (; x + 7 <= w - half - 1; x += 8) {
+        __m256 sum = _mm256_sub_ps(
+            _mm256_loadu_ps(bottom + x + half), _mm256_loadu_ps(bottom + x - half - 1));
+        sum = _mm256_sub_ps(sum, _mm256_loadu_ps(top + x + half));
+        sum = _mm256_add_ps(sum, _mm256_loadu_ps(top + x - half - 1));
+        const __m256 mean = _mm256_div_ps(sum, area);
+        _mm256_storeu_ps(out + x, mean);
+        highest = _mm256_max_ps(highest, mean);
+    }
+    const int tail = x;
+    for (; x <= w - half - 1; ++x)
+        out[x] = (bottom[x + half] - bottom[x - half - 1] - top[x + half] + top[x - half - 1])
+            / windowArea;
+    return std::max(highestLane(highest), plainkernels::highestValue(out, tail, w - half));
 }
 
 // Four running maxima, so that the comparisons do not wait on each other. Each product is

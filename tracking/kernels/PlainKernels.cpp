@@ -124,12 +124,13 @@ void summedRows(float *s, int w, int yBegin, int yEnd)
     }
 }
 
-void boxMeanRow(
+float boxMeanRow(
     const float *bottom, const float *top, float *out, int half, int w, float windowArea)
 {
     for (int x = half + 1; x <= w - half - 1; ++x)
         out[x] = (bottom[x + half] - bottom[x - half - 1] - top[x + half] + top[x - half - 1])
             / windowArea;
+    return highestValue(out, half + 1, w - half);
 }
 
 float highestScore(const float *mean, const float *weight, int begin, int end)

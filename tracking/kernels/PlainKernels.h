@@ -15,7 +15,7 @@ void updateBackgroundFromRgb(const uchar *rgb, float *background, float *differe
     float alpha, float beta, DifferenceRule rule);
 void applyDifferenceRule(float *difference, int n, DifferenceRule rule);
 void summedRows(float *table, int w, int yBegin, int yEnd);
-void boxMeanRow(
+float boxMeanRow(
     const float *bottom, const float *top, float *out, int half, int w, float windowArea);
 float highestScore(const float *mean, const float *weight, int begin, int end);
 float highestValue(const float *values, int begin, int end);

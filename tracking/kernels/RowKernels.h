@@ -42,7 +42,8 @@ struct RowKernels
     void (*summedRows)(float *table, int w, int yBegin, int yEnd);
     // One row of box means, columns half + 1 ... w - half - 1, from the summed table's rows
     // below (bottom) and above (top) the windows: (b[x+h] - b[x-h-1] - t[x+h] + t[x-h-1]) / a.
-    void (*boxMeanRow)(
+    // Returns the highest of them (-FLT_MAX when there are none), as highestValue would.
+    float (*boxMeanRow)(
         const float *bottom, const float *top, float *out, int half, int w, float windowArea);
     // The highest of weight[x] * mean[x] for x in [begin, end) (-FLT_MAX when empty).
     float (*highestScore)(const float *mean, const float *weight, int begin, int end);
