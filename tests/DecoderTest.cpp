@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cstring>
 
 using namespace fixtures;
 
@@ -597,6 +598,55 @@ private slots:
         // Same seed, same background; another seed, another one.
         QVERIFY(texturedBackground(size, 7) == texturedBackground(size, 7));
         QVERIFY(texturedBackground(size, 7) != texturedBackground(size, 8));
+    }
+
+    // Full-range (JPEG) pictures are converted as full range, every one of them, as FFmpeg's
+    // own tool converts them; also where the scaler adjusts its settings for the source
+    // (unsubsampled chroma, odd widths), which once made a new context per picture that now
+    // and then kept the default, limited range.
+    void fullRangePicturesMatchTheLibrarysConversion_data()
+    {
+        QTest::addColumn<QString>("pixelFormat");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("yuvj444p") << QStringLiteral("yuvj444p") << QSize(318, 240);
+        QTest::newRow("yuvj420p, odd width") << QStringLiteral("yuvj420p") << QSize(317, 239);
+    }
+    void fullRangePicturesMatchTheLibrarysConversion()
+    {
+        QFETCH(QString, pixelFormat);
+        QFETCH(QSize, size);
+        const QString dimensions = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+        const QString path = testutils::scratchPath(pixelFormat + dimensions + ".avi");
+        const testutils::ProgramRun made = testutils::runProgram(QStringLiteral("ffmpeg"),
+            { "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=s=" + dimensions + ":r=25:d=2",
+                "-c:v", "mjpeg", "-pix_fmt", pixelFormat, path });
+        QVERIFY2(made.exitCode == 0, qPrintable(made.err));
+        const QString raw = testutils::scratchPath(pixelFormat + dimensions + ".rgb");
+        const testutils::ProgramRun converted = testutils::runProgram(QStringLiteral("ffmpeg"),
+            { "-v", "error", "-y", "-i", path, "-pix_fmt", "rgb24", "-sws_flags", "bicubic", "-f",
+                "rawvideo", raw });
+        QVERIFY2(converted.exitCode == 0, qPrintable(converted.err));
+        QFile rawFile(raw);
+        QVERIFY(rawFile.open(QIODevice::ReadOnly));
+        const QByteArray reference = rawFile.readAll();
+        const qsizetype rowBytes = qsizetype(size.width()) * 3;
+        const qsizetype pictureBytes = rowBytes * size.height();
+        QCOMPARE(reference.size(), 50 * pictureBytes);
+
+        // Read ahead, as a run reads: the conversions then run on the helper thread.
+        QVideoDecoder decoder;
+        QVERIFY(decoder.open(path));
+        decoder.setReadAhead(true);
+        const QVector<Picture> pictures = stepToEnd(decoder);
+        QCOMPARE(pictures.size(), 49); // picture 0 is passed over from open
+        for (const Picture &picture : pictures) {
+            QVERIFY(picture.number >= 0 && picture.number < 50);
+            const char *expected = reference.constData() + picture.number * pictureBytes;
+            for (int y = 0; y < size.height(); ++y)
+                if (std::memcmp(picture.image.constScanLine(y), expected + y * rowBytes, rowBytes))
+                    QFAIL(qPrintable(
+                        QStringLiteral("picture %1 differs in row %2").arg(picture.number).arg(y)));
+        }
     }
 
     void writeFramePpmWritesTheFirstPlane()

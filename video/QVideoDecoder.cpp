@@ -426,24 +426,27 @@ bool QVideoDecoder::convertPicture(QImage *converted)
     default:
         break;
     }
-    const SwsContext *previous = conversionContext.get();
-    SwsContext *context
-        = sws_getCachedContext(conversionContext.release(), frame->width, frame->height, source,
-            width, height, AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    conversionContext.reset(context);
-    if (!context) {
-        printf("Cannot initialize the conversion context!\n");
-        return false;
-    }
+    // A context is made only when the source changes, and its colour range set then. (The
+    // library's cached contexts cannot be used: they are made anew for every picture whose
+    // settings the library adjusts, such as full chroma for unsubsampled sources and odd
+    // widths, and a new context at the old one's address would keep the default range.)
     const ConversionKey key { frame->width, frame->height, int(source), fullRange };
-    if (context != previous || !(key == conversionKey)) {
+    if (!conversionContext || !(key == conversionKey)) {
+        conversionKey = ConversionKey();
+        conversionContext.reset(sws_getContext(frame->width, frame->height, source, width, height,
+            AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr));
+        if (!conversionContext) {
+            printf("Cannot initialize the conversion context!\n");
+            return false;
+        }
+        SwsContext *made = conversionContext.get();
         int *inverseTable = nullptr, *table = nullptr;
         int sourceRange = 0, destinationRange = 0, brightness = 0, contrast = 0, saturation = 0;
-        if (sws_getColorspaceDetails(context, &inverseTable, &sourceRange, &table,
-                &destinationRange, &brightness, &contrast, &saturation)
+        if (sws_getColorspaceDetails(made, &inverseTable, &sourceRange, &table, &destinationRange,
+                &brightness, &contrast, &saturation)
             >= 0)
-            sws_setColorspaceDetails(context, inverseTable, fullRange ? 1 : 0, table,
-                destinationRange, brightness, contrast, saturation);
+            sws_setColorspaceDetails(made, inverseTable, fullRange ? 1 : 0, table, destinationRange,
+                brightness, contrast, saturation);
         conversionKey = key;
     }
 
@@ -456,8 +459,8 @@ bool QVideoDecoder::convertPicture(QImage *converted)
     AVBufferRef *reference = picture ? av_buffer_ref(picture->buf[0]) : nullptr;
     if (!reference)
         return false;
-    sws_scale(
-        context, frame->data, frame->linesize, 0, frame->height, picture->data, picture->linesize);
+    sws_scale(conversionContext.get(), frame->data, frame->linesize, 0, frame->height,
+        picture->data, picture->linesize);
     QImage image(
         picture->data[0], width, height, picture->linesize[0], QImage::Format_RGB888,
         [](void *info) {

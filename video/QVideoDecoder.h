@@ -123,7 +123,7 @@ private:
                 && fullRange == o.fullRange;
         }
     };
-    ConversionKey conversionKey; // the source the colour range of conversionContext was set for
+    ConversionKey conversionKey; // the source conversionContext was made for
     bool opened = false;
 
     QImage lastFrame; // the last converted picture (Format_RGB888); a fresh image per picture
