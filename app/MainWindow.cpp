@@ -297,14 +297,15 @@ void MainWindow::buildControlColumn(QWidget *column)
 
     // The detection method and the whole-video background's parameters; with it, up to 200
     // fish.
-    auto *detection = new DetectionControls(controls);
-    connect(detection, &DetectionControls::methodChanged, this,
+    detectionControls = new DetectionControls(controls);
+    connect(detectionControls, &DetectionControls::methodChanged, this,
         [this](bool blobs) { fishCountSpin.setMaximum(blobs ? 200 : 25); });
-    layout->addWidget(detection);
+    layout->addWidget(detectionControls);
     // The arenas, a part of the whole-video background method.
     arenaControls = new ArenaControls(videoView);
     arenaControls->setVisible(false);
-    connect(detection, &DetectionControls::methodChanged, arenaControls, &QWidget::setVisible);
+    connect(
+        detectionControls, &DetectionControls::methodChanged, arenaControls, &QWidget::setVisible);
     layout->addWidget(arenaControls);
 
     showTrackerViewCheck.setText(tr("Show Tracker View"));
@@ -423,7 +424,19 @@ QImage MainWindow::viewImage() const
 }
 OverlaySet MainWindow::viewOverlays() const
 {
-    return videoView->Overlays();
+    OverlaySet overlays = videoView->Overlays();
+    // With the whole-video background, arenas stand for a Tracking Area never drawn (the view
+    // starts with a one-pixel one): the run and its file take the rectangle spanning them, as
+    // pondwatch-cli does without --area.
+    const bool blobs = controls.detectionMethod.load() == int(DetectionKind::Blobs);
+    if (blobs && !overlays.arenas.isEmpty() && !overlays.areas.isEmpty()
+        && (overlays.areas[0].width() < 2 || overlays.areas[0].height() < 2)) {
+        QRect span;
+        for (const Arena &a : overlays.arenas)
+            span = span.united(a.rect);
+        overlays.areas[0] = span;
+    }
+    return overlays;
 }
 void MainWindow::setShowResults(bool show)
 {

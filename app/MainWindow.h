@@ -21,6 +21,7 @@
 #include <QTimer>
 
 class ArenaControls;
+class DetectionControls;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
@@ -130,6 +131,7 @@ private:
     QPushButton *addZoneButton = nullptr;
     QPushButton *addRulerButton = nullptr;
     QPushButton *addPointDistButton = nullptr;
+    DetectionControls *detectionControls = nullptr;
     ArenaControls *arenaControls = nullptr;
     QGroupBox *signedDifferenceBox = nullptr;
     QRadioButton *brightRadio = nullptr;

@@ -2,6 +2,7 @@
 #include "app/RunFeedback.h"
 #include "app/WindowMenus.h"
 #include "ui/ArenaControls.h"
+#include "ui/DetectionControls.h"
 #include "ui/Dialogs.h"
 
 #include "tracking/ImageLock.h"
@@ -17,13 +18,18 @@ namespace {
 constexpr int RefreshIntervalMs = 50;
 }
 
-// Before a run: a drawn Tracking Area, a frame left to process, and no data file replaced
-// without asking. False (with the user told why, or having cancelled) when the run must not start.
+// Before a run: a drawn Tracking Area (arenas stand for it with the whole-video background),
+// a frame left to process, the user's word when the classic method would leave arenas aside,
+// and no data file replaced without asking. False (with the user told why, or having
+// cancelled) when the run must not start.
 bool MainWindow::checkBeforeRun()
 {
+    const bool blobs = controls.detectionMethod.load() == int(DetectionKind::Blobs);
+    const bool arenas = !videoView->Arenas().isEmpty();
     const QRect area = videoView->Areas().value(0);
     const QRect frame(QPoint(0, 0), videoView->Image().size());
-    if (area.width() < 2 || area.height() < 2 || !frame.intersects(area)) {
+    const bool areaDrawn = area.width() >= 2 && area.height() >= 2 && frame.intersects(area);
+    if (!areaDrawn && !(blobs && arenas)) {
         Dialogs::current().critical(this, tr("No Tracking Area"),
             tr("Draw the Tracking Area first: press \"Set Tracking Area\" and drag a rectangle "
                "over the fish's part of the frame."));
@@ -45,11 +51,12 @@ bool MainWindow::checkBeforeRun()
         }
     }
 
+    if (!blobs && arenas && !arenaControls->confirmClassicRun())
+        return false;
+
     tracker->setDataFilePath(QString());
     // Arenas make a multi-fish file whatever the count.
-    const bool arenas = controls.detectionMethod.load() == int(DetectionKind::Blobs)
-        && !videoView->Arenas().isEmpty();
-    const QString path = fishCount() == 1 && !arenas
+    const QString path = fishCount() == 1 && !(blobs && arenas)
         ? TrackingDataFile::singleFishPath(videoFileName)
         : TrackingDataFile::multiFishPath(videoFileName);
     if (!QFileInfo(path).isFile())
@@ -162,7 +169,9 @@ void MainWindow::saveAfterFailedWrite()
     }
 }
 
-// The overlay buttons and the parameter spin boxes are locked together during a run.
+// The overlay buttons, the parameters and the detection method are locked together during a
+// run, which read them when it started. The classic method reads the signed difference at
+// every frame, so it stays free then; the whole-video background reads it once.
 void MainWindow::setRunControlsEnabled(bool idle)
 {
     const QList<QWidget *> locked = { openButton, setAreaButton, addZoneButton, addRulerButton,
@@ -170,6 +179,8 @@ void MainWindow::setRunControlsEnabled(bool idle)
         &confidenceThresholdSpin, &gaussianVarianceSpin, &meanFilterSizeSpin };
     for (QWidget *w : locked)
         w->setEnabled(idle);
+    detectionControls->setLocked(!idle);
+    signedDifferenceBox->setEnabled(idle || !detectionControls->blobsChosen());
 }
 
 void MainWindow::UpdateUI()

@@ -80,6 +80,7 @@ void verifyIdle(MainWindow &w)
     QVERIFY(w.findChild<QSlider *>()->isEnabled());
     for (QAbstractSpinBox *s : spinBoxes(w))
         QVERIFY(s->isEnabled());
+    QVERIFY(findControl<QComboBox>(w, "detectionMethodCombo")->isEnabled());
     QCOMPARE(w.reviewIndex(), 0);
 }
 
@@ -198,7 +199,8 @@ private Q_SLOTS:
         QVERIFY(!w.findChild<QSlider *>()->isEnabled());
         for (QAbstractSpinBox *s : d.spinBoxes())
             QVERIFY(!s->isEnabled());
-        QVERIFY(w.findChild<QGroupBox *>()->isEnabled());
+        QVERIFY(w.findChild<QGroupBox *>()->isEnabled()); // read at every frame
+        QVERIFY(!findControl<QComboBox>(w, "detectionMethodCombo")->isEnabled());
         QVERIFY(d.trackerViewCheck()->isEnabled());
         auto *trajectory = w.findChild<QAction *>("actionShowTrajectory");
         QVERIFY(!trajectory->isEnabled());
@@ -694,11 +696,12 @@ private Q_SLOTS:
         }
     }
 
-    // The whole-video background in the window. Arenas cannot be changed during a run and
-    // their summary follows a new video. A pre-pass that cannot start says why in a message
-    // and keeps the earlier file. A correction while paused is where the following frames go
-    // on from (a fish clicked far from its body stays there until the matching takes it back)
-    // and reaches the file's sub-pixel positions.
+    // The whole-video background in the window. Arenas, the method and its parameters (the
+    // signed difference too, read once) cannot be changed during a run, the last background
+    // can be viewed; the arenas' summary follows a new video. A pre-pass that cannot start says why
+    // in a message and keeps the earlier file. A correction while paused is where the following
+    // frames go on from (a fish clicked far from its body stays there until the matching takes it
+    // back) and reaches the file's sub-pixel positions.
     void blobsRunArenasAndCorrection()
     {
         MainWindow w;
@@ -722,14 +725,18 @@ private Q_SLOTS:
         QVERIFY(move->isChecked());
         TrackerGate gate(d.tracker());
         runAndPause(d, gate, 10);
-        for (const QString &name : arenaButtons)
-            QVERIFY2(!findControl<QPushButton>(w, name)->isEnabled(), qPrintable(name));
+        const QStringList detection
+            = { "detectionMethodCombo", "backgroundFramesSpin", "automaticThresholdCheck",
+                  "maxSpeedSpin", "loadBackgroundButton", "signedDifferenceBox" };
+        for (const QString &name : arenaButtons + detection)
+            QVERIFY2(!findControl<QWidget>(w, name)->isEnabled(), qPrintable(name));
+        QVERIFY(findControl<QPushButton>(w, "viewBackgroundButton")->isEnabled());
         QVERIFY(!move->isChecked()); // no move armed for after the run
         gate.release();
         d.click("pauseButton");
         QVERIFY(d.waitIdle());
-        for (const QString &name : arenaButtons)
-            QVERIFY2(findControl<QPushButton>(w, name)->isEnabled(), qPrintable(name));
+        for (const QString &name : arenaButtons + detection)
+            QVERIFY2(findControl<QWidget>(w, name)->isEnabled(), qPrintable(name));
         d.drag(QPoint(80, 60), QPoint(90, 60));
         QCOMPARE(d.view()->Arenas(), arena);
         const QByteArray earlier = fileBytes(multi);
@@ -757,6 +764,7 @@ private Q_SLOTS:
             qPrintable(messages[0].text));
         QCOMPARE(fileBytes(multi), earlier);
         QVERIFY(findControl<QPushButton>(w, "processVideoButton")->isEnabled());
+        QVERIFY(findControl<QComboBox>(w, "detectionMethodCombo")->isEnabled());
         d.click("backgroundFromVideoButton");
 
         // A new video starts without arenas, and the summary says so.
@@ -792,6 +800,79 @@ private Q_SLOTS:
                                 .arg(double(far.y()), 0, 'f', 8);
         QVERIFY2(!lines.filter(QRegularExpression("^" + QRegularExpression::escape(row))).isEmpty(),
             qPrintable(row));
+    }
+
+    // Arenas stand for the Tracking Area with the whole-video background: a 1x2 grid and no
+    // area drawn make the file pondwatch-cli makes of the same arenas without --area. The
+    // classic method wants its area and asks before a run that leaves the arenas aside: a
+    // cancel writes nothing and keeps them; going on writes the file as if there were none.
+    void arenasStandForTheTrackingArea()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        const QString multi = oneFish + ".datamulti.txt";
+        const QString single = oneFish + ".data.txt";
+        QFile::remove(multi);
+        d.open(oneFish);
+        auto *method = findControl<QComboBox>(w, "detectionMethodCombo");
+        method->setCurrentIndex(1);
+        dialogs->queueInteger(1);
+        dialogs->queueInteger(2);
+        dialogs->queueText("Square");
+        dialogs->queueInteger(1);
+        d.click("addArenaGridButton");
+        d.drag(QPoint(1, 1), QPoint(158, 118));
+        const QList<Arena> arenas = d.view()->Arenas();
+        QCOMPARE(arenas.size(), 2);
+        d.click("processVideoButton");
+        QVERIFY(d.waitIdle());
+        QVERIFY(dialogs->takeMessages().isEmpty());
+        const QByteArray blobs = fileBytes(multi);
+        QVERIFY(blobs.contains("Arena2 (x1, y1, x2, y2)"));
+        QStringList cliArenas;
+        for (const Arena &a : arenas)
+            cliArenas << "--arena"
+                      << QString("%1,%2,%3,%4")
+                             .arg(a.rect.left())
+                             .arg(a.rect.top())
+                             .arg(a.rect.right())
+                             .arg(a.rect.bottom());
+        const QString cliFile = testutils::scratchPath("cli-arenas.datamulti.txt");
+        QString err;
+        QCOMPARE(runCli(QStringList { oneFish, "--method", "blobs", "--output", cliFile, "--quiet" }
+                         + cliArenas,
+                     &err),
+            0);
+        QCOMPARE(blobs, fileBytes(cliFile));
+        QFile::remove(multi);
+
+        method->setCurrentIndex(0);
+        auto *slider = w.findChild<QSlider *>();
+        slider->setSliderDown(true);
+        slider->setSliderPosition(1);
+        slider->setSliderDown(false);
+        d.click("processVideoButton");
+        const QList<RecordedMessage> messages = dialogs->takeMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].title, QString("No Tracking Area"));
+        drawOverlays(d);
+        d.setFramesToAverage(20);
+        dialogs->queueChoice(1);
+        d.click("processVideoButton");
+        QVERIFY(!d.running());
+        QCOMPARE(dialogs->questions.last().dir, QString("Track the Tracking Area|Cancel"));
+        QVERIFY2(dialogs->questions.last().filter.contains("The 2 arenas are kept"),
+            qPrintable(dialogs->questions.last().filter));
+        QVERIFY(!QFileInfo::exists(single) && !QFileInfo::exists(multi));
+        QCOMPARE(d.view()->Arenas().size(), 2);
+        dialogs->queueChoice(0);
+        d.click("processVideoButton");
+        QVERIFY(d.waitIdle());
+        QCOMPARE(runCli(QStringList { oneFish } + cliOverlays
+                         + QStringList { "--average", "20", "--output", cliFile, "--quiet" },
+                     &err),
+            0);
+        QCOMPARE(fileBytes(single), fileBytes(cliFile));
     }
 
     // ---- A data file that cannot be written ------------------------------------------------

@@ -121,6 +121,23 @@ bool ArenaControls::askForFish()
     return ok;
 }
 
+bool ArenaControls::confirmClassicRun()
+{
+    const QList<Arena> arenas = view ? view->Arenas() : QList<Arena>();
+    if (arenas.isEmpty())
+        return true;
+    const QString kept = arenas.size() == 1
+        ? tr("The arena is kept and is used by the whole-video background method.")
+        : tr("The %1 arenas are kept and are used by the whole-video background method.")
+              .arg(arenas.size());
+    const int answer = Dialogs::current().choice(this, tr("Arenas Not Used"),
+        tr("The classic method tracks the Tracking Area only. %1 Choose that method under "
+           "Detection to track the arenas.")
+            .arg(kept),
+        { tr("Track the Tracking Area"), tr("Cancel") });
+    return answer == 0;
+}
+
 void ArenaControls::arm(Mode next)
 {
     mode = next;

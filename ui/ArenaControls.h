@@ -28,6 +28,9 @@ public:
     bool askForGrid();
     // Asks for the fish of the next single arena; true when the next drag draws it.
     bool askForFish();
+    // Before a classic run, which tracks the Tracking Area alone: with arenas in the view, the
+    // user is told they are left aside (and kept) and may cancel. True when the run may start.
+    bool confirmClassicRun();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -90,16 +90,16 @@ DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget
     auto *buttons = new QHBoxLayout;
     auto *view = new QPushButton(tr("View"));
     auto *save = new QPushButton(tr("Save..."));
-    auto *load = new QPushButton(tr("Load..."));
+    loadButton = new QPushButton(tr("Load..."));
     view->setObjectName(QStringLiteral("viewBackgroundButton"));
     save->setObjectName(QStringLiteral("saveBackgroundButton"));
-    load->setObjectName(QStringLiteral("loadBackgroundButton"));
+    loadButton->setObjectName(QStringLiteral("loadBackgroundButton"));
     view->setToolTip(tr("Show the background of the last run"));
     save->setToolTip(tr("Save the background of the last run as a PNG picture"));
-    load->setToolTip(tr("Use a picture of the empty tank as the background"));
+    loadButton->setToolTip(tr("Use a picture of the empty tank as the background"));
     buttons->addWidget(view);
     buttons->addWidget(save);
-    buttons->addWidget(load);
+    buttons->addWidget(loadButton);
     panel->addLayout(buttons);
     forgetBackground = new QPushButton(tr("Background from the Video"));
     forgetBackground->setObjectName(QStringLiteral("backgroundFromVideoButton"));
@@ -130,7 +130,7 @@ DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget
     connect(maxSpeed, &QDoubleSpinBox::valueChanged, this, [this] { store(); });
     connect(view, &QPushButton::clicked, this, [this] { viewBackground(); });
     connect(save, &QPushButton::clicked, this, [this] { saveBackground(); });
-    connect(load, &QPushButton::clicked, this, [this] { loadBackground(); });
+    connect(loadButton, &QPushButton::clicked, this, [this] { loadBackground(); });
     connect(forgetBackground, &QPushButton::clicked, this, [this] {
         controls.blobs.setChosenBackground(QImage());
         backgroundSource->setText(tr("Background: from the video"));
@@ -153,6 +153,14 @@ bool DetectionControls::blobsChosen() const
 void DetectionControls::chooseBlobs(bool blobs)
 {
     method->setCurrentIndex(blobs ? 1 : 0);
+}
+
+void DetectionControls::setLocked(bool locked)
+{
+    for (QWidget *w : QList<QWidget *> { method, backgroundFrames, automaticThreshold, minArea,
+             maxArea, maxSpeed, loadButton, forgetBackground })
+        w->setEnabled(!locked);
+    threshold->setEnabled(!locked && !automaticThreshold->isChecked());
 }
 
 void DetectionControls::store()

@@ -2,8 +2,8 @@
 // The "Detection" part of the control column: the choice between the classic method and the
 // whole-video background, the latter's parameters (shown only when it is chosen), a progress
 // bar for its pre-pass and the background picture (view, save, load). Every change is stored
-// at once in the TrackingControls atomics the tracker thread reads when a run starts. GUI
-// thread only.
+// at once in the TrackingControls atomics the tracker thread reads when a run starts, so the
+// window locks the choices for the length of a run. GUI thread only.
 
 #include <QWidget>
 
@@ -26,6 +26,9 @@ public:
 
     bool blobsChosen() const;
     void chooseBlobs(bool blobs);
+    // Locks the method and its parameters (a run read them when it started); the progress
+    // bar and the last background's View and Save stay usable.
+    void setLocked(bool locked);
 
 Q_SIGNALS:
     // The method chosen changed (the fish count's range depends on it).
@@ -48,6 +51,7 @@ private:
     QSpinBox *maxArea;
     QDoubleSpinBox *maxSpeed;
     QLabel *backgroundSource;
+    QPushButton *loadButton;
     QPushButton *forgetBackground;
     QProgressBar *progress;
     QTimer *progressTimer;
