@@ -205,7 +205,7 @@ void MainWindow::applyParameters(const TrackingSetup &setup)
 void MainWindow::applySetup(const TrackingSetup &setup)
 {
     applyParameters(setup);
-    // A setup file holds no arenas: those drawn stay. A data file's arenas replace them.
+    // A setup or data file with arenas replaces those drawn; one without keeps them.
     OverlaySet overlays = setup.overlays;
     if (overlays.arenas.isEmpty())
         overlays.arenas = videoView->Arenas();
