@@ -298,10 +298,15 @@ private Q_SLOTS:
         // Read back, the round wells are round again: a run from the file's overlays writes
         // the same bytes, and the window's setup from the file holds the same arenas.
         QVERIFY(lines.filter(QRegularExpression(" arena-round=1(,1){47} ")).size() == 1);
+        // A blobs run of the video with the overlays from a file, to a new output.
+        const auto trackWith
+            = [&video](const QString &option, const QString &from, const QString &output) {
+                  return testutils::runProgram(QStringLiteral(POND_CLI),
+                      { "track", video, "--method", "blobs", option, from, "--output", output,
+                          "--quiet" });
+              };
         const QString again = testutils::scratchPath("plate again.datamulti.txt");
-        const auto rerun = testutils::runProgram(QStringLiteral(POND_CLI),
-            { "track", video, "--method", "blobs", "--overlays-from", cliFile, "--output", again,
-                "--quiet" });
+        const auto rerun = trackWith("--overlays-from", cliFile, again);
         QVERIFY2(rerun.exitCode == 0, qPrintable(rerun.err));
         QCOMPARE(fileBytes(again), fileBytes(cliFile));
         TrackingSetup setup;
@@ -318,9 +323,7 @@ private Q_SLOTS:
         const QString plateSetup = testutils::scratchPath("plate.pwsetup");
         QVERIFY(SetupFile::write(plateSetup, setup));
         const QString viaSetup = testutils::scratchPath("plate via setup.datamulti.txt");
-        const auto fromSetup = testutils::runProgram(QStringLiteral(POND_CLI),
-            { "track", video, "--method", "blobs", "--setup", plateSetup, "--output", viaSetup,
-                "--quiet" });
+        const auto fromSetup = trackWith("--setup", plateSetup, viaSetup);
         QVERIFY2(fromSetup.exitCode == 0, qPrintable(fromSetup.err));
         QCOMPARE(fileBytes(viaSetup), fileBytes(cliFile));
         TrackingSetup mixed = setup;
