@@ -3,6 +3,7 @@
 #include "app/AppSettings.h"
 #include "app/RunFeedback.h"
 #include "app/WindowMenus.h"
+#include "model/ArenaLayout.h"
 #include "tracking/VideoTracker.h"
 #include "ui/ArenaControls.h"
 #include "ui/DetectionControls.h"
@@ -430,12 +431,8 @@ OverlaySet MainWindow::viewOverlays() const
     // pondwatch-cli does without --area.
     const bool blobs = controls.detectionMethod.load() == int(DetectionKind::Blobs);
     if (blobs && !overlays.arenas.isEmpty() && !overlays.areas.isEmpty()
-        && (overlays.areas[0].width() < 2 || overlays.areas[0].height() < 2)) {
-        QRect span;
-        for (const Arena &a : overlays.arenas)
-            span = span.united(a.rect);
-        overlays.areas[0] = span;
-    }
+        && (overlays.areas[0].width() < 2 || overlays.areas[0].height() < 2))
+        overlays.areas[0] = ArenaLayout::span(overlays.arenas);
     return overlays;
 }
 void MainWindow::setShowResults(bool show)

@@ -751,10 +751,10 @@ int runTrack(const QStringList &args)
                 .arg(ArenaLayout::totalFish(host.overlays.arenas))
                 .arg(ArenaOptions::maxFish) });
     // Without --area, the Tracking Area spans the arenas.
-    if (!options.area && options.overlaysFrom.isEmpty() && options.setupFrom.isEmpty())
-        for (const Arena &a : host.overlays.arenas)
-            host.overlays.areas[0]
-                = host.overlays.areas[0].isNull() ? a.rect : host.overlays.areas[0].united(a.rect);
+    if (!options.area && options.overlaysFrom.isEmpty() && options.setupFrom.isEmpty()
+        && !host.overlays.arenas.isEmpty())
+        host.overlays.areas[0]
+            = host.overlays.areas[0].united(ArenaLayout::span(host.overlays.arenas));
     host.controls.fishCount = options.fish;
     host.controls.framesToAverage = options.average;
     host.controls.confidenceThreshold = float(options.threshold);

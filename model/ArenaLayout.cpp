@@ -141,6 +141,14 @@ QString describeShapes(const QList<Arena> &arenas)
     return any ? QStringLiteral("arena-round=") + round.join(QLatin1Char(',')) : QString();
 }
 
+QRect span(const QList<Arena> &arenas)
+{
+    QRect spanned;
+    for (const Arena &a : arenas)
+        spanned = spanned.united(a.rect);
+    return spanned;
+}
+
 QString describeGroups(const QList<Arena> &arenas)
 {
     QStringList groups;

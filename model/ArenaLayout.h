@@ -31,6 +31,9 @@ void moveGroup(QList<Arena> &arenas, int index, const QPoint &offset);
 int nextGroup(const QList<Arena> &arenas);
 
 int totalFish(const QList<Arena> &arenas);
+// The rectangle spanning every arena (null when there are none): the Tracking Area of a run
+// given arenas and no area.
+QRect span(const QList<Arena> &arenas);
 // The arena of each fish, in fish order.
 QList<int> arenaOfFish(const QList<Arena> &arenas);
 
