@@ -327,10 +327,8 @@ private Q_SLOTS:
                     }
                 const QPoint ref = references[frame % references.size()];
                 scanning.beginFrame(during, ref);
-                during.update(f, controls,
-                    [&](int yBegin, int yEnd, const float *rows, const float *highest) {
-                        scanning.scanRows(during, yBegin, yEnd, rows, highest);
-                    });
+                during.update(
+                    f, controls, [&](const BoxMeanRows &rows) { scanning.scanRows(during, rows); });
                 after.update(f, controls);
                 const TrackRecord a = scanning.detect(during, ref, show, painter);
                 const TrackRecord b = plain.detect(after, ref, show, painter);

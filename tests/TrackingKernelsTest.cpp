@@ -173,9 +173,14 @@ private Q_SLOTS:
                     QVERIFY2(sameBits(meanPlain, meanFast),
                         qPrintable(
                             QStringLiteral("box means, side %1, ").arg(2 * half + 1) + where));
-                    // The highest mean each returns is the row's, as the scan would find it.
+                    // The highest mean each returns is the row's, as the scan would find it,
+                    // and so is the highest window sum over the area.
                     const float highest = plain.highestValue(meanPlain.data(), half + 1, w - half);
-                    QVERIFY2(sameBits(highestPlain, highest) && sameBits(highestFast, highest),
+                    const float sumPlain = plain.highestBoxSum(bottom, top, half, w);
+                    const float sumFast = fast->highestBoxSum(bottom, top, half, w);
+                    QVERIFY2(sameBits(highestPlain, highest) && sameBits(highestFast, highest)
+                            && sameBits(sumPlain, sumFast)
+                            && (w < 2 * half + 2 || sameBits(sumPlain / area, highest)),
                         qPrintable(QStringLiteral("highest box mean, side %1, ").arg(2 * half + 1)
                             + where));
                 }
@@ -264,9 +269,7 @@ private Q_SLOTS:
                 controls.brightObject = i % 2 == 0;
                 single.beginFrame(model, reference);
                 model.update(frames[i], controls,
-                    [&](int y0, int y1, const float *rows, const float *highest) {
-                        single.scanRows(model, y0, y1, rows, highest);
-                    });
+                    [&](const BoxMeanRows &rows) { single.scanRows(model, rows); });
                 o.records.append(single.detect(model, reference, show, painter));
                 reference = QPoint(o.records.last().x, o.records.last().y);
                 for (const MultiFishDetector::Candidate &c :

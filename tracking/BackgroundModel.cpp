@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cfloat>
 
 void BackgroundModel::reset(const QRect &trackingArea, int filterSide, int averageOver)
 {
@@ -177,8 +178,8 @@ bool BackgroundModel::update(
             means.data() + size_t(half + 1) * w, rowHighest.data());
         meansCurrent = true;
         if (meanRows && h - half - 1 >= half + 1)
-            meanRows(half + 1, h - half - 1, means.data() + size_t(half + 1) * w,
-                rowHighest.data() + half + 1);
+            meanRows(BoxMeanRows(*this, half + 1, h - half - 1, means.data() + size_t(half + 1) * w,
+                rowHighest.data() + half + 1));
         return completed;
     }
     bandPasses(*frame, alpha, beta, firstRule, meanRows);
@@ -216,10 +217,22 @@ void BackgroundModel::bandPasses(
         if (lastMeanRow >= nextMeanRow) {
             // A band completes at most `band` rows of means.
             if (meanRows) {
-                computeBoxMeans(bandTable.data(), bandFirstRow, nextMeanRow, lastMeanRow,
-                    bandMeans.data(), rowHighest.data());
-                meanRows(
-                    nextMeanRow, lastMeanRow, bandMeans.data(), rowHighest.data() + nextMeanRow);
+                // Each row's highest mean from its highest window sum; the means themselves
+                // only for the rows the scan reads.
+                const bool columns = w - half - 1 >= half + 1;
+                const float *table = bandTable.data();
+                for (int y = nextMeanRow; y <= lastMeanRow; ++y)
+                    rowHighest[size_t(y)] = columns
+                        ? kernels->highestBoxSum(table + size_t(y + half - bandFirstRow) * w,
+                              table + size_t(y - half - 1 - bandFirstRow) * w, half, w)
+                            / windowArea
+                        : -FLT_MAX;
+                BoxMeanRows rows(
+                    *this, nextMeanRow, lastMeanRow, nullptr, rowHighest.data() + nextMeanRow);
+                rows.rowSpace = bandMeans.data();
+                rows.table = bandTable.data();
+                rows.tableRow0 = bandFirstRow;
+                meanRows(rows);
             } else {
                 computeBoxMeans(bandTable.data(), bandFirstRow, nextMeanRow, lastMeanRow,
                     means.data() + size_t(nextMeanRow) * w);
@@ -280,6 +293,33 @@ void BackgroundModel::computeBoxMeans(
         if (highest)
             highest[y] = rowMax;
     }
+}
+
+void BackgroundModel::boxMeanRow(const float *table, int tableRow0, int y, float *out) const
+{
+    kernels->boxMeanRow(table + size_t(y + half - tableRow0) * w,
+        table + size_t(y - half - 1 - tableRow0) * w, out, half, w, windowArea);
+}
+
+BoxMeanRows BackgroundModel::allMeanRows() const
+{
+    return BoxMeanRows(*this, half + 1, h - half - 1, boxMeans() + size_t(half + 1) * w, nullptr);
+}
+
+float BoxMeanRows::highest(int y) const
+{
+    if (highestOfRow)
+        return highestOfRow[y - yBegin];
+    return model.kernels->highestValue(row(y), model.half + 1, model.w - model.half);
+}
+
+const float *BoxMeanRows::row(int y) const
+{
+    const size_t offset = size_t(y - yBegin) * size_t(model.w);
+    if (!table)
+        return madeRows + offset;
+    model.boxMeanRow(table, tableRow0, y, rowSpace + offset);
+    return rowSpace + offset;
 }
 
 const float *BackgroundModel::boxMeans() const

@@ -20,20 +20,55 @@
 #include <functional>
 #include <vector>
 
+class BackgroundModel;
+
+// Rows firstRow() ... lastRow() of one frame's box means, as the pass completes them or from
+// the whole map. The highest mean of each row is known first; the row's means are made when
+// first read, so that a scan that passes a row over by its highest mean never makes them.
+class BoxMeanRows
+{
+public:
+    int firstRow() const { return yBegin; }
+    int lastRow() const { return yEnd; }
+    // The highest mean of row y over the defined columns (-FLT_MAX when there are none).
+    float highest(int y) const;
+    // The means of row y, column x at [x] (the defined columns only); each row stays valid
+    // while this object lives.
+    const float *row(int y) const;
+
+private:
+    friend class BackgroundModel;
+    BoxMeanRows(const BackgroundModel &m, int first, int last, const float *meanRows,
+        const float *highestOfRows)
+        : model(m)
+        , yBegin(first)
+        , yEnd(last)
+        , madeRows(meanRows)
+        , highestOfRow(highestOfRows)
+    {
+    }
+    const BackgroundModel &model;
+    int yBegin, yEnd;
+    const float *madeRows; // row y at [(y - yBegin) * W], when the rows are made already
+    const float *highestOfRow; // row y's at [y - yBegin]; null: found from the row
+    // Else the rows are made into rowSpace, in the same places, from the summed table whose
+    // first row is the frame's row tableRow0.
+    float *rowSpace = nullptr;
+    const float *table = nullptr;
+    int tableRow0 = 0;
+};
+
 class BackgroundModel
 {
 public:
     // Starts a run: the Tracking Area (inclusive rectangle), the odd filter side s and N.
     void reset(const QRect &area, int filterSide, int framesToAverage);
 
-    // Called as rows yBegin ... yEnd (inclusive) of the box means become final, in ascending
-    // order, each row once per frame, with the means of row y at rows[(y - yBegin) * W + x];
+    // Called as rows of box means become final, in ascending order, each row once per frame;
     // so a scan of the means follows the pass band by band while they are in the cache. With
-    // it, the pass keeps only a band of means, and the whole map is made when first asked
-    // for: a run that scans the bands never writes it out. highest[y - yBegin] is the
-    // highest mean of row y over the defined columns (-FLT_MAX when there are none).
-    using MeanRows
-        = std::function<void(int yBegin, int yEnd, const float *rows, const float *highest)>;
+    // it, the pass keeps only a band of sums, and the whole map is made when first asked
+    // for: a run that scans the bands never writes it out.
+    using MeanRows = std::function<void(const BoxMeanRows &rows)>;
 
     // Adds one frame. Returns true exactly once per run: for the frame that makes the
     // background complete (the frame counter reaching N).
@@ -57,6 +92,8 @@ public:
     // The same box means for the whole defined range (index y * W + x; entries outside the
     // range are 0).
     const float *boxMeans() const;
+    // The rows of the whole defined range of boxMeans().
+    BoxMeanRows allMeanRows() const;
 
     // The grey levels of the last frame, computed on request from that frame (the pass itself
     // keeps only one row of them); zeros before the first frame.
@@ -65,6 +102,7 @@ public:
     const std::vector<float> &summedTable() const;
 
 private:
+    friend class BoxMeanRows;
     // The first pixel (column-order index) from which the difference rule is to be read anew,
     // or -1 when the whole frame keeps the rule read first (returned in *firstRule).
     int readDifferenceRule(const TrackingControls &controls, DifferenceRule *firstRule) const;
@@ -81,6 +119,8 @@ private:
     // means into rowHighest[y] when it is given.
     void computeBoxMeans(const float *table, int tableRow0, int yBegin, int yEnd, float *out,
         float *rowHighest = nullptr) const;
+    // Row y of box means into out, from such a table.
+    void boxMeanRow(const float *table, int tableRow0, int y, float *out) const;
     // The band pass of a frame under one rule (see update()).
     void bandPasses(const QImage &frame, float alpha, float beta, DifferenceRule rule,
         const MeanRows &meanRows);

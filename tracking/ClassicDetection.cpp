@@ -38,9 +38,7 @@ void ClassicDetection::trackFrame(
         // The single-fish scan scores the rows of box means as the update completes them.
         singleFish.beginFrame(model, reference);
         completed = model.update(frame, host.trackingControls(),
-            [this](int yBegin, int yEnd, const float *rows, const float *highest) {
-                singleFish.scanRows(model, yBegin, yEnd, rows, highest);
-            });
+            [this](const BoxMeanRows &rows) { singleFish.scanRows(model, rows); });
     } else {
         completed = model.update(frame, host.trackingControls());
     }

@@ -59,8 +59,8 @@ Span scanSpan(int w, int h, int half)
 // Rows outer: the same maximum, with ties going to the smaller column and then the smaller
 // row, as the first one met in scan order would. Each row's highest score comes first; only a
 // row that reaches the best so far is searched for its column.
-void SingleFishDetector::scoreRows(const BackgroundModel &model, QPoint reference, int yBegin,
-    int yEnd, const float *rows, const float *highest, Best &best, float guess,
+void SingleFishDetector::scoreRows(const BackgroundModel &model, QPoint reference,
+    const BoxMeanRows &rows, int yBegin, int yEnd, Best &best, float guess,
     bool *passedOverByGuess) const
 {
     const int w = model.width();
@@ -69,16 +69,13 @@ void SingleFishDetector::scoreRows(const BackgroundModel &model, QPoint referenc
     for (int y = yBegin; y <= yEnd; ++y) {
         const float *weightRow
             = weights.signedRow(std::abs(y1 + y - reference.y())) + (x1 - reference.x());
-        const float *meanRow = rows + size_t(y - yBegin) * w;
         if (weightsNonNegative) {
             // A bound on the row's scores from its highest mean m and its highest weight wm:
             // for a mean that is not negative and a weight between 0 and wm, the rounded
             // product cannot pass the rounded wm * m; for a negative mean it is not above 0.
             // A row whose bound is below the best score cannot reach it, and its weights, the
-            // part of the scan that comes from memory, need not be read.
-            const float rowMean = highest
-                ? highest[y - yBegin]
-                : kernels->highestValue(meanRow, span.xBegin, span.xEnd + 1);
+            // part of the scan that comes from memory, need not be read, nor its means made.
+            const float rowMean = rows.highest(y);
             const float highestWeight
                 = highestWeightOfRow[size_t(weights.row(std::abs(y1 + y - reference.y())))];
             const float bound = rowMean >= 0.0f ? highestWeight * rowMean : 0.0f;
@@ -89,6 +86,7 @@ void SingleFishDetector::scoreRows(const BackgroundModel &model, QPoint referenc
                 continue;
             }
         }
+        const float *meanRow = rows.row(y);
         const float rowBest = kernels->highestScore(meanRow, weightRow, span.xBegin, span.xEnd + 1);
         if (!(rowBest >= best.score))
             continue;
@@ -120,17 +118,16 @@ void SingleFishDetector::beginFrame(const BackgroundModel &model, QPoint referen
     rowScan.passedOverByGuess = false;
 }
 
-void SingleFishDetector::scanRows(
-    const BackgroundModel &model, int yBegin, int yEnd, const float *rows, const float *highest)
+void SingleFishDetector::scanRows(const BackgroundModel &model, const BoxMeanRows &rows)
 {
     // Rows come once each, in ascending order; anything else leaves the scan to detect().
-    if (!rowScan.active || yBegin != rowScan.nextRow) {
+    if (!rowScan.active || rows.firstRow() != rowScan.nextRow) {
         rowScan.active = false;
         return;
     }
     const Span span = scanSpan(model.width(), model.height(), model.halfWidth());
-    yEnd = std::min(yEnd, span.yEnd);
-    scoreRows(model, rowScan.reference, yBegin, yEnd, rows, highest, rowScan.best, rowScan.guess,
+    const int yEnd = std::min(rows.lastRow(), span.yEnd);
+    scoreRows(model, rowScan.reference, rows, rows.firstRow(), yEnd, rowScan.best, rowScan.guess,
         &rowScan.passedOverByGuess);
     rowScan.nextRow = yEnd + 1;
 }
@@ -173,8 +170,7 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
         if (prescanned)
             best = rowScan.best;
         else
-            scoreRows(model, reference, yBegin, yEnd, model.boxMeans() + size_t(yBegin) * w,
-                nullptr, best);
+            scoreRows(model, reference, model.allMeanRows(), yBegin, yEnd, best);
     } else if (firstShown < 0) {
         const float *means = model.boxMeans();
         for (int y = yBegin; y <= yEnd; ++y) {

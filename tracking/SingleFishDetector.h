@@ -16,6 +16,7 @@
 #include <vector>
 
 class BackgroundModel;
+class BoxMeanRows;
 class TrackerViewPainter;
 
 class SingleFishDetector
@@ -30,10 +31,8 @@ public:
     // row by row (the tracker view not painted, the reference within the weights' span), the
     // same maximum a scan after the update finds.
     void beginFrame(const BackgroundModel &model, QPoint reference);
-    // Rows yBegin ... yEnd of box means, row y at rows[(y - yBegin) * W], its highest mean at
-    // highest[y - yBegin] (BackgroundModel::MeanRows).
-    void scanRows(const BackgroundModel &model, int yBegin, int yEnd, const float *rows,
-        const float *highest);
+    // Rows of box means as the pass completes them (BackgroundModel::MeanRows).
+    void scanRows(const BackgroundModel &model, const BoxMeanRows &rows);
 
     // Scans the box means of the frame and returns its record, without frame number and
     // time. Paints the tracker view while showTrackerView is set (read at every pixel).
@@ -52,12 +51,11 @@ private:
         float mean;
         int x = 0, y = 0;
     };
-    // Rows yBegin ... yEnd of the scan by rows, into best, with the means of row y at
-    // rows[(y - yBegin) * W] and their highest at highest[y - yBegin] (found here when null);
-    // the reference within the span. Rows whose scores cannot reach a guess at the frame's
-    // best score are passed over too, and noted in *passedOverByGuess.
-    void scoreRows(const BackgroundModel &model, QPoint reference, int yBegin, int yEnd,
-        const float *rows, const float *highest, Best &best, float guess = -FLT_MAX,
+    // Rows yBegin ... yEnd of the scan by rows, into best; the reference within the span.
+    // Rows whose scores cannot reach a guess at the frame's best score are passed over too,
+    // and noted in *passedOverByGuess.
+    void scoreRows(const BackgroundModel &model, QPoint reference, const BoxMeanRows &rows,
+        int yBegin, int yEnd, Best &best, float guess = -FLT_MAX,
         bool *passedOverByGuess = nullptr) const;
 
     QRect area;

@@ -399,6 +399,35 @@ POND_AVX2 float boxMeanRow(
     return std::max(highestLane(highest), plainkernels::highestValue(out, tail, w - half));
 }
 
+// The window sums of columns x ... x + 7, in the plain kernel's order.
+POND_AVX2 inline __m256 boxSumsOfEight(const float *bottom, const float *top, int half, int x)
+{
+    __m256 sum
+        = _mm256_sub_ps(_mm256_loadu_ps(bottom + x + half), _mm256_loadu_ps(bottom + x - half - 1));
+    sum = _mm256_sub_ps(sum, _mm256_loadu_ps(top + x + half));
+    return _mm256_add_ps(sum, _mm256_loadu_ps(top + x - half - 1));
+}
+
+// Two running maxima, so that the comparisons do not wait on each other.
+POND_AVX2 float highestBoxSum(const float *bottom, const float *top, int half, int w)
+{
+    __m256 b0 = _mm256_set1_ps(-FLT_MAX), b1 = b0;
+    const int last = w - half - 1;
+    int x = half + 1;
+    for (; x + 15 <= last; x += 16) {
+        b0 = _mm256_max_ps(b0, boxSumsOfEight(bottom, top, half, x));
+        b1 = _mm256_max_ps(b1, boxSumsOfEight(bottom, top, half, x + 8));
+    }
+    b0 = _mm256_max_ps(b0, b1);
+    for (; x + 7 <= last; x += 8)
+        b0 = _mm256_max_ps(b0, boxSumsOfEight(bottom, top, half, x));
+    float best = highestLane(b0);
+    for (; x <= last; ++x)
+        best = std::max(
+            best, bottom[x + half] - bottom[x - half - 1] - top[x + half] + top[x - half - 1]);
+    return best;
+}
+
 // Four running maxima, so that the comparisons do not wait on each other. Each product is
 // rounded as the plain one is; the maximum of values that are not NaN does not depend on the
 // order they are compared in.
@@ -480,8 +509,8 @@ void clearUpperVectorHalves()
 const RowKernels *avx2Kernels()
 {
     static const RowKernels table { "avx2", greyFromRgb, greyFromXrgb, updateBackground,
-        updateBackgroundFromRgb, applyDifferenceRule, summedRows, boxMeanRow, highestScore,
-        highestValue, localMaxima };
+        updateBackgroundFromRgb, applyDifferenceRule, summedRows, boxMeanRow, highestBoxSum,
+        highestScore, highestValue, localMaxima };
     return __builtin_cpu_supports("avx2") ? &table : nullptr;
 }
 

@@ -133,6 +133,18 @@ float boxMeanRow(
     return highestValue(out, half + 1, w - half);
 }
 
+float highestBoxSum(const float *bottom, const float *top, int half, int w)
+{
+    float best = -FLT_MAX;
+    for (int x = half + 1; x <= w - half - 1; ++x) {
+        const float sum
+            = bottom[x + half] - bottom[x - half - 1] - top[x + half] + top[x - half - 1];
+        if (sum > best)
+            best = sum;
+    }
+    return best;
+}
+
 float highestScore(const float *mean, const float *weight, int begin, int end)
 {
     float best = -FLT_MAX;
@@ -179,6 +191,7 @@ const RowKernels &RowKernels::plain()
     static const RowKernels table { "plain", plainkernels::greyFromRgb, plainkernels::greyFromXrgb,
         plainkernels::updateBackground, plainkernels::updateBackgroundFromRgb,
         plainkernels::applyDifferenceRule, plainkernels::summedRows, plainkernels::boxMeanRow,
-        plainkernels::highestScore, plainkernels::highestValue, plainkernels::localMaxima };
+        plainkernels::highestBoxSum, plainkernels::highestScore, plainkernels::highestValue,
+        plainkernels::localMaxima };
     return table;
 }

@@ -17,6 +17,7 @@ void applyDifferenceRule(float *difference, int n, DifferenceRule rule);
 void summedRows(float *table, int w, int yBegin, int yEnd);
 float boxMeanRow(
     const float *bottom, const float *top, float *out, int half, int w, float windowArea);
+float highestBoxSum(const float *bottom, const float *top, int half, int w);
 float highestScore(const float *mean, const float *weight, int begin, int end);
 float highestValue(const float *values, int begin, int end);
 bool isLocalMaximum(const float *mid, int w, float threshold);

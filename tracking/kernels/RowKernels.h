@@ -45,6 +45,10 @@ struct RowKernels
     // Returns the highest of them (-FLT_MAX when there are none), as highestValue would.
     float (*boxMeanRow)(
         const float *bottom, const float *top, float *out, int half, int w, float windowArea);
+    // The highest of the same rows' window sums, b[x+h] - b[x-h-1] - t[x+h] + t[x-h-1], over
+    // the same columns, without the means (-FLT_MAX when there are none). Division by the
+    // area keeps order, so the highest sum over the area is the row's highest mean, bit for bit.
+    float (*highestBoxSum)(const float *bottom, const float *top, int half, int w);
     // The highest of weight[x] * mean[x] for x in [begin, end) (-FLT_MAX when empty).
     float (*highestScore)(const float *mean, const float *weight, int begin, int end);
     // The highest of values[x] for x in [begin, end) (-FLT_MAX when empty).
