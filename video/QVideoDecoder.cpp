@@ -244,7 +244,6 @@ bool QVideoDecoder::decodeUpTo(qint64 target)
 {
     if (!opened)
         return false;
-    finishReadAhead();
 
     // The held picture answers for every number in its span (previousNumber, currentNumber].
     if (target != -1 && frameValid && previousNumber <= target && target <= currentNumber) {
@@ -255,15 +254,15 @@ bool QVideoDecoder::decodeUpTo(qint64 target)
     QImage image;
     bool converted = false;
     for (;;) {
-        // The picture read ahead, if any, comes first: it is the codec's next one.
-        const bool readAhead = aheadReady;
+        // The pictures read ahead, if any, come first: they are the codec's next ones.
+        AheadPicture ahead;
+        const bool readAhead = takeAheadPicture(&ahead);
         Fetch fetch;
         qint64 dts = AV_NOPTS_VALUE, bestEffort = AV_NOPTS_VALUE;
         if (readAhead) {
-            aheadReady = false;
-            fetch = aheadFetch;
-            dts = aheadNumberDts;
-            bestEffort = aheadBestEffort;
+            fetch = ahead.fetch;
+            dts = ahead.numberDts;
+            bestEffort = ahead.bestEffort;
         } else {
             fetch = receivePicture();
             if (fetch == Fetch::Picture) {
@@ -282,7 +281,8 @@ bool QVideoDecoder::decodeUpTo(qint64 target)
         if (number == AV_NOPTS_VALUE)
             number = bestEffort;
         if (number == AV_NOPTS_VALUE)
-            number = frameValid ? currentNumber + frameDuration() : 0;
+            number
+                = frameValid ? currentNumber + (readAhead ? ahead.duration : frameDuration()) : 0;
         const qint64 time = toMs(number);
         ++picturesSinceSeek;
         if (!frameValid) {
@@ -297,17 +297,15 @@ bool QVideoDecoder::decodeUpTo(qint64 target)
         currentNumber = number;
         if (target == -1 || number >= target) {
             if (readAhead) {
-                image = std::move(aheadImage);
-                converted = aheadConverted;
+                image = std::move(ahead.image);
+                converted = ahead.converted;
             } else {
                 converted = convertPicture(&image);
             }
             break;
         }
-        if (readAhead)
-            aheadImage = QImage(); // passed over, as a picture decoded here would be
+        // A picture read ahead and passed over is released here, as one decoded here would be.
     }
-    aheadImage = QImage();
 
     if (!converted) {
         frameValid = false;
@@ -326,6 +324,15 @@ void QVideoDecoder::setReadAhead(bool on)
         {
             std::lock_guard<std::mutex> lock(readAheadMutex);
             aheadQuit = false;
+            aheadRunning = true;
+            // Small pictures: the caller's planes of one picture stay in its core's cache
+            // while it works through two in a row. Larger ones gain nothing from that, and
+            // more pictures in flight only add memory traffic.
+            const bool small = rgbFrame
+                && size_t(rgbFrame->width) * size_t(rgbFrame->height) * 3 <= smallPictureBytes;
+            aheadDepth = small ? 3 : 2;
+            aheadRefill = small ? 1 : 0;
+            aheadBatch = small ? 2 : 1;
         }
         readAheadThread = std::thread([this] { readAheadLoop(); });
     } else if (!on && readAheadThread.joinable()) {
@@ -334,58 +341,110 @@ void QVideoDecoder::setReadAhead(bool on)
             aheadQuit = true;
         }
         readAheadWake.notify_all();
-        // The helper finishes a picture it has started; the result stays for the next step.
+        // The helper finishes a picture it has started; the pictures stay for the next steps.
         readAheadThread.join();
     }
 }
 
 void QVideoDecoder::readAheadLoop()
 {
+
     std::unique_lock<std::mutex> lock(readAheadMutex);
+    bool filling = true; // false once full, until the owner has taken all but aheadRefill
     for (;;) {
-        readAheadWake.wait(lock, [this] { return aheadRequested || aheadQuit; });
-        if (!aheadRequested)
-            return; // asked to quit with nothing to do
+        const auto room = [this, &filling] {
+            return aheadPictures.size() < (filling ? aheadDepth : aheadRefill + 1);
+        };
+        if (!aheadQuit && !(aheadRequested && room())) {
+            helperResting = true;
+            readAheadWake.wait(lock, [&] { return aheadQuit || (aheadRequested && room()); });
+            helperResting = false;
+        }
+        if (aheadQuit)
+            break;
+        aheadBusy = true;
         lock.unlock();
-        // The owner waits in finishReadAhead before it touches any of this.
-        aheadFetch = receivePicture();
-        aheadConverted = false;
-        if (aheadFetch == Fetch::Picture) {
-            aheadNumberDts = decodedFrame->pkt_dts;
-            aheadBestEffort = decodedFrame->best_effort_timestamp;
-            aheadConverted = convertPicture(&aheadImage);
+        // The owner stops the helper before it touches any of this.
+        AheadPicture picture;
+        picture.fetch = receivePicture();
+        if (picture.fetch == Fetch::Picture) {
+            picture.numberDts = decodedFrame->pkt_dts;
+            picture.bestEffort = decodedFrame->best_effort_timestamp;
+            picture.duration = frameDuration();
+            picture.converted = convertPicture(&picture.image);
         }
         lock.lock();
-        aheadReady = true;
-        aheadRequested = false;
-        readAheadWake.notify_all();
+        aheadBusy = false;
+        const bool end = picture.fetch == Fetch::End;
+        aheadPictures.push_back(std::move(picture));
+        if (end)
+            aheadRequested = false; // nothing follows
+        filling = aheadPictures.size() < aheadDepth;
+        if (ownersWaiting > 0 && (end || aheadPictures.size() >= aheadBatch || !aheadRequested))
+            readAheadWake.notify_all();
     }
+    aheadRunning = false;
+    aheadBusy = false;
+    readAheadWake.notify_all();
 }
 
 void QVideoDecoder::startReadAhead()
 {
     if (!readAheadOn || !readAheadThread.joinable() || !opened)
         return;
+    bool wake = false;
     {
         std::lock_guard<std::mutex> lock(readAheadMutex);
-        if (aheadReady || aheadRequested)
-            return;
+        if (!aheadPictures.empty() && aheadPictures.back().fetch == Fetch::End)
+            return; // the end is queued already
+        wake = helperResting && (!aheadRequested || aheadPictures.size() <= aheadRefill);
         aheadRequested = true;
     }
-    readAheadWake.notify_all();
+    if (wake)
+        readAheadWake.notify_all();
 }
 
 void QVideoDecoder::finishReadAhead()
 {
     std::unique_lock<std::mutex> lock(readAheadMutex);
-    readAheadWake.wait(lock, [this] { return !aheadRequested; });
+    // A step waiting for pictures learns that no more are coming.
+    if (aheadRequested && ownersWaiting > 0)
+        readAheadWake.notify_all();
+    aheadRequested = false;
+    if (aheadBusy) {
+        ++ownersWaiting;
+        readAheadWake.wait(lock, [this] { return !aheadBusy; });
+        --ownersWaiting;
+    }
 }
 
 void QVideoDecoder::discardReadAhead()
 {
     finishReadAhead();
-    aheadReady = false;
-    aheadImage = QImage();
+    std::lock_guard<std::mutex> lock(readAheadMutex);
+    aheadPictures.clear();
+}
+
+bool QVideoDecoder::takeAheadPicture(AheadPicture *picture)
+{
+    std::unique_lock<std::mutex> lock(readAheadMutex);
+    // A helper that reads ahead is the only one to decode: wait for a few of its pictures
+    // (or its end) when it has none ready.
+    const auto producing = [this] { return aheadRequested && aheadRunning; };
+    if (aheadPictures.empty() && (producing() || aheadBusy)) {
+        ++ownersWaiting;
+        readAheadWake.wait(lock, [&] {
+            return aheadPictures.size() >= aheadBatch
+                || (!aheadPictures.empty() && aheadPictures.back().fetch == Fetch::End)
+                || (!producing() && !aheadBusy);
+        });
+        --ownersWaiting;
+    }
+    if (aheadPictures.empty())
+        return false; // the helper is idle and stays so: the caller decodes
+    *picture = std::move(aheadPictures.front());
+    aheadPictures.pop_front();
+    return true;
 }
 
 bool QVideoDecoder::convertPicture(QImage *converted)
@@ -587,7 +646,7 @@ bool QVideoDecoder::copyFrame(QImage &image, qint64 *frameNumber, qint64 *frameT
 
 bool QVideoDecoder::seekNextFrame()
 {
-    finishReadAhead();
+    // The helper reading ahead is not stopped: the step takes its pictures.
     // Ask for the first picture numbered above both the target and the held picture. For a
     // stream numbered 0, 1, 2, ... this is target + 1 (after open: picture 1, passing over
     // picture 0); for a finer time base, where one picture spans several numbers, it is the

@@ -65,12 +65,12 @@ public:
     virtual qint64 frameTime();
     virtual qint64 frameNumber();
     virtual bool isOpen();
-    // Read-ahead: while on, each step hands a helper thread the decoding and conversion of the
-    // picture after the one just reached, so that it is ready when the caller steps again.
-    // Only the work moves: the numbers, times and pictures every call reports are the ones
-    // decoding on the caller's thread gives, and a picture read ahead is never shown before
-    // the step that reaches it. Every operation that touches the file or the codec waits for
-    // the helper first. Switching it off waits for the helper and ends its thread.
+    // Read-ahead: while on, a helper thread decodes and converts the pictures after the one
+    // just reached, a few ahead, so that they are ready when the caller steps on. Only the
+    // work moves: the numbers, times and pictures every call reports are the ones decoding on
+    // the caller's thread gives, and a picture read ahead is never shown before the step that
+    // reaches it. Every operation other than stepping on stops the helper first. Switching it
+    // off waits for the helper and ends its thread.
     virtual void setReadAhead(bool on);
 
     QVideoDecoder(const QVideoDecoder &) = delete;
@@ -92,12 +92,16 @@ private:
     // The codec's next picture into decodedFrame, reading and sending packets as needed.
     enum class Fetch { Picture, End };
     Fetch receivePicture();
-    // The helper's loop; startReadAhead hands it the next picture, finishReadAhead waits until
-    // it is idle (a result it produced stays for decodeUpTo to take).
+    // The helper's loop; startReadAhead sets it reading ahead, finishReadAhead stops it and
+    // waits until it is idle (the pictures it produced stay for decodeUpTo to take).
     void readAheadLoop();
     void startReadAhead();
     void finishReadAhead();
     void discardReadAhead();
+    struct AheadPicture;
+    // The codec's next picture from the helper, waiting for it while the helper reads ahead;
+    // false when the helper has none and is stopped (the caller then decodes).
+    bool takeAheadPicture(AheadPicture *picture);
     // The next packet: one kept from findFirstKeyFrame, else one read from the file.
     int readPacket();
     bool findFirstKeyFrame();
@@ -149,22 +153,37 @@ private:
     std::deque<ff::PacketPtr> pendingPackets; // read ahead at open, decoded before reading on
 
     // Read-ahead. The helper touches the decoding state above (format and codec contexts,
-    // packets, decodedFrame, conversion) only between a request and its completion; the
-    // thread that owns the decoder waits for completion (finishReadAhead) before it touches
-    // that state itself, so the two never use it at once.
+    // packets, decodedFrame, conversion) only while it reads ahead; the thread that owns the
+    // decoder stops it (finishReadAhead) before it touches that state itself, so the two never
+    // use it at once. Stepping on only takes the pictures the helper queued, in order.
+    //
+    // The helper runs ahead until it holds aheadDepth pictures and then rests until the owner
+    // has taken all but aheadRefill of them; an owner that finds none waits until the helper
+    // holds aheadBatch (set when the helper starts, by the picture's size). So with small
+    // pictures each thread sleeps and wakes once per two pictures rather than for each one,
+    // and the owner works through two pictures while its caches are warm.
+    static constexpr size_t smallPictureBytes = size_t(1) << 20; // RGB24, 640 x 480 and less
+    struct AheadPicture
+    {
+        Fetch fetch = Fetch::End; // what the helper's receivePicture gave
+        // The picture converted; its number is taken from numberDts and bestEffort when the
+        // step reaches it, as for a picture decoded then.
+        QImage image;
+        bool converted = false;
+        qint64 numberDts = 0;
+        qint64 bestEffort = 0;
+        qint64 duration = 1; // frameDuration() then (the demuxer may refine the rate)
+    };
     std::atomic<bool> readAheadOn { false }; // set by setReadAhead, read by the stepping thread
     std::thread readAheadThread; // the helper; runs while readAheadOn
-    std::mutex readAheadMutex; // guards the four fields below
+    std::mutex readAheadMutex; // guards the fields below
+    size_t aheadDepth = 2, aheadRefill = 0, aheadBatch = 1;
     std::condition_variable readAheadWake; // signalled on a request, a result and quitting
-    bool aheadRequested = false; // a picture is being read ahead
+    bool aheadRequested = false; // the helper is to read ahead
+    bool aheadBusy = false; // the helper is decoding a picture
+    bool aheadRunning = false; // the helper's loop has not returned
     bool aheadQuit = false; // the helper is to end
-    bool aheadReady = false; // a result waits in aheadFetch/aheadImage/aheadConverted
-    Fetch aheadFetch = Fetch::End; // what the helper's receivePicture gave
-    // The result, written by the helper before it sets aheadReady and read by the owner after
-    // finishReadAhead: the picture converted (its number is taken from aheadNumberDts and
-    // aheadBestEffort when the step reaches it, as for a picture decoded then).
-    QImage aheadImage;
-    bool aheadConverted = false;
-    qint64 aheadNumberDts = 0;
-    qint64 aheadBestEffort = 0;
+    int ownersWaiting = 0; // calls waiting in takeAheadPicture or finishReadAhead
+    bool helperResting = false; // the helper waits for room
+    std::deque<AheadPicture> aheadPictures; // the codec's next pictures, End last if reached
 };
