@@ -10,7 +10,7 @@
 
 namespace flagreads {
 
-constexpr int block = 32;
+constexpr int block = 1024;
 
 // Index of the first block (of begin ... count - 1, blocks of `block` pixels from begin) in
 // whose read differs() was nonzero, or -1. differs() makes the reads for one pixel and returns
