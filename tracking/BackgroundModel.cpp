@@ -28,7 +28,7 @@ void BackgroundModel::reset(const QRect &trackingArea, int filterSide, int avera
     summed.clear(); // made when first asked for (zeros before the first frame)
     summedCurrent = false;
     lastRule = DifferenceRule::Unsigned;
-    means.assign(count, 0.0f);
+    means.clear(); // made when first written (zeros before the first frame)
     meansCurrent = true;
     bandMeans.assign(size_t(meanBand) * size_t(w), 0.0f);
     rowHighest.assign(size_t(h), 0.0f);
@@ -175,10 +175,10 @@ bool BackgroundModel::update(
         kernels->summedRows(summed.data(), w, 0, h);
         summedCurrent = true;
         computeBoxMeans(summed.data(), 0, half + 1, h - half - 1,
-            means.data() + size_t(half + 1) * w, rowHighest.data());
+            meansPlane() + size_t(half + 1) * w, rowHighest.data());
         meansCurrent = true;
         if (meanRows && h - half - 1 >= half + 1)
-            meanRows(BoxMeanRows(*this, half + 1, h - half - 1, means.data() + size_t(half + 1) * w,
+            meanRows(BoxMeanRows(*this, half + 1, h - half - 1, meansPlane() + size_t(half + 1) * w,
                 rowHighest.data() + half + 1));
         return completed;
     }
@@ -235,7 +235,7 @@ void BackgroundModel::bandPasses(
                 meanRows(rows);
             } else {
                 computeBoxMeans(bandTable.data(), bandFirstRow, nextMeanRow, lastMeanRow,
-                    means.data() + size_t(nextMeanRow) * w);
+                    meansPlane() + size_t(nextMeanRow) * w);
             }
             nextMeanRow = lastMeanRow + 1;
         }
@@ -327,8 +327,15 @@ const float *BackgroundModel::boxMeans() const
     if (!meansCurrent) {
         if (h - half - 1 >= half + 1)
             computeBoxMeans(summedTable().data(), 0, half + 1, h - half - 1,
-                means.data() + size_t(half + 1) * w);
+                meansPlane() + size_t(half + 1) * w);
         meansCurrent = true;
     }
+    return meansPlane();
+}
+
+float *BackgroundModel::meansPlane() const
+{
+    if (means.empty())
+        means.assign(size_t(w) * size_t(h), 0.0f);
     return means.data();
 }

@@ -148,7 +148,9 @@ private:
     std::vector<float> bandTable;
     int bandFirstRow = 0;
     int bandCapacity = 0; // rows
-    mutable std::vector<float> means; // box means of the defined range
+    // The whole plane of box means (a run that scans the bands never makes it).
+    float *meansPlane() const;
+    mutable std::vector<float> means; // box means of the defined range, made when first asked for
     mutable bool meansCurrent = true; // whether means holds this frame's box means
     std::vector<float> bandMeans; // the box means of one band of rows, for MeanRows
     std::vector<float> rowHighest; // the highest box mean of each row, for MeanRows

@@ -10,7 +10,12 @@ float ProximityWeights::weight(int dx, int dy, float diagonal, float variance)
         return 1.0f;
     const float d = float(std::sqrt(double(dx) * dx + double(dy) * dy));
     const float r = d / diagonal;
-    const double e = std::exp(double(r) * double(r) / (double(variance) * -2.0));
+    const double exponent = double(r) * double(r) / (double(variance) * -2.0);
+    // Below e^-19 (5.6e-9) the Gaussian's part 0.75 e is under 2^-26, half a float step at
+    // 0.25: the weight is the floor itself, and the exp need not be taken.
+    if (exponent < -19.0)
+        return 0.25f;
+    const double e = std::exp(exponent);
     return float(e * 0.75 + 0.25);
 }
 
@@ -18,16 +23,17 @@ void ProximityWeights::build(int width, int height, float variance)
 {
     w = std::max(0, width);
     h = std::max(0, height);
-    table.assign(size_t(w) * h, 0.0f);
     const size_t span = w > 0 ? size_t(2 * w - 1) : 0;
     bySignedDx.assign(span * h, 0.0f);
     const float diagonal = float(std::sqrt(double(w) * w + double(h) * h));
-    for (int dx = 0; dx < w; ++dx)
-        for (int dy = 0; dy < h; ++dy)
-            table[size_t(dx) * h + dy] = weight(dx, dy, diagonal, variance);
+    // Row by row of |dy|. The weight of (dx, dy) is that of (dy, dx), the same sum of squares:
+    // where that offset's row came earlier, its weight is copied from there.
     for (int dy = 0; dy < h; ++dy) {
         float *row = bySignedDx.data() + dy * span + (w - 1);
-        for (int dx = 0; dx < w; ++dx)
-            row[dx] = row[-dx] = table[size_t(dx) * h + dy];
+        for (int dx = 0; dx < w; ++dx) {
+            const float value = dx < dy && dy < w ? bySignedDx[dx * span + (w - 1) + dy]
+                                                  : weight(dx, dy, diagonal, variance);
+            row[dx] = row[-dx] = value;
+        }
     }
 }

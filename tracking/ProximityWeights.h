@@ -12,28 +12,21 @@ public:
     // W columns of H weights for a W x H Tracking Area and the run's Gaussian variance.
     void build(int width, int height, float variance);
 
-    // The H weights of offset |dx|; an offset beyond the table (a reference position outside
-    // the Tracking Area, which only a manual correction can give) uses the table's last
-    // column, as does `row` for |dy|.
-    const float *column(int absDx) const
-    {
-        return table.data() + size_t(std::min(absDx, w - 1)) * h;
-    }
-    int row(int absDy) const { return std::min(absDy, h - 1); }
     // The weights of offset |dy| for the signed offsets dx = -(W-1) ... W-1, stored at
-    // [dx + W - 1], so that a row of the area reads its weights as one contiguous run;
-    // |dy| clamped as above.
+    // [dx + W - 1], so that a row of the area reads its weights as one contiguous run. An
+    // offset beyond the table (a reference position outside the Tracking Area, which only a
+    // manual correction can give) uses the table's last row, as columnIndex does for |dx|.
     const float *signedRow(int absDy) const
     {
         return bySignedDx.data() + size_t(row(absDy)) * size_t(2 * w - 1) + (w - 1);
     }
+    int row(int absDy) const { return std::min(absDy, h - 1); }
     int columnIndex(int absDx) const { return std::min(absDx, w - 1); }
-    float at(int absDx, int absDy) const { return column(absDx)[row(absDy)]; }
+    float at(int absDx, int absDy) const { return signedRow(absDy)[columnIndex(absDx)]; }
 
     static float weight(int dx, int dy, float diagonal, float variance);
 
 private:
     int w = 0, h = 0;
-    std::vector<float> table; // index dx * H + dy
-    std::vector<float> bySignedDx; // the same weights, index dy * (2W - 1) + dx + W - 1
+    std::vector<float> bySignedDx; // index dy * (2W - 1) + dx + W - 1
 };

@@ -25,12 +25,12 @@ void SingleFishDetector::reset(
     const int w = std::max(0, area.width()), h = std::max(0, area.height());
     highestWeightOfRow.assign(size_t(h), 0.0f);
     weightsNonNegative = true;
-    for (int dx = 0; dx < w; ++dx) {
-        const float *column = weights.column(dx);
-        for (int dy = 0; dy < h; ++dy) {
-            if (!(column[dy] >= 0.0f))
+    for (int dy = 0; dy < h; ++dy) {
+        const float *row = weights.signedRow(dy);
+        for (int dx = 0; dx < w; ++dx) {
+            if (!(row[dx] >= 0.0f))
                 weightsNonNegative = false;
-            highestWeightOfRow[size_t(dy)] = std::max(highestWeightOfRow[size_t(dy)], column[dy]);
+            highestWeightOfRow[size_t(dy)] = std::max(highestWeightOfRow[size_t(dy)], row[dx]);
         }
     }
     kernels = &RowKernels::active();
@@ -191,11 +191,11 @@ TrackRecord SingleFishDetector::detect(const BackgroundModel &model, QPoint refe
         const float *means = model.boxMeans();
         int k = 0;
         for (int x = xBegin; x <= xEnd; ++x) {
-            const float *weightColumn = weights.column(std::abs(x1 + x - refX));
+            const int absDx = std::abs(x1 + x - refX);
             const float *meanColumn = means + x;
             for (int y = yBegin; y <= yEnd; ++y, ++k) {
                 const float mean = meanColumn[size_t(y) * w];
-                const float weight = weightColumn[weights.row(std::abs(y1 + y - refY))];
+                const float weight = weights.at(absDx, std::abs(y1 + y - refY));
                 if (k >= firstShown && showTrackerView.load(std::memory_order_relaxed)) {
                     const int v = TrackerViewPainter::level(mean, threshold);
                     painter.paint(x1 + x, y1 + y, qRgb(v, v, int(255.0f * weight)));
