@@ -220,6 +220,7 @@ QVideoDecoder::Fetch QVideoDecoder::receivePicture()
         }
 
         result = readPacket();
+        noteLength();
         if (result < 0) {
             // End of file, or a rest that cannot be read: the null packet makes the codec
             // hand out the pictures it still holds before the end is reported.
@@ -619,6 +620,7 @@ bool QVideoDecoder::open(const QString &fileName)
     packet = std::move(readPacket);
     opened = true;
     findFirstKeyFrame();
+    noteLength();
     return true;
 }
 
@@ -718,6 +720,7 @@ bool QVideoDecoder::seekContainer(qint64 timestamp)
             timestamp, std::numeric_limits<int64_t>::max(), 0);
     if (result < 0)
         return false;
+    noteLength();
     discardReadAhead();
     pendingPackets.clear();
     avcodec_flush_buffers(codecContext.get());
@@ -788,17 +791,24 @@ int QVideoDecoder::lengthMs()
 {
     if (!isOpen())
         return -1;
-    finishReadAhead(); // the demuxer may refine its figures while it reads
+    return knownLengthMs.load(std::memory_order_relaxed);
+}
+
+void QVideoDecoder::noteLength()
+{
     int64_t duration = formatContext->duration;
     if (duration == AV_NOPTS_VALUE) {
         // No container duration: take the stream's own, or report 0 rather than garbage.
         const AVStream *stream = formatContext->streams[videoStream];
-        if (stream->duration == AV_NOPTS_VALUE)
-            return 0;
+        if (stream->duration == AV_NOPTS_VALUE) {
+            knownLengthMs.store(0, std::memory_order_relaxed);
+            return;
+        }
         duration
             = av_rescale_q(stream->duration, stream->time_base, AVRational { 1, AV_TIME_BASE });
     }
-    return int((duration / 1000000) * 1000 + (duration % 1000000) / 1000);
+    knownLengthMs.store(
+        int((duration / 1000000) * 1000 + (duration % 1000000) / 1000), std::memory_order_relaxed);
 }
 
 qint64 QVideoDecoder::frameTime()

@@ -1,7 +1,7 @@
 #pragma once
 // Decodes the first video stream of a file into RGB24 QImages, frame by frame, with
 // frame-exact seeking. One instance lives in the main window; during a run the tracker
-// thread steps it while the GUI thread reads frameTime()/frameNumber() (atomics).
+// thread steps it while the GUI thread reads frameTime()/frameNumber()/lengthMs() (atomics).
 //
 // Frame numbers are decoding timestamps in the stream's time base: the DTS of the packet that
 // completed a picture (the picture's best-effort timestamp when that packet had none). For
@@ -59,6 +59,8 @@ public:
     // is converted to RGB, and nothing is read ahead (for sampling a video whose key frames lie
     // further apart than the samples). Holds the current picture when it is already there.
     virtual bool decodeForwardToMs(qint64 ms);
+    // The video's length in ms as the demuxer last gave it (-1 when closed); any thread may
+    // ask during a run, and it never waits for the decoding.
     virtual int lengthMs();
     // The time of one picture in ms, from the stream's frame rate; 0 when closed or unknown.
     virtual double framePeriodMs();
@@ -84,6 +86,10 @@ private:
     qint64 numberAtMs(qint64 ms) const;
     // Container seek to the key frame at or before timestamp, then a clean codec.
     bool seekContainer(qint64 timestamp);
+    // Reads the length from the demuxer, which may refine it as it reads, into knownLengthMs;
+    // called by the thread that reads packets, after each read, so that lengthMs() needs no
+    // access to the demuxer and never waits for the read-ahead helper.
+    void noteLength();
     // Converts decodedFrame into a fresh RGB888 image and releases the decoded picture.
     bool convertPicture(QImage *image);
     // A picture of rgbPictures that no image holds any more, or a new one; null when out of
@@ -129,6 +135,7 @@ private:
     };
     ConversionKey conversionKey; // the source conversionContext was made for
     bool opened = false;
+    std::atomic<int> knownLengthMs { 0 }; // lengthMs() while open; written by noteLength()
 
     QImage lastFrame; // the last converted picture (Format_RGB888); a fresh image per picture
 
