@@ -227,12 +227,8 @@ void BackgroundModel::bandPasses(
                               table + size_t(y - half - 1 - bandFirstRow) * w, half, w)
                             / windowArea
                         : -FLT_MAX;
-                BoxMeanRows rows(
-                    *this, nextMeanRow, lastMeanRow, nullptr, rowHighest.data() + nextMeanRow);
-                rows.rowSpace = bandMeans.data();
-                rows.table = bandTable.data();
-                rows.tableRow0 = bandFirstRow;
-                meanRows(rows);
+                meanRows(BoxMeanRows(*this, nextMeanRow, lastMeanRow,
+                    rowHighest.data() + nextMeanRow, table, bandFirstRow, bandMeans.data()));
             } else {
                 computeBoxMeans(bandTable.data(), bandFirstRow, nextMeanRow, lastMeanRow,
                     meansPlane() + size_t(nextMeanRow) * w);

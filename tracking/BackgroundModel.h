@@ -47,12 +47,21 @@ private:
         , highestOfRow(highestOfRows)
     {
     }
+    // Rows made when read, into rowSpace, from the summed table whose first row is the
+    // frame's row tableRow0.
+    BoxMeanRows(const BackgroundModel &m, int first, int last, const float *highestOfRows,
+        const float *summedTable, int summedRow0, float *space)
+        : BoxMeanRows(m, first, last, nullptr, highestOfRows)
+    {
+        table = summedTable;
+        tableRow0 = summedRow0;
+        rowSpace = space;
+    }
     const BackgroundModel &model;
     int yBegin, yEnd;
     const float *madeRows; // row y at [(y - yBegin) * W], when the rows are made already
     const float *highestOfRow; // row y's at [y - yBegin]; null: found from the row
-    // Else the rows are made into rowSpace, in the same places, from the summed table whose
-    // first row is the frame's row tableRow0.
+    // Else the rows are made into rowSpace, in the same places, from table.
     float *rowSpace = nullptr;
     const float *table = nullptr;
     int tableRow0 = 0;

@@ -11,8 +11,8 @@ float ProximityWeights::weight(int dx, int dy, float diagonal, float variance)
     const float d = float(std::sqrt(double(dx) * dx + double(dy) * dy));
     const float r = d / diagonal;
     const double exponent = double(r) * double(r) / (double(variance) * -2.0);
-    // Below e^-19 (5.6e-9) the Gaussian's part 0.75 e is under 2^-26, half a float step at
-    // 0.25: the weight is the floor itself, and the exp need not be taken.
+    // Below e^-19 (5.6e-9) the term 0.75 e is under 2^-26, half a float step at 0.25: the
+    // weight rounds to the floor itself, and the exp need not be taken.
     if (exponent < -19.0)
         return 0.25f;
     const double e = std::exp(exponent);

@@ -349,7 +349,6 @@ void QVideoDecoder::setReadAhead(bool on)
 
 void QVideoDecoder::readAheadLoop()
 {
-
     std::unique_lock<std::mutex> lock(readAheadMutex);
     bool filling = true; // false once full, until the owner has taken all but aheadRefill
     for (;;) {
@@ -385,7 +384,6 @@ void QVideoDecoder::readAheadLoop()
             readAheadWake.notify_all();
     }
     aheadRunning = false;
-    aheadBusy = false;
     readAheadWake.notify_all();
 }
 
@@ -408,10 +406,11 @@ void QVideoDecoder::startReadAhead()
 void QVideoDecoder::finishReadAhead()
 {
     std::unique_lock<std::mutex> lock(readAheadMutex);
-    // A step waiting for pictures learns that no more are coming.
-    if (aheadRequested && ownersWaiting > 0)
-        readAheadWake.notify_all();
+    const bool wasRequested = aheadRequested;
     aheadRequested = false;
+    // A step waiting for pictures learns that no more are coming.
+    if (wasRequested && ownersWaiting > 0)
+        readAheadWake.notify_all();
     if (aheadBusy) {
         ++ownersWaiting;
         readAheadWake.wait(lock, [this] { return !aheadBusy; });
