@@ -177,15 +177,16 @@ POND_AVX2 void applyDifferenceRule(float *difference, int n, DifferenceRule rule
 
 // The summed table has one long chain of sums per row. Each sum takes the same operands in
 // the same order whatever order the cells are visited in, as long as its left, upper and
-// upper-left neighbours are final; so the rows are visited in bands, each row one column
+// upper-left neighbours are final; so the rows are visited in bands, each row `skew` columns
 // behind the row above it, and the rows' running sums are independent, which keeps the adder
 // busy instead of waiting on one chain.
 
-// Step t of a band does column t - r of each row r that has one (column 0 is done already).
-inline void diagonalStep(float *const *row, int rows, int w, int t)
+// Step t of a band does column t - skew r of each row r that has one (column 0 is done
+// already).
+inline void diagonalStep(float *const *row, int rows, int w, int t, int skew = 1)
 {
     for (int r = 0; r < rows; ++r) {
-        const int x = t - r;
+        const int x = t - skew * r;
         if (x < 1 || x >= w)
             continue;
         float *cell = row[r] + x;
@@ -273,70 +274,82 @@ POND_AVX2 inline void storeTransposed(float *const *p, __m256 sums[8])
 }
 
 // A band of sixteen rows, as two registers of eight rows (lane r of the first is row r, of
-// the second row 8 + r), eight steps at a time. At step t each lane needs its row's last
-// sum (left), the sum of the row above one step earlier (upper: the left sums moved one lane
-// down, the row above the band entering lane 0 of the first register and the first
-// register's lane 7 entering the second's), and the upper sum of the step before (upper
-// left). The cells of eight steps are eight diagonal runs, loaded as the rows' runs and
-// transposed; the sums go back the same way. The triangles at the ends are done one sum at
-// a time: the first up to step 16, where the registers can be filled from the rows' sums.
+// the second row 8 + r), eight steps at a time, each row two columns behind the row above.
+// At step t each lane needs its row's last sum (left), the sum above it, which the row above
+// made two steps earlier (upper: those sums moved one lane down, the row above the band
+// entering lane 0 of the first register and the first register's lane 7 entering the
+// second's), and the upper sum of the step before (upper left). With the row above two steps
+// ahead, moving its sums down is done while the step before is still adding: each step waits
+// only on its own three sums. The cells of eight steps are eight diagonal runs, loaded as the
+// rows' runs and transposed; the sums go back the same way. The triangles at the ends are done
+// one sum at a time: the first up to the step where every row has a column.
 constexpr int vectorBandRows = 16;
-constexpr int vectorBandMinWidth = vectorBandRows + 9; // the triangle and eight steps
+constexpr int vectorBandSkew = 2;
+constexpr int vectorBandLag = vectorBandSkew * (vectorBandRows - 1); // of the last row
+constexpr int vectorBandMinWidth = vectorBandLag + 9; // the triangle and eight steps
 
-// Lane r: the sum of row first + r that step makes its left one.
-POND_AVX2 inline __m256 lastSums(float *const *row, int step, int first)
+// Lane r: the sum row first + r made at that step (0 for a row that has made none yet).
+POND_AVX2 inline __m256 sumsOfStep(float *const *row, int step, int first)
 {
     float v[8];
-    for (int r = 0; r < 8; ++r)
-        v[r] = row[first + r][step - first - r - 1];
+    for (int r = 0; r < 8; ++r) {
+        const int x = step - vectorBandSkew * (first + r);
+        v[r] = x >= 0 ? row[first + r][x] : 0.0f;
+    }
     return _mm256_loadu_ps(v);
+}
+
+// The upper sums of step t from the sums of step t - 2 (see above); lane 0 of the first
+// register from the row above the band, at column t.
+POND_AVX2 inline void upperSums(__m256 sumsA, __m256 sumsB, float aboveSum, __m256 *upperA,
+    __m256 *upperB)
+{
+    const __m256i down = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);
+    const __m256 movedA = _mm256_permutevar8x32_ps(sumsA, down);
+    *upperB = _mm256_blend_ps(_mm256_permutevar8x32_ps(sumsB, down), movedA, 1);
+    *upperA = _mm256_blend_ps(movedA, _mm256_set1_ps(aboveSum), 1);
 }
 
 POND_AVX2 void vectorBand(float *const *row, int w)
 {
-    constexpr int rows = vectorBandRows;
+    constexpr int rows = vectorBandRows, skew = vectorBandSkew;
     int t = 1;
-    for (; t <= rows; ++t)
-        diagonalStep(row, rows, w, t);
+    for (; t <= vectorBandLag; ++t)
+        diagonalStep(row, rows, w, t, skew);
     const float *above = row[0] - w;
-    __m256 leftA = lastSums(row, t, 0), leftB = lastSums(row, t, 8);
-    // The upper sums of step t - 1: the left sums of step t - 1, one lane down.
-    __m256 upperA = lastSums(row, t - 1, 0), upperB = lastSums(row, t - 1, 8);
-    const __m256i down = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);
-    {
-        const __m256 movedA = _mm256_permutevar8x32_ps(upperA, down);
-        upperB = _mm256_blend_ps(_mm256_permutevar8x32_ps(upperB, down), movedA, 1);
-        upperA = _mm256_blend_ps(movedA, _mm256_broadcast_ss(above + t - 1), 1);
-    }
+    __m256 leftA = sumsOfStep(row, t - 1, 0), leftB = sumsOfStep(row, t - 1, 8);
+    __m256 earlierA = sumsOfStep(row, t - 2, 0), earlierB = sumsOfStep(row, t - 2, 8);
+    __m256 upperLeftA, upperLeftB;
+    upperSums(sumsOfStep(row, t - 3, 0), sumsOfStep(row, t - 3, 8), above[t - 1], &upperLeftA,
+        &upperLeftB);
     for (; t + 8 <= w; t += 8) {
         float *runA[8], *runB[8];
         for (int r = 0; r < 8; ++r) {
-            runA[r] = row[r] + (t - r);
-            runB[r] = row[8 + r] + (t - 8 - r);
+            runA[r] = row[r] + (t - skew * r);
+            runB[r] = row[8 + r] + (t - skew * (8 + r));
         }
         __m256 cellsA[8], cellsB[8];
         loadTransposed(runA, cellsA);
         loadTransposed(runB, cellsB);
         for (int j = 0; j < 8; ++j) {
-            const __m256 movedA = _mm256_permutevar8x32_ps(leftA, down);
-            const __m256 nextUpperA
-                = _mm256_blend_ps(movedA, _mm256_broadcast_ss(above + t + j), 1);
-            const __m256 nextUpperB
-                = _mm256_blend_ps(_mm256_permutevar8x32_ps(leftB, down), movedA, 1);
-            leftA
-                = _mm256_add_ps(_mm256_sub_ps(_mm256_add_ps(leftA, nextUpperA), upperA), cellsA[j]);
-            leftB
-                = _mm256_add_ps(_mm256_sub_ps(_mm256_add_ps(leftB, nextUpperB), upperB), cellsB[j]);
-            upperA = nextUpperA;
-            upperB = nextUpperB;
+            __m256 upperA, upperB;
+            upperSums(earlierA, earlierB, above[t + j], &upperA, &upperB);
+            earlierA = leftA;
+            earlierB = leftB;
+            leftA = _mm256_add_ps(
+                _mm256_sub_ps(_mm256_add_ps(leftA, upperA), upperLeftA), cellsA[j]);
+            leftB = _mm256_add_ps(
+                _mm256_sub_ps(_mm256_add_ps(leftB, upperB), upperLeftB), cellsB[j]);
+            upperLeftA = upperA;
+            upperLeftB = upperB;
             cellsA[j] = leftA;
             cellsB[j] = leftB;
         }
         storeTransposed(runA, cellsA);
         storeTransposed(runB, cellsB);
     }
-    for (; t < w + rows - 1; ++t)
-        diagonalStep(row, rows, w, t);
+    for (; t < w + vectorBandLag; ++t)
+        diagonalStep(row, rows, w, t, skew);
 }
 
 POND_AVX2 void summedRows(float *s, int w, int yBegin, int yEnd)
