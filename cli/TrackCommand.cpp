@@ -31,6 +31,10 @@
 #include <optional>
 #include <unistd.h>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 namespace {
 
 // The options of track, one line each; parseOptions() reads each one.
@@ -91,7 +95,8 @@ public:
     const TrackingControls &trackingControls() const override { return controls; }
     QVideoDecoder *videoDecoder() override { return &decoder; }
     QString fileName() const override { return videoPath; }
-    QImage viewImage() const override { return shownFrame; }
+    // No view to paint the tracker view into: the run makes no image for it.
+    QImage viewImage() const override { return QImage(); }
     OverlaySet viewOverlays() const override { return overlays; }
     void setShowResults(bool) override { }
     void setFishFound(bool) override { }
@@ -514,27 +519,40 @@ void warn(const QString &message)
 }
 
 // Opens the video and shows its first frame as "Open Video File..." does, then moves as
-// the slider does. A failure names the file and the reason.
-std::optional<Failure> openVideo(const Options &o, CliHost *host, const VideoProbe &probe)
+// the slider does; *probe says what the container announces. A failure names the file and
+// the reason. The file is read and probed once: by the decoder, or, when that fails, by the
+// probe that finds out why.
+std::optional<Failure> openVideo(const Options &o, CliHost *host, VideoProbe *probe)
 {
     host->videoPath = o.video;
     auto failure = [&](const QString &what) {
         return Failure { ExitBadVideo,
             QStringLiteral("%1 '%2': %3")
                 .arg(what, o.video,
-                    probe.problem.isEmpty() ? QStringLiteral("no picture could be decoded")
-                                            : probe.problem) };
+                    probe->problem.isEmpty() ? QStringLiteral("no picture could be decoded")
+                                             : probe->problem) };
     };
-    if (!probe.problem.isEmpty() || !host->decoder.open(o.video) || !host->decoder.isOpen())
+    if (!VideoProbe::fileProblem(o.video).isEmpty() || !host->decoder.open(o.video)
+        || !host->decoder.isOpen()) {
+        // The decoder's attempt has logged FFmpeg's complaint already; reading the file again
+        // to name the reason must not log it twice. (Nothing else decodes yet.)
+        const int logLevel = av_log_get_level();
+        av_log_set_level(AV_LOG_QUIET);
+        *probe = VideoProbe(o.video);
+        av_log_set_level(logLevel);
+        return failure(QStringLiteral("Error loading the video"));
+    }
+    *probe = host->decoder.probe();
+    if (!probe->problem.isEmpty())
         return failure(QStringLiteral("Error loading the video"));
     if (!host->decoder.seekNextFrame()) {
         // The frame shown after opening is the video's second; a video of one frame has none.
-        if (probe.problem.isEmpty() && probe.expectedFrames >= 0 && probe.expectedFrames < 2)
+        if (probe->problem.isEmpty() && probe->expectedFrames >= 0 && probe->expectedFrames < 2)
             return Failure { ExitNothingTracked,
                 QStringLiteral("'%1' has %2 frame: it gave no frame to track after the one "
                                "shown (the second), so nothing was written")
                     .arg(o.video)
-                    .arg(probe.expectedFrames) };
+                    .arg(probe->expectedFrames) };
         return failure(QStringLiteral("seekNextFrame failed on"));
     }
     if (!host->decoder.copyFrame(host->shownFrame) || host->shownFrame.isNull())
@@ -765,8 +783,8 @@ int runTrack(const QStringList &args)
     if (auto failure = applyMethodOptions(method, &host.controls))
         return fail(*failure);
 
-    const VideoProbe probe(options.video);
-    if (auto failure = openVideo(options, &host, probe))
+    VideoProbe probe { QString() }; // what openVideo() finds
+    if (auto failure = openVideo(options, &host, &probe))
         return fail(*failure);
     if (auto failure = checkArea(host))
         return fail(*failure);

@@ -623,6 +623,13 @@ bool QVideoDecoder::open(const QString &fileName)
     return true;
 }
 
+VideoProbe QVideoDecoder::probe() const
+{
+    if (!formatContext)
+        return VideoProbe(QString());
+    return VideoProbe::ofOpenedVideo(*formatContext);
+}
+
 void QVideoDecoder::close()
 {
     // Releases whatever is held, also after an open that failed part-way.

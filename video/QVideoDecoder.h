@@ -10,6 +10,7 @@
 // Frame times are those numbers in milliseconds.
 
 #include "video/FfmpegHandles.h"
+#include "video/VideoProbe.h"
 
 #include <QImage>
 #include <QString>
@@ -67,6 +68,9 @@ public:
     virtual qint64 frameTime();
     virtual qint64 frameNumber();
     virtual bool isOpen();
+    // What the open video's container says of it (frame count, rate, size...), as
+    // VideoProbe(path) would give, without reading the file again. Not during a run.
+    VideoProbe probe() const;
     // Read-ahead: while on, a helper thread decodes and converts the pictures after the one
     // just reached, a few ahead, so that they are ready when the caller steps on. Only the
     // work moves: the numbers, times and pictures every call reports are the ones decoding on

@@ -25,15 +25,21 @@ QString ffmpegReason(int code)
 
 } // namespace
 
+QString VideoProbe::fileProblem(const QString &path)
+{
+    const QString problem = InputFile::problem(path);
+    if (!problem.isEmpty())
+        return problem;
+    if (QFileInfo(path).size() == 0)
+        return QStringLiteral("is empty");
+    return QString();
+}
+
 VideoProbe::VideoProbe(const QString &path)
 {
-    problem = InputFile::problem(path);
+    problem = fileProblem(path);
     if (!problem.isEmpty())
         return;
-    if (QFileInfo(path).size() == 0) {
-        problem = QStringLiteral("is empty");
-        return;
-    }
     const QByteArray name = path.toUtf8();
     AVFormatContext *raw = nullptr;
     const int opened = avformat_open_input(&raw, name.constData(), nullptr, nullptr);
@@ -47,9 +53,21 @@ VideoProbe::VideoProbe(const QString &path)
         problem = ffmpegReason(found);
         return;
     }
+    describe(*format);
+}
+
+VideoProbe VideoProbe::ofOpenedVideo(const AVFormatContext &format)
+{
+    VideoProbe probe;
+    probe.describe(format);
+    return probe;
+}
+
+void VideoProbe::describe(const AVFormatContext &format)
+{
     const AVStream *video = nullptr;
-    for (unsigned int i = 0; i < format->nb_streams; ++i) {
-        const AVStream *stream = format->streams[i];
+    for (unsigned int i = 0; i < format.nb_streams; ++i) {
+        const AVStream *stream = format.streams[i];
         if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO
             || (stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
             continue;
@@ -86,8 +104,8 @@ VideoProbe::VideoProbe(const QString &path)
         double seconds = -1.0;
         if (video->duration > 0 && video->time_base.den > 0)
             seconds = double(video->duration) * av_q2d(video->time_base);
-        else if (format->duration > 0)
-            seconds = double(format->duration) / AV_TIME_BASE;
+        else if (format.duration > 0)
+            seconds = double(format.duration) / AV_TIME_BASE;
         if (seconds > 0)
             expectedFrames = qint64(std::llround(seconds * framesPerSecond));
     }

@@ -8,10 +8,19 @@
 #include <QSize>
 #include <QString>
 
+struct AVFormatContext;
+
 class VideoProbe
 {
 public:
     explicit VideoProbe(const QString &path);
+    // The same, from a container the decoder has opened and whose streams it has probed, so
+    // that the file is not read and probed a second time. The checks of the file itself that
+    // come before opening it (fileProblem()) are the caller's.
+    static VideoProbe ofOpenedVideo(const AVFormatContext &format);
+    // Why the file cannot be opened as a video at all, found without opening it (not found, a
+    // folder, a device, empty...); empty when it can be tried.
+    static QString fileProblem(const QString &path);
 
     // "PATH: reason" for a message's second line, when a video could not be opened or
     // decoded; the reason is "no picture could be decoded" when the container looks sound.
@@ -30,4 +39,9 @@ public:
     int videoStreams = 0;
     QSize size; // the coded picture size
     int rotation = 0; // degrees the picture is meant to be turned for display (0, 90...)
+
+private:
+    VideoProbe() = default;
+    // Everything but problem's file checks, from an opened and probed container.
+    void describe(const AVFormatContext &format);
 };
