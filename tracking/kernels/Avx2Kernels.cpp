@@ -301,8 +301,8 @@ POND_AVX2 inline __m256 sumsOfStep(float *const *row, int step, int first)
 
 // The upper sums of step t from the sums of step t - 2 (see above); lane 0 of the first
 // register from the row above the band, at column t.
-POND_AVX2 inline void upperSums(__m256 sumsA, __m256 sumsB, float aboveSum, __m256 *upperA,
-    __m256 *upperB)
+POND_AVX2 inline void upperSums(
+    __m256 sumsA, __m256 sumsB, float aboveSum, __m256 *upperA, __m256 *upperB)
 {
     const __m256i down = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);
     const __m256 movedA = _mm256_permutevar8x32_ps(sumsA, down);
@@ -336,10 +336,10 @@ POND_AVX2 void vectorBand(float *const *row, int w)
             upperSums(earlierA, earlierB, above[t + j], &upperA, &upperB);
             earlierA = leftA;
             earlierB = leftB;
-            leftA = _mm256_add_ps(
-                _mm256_sub_ps(_mm256_add_ps(leftA, upperA), upperLeftA), cellsA[j]);
-            leftB = _mm256_add_ps(
-                _mm256_sub_ps(_mm256_add_ps(leftB, upperB), upperLeftB), cellsB[j]);
+            leftA
+                = _mm256_add_ps(_mm256_sub_ps(_mm256_add_ps(leftA, upperA), upperLeftA), cellsA[j]);
+            leftB
+                = _mm256_add_ps(_mm256_sub_ps(_mm256_add_ps(leftB, upperB), upperLeftB), cellsB[j]);
             upperLeftA = upperA;
             upperLeftB = upperB;
             cellsA[j] = leftA;
