@@ -6,6 +6,7 @@
 #include "support/TrackingTestSupport.h"
 
 #include "tracking/BackgroundModel.h"
+#include "tracking/CandidateScan.h"
 #include "tracking/MultiFishDetector.h"
 #include "tracking/SingleFishDetector.h"
 #include "tracking/TrackerViewPainter.h"
@@ -251,6 +252,7 @@ private Q_SLOTS:
             std::vector<float> background, summed, means;
             QVector<TrackRecord> records;
             std::vector<QPoint> candidates;
+            QString scanDisagrees; // where the candidates found during the update differ
         };
         auto run = [&](const RowKernels &kernels, int side, const QRect &area) {
             RowKernels::select(kernels);
@@ -268,10 +270,37 @@ private Q_SLOTS:
                 controls.signedDifference = i % 3 != 0;
                 controls.brightObject = i % 2 == 0;
                 single.beginFrame(model, reference);
-                model.update(frames[i], controls,
-                    [&](const BoxMeanRows &rows) { single.scanRows(model, rows); });
+                // Multi-fish candidates found band by band, at thresholds that pass over no
+                // row, some rows and most rows.
+                const float limits[] = { 1.0f, 45.0f, 70.0f };
+                CandidateScan scans[3];
+                for (int k = 0; k < 3; ++k)
+                    scans[k].begin(
+                        area.width(), area.height(), (side - 1) / 2, area.topLeft(), limits[k]);
+                model.update(frames[i], controls, [&](const BoxMeanRows &rows) {
+                    single.scanRows(model, rows);
+                    for (CandidateScan &scan : scans)
+                        scan.addRows(rows);
+                });
                 o.records.append(single.detect(model, reference, show, painter));
                 reference = QPoint(o.records.last().x, o.records.last().y);
+                for (int k = 0; k < 3; ++k) {
+                    const std::vector<MultiFishDetector::Candidate> whole
+                        = MultiFishDetector::findCandidates(model.boxMeans(), model.width(),
+                            model.height(), model.halfWidth(), area.topLeft(), limits[k]);
+                    const bool complete = scans[k].complete();
+                    const std::vector<FishCandidate> streamed = scans[k].takeCandidates();
+                    bool same = complete && streamed.size() == whole.size();
+                    for (size_t c = 0; same && c < whole.size(); ++c)
+                        same = streamed[c].position == whole[c].position
+                            && streamed[c].value == whole[c].value;
+                    if (!same && o.scanDisagrees.isEmpty())
+                        o.scanDisagrees = QStringLiteral("frame %1, threshold %2: %3 of %4")
+                                              .arg(i)
+                                              .arg(limits[k])
+                                              .arg(streamed.size())
+                                              .arg(whole.size());
+                }
                 for (const MultiFishDetector::Candidate &c :
                     MultiFishDetector::findCandidates(model.boxMeans(), model.width(),
                         model.height(), model.halfWidth(), area.topLeft(), 1.0f))
@@ -296,6 +325,9 @@ private Q_SLOTS:
                     QVERIFY2(sameBits(a.summed, b.summed), qPrintable(where));
                     QVERIFY2(sameBits(a.means, b.means), qPrintable(where));
                     QVERIFY2(a.candidates == b.candidates, qPrintable(where));
+                    QVERIFY2(a.scanDisagrees.isEmpty(),
+                        qPrintable(where + ", plain: " + a.scanDisagrees));
+                    QVERIFY2(b.scanDisagrees.isEmpty(), qPrintable(where + ", " + b.scanDisagrees));
                     QCOMPARE(a.records.size(), b.records.size());
                     for (int i = 0; i < a.records.size(); ++i) {
                         QCOMPARE(a.records[i].x, b.records[i].x);

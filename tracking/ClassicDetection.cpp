@@ -39,6 +39,11 @@ void ClassicDetection::trackFrame(
         singleFish.beginFrame(model, reference);
         completed = model.update(frame, host.trackingControls(),
             [this](const BoxMeanRows &rows) { singleFish.scanRows(model, rows); });
+    } else if (!single && !flags.showTrackerView.load(std::memory_order_relaxed)) {
+        // So does the multi-fish search for candidates.
+        multiFish.beginFrame(model);
+        completed = model.update(frame, host.trackingControls(),
+            [this](const BoxMeanRows &rows) { multiFish.scanRows(rows); });
     } else {
         completed = model.update(frame, host.trackingControls());
     }

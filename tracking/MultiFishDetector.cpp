@@ -24,19 +24,29 @@ float MultiFishDetector::distance(QPoint a, QPoint b)
     return float(std::sqrt(dx * dx + dy * dy));
 }
 
+void MultiFishDetector::beginFrame(const BackgroundModel &model)
+{
+    scan.begin(model.width(), model.height(), model.halfWidth(), area.topLeft(), threshold);
+}
+
 MultiFishDetector::Result MultiFishDetector::detect(const BackgroundModel &model,
     const TrackRecord *previous, const std::atomic<bool> &showTrackerView,
     TrackerViewPainter &painter)
 {
     const int w = model.width(), h = model.height(), half = model.halfWidth();
     const int x1 = area.left(), y1 = area.top();
-    const float *map = model.boxMeans();
     // The map itself is filled by the model; what is left of its pass is the grey tracker
     // view, column by column, with the flag read at every pixel: first a block at a time
     // without painting, and, once it was seen set, at each pixel's turn while painting.
     const int columns = std::max(0, w - 2 * half - 1), rows = std::max(0, h - 2 * half - 1);
     const int firstShown = flagreads::firstDifferingBlock(0, columns * rows,
         [&] { return unsigned(showTrackerView.load(std::memory_order_relaxed)); });
+    // The candidates found during the update are the map's; the map is made only for the view
+    // or when the update's rows did not all come to the scan.
+    const bool scanned = scan.complete();
+    std::vector<Candidate> candidates = scanned ? scan.takeCandidates() : std::vector<Candidate>();
+    scan = CandidateScan();
+    const float *map = firstShown >= 0 || !scanned ? model.boxMeans() : nullptr;
     if (firstShown >= 0) {
         for (int k = firstShown; k < columns * rows; ++k) {
             const int x = half + 1 + k / rows, y = half + 1 + k % rows;
@@ -46,8 +56,8 @@ MultiFishDetector::Result MultiFishDetector::detect(const BackgroundModel &model
             }
         }
     }
-    const std::vector<Candidate> candidates
-        = findCandidates(map, w, h, half, area.topLeft(), threshold);
+    if (!scanned)
+        candidates = findCandidates(map, w, h, half, area.topLeft(), threshold);
     const QPoint centre(x1 + w / 2, y1 + h / 2);
     return assign(candidates, previous, fishCount, centre, filterSide);
 }

@@ -5,6 +5,7 @@
 // nearest free candidate, and such a jump clears the fish's flag in the previous record.
 // Tracker thread only. The box-mean map is the background model's, filled with each frame.
 
+#include "tracking/CandidateScan.h"
 #include "tracking/TrackRecord.h"
 
 #include <QPoint>
@@ -15,16 +16,13 @@
 #include <vector>
 
 class BackgroundModel;
+class BoxMeanRows;
 class TrackerViewPainter;
 
 class MultiFishDetector
 {
 public:
-    struct Candidate
-    {
-        QPoint position; // full-frame pixel
-        float value = 0.0f;
-    };
+    using Candidate = FishCandidate;
 
     struct Result
     {
@@ -37,6 +35,11 @@ public:
     };
 
     void reset(const QRect &area, int fishCount, int filterSide, float confidenceThreshold);
+
+    // Before a frame's update: its candidates are then found from the rows of box means the
+    // update hands to scanRows(), and detect() needs the whole map only for the tracker view.
+    void beginFrame(const BackgroundModel &model);
+    void scanRows(const BoxMeanRows &rows) { scan.addRows(rows); }
 
     // previous: the newest record of the run, or null in the first frame.
     Result detect(const BackgroundModel &model, const TrackRecord *previous,
@@ -56,4 +59,5 @@ private:
     int fishCount = 2;
     int filterSide = 3;
     float threshold = 0.0f;
+    CandidateScan scan; // this frame's, when beginFrame() started it
 };
