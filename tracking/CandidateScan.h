@@ -29,7 +29,8 @@ public:
     void addRows(const BoxMeanRows &rows);
     // Whether every row of the frame came since begin(); only then are candidates() the map's.
     bool complete() const;
-    // Ascending column, then row; ends the frame's scan.
+    // Ascending column, then row (those found so far when the scan is not complete); ends
+    // the frame's scan.
     std::vector<FishCandidate> takeCandidates();
 
 private:

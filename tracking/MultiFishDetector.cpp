@@ -44,8 +44,7 @@ MultiFishDetector::Result MultiFishDetector::detect(const BackgroundModel &model
     // The candidates found during the update are the map's; the map is made only for the view
     // or when the update's rows did not all come to the scan.
     const bool scanned = scan.complete();
-    std::vector<Candidate> candidates = scanned ? scan.takeCandidates() : std::vector<Candidate>();
-    scan = CandidateScan();
+    std::vector<Candidate> candidates = scan.takeCandidates(); // and the scan ends
     const float *map = firstShown >= 0 || !scanned ? model.boxMeans() : nullptr;
     if (firstShown >= 0) {
         for (int k = firstShown; k < columns * rows; ++k) {
