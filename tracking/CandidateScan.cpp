@@ -85,7 +85,10 @@ void CandidateScan::addRows(const BoxMeanRows &rows)
 
     // Keep the band's last row, which the next band's first row has above it, and the one
     // before it when the last row itself is still to be searched.
-    KeptRow next[2];
+    // (Made in the spare pair, since row last - 1 may be one of the kept rows, then swapped
+    // in: the buffers last from frame to frame.)
+    KeptRow *next = spareRows;
+    next[0].y = -1;
     next[1].y = last;
     next[1].highest = highest(last);
     const float *lastMeans = means(last);
@@ -98,8 +101,8 @@ void CandidateScan::addRows(const BoxMeanRows &rows)
             next[0].means.assign(before, before + w);
         }
     }
-    keptRows[0] = std::move(next[0]);
-    keptRows[1] = std::move(next[1]);
+    std::swap(keptRows[0], next[0]);
+    std::swap(keptRows[1], next[1]);
 }
 
 bool CandidateScan::complete() const

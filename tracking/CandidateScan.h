@@ -49,6 +49,7 @@ private:
     float threshold = 0.0f;
     int nextRow = 0; // the first row the next band must start with
     KeptRow keptRows[2]; // the last two rows of the band before, when they were made
+    KeptRow spareRows[2]; // where the next band's kept rows are made
     std::vector<const float *> bandRows; // the band's rows read so far (null: not yet made)
     std::vector<float> neighbourhood; // rows y - 1, y, y + 1 side by side, for the kernel
     std::vector<int> columns;
