@@ -1,6 +1,7 @@
 #include "tracking/kernels/RowKernels.h"
 
 #include "tracking/kernels/Avx2Kernels.h"
+#include "tracking/kernels/Avx512Kernels.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -15,6 +16,8 @@ std::atomic<const RowKernels *> chosen { nullptr };
 
 const RowKernels &fastest()
 {
+    if (const RowKernels *avx512 = avx512Kernels())
+        return *avx512;
     if (const RowKernels *avx2 = avx2Kernels())
         return *avx2;
     return RowKernels::plain();
@@ -40,6 +43,8 @@ std::vector<const RowKernels *> RowKernels::available()
     std::vector<const RowKernels *> tables { &plain() };
     if (const RowKernels *avx2 = avx2Kernels())
         tables.push_back(avx2);
+    if (const RowKernels *avx512 = avx512Kernels())
+        tables.push_back(avx512);
     return tables;
 }
 
