@@ -80,6 +80,32 @@ private Q_SLOTS:
             for (int y = 0; y < 10; ++y)
                 if (x || y)
                     QCOMPARE(w.at(x, y), 0.25f);
+
+        // Tables wider and taller than square, in sizes that end mid-block: every entry (both
+        // signs of dx) is the weight itself, whether computed or copied from its mirror, and
+        // each row's highest weight is the highest of its row.
+        for (const QSize size : { QSize(37, 53), QSize(53, 37), QSize(1, 20), QSize(20, 1) }) {
+            w.build(size.width(), size.height(), 0.02f);
+            const float diagonal = float(std::sqrt(
+                double(size.width()) * size.width() + double(size.height()) * size.height()));
+            QVERIFY(w.nonNegative());
+            for (int offsetY = 0; offsetY < size.height(); ++offsetY) {
+                const float *row = w.signedRow(offsetY);
+                float highest = 0.0f;
+                for (int offsetX = 0; offsetX < size.width(); ++offsetX) {
+                    const float expected
+                        = ProximityWeights::weight(offsetX, offsetY, diagonal, 0.02f);
+                    QCOMPARE(row[offsetX], expected);
+                    QCOMPARE(row[-offsetX], expected);
+                    highest = std::max(highest, expected);
+                }
+                QCOMPARE(w.highestOfRow(offsetY), highest);
+            }
+        }
+        w.build(8, 8, -0.5f); // weights above 1 further out; not negative
+        QVERIFY(w.nonNegative() && w.highestOfRow(0) > 1.0f);
+        w.build(8, 8, std::nanf(""));
+        QVERIFY(!w.nonNegative());
     }
 
     // Scan order, the strict comparisons, the record and the empty scan.

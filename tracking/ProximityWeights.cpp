@@ -1,5 +1,6 @@
 #include "tracking/ProximityWeights.h"
 
+#include <cfloat>
 #include <cmath>
 
 float ProximityWeights::weight(int dx, int dy, float diagonal, float variance)
@@ -25,15 +26,26 @@ void ProximityWeights::build(int width, int height, float variance)
     h = std::max(0, height);
     const size_t span = w > 0 ? size_t(2 * w - 1) : 0;
     bySignedDx.assign(span * h, 0.0f);
+    highestOfRows.assign(size_t(h), -FLT_MAX);
+    allNonNegative = true;
     const float diagonal = float(std::sqrt(double(w) * w + double(h) * h));
     // Row by row of |dy|. The weight of (dx, dy) is that of (dy, dx), the same sum of squares:
     // where that offset's row came earlier, its weight is copied from there.
     for (int dy = 0; dy < h; ++dy) {
-        float *row = bySignedDx.data() + dy * span + (w - 1);
+        float *row = bySignedDx.data() + size_t(dy) * span + (w - 1);
         for (int dx = 0; dx < w; ++dx) {
-            const float value = dx < dy && dy < w ? bySignedDx[dx * span + (w - 1) + dy]
+            const float value = dx < dy && dy < w ? bySignedDx[size_t(dx) * span + (w - 1) + dy]
                                                   : weight(dx, dy, diagonal, variance);
             row[dx] = row[-dx] = value;
         }
+        // The row's highest weight and whether any is negative or not a number, for
+        // the bound of the single-fish scan.
+        float highest = -FLT_MAX;
+        for (int dx = 0; dx < w; ++dx) {
+            highest = std::max(highest, row[dx]);
+            if (!(row[dx] >= 0.0f))
+                allNonNegative = false;
+        }
+        highestOfRows[size_t(dy)] = highest;
     }
 }

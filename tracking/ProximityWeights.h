@@ -24,9 +24,16 @@ public:
     int columnIndex(int absDx) const { return std::min(absDx, w - 1); }
     float at(int absDx, int absDy) const { return signedRow(absDy)[columnIndex(absDx)]; }
 
+    // The highest weight of offset |dy| (clamped as row() does), and whether every weight is
+    // a number not below 0.
+    float highestOfRow(int absDy) const { return highestOfRows[size_t(row(absDy))]; }
+    bool nonNegative() const { return allNonNegative; }
+
     static float weight(int dx, int dy, float diagonal, float variance);
 
 private:
     int w = 0, h = 0;
     std::vector<float> bySignedDx; // index dy * (2W - 1) + dx + W - 1
+    std::vector<float> highestOfRows; // by |dy|
+    bool allNonNegative = true;
 };

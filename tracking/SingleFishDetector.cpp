@@ -20,19 +20,6 @@ void SingleFishDetector::reset(
     // vector registers' upper halves are left in use (as filling the view image leaves them).
     clearUpperVectorHalves();
     weights.build(area.width(), area.height(), gaussianVariance);
-    // The highest weight of each |dy|, for the bound in scoreRows(); a negative weight (or
-    // not a number) would void the bound, and then every row is scored in full.
-    const int w = std::max(0, area.width()), h = std::max(0, area.height());
-    highestWeightOfRow.assign(size_t(h), 0.0f);
-    weightsNonNegative = true;
-    for (int dy = 0; dy < h; ++dy) {
-        const float *row = weights.signedRow(dy);
-        for (int dx = 0; dx < w; ++dx) {
-            if (!(row[dx] >= 0.0f))
-                weightsNonNegative = false;
-            highestWeightOfRow[size_t(dy)] = std::max(highestWeightOfRow[size_t(dy)], row[dx]);
-        }
-    }
     kernels = &RowKernels::active();
 }
 
@@ -69,15 +56,16 @@ void SingleFishDetector::scoreRows(const BackgroundModel &model, QPoint referenc
     for (int y = yBegin; y <= yEnd; ++y) {
         const float *weightRow
             = weights.signedRow(std::abs(y1 + y - reference.y())) + (x1 - reference.x());
-        if (weightsNonNegative) {
+        // A negative weight (or not a number) would void the bound, and then every row is
+        // scored in full.
+        if (weights.nonNegative()) {
             // A bound on the row's scores from its highest mean m and its highest weight wm:
             // for a mean that is not negative and a weight between 0 and wm, the rounded
             // product cannot pass the rounded wm * m; for a negative mean it is not above 0.
             // A row whose bound is below the best score cannot reach it, and its weights, the
             // part of the scan that comes from memory, need not be read, nor its means made.
             const float rowMean = rows.highest(y);
-            const float highestWeight
-                = highestWeightOfRow[size_t(weights.row(std::abs(y1 + y - reference.y())))];
+            const float highestWeight = weights.highestOfRow(std::abs(y1 + y - reference.y()));
             const float bound = rowMean >= 0.0f ? highestWeight * rowMean : 0.0f;
             if (bound < best.score)
                 continue;

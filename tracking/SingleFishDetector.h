@@ -61,8 +61,6 @@ private:
     QRect area;
     float threshold = 0.0f;
     ProximityWeights weights;
-    std::vector<float> highestWeightOfRow; // the highest weight of each |dy|
-    bool weightsNonNegative = false;
     const RowKernels *kernels = &RowKernels::plain(); // RowKernels::active() at reset()
     float lastBestScore = -FLT_MAX; // the best score of the last frame detected
 
