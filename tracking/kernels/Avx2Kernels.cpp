@@ -126,31 +126,16 @@ POND_AVX2 void updateFromRgb(
 POND_AVX2 void updateBackground(const float *grey, float *background, float *difference, int n,
     float alpha, float beta, DifferenceRule rule)
 {
-    switch (rule) {
-    case DifferenceRule::Keep:
-        return update<DifferenceRule::Keep>(grey, background, difference, n, alpha, beta);
-    case DifferenceRule::Unsigned:
-        return update<DifferenceRule::Unsigned>(grey, background, difference, n, alpha, beta);
-    case DifferenceRule::Bright:
-        return update<DifferenceRule::Bright>(grey, background, difference, n, alpha, beta);
-    case DifferenceRule::Dark:
-        return update<DifferenceRule::Dark>(grey, background, difference, n, alpha, beta);
-    }
+    withRule(rule,
+        [&](auto r) { update<decltype(r)::value>(grey, background, difference, n, alpha, beta); });
 }
 
 POND_AVX2 void updateBackgroundFromRgb(const uchar *rgb, float *background, float *difference,
     int n, float alpha, float beta, DifferenceRule rule)
 {
-    switch (rule) {
-    case DifferenceRule::Keep:
-        return updateFromRgb<DifferenceRule::Keep>(rgb, background, difference, n, alpha, beta);
-    case DifferenceRule::Unsigned:
-        return updateFromRgb<DifferenceRule::Unsigned>(rgb, background, difference, n, alpha, beta);
-    case DifferenceRule::Bright:
-        return updateFromRgb<DifferenceRule::Bright>(rgb, background, difference, n, alpha, beta);
-    case DifferenceRule::Dark:
-        return updateFromRgb<DifferenceRule::Dark>(rgb, background, difference, n, alpha, beta);
-    }
+    withRule(rule, [&](auto r) {
+        updateFromRgb<decltype(r)::value>(rgb, background, difference, n, alpha, beta);
+    });
 }
 
 template<DifferenceRule rule> POND_AVX2 void applyRule(float *difference, int n)
@@ -163,16 +148,10 @@ template<DifferenceRule rule> POND_AVX2 void applyRule(float *difference, int n)
 
 POND_AVX2 void applyDifferenceRule(float *difference, int n, DifferenceRule rule)
 {
-    switch (rule) {
-    case DifferenceRule::Keep:
-        return;
-    case DifferenceRule::Unsigned:
-        return applyRule<DifferenceRule::Unsigned>(difference, n);
-    case DifferenceRule::Bright:
-        return applyRule<DifferenceRule::Bright>(difference, n);
-    case DifferenceRule::Dark:
-        return applyRule<DifferenceRule::Dark>(difference, n);
-    }
+    withRule(rule, [&](auto r) {
+        if constexpr (decltype(r)::value != DifferenceRule::Keep)
+            applyRule<decltype(r)::value>(difference, n);
+    });
 }
 
 // The summed table has one long chain of sums per row. Each sum takes the same operands in

@@ -107,16 +107,9 @@ POND_AVX512 void updateFromRgb(
 POND_AVX512 void updateBackgroundFromRgb(const uchar *rgb, float *background, float *difference,
     int n, float alpha, float beta, DifferenceRule rule)
 {
-    switch (rule) {
-    case DifferenceRule::Keep:
-        return updateFromRgb<DifferenceRule::Keep>(rgb, background, difference, n, alpha, beta);
-    case DifferenceRule::Unsigned:
-        return updateFromRgb<DifferenceRule::Unsigned>(rgb, background, difference, n, alpha, beta);
-    case DifferenceRule::Bright:
-        return updateFromRgb<DifferenceRule::Bright>(rgb, background, difference, n, alpha, beta);
-    case DifferenceRule::Dark:
-        return updateFromRgb<DifferenceRule::Dark>(rgb, background, difference, n, alpha, beta);
-    }
+    withRule(rule, [&](auto r) {
+        updateFromRgb<decltype(r)::value>(rgb, background, difference, n, alpha, beta);
+    });
 }
 
 // The window sums of the first `count` of columns x ... x + 15, in the plain kernel's order.

@@ -73,31 +73,16 @@ void updateBackground(const float *grey, float *background, float *difference, i
     float beta, DifferenceRule rule)
 {
     // One loop per rule, so that the rule is not chosen again at every pixel.
-    switch (rule) {
-    case DifferenceRule::Keep:
-        return update<DifferenceRule::Keep>(grey, background, difference, n, alpha, beta);
-    case DifferenceRule::Unsigned:
-        return update<DifferenceRule::Unsigned>(grey, background, difference, n, alpha, beta);
-    case DifferenceRule::Bright:
-        return update<DifferenceRule::Bright>(grey, background, difference, n, alpha, beta);
-    case DifferenceRule::Dark:
-        return update<DifferenceRule::Dark>(grey, background, difference, n, alpha, beta);
-    }
+    withRule(rule,
+        [&](auto r) { update<decltype(r)::value>(grey, background, difference, n, alpha, beta); });
 }
 
 void updateBackgroundFromRgb(const uchar *rgb, float *background, float *difference, int n,
     float alpha, float beta, DifferenceRule rule)
 {
-    switch (rule) {
-    case DifferenceRule::Keep:
-        return updateFromRgb<DifferenceRule::Keep>(rgb, background, difference, n, alpha, beta);
-    case DifferenceRule::Unsigned:
-        return updateFromRgb<DifferenceRule::Unsigned>(rgb, background, difference, n, alpha, beta);
-    case DifferenceRule::Bright:
-        return updateFromRgb<DifferenceRule::Bright>(rgb, background, difference, n, alpha, beta);
-    case DifferenceRule::Dark:
-        return updateFromRgb<DifferenceRule::Dark>(rgb, background, difference, n, alpha, beta);
-    }
+    withRule(rule, [&](auto r) {
+        updateFromRgb<decltype(r)::value>(rgb, background, difference, n, alpha, beta);
+    });
 }
 
 void applyDifferenceRule(float *difference, int n, DifferenceRule rule)

@@ -13,11 +13,29 @@
 #include <QRgb>
 #include <QtGlobal>
 
+#include <type_traits>
 #include <vector>
 
 // What the background pass stores as a pixel's difference value: d = grey - background
 // itself (the rule applied afterwards), or v under one rule.
 enum class DifferenceRule { Keep, Unsigned, Bright, Dark };
+
+// Calls f with the rule as a constant of its type (std::integral_constant), so that a kernel's
+// loop is made once for each rule, and the rule is not chosen again at every pixel.
+template<class F> void withRule(DifferenceRule rule, F &&f)
+{
+    using Rule = DifferenceRule;
+    switch (rule) {
+    case Rule::Keep:
+        return f(std::integral_constant<Rule, Rule::Keep>());
+    case Rule::Unsigned:
+        return f(std::integral_constant<Rule, Rule::Unsigned>());
+    case Rule::Bright:
+        return f(std::integral_constant<Rule, Rule::Bright>());
+    case Rule::Dark:
+        return f(std::integral_constant<Rule, Rule::Dark>());
+    }
+}
 
 struct RowKernels
 {
