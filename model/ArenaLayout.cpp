@@ -89,7 +89,33 @@ OverlaySet withArenaZones(const OverlaySet &overlays, const QList<Arena> &arenas
         set.areas << arenas[i].rect;
         set.areaLabels << Arena::label(i);
     }
+    set.arenas = arenas;
     return set;
+}
+
+ZoneMembership::ZoneMembership(const OverlaySet &set)
+    : overlays(set)
+    , roundArenaOfZone(set.areas.size(), -1)
+    , arenaOfEachFish(arenaOfFish(set.arenas))
+{
+    // The arenas' zones are the last ones, each with its arena's label and rectangle.
+    const int first = int(set.areas.size() - set.arenas.size());
+    for (int i = 0; i < set.arenas.size() && first > 0; ++i) {
+        const int k = first + i;
+        const Arena &arena = set.arenas[i];
+        if (arena.shape == Arena::Shape::Ellipse && set.areas[k] == arena.rect
+            && set.areaLabels.value(k) == Arena::label(i))
+            roundArenaOfZone[k] = i;
+    }
+}
+
+bool ZoneMembership::holds(int k, int fish, int x, int y) const
+{
+    if (!areaContains(overlays.areas[k], x, y))
+        return false;
+    const int arena = roundArenaOfZone[k];
+    return arena < 0 || arenaOfEachFish.value(fish, -1) == arena
+        || overlays.arenas[arena].containsPixel(x, y);
 }
 
 QString describeFish(const QList<Arena> &arenas)

@@ -38,8 +38,27 @@ QRect span(const QList<Arena> &arenas);
 QList<int> arenaOfFish(const QList<Arena> &arenas);
 
 // The overlays with every arena appended as a zone labelled "ArenaN" (its bounding
-// rectangle), for the data file's zone columns.
+// rectangle), for the data file's zone columns; their arenas are the given ones.
 OverlaySet withArenaZones(const OverlaySet &overlays, const QList<Arena> &arenas);
+
+// The data file's zone columns: whether a fish's position is in each zone. A zone holds what
+// its rectangle holds, except that the zone of a round arena (as withArenaZones appends it)
+// holds another arena's fish only inside the ellipse, so that overlapping arenas do not share
+// a fish that sits in a corner of one's square. Its own fish it holds wherever its rectangle
+// does: their positions never leave the arena, though rounding may put one a pixel past the
+// curve.
+class ZoneMembership
+{
+public:
+    explicit ZoneMembership(const OverlaySet &overlays);
+    // Zone k (1 and above; 0 is the Tracking Area) and fish `fish` (from 0) at (x, y).
+    bool holds(int k, int fish, int x, int y) const;
+
+private:
+    const OverlaySet &overlays;
+    QList<int> roundArenaOfZone; // by zone: the round arena it is, or -1
+    QList<int> arenaOfEachFish;
+};
 
 // "arena-fish=1,1,0,2": the detection line's record of each arena's fish count.
 QString describeFish(const QList<Arena> &arenas);

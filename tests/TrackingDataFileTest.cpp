@@ -3,6 +3,7 @@
 #include "support/TestUtils.h"
 #include "support/TrackingTestSupport.h"
 
+#include "model/ArenaLayout.h"
 #include "tracking/BackgroundModel.h"
 #include "tracking/ImageLock.h"
 #include "tracking/MultiFishDetector.h"
@@ -137,6 +138,26 @@ private Q_SLOTS:
             QStringLiteral("2.50000000 1 33.25000000 19 12 1 0 0.00000000 20 12 0 "
                            "1 40.00000000 50 40 0 "));
         QCOMPARE(lines.size(), 9);
+
+        // Two overlapping round arenas: arena 2's zone does not hold arena 1's fish in a corner
+        // of its square, outside its circle; where the circles overlap, both hold a fish.
+        TrackingDataFile::Content wells;
+        wells.multiFish = true;
+        wells.fishCount = 2;
+        wells.overlays.areas << QRect(QPoint(0, 0), QPoint(99, 79));
+        wells.overlays.areaLabels << "Tracking Area";
+        wells.overlays = ArenaLayout::withArenaZones(wells.overlays,
+            { Arena { QRect(0, 0, 40, 40), Arena::Shape::Ellipse, 1, 0 },
+                Arena { QRect(30, 0, 40, 40), Arena::Shape::Ellipse, 1, 0 } });
+        TrackRecord w;
+        w.fishPositions = { QPoint(34, 2), QPoint(35, 20) };
+        w.fishConfidences = { 1.0f, 1.0f };
+        w.fishFoundFlags = { true, true };
+        wells.records = { w };
+        const QStringList wellLines
+            = text([&](QTextStream &o) { TrackingDataFile::writeMultiFish(o, wells); }).split('\n');
+        QCOMPARE(wellLines.value(9),
+            QStringLiteral("0.00000000 1 1.00000000 34 2 1 0 1 1.00000000 35 20 1 1 "));
     }
 
     // The header read back gives the overlays as they were; failures leave earlier files.

@@ -2,6 +2,7 @@
 
 #include "files/AtomicFile.h"
 #include "files/InputFile.h"
+#include "model/ArenaLayout.h"
 #include "tracking/OverlayLimits.h"
 
 #include <QFile>
@@ -67,6 +68,7 @@ void TrackingDataFile::writeSingleFish(QTextStream &out, const Content &content)
         out << ' ' << p.label;
     out << '\n';
 
+    const ArenaLayout::ZoneMembership zones(ov);
     for (const TrackRecord &rec : content.records) {
         const bool exact = !rec.exactPositions.isEmpty();
         const QPointF position = exact ? rec.exactPositions[0] : QPointF(rec.x, rec.y);
@@ -78,7 +80,7 @@ void TrackingDataFile::writeSingleFish(QTextStream &out, const Content &content)
         out << ' ' << real(rec.movement) << ' ' << real(rec.confidence) << ' '
             << (rec.confidence > content.confidenceThreshold ? 1 : 0);
         for (int k = 1; k < ov.areas.size(); ++k)
-            out << ' ' << (areaContains(ov.areas[k], rec.x, rec.y) ? 1 : 0);
+            out << ' ' << (zones.holds(k, 0, rec.x, rec.y) ? 1 : 0);
         for (const Ruler &r : ov.rulers)
             out << ' ' << real(r.Measure(position));
         for (const PointDist &p : ov.pointDists)
@@ -106,6 +108,7 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
     }
     out << '\n';
 
+    const ArenaLayout::ZoneMembership zones(ov);
     for (const TrackRecord &rec : content.records) {
         out << real(rec.seconds) << ' ';
         for (int i = 0; i < fish; ++i) {
@@ -122,7 +125,7 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
             else
                 out << p.x() << ' ' << p.y() << ' ';
             for (int k = 1; k < ov.areas.size(); ++k)
-                out << (areaContains(ov.areas[k], p.x(), p.y()) ? 1 : 0) << ' ';
+                out << (zones.holds(k, i, p.x(), p.y()) ? 1 : 0) << ' ';
             for (const Ruler &r : ov.rulers)
                 out << real(r.Measure(position)) << ' ';
             for (const PointDist &pd : ov.pointDists)
