@@ -873,6 +873,16 @@ private Q_SLOTS:
                      &err),
             0);
         QCOMPARE(fileBytes(single), fileBytes(cliFile));
+        // Answered once, the arenas are not asked about again while they stay as they are.
+        const int asked = dialogs->questions.size();
+        slider->setSliderDown(true);
+        slider->setSliderPosition(1);
+        slider->setSliderDown(false);
+        dialogs->queueChoice(2);
+        d.click("processVideoButton");
+        QVERIFY(!d.running());
+        QCOMPARE(dialogs->questions.size(), asked + 1);
+        QCOMPARE(dialogs->questions.last().dir, QString("Replace|Save As...|Cancel"));
     }
 
     // ---- A data file that cannot be written ------------------------------------------------

@@ -124,7 +124,7 @@ bool ArenaControls::askForFish()
 bool ArenaControls::confirmClassicRun()
 {
     const QList<Arena> arenas = view ? view->Arenas() : QList<Arena>();
-    if (arenas.isEmpty())
+    if (arenas.isEmpty() || arenas == leftOutOfClassic)
         return true;
     const QString kept = arenas.size() == 1
         ? tr("The arena is kept and is used by the whole-video background method.")
@@ -135,7 +135,10 @@ bool ArenaControls::confirmClassicRun()
            "Detection to track the arenas.")
             .arg(kept),
         { tr("Track the Tracking Area"), tr("Cancel") });
-    return answer == 0;
+    if (answer != 0)
+        return false;
+    leftOutOfClassic = arenas;
+    return true;
 }
 
 void ArenaControls::arm(Mode next)

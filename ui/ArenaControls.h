@@ -29,7 +29,8 @@ public:
     // Asks for the fish of the next single arena; true when the next drag draws it.
     bool askForFish();
     // Before a classic run, which tracks the Tracking Area alone: with arenas in the view, the
-    // user is told they are left aside (and kept) and may cancel. True when the run may start.
+    // user is told they are left aside (and kept) and may cancel, once for the same arenas.
+    // True when the run may start.
     bool confirmClassicRun();
 
 protected:
@@ -57,4 +58,7 @@ private:
     int arenaFish = 1;
     int gridRows = 6, gridColumns = 8, gridFish = 1;
     Arena::Shape gridShape = Arena::Shape::Ellipse;
+    // The arenas the user last chose to leave out of a classic run: not asked about again
+    // while they stay as they are.
+    QList<Arena> leftOutOfClassic;
 };
