@@ -569,6 +569,31 @@ std::optional<Failure> openVideo(const Options &o, CliHost *host, VideoProbe *pr
 }
 
 // What the user should know about a video that can be tracked.
+// Why the run looks cut short, naming the video, or empty when it reached the end. A
+// container that counts its frames says how many there should have been. One that gives only
+// its duration says when the last frame should come: a count from the duration and the
+// average rate would overstate a video whose rate varies (frames dropped by a recorder), and
+// call every such video cut. A frame's time is its packet's decoding time, which may come a
+// few frames before its display time.
+QString cutShort(const VideoProbe &probe, const QString &video, qint64 decoded, double lastSeconds)
+{
+    if (probe.frameCountAnnounced) {
+        if (decoded + std::max<qint64>(2, probe.expectedFrames / 100) >= probe.expectedFrames)
+            return QString();
+        return QStringLiteral("%1 of %2 frames decoded from '%3'")
+            .arg(QString::number(decoded), QString::number(probe.expectedFrames), video);
+    }
+    if (probe.endSeconds < 0 || probe.framesPerSecond <= 0 || lastSeconds < 0)
+        return QString();
+    const double slack
+        = std::max(4.0 / probe.framesPerSecond, 0.01 * (probe.endSeconds - probe.startSeconds));
+    if (lastSeconds + slack >= probe.endSeconds)
+        return QString();
+    return QStringLiteral("'%1' runs to %2 s, but the frames decoded from it stop at %3 s")
+        .arg(
+            video, QString::number(probe.endSeconds, 'f', 3), QString::number(lastSeconds, 'f', 3));
+}
+
 void warnAboutVideo(const Options &o, const VideoProbe &probe)
 {
     if (probe.expectedFrames >= 0 && probe.expectedFrames < o.average)
@@ -864,18 +889,13 @@ int runTrack(const QStringList &args)
                 QStringLiteral("cannot write the background to %1").arg(method.saveBackground) });
     }
     // A file cut short, or a picture that cannot be decoded, ends the run like the end of the
-    // video; the container says how many frames there should have been.
-    const qint64 decoded = framesBefore + records;
-    if (probe.expectedFrames > 0
-        && decoded + std::max<qint64>(2, probe.expectedFrames / 100) < probe.expectedFrames)
+    // video.
+    const QString shortfall
+        = cutShort(probe, options.video, framesBefore + records, ok ? last.seconds : -1.0);
+    if (!shortfall.isEmpty())
         return fail({ ExitVideoEndedEarly,
-            QStringLiteral("the video ended early: %1 of %2 frames decoded from '%3'; the %4 "
-                           "records up to %5 are written to %6")
-                .arg(decoded)
-                .arg(probe.expectedFrames)
-                .arg(options.video)
-                .arg(records)
-                .arg(lastFrame, output) });
+            QStringLiteral("the video ended early: %1; the %2 records up to %3 are written to %4")
+                .arg(shortfall, QString::number(records), lastFrame, output) });
     return ExitOk;
 }
 

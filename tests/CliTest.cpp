@@ -302,6 +302,22 @@ private slots:
                                 "-fps_mode", "vfr" });
                 },
                 { "--average", "5" }, 0, "", true },
+            { "variable frame rate in MKV, which gives a duration but no frame count",
+                [&] {
+                    return patternVideo("vfr.mkv", small, 30,
+                        x264
+                            + QStringList { "-vf", "setpts='(N+if(gte(N,10),N,0))/25/TB'",
+                                "-fps_mode", "vfr" });
+                },
+                { "--average", "5" }, 0, "", true },
+            { "MKV cut",
+                [&] {
+                    const QString whole = scene("whole.mkv", options(VideoFormat::LosslessMkv, 60));
+                    const QString cut = testutils::scratchPath("cut.mkv");
+                    fixtures::writeTruncatedCopy(whole, cut, QFileInfo(whole).size() / 2);
+                    return cut;
+                },
+                { "--average", "10" }, 6, "but the frames decoded from it stop at", false },
             { "two video streams",
                 [&] {
                     const QString path = testutils::scratchPath("two-streams.mkv");

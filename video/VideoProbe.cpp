@@ -98,16 +98,23 @@ void VideoProbe::describe(const AVFormatContext &format)
         frameRateNumerator = rate.num;
         frameRateDenominator = rate.den;
     }
+    double seconds = -1.0;
+    if (video->duration > 0 && video->time_base.num > 0 && video->time_base.den > 0) {
+        seconds = double(video->duration) * av_q2d(video->time_base);
+        if (video->start_time != AV_NOPTS_VALUE)
+            startSeconds = double(video->start_time) * av_q2d(video->time_base);
+    } else if (format.duration > 0) {
+        seconds = double(format.duration) / AV_TIME_BASE;
+        if (format.start_time != AV_NOPTS_VALUE)
+            startSeconds = double(format.start_time) / AV_TIME_BASE;
+    }
+    if (seconds > 0)
+        endSeconds = startSeconds + seconds;
     if (video->nb_frames > 0) {
         expectedFrames = video->nb_frames;
-    } else if (framesPerSecond > 0) {
-        double seconds = -1.0;
-        if (video->duration > 0 && video->time_base.den > 0)
-            seconds = double(video->duration) * av_q2d(video->time_base);
-        else if (format.duration > 0)
-            seconds = double(format.duration) / AV_TIME_BASE;
-        if (seconds > 0)
-            expectedFrames = qint64(std::llround(seconds * framesPerSecond));
+        frameCountAnnounced = true;
+    } else if (framesPerSecond > 0 && seconds > 0) {
+        expectedFrames = qint64(std::llround(seconds * framesPerSecond));
     }
     size_t matrixSize = 0;
     const uint8_t *matrix = av_stream_get_side_data(video, AV_PKT_DATA_DISPLAYMATRIX, &matrixSize);

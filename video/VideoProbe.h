@@ -32,6 +32,13 @@ public:
     // The frames the container announces (its frame count, else its duration times the frame
     // rate); -1 when it does not say.
     qint64 expectedFrames = -1;
+    // Whether expectedFrames is the container's own count, not an estimate from its duration
+    // (which overstates a video whose frame rate varies).
+    bool frameCountAnnounced = false;
+    // When the video stream starts and ends, in seconds on the clock of its frames' times;
+    // endSeconds is -1 when the container gives no duration.
+    double startSeconds = 0.0;
+    double endSeconds = -1.0;
     double framesPerSecond = 0.0; // the stream's average frame rate; 0 when unknown
     // The same rate as the fraction the container gives (30000/1001); 0/0 when unknown.
     int frameRateNumerator = 0;
