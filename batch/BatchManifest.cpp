@@ -12,7 +12,8 @@ namespace {
 bool isPathColumn(const QString &column)
 {
     return column == QLatin1String("video") || column == QLatin1String("setup")
-        || column == QLatin1String("overlays-from");
+        || column == QLatin1String("overlays-from") || column == QLatin1String("background-image")
+        || column == QLatin1String("save-background");
 }
 
 } // namespace
@@ -174,6 +175,8 @@ bool BatchManifest::parse(
                 job.setup = value;
             if (column == QLatin1String("fish"))
                 job.fishCount = value.toInt();
+            if (column.startsWith(QLatin1String("arena")))
+                job.arenas = true;
             job.trackArguments << QStringLiteral("--%1=%2").arg(column, value);
         }
         if (job.video.isEmpty()) {

@@ -2,8 +2,9 @@
 // The manifest of a batch: a CSV file with a header row, one video per row. The column
 // `video` is required; every other column is a `pondwatch-cli track` option named without its
 // dashes, and an empty cell leaves that option at its default. A column may appear more than
-// once for the repeatable options (zone, ruler, pointdist). Relative paths (the video, the
-// setup file, an overlays file) are taken from the manifest's folder. GUI-free; any thread.
+// once for the repeatable options (zone, ruler, pointdist, arena, arena-circle). Relative paths
+// (the video, the setup file, an overlays file, a background picture) are taken from the
+// manifest's folder. GUI-free; any thread.
 
 #include <QString>
 #include <QStringList>
@@ -14,7 +15,9 @@ struct BatchJob
     int line = 0; // the row's line in the manifest (the header is line 1)
     QString video; // absolute path
     QString setup; // absolute path, or empty
-    int fishCount = 1; // from the fish column, to name the data file as track names it
+    // From the fish and arena columns, to name the data file as track names it.
+    int fishCount = 1;
+    bool arenas = false;
     QStringList trackArguments; // "--area=...", "--fish=3", ... (without the video)
 };
 

@@ -78,8 +78,9 @@ BatchRunner::BatchRunner(const QVector<BatchJob> &batchJobs, const QString &exec
 
 QString BatchRunner::dataFileFor(const BatchJob &job, const QString &outputDir)
 {
-    const QString besideVideo = job.fishCount > 1 ? TrackingDataFile::multiFishPath(job.video)
-                                                  : TrackingDataFile::singleFishPath(job.video);
+    const QString besideVideo = job.fishCount > 1 || job.arenas
+        ? TrackingDataFile::multiFishPath(job.video)
+        : TrackingDataFile::singleFishPath(job.video);
     return outputDir.isEmpty()
         ? besideVideo
         : QDir(outputDir).absoluteFilePath(QFileInfo(besideVideo).fileName());

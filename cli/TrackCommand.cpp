@@ -902,8 +902,13 @@ int runTrack(const QStringList &args)
 QStringList trackManifestOptions()
 {
     QStringList names;
-    for (const OptionSpec &option : trackOptions)
-        if (option.valueName && qstrcmp(option.name, "output") != 0)
-            names << QString::fromLatin1(option.name);
+    auto add = [&names](const auto &options) {
+        for (const OptionSpec &option : options)
+            if (option.valueName && qstrcmp(option.name, "output") != 0)
+                names << QString::fromLatin1(option.name);
+    };
+    add(trackOptions);
+    add(methodOptions);
+    add(ArenaOptions::options);
     return names;
 }

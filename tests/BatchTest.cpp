@@ -196,6 +196,17 @@ private slots:
         QCOMPARE(second[1][2], QString("skipped"));
         QCOMPARE(second[2][2], QString("failed"));
         QCOMPARE(second[3][2], QString("skipped"));
+
+        // Every track option may be a column: the method and arenas too, whose data file has
+        // the several-fish name that track gives it.
+        const QString plate = writeText(folder + "/plate.csv",
+            "video,area,average,method,arena,arena\n"
+            "videos/good.avi,\"10,10,150,110\",5,blobs,\"10,10,79,110\",\"80,10,150,110\"\n");
+        const auto arenas = testutils::runProgram(
+            POND_CLI, { "batch", plate, "--output-dir", folder + "/plate" });
+        QVERIFY2(arenas.exitCode == 0, qPrintable(arenas.err));
+        const QByteArray data = bytesOf(folder + "/plate/good.avi.datamulti.txt");
+        QVERIFY2(data.contains("Arena1") && data.contains("Arena2"), data.left(400).constData());
     }
 
     // SIGINT (Ctrl+C) stops the batch: the running video stops and its records are kept whole
