@@ -166,4 +166,5 @@ private:
     void fitWindowToVideo();
     bool showReviewedRecord();
     void saveAfterFailedWrite();
+    QString endedEarlyWarning() const;
 };

@@ -7,8 +7,10 @@
 
 #include "tracking/ImageLock.h"
 #include "tracking/VideoTracker.h"
+#include "video/VideoProbe.h"
 #include "view/ui/VideoView.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QPushButton>
 
@@ -105,6 +107,8 @@ void MainWindow::StopProcessing()
     // running.)
     if (sender() == tracker && tracker->isRunning())
         return;
+    // Not stopped, but come to the last frame it could decode.
+    const bool endedByItself = sender() == tracker;
 
     tracker->requestStop();
     // The tracker writes the data file before its thread ends, so this includes the writing.
@@ -145,9 +149,28 @@ void MainWindow::StopProcessing()
         } else if (!tracker->lastWriteError().isEmpty()) {
             saveAfterFailedWrite();
         }
-        feedback->runEnded(tracker->lastWrittenPath(), tracker->lastWriteError());
+        feedback->runEnded(tracker->lastWrittenPath(), tracker->lastWriteError(),
+            endedByItself ? endedEarlyWarning() : QString());
         updateVideoControls();
     }
+}
+
+// What to say of a run that ended by itself before the end its video announces (a file cut
+// short, or pictures that cannot be decoded); empty when it reached the end.
+QString MainWindow::endedEarlyWarning() const
+{
+    bool haveLast = false;
+    const TrackRecord last = tracker->recordFromEnd(0, &haveLast);
+    if (!haveLast)
+        return QString();
+    const VideoProbe probe = decoder.probe();
+    if (!probe.stopsShortOfEnd(last.seconds))
+        return QString();
+    return tr("The video ended early: %1 runs to %2 s, but the frames decoded from it stop at "
+              "%3 s. The records up to there are saved.")
+        .arg(QDir::toNativeSeparators(videoFileName),
+            QString::number(probe.announcedEndSeconds(), 'f', 3),
+            QString::number(double(last.seconds), 'f', 3));
 }
 
 // The data file of the run could not be written: tell the user and let them save the same

@@ -81,7 +81,7 @@ void RunFeedback::runProgress(qint64 frame, qint64 timeMs, int records)
     runStatus->setText(text);
 }
 
-void RunFeedback::runEnded(const QString &path, const QString &error)
+void RunFeedback::runEnded(const QString &path, const QString &error, const QString &warning)
 {
     const QString full = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
     if (!error.isEmpty() || full.isEmpty()) {
@@ -97,8 +97,10 @@ void RunFeedback::runEnded(const QString &path, const QString &error)
 
     if (endNotice)
         endNotice->close();
-    auto *box = new QMessageBox(
-        QMessageBox::Information, tr("Processing finished"), text, QMessageBox::Ok, window);
+    auto *box = new QMessageBox(warning.isEmpty() ? QMessageBox::Information : QMessageBox::Warning,
+        tr("Processing finished"),
+        warning.isEmpty() ? text : text + QStringLiteral("\n\n") + warning, QMessageBox::Ok,
+        window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->setWindowModality(Qt::NonModal);

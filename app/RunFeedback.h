@@ -30,8 +30,9 @@ public:
     void runStarted(qint64 startMs, qint64 lengthMs);
     // frame: the frame's index from the start of the video; records: frames processed so far.
     void runProgress(qint64 frame, qint64 timeMs, int records);
-    // A run ended: the file written, or the reason it was not.
-    void runEnded(const QString &path, const QString &error);
+    // A run ended: the file written, or the reason it was not; warning: what the user should
+    // know of a file that was written (empty when nothing).
+    void runEnded(const QString &path, const QString &error, const QString &warning = QString());
 
     // The text of the progress / end-of-run field.
     QString statusText() const;

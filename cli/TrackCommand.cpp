@@ -573,8 +573,7 @@ std::optional<Failure> openVideo(const Options &o, CliHost *host, VideoProbe *pr
 // container that counts its frames says how many there should have been. One that gives only
 // its duration says when the last frame should come: a count from the duration and the
 // average rate would overstate a video whose rate varies (frames dropped by a recorder), and
-// call every such video cut. A frame's time is its packet's decoding time, which may come a
-// few frames before its display time.
+// call every such video cut.
 QString cutShort(const VideoProbe &probe, const QString &video, qint64 decoded, double lastSeconds)
 {
     if (probe.frameCountAnnounced) {
@@ -583,15 +582,11 @@ QString cutShort(const VideoProbe &probe, const QString &video, qint64 decoded, 
         return QStringLiteral("%1 of %2 frames decoded from '%3'")
             .arg(QString::number(decoded), QString::number(probe.expectedFrames), video);
     }
-    if (probe.endSeconds < 0 || probe.framesPerSecond <= 0 || lastSeconds < 0)
-        return QString();
-    const double slack
-        = std::max(4.0 / probe.framesPerSecond, 0.01 * (probe.endSeconds - probe.startSeconds));
-    if (lastSeconds + slack >= probe.endSeconds)
+    if (lastSeconds < 0 || !probe.stopsShortOfEnd(lastSeconds))
         return QString();
     return QStringLiteral("'%1' runs to %2 s, but the frames decoded from it stop at %3 s")
-        .arg(
-            video, QString::number(probe.endSeconds, 'f', 3), QString::number(lastSeconds, 'f', 3));
+        .arg(video, QString::number(probe.announcedEndSeconds(), 'f', 3),
+            QString::number(lastSeconds, 'f', 3));
 }
 
 void warnAboutVideo(const Options &o, const VideoProbe &probe)

@@ -464,6 +464,7 @@ private Q_SLOTS:
         QMessageBox *notice = w.runFeedback()->notice();
         QVERIFY(notice && notice->isVisible() && !notice->isModal());
         QVERIFY(notice->text().contains(full));
+        QVERIFY(!notice->text().contains("ended early"));
         QPushButton *openFolder = nullptr;
         for (QAbstractButton *b : notice->buttons())
             if (b->text() == "Open Folder")
@@ -502,6 +503,20 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(data), before);
         QVERIFY(w.runFeedback()->statusText().contains(QFileInfo(other).absoluteFilePath()));
         QFile::remove(other);
+
+        // A video cut short ends the run by itself before the end the file announces: the
+        // notice says so beside where the records went.
+        const QString cut = testutils::scratchPath("cut fish.avi");
+        QVERIFY(fixtures::writeTruncatedCopy(oneFish, cut, QFileInfo(oneFish).size() / 2));
+        prepare(d, cut);
+        d.click("processVideoButton");
+        QVERIFY(d.waitIdle());
+        QVERIFY(QFileInfo::exists(cut + ".data.txt"));
+        notice = w.runFeedback()->notice();
+        QVERIFY(notice && notice->icon() == QMessageBox::Warning);
+        QVERIFY2(
+            notice->text().contains("The video ended early: " + cut), qPrintable(notice->text()));
+        QFile::remove(cut + ".data.txt");
     }
 
     // ---- Pause and review ---------------------------------------------------------------

@@ -12,6 +12,7 @@ extern "C" {
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -125,6 +126,24 @@ void VideoProbe::describe(const AVFormatContext &format)
         if (rotation < 0)
             rotation += 360;
     }
+}
+
+double VideoProbe::announcedEndSeconds() const
+{
+    if (framesPerSecond <= 0)
+        return -1.0;
+    if (frameCountAnnounced)
+        return startSeconds + double(expectedFrames) / framesPerSecond;
+    return endSeconds;
+}
+
+bool VideoProbe::stopsShortOfEnd(double lastSeconds) const
+{
+    const double end = announcedEndSeconds();
+    if (end < 0)
+        return false;
+    const double slack = std::max(4.0 / framesPerSecond, 0.01 * (end - startSeconds));
+    return lastSeconds + slack < end;
 }
 
 QString VideoProbe::describeFailure(const QString &path)

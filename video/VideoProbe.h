@@ -39,6 +39,16 @@ public:
     // endSeconds is -1 when the container gives no duration.
     double startSeconds = 0.0;
     double endSeconds = -1.0;
+
+    // When the video should end, on the same clock: after its frame count at its average rate
+    // when the container counts its frames (a duration can be a guess from the file's size),
+    // else at endSeconds; -1 when the container does not say.
+    double announcedEndSeconds() const;
+    // Whether frames that stop at lastSeconds (a frame's time, as the decoder gives it) fall
+    // short of that end: a file cut short, or pictures that could not be decoded. False when
+    // the end is not known. A frame's time is its packet's decoding time, which may come a
+    // few frames before its display time.
+    bool stopsShortOfEnd(double lastSeconds) const;
     double framesPerSecond = 0.0; // the stream's average frame rate; 0 when unknown
     // The same rate as the fraction the container gives (30000/1001); 0/0 when unknown.
     int frameRateNumerator = 0;
