@@ -205,5 +205,5 @@ int runExport(const QStringList &args)
         warn(result.warning);
     if (!quiet)
         progress.show(result.framesDecoded, lastMs, lastLength, true);
-    return ExitOk;
+    return result.endedEarly ? ExitVideoEndedEarly : ExitOk;
 }

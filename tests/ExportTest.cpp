@@ -837,6 +837,15 @@ private Q_SLOTS:
         QCOMPARE(run({ rowsFile, odd, "--quiet" }, &err), 0);
         QVERIFY2(err.contains("written as 168x120"), err.constData());
         QVERIFY(QFile::remove(AnnotatedExport::outputFileName(odd)));
+        // A video cut short: what was decoded is written, and the exit says it ended early.
+        const QString whole = plainVideo("whole-cli.avi", QSize(160, 120), 60);
+        const QString cut = testutils::scratchPath("cut-cli.avi");
+        QVERIFY(fixtures::writeTruncatedCopy(whole, cut, QFileInfo(whole).size() / 2));
+        QCOMPARE(run({ rowsFile, cut, "--quiet" }, &err), 6);
+        QVERIFY2(err.contains("the video ended early: it runs to 2.400 s"), err.constData());
+        QVERIFY(QFile::remove(AnnotatedExport::outputFileName(cut)));
+        QCOMPARE(run({ rowsFile, whole, "--quiet" }, &err), 0);
+        QVERIFY(QFile::remove(AnnotatedExport::outputFileName(whole)));
         QCOMPARE(run({ rowsFile }, &err), 2);
         QCOMPARE(run({ rowsFile, video, "--filter", "0" }, &err), 2);
         QCOMPARE(outputsIn(testutils::scratchDir()), QStringList());

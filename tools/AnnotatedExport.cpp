@@ -117,6 +117,7 @@ AnnotatedExport::Result AnnotatedExport::run(
         return result;
     }
     result.framesDecoded = 1;
+    qint64 lastFrameMs = decoder.frameTime();
     const qint64 lengthMs = decoder.lengthMs();
 
     const QSize size = encodableSize(frame.size(), format);
@@ -171,6 +172,7 @@ AnnotatedExport::Result AnnotatedExport::run(
         }
         decoder.copyFrame(frame);
         ++result.framesDecoded;
+        lastFrameMs = decoder.frameTime();
         if (counter == -1) {
             // Without rows there is no first time to reach: nothing is annotated. The frame's
             // time is taken in seconds as a float, as the tracker writes it into the rows:
@@ -198,7 +200,17 @@ AnnotatedExport::Result AnnotatedExport::run(
     }
 
     const bool closed = encoder.Close();
+    const VideoProbe probe = decoder.probe();
     decoder.close();
+    if (result.error == Error::None && probe.stopsShortOfEnd(double(lastFrameMs) / 1000.0)) {
+        result.endedEarly = true;
+        if (!result.warning.isEmpty())
+            result.warning += QStringLiteral("; ");
+        result.warning += QStringLiteral("the video ended early: it runs to %1 s, but the frames "
+                                         "decoded from it stop at %2 s")
+                              .arg(QString::number(probe.announcedEndSeconds(), 'f', 3),
+                                  QString::number(double(lastFrameMs) / 1000.0, 'f', 3));
+    }
     if (result.error == Error::None && (encodeFailed || !closed)) {
         result.error = Error::OutputNotWritten;
         const QString why = encoder.writeError();

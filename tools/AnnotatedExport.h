@@ -81,7 +81,11 @@ public:
         int rowsApplied = 0;
         ViewState finalState; // the state after the last picture
         QString detail; // the output and the reason, with OutputNotWritten
-        QString warning; // what was changed to write the video (the frame padded), or empty
+        // What the user should know of the video written (the frames padded, the video
+        // ended early), or empty.
+        QString warning;
+        // The video's frames stopped before the end it announces (a file cut short).
+        bool endedEarly = false;
     };
     Result run(const AnnotationRows &rows, const QString &videoPath) const;
 
