@@ -216,6 +216,13 @@ private slots:
             return o;
         };
         const QStringList x264 = { "-c:v", "libx264", "-preset", "veryfast" };
+        // 10 frames at 25 per second, then 20 at 12.5.
+        auto variableRate = [&](const QString &name) {
+            return patternVideo(name, small, 30,
+                x264
+                    + QStringList {
+                        "-vf", "setpts='(N+if(gte(N,10),N,0))/25/TB'", "-fps_mode", "vfr" });
+        };
 
         struct Case
         {
@@ -294,22 +301,10 @@ private slots:
                     return path;
                 },
                 { "--average", "5" }, 0, "is meant to be shown turned by", true },
-            { "variable frame rate",
-                [&] {
-                    return patternVideo("vfr.mp4", small, 30,
-                        x264
-                            + QStringList { "-vf", "setpts='(N+if(gte(N,10),N,0))/25/TB'",
-                                "-fps_mode", "vfr" });
-                },
-                { "--average", "5" }, 0, "", true },
+            { "variable frame rate", [&] { return variableRate("vfr.mp4"); }, { "--average", "5" },
+                0, "", true },
             { "variable frame rate in MKV, which gives a duration but no frame count",
-                [&] {
-                    return patternVideo("vfr.mkv", small, 30,
-                        x264
-                            + QStringList { "-vf", "setpts='(N+if(gte(N,10),N,0))/25/TB'",
-                                "-fps_mode", "vfr" });
-                },
-                { "--average", "5" }, 0, "", true },
+                [&] { return variableRate("vfr.mkv"); }, { "--average", "5" }, 0, "", true },
             { "MKV cut",
                 [&] {
                     const QString whole = scene("whole.mkv", options(VideoFormat::LosslessMkv, 60));
