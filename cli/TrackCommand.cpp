@@ -570,13 +570,13 @@ std::optional<Failure> openVideo(const Options &o, CliHost *host, VideoProbe *pr
 
 // What the user should know about a video that can be tracked.
 // Why the run looks cut short, naming the video, or empty when it reached the end. A
-// container that counts its frames says how many there should have been. One that gives only
-// its duration says when the last frame should come: a count from the duration and the
-// average rate would overstate a video whose rate varies (frames dropped by a recorder), and
-// call every such video cut.
+// container that counts its frames says how many there should have been, when the frames
+// decoded are known (decoded >= 0). Else the container says when the last frame should come:
+// a count from the duration and the average rate would overstate a video whose rate varies
+// (frames dropped by a recorder), and call every such video cut.
 QString cutShort(const VideoProbe &probe, const QString &video, qint64 decoded, double lastSeconds)
 {
-    if (probe.frameCountAnnounced) {
+    if (probe.frameCountAnnounced && decoded >= 0) {
         if (decoded + std::max<qint64>(2, probe.expectedFrames / 100) >= probe.expectedFrames)
             return QString();
         return QStringLiteral("%1 of %2 frames decoded from '%3'")
@@ -827,10 +827,9 @@ int runTrack(const QStringList &args)
 
     const qint64 startMs = host.decoder.frameTime();
     const qint64 lengthMs = host.decoder.lengthMs();
-    // The pictures decoded before the run: the one shown, and those the slider skipped.
-    const qint64 framesBefore = options.startMs && probe.framesPerSecond > 0
-        ? std::llround(startMs / 1000.0 * probe.framesPerSecond) + 1
-        : 1;
+    // The pictures decoded before the run: the one shown, and those the slider skipped (not
+    // known when it skipped any: their times need not come at the average rate).
+    const qint64 framesBefore = options.startMs ? -1 : 1;
     VideoTracker tracker(&host);
     tracker.setDataFilePath(output);
     // A run that gives no record must not replace an earlier data file with a header.
@@ -885,8 +884,8 @@ int runTrack(const QStringList &args)
     }
     // A file cut short, or a picture that cannot be decoded, ends the run like the end of the
     // video.
-    const QString shortfall
-        = cutShort(probe, options.video, framesBefore + records, ok ? last.seconds : -1.0);
+    const QString shortfall = cutShort(probe, options.video,
+        framesBefore < 0 ? -1 : framesBefore + records, ok ? last.seconds : -1.0);
     if (!shortfall.isEmpty())
         return fail({ ExitVideoEndedEarly,
             QStringLiteral("the video ended early: %1; the %2 records up to %3 are written to %4")

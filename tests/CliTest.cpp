@@ -215,14 +215,21 @@ private slots:
             o.frameCount = frames;
             return o;
         };
+        // The first half of the bytes of a fish video.
+        auto firstHalf
+            = [&](const QString &name, VideoFormat format, int frames, const QString &cutName) {
+                  const QString whole = scene(name, options(format, frames));
+                  const QString cut = testutils::scratchPath(cutName);
+                  fixtures::writeTruncatedCopy(whole, cut, QFileInfo(whole).size() / 2);
+                  return cut;
+              };
         const QStringList x264 = { "-c:v", "libx264", "-preset", "veryfast" };
-        // 10 frames at 25 per second, then 20 at 12.5.
-        auto variableRate = [&](const QString &name) {
-            return patternVideo(name, small, 30,
-                x264
-                    + QStringList {
-                        "-vf", "setpts='(N+if(gte(N,10),N,0))/25/TB'", "-fps_mode", "vfr" });
+        // Frames timed by an ffmpeg setpts expression.
+        auto variableRate = [&](const QString &name, int frames, const QString &times) {
+            return patternVideo(name, small, frames,
+                x264 + QStringList { "-vf", "setpts='" + times + "'/TB", "-fps_mode", "vfr" });
         };
+        const QString twoRates = "(N+if(gte(N,10),N,0))/25"; // 10 frames at 25/s, 20 at 12.5/s
 
         struct Case
         {
@@ -253,10 +260,7 @@ private slots:
                 { "--average", "10" }, 0, "", true },
             { "MP4 cut, index lost",
                 [&] {
-                    const QString whole = scene("whole.mp4", options(VideoFormat::Mp4H264, 100));
-                    const QString cut = testutils::scratchPath("cut-index-lost.mp4");
-                    fixtures::writeTruncatedCopy(whole, cut, QFileInfo(whole).size() / 2);
-                    return cut;
+                    return firstHalf("whole.mp4", VideoFormat::Mp4H264, 100, "cut-index-lost.mp4");
                 },
                 {}, 3, "Invalid data found when processing input", false },
             { "MP4 cut, index kept",
@@ -301,17 +305,18 @@ private slots:
                     return path;
                 },
                 { "--average", "5" }, 0, "is meant to be shown turned by", true },
-            { "variable frame rate", [&] { return variableRate("vfr.mp4"); }, { "--average", "5" },
-                0, "", true },
+            { "variable frame rate", [&] { return variableRate("vfr.mp4", 30, twoRates); },
+                { "--average", "5" }, 0, "", true },
             { "variable frame rate in MKV, which gives a duration but no frame count",
-                [&] { return variableRate("vfr.mkv"); }, { "--average", "5" }, 0, "", true },
-            { "MKV cut",
+                [&] { return variableRate("vfr.mkv", 30, twoRates); }, { "--average", "5" }, 0, "",
+                true },
+            { "variable frame rate, from part-way: 30 frames at 25 per second, 30 at 2.5",
                 [&] {
-                    const QString whole = scene("whole.mkv", options(VideoFormat::LosslessMkv, 60));
-                    const QString cut = testutils::scratchPath("cut.mkv");
-                    fixtures::writeTruncatedCopy(whole, cut, QFileInfo(whole).size() / 2);
-                    return cut;
+                    return variableRate("vfr-slower.mp4", 60, "if(lt(N,30),N/25,1.2+(N-30)*0.4)");
                 },
+                { "--average", "5", "--start-ms", "5000" }, 0, "", false },
+            { "MKV cut",
+                [&] { return firstHalf("whole.mkv", VideoFormat::LosslessMkv, 60, "cut.mkv"); },
                 { "--average", "10" }, 6, "but the frames decoded from it stop at", false },
             { "two video streams",
                 [&] {
