@@ -173,8 +173,12 @@ bool BatchManifest::parse(
             }
             if (column == QLatin1String("setup"))
                 job.setup = value;
-            if (column == QLatin1String("fish"))
+            if (column == QLatin1String("overlays-from"))
+                job.overlaysFrom = value;
+            if (column == QLatin1String("fish")) {
                 job.fishCount = value.toInt();
+                job.fishGiven = true;
+            }
             if (column.startsWith(QLatin1String("arena")))
                 job.arenas = true;
             job.trackArguments << QStringLiteral("--%1=%2").arg(column, value);

@@ -15,8 +15,11 @@ struct BatchJob
     int line = 0; // the row's line in the manifest (the header is line 1)
     QString video; // absolute path
     QString setup; // absolute path, or empty
-    // From the fish and arena columns, to name the data file as track names it.
+    QString overlaysFrom; // absolute path, or empty
+    // From the fish and arena columns, to name the data file as track names it (with the
+    // setup or overlays file, which may say more).
     int fishCount = 1;
+    bool fishGiven = false;
     bool arenas = false;
     QStringList trackArguments; // "--area=...", "--fish=3", ... (without the video)
 };

@@ -2,6 +2,7 @@
 
 #include "cli/SignalStop.h"
 
+#include "tracking/SetupFile.h"
 #include "tracking/TrackingDataFile.h"
 #include "video/VideoProbe.h"
 
@@ -76,11 +77,22 @@ BatchRunner::BatchRunner(const QVector<BatchJob> &batchJobs, const QString &exec
     }
 }
 
+// Track gives a run of several fish or of arenas the several-fish name, whether the row or
+// its setup file asks for them (fish, and arenas for the whole-video background method), or
+// without a setup file its overlays file (arenas). A file that cannot be read is track's to
+// report.
 QString BatchRunner::dataFileFor(const BatchJob &job, const QString &outputDir)
 {
-    const QString besideVideo = job.fishCount > 1 || job.arenas
-        ? TrackingDataFile::multiFishPath(job.video)
-        : TrackingDataFile::singleFishPath(job.video);
+    bool severalFish = job.fishCount > 1 || job.arenas;
+    const QString overlaysFile = !job.setup.isEmpty() ? job.setup : job.overlaysFrom;
+    TrackingSetup setup;
+    if (!severalFish && !overlaysFile.isEmpty() && SetupFile::read(overlaysFile, &setup)) {
+        const bool blobs = job.trackArguments.contains(QStringLiteral("--method=blobs"));
+        severalFish = (blobs && !setup.overlays.arenas.isEmpty())
+            || (setup.hasParameters && !job.fishGiven && setup.fishCount > 1);
+    }
+    const QString besideVideo = severalFish ? TrackingDataFile::multiFishPath(job.video)
+                                            : TrackingDataFile::singleFishPath(job.video);
     return outputDir.isEmpty()
         ? besideVideo
         : QDir(outputDir).absoluteFilePath(QFileInfo(besideVideo).fileName());

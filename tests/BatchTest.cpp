@@ -5,6 +5,7 @@
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
 
+#include "tracking/SetupFile.h"
 #include "tracking/TrackingDataFile.h"
 
 #include <QDir>
@@ -197,16 +198,25 @@ private slots:
         QCOMPARE(second[2][2], QString("failed"));
         QCOMPARE(second[3][2], QString("skipped"));
 
-        // Every track option may be a column: the method and arenas too, whose data file has
-        // the several-fish name that track gives it.
+        // Every track option may be a column: the method and arenas too. The data file has the
+        // several-fish name that track gives it when the row asks for arenas, or for several
+        // fish through its setup file.
+        TrackingSetup twoFish;
+        twoFish.overlays.areas << QRect(QPoint(10, 10), QPoint(150, 110));
+        twoFish.overlays.areaLabels << "Tracking Area";
+        twoFish.fishCount = 2;
+        twoFish.framesToAverage = 5;
+        QVERIFY(SetupFile::write(folder + "/two.setup", twoFish));
         const QString plate = writeText(folder + "/plate.csv",
-            "video,area,average,method,arena,arena\n"
-            "videos/good.avi,\"10,10,150,110\",5,blobs,\"10,10,79,110\",\"80,10,150,110\"\n");
+            "video,area,average,method,arena,arena,setup\n"
+            "videos/good.avi,\"10,10,150,110\",5,blobs,\"10,10,79,110\",\"80,10,150,110\",\n"
+            "videos/old.avi,,,,,,two.setup\n");
         const auto arenas = testutils::runProgram(
             POND_CLI, { "batch", plate, "--output-dir", folder + "/plate" });
         QVERIFY2(arenas.exitCode == 0, qPrintable(arenas.err));
         const QByteArray data = bytesOf(folder + "/plate/good.avi.datamulti.txt");
         QVERIFY2(data.contains("Arena1") && data.contains("Arena2"), data.left(400).constData());
+        QCOMPARE(rowsIn(folder + "/plate/old.avi.datamulti.txt"), 38);
     }
 
     // SIGINT (Ctrl+C) stops the batch: the running video stops and its records are kept whole
