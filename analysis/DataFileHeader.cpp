@@ -46,3 +46,14 @@ bool DataFileHeader::read(const QString &path)
     }
     return true;
 }
+
+QStringList DataFileHeader::variablesFor(const QStringList &measurableNames, bool multiFish)
+{
+    QStringList names { QStringLiteral("Speed"), QStringLiteral("RelativeTurnAngle"),
+        QStringLiteral("AbsoluteTurnAngle") };
+    names << measurableNames;
+    // Several fish give the shoal's mean distance, which no column holds.
+    if (multiFish && !measurableNames.contains(QStringLiteral("ShoalAvgDist")))
+        names << QStringLiteral("ShoalAvgDist");
+    return names;
+}

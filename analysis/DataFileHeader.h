@@ -20,6 +20,11 @@ public:
     // Whether the file is a multi-fish file (its first line is "NumFish: ").
     bool multiFish = false;
 
+    // The variables the analysis offers for a file, in the window's order: speed and the turn
+    // angles, each measurable overlay, and for several fish their shoal's mean distance.
+    static QStringList variablesFor(const QStringList &measurableNames, bool multiFish);
+    QStringList variables() const { return variablesFor(measurableNames, multiFish); }
+
     // Whether a line's first field names a measurable overlay (compared by prefix).
     static bool isMeasurableName(const QString &field);
     // A line of a data file split at every single space, empty fields kept.

@@ -90,24 +90,30 @@ int runAnalyze(const QStringList &args)
         return int(ExitFailed);
     };
 
-    // Both rulers start as the file's first ruler, as the window shows them after loading.
-    if (!rulerXGiven || !rulerYGiven) {
-        AnalysisOutcome missing;
-        if (!QFile::exists(input.path)) {
-            missing.status = AnalysisOutcome::Status::FileMissing;
-            return fail(missing);
-        }
-        DataFileHeader header;
-        if (!header.read(input.path)) {
-            missing.status = AnalysisOutcome::Status::CannotOpen;
-            return fail(missing);
-        }
-        const QString first = header.rulerNames.value(0);
-        if (!rulerXGiven)
-            input.rulerX = first;
-        if (!rulerYGiven)
-            input.rulerY = first;
+    AnalysisOutcome missing;
+    if (!QFile::exists(input.path)) {
+        missing.status = AnalysisOutcome::Status::FileMissing;
+        return fail(missing);
     }
+    DataFileHeader header;
+    if (!header.read(input.path)) {
+        missing.status = AnalysisOutcome::Status::CannotOpen;
+        return fail(missing);
+    }
+    // Only what the window's variable list offers for the file: any other name (a typo) would
+    // give no numbers, and no reason.
+    const QStringList offered = header.variables();
+    for (const VariableRow &row : input.rows)
+        if (!offered.contains(row.name))
+            return line.usageError(
+                QStringLiteral("--variable %1: %2 offers %3")
+                    .arg(row.name, input.path, offered.join(QStringLiteral(", "))));
+    // Both rulers start as the file's first ruler, as the window shows them after loading.
+    const QString first = header.rulerNames.value(0);
+    if (!rulerXGiven)
+        input.rulerX = first;
+    if (!rulerYGiven)
+        input.rulerY = first;
 
     // The window shows empty tables for a file it cannot make sense of; a batch job needs to
     // know that it gave no numbers, and why.

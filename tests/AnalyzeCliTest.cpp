@@ -140,6 +140,12 @@ private Q_SLOTS:
         expectFailure(cli({ motionFile(), "--variable", "Speed", "--window", "0,1" }), "--window");
         expectFailure(cli({ motionFile() }), "--variable");
         expectFailure(cli({ "--variable", "Speed" }), "DATAFILE");
+        // A name the file does not offer (a typo) gives no numbers: refused, with the names.
+        const Run typo = cli({ motionFile(), "--variable", "Speed", "--variable", "TurnAngle" });
+        QCOMPARE(typo.exitCode, 2);
+        expectFailure(typo,
+            "--variable TurnAngle: " + motionFile()
+                + " offers Speed, RelativeTurnAngle, AbsoluteTurnAngle, Zone1");
     }
 
     // --table prints the window's results table as CSV; its means are the --csv means.

@@ -179,12 +179,7 @@ void AnalysisWindow::clearMarks()
 void AnalysisWindow::AddVariable()
 {
     auto *variableCombo = new QComboBox;
-    variableCombo->addItems({ QStringLiteral("Speed"), QStringLiteral("RelativeTurnAngle"),
-        QStringLiteral("AbsoluteTurnAngle") });
-    variableCombo->addItems(measurableNames);
-    // Several fish give the shoal's mean distance, which no column holds.
-    if (loadedMultiFish && !measurableNames.contains(QStringLiteral("ShoalAvgDist")))
-        variableCombo->addItem(QStringLiteral("ShoalAvgDist"));
+    variableCombo->addItems(DataFileHeader::variablesFor(measurableNames, loadedMultiFish));
 
     const int row = variableTable.rowCount();
     variableTable.setRowCount(row + 1);
