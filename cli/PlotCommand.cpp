@@ -10,6 +10,8 @@
 
 #include <QPainter>
 
+#include <cstdio>
+
 int runPlot(const QStringList &args)
 {
     CommandLine line(QStringLiteral("plot"), QStringLiteral("DATAFILE"),
@@ -67,6 +69,14 @@ int runPlot(const QStringList &args)
     const QImage frame = TrackPicture::firstFrame(video, &error);
     if (frame.isNull())
         return line.failure(ExitBadVideo, error);
+    // A data file of another video would be drawn over this one as if it belonged there. (A
+    // file stores its Tracking Area's right and bottom edges one past the last pixel.)
+    const QRect area = tracks.overlays.areas.value(0);
+    if (!area.isNull() && !QRect(0, 0, frame.width() + 1, frame.height() + 1).contains(area))
+        std::fprintf(stderr,
+            "pondwatch-cli plot: warning: the Tracking Area of %s reaches past the %dx%d frame "
+            "of %s; is that the video that was tracked?\n",
+            qPrintable(positional.first()), frame.width(), frame.height(), qPrintable(video));
 
     const TrackPicture::Kind kind
         = line.isSet("trajectory") ? TrackPicture::Kind::Trajectory : TrackPicture::Kind::HeatMap;

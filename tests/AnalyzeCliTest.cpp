@@ -190,7 +190,7 @@ private Q_SLOTS:
                      &error),
             qPrintable(error));
         DataFileBuilder b;
-        b.zone("Zone1", 10, 10, 59, 59);
+        b.area(0, 0, 159, 119).zone("Zone1", 10, 10, 59, 59);
         for (int i = 0; i < 40; ++i)
             b.row(0.04 * i, 20 + 2 * i, 60, true, { 0 });
         const QString data = b.write(video + ".data.txt");
@@ -198,6 +198,7 @@ private Q_SLOTS:
         const QString png = testutils::scratchPath("trajectory.png");
         Run run = cli({ data, "--video", video, "--trajectory", "--output", png }, "plot");
         QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
         const QImage picture(png);
         QCOMPARE(picture.size(), TrackPicture::pictureSize(QSize(160, 120)));
         const int s = TrackPicture::scaleFor(QSize(160, 120));
@@ -218,6 +219,11 @@ private Q_SLOTS:
             QCOMPARE(r.exitCode, code);
             QVERIFY2(r.err.contains(message), qPrintable(r.err));
         };
+        // The file of a 640x480 video over this one: drawn, with a warning.
+        run = cli({ motionFile(), "--video", video, "--heatmap", "--output", png }, "plot");
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(
+            run.err.contains("reaches past the 160x120 frame of " + video), qPrintable(run.err));
         refused({ data, "--video", video, "--output", png }, 2, "--trajectory");
         refused({ data, "--video", video, "--heatmap", "--bin", "0", "--output", png }, 2, "--bin");
         refused({ data, "--video", video, "--heatmap", "--output", "x.jpg" }, 2, ".png or .svg");

@@ -22,6 +22,12 @@ inline QString real(double v)
 class DataFileBuilder
 {
 public:
+    // The Tracking Area, inclusive corners (0, 0, 639, 479 unless set).
+    DataFileBuilder &area(int x1, int y1, int x2, int y2)
+    {
+        areaLine = QString("%1 %2 %3 %4").arg(x1).arg(y1).arg(x2 + 1).arg(y2 + 1);
+        return *this;
+    }
     DataFileBuilder &zone(const QString &name, int x1, int y1, int x2, int y2)
     {
         zones << name;
@@ -67,7 +73,7 @@ public:
 
     QStringList lines() const
     {
-        QStringList out { "Tracking area (x1, y1, x2, y2): ", "0 0 640 480" };
+        QStringList out { "Tracking area (x1, y1, x2, y2): ", areaLine };
         out << zoneLines << rulerLines << pointLines;
         QString columns = "Seconds FishX FishY FishMovement Confidence Confidence>" + real(30.0);
         for (const QString &name : zones + rulers + pointDists)
@@ -98,6 +104,7 @@ private:
     QStringList zones, rulers, pointDists;
     QStringList zoneLines, rulerLines, pointLines;
     QStringList rows;
+    QString areaLine = "0 0 640 480";
     int lastX = 0, lastY = 0;
 };
 
