@@ -547,12 +547,15 @@ std::optional<Failure> openVideo(const Options &o, CliHost *host, VideoProbe *pr
         return failure(QStringLiteral("Error loading the video"));
     if (!host->decoder.seekNextFrame()) {
         // The frame shown after opening is the video's second; a video of one frame has none.
-        if (probe->problem.isEmpty() && probe->expectedFrames >= 0 && probe->expectedFrames < 2)
+        // A container that does not say how many it has (a single picture file) is asked for
+        // its first.
+        const bool onePicture
+            = probe->expectedFrames >= 0 ? probe->expectedFrames < 2 : host->decoder.seekToFrame(0);
+        if (probe->problem.isEmpty() && onePicture)
             return Failure { ExitNothingTracked,
-                QStringLiteral("'%1' has %2 frame: it gave no frame to track after the one "
+                QStringLiteral("'%1' has 1 frame: it gave no frame to track after the one "
                                "shown (the second), so nothing was written")
-                    .arg(o.video)
-                    .arg(probe->expectedFrames) };
+                    .arg(o.video) };
         return failure(QStringLiteral("seekNextFrame failed on"));
     }
     if (!host->decoder.copyFrame(host->shownFrame) || host->shownFrame.isNull())

@@ -283,6 +283,15 @@ private slots:
                 { "--average", "10" }, 6, "the video ended early: ", false },
             { "one frame", [&] { return scene("one.avi", options(VideoFormat::LosslessAvi, 1)); },
                 {}, 7, "gave no frame to track after the one shown", false },
+            { "a single picture, whose container does not count its frames",
+                [] {
+                    const QString path = testutils::scratchPath("still.png");
+                    QImage picture(160, 120, QImage::Format_RGB888);
+                    picture.fill(Qt::gray);
+                    picture.save(path);
+                    return path;
+                },
+                {}, 7, "'" + testutils::scratchPath("still.png") + "' has 1 frame", false },
             { "two frames", [&] { return scene("two.avi", options(VideoFormat::LosslessAvi, 2)); },
                 {}, 7, "gave no frame to track after the one shown", false },
             { "fewer frames than Frames to Average",
