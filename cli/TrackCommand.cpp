@@ -571,7 +571,6 @@ std::optional<Failure> openVideo(const Options &o, CliHost *host, VideoProbe *pr
     return std::nullopt;
 }
 
-// What the user should know about a video that can be tracked.
 // Why the run looks cut short, naming the video, or empty when it reached the end. A
 // container that counts its frames says how many there should have been, when the frames
 // decoded are known (decoded >= 0). Else the container says when the last frame should come:
@@ -592,6 +591,7 @@ QString cutShort(const VideoProbe &probe, const QString &video, qint64 decoded, 
             QString::number(lastSeconds, 'f', 3));
 }
 
+// What the user should know about a video that can be tracked.
 void warnAboutVideo(const Options &o, const VideoProbe &probe)
 {
     if (probe.expectedFrames >= 0 && probe.expectedFrames < o.average)
