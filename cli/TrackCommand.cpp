@@ -830,9 +830,6 @@ int runTrack(const QStringList &args)
 
     const qint64 startMs = host.decoder.frameTime();
     const qint64 lengthMs = host.decoder.lengthMs();
-    // The pictures decoded before the run: the one shown, and those the slider skipped (not
-    // known when it skipped any: their times need not come at the average rate).
-    const qint64 framesBefore = options.startMs ? -1 : 1;
     VideoTracker tracker(&host);
     tracker.setDataFilePath(output);
     // A run that gives no record must not replace an earlier data file with a header.
@@ -886,9 +883,10 @@ int runTrack(const QStringList &args)
                 QStringLiteral("cannot write the background to %1").arg(method.saveBackground) });
     }
     // A file cut short, or a picture that cannot be decoded, ends the run like the end of the
-    // video.
-    const QString shortfall = cutShort(probe, options.video,
-        framesBefore < 0 ? -1 : framesBefore + records, ok ? last.seconds : -1.0);
+    // video. The pictures decoded are the one shown and the records; after a seek, those the
+    // slider skipped are not known (their times need not come at the average rate).
+    const qint64 decoded = options.startMs ? -1 : 1 + qint64(records);
+    const QString shortfall = cutShort(probe, options.video, decoded, ok ? last.seconds : -1.0);
     if (!shortfall.isEmpty())
         return fail({ ExitVideoEndedEarly,
             QStringLiteral("the video ended early: %1; the %2 records up to %3 are written to %4")
