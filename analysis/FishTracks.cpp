@@ -1,8 +1,8 @@
 #include "analysis/FishTracks.h"
 
 #include "analysis/DataFileHeader.h"
+#include "formats/TrackingDataFile.h"
 #include "model/ArenaLayout.h"
-#include "tracking/TrackingDataFile.h"
 
 #include <QFile>
 #include <QTextStream>

@@ -1,6 +1,6 @@
 #include "analysis/ResultsPlot.h"
 
-#include "view/FishPalette.h"
+#include "model/FishPalette.h"
 
 #include <QFontMetrics>
 #include <QPainter>

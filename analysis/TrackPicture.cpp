@@ -1,7 +1,7 @@
 #include "analysis/TrackPicture.h"
 
+#include "model/FishPalette.h"
 #include "video/QVideoDecoder.h"
-#include "view/FishPalette.h"
 
 #include <QFileInfo>
 #include <QPainter>

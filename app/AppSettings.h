@@ -4,7 +4,7 @@
 // Kept in QSettings under the application's organisation and name; without an organisation
 // (tests that did not ask for it) nothing is read or written. GUI thread only.
 
-#include "tracking/SetupFile.h"
+#include "formats/SetupFile.h"
 
 #include <QByteArray>
 #include <QString>

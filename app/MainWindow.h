@@ -5,8 +5,8 @@
 // which the tracker thread calls during a run (they read atomics and locked copies).
 
 #include "analysis/ui/AnalysisWindow.h"
+#include "formats/SetupFile.h"
 #include "tools/AnnotatedExport.h"
-#include "tracking/SetupFile.h"
 #include "tracking/TrackingControls.h"
 #include "tracking/TrackingHost.h"
 #include "video/QVideoDecoder.h"

@@ -4,7 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/ResultsMenu.h"
 #include "app/RunFeedback.h"
-#include "tracking/SetupFile.h"
+#include "formats/SetupFile.h"
 #include "ui/Dialogs.h"
 #include "view/ui/VideoView.h"
 #include "view/ui/VideoViewport.h"

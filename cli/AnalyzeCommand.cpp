@@ -9,7 +9,7 @@
 #include "analysis/DataFileHeader.h"
 #include "analysis/ResultsTable.h"
 #include "files/InputFile.h"
-#include "tracking/TrackingDataFile.h"
+#include "formats/TrackingDataFile.h"
 
 #include <QFile>
 #include <QLoggingCategory>

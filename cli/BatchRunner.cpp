@@ -2,8 +2,8 @@
 
 #include "cli/SignalStop.h"
 
-#include "tracking/SetupFile.h"
-#include "tracking/TrackingDataFile.h"
+#include "formats/SetupFile.h"
+#include "formats/TrackingDataFile.h"
 #include "video/VideoProbe.h"
 
 #include <QDir>

@@ -8,9 +8,9 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/SignalStop.h"
+#include "formats/TrackingDataFile.h"
 #include "model/ArenaLayout.h"
 #include "tools/AnnotatedExport.h"
-#include "tracking/TrackingDataFile.h"
 #include "video/VideoProbe.h"
 
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
-#include "tracking/ArenaSplitter.h"
+#include "formats/ArenaSplitter.h"
 
 #include <cstdio>
 

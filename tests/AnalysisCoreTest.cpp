@@ -6,9 +6,9 @@
 #include "analysis/DataFileHeader.h"
 #include "analysis/SampleCollector.h"
 #include "analysis/WindowedStatistics.h"
+#include "formats/TrackingDataFile.h"
 #include "support/AnalysisDataFiles.h"
 #include "support/TestUtils.h"
-#include "tracking/TrackingDataFile.h"
 
 #include <QTest>
 

@@ -11,10 +11,10 @@
 
 #include "app/MainWindow.h"
 #include "app/WindowMenus.h"
+#include "formats/SetupFile.h"
+#include "formats/TrackingDataFile.h"
 #include "model/ArenaLayout.h"
 #include "tools/AnnotationRows.h"
-#include "tracking/SetupFile.h"
-#include "tracking/TrackingDataFile.h"
 #include "ui/ArenaControls.h"
 #include "ui/DetectionControls.h"
 #include "view/ViewRenderer.h"

@@ -5,8 +5,8 @@
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
 
-#include "tracking/SetupFile.h"
-#include "tracking/TrackingDataFile.h"
+#include "formats/SetupFile.h"
+#include "formats/TrackingDataFile.h"
 
 #include <QDir>
 #include <QFile>

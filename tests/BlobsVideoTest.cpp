@@ -10,11 +10,11 @@
 
 #include "analysis/DataFileHeader.h"
 #include "analysis/SampleCollector.h"
+#include "formats/TrackingDataFile.h"
+#include "model/FishPalette.h"
 #include "tools/AnnotationRows.h"
 #include "tools/StimulusEventAnalysis.h"
 #include "tracking/ImageLock.h"
-#include "tracking/TrackingDataFile.h"
-#include "view/FishPalette.h"
 
 #include <QCryptographicHash>
 #include <QFile>

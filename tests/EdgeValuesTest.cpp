@@ -3,10 +3,10 @@
 // build turns any overflow into a failure), and ordinary values give what they always gave.
 
 #include "analysis/WindowedStatistics.h"
+#include "formats/OverlayLimits.h"
+#include "formats/TrackingDataFile.h"
 #include "support/TestUtils.h"
 #include "tools/StimulusEventBlender.h"
-#include "tracking/OverlayLimits.h"
-#include "tracking/TrackingDataFile.h"
 #include "view/ViewRenderer.h"
 
 #include <QFile>

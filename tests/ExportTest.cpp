@@ -7,12 +7,12 @@
 // plain background: MPEG-1 at 25 kbit/s smears thin lines, but never that far.
 
 #include "app/MainWindow.h"
+#include "formats/TrackingDataFile.h"
 #include "model/ArenaLayout.h"
 #include "support/DialogScope.h"
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
 #include "tools/AnnotatedExport.h"
-#include "tracking/TrackingDataFile.h"
 #include "video/QVideoDecoder.h"
 #include "view/ui/VideoView.h"
 

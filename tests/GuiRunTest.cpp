@@ -9,8 +9,8 @@
 #include "support/DialogScope.h"
 #include "support/GuiRunSupport.h"
 
+#include "formats/TrackingDataFile.h"
 #include "tracking/ImageLock.h"
-#include "tracking/TrackingDataFile.h"
 #include "view/ViewRenderer.h"
 
 #include <QComboBox>

@@ -7,9 +7,9 @@
 #include "analysis/PictureFile.h"
 #include "analysis/ResultsTable.h"
 #include "analysis/TrackPicture.h"
+#include "model/FishPalette.h"
 #include "support/AnalysisDataFiles.h"
 #include "support/TestUtils.h"
-#include "view/FishPalette.h"
 
 #include <QPainter>
 #include <QTest>

@@ -4,14 +4,14 @@
 #include "support/TestUtils.h"
 #include "support/TrackingTestSupport.h"
 
-#include "tracking/BackgroundModel.h"
+#include "formats/TrackingDataFile.h"
 #include "tracking/ImageLock.h"
-#include "tracking/MultiFishDetector.h"
-#include "tracking/ProximityWeights.h"
 #include "tracking/RunParameters.h"
-#include "tracking/SingleFishDetector.h"
 #include "tracking/TrackerViewPainter.h"
-#include "tracking/TrackingDataFile.h"
+#include "tracking/classic/BackgroundModel.h"
+#include "tracking/classic/MultiFishDetector.h"
+#include "tracking/classic/ProximityWeights.h"
+#include "tracking/classic/SingleFishDetector.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -5,13 +5,13 @@
 
 #include "support/TrackingTestSupport.h"
 
-#include "tracking/BackgroundModel.h"
-#include "tracking/CandidateScan.h"
-#include "tracking/MultiFishDetector.h"
-#include "tracking/SingleFishDetector.h"
 #include "tracking/TrackerViewPainter.h"
-#include "tracking/kernels/ColumnOrderRules.h"
-#include "tracking/kernels/RowKernels.h"
+#include "tracking/classic/BackgroundModel.h"
+#include "tracking/classic/CandidateScan.h"
+#include "tracking/classic/MultiFishDetector.h"
+#include "tracking/classic/SingleFishDetector.h"
+#include "tracking/classic/kernels/ColumnOrderRules.h"
+#include "tracking/classic/kernels/RowKernels.h"
 
 #include <QRandomGenerator>
 #include <QTest>

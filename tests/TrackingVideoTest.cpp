@@ -6,7 +6,7 @@
 #include "support/TrackingTestSupport.h"
 #include "support/VideoFixtures.h"
 
-#include "tracking/TrackingDataFile.h"
+#include "formats/TrackingDataFile.h"
 
 #include <QDir>
 #include <QProcess>

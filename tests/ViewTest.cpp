@@ -2,10 +2,10 @@
 // the shapes with the mouse on the real view inside a real main window.
 
 #include "app/MainWindow.h"
+#include "model/FishPalette.h"
 #include "model/OverlayShapes.h"
 #include "support/DialogScope.h"
 #include "support/FindControl.h"
-#include "view/FishPalette.h"
 #include "view/ViewRenderer.h"
 #include "view/ui/VideoView.h"
 

@@ -4,7 +4,7 @@
 // Every access goes through one call that holds resultsLock for that access only; no caller
 // keeps the lock across a frame's computation.
 
-#include "tracking/TrackRecord.h"
+#include "model/TrackRecord.h"
 
 #include <QMutex>
 #include <QMutexLocker>

@@ -1,12 +1,12 @@
 #include "tracking/TrackingRun.h"
 
 #include "model/ArenaLayout.h"
-#include "tracking/ClassicDetection.h"
 #include "tracking/ImageLock.h"
 #include "tracking/TrackResults.h"
-#include "tracking/TrackerFlags.h"
 #include "tracking/TrackingHost.h"
 #include "tracking/blobs/BlobsDetection.h"
+#include "tracking/classic/ClassicDetection.h"
+#include "tracking/classic/TrackerFlags.h"
 #include "video/QVideoDecoder.h"
 
 #include <QDebug>

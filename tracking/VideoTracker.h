@@ -9,10 +9,10 @@
 //   stop / pause / tracker-view flags - atomics written by the GUI
 //   the outcome of the last file write - guarded by fileLock
 
-#include "tracking/TrackRecord.h"
+#include "formats/TrackingDataFile.h"
+#include "model/TrackRecord.h"
 #include "tracking/TrackResults.h"
-#include "tracking/TrackerFlags.h"
-#include "tracking/TrackingDataFile.h"
+#include "tracking/classic/TrackerFlags.h"
 
 #include <QImage>
 #include <QMutex>

@@ -1,6 +1,6 @@
 #include "view/ViewRenderer.h"
 
-#include "view/FishPalette.h"
+#include "model/FishPalette.h"
 
 #include <QFontMetrics>
 #include <QPaintDevice>

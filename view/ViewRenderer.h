@@ -5,7 +5,7 @@
 // Works on copies only; safe on any thread.
 
 #include "model/OverlayShapes.h"
-#include "tracking/TrackRecord.h"
+#include "model/TrackRecord.h"
 
 #include <QImage>
 #include <QList>

@@ -4,9 +4,9 @@
 
 #include "FuzzSupport.h"
 
+#include "formats/TrackingDataFile.h"
 #include "tools/AnnotatedExport.h"
 #include "tools/AnnotationRows.h"
-#include "tracking/TrackingDataFile.h"
 #include "view/ViewRenderer.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)

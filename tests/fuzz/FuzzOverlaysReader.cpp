@@ -6,10 +6,10 @@
 
 #include "FuzzSupport.h"
 
+#include "formats/ArenaSplitter.h"
+#include "formats/SetupFile.h"
+#include "formats/TrackingDataFile.h"
 #include "model/ArenaLayout.h"
-#include "tracking/ArenaSplitter.h"
-#include "tracking/SetupFile.h"
-#include "tracking/TrackingDataFile.h"
 #include "view/ViewRenderer.h"
 
 #include <QTextStream>

@@ -14,7 +14,7 @@ shift
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
     targets=(fuzz_analysis_datafile fuzz_overlays_reader fuzz_export_rows fuzz_stimulus_events
-        fuzz_blend_input fuzz_cli_options fuzz_batch_manifest)
+        fuzz_blend_input fuzz_cli_options fuzz_batch_manifest fuzz_results_views)
 fi
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

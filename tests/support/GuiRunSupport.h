@@ -4,11 +4,11 @@
 // tracker at an exact record count, and pondwatch-cli track for the reference file.
 
 #include "app/MainWindow.h"
+#include "formats/TrackingDataFile.h"
 #include "support/FindControl.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
-#include "tracking/TrackingDataFile.h"
 #include "tracking/VideoTracker.h"
 #include "video/QVideoEncoder.h"
 #include "view/ui/VideoView.h"

@@ -1,14 +1,14 @@
 #include "tracking/blobs/BlobsDetection.h"
 
 #include "model/ArenaLayout.h"
+#include "model/FishPalette.h"
 #include "tracking/TrackResults.h"
-#include "tracking/TrackerFlags.h"
 #include "tracking/TrackerViewPainter.h"
 #include "tracking/TrackingHost.h"
 #include "tracking/blobs/BackgroundEstimator.h"
 #include "tracking/blobs/GreyPlane.h"
+#include "tracking/classic/TrackerFlags.h"
 #include "video/QVideoDecoder.h"
-#include "view/FishPalette.h"
 
 #include <QDebug>
 #include <QElapsedTimer>

@@ -5,9 +5,9 @@
 // sub-pixel positions; before a fish is first found its rows hold its first found position, marked
 // not found. Tracker thread.
 
+#include "model/TrackRecord.h"
 #include "tracking/DetectionMethod.h"
 #include "tracking/RunParameters.h"
-#include "tracking/TrackRecord.h"
 #include "tracking/blobs/ArenaSet.h"
 #include "tracking/blobs/BlobSettings.h"
 

@@ -1,7 +1,7 @@
 #include "view/ui/VideoView.h"
 
+#include "model/FishPalette.h"
 #include "tracking/VideoTracker.h"
-#include "view/FishPalette.h"
 #include "view/ViewRenderer.h"
 
 #include <QMouseEvent>

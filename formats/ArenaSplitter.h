@@ -6,7 +6,7 @@
 // "ArenaN" zones; their fish counts come from its detection line (one fish each when it has
 // none). GUI-free; one thread at a time.
 
-#include "tracking/TrackingDataFile.h"
+#include "formats/TrackingDataFile.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 // The plain kernels: each one the arithmetic as it reads, one pixel at a time. They are the
 // reference the fast kernels are tested against, and the ones a processor without AVX2 runs.
 
-#include "tracking/kernels/PlainKernels.h"
+#include "tracking/classic/kernels/PlainKernels.h"
 
 #include <cfloat>
 #include <cmath>

@@ -3,9 +3,9 @@
 // to the reference position (where the fish was last seen). Also fills the gap of missed
 // frames when the fish is found again. Tracker thread only.
 
-#include "tracking/ProximityWeights.h"
-#include "tracking/TrackRecord.h"
-#include "tracking/kernels/RowKernels.h"
+#include "model/TrackRecord.h"
+#include "tracking/classic/ProximityWeights.h"
+#include "tracking/classic/kernels/RowKernels.h"
 
 #include <QPoint>
 #include <QRect>

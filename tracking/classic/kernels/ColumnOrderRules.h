@@ -4,7 +4,7 @@
 // rules come as runs of those numbers. In each row a run covers one range of columns, so the
 // rules are applied a range of a row at a time, with the row kernel, in memory order.
 
-#include "tracking/kernels/RowKernels.h"
+#include "tracking/classic/kernels/RowKernels.h"
 
 #include <vector>
 

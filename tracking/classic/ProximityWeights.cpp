@@ -1,4 +1,4 @@
-#include "tracking/ProximityWeights.h"
+#include "tracking/classic/ProximityWeights.h"
 
 #include <cfloat>
 #include <cmath>

@@ -8,7 +8,7 @@
 // Files are written through QSaveFile: a write that fails leaves an earlier file untouched.
 
 #include "model/OverlayShapes.h"
-#include "tracking/TrackRecord.h"
+#include "model/TrackRecord.h"
 
 #include <QString>
 #include <QVector>

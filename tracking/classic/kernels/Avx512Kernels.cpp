@@ -6,9 +6,9 @@
 // Offered only on processors with AVX-512 byte permutes (VBMI: Ice Lake and later, Zen 4),
 // where wide vectors do not slow the clock much.
 
-#include "tracking/kernels/Avx512Kernels.h"
+#include "tracking/classic/kernels/Avx512Kernels.h"
 
-#include "tracking/kernels/Avx2Kernels.h"
+#include "tracking/classic/kernels/Avx2Kernels.h"
 
 #if defined(__x86_64__)
 

@@ -1,8 +1,8 @@
-#include "tracking/ClassicDetection.h"
+#include "tracking/classic/ClassicDetection.h"
 
 #include "tracking/TrackResults.h"
-#include "tracking/TrackerFlags.h"
 #include "tracking/TrackingHost.h"
+#include "tracking/classic/TrackerFlags.h"
 
 ClassicDetection::ClassicDetection(TrackingHost &runHost, TrackerFlags &runFlags,
     TrackerViewPainter &viewPainter, const RunParameters &runParameters, const QRect &trackingArea)

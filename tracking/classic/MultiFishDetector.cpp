@@ -1,9 +1,9 @@
-#include "tracking/MultiFishDetector.h"
+#include "tracking/classic/MultiFishDetector.h"
 
-#include "tracking/BackgroundModel.h"
-#include "tracking/FlagReads.h"
 #include "tracking/TrackerViewPainter.h"
-#include "tracking/kernels/RowKernels.h"
+#include "tracking/classic/BackgroundModel.h"
+#include "tracking/classic/FlagReads.h"
+#include "tracking/classic/kernels/RowKernels.h"
 
 #include <algorithm>
 #include <cfloat>

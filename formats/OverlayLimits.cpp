@@ -1,4 +1,4 @@
-#include "tracking/OverlayLimits.h"
+#include "formats/OverlayLimits.h"
 
 #include <initializer_list>
 

@@ -1,7 +1,7 @@
-#include "tracking/SetupFile.h"
+#include "formats/SetupFile.h"
 
+#include "formats/TrackingDataFile.h"
 #include "model/ArenaLayout.h"
-#include "tracking/TrackingDataFile.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,9 +1,9 @@
-#include "tracking/BackgroundModel.h"
+#include "tracking/classic/BackgroundModel.h"
 
-#include "tracking/FlagReads.h"
+#include "tracking/classic/FlagReads.h"
 
-#include "tracking/kernels/ColumnOrderRules.h"
-#include "tracking/kernels/RowKernels.h"
+#include "tracking/classic/kernels/ColumnOrderRules.h"
+#include "tracking/classic/kernels/RowKernels.h"
 
 #include <algorithm>
 #include <atomic>

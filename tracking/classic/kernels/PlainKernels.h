@@ -2,7 +2,7 @@
 // The plain kernels by name, for the fast ones to finish a row's tail with and to share the
 // per-pixel steps they do not vectorise.
 
-#include "tracking/kernels/RowKernels.h"
+#include "tracking/classic/kernels/RowKernels.h"
 
 namespace plainkernels {
 

@@ -9,10 +9,10 @@
 // single-fish frame), with the same bits. The difference
 // mode (unsigned, bright, dark) is read from the controls at every pixel, in column order,
 // so a change made in the window during a run applies from the next pixel on. The per-pixel
-// arithmetic is done by the row kernels (tracking/kernels/), chosen when the run starts.
+// arithmetic is done by the row kernels (tracking/classic/kernels/), chosen when the run starts.
 
 #include "tracking/TrackingControls.h"
-#include "tracking/kernels/RowKernels.h"
+#include "tracking/classic/kernels/RowKernels.h"
 
 #include <QImage>
 #include <QRect>

@@ -1,4 +1,4 @@
-#include "tracking/ArenaSplitter.h"
+#include "formats/ArenaSplitter.h"
 
 #include "model/ArenaLayout.h"
 

@@ -1,9 +1,9 @@
-#include "tracking/TrackingDataFile.h"
+#include "formats/TrackingDataFile.h"
 
 #include "files/AtomicFile.h"
 #include "files/InputFile.h"
+#include "formats/OverlayLimits.h"
 #include "model/ArenaLayout.h"
-#include "tracking/OverlayLimits.h"
 
 #include <QFile>
 #include <QTextStream>

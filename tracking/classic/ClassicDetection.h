@@ -3,11 +3,11 @@
 // the single-fish scan of box means or the multi-fish candidates and their greedy matching.
 // Tracker thread only.
 
-#include "tracking/BackgroundModel.h"
 #include "tracking/DetectionMethod.h"
-#include "tracking/MultiFishDetector.h"
 #include "tracking/RunParameters.h"
-#include "tracking/SingleFishDetector.h"
+#include "tracking/classic/BackgroundModel.h"
+#include "tracking/classic/MultiFishDetector.h"
+#include "tracking/classic/SingleFishDetector.h"
 
 #include <QPoint>
 #include <QRect>

@@ -5,8 +5,8 @@
 // nearest free candidate, and such a jump clears the fish's flag in the previous record.
 // Tracker thread only. The box-mean map is the background model's, filled with each frame.
 
-#include "tracking/CandidateScan.h"
-#include "tracking/TrackRecord.h"
+#include "model/TrackRecord.h"
+#include "tracking/classic/CandidateScan.h"
 
 #include <QPoint>
 #include <QRect>

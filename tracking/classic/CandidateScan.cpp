@@ -1,7 +1,7 @@
-#include "tracking/CandidateScan.h"
+#include "tracking/classic/CandidateScan.h"
 
-#include "tracking/BackgroundModel.h"
-#include "tracking/kernels/RowKernels.h"
+#include "tracking/classic/BackgroundModel.h"
+#include "tracking/classic/kernels/RowKernels.h"
 
 #include <algorithm>
 

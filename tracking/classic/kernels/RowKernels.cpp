@@ -1,7 +1,7 @@
-#include "tracking/kernels/RowKernels.h"
+#include "tracking/classic/kernels/RowKernels.h"
 
-#include "tracking/kernels/Avx2Kernels.h"
-#include "tracking/kernels/Avx512Kernels.h"
+#include "tracking/classic/kernels/Avx2Kernels.h"
+#include "tracking/classic/kernels/Avx512Kernels.h"
 
 #include <QByteArray>
 #include <QtGlobal>

@@ -3,9 +3,9 @@
 // step, so the bits are the same. Built for AVX2 function by function (the rest of the program
 // is not), and offered only on processors that have it.
 
-#include "tracking/kernels/Avx2Kernels.h"
+#include "tracking/classic/kernels/Avx2Kernels.h"
 
-#include "tracking/kernels/PlainKernels.h"
+#include "tracking/classic/kernels/PlainKernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 

@@ -1,4 +1,4 @@
-#include "tracking/kernels/ColumnOrderRules.h"
+#include "tracking/classic/kernels/ColumnOrderRules.h"
 
 #include <algorithm>
 

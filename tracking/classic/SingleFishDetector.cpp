@@ -1,9 +1,9 @@
-#include "tracking/SingleFishDetector.h"
+#include "tracking/classic/SingleFishDetector.h"
 
-#include "tracking/BackgroundModel.h"
-#include "tracking/FlagReads.h"
 #include "tracking/TrackerViewPainter.h"
-#include "tracking/kernels/Avx2Kernels.h"
+#include "tracking/classic/BackgroundModel.h"
+#include "tracking/classic/FlagReads.h"
+#include "tracking/classic/kernels/Avx2Kernels.h"
 
 #include <algorithm>
 #include <cfloat>
