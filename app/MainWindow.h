@@ -165,6 +165,7 @@ private:
     bool seekToIndex(qint64 index);
     void fitWindowToVideo();
     bool showReviewedRecord();
+    void correctNearestFish(int x, int y);
     void saveAfterFailedWrite();
     QString endedEarlyWarning() const;
 };

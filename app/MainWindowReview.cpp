@@ -99,6 +99,10 @@ bool MainWindow::showReviewedRecord()
     showTime(int(target.seconds * 1000), decoder.lengthMs());
     videoView->SetFishPosition(target.x, target.y);
     videoView->SetFishFound(target.found);
+    // Several fish: every marker at the reviewed record's own position.
+    if (!target.fishPositions.isEmpty())
+        videoView->SetFishPositions(
+            QList<QPoint>(target.fishPositions.begin(), target.fishPositions.end()));
     videoView->SetImage(image);
     videoView->Redraw();
     return true;
@@ -108,6 +112,12 @@ void MainWindow::correctPosition(int x, int y)
 {
     tracker->waitUntilAsleep();
     const int p = reviewOffset;
+    bool haveShown = false;
+    const TrackRecord shown = tracker->recordFromEnd(p, &haveShown);
+    if (haveShown && !shown.fishPositions.isEmpty()) {
+        correctNearestFish(x, y);
+        return;
+    }
     bool haveOlder = false, haveNewer = false;
     const TrackRecord older = tracker->recordFromEnd(p + ReviewStep, &haveOlder);
     const TrackRecord newer = tracker->recordFromEnd(p - ReviewStep, &haveNewer);
@@ -147,4 +157,59 @@ void MainWindow::correctPosition(int x, int y)
             const double g = (s - p + 10) / 10.0;
             rewrite(s, 1 - g, g, newer);
         }
+}
+
+// Several fish: the click moves the fish whose marker is nearest, blended into the records
+// around the shown one as a single fish's correction is.
+void MainWindow::correctNearestFish(int x, int y)
+{
+    const int p = reviewOffset;
+    bool haveShown = false;
+    TrackRecord shown = tracker->recordFromEnd(p, &haveShown);
+    int fish = -1;
+    qint64 best = 0;
+    for (int i = 0; haveShown && i < shown.fishPositions.size(); ++i) {
+        const qint64 dx = qint64(shown.fishPositions[i].x()) - x;
+        const qint64 dy = qint64(shown.fishPositions[i].y()) - y;
+        if (fish < 0 || dx * dx + dy * dy < best) {
+            fish = i;
+            best = dx * dx + dy * dy;
+        }
+    }
+    if (fish < 0)
+        return;
+    auto rewrite = [this, fish, x, y](int s, double wNeighbour, double wClick, QPoint neighbour) {
+        bool ok = false;
+        TrackRecord r = tracker->recordFromEnd(s, &ok);
+        if (!ok || fish >= r.fishPositions.size())
+            return;
+        const QPoint moved(qRound(wNeighbour * neighbour.x()) + qRound(wClick * x),
+            qRound(wNeighbour * neighbour.y()) + qRound(wClick * y));
+        r.fishPositions[fish] = moved;
+        if (fish < r.exactPositions.size())
+            r.exactPositions[fish] = QPointF(moved);
+        if (fish < r.fishFoundFlags.size())
+            r.fishFoundFlags[fish] = true;
+        if (fish < r.fishConfidences.size())
+            r.fishConfidences[fish] = CorrectedConfidence;
+        tracker->setRecordFromEnd(s, r);
+    };
+    bool haveOlder = false, haveNewer = false;
+    const TrackRecord older = tracker->recordFromEnd(p + ReviewStep, &haveOlder);
+    const TrackRecord newer = tracker->recordFromEnd(p - ReviewStep, &haveNewer);
+    if (haveOlder && fish < older.fishPositions.size())
+        for (int s = p; s <= p + 9; ++s) {
+            const double g = (s - p) / 10.0;
+            rewrite(s, g, 1 - g, older.fishPositions[fish]);
+        }
+    if (haveNewer && fish < newer.fishPositions.size())
+        for (int s = p; s >= p - 9; --s) {
+            const double g = (s - p + 10) / 10.0;
+            rewrite(s, 1 - g, g, newer.fishPositions[fish]);
+        }
+    if (!haveOlder && !haveNewer)
+        rewrite(p, 0.0, 1.0, QPoint());
+    shown = tracker->recordFromEnd(p, &haveShown);
+    videoView->SetFishPositions(
+        QList<QPoint>(shown.fishPositions.begin(), shown.fishPositions.end()));
 }

@@ -25,6 +25,8 @@ const char usage[]
       "  plot DATAFILE --video VIDEO --trajectory|--heatmap --output FILE.png|.svg [--bin PX]\n"
       "  batch MANIFEST.csv [--jobs N] [--output-dir DIR]   track every video of a manifest\n"
       "  split-arenas DATAFILE           one data file per arena of a multi-arena data file\n"
+      "  events DATAFILE [--output FILE.csv]   moments where identities may have changed\n"
+      "  swap DATAFILE --fish A,B --from-frame N [--output FILE]   mend an identity swap\n"
       "Every command takes --help, --version and --verbose; pondwatch-cli COMMAND --help lists\n"
       "its options. Exit codes: 0 done, 1 input refused or output not written, 2 bad option,\n"
       "3 video cannot be opened, 4 area leaves no pixel to scan, 5 data file cannot be\n"
@@ -78,6 +80,8 @@ int main(int argc, char *argv[])
         { "gfa-blend", runGfaBlend },
         { "plot", runPlot },
         { "batch", runBatch },
+        { "events", runEvents },
+        { "swap", runSwap },
         { "split-arenas", runSplitArenas },
     };
     const QString name = args.takeFirst();

@@ -39,6 +39,28 @@ void writeOverlayHeader(QTextStream &out, const OverlaySet &overlays)
     }
 }
 
+// Whether the records carry each fish's heading, body length and area (the whole-video
+// background method's do): their columns then end every row.
+bool hasBodies(const TrackingDataFile::Content &content)
+{
+    return !content.records.isEmpty() && !content.records.first().headings.isEmpty();
+}
+
+// Each fish's three columns, each fish's last followed by `separator`.
+void writeBodyHeader(QTextStream &out, int fish, const char *separator)
+{
+    for (int f = 1; f <= fish; ++f)
+        out << "Fish" << f << "Heading Fish" << f << "BodyLength Fish" << f << "Area" << separator;
+}
+
+void writeBodies(QTextStream &out, const TrackRecord &rec, int fish, const char *separator)
+{
+    for (int i = 0; i < fish; ++i)
+        out << TrackingDataFile::real(rec.headings.value(i)) << ' '
+            << TrackingDataFile::real(rec.bodyLengths.value(i)) << ' '
+            << TrackingDataFile::real(rec.areas.value(i)) << separator;
+}
+
 // The line naming the detection method, when there is one.
 void writeDetection(QTextStream &out, const QString &detection)
 {
@@ -66,6 +88,11 @@ void TrackingDataFile::writeSingleFish(QTextStream &out, const Content &content)
         out << ' ' << r.label;
     for (const PointDist &p : ov.pointDists)
         out << ' ' << p.label;
+    const bool bodies = hasBodies(content);
+    if (bodies) {
+        out << ' ';
+        writeBodyHeader(out, 1, "");
+    }
     out << '\n';
 
     const ArenaLayout::ZoneMembership zones(ov);
@@ -85,6 +112,10 @@ void TrackingDataFile::writeSingleFish(QTextStream &out, const Content &content)
             out << ' ' << real(r.Measure(position));
         for (const PointDist &p : ov.pointDists)
             out << ' ' << real(p.Measure(position));
+        if (bodies) {
+            out << ' ';
+            writeBodies(out, rec, 1, "");
+        }
         out << '\n';
     }
 }
@@ -106,6 +137,9 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
         for (const PointDist &p : ov.pointDists)
             out << "Fish" << f << p.label << ' ';
     }
+    const bool bodies = hasBodies(content);
+    if (bodies)
+        writeBodyHeader(out, fish, " ");
     out << '\n';
 
     const ArenaLayout::ZoneMembership zones(ov);
@@ -131,6 +165,8 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
             for (const PointDist &pd : ov.pointDists)
                 out << real(pd.Measure(position)) << ' ';
         }
+        if (bodies)
+            writeBodies(out, rec, fish, " ");
         out << '\n';
     }
 }

@@ -19,4 +19,11 @@ struct TrackRecord
     // Sub-pixel positions (fish index order, one entry for a single fish), written to the file
     // in their place when present; the classic method leaves it empty.
     QVector<QPointF> exactPositions;
+    // The body of each fish (fish index order, one entry for a single fish), written after
+    // every other column when present; the classic method leaves them empty. Heading: tail to
+    // head in degrees, [0, 360), atan2(dy, dx) with y down. Area: pixels of the fish's blob,
+    // the whole region when it shares one, 0 when not found.
+    QVector<float> headings;
+    QVector<float> bodyLengths;
+    QVector<float> areas;
 };

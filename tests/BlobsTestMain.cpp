@@ -4,6 +4,7 @@
 #include <QApplication>
 
 int runBlobsPartsTest(int argc, char **argv);
+int runIdentitiesTest(int argc, char **argv);
 int runBlobsVideoTest(int argc, char **argv);
 int runDetectionWindowTest(int argc, char **argv);
 
@@ -12,6 +13,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     int failures = 0;
     failures += runBlobsPartsTest(argc, argv);
+    failures += runIdentitiesTest(argc, argv);
     failures += runBlobsVideoTest(argc, argv);
     failures += runDetectionWindowTest(argc, argv);
     return failures;

@@ -306,6 +306,22 @@ private Q_SLOTS:
         QVERIFY(distance(records.first().exactPositions.value(0), QPointF(59.5, 59.5)) < 0.3);
         const Score s = score(records, rest);
         QVERIFY2(s.recall >= 0.99 && s.meanError <= 1.0, qPrintable(s.text()));
+        // An ellipse has no head end: once it swims, its motion names it.
+        QVector<double> errors;
+        for (const TrackRecord &r : records) {
+            QCOMPARE(r.headings.size(), 1);
+            if (r.frameNumber < 110)
+                continue;
+            const double truth = rest[int(r.frameNumber)].first().angleDegrees;
+            double e = std::fmod(std::fabs(r.headings.first() - truth), 360.0);
+            errors << std::min(e, 360.0 - e);
+            QVERIFY(r.bodyLengths.first() > 10 && r.bodyLengths.first() < 18); // drawn 14 long
+            QVERIFY2(r.areas.first() > 25 && r.areas.first() < 120,
+                qPrintable(QString::number(r.areas.first())));
+        }
+        std::sort(errors.begin(), errors.end());
+        QVERIFY2(errors[errors.size() / 2] <= 10.0 && errors.last() < 90.0,
+            qPrintable(QString::number(errors[errors.size() / 2])));
         // The background was made and kept for viewing: the fish is not in it.
         const QImage background = run.host.controls.blobs.lastBackground();
         QCOMPARE(background.size(), QSize(240, 180));
@@ -387,6 +403,11 @@ private Q_SLOTS:
             qPrintable(lines[header - 1]));
         QVERIFY(
             lines[header].startsWith("Seconds FishX FishY FishMovement Confidence Confidence>"));
+        // Heading, body length and area end the header and every row, after the overlays.
+        QVERIFY2(lines[header].endsWith(" Zone1-L Zone2-R Ruler1-X PointDist1-P Fish1Heading "
+                                        "Fish1BodyLength Fish1Area"),
+            qPrintable(lines[header]));
+        QCOMPARE(lines.last().split(' ').size(), lines[header].split(' ').size());
         const int rows = int(lines.size()) - header - 1;
         QCOMPARE(rows, rest.size() - 2);
 
@@ -460,6 +481,14 @@ private Q_SLOTS:
         QVERIFY(multiRows.fishFound.first().first() && !multiRows.fishFound.first().last());
         const QStringList firstRow = multiLines.value(multiLines.size() - rows).split(' ');
         QCOMPARE(firstRow.value(1), QStringLiteral("1"));
+        // After the 200 fish's usual columns, each fish's heading, body length and area: fish
+        // 1's measured, fish 200's (never found) all 0.
+        const QStringList multiHeader = multiLines.value(multiLines.size() - rows - 1).split(' ');
+        QCOMPARE(multiHeader.value(1 + 200 * 4), QStringLiteral("Fish1Heading"));
+        QCOMPARE(multiHeader.value(1 + 200 * 4 + 199 * 3 + 2), QStringLiteral("Fish200Area"));
+        QVERIFY(firstRow.value(1 + 200 * 4 + 1).toDouble() > 10); // fish 1's body length
+        QCOMPARE(firstRow.mid(1 + 200 * 4 + 199 * 3, 3),
+            QStringList({ "0.00000000", "0.00000000", "0.00000000" }));
         QCOMPARE(
             firstRow.mid(5, 4), QStringList({ "0", "0.00000000", "120.00000000", "90.00000000" }));
 

@@ -680,6 +680,51 @@ private Q_SLOTS:
             QCOMPARE(seconds[i], secondsOfFrame(i + 2));
     }
 
+    // Several fish: "Back" puts every marker at the reviewed record's own position, and a click
+    // while paused moves the fish whose marker is nearest, and no other, into the file.
+    void severalFishBackAndClickSelect()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        prepare(d, threeFish);
+        d.setFishCount(3);
+        d.chooseDarkObject();
+        TrackerGate gate(d.tracker());
+        runAndPause(d, gate, 45);
+        const QVector<TrackRecord> before = fromEnd(d.tracker());
+        auto listOf = [](const QVector<QPoint> &v) { return QList<QPoint>(v.begin(), v.end()); };
+        d.click("backButton");
+        QCOMPARE(w.reviewIndex(), 10);
+        QCOMPARE(before[10].fishPositions.size(), 3);
+        QVERIFY(before[10].fishPositions != before[0].fishPositions);
+        QCOMPARE(d.view()->FishPositions(), listOf(before[10].fishPositions));
+
+        const QPoint click = before[10].fishPositions[1] + QPoint(3, 2);
+        QTest::mouseClick(d.view(), Qt::LeftButton, {}, click);
+        const QVector<TrackRecord> after = fromEnd(d.tracker());
+        QCOMPARE(after[10].fishPositions[1], click);
+        QVERIFY(after[10].fishFoundFlags[1]);
+        QCOMPARE(d.view()->FishPositions()[1], click);
+        int moved = 0;
+        for (int s = 0; s < after.size(); ++s) {
+            QCOMPARE(QPoint(after[s].x, after[s].y), QPoint(before[s].x, before[s].y));
+            for (int f : { 0, 2 })
+                QCOMPARE(after[s].fishPositions[f], before[s].fishPositions[f]);
+            moved += after[s].fishPositions[1] != before[s].fishPositions[1];
+        }
+        QVERIFY(moved >= 1 && moved <= 19);
+
+        gate.release();
+        d.click("pauseButton");
+        QVERIFY(d.waitIdle());
+        const QStringList lines = fileLines(threeFish + ".datamulti.txt");
+        const int header = int(lines.indexOf(QRegularExpression("^Time .*")));
+        const int x = int(lines.value(header).split(' ').indexOf("Fish2X"));
+        QVERIFY(header > 0 && x > 0);
+        const QStringList row = lines.value(header + 1 + int(before.size()) - 1 - 10).split(' ');
+        QCOMPARE(row.value(x).toInt(), click.x());
+    }
+
     // A click outside the Tracking Area moves the reference position there; the next frames
     // are still searched inside the area and find the fish.
     void correctionOutsideTheAreaKeepsTracking()

@@ -8,6 +8,8 @@
 #include <QPen>
 #include <QTextOption>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <optional>
 
@@ -67,6 +69,20 @@ void drawSquare(QPainter &painter, const QPoint &position, int half)
         painter.drawRect(QRect(p.x() - half, p.y() - half, 2 * half, 2 * half));
 }
 
+// A short line from the marker the way the fish points, when the shown record knows it.
+void drawHeadingTick(QPainter &painter, const TrackRecord *shown, int fish, QPoint at, int half,
+    const QColor &colour)
+{
+    if (!shown || fish >= shown->headings.size() || shown->bodyLengths.value(fish) <= 0)
+        return;
+    const double radians = double(shown->headings[fish]) * M_PI / 180.0;
+    const double length = std::max(double(half) + 5.0, 0.5 * double(shown->bodyLengths[fish]));
+    const QPointF tip
+        = QPointF(at) + QPointF(std::cos(radians), std::sin(radians)) * std::min(length, 200.0);
+    painter.setPen(solidPen(colour, 2));
+    painter.drawLine(QPointF(at), tip);
+}
+
 // Several fish: each in its own colour (the palette shared with the plots), its trail too,
 // and its index beside the marker so a fish can be told apart and named.
 void paintMultiFish(QPainter &painter, const ViewState &state, HistoryCache &history, int half)
@@ -87,9 +103,11 @@ void paintMultiFish(QPainter &painter, const ViewState &state, HistoryCache &his
             }
     }
 
+    const TrackRecord *shown = history.at(k);
     for (int j = 0; j < state.fishPositions.size(); ++j) {
         const QPoint &p = state.fishPositions[j];
         const QColor colour = FishPalette::colour(j);
+        drawHeadingTick(painter, shown, j, p, half, colour);
         // A dark ring under the marker keeps it visible on light water.
         painter.setPen(solidPen(Qt::black, 1));
         drawSquare(painter, p, half + 1);
@@ -145,6 +163,8 @@ QList<QPoint> labelPositions(
 
 void paintSingleFish(QPainter &painter, const ViewState &state, HistoryCache &history, int half)
 {
+    drawHeadingTick(painter, history.at(state.reviewIndex), 0, state.fishPosition, half,
+        state.fishFound ? QColor(Qt::white) : QColor(255, 0, 0));
     if (state.fishFound) {
         painter.setPen(solidPen(Qt::white, 1));
         drawSquare(painter, state.fishPosition, half);

@@ -130,10 +130,15 @@ std::vector<ArenaTracker::FishResult> ArenaTracker::track(
         const IdentityMatcher::Fish &f = matcher.fish()[size_t(i)];
         FishResult &r = results[size_t(i)];
         r.position = f.position;
+        r.shapeKnown = f.heading.known();
+        r.heading = float(f.heading.heading());
+        r.bodyLength = float(f.bodyLength);
         const int b = blobOf[size_t(i)];
         if (b >= 0) {
+            const Blob &blob = blobs[size_t(b)];
             r.found = true;
-            r.confidence = blobs[size_t(b)].meanDifference;
+            r.confidence = blob.meanDifference;
+            r.area = float(blob.split ? blob.regionArea : blob.area);
             fishOfBlob[size_t(b)] = i;
         }
     }
@@ -166,7 +171,11 @@ QPointF ArenaTracker::correct(int fish, QPointF position)
 void ArenaTracker::splitTouching()
 {
     const int fishCount = area.fishCount;
-    if (int(blobs.size()) >= fishCount || parameters.typicalArea <= 0)
+    // One body's area: from the sampled frames, or larger when the fish seen on blobs of their
+    // own have shown it is (a sample's pieces of bodies or specks can make the first small,
+    // and two fish would then be put on one).
+    const double body = std::max(parameters.typicalArea, 0.8 * matcher.largestBodyArea());
+    if (int(blobs.size()) >= fishCount || body <= 0)
         return;
     std::vector<size_t> order(blobs.size());
     for (size_t k = 0; k < order.size(); ++k)
@@ -186,10 +195,9 @@ void ArenaTracker::splitTouching()
     std::vector<float> weights;
     for (size_t k : order) {
         const Blob &b = blobs[k];
-        if (budget <= 0 || b.area < 1.6 * parameters.typicalArea)
+        if (budget <= 0 || b.area < 1.6 * body)
             break;
-        const int wanted
-            = std::min(budget + 1, std::max(2, int(std::lround(b.area / parameters.typicalArea))));
+        const int wanted = std::min(budget + 1, std::max(2, int(std::lround(b.area / body))));
         // Seeds: the predicted positions nearest the blob, then points along its long axis.
         std::vector<QPointF> near = predictions;
         std::sort(near.begin(), near.end(), [&b](QPointF p, QPointF q) {
@@ -212,6 +220,10 @@ void ArenaTracker::splitTouching()
         std::vector<Blob> pieces = BlobSplitter::split(points, weights, seeds, guessed);
         if (int(pieces.size()) < 2)
             continue;
+        for (Blob &piece : pieces) {
+            piece.label = b.label;
+            piece.regionArea = b.area;
+        }
         budget -= int(pieces.size()) - 1;
         replaced[k] = true;
         parts.insert(parts.end(), pieces.begin(), pieces.end());

@@ -35,6 +35,14 @@ public:
         QPointF position;
         bool found = false;
         float confidence = 0.0f; // the mean difference of its blob; 0 when not found
+        // Tail to head in degrees, [0, 360), and the body's length: held while the fish is not
+        // seen on a blob of its own; known false until it first is.
+        float heading = 0.0f;
+        float bodyLength = 0.0f;
+        bool shapeKnown = false;
+        // The area of its blob, the whole region when it shares one with other fish; 0 when
+        // not found.
+        float area = 0.0f;
     };
 
     // The parameters asked for, with the automatic ones taken from the sampled frames' grey

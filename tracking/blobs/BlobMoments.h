@@ -8,6 +8,21 @@ class BlobMoments
 public:
     void add(double x, double y, double weight)
     {
+        if (pixels == 0) {
+            ox = x;
+            oy = y;
+        }
+        // The third moments from a pixel of the blob, so that the cubes stay small.
+        const double X = x - ox, Y = y - oy;
+        sx += weight * X;
+        sy += weight * Y;
+        sxx += weight * X * X;
+        sxy += weight * X * Y;
+        syy += weight * Y * Y;
+        sxxx += weight * X * X * X;
+        sxxy += weight * X * X * Y;
+        sxyy += weight * X * Y * Y;
+        syyy += weight * Y * Y * Y;
         w += weight;
         wx += weight * x;
         wy += weight * y;
@@ -18,10 +33,12 @@ public:
     }
     int pixelCount() const { return pixels; }
     double weight() const { return w; }
-    // The centroid, orientation and length; the area is the pixel count.
+    // The centroid, orientation, length and skew; the area is the pixel count.
     Blob blob() const;
 
 private:
     double w = 0, wx = 0, wy = 0, wxx = 0, wxy = 0, wyy = 0;
+    double ox = 0, oy = 0;
+    double sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0, sxxx = 0, sxxy = 0, sxyy = 0, syyy = 0;
     int pixels = 0;
 };

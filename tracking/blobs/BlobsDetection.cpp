@@ -130,6 +130,7 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
     used = ArenaTracker::resolve(asked, regions, samples, background, rule);
     arenas.reset(regions, used, rule);
     placed.assign(size_t(parameters.fishCount), false);
+    measured.assign(size_t(parameters.fishCount), false);
     prepared = true;
     qDebug("Whole-video background from %d frames in %.3f s; %s", int(samples.size()),
         clock.nsecsElapsed() / 1e9, qPrintable(description()));
@@ -195,6 +196,9 @@ void BlobsDetection::trackFrame(
         record.fishPositions << rounded(p);
         record.fishConfidences << fish[i].confidence;
         record.fishFoundFlags << fish[i].found;
+        record.headings << fish[i].heading;
+        record.bodyLengths << fish[i].bodyLength;
+        record.areas << fish[i].area;
     }
     if (single) {
         record.x = record.fishPositions[0].x();
@@ -219,6 +223,19 @@ void BlobsDetection::trackFrame(
                 place(earlier, int(i), p, single);
                 if (single)
                     earlier.movement = 0.0f;
+            }
+        }
+        // The rows before a fish's body was first measured take its first measure, as its
+        // position is held back to its first found one.
+        for (size_t i = 0; i < fish.size(); ++i) {
+            if (measured[i] || !fish[i].shapeKnown)
+                continue;
+            measured[i] = true;
+            for (TrackRecord &earlier : r) {
+                if (int(i) < earlier.headings.size()) {
+                    earlier.headings[int(i)] = fish[i].heading;
+                    earlier.bodyLengths[int(i)] = fish[i].bodyLength;
+                }
             }
         }
         if (single && !r.isEmpty() && !r.last().exactPositions.isEmpty()) {

@@ -57,6 +57,7 @@ private:
     cv::Mat grey;
     ArenaSet arenas;
     std::vector<bool> placed; // per fish: found once, its earlier rows filled in
+    std::vector<bool> measured; // per fish: heading known, its earlier rows filled in
     bool firstFrame = true;
     TrackRecord lastAppended; // the record of the last frame, as appended
     bool appended = false;

@@ -37,6 +37,7 @@ public:
     void SetCorrectionMode(bool on);
     void SetFishPositions(const QList<QPoint> &positions);
     QPoint FishPosition() const;
+    QList<QPoint> FishPositions() const { return fishPositions; }
     bool FishFound() const;
 
     QList<QRect> Areas() const;

@@ -1,0 +1,60 @@
+// pondwatch-cli events DATAFILE [--output FILE.csv]: the moments of a multi-fish data file where
+// identities may have changed, one row each, for review.
+
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "files/AtomicFile.h"
+#include "files/InputFile.h"
+#include "formats/DataFileRows.h"
+#include "formats/IdentityEvents.h"
+
+#include <QFile>
+
+#include <cstdio>
+
+namespace {
+
+const OptionSpec eventsOptions[] = {
+    { "output", "FILE.csv", "Write the events to FILE.csv instead of standard output." },
+};
+
+} // namespace
+
+int runEvents(const QStringList &args)
+{
+    CommandLine line(QStringLiteral("events"), QStringLiteral("DATAFILE"),
+        QStringLiteral("Lists the moments of DATAFILE (a multi-fish data file) where identities "
+                       "may have changed:\nframe,time_s,fish,kind with kind merge, split, "
+                       "crossing, lost, found or jump; frame is the 0-based index of the "
+                       "decoded picture."));
+    line.addOptions(eventsOptions);
+    if (const auto done = line.parse(args))
+        return *done;
+    const QStringList files = line.positional();
+    if (files.size() != 1)
+        return line.usageError(QStringLiteral("one data file is needed"));
+    const QString problem = InputFile::textProblem(files[0]);
+    if (!problem.isEmpty())
+        return line.failure(ExitFailed, QStringLiteral("%1: %2").arg(files[0], problem));
+    QFile file(files[0]);
+    if (!file.open(QIODevice::ReadOnly))
+        return line.failure(ExitFailed, QStringLiteral("%1: %2").arg(files[0], file.errorString()));
+    DataFileRows rows;
+    QString error;
+    if (!rows.parse(file.readAll(), &error))
+        return line.failure(ExitFailed, QStringLiteral("%1: %2").arg(files[0], error));
+    const QByteArray csv = IdentityEvents::csv(IdentityEvents::find(rows));
+
+    if (line.isSet("output")) {
+        const QString output = line.value("output");
+        if (AtomicFile::write(output, csv, &error) != AtomicFile::Outcome::Written)
+            return line.failure(
+                ExitFailed, QStringLiteral("cannot write %1: %2").arg(output, error));
+        return ExitOk;
+    }
+    FILE *out = CliOutput::standardOutput();
+    if (std::fwrite(csv.constData(), 1, size_t(csv.size()), out) != size_t(csv.size())
+        || std::fflush(out) != 0)
+        return line.failure(ExitFailed, QStringLiteral("cannot write to standard output"));
+    return ExitOk;
+}
