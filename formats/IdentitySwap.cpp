@@ -4,6 +4,8 @@
 
 #include <QVector>
 
+#include <algorithm>
+
 namespace {
 
 // The part of a column name after "Fish<k>" when it is one of fish k's columns (Fish1X is
@@ -41,7 +43,10 @@ bool IdentitySwap::swap(
         if (!suffixOf(names[c], a, &suffix))
             continue;
         const int other = rows.column(QStringLiteral("Fish%1").arg(b) + suffix);
-        if (other >= 0)
+        // A column named twice trades places once: swapping stays its own undoing.
+        const bool used = std::any_of(pairs.begin(), pairs.end(),
+            [other](const QPair<int, int> &p) { return p.second == other; });
+        if (other >= 0 && !used)
             pairs.append({ c, other });
     }
     if (pairs.isEmpty())
