@@ -8,8 +8,12 @@
 #include "files/InputFile.h"
 #include "formats/DataFileRows.h"
 #include "formats/IdentitySwap.h"
+#include "formats/ValueReader.h"
 
 #include <QFile>
+
+#include <limits>
+#include <optional>
 
 namespace {
 
@@ -35,17 +39,19 @@ int runSwap(const QStringList &args)
         return line.usageError(QStringLiteral("one data file is needed"));
     if (!line.isSet("fish") || !line.isSet("from-frame"))
         return line.usageError(QStringLiteral("--fish A,B and --from-frame N are needed"));
+    // Fish numbers within the most fish a file may hold; the file then says which it has.
     const QStringList pair = line.value("fish").split(QLatin1Char(','));
-    bool okA = false, okB = false, okFrame = false;
-    const int a = pair.value(0).trimmed().toInt(&okA);
-    const int b = pair.value(1).trimmed().toInt(&okB);
-    if (pair.size() != 2 || !okA || !okB)
-        return line.usageError(QStringLiteral("--fish needs two fish numbers, as 1,2: \"%1\"")
+    const std::optional<int> a = ValueReader::wholeNumberIn(pair.value(0), 1, 200);
+    const std::optional<int> b = ValueReader::wholeNumberIn(pair.value(1), 1, 200);
+    if (pair.size() != 2 || !a || !b)
+        return line.usageError(QStringLiteral("--fish needs two fish numbers from 1 to 200, as "
+                                              "1,2, got '%1'")
                                    .arg(line.value("fish")));
-    const qint64 from = line.value("from-frame").trimmed().toLongLong(&okFrame);
-    if (!okFrame || from < 0)
-        return line.usageError(QStringLiteral("--from-frame needs a frame number from 0: \"%1\"")
-                                   .arg(line.value("from-frame")));
+    const std::optional<int> from
+        = ValueReader::wholeNumberIn(line.value("from-frame"), 0, std::numeric_limits<int>::max());
+    if (!from)
+        return line.usageError(ValueReader::wholeNumberWanted(QStringLiteral("--from-frame"), 0,
+            std::numeric_limits<int>::max(), line.value("from-frame")));
 
     const QString problem = InputFile::textProblem(files[0]);
     if (!problem.isEmpty())
@@ -57,7 +63,7 @@ int runSwap(const QStringList &args)
     QString error;
     QByteArray mended;
     if (!rows.parse(file.readAll(), &error)
-        || !IdentitySwap::swap(rows, a, b, from, &mended, &error))
+        || !IdentitySwap::swap(rows, *a, *b, *from, &mended, &error))
         return line.failure(ExitFailed, QStringLiteral("%1: %2").arg(files[0], error));
     file.close();
     // The whole input is read before anything is written, so the file may mend itself.

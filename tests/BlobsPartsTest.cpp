@@ -313,8 +313,16 @@ private Q_SLOTS:
         QCOMPARE(m, std::vector<int>({ -1, 1, 0 }));
         QCOMPARE(matcher.fish()[0].position, QPointF(13, 10));
         // Two frames missing widen its reach: it comes back.
-        m = matcher.match({ blobAt(23, 10), blobAt(59, 10), blobAt(30, 12) });
+        m = matcher.match({ blobAt(23, 10), blobAt(59, 10), blobAt(31, 13) });
         QCOMPARE(m, std::vector<int>({ 0, 1, 2 }));
+        // Two blobs closer than a body length whose areas add up to one body are pieces of one
+        // fish's body: one fish is found on them (the larger), the other held where it was.
+        Blob head = blobAt(27, 10), tail = blobAt(33, 14);
+        head.area = 45;
+        tail.area = 30;
+        m = matcher.match({ head, blobAt(62, 10), tail });
+        QCOMPARE(m, std::vector<int>({ 0, 1, -1 }));
+        QCOMPARE(matcher.fish()[2].position, QPointF(31, 13));
     }
 };
 

@@ -445,7 +445,8 @@ private Q_SLOTS:
             { { "--fish", "1,1", "--from-frame", "3" }, "cannot swap with itself" },
             { { "--fish", "1,4", "--from-frame", "3" }, "fish 1 to 3, not 4" },
             { { "--fish", "1", "--from-frame", "3" }, "two fish numbers" },
-            { { "--fish", "1,2", "--from-frame", "-1" }, "frame number from 0" },
+            { { "--fish", "1,201", "--from-frame", "3" }, "two fish numbers from 1 to 200" },
+            { { "--fish", "1,2", "--from-frame", "-1" }, "--from-frame must be a whole number" },
             { { "--fish", "1,2" }, "--from-frame N are needed" },
         };
         for (const auto &c : refused) {

@@ -106,7 +106,7 @@ void ArenaTracker::reset(const ArenaRegion &arena, const BlobParameters &p, Fore
     outside = arena.mask.empty() ? cv::Mat() : cv::Mat(arena.mask == 0);
     parameters = p;
     rule = r;
-    matcher.reset(arena.fishCount, p.maxSpeed, 0.5 * p.bodyLength);
+    matcher.reset(arena.fishCount, p.maxSpeed, 0.5 * p.bodyLength, p.typicalArea);
     blobs.clear();
     fishOfBlob.clear();
 }

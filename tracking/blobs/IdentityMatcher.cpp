@@ -28,8 +28,9 @@ constexpr double alongWeight = 0.6, acrossWeight = 1.4;
 
 } // namespace
 
-void IdentityMatcher::reset(int fishCount, double speed, double separation)
+void IdentityMatcher::reset(int fishCount, double speed, double separation, double area)
 {
+    bodyArea = area;
     fishes.assign(size_t(std::max(fishCount, 0)), Fish());
     touching.assign(fishes.size(), false);
     resolved.assign(fishes.size(), false);
@@ -118,6 +119,8 @@ std::vector<int> IdentityMatcher::match(const std::vector<Blob> &blobs)
         }
     }
 
+    dropPiecesOfOneBody(blobs, blobOf);
+
     // Fish not yet found take the largest blobs left, one each, away from every placed fish.
     std::vector<int> order(blobs.size());
     std::iota(order.begin(), order.end(), 0);
@@ -140,7 +143,7 @@ std::vector<int> IdentityMatcher::match(const std::vector<Blob> &blobs)
             const QPointF centre = blobs[size_t(c)].centre;
             const bool apart = std::all_of(placed.begin(), placed.end(),
                 [&](QPointF p) { return squared(p - centre) >= minSeparation * minSeparation; });
-            if (!apart)
+            if (!apart || pieceOfPlacedBody(blobs, blobOf, c))
                 continue;
             blobOf[size_t(i)] = c;
             taken[size_t(c)] = true;
@@ -153,6 +156,49 @@ std::vector<int> IdentityMatcher::match(const std::vector<Blob> &blobs)
     resolveEndedContacts(blobs, blobOf);
     moveOn(blobs, blobOf);
     return blobOf;
+}
+
+bool IdentityMatcher::piecesOfOneBody(const Blob &large, const Blob &small, double learned) const
+{
+    const double body = std::max({ bodyArea, learned, large.area });
+    const double apart = std::sqrt(squared(large.centre - small.centre));
+    return !large.split && !small.split && apart < 2.0 * minSeparation
+        && large.area + small.area < 1.4 * body;
+}
+
+bool IdentityMatcher::pieceOfPlacedBody(
+    const std::vector<Blob> &blobs, const std::vector<int> &blobOf, int candidate) const
+{
+    const Blob &b = blobs[size_t(candidate)];
+    for (size_t i = 0; i < fishes.size(); ++i) {
+        const int c = blobOf[i];
+        if (c < 0)
+            continue;
+        const Blob &held = blobs[size_t(c)];
+        if (held.area >= b.area ? piecesOfOneBody(held, b, fishes[i].area)
+                                : piecesOfOneBody(b, held, fishes[i].area))
+            return true;
+    }
+    return false;
+}
+
+void IdentityMatcher::dropPiecesOfOneBody(const std::vector<Blob> &blobs, std::vector<int> &blobOf)
+{
+    // A body the threshold cuts in two (a pale middle, a faint tail) makes two small blobs side
+    // by side: the fish on the smaller one is not found there, its position held.
+    const int n = int(fishes.size());
+    for (int a = 0; a < n; ++a)
+        for (int b = 0; b < n; ++b) {
+            const int ca = blobOf[size_t(a)], cb = blobOf[size_t(b)];
+            if (a == b || ca < 0 || cb < 0)
+                continue;
+            const Blob &large = blobs[size_t(ca)], &small = blobs[size_t(cb)];
+            if (large.area < small.area || (large.area == small.area && a > b))
+                continue;
+            if (piecesOfOneBody(
+                    large, small, std::max(fishes[size_t(a)].area, fishes[size_t(b)].area)))
+                blobOf[size_t(b)] = -1;
+        }
 }
 
 void IdentityMatcher::markContacts(const std::vector<Blob> &blobs, std::vector<int> &blobOf)
@@ -252,7 +298,9 @@ void IdentityMatcher::resolveEndedContacts(const std::vector<Blob> &blobs, std::
             continue;
         }
         // The contact is over. Fish kept apart on parts of their region all through it stay on
-        // the parts they were followed on; otherwise the blobs its fish hold now go to the
+        // the parts they were followed on, and a contact that ends with one blob (the others
+        // still hidden, or a fish that was never there) leaves it with the fish that held it;
+        // otherwise the blobs its fish hold now go to the
         // fish whose motion from where the contact began, carried on through it, and whose
         // axis fit them best.
         bool apart = true;
@@ -266,7 +314,7 @@ void IdentityMatcher::resolveEndedContacts(const std::vector<Blob> &blobs, std::
         for (int j : members)
             if (blobOf[size_t(j)] >= 0)
                 held.push_back(blobOf[size_t(j)]);
-        if (members.size() >= 2 && !held.empty() && !apart) {
+        if (held.size() >= 2 && !apart) {
             std::vector<std::vector<double>> costs(
                 members.size(), std::vector<double>(held.size()));
             for (size_t r = 0; r < members.size(); ++r) {

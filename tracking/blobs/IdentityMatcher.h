@@ -47,7 +47,10 @@ public:
 
     // minSeparation: how far a leftover blob must be from every placed fish for a fish never
     // found before to take it (a second piece of a placed fish's body is not a new fish).
-    void reset(int fishCount, double maxSpeed, double minSeparation);
+    // bodyArea: one fish's area as the sampled frames show it (0: unknown); two blobs closer
+    // than a body length whose areas add up to about one body are pieces of one fish, and only
+    // one fish is found on them.
+    void reset(int fishCount, double maxSpeed, double minSeparation, double bodyArea = 0.0);
 
     QPointF predicted(int fish) const;
     const std::vector<Fish> &fish() const { return fishes; }
@@ -64,6 +67,11 @@ public:
 
 private:
     double cost(const Fish &f, const Blob &b, QPointF prediction) const;
+    // Two blobs that are pieces of one fish's body (learned: that fish's area).
+    bool piecesOfOneBody(const Blob &large, const Blob &small, double learned) const;
+    bool pieceOfPlacedBody(
+        const std::vector<Blob> &blobs, const std::vector<int> &blobOf, int candidate) const;
+    void dropPiecesOfOneBody(const std::vector<Blob> &blobs, std::vector<int> &blobOf);
     void markContacts(const std::vector<Blob> &blobs, std::vector<int> &blobOf);
     void resolveEndedContacts(const std::vector<Blob> &blobs, std::vector<int> &blobOf);
     void moveOn(const std::vector<Blob> &blobs, const std::vector<int> &blobOf);
@@ -73,5 +81,6 @@ private:
     std::vector<bool> resolved; // per fish: its contact ended in this frame
     double maxSpeed = 10.0;
     double minSeparation = 0.0;
+    double bodyArea = 0.0;
     int nextContact = 0;
 };
