@@ -593,6 +593,23 @@ private Q_SLOTS:
         QCOMPARE(at(img, 65, 40), first); // fish 0: records 1-2
         QCOMPARE(at(img, 35, 100), background);
         QCOMPARE(at(img, 65, 100), background);
+
+        // With headings in the shown record, a tick from each marker the way its fish points
+        // (fish 1 down, fish 2 left), half a body long; without them, none.
+        QCOMPARE(at(img, 150, 46), background);
+        QCOMPARE(at(img, 142, 100), background);
+        RecordLookup headed = [&history](int index, TrackRecord &record) {
+            if (!history(index, record))
+                return false;
+            record.headings = { 90.0f, 180.0f };
+            record.bodyLengths = { 20.0f, 20.0f };
+            return true;
+        };
+        const QImage ticked = ViewRenderer::render(blankFrame(), set, state, headed);
+        QCOMPARE(at(ticked, 150, 46), first);
+        QCOMPARE(at(ticked, 142, 100), second);
+        QCOMPARE(at(ticked, 150, 34), background);
+        QCOMPARE(at(ticked, 158, 100), background);
     }
 
     // ---- Editing with the mouse on the real view ---------------------------------------------
