@@ -1,15 +1,22 @@
 #include "formats/SetupFile.h"
 
+#include "files/AtomicFile.h"
+#include "files/InputFile.h"
 #include "formats/TrackingDataFile.h"
 #include "model/ArenaLayout.h"
+#include "model/OverlayLabel.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cmath>
 
 namespace {
+
+// A setup file holds a few hundred short lines at most.
+constexpr qint64 maxBytes = 1 << 20;
+constexpr qint64 maxLineLength = 1 << 16;
 
 QString number(float value)
 {
@@ -91,27 +98,40 @@ QString SetupFile::text(const TrackingSetup &setup)
 
 bool SetupFile::write(const QString &path, const TrackingSetup &setup, QString *error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        file.write(text(setup).toUtf8());
-        if (file.commit())
-            return true;
-    }
+    QString reason;
+    if (AtomicFile::write(path, text(setup).toUtf8(), &reason) == AtomicFile::Outcome::Written)
+        return true;
     if (error)
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        *error = QStringLiteral("%1: %2").arg(path, reason);
     return false;
 }
 
 bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
 {
+    // The checks every reader of a user's text file makes: a device, a folder or a video given
+    // here would otherwise be read line by line for as long as it gives bytes.
+    QString problem = InputFile::textProblem(path);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (problem.isEmpty() && !QFileInfo(path).isFile())
+        problem = QStringLiteral("is not a regular file");
+    if (problem.isEmpty() && !file.open(QIODevice::ReadOnly | QIODevice::Text))
+        problem = file.errorString();
+    if (!problem.isEmpty()) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+            *error = QStringLiteral("%1: %2").arg(path, problem);
         return false;
     }
     QTextStream in(&file);
-    const QString first = in.readLine().trimmed();
+    const QString first = in.readLine(maxLineLength).trimmed();
+    // A data file may be long (its rows are not read); a setup file is a few lines.
+    if (first == QLatin1String(firstLine) && file.size() > maxBytes) {
+        if (error)
+            *error = QStringLiteral("%1: is %2 bytes, more than a setup file holds (%3)")
+                         .arg(path)
+                         .arg(file.size())
+                         .arg(maxBytes);
+        return false;
+    }
     if (first != QLatin1String(firstLine)) {
         // Not a setup file: perhaps a data file, whose header holds the overlays.
         TrackingSetup fromData;
@@ -141,7 +161,7 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
         return false;
     };
     while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
+        const QString line = in.readLine(maxLineLength).trimmed();
         ++lineNumber;
         if (line.isEmpty())
             continue;
@@ -165,6 +185,14 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
             for (int i = 0; i < 4; ++i)
                 if (!isPixel(f.numbers[i]))
                     return fail(QStringLiteral("%1: coordinates must be whole pixels").arg(key));
+            // Every label but the Tracking Area's (which the data file does not write) becomes
+            // one word, as the window and the command line make them.
+            if (!isArea || !o.areas.isEmpty()) {
+                f.label = OverlayLabel::fromUserText(f.label);
+                const QString why = OverlayLabel::problem(f.label);
+                if (!why.isEmpty())
+                    return fail(QStringLiteral("%1: %2").arg(key, why));
+            }
             const int a = int(f.numbers[0]), b = int(f.numbers[1]);
             const int c = int(f.numbers[2]), d = int(f.numbers[3]);
             if (isArea) {
