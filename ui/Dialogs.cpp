@@ -1,6 +1,7 @@
 #include "ui/Dialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -87,4 +88,11 @@ int QtDialogs::choice(
     }
     box.exec();
     return int(added.indexOf(box.clickedButton()));
+}
+
+QString Dialogs::withExtension(const QString &path, const QString &extension)
+{
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    return path + extension;
 }
