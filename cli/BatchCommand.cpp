@@ -36,14 +36,8 @@ int runBatch(const QStringList &args)
         return line.usageError(QStringLiteral("give exactly one MANIFEST.csv"));
     const QString manifestPath = positional[0];
     int jobs = QThread::idealThreadCount();
-    if (line.isSet("jobs")) {
-        bool ok = false;
-        jobs = line.value("jobs").toInt(&ok);
-        if (!ok || jobs < 1 || jobs > 1024)
-            return line.usageError(
-                QStringLiteral("--jobs must be a whole number from 1 to 1024, got '%1'")
-                    .arg(line.value("jobs")));
-    }
+    if (const auto refusal = line.wholeNumber("jobs", 1, 1024, &jobs))
+        return line.usageError(*refusal);
     QString outputDir;
     if (line.isSet("output-dir")) {
         outputDir = QDir(line.value("output-dir")).absolutePath();

@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "formats/ValueReader.h"
+
 #include <QCoreApplication>
 #include <QRegularExpression>
 
@@ -114,4 +116,32 @@ int CommandLine::failure(int code, const QString &message) const
 {
     std::fprintf(stderr, "pondwatch-cli %s: %s\n", qPrintable(commandName), qPrintable(message));
     return code;
+}
+
+std::optional<QString> CommandLine::wholeNumber(
+    const char *name, int minimum, int maximum, int *value) const
+{
+    if (!isSet(name))
+        return std::nullopt;
+    const QString text = this->value(name);
+    const auto v = ValueReader::wholeNumberIn(text, minimum, maximum);
+    if (!v)
+        return ValueReader::wholeNumberWanted(
+            QStringLiteral("--") + QLatin1String(name), minimum, maximum, text);
+    *value = *v;
+    return std::nullopt;
+}
+
+std::optional<QString> CommandLine::real(
+    const char *name, int decimals, double minimum, double maximum, double *value) const
+{
+    if (!isSet(name))
+        return std::nullopt;
+    const QString text = this->value(name);
+    const auto v = ValueReader::real(text, decimals, minimum, maximum);
+    if (!v)
+        return ValueReader::numberWanted(
+            QStringLiteral("--") + QLatin1String(name), minimum, maximum, text);
+    *value = *v;
+    return std::nullopt;
 }

@@ -46,6 +46,15 @@ public:
     // The options met, in the order given (repeated ones repeated), without dashes.
     QStringList optionOrder() const { return parser.optionNames(); }
 
+    // A whole-number option within minimum..maximum into *value, left alone when the option is
+    // not given; the refusal's words when it is given but not such a number.
+    std::optional<QString> wholeNumber(
+        const char *name, int minimum, int maximum, int *value) const;
+    // A number option rounded to `decimals` places as its spin box rounds it, within
+    // minimum..maximum, into *value; the refusal's words as for wholeNumber.
+    std::optional<QString> real(
+        const char *name, int decimals, double minimum, double maximum, double *value) const;
+
     // Reports a usage error ("pondwatch-cli track: MESSAGE" and where the help is) and returns
     // ExitBadOption.
     int usageError(const QString &message) const;

@@ -112,12 +112,8 @@ int runExport(const QStringList &args)
     }
     const bool quiet = line.isSet("quiet");
     int filter = 3;
-    if (line.isSet("filter")) {
-        bool ok = false;
-        filter = line.value("filter").toInt(&ok);
-        if (!ok || filter < 1 || filter > 99)
-            return line.usageError(QStringLiteral("--filter takes a whole number from 1 to 99"));
-    }
+    if (const auto refusal = line.wholeNumber("filter", 1, 99, &filter))
+        return line.usageError(*refusal);
     const QStringList files = line.positional();
     if (files.size() != 2)
         return line.usageError(QStringLiteral("a data file and a video are needed"));

@@ -3,6 +3,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "formats/ValueReader.h"
 #include "tools/StimulusEventAnalysis.h"
 
 #include <cstdio>
@@ -25,11 +26,10 @@ int runGfaEvents(const QStringList &args)
     for (const char *name : { "offset", "window" }) {
         if (!line.isSet(name))
             continue;
-        bool ok = false;
-        const int number = line.value(name).toInt(&ok);
-        if (!ok)
+        const auto number = ValueReader::wholeNumber(line.value(name));
+        if (!number)
             return line.usageError(QStringLiteral("--offset and --window take whole seconds"));
-        (qstrcmp(name, "offset") == 0 ? offset : window) = number;
+        (qstrcmp(name, "offset") == 0 ? offset : window) = *number;
     }
     const QStringList files = line.positional();
     const QString output = line.value("output");

@@ -43,20 +43,12 @@ int runPlot(const QStringList &args)
     if (!PictureFile::suffixSupported(output))
         return line.usageError(QStringLiteral("--output must end in .png or .svg: %1").arg(output));
     int bin = 10;
-    if (line.isSet("bin")) {
-        bool ok = false;
-        bin = line.value("bin").toInt(&ok);
-        if (!ok || bin < 1 || bin > 500)
-            return line.usageError(
-                QStringLiteral("--bin must be a whole number of pixels from 1 to 500"));
-    }
-    int fish = -1;
-    if (line.isSet("fish")) {
-        bool ok = false;
-        fish = line.value("fish").toInt(&ok) - 1;
-        if (!ok || fish < 0)
-            return line.usageError(QStringLiteral("--fish must be a fish number from 1"));
-    }
+    if (const auto refusal = line.wholeNumber("bin", 1, 500, &bin))
+        return line.usageError(*refusal + QStringLiteral(" (pixels)"));
+    int fishNumber = 0; // 0: every fish
+    if (const auto refusal = line.wholeNumber("fish", 1, 200, &fishNumber))
+        return line.usageError(*refusal);
+    const int fish = fishNumber - 1;
 
     FishTracks tracks;
     QString error;

@@ -12,6 +12,7 @@
 #include "formats/OverlayLimits.h"
 #include "formats/SetupFile.h"
 #include "formats/TrackingDataFile.h"
+#include "formats/ValueReader.h"
 #include "model/ArenaLayout.h"
 #include "model/OverlayLabel.h"
 #include "tracking/RunParameters.h"
@@ -121,134 +122,12 @@ struct Options
     bool quiet = false;
 };
 
-std::optional<int> parseInt(const QString &text)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
-}
-
-// Comma-separated numbers; the count must match.
-std::optional<QVector<double>> parseNumbers(const QString &text, int count)
-{
-    const QStringList parts = text.split(QLatin1Char(','), Qt::KeepEmptyParts);
-    if (parts.size() != count)
-        return std::nullopt;
-    QVector<double> values;
-    for (const QString &p : parts) {
-        bool ok = false;
-        const double v = p.trimmed().toDouble(&ok);
-        if (!ok || !std::isfinite(v))
-            return std::nullopt;
-        values << v;
-    }
-    return values;
-}
-
-bool isInteger(double v)
-{
-    return v == std::floor(v) && std::fabs(v) <= 2147483647.0;
-}
-
-// X1,Y1,X2,Y2 as inclusive corners, normalised as the view stores a dragged rectangle.
-std::optional<QRect> parseRect(const QString &text)
-{
-    const auto v = parseNumbers(text, 4);
-    if (!v)
-        return std::nullopt;
-    for (double d : *v)
-        if (!isInteger(d))
-            return std::nullopt;
-    // Not QRect::normalized(), which moves swapped corners by one pixel.
-    const int x1 = int((*v)[0]), y1 = int((*v)[1]), x2 = int((*v)[2]), y2 = int((*v)[3]);
-    return QRect(
-        QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)));
-}
-
-// The spin boxes' rounding: QDoubleSpinBox keeps its value rounded to its decimals.
-double roundTo(double value, int decimals)
-{
-    return QString::number(value, 'f', decimals).toDouble();
-}
-
-std::optional<double> parseReal(const QString &text, int decimals, double minimum, double maximum)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    const double rounded = roundTo(value, decimals);
-    if (rounded < minimum || rounded > maximum)
-        return std::nullopt;
-    return rounded;
-}
-
-// TEXT=numbers: the text may hold '=' itself, the numbers never do.
-bool splitLabelled(const QString &arg, QString *text, QString *values)
-{
-    const int eq = arg.lastIndexOf(QLatin1Char('='));
-    if (eq < 0)
-        return false;
-    *text = arg.left(eq);
-    *values = arg.mid(eq + 1);
-    return true;
-}
-
-// The ruler and point-distance length as the number dialog gives it: one decimal, within
-// +-2147483647, held as a float.
-std::optional<float> lengthFrom(double value)
-{
-    const double rounded = roundTo(value, 1);
-    if (std::fabs(rounded) > 2147483647.0)
-        return std::nullopt;
-    return float(rounded);
-}
-
-// A ruler's or point distance's TEXT=A,B,C,D,LENGTH: four whole pixel coordinates and a length.
-struct MeasureShape
-{
-    QString text;
-    int points[4] = {};
-    float length = 0.0f;
-};
-
-std::optional<MeasureShape> parseMeasureShape(const QString &arg)
-{
-    MeasureShape shape;
-    QString values;
-    if (!splitLabelled(arg, &shape.text, &values))
-        return std::nullopt;
-    const auto v = parseNumbers(values, 5);
-    if (!v)
-        return std::nullopt;
-    for (int k = 0; k < 4; ++k) {
-        if (!isInteger((*v)[k]))
-            return std::nullopt;
-        shape.points[k] = int((*v)[k]);
-    }
-    const auto length = lengthFrom((*v)[4]);
-    if (!length)
-        return std::nullopt;
-    shape.length = *length;
-    return shape;
-}
-
 // A whole number option within minimum..maximum; the default when not given.
 std::optional<Failure> intOption(
     const CommandLine &line, const char *name, int minimum, int maximum, int *value)
 {
-    if (!line.isSet(name))
-        return std::nullopt;
-    const QString text = line.value(name);
-    const auto v = parseInt(text);
-    if (!v || *v < minimum || *v > maximum)
-        return Failure { ExitBadOption,
-            QStringLiteral("--%1 must be a whole number from %2 to %3, got '%4'")
-                .arg(QLatin1String(name))
-                .arg(minimum)
-                .arg(maximum)
-                .arg(text) };
-    *value = *v;
+    if (auto refusal = line.wholeNumber(name, minimum, maximum, value))
+        return Failure { ExitBadOption, *refusal };
     return std::nullopt;
 }
 
@@ -256,18 +135,8 @@ std::optional<Failure> intOption(
 std::optional<Failure> realOption(const CommandLine &line, const char *name, int decimals,
     double minimum, double maximum, double *value)
 {
-    if (!line.isSet(name))
-        return std::nullopt;
-    const QString text = line.value(name);
-    const auto v = parseReal(text, decimals, minimum, maximum);
-    if (!v)
-        return Failure { ExitBadOption,
-            QStringLiteral("--%1 must be a number from %2 to %3, got '%4'")
-                .arg(QLatin1String(name))
-                .arg(minimum)
-                .arg(maximum)
-                .arg(text) };
-    *value = *v;
+    if (auto refusal = line.real(name, decimals, minimum, maximum, value))
+        return Failure { ExitBadOption, *refusal };
     return std::nullopt;
 }
 
@@ -318,7 +187,7 @@ std::optional<Failure> parseMethodOptions(const CommandLine &line, MethodOptions
     if (auto f = realOption(line, "max-speed", 2, 0.01, 100000.0, &m->maxSpeed))
         return f;
     if (line.isSet("threshold") && line.value("threshold") != QLatin1String("auto")) {
-        const auto v = parseReal(line.value("threshold"), 2, 0.0, 255.0);
+        const auto v = ValueReader::real(line.value("threshold"), 2, 0.0, 255.0);
         if (!v)
             return bad(QStringLiteral("--threshold must be auto or a number from 0 to 255, got "
                                       "'%1'")
@@ -390,7 +259,7 @@ std::optional<Failure> parseOptions(const CommandLine &line, bool blobs, Options
         if (line.isSet(name))
             o->given.insert(QLatin1String(name));
     if (line.isSet("area")) {
-        o->area = parseRect(line.value("area"));
+        o->area = ValueReader::rect(line.value("area"));
         if (!o->area)
             return bad(QStringLiteral("--area wants X1,Y1,X2,Y2 in whole pixels, got '%1'")
                            .arg(line.value("area")));
@@ -468,8 +337,8 @@ std::optional<Failure> buildOverlays(
     QString text, values;
     for (const QString &arg : o.zones) {
         std::optional<QRect> rect;
-        if (splitLabelled(arg, &text, &values))
-            rect = parseRect(values);
+        if (ValueReader::splitLabelled(arg, &text, &values))
+            rect = ValueReader::rect(values);
         if (!rect)
             return Failure { ExitBadOption,
                 QStringLiteral("--zone wants TEXT=X1,Y1,X2,Y2, got '%1'").arg(arg) };
@@ -479,7 +348,7 @@ std::optional<Failure> buildOverlays(
         set.areas << *rect;
     }
     for (const QString &arg : o.rulers) {
-        const auto shape = parseMeasureShape(arg);
+        const auto shape = ValueReader::measureShape(arg);
         if (!shape)
             return Failure { ExitBadOption,
                 QStringLiteral("--ruler wants TEXT=X1,Y1,X2,Y2,LENGTH, got '%1'").arg(arg) };
@@ -493,7 +362,7 @@ std::optional<Failure> buildOverlays(
         set.rulers << r;
     }
     for (const QString &arg : o.pointDists) {
-        const auto shape = parseMeasureShape(arg);
+        const auto shape = ValueReader::measureShape(arg);
         if (!shape)
             return Failure { ExitBadOption,
                 QStringLiteral("--pointdist wants TEXT=CX,CY,RX,RY,LENGTH, got '%1'").arg(arg) };
@@ -674,9 +543,9 @@ void applySetupParameters(const TrackingSetup &setup, Options *o)
     if (unless("average"))
         o->average = setup.framesToAverage;
     if (unless("threshold"))
-        o->threshold = roundTo(setup.confidenceThreshold, 2);
+        o->threshold = ValueReader::roundTo(setup.confidenceThreshold, 2);
     if (unless("variance"))
-        o->variance = roundTo(setup.gaussianVariance, 3);
+        o->variance = ValueReader::roundTo(setup.gaussianVariance, 3);
     if (unless("filter"))
         o->filter = setup.meanFilterSize;
     if (unless("difference"))

@@ -1,6 +1,8 @@
 #include "formats/SetupFile.h"
 
+#include "formats/OverlayLimits.h"
 #include "formats/TrackingDataFile.h"
+#include "formats/ValueReader.h"
 #include "model/ArenaLayout.h"
 
 #include <QFile>
@@ -33,20 +35,20 @@ bool splitFields(const QString &rest, int count, bool withLabel, Fields *out)
         const int space = remaining.indexOf(QLatin1Char(' '));
         const QString part = space < 0 ? remaining : remaining.left(space);
         remaining = space < 0 ? QString() : remaining.mid(space + 1).trimmed();
-        bool ok = false;
-        const double v = part.toDouble(&ok);
-        if (!ok || !std::isfinite(v))
+        const auto v = ValueReader::number(part);
+        if (!v)
             return false;
-        out->numbers << v;
+        out->numbers << *v;
     }
     if (withLabel)
         out->label = remaining;
     return withLabel || remaining.isEmpty();
 }
 
+// A coordinate within the limits every overlay is held to.
 bool isPixel(double v)
 {
-    return v == std::floor(v) && std::fabs(v) <= 1e9;
+    return ValueReader::isWhole(v) && overlaylimits::inRange(qint64(v));
 }
 
 } // namespace

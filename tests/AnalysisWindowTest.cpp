@@ -188,8 +188,11 @@ private Q_SLOTS:
             QVERIFY(button);
             const QStringList parts = expected.split('|');
             QCOMPARE(button->text(), parts[0]);
-            QCOMPARE(button->icon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32),
-                QImage(parts[1]).convertToFormat(QImage::Format_ARGB32));
+            // Both through the same icon path: a pixmap's premultiplied rounding differs
+            // between processors, so the file's own pixels may not match it to the level.
+            QCOMPARE(
+                button->icon().pixmap(32, 32).toImage(), QIcon(parts[1]).pixmap(32, 32).toImage());
+            QVERIFY(!QIcon(parts[1]).pixmap(32, 32).isNull());
         }
         QCOMPARE(ui.allConfident->text(), QString("Confident in ALL data values"));
         QVERIFY(!ui.allConfident->isChecked());
