@@ -539,7 +539,8 @@ void applySetupParameters(const TrackingSetup &setup, Options *o)
     if (!setup.hasParameters)
         return;
     auto unless = [o](const char *name) { return !o->given.contains(QLatin1String(name)); };
-    if (unless("fish"))
+    // A whole-video background setup may hold more fish than the classic method takes.
+    if (unless("fish") && setup.fishCount <= TrackingSetup::classicMaxFish)
         o->fish = setup.fishCount;
     if (unless("average"))
         o->average = setup.framesToAverage;
