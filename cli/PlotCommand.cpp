@@ -7,6 +7,7 @@
 #include "analysis/FishTracks.h"
 #include "analysis/PictureFile.h"
 #include "analysis/TrackPicture.h"
+#include "files/AtomicFile.h"
 
 #include <QPainter>
 
@@ -34,10 +35,10 @@ int runPlot(const QStringList &args)
         return line.usageError(QStringLiteral("give exactly one DATAFILE"));
     if (line.isSet("trajectory") == line.isSet("heatmap"))
         return line.usageError(QStringLiteral("give one of --trajectory and --heatmap"));
-    const QString video = line.value("video");
+    const QString video = line.path("video");
     if (video.isEmpty())
         return line.usageError(QStringLiteral("--video VIDEO is needed"));
-    const QString output = line.value("output");
+    const QString output = line.path("output");
     if (output.isEmpty())
         return line.usageError(QStringLiteral("--output FILE.png or FILE.svg is needed"));
     if (!PictureFile::suffixSupported(output))
@@ -50,6 +51,8 @@ int runPlot(const QStringList &args)
         return line.usageError(*refusal);
     const int fish = fishNumber - 1;
 
+    AtomicFile::protectInput(positional.first());
+    AtomicFile::protectInput(video);
     FishTracks tracks;
     QString error;
     if (!tracks.read(positional.first(), &error))

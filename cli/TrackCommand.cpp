@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/SignalStop.h"
 
+#include "files/AtomicFile.h"
 #include "formats/OverlayLimits.h"
 #include "formats/SetupFile.h"
 #include "formats/TrackingDataFile.h"
@@ -21,10 +22,11 @@
 #include "video/QVideoDecoder.h"
 #include "video/VideoProbe.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QSet>
 
 #include <cmath>
@@ -194,8 +196,8 @@ std::optional<Failure> parseMethodOptions(const CommandLine &line, MethodOptions
                            .arg(line.value("threshold")));
         m->threshold = *v;
     }
-    m->backgroundImage = line.value("background-image");
-    m->saveBackground = line.value("save-background");
+    m->backgroundImage = line.path("background-image");
+    m->saveBackground = line.path("save-background");
     return std::nullopt;
 }
 
@@ -253,8 +255,8 @@ std::optional<Failure> parseOptions(const CommandLine &line, bool blobs, Options
     o->zones = line.values("zone");
     o->rulers = line.values("ruler");
     o->pointDists = line.values("pointdist");
-    o->overlaysFrom = line.value("overlays-from");
-    o->setupFrom = line.value("setup");
+    o->overlaysFrom = line.path("overlays-from");
+    o->setupFrom = line.path("setup");
     for (const char *name : { "fish", "average", "threshold", "variance", "filter", "difference" })
         if (line.isSet(name))
             o->given.insert(QLatin1String(name));
@@ -292,7 +294,7 @@ std::optional<Failure> parseOptions(const CommandLine &line, bool blobs, Options
         o->startMs = ms;
     }
     if (line.isSet("output")) {
-        o->output = line.value("output");
+        o->output = line.path("output");
         if (o->output.isEmpty())
             return bad(QStringLiteral("--output needs a path"));
     }
@@ -537,7 +539,8 @@ void applySetupParameters(const TrackingSetup &setup, Options *o)
     if (!setup.hasParameters)
         return;
     auto unless = [o](const char *name) { return !o->given.contains(QLatin1String(name)); };
-    if (unless("fish"))
+    // A whole-video background setup may hold more fish than the classic method takes.
+    if (unless("fish") && setup.fishCount <= TrackingSetup::classicMaxFish)
         o->fish = setup.fishCount;
     if (unless("average"))
         o->average = setup.framesToAverage;
@@ -551,6 +554,22 @@ void applySetupParameters(const TrackingSetup &setup, Options *o)
         o->difference = !setup.signedDifference ? QStringLiteral("abs")
             : setup.brightObject                ? QStringLiteral("bright")
                                                 : QStringLiteral("dark");
+}
+
+// The background as a PNG, written whole or not at all.
+bool saveBackground(const QImage &background, const QString &path, QString *reason)
+{
+    if (background.isNull()) {
+        *reason = QStringLiteral("the run made no background");
+        return false;
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !background.save(&buffer, "PNG")) {
+        *reason = QStringLiteral("the PNG could not be encoded");
+        return false;
+    }
+    return AtomicFile::write(path, png, reason) == AtomicFile::Outcome::Written;
 }
 
 QString formatDuration(double seconds)
@@ -627,8 +646,6 @@ int runTrack(const QStringList &args)
         return fail(*failure);
     if (auto failure = parseOptions(line, method.blobs, &options))
         return fail(*failure);
-    if (method.blobs)
-        options.fish = method.fish;
     // The tracker's "Processing..." goes to Qt's debug output; --quiet keeps standard error
     // for failures only.
     if (options.quiet)
@@ -643,6 +660,12 @@ int runTrack(const QStringList &args)
         setup = read;
         applySetupParameters(read, &options);
     }
+    // With blobs --fish is read with the method's range; a setup's fish count stands when
+    // --fish is not given, as it does for the classic method.
+    if (method.blobs && options.given.contains(QStringLiteral("fish")))
+        options.fish = method.fish;
+    else if (method.blobs)
+        method.fish = options.fish;
 
     CliHost host;
     if (auto failure
@@ -687,13 +710,23 @@ int runTrack(const QStringList &args)
         : options.fish == 1 && host.overlays.arenas.isEmpty()
         ? TrackingDataFile::singleFishPath(options.video)
         : TrackingDataFile::multiFishPath(options.video);
-    {
-        // Find out now, not after a long run, that the file cannot be written.
-        QSaveFile probeFile(output);
-        if (!probeFile.open(QIODevice::WriteOnly))
-            return fail({ ExitCannotWrite,
-                QStringLiteral("cannot write %1: %2").arg(output, probeFile.errorString()) });
-        probeFile.cancelWriting();
+    // Find out now, not after a long run, that an output cannot be written: no output may
+    // replace an input, whatever name either is given.
+    for (const QString &input :
+        { options.video, options.setupFrom, options.overlaysFrom, method.backgroundImage })
+        AtomicFile::protectInput(input);
+    if (!method.saveBackground.isEmpty()
+        && QFileInfo(method.saveBackground).absoluteFilePath()
+            == QFileInfo(output).absoluteFilePath())
+        return fail({ ExitBadOption,
+            QStringLiteral("--save-background %1 is the data file too").arg(output) });
+    for (const QString &path : { output, method.saveBackground }) {
+        if (path.isEmpty())
+            continue;
+        const QString problem = AtomicFile::problem(path);
+        if (!problem.isEmpty())
+            return fail(
+                { ExitCannotWrite, QStringLiteral("cannot write %1: %2").arg(path, problem) });
     }
     warnAboutVideo(options, probe);
 
@@ -718,10 +751,15 @@ int runTrack(const QStringList &args)
     const int records = tracker.recordCount();
     bool ok = false;
     const TrackRecord last = tracker.recordFromEnd(0, &ok);
-    const QString lastFrame = ok ? QStringLiteral("frame %1 (%2 s)")
-                                       .arg(last.frameNumber)
-                                       .arg(double(last.seconds), 0, 'f', 3)
-                                 : QStringLiteral("no frame");
+    // The picture a record came from, counted from the video's first (0): the run starts after
+    // the frame shown, the video's second, and makes one record per picture. (The record's own
+    // frame number is the container's timestamp, in units that differ from one container to
+    // the next.) After a seek, only the time is known.
+    const QString lastFrame = !ok ? QStringLiteral("no frame")
+        : options.startMs ? QStringLiteral("the frame at %1 s").arg(double(last.seconds), 0, 'f', 3)
+                          : QStringLiteral("frame %1 (%2 s)")
+                                .arg(1 + qint64(records))
+                                .arg(double(last.seconds), 0, 'f', 3);
     if (const int signal = SignalStop::received()) {
         const QString written = records > 0 && tracker.lastWriteError().isEmpty()
             ? QStringLiteral("%1 records written to %2").arg(records).arg(output)
@@ -746,10 +784,11 @@ int runTrack(const QStringList &args)
     if (!error.isEmpty())
         return fail({ ExitCannotWrite, error });
     if (!method.saveBackground.isEmpty()) {
-        const QImage background = host.controls.blobs.lastBackground();
-        if (background.isNull() || !background.save(method.saveBackground, "PNG"))
+        QString reason;
+        if (!saveBackground(host.controls.blobs.lastBackground(), method.saveBackground, &reason))
             return fail({ ExitCannotWrite,
-                QStringLiteral("cannot write the background to %1").arg(method.saveBackground) });
+                QStringLiteral("cannot write the background to %1: %2")
+                    .arg(method.saveBackground, reason) });
     }
     // A file cut short, or a picture that cannot be decoded, ends the run like the end of the
     // video. The pictures decoded are the one shown and the records; after a seek, those the
