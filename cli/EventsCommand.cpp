@@ -10,8 +10,6 @@
 
 #include <QFile>
 
-#include <cstdio>
-
 namespace {
 
 const OptionSpec eventsOptions[] = {
@@ -47,14 +45,14 @@ int runEvents(const QStringList &args)
 
     if (line.isSet("output")) {
         const QString output = line.value("output");
+        AtomicFile::protectInput(files[0]);
         if (AtomicFile::write(output, csv, &error) != AtomicFile::Outcome::Written)
             return line.failure(
                 ExitFailed, QStringLiteral("cannot write %1: %2").arg(output, error));
         return ExitOk;
     }
-    FILE *out = CliOutput::standardOutput();
-    if (std::fwrite(csv.constData(), 1, size_t(csv.size()), out) != size_t(csv.size())
-        || std::fflush(out) != 0)
-        return line.failure(ExitFailed, QStringLiteral("cannot write to standard output"));
+    if (!CliOutput::print(csv, &error))
+        return line.failure(
+            ExitFailed, QStringLiteral("cannot write to standard output: %1").arg(error));
     return ExitOk;
 }

@@ -66,8 +66,11 @@ int runSwap(const QStringList &args)
         || !IdentitySwap::swap(rows, *a, *b, *from, &mended, &error))
         return line.failure(ExitFailed, QStringLiteral("%1: %2").arg(files[0], error));
     file.close();
-    // The whole input is read before anything is written, so the file may mend itself.
+    // The whole input is read before anything is written, so the file may mend itself; an
+    // output named apart never replaces it.
     const QString output = line.isSet("output") ? line.value("output") : files[0];
+    if (line.isSet("output"))
+        AtomicFile::protectInput(files[0]);
     if (AtomicFile::write(output, mended, &error) != AtomicFile::Outcome::Written)
         return line.failure(ExitFailed, QStringLiteral("cannot write %1: %2").arg(output, error));
     return ExitOk;

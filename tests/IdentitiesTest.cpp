@@ -470,6 +470,10 @@ private Q_SLOTS:
             QVERIFY2(r.err.contains("not a multi-fish data file"), qPrintable(r.err));
         }
         QVERIFY(!QFile::exists(out));
+        // An output that is the input itself is refused; the data file stays as it was.
+        const testutils::ProgramRun same
+            = testutils::runProgram(cli, { "events", mended, "--output", mended });
+        QCOMPARE(same.exitCode, 1);
         QCOMPARE(trackingtest::fileBytes(mended), original);
     }
 };
