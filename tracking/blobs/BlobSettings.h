@@ -7,9 +7,13 @@
 
 #include <QString>
 
+// How the whole-video background is made from the sampled frames (BackgroundChoice).
+enum class BackgroundMode { Auto, Median, Extreme, Masked };
+
 struct BlobSettings
 {
     int backgroundFrames = 50;
+    BackgroundMode background = BackgroundMode::Auto;
     float threshold = -1.0f; // < 0: automatic
     int minArea = 0; // 0: automatic
     int maxArea = 0; // 0: automatic
@@ -19,6 +23,9 @@ struct BlobSettings
     {
         BlobSettings s;
         s.backgroundFrames = std::max(1, controls.blobs.backgroundFrames.load());
+        const int mode = controls.blobs.backgroundMode.load();
+        s.background = mode >= 0 && mode <= int(BackgroundMode::Masked) ? BackgroundMode(mode)
+                                                                        : BackgroundMode::Auto;
         s.threshold = controls.blobs.threshold.load();
         s.minArea = std::max(0, controls.blobs.minArea.load());
         s.maxArea = std::max(0, controls.blobs.maxArea.load());
