@@ -666,6 +666,7 @@ private Q_SLOTS:
                     && distance(r.exactPositions.value(k), truth(scene[int(r.frameNumber)][k]))
                         <= 2.0)
                     ++near;
+            qInfo("well %d: %d of %d rows", k + 1, near, int(records.size()));
             QVERIFY2(near >= 0.95 * records.size(),
                 qPrintable(QStringLiteral("well %1: %2 of %3 rows")
                                .arg(k + 1)
@@ -712,6 +713,41 @@ private Q_SLOTS:
                 AnnotationRows::Error::None);
             QCOMPARE(part.found.count(true), found);
         }
+    }
+
+    // The end of a run says in how many rows every fish was found, per arena; under half
+    // warns, and fails with --strict; a run that found none fails.
+    void runSaysHowManyWereFound()
+    {
+        const QString file = testutils::scratchPath("found.datamulti.txt");
+        const QStringList area = { "--area", "0,0,239,179" };
+        struct Case
+        {
+            QStringList args;
+            int exitCode;
+            QString said;
+        };
+        const QList<Case> cases = {
+            { area, 0, "track: every animal found in 100.0% of 238 rows\n" },
+            { area + QStringList { "--fish", "3" }, 0,
+                "warning: fewer fish were found than asked: every animal found in 0.0% of 238 "
+                "rows\n" },
+            { area + QStringList { "--fish", "3", "--strict" }, 8,
+                "--strict: every fish was found in under half of the rows of " + file },
+            { { "--arena", "0,0,119,179:1", "--arena", "200,0,239,179:2" }, 0, "arena 2 0.0%)\n" },
+            { { "--area", "200,0,239,40" }, 7, "no fish was found in any of the 238 rows" },
+        };
+        for (const Case &c : cases) {
+            const CliResult r
+                = runCli(QStringList { restVideo, "--method", "blobs", "--output", file } + c.args);
+            QVERIFY2(r.exitCode == c.exitCode && r.err.contains(c.said),
+                qPrintable(c.args.join(' ') + ": " + r.err));
+            QVERIFY(QFile::exists(file)); // written whatever was found
+            QFile::remove(file);
+        }
+        const CliResult classic = runCli({ restVideo, "--area", "0,0,239,179", "--strict" });
+        QCOMPARE(classic.exitCode, 2);
+        QVERIFY(classic.err.contains("--strict needs --method blobs"));
     }
 
     // The classic method through the detection interface writes the bytes it wrote before

@@ -80,6 +80,7 @@ BlobParameters ArenaTracker::resolve(const BlobSettings &asked,
     if (!areas.empty()) {
         std::nth_element(areas.begin(), areas.begin() + areas.size() / 2, areas.end());
         p.typicalArea = areas[areas.size() / 2];
+        p.areaLearned = true;
     }
     double arenaArea = 0;
     for (const ArenaRegion &arena : arenas)

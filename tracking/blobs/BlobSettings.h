@@ -40,6 +40,7 @@ struct BlobParameters
     int minArea = 4;
     int maxArea = 1000;
     double typicalArea = 0.0; // one fish, from the sampled frames (0: unknown)
+    bool areaLearned = false; // typicalArea comes from animals seen in the sampled frames
     double bodyLength = 10.0;
     double maxSpeed = 15.0; // pixels per frame
 

@@ -40,7 +40,8 @@ std::vector<cv::Point2d> StaticAnimals::takeOut(cv::Mat &background, const Arena
     const BlobParameters &p, bool darkAnimals, int wanted)
 {
     std::vector<cv::Point2d> centres;
-    if (wanted <= 0 || region.rect.isEmpty())
+    // Without a body seen moving, texture of about any size could pass for one.
+    if (wanted <= 0 || region.rect.isEmpty() || !p.areaLearned)
         return centres;
     const cv::Rect r = cvRect(region.rect);
     cv::Mat picture = background(r);
@@ -61,7 +62,7 @@ std::vector<cv::Point2d> StaticAnimals::takeOut(cv::Mat &background, const Arena
     }
     cv::Mat labels, stats, centroids;
     const int n = cv::connectedComponentsWithStats(m, labels, stats, centroids, 8, CV_32S);
-    const double body = p.typicalArea > 0 ? p.typicalArea : 4.0 * p.minArea;
+    const double body = p.typicalArea;
     struct Candidate
     {
         int label;

@@ -4,8 +4,9 @@
 // window twice a body long, in which a body is a minority of the pixels. Animal-sized blobs
 // of the animals' polarity against it are the animals; the background takes the spatial
 // values under them, so each frame's difference shows them as any other. Searched only in
-// an arena whose sampled frames show fewer animals than it holds, for the missing ones.
-// Tracker thread.
+// an arena whose sampled frames show fewer animals than it holds, for the missing ones, and
+// only once a body size has been learned from animals seen in the sampled frames. Tracker
+// thread.
 
 #include "tracking/blobs/ArenaTracker.h"
 
