@@ -610,10 +610,19 @@ QString cutShort(const VideoProbe &probe, const QString &video, qint64 decoded, 
             QString::number(lastSeconds, 'f', 3));
 }
 
-// What the user should know about a video that can be tracked.
-void warnAboutVideo(const Options &o, const VideoProbe &probe)
+// What the user should know about a video that can be tracked, and about options the
+// whole-video background does not use (it averages nothing and filters nothing).
+void warnAboutVideo(const Options &o, const VideoProbe &probe, bool blobs)
 {
-    if (probe.expectedFrames >= 0 && probe.expectedFrames < o.average)
+    QStringList unused;
+    for (const char *name : { "average", "filter", "variance" })
+        if (blobs && o.given.contains(QLatin1String(name)))
+            unused << QStringLiteral("--%1").arg(QLatin1String(name));
+    if (!unused.isEmpty())
+        warn(QStringLiteral("%1 %2 not apply to --method blobs; ignored")
+                 .arg(unused.join(QStringLiteral(", ")),
+                     unused.size() == 1 ? QStringLiteral("does") : QStringLiteral("do")));
+    if (!blobs && probe.expectedFrames >= 0 && probe.expectedFrames < o.average)
         warn(QStringLiteral("'%1': the video has %2 frames, fewer than Frames to Average (%3)")
                  .arg(o.video)
                  .arg(probe.expectedFrames)
@@ -845,7 +854,7 @@ int runTrack(const QStringList &args)
                 QStringLiteral("cannot write %1: %2").arg(output, probeFile.errorString()) });
         probeFile.cancelWriting();
     }
-    warnAboutVideo(options, probe);
+    warnAboutVideo(options, probe, method.blobs);
 
     const qint64 startMs = host.decoder.frameTime();
     const qint64 lengthMs = host.decoder.lengthMs();

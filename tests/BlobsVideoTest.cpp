@@ -716,7 +716,8 @@ private Q_SLOTS:
     }
 
     // The end of a run says in how many rows every fish was found, per arena; under half
-    // warns, and fails with --strict; a run that found none fails.
+    // warns, and fails with --strict; a run that found none fails. Options of the classic
+    // method alone are said to be ignored.
     void runSaysHowManyWereFound()
     {
         const QString file = testutils::scratchPath("found.datamulti.txt");
@@ -736,6 +737,8 @@ private Q_SLOTS:
                 "--strict: every fish was found in under half of the rows of " + file },
             { { "--arena", "0,0,119,179:1", "--arena", "200,0,239,179:2" }, 0, "arena 2 0.0%)\n" },
             { { "--area", "200,0,239,40" }, 7, "no fish was found in any of the 238 rows" },
+            { area + QStringList { "--average", "10", "--filter", "5" }, 0,
+                "warning: --average, --filter do not apply to --method blobs; ignored\n" },
         };
         for (const Case &c : cases) {
             const CliResult r
@@ -743,6 +746,7 @@ private Q_SLOTS:
             QVERIFY2(r.exitCode == c.exitCode && r.err.contains(c.said),
                 qPrintable(c.args.join(' ') + ": " + r.err));
             QVERIFY(QFile::exists(file)); // written whatever was found
+            QVERIFY2(!r.err.contains("Frames to Average"), qPrintable(r.err)); // none averaged
             QFile::remove(file);
         }
         const CliResult classic = runCli({ restVideo, "--area", "0,0,239,179", "--strict" });

@@ -45,6 +45,7 @@ private:
     QComboBox *method;
     QWidget *blobPanel;
     QSpinBox *backgroundFrames;
+    QComboBox *backgroundMode; // a BackgroundMode
     QCheckBox *automaticThreshold;
     QSpinBox *threshold;
     QSpinBox *minArea;
