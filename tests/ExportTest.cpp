@@ -111,11 +111,13 @@ QVector<QImage> decodeAll(const QString &path)
 {
     QVector<QImage> pictures;
     QVideoDecoder decoder;
-    if (!decoder.open(path))
-        return pictures;
+    // Stepping from open starts with the second picture: the first is reached by seeking.
     QImage image;
-    while (decoder.seekNextFrame() && decoder.copyFrame(image))
+    if (!decoder.open(path) || !decoder.seekToFrame(0) || !decoder.copyFrame(image))
+        return pictures;
+    do
         pictures << image.convertToFormat(QImage::Format_RGB32);
+    while (decoder.seekNextFrame() && decoder.copyFrame(image));
     return pictures;
 }
 
@@ -474,8 +476,8 @@ private Q_SLOTS:
         QCOMPARE(probedStream(output),
             (QStringList { "codec_name=h264", "width=160", "height=120", "pix_fmt=yuv420p",
                 "r_frame_rate=25/1", "nb_read_frames=14" }));
-        // The decoder passes over picture 0: what follows is what the MPEG holds.
-        checkMovingRows(decodeAll(output));
+        // Picture 0 aside, the MP4 holds what the MPEG holds.
+        checkMovingRows(decodeAll(output).mid(1));
         QVERIFY(!QFile::exists(video + ".out.mpeg"));
         // Readable by whoever may read a new file here, not by its owner alone.
         const QString fresh = writeFile("fresh.txt", "x");
