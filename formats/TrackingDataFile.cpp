@@ -326,6 +326,9 @@ bool TrackingDataFile::readOverlays(
                 *detection = line.mid(11);
             continue;
         }
+        if (line.startsWith(QLatin1String("Scale: ")))
+            continue; // the length of a pixel; read by those who convert lengths
+
         if (line.endsWith(areaCaption)) {
             QRect zone;
             if (!readRectangle(&zone))

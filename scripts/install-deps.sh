@@ -11,6 +11,8 @@ packages=(
     valgrind clang libclang-rt-14-dev
     # The workflow and its tests: Snakemake, a one-node Slurm cluster, pictures checked.
     snakemake slurm-wlm munge imagemagick
+    # Tests: trajectory files read as their users read them.
+    python3-pandas
 )
 
 missing=()
