@@ -34,11 +34,24 @@ bool anyRound(const TrackTable &table)
 
 namespace PlateMeasures {
 
+qint64 rowCount(const TrackTable &table, const MeasureSettings &settings)
+{
+    if (table.times.isEmpty())
+        return 0;
+    // In doubles: a file's times and a bin may be anything.
+    const double bins = settings.binSeconds > 0.0
+        ? std::floor(double(table.times.last()) / settings.binSeconds)
+            - std::floor(double(table.times.first()) / settings.binSeconds) + 1.0
+        : 1.0;
+    const double rows = std::max(1.0, bins) * double(table.fish.size());
+    return rows > double(maxRows) ? maxRows + 1 : qint64(rows);
+}
+
 QVector<MeasureRow> compute(const TrackTable &table, const MeasureSettings &settings)
 {
     QVector<MeasureRow> out;
     const int rowCount = int(table.times.size());
-    if (rowCount == 0)
+    if (rowCount == 0 || PlateMeasures::rowCount(table, settings) > maxRows)
         return out;
     const double dt = table.framePeriod();
     const double bin = settings.binSeconds;

@@ -49,7 +49,12 @@ struct MeasureRow
 
 namespace PlateMeasures {
 
-// One row per fish per bin, fish by fish.
+// The most rows a table may have (fish times bins).
+constexpr qint64 maxRows = 1000000;
+// How many rows the table of `table` in bins of `settings` has.
+qint64 rowCount(const TrackTable &table, const MeasureSettings &settings);
+
+// One row per fish per bin, fish by fish; nothing when there would be more than maxRows.
 QVector<MeasureRow> compute(const TrackTable &table, const MeasureSettings &settings);
 
 // The table as CSV: fish,arena,well,start_s,end_s,distance,unit,mean_speed,mobile_s,

@@ -83,6 +83,11 @@ int runMeasures(const QStringList &args)
     if (!table.scale.isSet())
         std::fprintf(stderr, "pondwatch-cli measures: %s has no scale: lengths are in pixels\n",
             qPrintable(positional.first()));
+    if (PlateMeasures::rowCount(table, settings) > PlateMeasures::maxRows)
+        return line.usageError(QStringLiteral("--bin makes more than %1 rows of %2 fish; take "
+                                              "longer bins")
+                                   .arg(PlateMeasures::maxRows)
+                                   .arg(table.fish.size()));
     const QVector<MeasureRow> rows = PlateMeasures::compute(table, settings);
     return ResultOutput::write(line, line.value("output"), PlateMeasures::csv(table, rows));
 }

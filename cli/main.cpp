@@ -23,6 +23,7 @@ const char usage[]
       "  gfa-events DATAFILE GFAFILE --output NAME [--offset S] [--window S]\n"
       "  gfa-blend LEFT.gfadata RIGHT.gfadata --output NAME\n"
       "  plot DATAFILE --video VIDEO --trajectory|--heatmap --output FILE.png|.svg [--bin PX]\n"
+      "  plot DATAFILE --plate [--measure distance] [--time-bin S] --output FILE.png|.svg\n"
       "  batch MANIFEST.csv [--jobs N] [--output-dir DIR]   track every video of a manifest\n"
       "  split-arenas DATAFILE           one data file per arena of a multi-arena data file\n"
       "  trajectories DATAFILE --format tidy|dlc [--output FILE]   paths as CSV for pandas, R\n"

@@ -324,6 +324,11 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 9);
         QCOMPARE(lines.value(2), QString("1,0.500000,1,,1,10.000,5.000,"));
         QCOMPARE(lines.value(6), QString("5,2.500000,1,,0,,,")); // not confident: no position
+        // measures on it: in pixels, and it says so.
+        run = cli({ motionFile() }, "measures");
+        QVERIFY2(run.exitCode == 0 && run.err.contains("no scale: lengths are in pixels"),
+            qPrintable(run.err));
+        QVERIFY2(run.out.contains("\n1,,,0.000,4.000,90.0000,px,"), qPrintable(run.out));
         run = cli({ motionFile(), "--format", "dlc" }, "trajectories");
         QCOMPARE(run.out.split('\n').value(2), QString("bodyparts,centroid,centroid,centroid"));
 
