@@ -66,6 +66,35 @@ QString unitOf(const TrackTable &table, const QString &measure)
     return QStringLiteral("s");
 }
 
+// Where each arena (or, without arenas, each fish) lies, in pixels of the video.
+QVector<QRectF> placesOf(const TrackTable &table)
+{
+    QVector<QRectF> shapes;
+    if (table.overlays.arenas.isEmpty())
+        for (int i = 0; i < table.fish.size(); ++i)
+            shapes << QRectF(i * 12.0, 0.0, 10.0, 10.0);
+    for (const Arena &a : table.overlays.arenas)
+        shapes << QRectF(a.rect);
+    return shapes;
+}
+
+QRectF extentOf(const QVector<QRectF> &shapes)
+{
+    QRectF extent;
+    for (const QRectF &r : shapes)
+        extent = extent.united(r);
+    return extent.isEmpty() ? QRectF(0, 0, 1, 1) : extent;
+}
+
+// A panel: the plate's longer side panelSide (less a small border), the other in proportion.
+QSize panelSize(const TrackTable &table)
+{
+    const QRectF extent = extentOf(placesOf(table));
+    const double scale = (panelSide - 8) / std::max(extent.width(), extent.height());
+    return QSize(
+        int(std::ceil(extent.width() * scale)) + 8, int(std::ceil(extent.height() * scale)) + 8);
+}
+
 } // namespace
 
 namespace PlateFigure {
@@ -81,19 +110,21 @@ bool knowsMeasure(const QString &name)
     return measureNames().contains(name);
 }
 
-QSize size(const QVector<MeasureRow> &rows)
+QSize size(const TrackTable &table, const QVector<MeasureRow> &rows)
 {
     const int bins = binCount(rows);
     const int columns = std::min(bins, maxColumns);
     const int panelRows = (bins + columns - 1) / columns;
-    return QSize(margin + columns * (panelSide + margin),
-        titleHeight + panelRows * (panelSide + titleHeight) + scaleHeight + margin);
+    const QSize panel = panelSize(table);
+    return QSize(std::max(margin + columns * (panel.width() + margin), 2 * margin + 360),
+        titleHeight + panelRows * (panel.height() + titleHeight) + scaleHeight + margin);
 }
 
 void draw(QPainter &painter, const TrackTable &table, const QVector<MeasureRow> &rows,
     const QString &measure)
 {
-    const QSize picture = size(rows);
+    const QSize picture = size(table, rows);
+    const QSize panel = panelSize(table);
     painter.fillRect(QRect(QPoint(0, 0), picture), Qt::white);
     painter.setRenderHint(QPainter::Antialiasing);
     const QList<Arena> &arenas = table.overlays.arenas;
@@ -128,13 +159,8 @@ void draw(QPainter &painter, const TrackTable &table, const QVector<MeasureRow> 
         high = low + 1.0;
     }
 
-    // Where each place lies on the plate, and the plate's extent.
-    QVector<QRectF> shapes;
-    for (int i = 0; i < places; ++i)
-        shapes << (arenas.isEmpty() ? QRectF(i * 12.0, 0.0, 10.0, 10.0) : QRectF(arenas[i].rect));
-    QRectF extent;
-    for (const QRectF &r : shapes)
-        extent = extent.united(r);
+    const QVector<QRectF> shapes = placesOf(table);
+    const QRectF extent = extentOf(shapes);
     const double scale = (panelSide - 8) / std::max(extent.width(), extent.height());
 
     const QString unit = unitOf(table, measure);
@@ -150,8 +176,8 @@ void draw(QPainter &painter, const TrackTable &table, const QVector<MeasureRow> 
     small.setPixelSize(std::clamp(int(std::lround(scale * extent.width() / 40.0)), 7, 12));
     for (auto it = binOf.begin(); it != binOf.end(); ++it) {
         const int bin = it.value();
-        const QPointF origin(margin + (bin % columns) * (panelSide + margin),
-            titleHeight + (bin / columns) * (panelSide + titleHeight) + titleHeight);
+        const QPointF origin(margin + (bin % columns) * (panel.width() + margin),
+            titleHeight + (bin / columns) * (panel.height() + titleHeight) + titleHeight);
         painter.setFont(font);
         painter.setPen(Qt::black);
         const MeasureRow *first = nullptr;
@@ -160,7 +186,7 @@ void draw(QPainter &painter, const TrackTable &table, const QVector<MeasureRow> 
                 first = &row;
         if (binOf.size() > 1 && first)
             painter.drawText(
-                QRectF(origin.x(), origin.y() - titleHeight + 4, panelSide, titleHeight - 4),
+                QRectF(origin.x(), origin.y() - titleHeight + 4, panel.width(), titleHeight - 4),
                 Qt::AlignLeft | Qt::AlignVCenter,
                 QStringLiteral("%1-%2 s").arg(first->start).arg(first->end));
         painter.setFont(small);
@@ -189,10 +215,9 @@ void draw(QPainter &painter, const TrackTable &table, const QVector<MeasureRow> 
     // The colour scale with its ends and unit.
     const QRectF bar(margin, picture.height() - margin - scaleHeight + 8,
         std::min(360, picture.width() - 2 * margin), 16);
-    for (int x = 0; x < int(bar.width()); ++x) {
-        painter.setPen(ramp(x / std::max(1.0, bar.width() - 1)));
-        painter.drawLine(QPointF(bar.left() + x, bar.top()), QPointF(bar.left() + x, bar.bottom()));
-    }
+    for (int x = 0; x < int(bar.width()); ++x)
+        painter.fillRect(QRectF(bar.left() + x, bar.top(), 1.0, bar.height()),
+            ramp(x / std::max(1.0, bar.width() - 1)));
     painter.setFont(font);
     painter.setPen(Qt::black);
     painter.setBrush(Qt::NoBrush);
@@ -201,8 +226,8 @@ void draw(QPainter &painter, const TrackTable &table, const QVector<MeasureRow> 
     painter.drawText(labels, Qt::AlignLeft | Qt::AlignTop, QString::number(low, 'g', 4));
     painter.drawText(labels, Qt::AlignRight | Qt::AlignTop,
         QStringLiteral("%1 %2").arg(QString::number(high, 'g', 4), unit));
-    painter.drawText(QRectF(bar.right() + 12, bar.top() - 2, 300, 20),
-        Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("hatched: never found"));
+    painter.drawText(QRectF(bar.left(), bar.bottom() + 20, bar.width(), 20),
+        Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("hatched: never found"));
 }
 
 } // namespace PlateFigure

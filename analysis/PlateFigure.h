@@ -21,8 +21,8 @@ namespace PlateFigure {
 QStringList measureNames();
 bool knowsMeasure(const QString &name);
 
-// The picture's size for the table's bins.
-QSize size(const QVector<MeasureRow> &rows);
+// The picture's size for the table's arenas and bins.
+QSize size(const TrackTable &table, const QVector<MeasureRow> &rows);
 
 // Draws the figure. An arena holding several fish shows their mean; an arena whose fish
 // were never found is drawn empty (grey, hatched).

@@ -47,7 +47,7 @@ int plotPlate(const CommandLine &line, const QString &path)
             QStringLiteral("--time-bin makes too many plates; take longer bins"));
     const QVector<MeasureRow> rows = PlateMeasures::compute(table, settings);
     if (!PictureFile::save(
-            output, PlateFigure::size(rows),
+            output, PlateFigure::size(table, rows),
             [&](QPainter &painter) { PlateFigure::draw(painter, table, rows, measure); }, &error))
         return line.failure(ExitFailed, error);
     return ExitOk;

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     MeasureSettings settings;
     const QVector<MeasureRow> whole = PlateMeasures::compute(table, settings);
     PlateMeasures::csv(table, whole);
-    QImage figure(PlateFigure::size(whole), QImage::Format_RGB32);
+    QImage figure(PlateFigure::size(table, whole), QImage::Format_RGB32);
     QPainter painter(&figure);
     PlateFigure::draw(painter, table, whole, QStringLiteral("distance"));
     painter.end();
