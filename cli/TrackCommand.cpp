@@ -459,8 +459,15 @@ std::optional<Failure> buildOverlays(
         QString error, detection;
         if (!TrackingDataFile::readOverlays(o.overlaysFrom, &set, &error, &detection))
             return Failure { ExitBadOption, QStringLiteral("--overlays-from: %1").arg(error) };
-        if (blobs)
+        if (blobs) {
             set.arenas = ArenaLayout::takeArenas(&set, detection);
+        } else if (detection.contains(QLatin1String("arena-rects="))) {
+            // Newer files keep their arenas on the detection line; for the classic method
+            // they are the zones that older files had.
+            OverlaySet copy = set;
+            set = ArenaLayout::withArenaZones(set, ArenaLayout::takeArenas(&copy, detection));
+            set.arenas.clear();
+        }
     } else {
         set.areas << QRect();
         set.areaLabels << QStringLiteral("Tracking Area");

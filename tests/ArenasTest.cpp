@@ -320,6 +320,13 @@ private Q_SLOTS:
         const auto rerun = trackWith("--overlays-from", cliFile, again);
         QVERIFY2(rerun.exitCode == 0, qPrintable(rerun.err));
         QCOMPARE(fileBytes(again), fileBytes(cliFile));
+        // The classic method takes them as the zones they were in files of the older layout.
+        const QString classicRun = testutils::scratchPath("plate classic.datamulti.txt");
+        const auto classicRows = testutils::runProgram(QStringLiteral(POND_CLI),
+            { "track", video, "--overlays-from", cliFile, "--fish", "2", "--output", classicRun,
+                "--quiet" });
+        QVERIFY2(classicRows.exitCode == 0, qPrintable(classicRows.err));
+        QVERIFY(fileBytes(classicRun).contains("\nArena48 (x1, y1, x2, y2): \n252 180 288 216\n"));
         TrackingSetup setup;
         QVERIFY(SetupFile::read(cliFile, &setup));
         QCOMPARE(setup.overlays.areas.size(), 1);
