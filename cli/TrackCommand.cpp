@@ -47,6 +47,9 @@ const OptionSpec trackOptions[] = {
     { "area", "X1,Y1,X2,Y2",
         "Tracking Area, inclusive corners (required unless --overlays-from or --setup)" },
     { "zone", "TEXT=X1,Y1,X2,Y2", "a zone (repeatable, kept in order); label \"Zone<n>-TEXT\"" },
+    { "scale", "LENGTH/px",
+        "the length of a pixel with its unit (\"0.05mm/px\"), kept in the data file for "
+        "measures and trajectories" },
     { "ruler", "TEXT=X1,Y1,X2,Y2,LENGTH", "a ruler (repeatable); label \"Ruler<n>-TEXT\"" },
     { "pointdist", "TEXT=CX,CY,RX,RY,LENGTH",
         "a point distance (repeatable); label \"PointDist<n>-TEXT\"" },
@@ -346,8 +349,15 @@ std::optional<Failure> buildOverlays(
         QString error, detection;
         if (!TrackingDataFile::readOverlays(o.overlaysFrom, &set, &error, &detection))
             return Failure { ExitBadOption, QStringLiteral("--overlays-from: %1").arg(error) };
-        if (blobs)
+        if (blobs) {
             set.arenas = ArenaLayout::takeArenas(&set, detection);
+        } else if (detection.contains(QLatin1String("arena-rects="))) {
+            // Newer files keep their arenas on the detection line; for the classic method
+            // they are the zones that older files had.
+            OverlaySet copy = set;
+            set = ArenaLayout::withArenaZones(set, ArenaLayout::takeArenas(&copy, detection));
+            set.arenas.clear();
+        }
     } else {
         set.areas << QRect();
         set.areaLabels << QStringLiteral("Tracking Area");
@@ -701,9 +711,33 @@ int runTrack(const QStringList &args)
         return fail(*failure);
     // Arenas given as options take the place of those of --overlays-from or --setup.
     QList<Arena> givenArenas;
-    if (auto error
-        = ArenaOptions::parse(line, method.blobs, options.area, method.fish, &givenArenas))
+    Scale gridScale;
+    if (auto error = ArenaOptions::parse(
+            line, method.blobs, options.area, method.fish, &givenArenas, &gridScale))
         return fail({ ExitBadOption, *error });
+    // The scale is set once: by the option, by a grid's wells, or by the setup it comes with.
+    if (line.isSet("scale")) {
+        if (gridScale.isSet())
+            return fail({ ExitBadOption,
+                QStringLiteral("--scale and the wells' size of --arena-grid both set the scale; "
+                               "give one") });
+        const QString text = line.value("scale");
+        const int slash = int(text.indexOf(QLatin1String("/px")));
+        int unitAt = 0;
+        while (unitAt < slash && (text[unitAt].isDigit() || text[unitAt] == QLatin1Char('.')))
+            ++unitAt;
+        const auto scale = slash > 0
+            ? Scale::parse(text.left(unitAt) + QLatin1Char(' ') + text.mid(unitAt))
+            : std::nullopt;
+        if (!scale)
+            return fail({ ExitBadOption,
+                QStringLiteral("--scale wants a length per pixel with its unit, as 0.05mm/px; "
+                               "got '%1'")
+                    .arg(text) });
+        host.overlays.scale = *scale;
+    }
+    if (gridScale.isSet())
+        host.overlays.scale = gridScale;
     if (ArenaOptions::given(line))
         host.overlays.arenas = givenArenas;
     if (ArenaLayout::totalFish(host.overlays.arenas) > ArenaOptions::maxFish)
