@@ -18,3 +18,5 @@ QStringList trackManifestOptions();
 int runSplitArenas(const QStringList &args);
 int runEvents(const QStringList &args);
 int runSwap(const QStringList &args);
+int runTrajectories(const QStringList &args);
+int runMeasures(const QStringList &args);

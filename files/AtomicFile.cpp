@@ -1,6 +1,5 @@
 #include "files/AtomicFile.h"
 
-#include <QBuffer>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryFile>
@@ -123,13 +122,29 @@ namespace AtomicFile {
 Outcome write(
     const QString &path, const std::function<void(QIODevice &device)> &fill, QString *reason)
 {
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        fill(buffer);
+    const auto fail = [reason](Outcome outcome, const QString &why) {
+        if (reason)
+            *reason = why;
+        return outcome;
+    };
+    if (path.isEmpty())
+        return fail(Outcome::NotCreated, QStringLiteral("no file name given"));
+    if (QFileInfo(path).isDir())
+        return fail(Outcome::NotCreated, QStringLiteral("is a folder"));
+    QSaveFile file(path);
+    // The bytes go straight to the temporary file, never whole into memory first: a plate's
+    // data file is hundreds of MB. A write that fails leaves the device's error set.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(Outcome::NotCreated, file.errorString());
+    fill(file);
+    if (file.error() != QFileDevice::NoError) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return fail(Outcome::NotWritten, why);
     }
-    return write(path, bytes, reason);
+    if (!file.commit())
+        return fail(Outcome::NotWritten, file.errorString());
+    return Outcome::Written;
 }
 
 Outcome write(const QString &path, const QByteArray &bytes, QString *reason)

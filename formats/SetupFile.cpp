@@ -82,6 +82,8 @@ QString SetupFile::text(const TrackingSetup &setup)
         words.removeAll(QString());
         s << "arenas " << words.join(QLatin1Char(' ')) << '\n';
     }
+    if (o.scale.isSet())
+        s << "scale " << o.scale.describe() << '\n';
     for (const Ruler &r : o.rulers)
         s << "ruler " << r.x1 << ' ' << r.y1 << ' ' << r.x2 << ' ' << r.y2 << ' '
           << number(r.length) << ' ' << r.label << '\n';
@@ -183,6 +185,14 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
         const int space = line.indexOf(QLatin1Char(' '));
         const QString key = space < 0 ? line : line.left(space);
         const QString rest = space < 0 ? QString() : line.mid(space + 1);
+        if (key == QLatin1String("scale")) {
+            const auto scale = Scale::parse(rest);
+            if (!scale)
+                return fail(QStringLiteral("scale wants a length per pixel with its unit, as "
+                                           "\"scale 0.05 mm/px\""));
+            o.scale = *scale;
+            continue;
+        }
         if (key == QLatin1String("arenas")) {
             if (arenasLine > 0)
                 return fail(QStringLiteral("a second \"arenas\" line"));
