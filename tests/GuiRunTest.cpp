@@ -878,14 +878,8 @@ private Q_SLOTS:
         QVERIFY(dialogs->takeMessages().isEmpty());
         const QByteArray blobs = fileBytes(multi);
         QVERIFY(blobs.contains(" " + ArenaLayout::describeRects(arenas).toUtf8() + "\n"));
-        QStringList cliArenas;
-        for (const Arena &a : arenas)
-            cliArenas << "--arena"
-                      << QString("%1,%2,%3,%4")
-                             .arg(a.rect.left())
-                             .arg(a.rect.top())
-                             .arg(a.rect.right())
-                             .arg(a.rect.bottom());
+        // The grid drawn over the area its wells span, as a grid: the file names its group.
+        const QStringList cliArenas { "--area", "1,1,158,118", "--arena-grid", "1x2" };
         const QString cliFile = testutils::scratchPath("cli-arenas.datamulti.txt");
         QString err;
         QCOMPARE(runCli(QStringList { oneFish, "--method", "blobs", "--output", cliFile, "--quiet" }
