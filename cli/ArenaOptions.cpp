@@ -1,5 +1,6 @@
 #include "cli/ArenaOptions.h"
 
+#include "formats/ValueReader.h"
 #include "model/ArenaLayout.h"
 
 #include <QRegularExpression>
@@ -12,9 +13,10 @@ const OptionSpec options[3] = {
         "numbered in order" },
     { "arena-circle", "CX,CY,R[:FISH]",
         "blobs: a round arena of radius R around CX,CY, with FISH fish (--fish); repeatable" },
-    { "arena-grid", "ROWSxCOLS[:round|square]",
+    { "arena-grid", "ROWSxCOLS[:round|square][:WELLmm]",
         "blobs: a grid of arenas over --area (from the outer edge of the corner wells), "
-        "numbered row by row from the top left, --fish fish each (square)" },
+        "numbered row by row from the top left, --fish fish each (square); WELL, the wells' "
+        "diameter (or width) in mm, cm or um, sets the scale" },
 };
 
 namespace {
@@ -26,9 +28,10 @@ bool splitFish(const QString &text, QString *values, int *fish)
     *values = colon < 0 ? text : text.left(colon);
     if (colon < 0)
         return true;
-    bool ok = false;
-    *fish = text.mid(colon + 1).trimmed().toInt(&ok);
-    return ok && *fish >= 1 && *fish <= maxFish;
+    const auto given = ValueReader::wholeNumberIn(text.mid(colon + 1), 1, maxFish);
+    if (given)
+        *fish = *given;
+    return given.has_value();
 }
 
 std::optional<QList<int>> wholeNumbers(const QString &text, int count)
@@ -38,11 +41,10 @@ std::optional<QList<int>> wholeNumbers(const QString &text, int count)
         return std::nullopt;
     QList<int> values;
     for (const QString &p : parts) {
-        bool ok = false;
-        const int v = p.trimmed().toInt(&ok);
-        if (!ok)
+        const auto v = ValueReader::wholeNumber(p);
+        if (!v)
             return std::nullopt;
-        values << v;
+        values << *v;
     }
     return values;
 }
@@ -55,7 +57,7 @@ bool given(const CommandLine &line)
 }
 
 std::optional<QString> parse(const CommandLine &line, bool blobs, const std::optional<QRect> &area,
-    int fishPerArena, QList<Arena> *arenas)
+    int fishPerArena, QList<Arena> *arenas, Scale *scale)
 {
     arenas->clear();
     if (!given(line))
@@ -96,11 +98,12 @@ std::optional<QString> parse(const CommandLine &line, bool blobs, const std::opt
             *arenas << a;
         } else if (name == QLatin1String("arena-grid")) {
             const QString arg = grids.takeFirst();
-            static const QRegularExpression form(
-                QStringLiteral("^(\\d{1,3})x(\\d{1,3})(?::(round|square))?$"));
+            static const QRegularExpression form(QStringLiteral(
+                "^(\\d{1,3})x(\\d{1,3})(?::(round|square))?(?::([0-9.]+)(mm|cm|um))?$"));
             const QRegularExpressionMatch m = form.match(arg.trimmed());
             if (!m.hasMatch())
-                return QStringLiteral("--arena-grid wants ROWSxCOLS[:round|square], got '%1'")
+                return QStringLiteral(
+                    "--arena-grid wants ROWSxCOLS[:round|square][:WELLmm], got '%1'")
                     .arg(arg);
             if (!area)
                 return QStringLiteral("--arena-grid lays its arenas over --area, which is missing");
@@ -116,6 +119,20 @@ std::optional<QString> parse(const CommandLine &line, bool blobs, const std::opt
                     .arg(area->width())
                     .arg(area->height());
             *arenas << grid;
+            if (!m.captured(4).isEmpty()) {
+                // The wells' real size over their size in pixels: the scale, set once.
+                bool ok = false;
+                const double well = m.captured(4).toDouble(&ok);
+                const auto read = Scale::parse(QStringLiteral("%1 %2/px")
+                                                   .arg(well / grid[0].rect.width(), 0, 'g', 12)
+                                                   .arg(m.captured(5)));
+                if (!ok || well <= 0.0 || !read)
+                    return QStringLiteral("--arena-grid %1: the wells' size must be a length "
+                                          "above 0")
+                        .arg(arg);
+                if (scale)
+                    *scale = *read;
+            }
         }
         if (ArenaLayout::totalFish(*arenas) > maxFish)
             return QStringLiteral("the arenas hold %1 fish together; at most %2 can be tracked")
