@@ -8,6 +8,7 @@
 
 #include "batch/BatchManifest.h"
 #include "batch/BatchSummary.h"
+#include "files/AtomicFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -40,15 +41,22 @@ int runBatch(const QStringList &args)
         return line.usageError(*refusal);
     QString outputDir;
     if (line.isSet("output-dir")) {
-        outputDir = QDir(line.value("output-dir")).absolutePath();
+        outputDir = QDir(line.path("output-dir")).absolutePath();
         if (!QDir().mkpath(outputDir))
             return line.failure(
                 ExitFailed, QStringLiteral("cannot create the folder %1").arg(outputDir));
     }
     const QString summaryPath = line.isSet("summary")
-        ? line.value("summary")
+        ? line.path("summary")
         : QDir(outputDir.isEmpty() ? QFileInfo(manifestPath).absolutePath() : outputDir)
               .filePath(QFileInfo(manifestPath).completeBaseName() + ".summary.csv");
+
+    // The summary is written as rows end; a bad place for it is found before the first run.
+    AtomicFile::protectInput(manifestPath);
+    const QString summaryProblem = AtomicFile::problem(summaryPath);
+    if (!summaryProblem.isEmpty())
+        return line.failure(ExitFailed,
+            QStringLiteral("cannot write the summary %1: %2").arg(summaryPath, summaryProblem));
 
     BatchManifest manifest(trackManifestOptions());
     QString error;
@@ -70,7 +78,8 @@ int runBatch(const QStringList &args)
         lineOfDataFile.insert(dataFile, job.line);
     }
 
-    BatchRunner runner(manifest.jobs(), QCoreApplication::applicationFilePath(), outputDir, jobs);
+    BatchRunner runner(
+        manifest.jobs(), QCoreApplication::applicationFilePath(), outputDir, jobs, summaryPath);
     const QVector<BatchOutcome> outcomes = runner.run();
     if (!BatchSummary::write(summaryPath, outcomes, &error))
         line.failure(ExitFailed, error);

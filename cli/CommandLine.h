@@ -42,7 +42,11 @@ public:
     bool isSet(const char *name) const { return parser.isSet(QLatin1String(name)); }
     QString value(const char *name) const { return parser.value(QLatin1String(name)); }
     QStringList values(const char *name) const { return parser.values(QLatin1String(name)); }
-    QStringList positional() const { return parser.positionalArguments(); }
+    // The positional arguments, every one a path for every command: a path that starts with
+    // ':' is a file of that name, never one of Qt's resources (UserPath).
+    QStringList positional() const;
+    // An option's value that is a path, made safe as positional() makes them.
+    QString path(const char *name) const;
     // The options met, in the order given (repeated ones repeated), without dashes.
     QStringList optionOrder() const { return parser.optionNames(); }
 
@@ -60,6 +64,9 @@ public:
     int usageError(const QString &message) const;
     // Reports a failure as "pondwatch-cli track: MESSAGE" and returns code.
     int failure(int code, const QString &message) const;
+    // Prints text on standard output: ExitOk, or ExitFailed with the reason reported when it
+    // could not be written.
+    int printed(const QString &text) const;
     QString helpText() const;
 
 private:

@@ -8,6 +8,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/SignalStop.h"
+#include "files/AtomicFile.h"
 #include "formats/TrackingDataFile.h"
 #include "model/ArenaLayout.h"
 #include "tools/AnnotatedExport.h"
@@ -101,7 +102,7 @@ int runExport(const QStringList &args)
     });
     if (const auto done = line.parse(args))
         return *done;
-    const QString overlaysFrom = line.value("overlays-from");
+    const QString overlaysFrom = line.path("overlays-from");
     AnnotatedExport::Format format = AnnotatedExport::Format::Mpeg;
     if (line.isSet("format")) {
         const QString name = line.value("format");
@@ -119,6 +120,8 @@ int runExport(const QStringList &args)
         return line.usageError(QStringLiteral("a data file and a video are needed"));
     const QString &dataFile = files[0];
     const QString &video = files[1];
+    for (const QString &input : { dataFile, video, overlaysFrom })
+        AtomicFile::protectInput(input);
 
     AnnotationRows rows;
     const AnnotationRows::Error readError = rows.read(dataFile);

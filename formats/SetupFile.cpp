@@ -1,17 +1,24 @@
 #include "formats/SetupFile.h"
 
+#include "files/AtomicFile.h"
+#include "files/InputFile.h"
 #include "formats/OverlayLimits.h"
 #include "formats/TrackingDataFile.h"
 #include "formats/ValueReader.h"
 #include "model/ArenaLayout.h"
+#include "model/OverlayLabel.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cmath>
 
 namespace {
+
+// A setup file holds a few hundred short lines at most.
+constexpr qint64 maxBytes = 1 << 20;
+constexpr qint64 maxLineLength = 1 << 16;
 
 QString number(float value)
 {
@@ -75,6 +82,8 @@ QString SetupFile::text(const TrackingSetup &setup)
         words.removeAll(QString());
         s << "arenas " << words.join(QLatin1Char(' ')) << '\n';
     }
+    if (o.scale.isSet())
+        s << "scale " << o.scale.describe() << '\n';
     for (const Ruler &r : o.rulers)
         s << "ruler " << r.x1 << ' ' << r.y1 << ' ' << r.x2 << ' ' << r.y2 << ' '
           << number(r.length) << ' ' << r.label << '\n';
@@ -105,27 +114,40 @@ QString SetupFile::text(const TrackingSetup &setup)
 
 bool SetupFile::write(const QString &path, const TrackingSetup &setup, QString *error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        file.write(text(setup).toUtf8());
-        if (file.commit())
-            return true;
-    }
+    QString reason;
+    if (AtomicFile::write(path, text(setup).toUtf8(), &reason) == AtomicFile::Outcome::Written)
+        return true;
     if (error)
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        *error = QStringLiteral("%1: %2").arg(path, reason);
     return false;
 }
 
 bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
 {
+    // The checks every reader of a user's text file makes: a device, a folder or a video given
+    // here would otherwise be read line by line for as long as it gives bytes.
+    QString problem = InputFile::textProblem(path);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (problem.isEmpty() && !QFileInfo(path).isFile())
+        problem = QStringLiteral("is not a regular file");
+    if (problem.isEmpty() && !file.open(QIODevice::ReadOnly | QIODevice::Text))
+        problem = file.errorString();
+    if (!problem.isEmpty()) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+            *error = QStringLiteral("%1: %2").arg(path, problem);
         return false;
     }
     QTextStream in(&file);
-    const QString first = in.readLine().trimmed();
+    const QString first = in.readLine(maxLineLength).trimmed();
+    // A data file may be long (its rows are not read); a setup file is a few lines.
+    if (first == QLatin1String(firstLine) && file.size() > maxBytes) {
+        if (error)
+            *error = QStringLiteral("%1: is %2 bytes, more than a setup file holds (%3)")
+                         .arg(path)
+                         .arg(file.size())
+                         .arg(maxBytes);
+        return false;
+    }
     if (first != QLatin1String(firstLine)) {
         // Not a setup file: perhaps a data file, whose header holds the overlays.
         TrackingSetup fromData;
@@ -156,13 +178,21 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
         return false;
     };
     while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
+        const QString line = in.readLine(maxLineLength).trimmed();
         ++lineNumber;
         if (line.isEmpty())
             continue;
         const int space = line.indexOf(QLatin1Char(' '));
         const QString key = space < 0 ? line : line.left(space);
         const QString rest = space < 0 ? QString() : line.mid(space + 1);
+        if (key == QLatin1String("scale")) {
+            const auto scale = Scale::parse(rest);
+            if (!scale)
+                return fail(QStringLiteral("scale wants a length per pixel with its unit, as "
+                                           "\"scale 0.05 mm/px\""));
+            o.scale = *scale;
+            continue;
+        }
         if (key == QLatin1String("arenas")) {
             if (arenasLine > 0)
                 return fail(QStringLiteral("a second \"arenas\" line"));
@@ -180,6 +210,14 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
             for (int i = 0; i < 4; ++i)
                 if (!isPixel(f.numbers[i]))
                     return fail(QStringLiteral("%1: coordinates must be whole pixels").arg(key));
+            // Every label but the Tracking Area's (which the data file does not write) becomes
+            // one word, as the window and the command line make them.
+            if (!isArea || !o.areas.isEmpty()) {
+                f.label = OverlayLabel::fromUserText(f.label);
+                const QString why = OverlayLabel::problem(f.label);
+                if (!why.isEmpty())
+                    return fail(QStringLiteral("%1: %2").arg(key, why));
+            }
             const int a = int(f.numbers[0]), b = int(f.numbers[1]);
             const int c = int(f.numbers[2]), d = int(f.numbers[3]);
             if (isArea) {

@@ -10,6 +10,7 @@
 #include "support/GuiRunSupport.h"
 
 #include "formats/TrackingDataFile.h"
+#include "model/ArenaLayout.h"
 #include "tracking/ImageLock.h"
 #include "view/ViewRenderer.h"
 
@@ -780,7 +781,14 @@ private Q_SLOTS:
         d.drag(QPoint(80, 60), QPoint(90, 60));
         QCOMPARE(d.view()->Arenas(), arena);
         const QByteArray earlier = fileBytes(multi);
-        QVERIFY(earlier.contains("Arena1 (x1, y1, x2, y2)"));
+        QVERIFY(earlier.contains(" " + ArenaLayout::describeRects(arena).toUtf8() + "\n"));
+        // The lone fish of the arena is found (once written as never found), and the notice
+        // says in how many rows.
+        QMessageBox *notice = w.runFeedback()->notice();
+        QVERIFY(notice);
+        QVERIFY2(notice->text().contains(QRegularExpression(
+                     "Every animal found in 100.0% of \\d+ rows \\(arena 1 100.0%\\)\\.")),
+            qPrintable(notice->text()));
 
         // A background of another size: the message names the picture, the window stays idle
         // and usable, and the earlier file is kept.
@@ -868,7 +876,7 @@ private Q_SLOTS:
         QVERIFY(d.waitIdle());
         QVERIFY(dialogs->takeMessages().isEmpty());
         const QByteArray blobs = fileBytes(multi);
-        QVERIFY(blobs.contains("Arena2 (x1, y1, x2, y2)"));
+        QVERIFY(blobs.contains(" " + ArenaLayout::describeRects(arenas).toUtf8() + "\n"));
         QStringList cliArenas;
         for (const Arena &a : arenas)
             cliArenas << "--arena"

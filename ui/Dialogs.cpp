@@ -1,5 +1,7 @@
 #include "ui/Dialogs.h"
 
+#include "files/UserPath.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -27,13 +29,14 @@ Dialogs *Dialogs::install(Dialogs *dialogs)
 QString QtDialogs::openFileName(
     QWidget *parent, const QString &caption, const QString &dir, const QString &filter)
 {
-    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+    // A name typed into Qt's own dialog may start with ':'; it is a file, never a resource.
+    return UserPath::local(QFileDialog::getOpenFileName(parent, caption, dir, filter));
 }
 
 QString QtDialogs::saveFileName(
     QWidget *parent, const QString &caption, const QString &dir, const QString &filter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+    return UserPath::local(QFileDialog::getSaveFileName(parent, caption, dir, filter));
 }
 
 QString QtDialogs::text(QWidget *parent, const QString &title, const QString &label)

@@ -551,7 +551,7 @@ QList<PointDist> VideoView::PointDists() const
 OverlaySet VideoView::Overlays() const
 {
     QMutexLocker locker(&viewLock);
-    return OverlaySet { areas, areaLabels, rulers, pointDists, arenas };
+    return OverlaySet { areas, areaLabels, rulers, pointDists, arenas, Scale() };
 }
 
 QList<Arena> VideoView::Arenas() const
@@ -602,7 +602,7 @@ void VideoView::Redraw()
     {
         QMutexLocker locker(&viewLock);
         frame = image;
-        overlays = OverlaySet { areas, areaLabels, rulers, pointDists, arenas };
+        overlays = OverlaySet { areas, areaLabels, rulers, pointDists, arenas, Scale() };
     }
 
     QImage rendered = ViewRenderer::render(frame, overlays, state, history);
