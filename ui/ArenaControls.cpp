@@ -168,6 +168,28 @@ void ArenaControls::arm(Mode next)
         view->setCursor(next == Mode::Idle ? Qt::ArrowCursor
                 : next == Mode::Move       ? Qt::SizeAllCursor
                                            : Qt::CrossCursor);
+    // What the mouse does now, in the status bar (through the view's hint, as its own
+    // drawing does).
+    QString hint;
+    switch (next) {
+    case Mode::Idle:
+        break;
+    case Mode::Rectangle:
+    case Mode::Round:
+        hint = tr("Drag over the arena on the frame.");
+        break;
+    case Mode::Grid:
+        hint = tr("Drag from the top left of the first well to the bottom right of the last: "
+                  "%1 rows of %2 wells follow the mouse.")
+                   .arg(gridRows)
+                   .arg(gridColumns);
+        break;
+    case Mode::Move:
+        hint = tr("Drag an arena to move it with its grid; press \"Move Arenas\" again to stop.");
+        break;
+    }
+    if (view)
+        emit view->hintChanged(hint);
 }
 
 QList<Arena> ArenaControls::dragged(const QPoint &to) const
