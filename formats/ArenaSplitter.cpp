@@ -98,7 +98,7 @@ bool ArenaSplitter::read(const QString &path, QString *error)
         return fail(QStringLiteral("%1 arena zones but fish counts for %2 arenas")
                         .arg(arenaZones.size())
                         .arg(fishOfArena.size()));
-    int total = 0;
+    qint64 total = 0;
     for (int n : fishOfArena)
         total += n;
     if (total != fishCount)

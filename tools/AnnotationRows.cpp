@@ -1,6 +1,7 @@
 #include "tools/AnnotationRows.h"
 
 #include "files/InputFile.h"
+#include "formats/TrackingDataFile.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -56,10 +57,14 @@ AnnotationRows::Error AnnotationRows::read(const QString &path)
     int fishCount = 0;
     bool inHeader = true;
     bool firstLine = true;
+    qint64 lineNumber = 0;
     while (inHeader && !in.atEnd()) {
         const QStringList f = fields(in.readLine());
-        if (firstLine && f.value(0) == QLatin1String("NumFish:") && !in.atEnd())
+        ++lineNumber;
+        if (firstLine && f.value(0) == QLatin1String("NumFish:") && !in.atEnd()) {
             fishCount = std::max(0, fields(in.readLine()).value(0).toInt());
+            ++lineNumber;
+        }
         firstLine = false;
         const QString first = f.value(0);
         inHeader = first != QLatin1String("Seconds")
@@ -74,6 +79,12 @@ AnnotationRows::Error AnnotationRows::read(const QString &path)
 
     while (!in.atEnd()) {
         const QStringList f = fields(in.readLine());
+        ++lineNumber;
+        const QString nonFinite = TrackingDataFile::nonFiniteField(f, lineNumber);
+        if (!nonFinite.isEmpty()) {
+            detail = path + QStringLiteral(": ") + nonFinite;
+            return Error::Unreadable;
+        }
         if (fishCount > 0) {
             // Time, then one block per fish that starts with its flag, confidence, x and y;
             // the blocks are as wide as the overlays make them, and labels may hold spaces,
