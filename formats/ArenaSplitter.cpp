@@ -92,6 +92,10 @@ bool ArenaSplitter::read(const QString &path, QString *error)
     QList<int> fishOfArena;
     if (const auto counts = ArenaLayout::fishFromDetection(detection))
         fishOfArena = *counts;
+    else if (detection.contains(QLatin1String("arena-fish=")))
+        return fail(QStringLiteral("the Detection line's arena-fish= counts must each be from 1 "
+                                   "to %1")
+                        .arg(ArenaLayout::maxFish));
     else
         fishOfArena = QList<int>(arenaZones.size(), 1);
     if (fishOfArena.size() != arenaZones.size())

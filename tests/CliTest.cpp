@@ -728,6 +728,14 @@ private slots:
             QCOMPARE(QFile::exists(output), k.exitCode == 0);
             QVERIFY2(bytesOf(output).contains(k.written), qPrintable(what));
         }
+        // A Detection line's counts whose sum would wrap, in every reader of them.
+        const QString split = writeText("split.datamulti.txt",
+            "NumFish: \n2\n" + bytesOf(arenaHeader).replace("Seconds FishX", "Time Fish1Conf?"));
+        const testutils::ProgramRun splitRun = runCli({ "split-arenas", split });
+        QVERIFY2(splitRun.exitCode == 1
+                && splitRun.err.contains("arena-fish= counts must each be from 1 to 200"),
+            qPrintable(splitRun.err));
+
         // The last run's file, its zone one word, reads as a data file.
         QCOMPARE(runCli({ "analyze", output, "--variable=Speed" }).exitCode, 0);
 
