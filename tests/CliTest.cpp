@@ -626,6 +626,12 @@ private slots:
             QCOMPARE(leftovers(".part"), QStringList());
         }
         QVERIFY(!QFile::exists(data + ".3")); // refused before the run
+        // /dev/stdout is the standard output the caller gave, not the null device the video
+        // library's printing goes to.
+        const testutils::ProgramRun toStdout
+            = runCli(track + QStringList { "--output", "/dev/stdout" });
+        QVERIFY2(toStdout.exitCode == 0 && toStdout.out.toUtf8() == dataBytes,
+            qPrintable(describe(track, toStdout)));
 
         // --save-background past a file-size limit: the reason, and the earlier picture kept.
         const QStringList limited = track
