@@ -14,9 +14,10 @@ const OptionSpec options[3] = {
         "numbered in order" },
     { "arena-circle", "CX,CY,R[:FISH]",
         "blobs: a round arena of radius R around CX,CY, with FISH fish (--fish); repeatable" },
-    { "arena-grid", "ROWSxCOLS[:round|square]",
+    { "arena-grid", "ROWSxCOLS[:round|square][:WELLmm]",
         "blobs: a grid of arenas over --area (from the outer edge of the corner wells), "
-        "numbered row by row from the top left, --fish fish each (square)" },
+        "numbered row by row from the top left, --fish fish each (square); WELL, the wells' "
+        "diameter (or width) in mm, cm or um, sets the scale" },
 };
 
 namespace {
@@ -57,7 +58,7 @@ bool given(const CommandLine &line)
 }
 
 std::optional<QString> parse(const CommandLine &line, bool blobs, const std::optional<QRect> &area,
-    int fishPerArena, QList<Arena> *arenas)
+    int fishPerArena, QList<Arena> *arenas, Scale *scale)
 {
     arenas->clear();
     if (!given(line))
@@ -108,11 +109,12 @@ std::optional<QString> parse(const CommandLine &line, bool blobs, const std::opt
             *arenas << a;
         } else if (name == QLatin1String("arena-grid")) {
             const QString arg = grids.takeFirst();
-            static const QRegularExpression form(
-                QStringLiteral("^(\\d{1,3})x(\\d{1,3})(?::(round|square))?$"));
+            static const QRegularExpression form(QStringLiteral(
+                "^(\\d{1,3})x(\\d{1,3})(?::(round|square))?(?::([0-9.]+)(mm|cm|um))?$"));
             const QRegularExpressionMatch m = form.match(arg.trimmed());
             if (!m.hasMatch())
-                return QStringLiteral("--arena-grid wants ROWSxCOLS[:round|square], got '%1'")
+                return QStringLiteral(
+                    "--arena-grid wants ROWSxCOLS[:round|square][:WELLmm], got '%1'")
                     .arg(arg);
             if (!area)
                 return QStringLiteral("--arena-grid lays its arenas over --area, which is missing");
@@ -135,6 +137,20 @@ std::optional<QString> parse(const CommandLine &line, bool blobs, const std::opt
                     .arg(area->width())
                     .arg(area->height());
             *arenas << grid;
+            if (!m.captured(4).isEmpty()) {
+                // The wells' real size over their size in pixels: the scale, set once.
+                bool ok = false;
+                const double well = m.captured(4).toDouble(&ok);
+                const auto read = Scale::parse(QStringLiteral("%1 %2/px")
+                                                   .arg(well / grid[0].rect.width(), 0, 'g', 12)
+                                                   .arg(m.captured(5)));
+                if (!ok || well <= 0.0 || !read)
+                    return QStringLiteral("--arena-grid %1: the wells' size must be a length "
+                                          "above 0")
+                        .arg(arg);
+                if (scale)
+                    *scale = *read;
+            }
         }
         if (ArenaLayout::totalFish(*arenas) > maxFish)
             return QStringLiteral("the arenas hold %1 fish together; at most %2 can be tracked")

@@ -16,3 +16,5 @@ int runBatch(const QStringList &args);
 // --output, which the batch sets.
 QStringList trackManifestOptions();
 int runSplitArenas(const QStringList &args);
+int runTrajectories(const QStringList &args);
+int runMeasures(const QStringList &args);

@@ -144,25 +144,6 @@ int runExport(const QStringList &args)
         exporter.overlays.arenas = ArenaLayout::takeArenas(&exporter.overlays, detection);
     exporter.initialState.fishPosition = areaCentre(exporter.overlays);
     exporter.initialState.meanFilterSize = filter;
-    // The trail the window would draw after tracking this video: its tracker would hold one
-    // record per row, the newest being the last row.
-    exporter.history = [&rows](int index, TrackRecord &record) {
-        const int row = rows.size() - 1 - index;
-        if (index < 0 || row < 0)
-            return false;
-        record = TrackRecord();
-        record.seconds = rows.times[row];
-        record.x = AnnotatedExport::toPixel(rows.xs[row]);
-        record.y = AnnotatedExport::toPixel(rows.ys[row]);
-        record.found = rows.found[row];
-        if (row < rows.fishPositions.size()) {
-            for (const QPointF &p : rows.fishPositions[row])
-                record.fishPositions << QPoint(
-                    AnnotatedExport::toPixel(float(p.x())), AnnotatedExport::toPixel(float(p.y())));
-            record.fishFoundFlags = rows.fishFound[row];
-        }
-        return true;
-    };
     SignalStop::install();
     exporter.stopRequested = [] { return SignalStop::received() != 0; };
 

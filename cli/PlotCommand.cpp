@@ -6,12 +6,55 @@
 
 #include "analysis/FishTracks.h"
 #include "analysis/PictureFile.h"
+#include "analysis/PlateFigure.h"
 #include "analysis/TrackPicture.h"
+#include "analysis/TrackTable.h"
 #include "files/AtomicFile.h"
 
 #include <QPainter>
 
 #include <cstdio>
+
+namespace {
+
+// plot --plate: the measures of the file's arenas drawn as the plate.
+int plotPlate(const CommandLine &line, const QString &path)
+{
+    if (line.isSet("trajectory") || line.isSet("heatmap"))
+        return line.usageError(QStringLiteral("--plate excludes --trajectory and --heatmap"));
+    const QString output = line.value("output");
+    if (output.isEmpty() || !PictureFile::suffixSupported(output))
+        return line.usageError(QStringLiteral("--output FILE.png or FILE.svg is needed"));
+    const QString measure
+        = line.isSet("measure") ? line.value("measure") : QStringLiteral("distance");
+    if (!PlateFigure::knowsMeasure(measure))
+        return line.usageError(QStringLiteral("--measure must be one of %1")
+                                   .arg(PlateFigure::measureNames().join(QStringLiteral(", "))));
+    MeasureSettings settings;
+    if (line.isSet("time-bin")) {
+        bool ok = false;
+        settings.binSeconds = line.value("time-bin").toDouble(&ok);
+        if (!ok || !(settings.binSeconds >= 1e-3 && settings.binSeconds <= 1e9))
+            return line.usageError(
+                QStringLiteral("--time-bin must be a number of seconds above 0"));
+    }
+    TrackTable table;
+    QString error;
+    if (!table.read(path, &error))
+        return line.failure(ExitFailed, error);
+    // Each bin is a small plate; beyond a hundred the figure is no help.
+    if (PlateMeasures::rowCount(table, settings) > 100 * qint64(table.fish.size()))
+        return line.usageError(
+            QStringLiteral("--time-bin makes too many plates; take longer bins"));
+    const QVector<MeasureRow> rows = PlateMeasures::compute(table, settings);
+    if (!PictureFile::save(
+            output, PlateFigure::size(table, rows),
+            [&](QPainter &painter) { PlateFigure::draw(painter, table, rows, measure); }, &error))
+        return line.failure(ExitFailed, error);
+    return ExitOk;
+}
+
+} // namespace
 
 int runPlot(const QStringList &args)
 {
@@ -26,6 +69,12 @@ int runPlot(const QStringList &args)
         { "output", "FILE", "the picture to write, .png or .svg (required)" },
         { "bin", "PX", "heat map bin size in pixels, 1..500 (10)" },
         { "fish", "N", "fish N only (1-based; every fish by default)" },
+        { "plate", nullptr,
+            "the arenas as a plate, each coloured by --measure (no --video needed)" },
+        { "measure", "NAME",
+            "the plate's measure: distance, mean_speed, mobile_s, immobile_s, wall_s or "
+            "centre_s (distance)" },
+        { "time-bin", "SECONDS", "the plate: one small plate per time bin (the whole file)" },
     });
     if (const auto done = line.parse(args))
         return *done;
@@ -33,6 +82,8 @@ int runPlot(const QStringList &args)
     const QStringList positional = line.positional();
     if (positional.size() != 1)
         return line.usageError(QStringLiteral("give exactly one DATAFILE"));
+    if (line.isSet("plate"))
+        return plotPlate(line, positional.first());
     if (line.isSet("trajectory") == line.isSet("heatmap"))
         return line.usageError(QStringLiteral("give one of --trajectory and --heatmap"));
     const QString video = line.path("video");

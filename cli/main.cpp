@@ -23,8 +23,11 @@ const char usage[]
       "  gfa-events DATAFILE GFAFILE --output NAME [--offset S] [--window S]\n"
       "  gfa-blend LEFT.gfadata RIGHT.gfadata --output NAME\n"
       "  plot DATAFILE --video VIDEO --trajectory|--heatmap --output FILE.png|.svg [--bin PX]\n"
+      "  plot DATAFILE --plate [--measure distance] [--time-bin S] --output FILE.png|.svg\n"
       "  batch MANIFEST.csv [--jobs N] [--output-dir DIR]   track every video of a manifest\n"
       "  split-arenas DATAFILE           one data file per arena of a multi-arena data file\n"
+      "  trajectories DATAFILE --format tidy|dlc [--output FILE]   paths as CSV for pandas, R\n"
+      "  measures DATAFILE [--bin S] [--immobile-below SPEED] [--output FILE]   per fish/well\n"
       "Every command takes --help, --version and --verbose; pondwatch-cli COMMAND --help lists\n"
       "its options. Exit codes: 0 done, 1 input refused or output not written, 2 bad option,\n"
       "3 video cannot be opened, 4 area leaves no pixel to scan, 5 data file cannot be\n"
@@ -82,6 +85,8 @@ int main(int argc, char *argv[])
         { "plot", runPlot },
         { "batch", runBatch },
         { "split-arenas", runSplitArenas },
+        { "trajectories", runTrajectories },
+        { "measures", runMeasures },
     };
     const QString name = args.takeFirst();
     const auto it = commands.find(name);

@@ -24,7 +24,8 @@ QString withoutArenaFish(const QString &detection)
     QStringList kept;
     for (const QString &word : detection.split(QLatin1Char(' '), Qt::SkipEmptyParts))
         if (!word.startsWith(QLatin1String("arena-fish="))
-            && !word.startsWith(QLatin1String("arena-round=")))
+            && !word.startsWith(QLatin1String("arena-round="))
+            && !word.startsWith(QLatin1String("arena-rects=")))
             kept << word;
     return kept.join(QLatin1Char(' '));
 }
@@ -71,55 +72,49 @@ bool ArenaSplitter::read(const QString &path, QString *error)
     if (!columns)
         return fail(QStringLiteral("no column header"));
 
-    // The arenas' zones, and the overlays every part keeps.
-    static const QRegularExpression arenaLabel(QStringLiteral("^Arena(\\d+)$"));
-    QList<int> arenaZones; // indices into overlays.areas
-    OverlaySet kept;
-    kept.areas << overlays.areas.value(0);
-    kept.areaLabels << overlays.areaLabels.value(0);
-    for (int k = 1; k < overlays.areas.size(); ++k) {
-        if (arenaLabel.match(overlays.areaLabels.value(k)).hasMatch()) {
-            arenaZones << k;
-        } else {
-            kept.areas << overlays.areas[k];
-            kept.areaLabels << overlays.areaLabels.value(k);
-        }
-    }
-    kept.rulers = overlays.rulers;
-    kept.pointDists = overlays.pointDists;
-    if (arenaZones.isEmpty())
-        return fail(QStringLiteral("no arenas (no ArenaN zones) in the header"));
-    QList<int> fishOfArena;
-    if (const auto counts = ArenaLayout::fishFromDetection(detection))
-        fishOfArena = *counts;
-    else if (detection.contains(QLatin1String("arena-fish=")))
+    // Only a run with arenas keeps each fish inside its own arena and says which fish each
+    // holds. Zones named "ArenaN" in any other file (a classic run with a setup's arenas
+    // loaded) hold fish numbered without regard to them, whose rows would be split into the
+    // wrong arenas' files.
+    const auto counts = ArenaLayout::fishFromDetection(detection);
+    if (!counts && detection.contains(QLatin1String("arena-fish=")))
         return fail(QStringLiteral("the Detection line's arena-fish= counts must each be from 1 "
                                    "to %1")
                         .arg(ArenaLayout::maxFish));
-    else
-        fishOfArena = QList<int>(arenaZones.size(), 1);
-    if (fishOfArena.size() != arenaZones.size())
-        return fail(QStringLiteral("%1 arena zones but fish counts for %2 arenas")
-                        .arg(arenaZones.size())
-                        .arg(fishOfArena.size()));
-    qint64 total = 0;
+    if (!counts)
+        return fail(QStringLiteral("no arena assignment (a detection line with arena-fish=): "
+                                   "no arenas of a tracking run"));
+    // The arenas (from the detection line, or the ArenaN zones of older files), and the
+    // overlays every part keeps.
+    OverlaySet kept = overlays;
+    const QList<Arena> arenas = ArenaLayout::takeArenas(&kept, detection);
+    if (arenas.isEmpty())
+        return fail(QStringLiteral("no arenas in the header"));
+    if (counts->size() != arenas.size())
+        return fail(QStringLiteral("%1 arenas but fish counts for %2 arenas")
+                        .arg(arenas.size())
+                        .arg(counts->size()));
+    const QList<int> fishOfArena = *counts;
+    qint64 total = 0; // wide: the counts are the file's, unchecked
     for (int n : fishOfArena)
         total += n;
     if (total != fishCount)
         return fail(
             QStringLiteral("the arenas hold %1 fish, the file %2").arg(total).arg(fishCount));
 
+    // Every zone written has a column per fish, the arenas' zones of older files too.
     const int perFish = 4 + int(overlays.areas.size()) - 1 + int(overlays.rulers.size())
         + int(overlays.pointDists.size());
     const float threshold = thresholdOf(detection);
-    for (int a = 0; a < arenaZones.size(); ++a) {
+    for (int a = 0; a < arenas.size(); ++a) {
         Part part;
-        part.label = overlays.areaLabels[arenaZones[a]];
+        part.label = Arena::label(a);
         part.content.multiFish = fishOfArena[a] > 1;
         part.content.fishCount = fishOfArena[a];
         part.content.confidenceThreshold = threshold;
         part.content.overlays = kept;
-        part.content.overlays.areas[0] = overlays.areas[arenaZones[a]];
+        part.content.overlays.arenas.clear();
+        part.content.overlays.areas[0] = arenas[a].rect;
         part.content.detection = withoutArenaFish(detection);
         arenaParts << part;
     }

@@ -2,9 +2,9 @@
 // Splits a multi-fish data file made with arenas into one data file per arena, for scripts
 // that expect one animal per file: an arena's file has the arena as its Tracking Area, the
 // other overlays (not the arenas' zones), and its own fish's rows; a single-fish file for an
-// arena with one fish, a multi-fish file for one with several. The arenas are the file's
-// "ArenaN" zones; their fish counts come from its detection line (one fish each when it has
-// none). GUI-free; one thread at a time.
+// arena with one fish, a multi-fish file for one with several. The arenas and their fish
+// counts come from the detection line (in older files the arenas are "ArenaN" zones); a file
+// without one is refused. GUI-free; one thread at a time.
 
 #include "formats/TrackingDataFile.h"
 

@@ -82,6 +82,8 @@ QString SetupFile::text(const TrackingSetup &setup)
         words.removeAll(QString());
         s << "arenas " << words.join(QLatin1Char(' ')) << '\n';
     }
+    if (o.scale.isSet())
+        s << "scale " << o.scale.describe() << '\n';
     for (const Ruler &r : o.rulers)
         s << "ruler " << r.x1 << ' ' << r.y1 << ' ' << r.x2 << ' ' << r.y2 << ' '
           << number(r.length) << ' ' << r.label << '\n';
@@ -95,6 +97,18 @@ QString SetupFile::text(const TrackingSetup &setup)
     s << "filter " << setup.meanFilterSize << '\n';
     s << "signed " << int(setup.signedDifference) << '\n';
     s << "bright " << int(setup.brightObject) << '\n';
+    const TrackingSetup defaults;
+    if (setup.wholeVideoBackground || setup.backgroundFrames != defaults.backgroundFrames
+        || setup.blobThreshold != defaults.blobThreshold || setup.minArea != defaults.minArea
+        || setup.maxArea != defaults.maxArea || setup.maxSpeed != defaults.maxSpeed) {
+        s << "method " << (setup.wholeVideoBackground ? "background" : "classic") << '\n';
+        s << "background-frames " << setup.backgroundFrames << '\n';
+        s << "blob-threshold " << number(setup.blobThreshold < 0 ? -1.0f : setup.blobThreshold)
+          << '\n';
+        s << "min-area " << setup.minArea << '\n';
+        s << "max-area " << setup.maxArea << '\n';
+        s << "max-speed " << number(setup.maxSpeed) << '\n';
+    }
     return out;
 }
 
@@ -156,6 +170,7 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
     OverlaySet &o = result.overlays;
     int lineNumber = 1;
     int arenasLine = 0; // the "arenas" line's number, 0 when there is none
+    int fishLine = 0;
     QString arenaWords;
     auto fail = [&](const QString &why) {
         if (error)
@@ -170,6 +185,14 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
         const int space = line.indexOf(QLatin1Char(' '));
         const QString key = space < 0 ? line : line.left(space);
         const QString rest = space < 0 ? QString() : line.mid(space + 1);
+        if (key == QLatin1String("scale")) {
+            const auto scale = Scale::parse(rest);
+            if (!scale)
+                return fail(QStringLiteral("scale wants a length per pixel with its unit, as "
+                                           "\"scale 0.05 mm/px\""));
+            o.scale = *scale;
+            continue;
+        }
         if (key == QLatin1String("arenas")) {
             if (arenasLine > 0)
                 return fail(QStringLiteral("a second \"arenas\" line"));
@@ -220,6 +243,12 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
             }
             continue;
         }
+        if (key == QLatin1String("method")) {
+            if (rest != QLatin1String("classic") && rest != QLatin1String("background"))
+                return fail(QStringLiteral("method must be classic or background"));
+            result.wholeVideoBackground = rest == QLatin1String("background");
+            continue;
+        }
         if (!splitFields(rest, 1, false, &f))
             return fail(QStringLiteral("%1 wants one number").arg(key));
         const double v = f.numbers[0];
@@ -240,8 +269,22 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
         };
         int flag = 0;
         bool ok = true;
-        if (key == QLatin1String("fish"))
-            ok = whole(1, 25, &result.fishCount);
+        if (key == QLatin1String("fish")) {
+            ok = whole(1, TrackingSetup::backgroundMaxFish, &result.fishCount);
+            fishLine = lineNumber;
+        } else if (key == QLatin1String("background-frames"))
+            ok = whole(1, 1000, &result.backgroundFrames);
+        else if (key == QLatin1String("blob-threshold")) {
+            // -1: automatic; anything else a grey level.
+            ok = v == -1.0 || real(0.0, 255.0, &result.blobThreshold);
+            if (v == -1.0)
+                result.blobThreshold = -1.0f;
+        } else if (key == QLatin1String("min-area"))
+            ok = whole(0, 100000000, &result.minArea);
+        else if (key == QLatin1String("max-area"))
+            ok = whole(0, 100000000, &result.maxArea);
+        else if (key == QLatin1String("max-speed"))
+            ok = real(0.0, 100000.0, &result.maxSpeed);
         else if (key == QLatin1String("average"))
             ok = whole(1, 1000, &result.framesToAverage);
         else if (key == QLatin1String("threshold"))
@@ -260,6 +303,13 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
             return fail(QStringLiteral("unknown item \"%1\"").arg(key));
         if (!ok)
             return false;
+    }
+    if (!result.wholeVideoBackground && result.fishCount > TrackingSetup::classicMaxFish) {
+        lineNumber = fishLine;
+        return fail(QStringLiteral("fish must be a whole number from 1 to %1 with the classic "
+                                   "method (\"method background\" tracks up to %2)")
+                        .arg(TrackingSetup::classicMaxFish)
+                        .arg(TrackingSetup::backgroundMaxFish));
     }
     if (o.areas.isEmpty()) {
         if (error)

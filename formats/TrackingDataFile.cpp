@@ -42,11 +42,13 @@ void writeOverlayHeader(QTextStream &out, const OverlaySet &overlays)
     }
 }
 
-// The line naming the detection method, when there is one.
-void writeDetection(QTextStream &out, const QString &detection)
+// The line naming the detection method, when there is one, and the scale's, when one is set.
+void writeDetection(QTextStream &out, const QString &detection, const Scale &scale)
 {
     if (!detection.isEmpty())
         out << "Detection: " << detection << '\n';
+    if (scale.isSet())
+        out << "Scale: " << scale.describe() << '\n';
 }
 
 } // namespace
@@ -60,7 +62,7 @@ void TrackingDataFile::writeSingleFish(QTextStream &out, const Content &content)
 {
     const OverlaySet &ov = content.overlays;
     writeOverlayHeader(out, ov);
-    writeDetection(out, content.detection);
+    writeDetection(out, content.detection, ov.scale);
     out << "Seconds FishX FishY FishMovement Confidence Confidence>"
         << real(content.confidenceThreshold);
     for (int k = 1; k < ov.areas.size(); ++k)
@@ -98,7 +100,7 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
     const int fish = content.fishCount;
     out << "NumFish: \n" << fish << '\n';
     writeOverlayHeader(out, ov);
-    writeDetection(out, content.detection);
+    writeDetection(out, content.detection, ov.scale);
     out << "Time ";
     for (int f = 1; f <= fish; ++f) {
         out << "Fish" << f << "Conf? Fish" << f << "HowConf Fish" << f << "X Fish" << f << "Y ";
@@ -356,6 +358,15 @@ bool TrackingDataFile::readOverlays(
                 *detection = line.mid(11);
             continue;
         }
+        if (line.startsWith(QLatin1String("Scale: "))) {
+            const auto scale = Scale::parse(line.mid(7));
+            if (!scale)
+                return fail(QStringLiteral("bad scale line (a length per pixel with its unit, "
+                                           "as \"Scale: 0.05 mm/px\")"));
+            result.scale = *scale;
+            continue;
+        }
+
         if (line.endsWith(areaCaption)) {
             QRect zone;
             if (!readRectangle(&zone))

@@ -44,7 +44,8 @@ public:
     // The Tracking Area, zones, rulers and point distances with their labels, read back from
     // the header of a data file of either kind (rectangles as inclusive corners again), and
     // its detection line (empty when it has none) into *detection when asked for. Arenas
-    // come back as their "ArenaN" zones (ArenaLayout::takeArenas turns them into arenas).
+    // are on the detection line, or in older files "ArenaN" zones with a column per fish
+    // (ArenaLayout::takeArenas reads either).
     static bool readOverlays(const QString &path, OverlaySet *overlays, QString *error = nullptr,
         QString *detection = nullptr);
 

@@ -191,8 +191,80 @@ QString describeGroups(const QList<Arena> &arenas)
     return any ? QStringLiteral("arena-group=") + groups.join(QLatin1Char(',')) : QString();
 }
 
+QString describeRects(const QList<Arena> &arenas)
+{
+    QStringList rects;
+    for (const Arena &a : arenas)
+        rects << QStringLiteral("%1:%2:%3:%4")
+                     .arg(a.rect.left())
+                     .arg(a.rect.top())
+                     .arg(a.rect.right())
+                     .arg(a.rect.bottom());
+    return QStringLiteral("arena-rects=") + rects.join(QLatin1Char(','));
+}
+
+namespace {
+
+// The coordinate limit every overlay read from a file keeps (formats/OverlayLimits.h, which
+// this layer below it cannot include).
+constexpr qint64 overlayCoordinateLimit = qint64(1) << 24;
+
+// The arenas a detection line's arena-rects= gives, with their fish, shapes and groups;
+// nothing when it has none or any of it does not add up.
+std::optional<QList<Arena>> arenasFromRects(const QString &detection)
+{
+    static const QString key = QStringLiteral("arena-rects=");
+    QString text;
+    for (const QString &word : detection.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        if (word.startsWith(key))
+            text = word.mid(key.size());
+    if (text.isEmpty())
+        return std::nullopt;
+    const QStringList rects = text.split(QLatin1Char(','));
+    const QList<int> fish = fishFromDetection(detection).value_or(QList<int>());
+    const QList<int> round
+        = countsFromDetection(detection, QStringLiteral("arena-round=")).value_or(QList<int>());
+    const QList<int> groups
+        = countsFromDetection(detection, QStringLiteral("arena-group=")).value_or(QList<int>());
+    if (rects.size() > maxFish || fish.size() != rects.size()
+        || (!round.isEmpty() && round.size() != rects.size())
+        || (!groups.isEmpty() && groups.size() != rects.size()))
+        return QList<Arena>();
+    qint64 total = 0;
+    for (int n : fish)
+        total += n;
+    if (total > maxFish)
+        return QList<Arena>();
+    QList<Arena> arenas;
+    for (int i = 0; i < rects.size(); ++i) {
+        const QStringList corners = rects[i].split(QLatin1Char(':'));
+        if (corners.size() != 4)
+            return QList<Arena>();
+        qint64 v[4];
+        for (int c = 0; c < 4; ++c) {
+            bool ok = false;
+            v[c] = corners[c].toLongLong(&ok);
+            if (!ok || v[c] < -overlayCoordinateLimit || v[c] > overlayCoordinateLimit)
+                return QList<Arena>();
+        }
+        if (v[2] < v[0] || v[3] < v[1])
+            return QList<Arena>();
+        Arena a;
+        a.rect = QRect(QPoint(int(v[0]), int(v[1])), QPoint(int(v[2]), int(v[3])));
+        a.fishCount = fish[i];
+        a.shape = round.value(i) == 1 ? Arena::Shape::Ellipse : Arena::Shape::Rectangle;
+        a.group = groups.value(i);
+        arenas << a;
+    }
+    return arenas;
+}
+
+} // namespace
+
 QList<Arena> takeArenas(OverlaySet *overlays, const QString &detection)
 {
+    if (const auto fromRects = arenasFromRects(detection))
+        return *fromRects;
     static const QRegularExpression arenaLabel(QStringLiteral("^Arena([1-9][0-9]{0,3})$"));
     QList<int> zoneOf; // per arena number - 1: its index among the areas
     QList<int> taken;

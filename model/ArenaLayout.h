@@ -70,14 +70,21 @@ std::optional<QList<int>> fishFromDetection(const QString &detection);
 // word); empty when none is, so files of rectangular arenas read as before.
 QString describeShapes(const QList<Arena> &arenas);
 // "arena-group=1,1,0": the grid each arena belongs to, so that a grid saved in a setup moves as
-// a whole again once loaded; empty when no arena is in a grid. Data files leave it out.
+// a whole again once loaded, and results name a grid's arenas as wells; empty when no arena is
+// in a grid.
 QString describeGroups(const QList<Arena> &arenas);
 
-// The arenas of a data file read back: its "ArenaN" zones, taken out of `overlays`, in number
-// order, round where the detection line says so and holding the fish it gives them (one each
-// when it has no counts for them all), in the grids it gives them (none when it has none). Nothing
-// is taken when the zones are not numbered 1 to N once each (a zone the user named so), and the
-// overlays are left as they are.
+// "arena-rects=0:0:99:99,100:0:199:99": each arena's rectangle (inclusive corners), for the
+// detection line of a data file, whose rows have no column per arena.
+QString describeRects(const QList<Arena> &arenas);
+
+// The arenas of a data file read back. From the detection line's arena-rects= when it has one
+// (nothing when a rectangle is bad, lies beyond the coordinate limits or the counts do not
+// match; the overlays stay as they are), else, in older files, its "ArenaN" zones, taken out
+// of `overlays`, in number order, round where the detection line says so and holding the fish it
+// gives them (one each when it has no counts for them all), in the grids it gives them (none when
+// it has none). Nothing is taken when the zones are not numbered 1 to N once each (a zone the user
+// named so), and the overlays are left as they are.
 QList<Arena> takeArenas(OverlaySet *overlays, const QString &detection);
 
 } // namespace ArenaLayout

@@ -4,6 +4,7 @@
 // Plain values, GUI-free; the view owns the lists and the tracker takes copies of them.
 
 #include "model/Arena.h"
+#include "model/Scale.h"
 
 #include <QColor>
 #include <QList>
@@ -45,6 +46,7 @@ struct OverlaySet
     QList<Ruler> rulers;
     QList<PointDist> pointDists;
     QList<Arena> arenas; // the whole-video background method's arenas, in number order
+    Scale scale; // the length of a pixel, when one is set
 };
 
 // Inclusive containment (edges count as inside), used for highlighting and zone membership.

@@ -16,6 +16,8 @@ if [ "${1:-}" = "--tests" ]; then
         ffmpeg xvfb xauth hyperfine time clang-format valgrind clang libclang-rt-14-dev
         # The workflow and its tests: Snakemake, a one-node Slurm cluster, pictures checked.
         snakemake slurm-wlm munge imagemagick
+        # Trajectory files read as their users read them.
+        python3-pandas
     )
 elif [ $# -gt 0 ]; then
     echo "usage: $0 [--tests]" >&2

@@ -8,9 +8,13 @@
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTableWidget>
 #include <QTest>
+#include <QtMath>
 
 using analysisfiles::DataFileBuilder;
 
@@ -45,6 +49,64 @@ QString motionFile()
         b.row(0.5 * i, xs[i], 5, i != 5, { xs[i] < 16 ? 1.0 : 0.0, xs[i] / 10.0, 0.5 });
     return b.write(testutils::scratchPath("motion.data.txt"));
 }
+
+// Three fish in two arenas (the older layout: each arena also a zone with a column per fish),
+// a zone of the user's, heading and body length columns after the others, a scale; fish 2 is
+// lost in row 3. Rows start at frame 1 of a 25 fps video.
+QString arenaFileWithHeading()
+{
+    QStringList lines { "NumFish: ", "3", "Tracking area (x1, y1, x2, y2): ", "0 0 200 100",
+        "Zone1-left (x1, y1, x2, y2): ", "0 0 40 100", "Arena1 (x1, y1, x2, y2): ", "0 0 100 100",
+        "Arena2 (x1, y1, x2, y2): ", "100 0 200 100",
+        "Detection: blobs threshold=20 arena-fish=1,2", "Scale: 0.05000000 mm/px" };
+    QString columns = "Time ";
+    for (int k = 1; k <= 3; ++k)
+        columns += QString("Fish%1Conf? Fish%1HowConf Fish%1X Fish%1Y Fish%1Zone1-left "
+                           "Fish%1Arena1 Fish%1Arena2 ")
+                       .arg(k);
+    for (int k = 1; k <= 3; ++k)
+        columns += QString("Fish%1Heading Fish%1BodyLength ").arg(k);
+    lines << columns;
+    for (int i = 0; i < 6; ++i) {
+        QString row = analysisfiles::real(0.04 * (i + 1)) + ' ';
+        for (int k = 0; k < 3; ++k) {
+            const double x = 10 + 60 * k + 1.25 * i, y = 30 + 0.5 * i;
+            row += QString("%1 %2 %3 %4 %5 %6 %7 ")
+                       .arg(k == 1 && i == 3 ? 0 : 1)
+                       .arg(analysisfiles::real(40))
+                       .arg(analysisfiles::real(x), analysisfiles::real(y))
+                       .arg(x < 40 ? 1 : 0)
+                       .arg(x < 100 ? 1 : 0)
+                       .arg(x < 100 ? 0 : 1);
+        }
+        for (int k = 0; k < 3; ++k)
+            row += (k == 2 && i == 0 ? QString("nan") : analysisfiles::real(30.0 * k + i)) + ' '
+                + analysisfiles::real(8) + ' ';
+        lines << row;
+    }
+    const QString path = testutils::scratchPath("arenas.datamulti.txt");
+    DataFileBuilder::writeLines(path, lines);
+    return path;
+}
+
+// Reads a tidy and a DeepLabCut file as their users do and prints what pandas made of them.
+const char pandasReader[] = R"(
+import json, sys
+import pandas as pd
+tidy = pd.read_csv(sys.argv[1])
+dlc = pd.read_csv(sys.argv[2], header=[0, 1, 2, 3], index_col=0)
+out = {"tidy_columns": list(tidy.columns), "tidy_frame_dtype": str(tidy["frame"].dtype),
+       "tidy": tidy.astype(object).where(tidy.notna(), None).values.tolist(),
+       "dlc_levels": list(dlc.columns.names), "dlc_index": [int(i) for i in dlc.index],
+       "dlc_individuals": sorted(set(dlc.columns.get_level_values("individuals"))),
+       "dlc_bodyparts": sorted(set(dlc.columns.get_level_values("bodyparts")))}
+cells = {}
+for (scorer, fish, part, coord) in dlc.columns:
+    for frame, value in dlc[(scorer, fish, part, coord)].items():
+        cells["%s %s %s %d" % (fish, part, coord, frame)] = None if pd.isna(value) else float(value)
+out["dlc"] = cells
+print(json.dumps(out))
+)";
 
 // What the window shows for the same file and rows (its rulers as loaded: the first one).
 QString windowText(const QString &path, const QList<QStringList> &rows)
@@ -169,6 +231,115 @@ private Q_SLOTS:
             tableMeans << line.section(',', 6, 6);
         QCOMPARE(tableMeans, csvMeans);
         QCOMPARE(cli(QStringList { path, "--table", "--csv" } + rows).exitCode, 2);
+    }
+
+    // Both trajectory layouts load in pandas as their users load them and agree with the data
+    // file: frames as picture indices, fish and arenas from 1, heading read by column name,
+    // lengths in the file's unit, empty cells (never a stale position) where a fish was lost.
+    // A classic single-fish file has no arena, heading or unit columns; bad options are refused.
+    void trajectoriesLoadInPandas()
+    {
+        const QString data = arenaFileWithHeading();
+        const QString tidy = testutils::scratchPath("arenas.tidy.csv");
+        const QString dlc = testutils::scratchPath("arenas.dlc.csv");
+        Run run = cli({ data, "--format", "tidy", "--output", tidy }, "trajectories");
+        QVERIFY2(run.exitCode == 0 && run.err.isEmpty(), qPrintable(run.err));
+        run = cli({ data, "--format=dlc", "--output", dlc }, "trajectories");
+        QVERIFY2(run.exitCode == 0 && run.err.isEmpty(), qPrintable(run.err));
+        const QString script = testutils::scratchPath("read.py");
+        DataFileBuilder::writeLines(script, { pandasReader });
+        // Debian's Python with python3-pandas, not whichever python3 comes first on the PATH.
+        const testutils::ProgramRun python
+            = testutils::runProgram(QStringLiteral("/usr/bin/python3"), { script, tidy, dlc });
+        QVERIFY2(python.exitCode == 0, qPrintable("pandas (python3-pandas) failed: " + python.err));
+        const QJsonObject read = QJsonDocument::fromJson(python.out.toUtf8()).object();
+
+        QCOMPARE(read["tidy_columns"].toVariant().toStringList(),
+            QString("frame,time_s,fish,arena,found,x_px,y_px,heading_deg,x_mm,y_mm").split(','));
+        QCOMPARE(read["tidy_frame_dtype"].toString(), QString("int64"));
+        QCOMPARE(read["dlc_levels"].toVariant().toStringList(),
+            QStringList({ "scorer", "individuals", "bodyparts", "coords" }));
+        QCOMPARE(read["dlc_individuals"].toVariant().toStringList(),
+            QStringList({ "fish1", "fish2", "fish3" }));
+        QCOMPARE(read["dlc_bodyparts"].toVariant().toStringList(),
+            QStringList({ "centroid", "head", "tail" }));
+        QCOMPARE(read["dlc_index"].toVariant().toList().size(), 6);
+        const QJsonArray rows = read["tidy"].toArray();
+        QCOMPARE(rows.size(), 18);
+        const QJsonObject cells = read["dlc"].toObject();
+        for (int i = 0; i < 6; ++i) {
+            QCOMPARE(read["dlc_index"].toArray()[i].toInt(), i + 1);
+            for (int k = 0; k < 3; ++k) {
+                const QJsonArray r = rows[3 * i + k].toArray();
+                const bool lost = k == 1 && i == 3;
+                const double x = 10 + 60 * k + 1.25 * i, y = 30 + 0.5 * i;
+                const QString where = QString("frame %1 fish %2").arg(i + 1).arg(k + 1);
+                QVERIFY2(r[0].toInt() == i + 1 && std::abs(r[1].toDouble() - 0.04 * (i + 1)) < 1e-6
+                        && r[2].toInt() == k + 1 && r[3].toInt() == (k == 0 ? 1 : 2)
+                        && r[4].toInt() == (lost ? 0 : 1),
+                    qPrintable(where));
+                const auto dlcCell = [&](const char *part, const char *coord) {
+                    return cells[QString("fish%1 %2 %3 %4").arg(k + 1).arg(part, coord).arg(i + 1)];
+                };
+                if (lost) {
+                    for (int c : { 5, 6, 7, 8, 9 })
+                        QVERIFY2(r[c].isNull(), qPrintable(where));
+                    for (const char *part : { "centroid", "head", "tail" })
+                        QVERIFY2(
+                            dlcCell(part, "x").isNull() && dlcCell(part, "likelihood").isNull(),
+                            qPrintable(where));
+                    continue;
+                }
+                const bool headingKnown = !(k == 2 && i == 0);
+                const double heading = 30.0 * k + i;
+                QVERIFY2(std::abs(r[5].toDouble() - x) < 1e-3
+                        && std::abs(r[6].toDouble() - y) < 1e-3
+                        && (headingKnown ? std::abs(r[7].toDouble() - heading) < 1e-2
+                                         : r[7].isNull())
+                        && std::abs(r[8].toDouble() - 0.05 * x) < 1e-3
+                        && std::abs(r[9].toDouble() - 0.05 * y) < 1e-3,
+                    qPrintable(where));
+                QVERIFY2(std::abs(dlcCell("centroid", "x").toDouble() - x) < 1e-3
+                        && std::abs(dlcCell("centroid", "y").toDouble() - y) < 1e-3
+                        && dlcCell("centroid", "likelihood").toDouble() == 1.0,
+                    qPrintable(where));
+                if (!headingKnown) {
+                    QVERIFY2(dlcCell("head", "x").isNull(), qPrintable(where));
+                    continue;
+                }
+                // The head 4 px (half the body) along the heading, the tail as far behind.
+                const double a = qDegreesToRadians(heading);
+                QVERIFY2(std::abs(dlcCell("head", "x").toDouble() - (x + 4 * std::cos(a))) < 1e-3
+                        && std::abs(dlcCell("head", "y").toDouble() - (y + 4 * std::sin(a))) < 1e-3
+                        && std::abs(dlcCell("tail", "x").toDouble() - (x - 4 * std::cos(a))) < 1e-3,
+                    qPrintable(where));
+            }
+        }
+
+        // A classic single-fish file: pixels only, no arena, no heading; to standard output.
+        run = cli({ motionFile(), "--format", "tidy" }, "trajectories");
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.value(0), QString("frame,time_s,fish,arena,found,x_px,y_px,heading_deg"));
+        QCOMPARE(lines.size(), 9);
+        QCOMPARE(lines.value(2), QString("1,0.500000,1,,1,10.000,5.000,"));
+        QCOMPARE(lines.value(6), QString("5,2.500000,1,,0,,,")); // not confident: no position
+        // measures on it: in pixels, and it says so.
+        run = cli({ motionFile() }, "measures");
+        QVERIFY2(run.exitCode == 0 && run.err.contains("no scale: lengths are in pixels"),
+            qPrintable(run.err));
+        QVERIFY2(run.out.contains("\n1,,,0.000,4.000,90.0000,px,"), qPrintable(run.out));
+        run = cli({ motionFile(), "--format", "dlc" }, "trajectories");
+        QCOMPARE(run.out.split('\n').value(2), QString("bodyparts,centroid,centroid,centroid"));
+
+        for (const QStringList &bad : { QStringList { data, "--format", "csv" },
+                 QStringList { data }, QStringList { data, data, "--format", "tidy" } })
+            QCOMPARE(cli(bad, "trajectories").exitCode, 2);
+        run = cli({ testutils::scratchPath("absent.txt"), "--format", "tidy" }, "trajectories");
+        QVERIFY2(run.exitCode == 1 && run.err.contains("absent.txt"), qPrintable(run.err));
+        const QString nowhere = testutils::scratchPath("none/t.csv");
+        run = cli({ data, "--format", "tidy", "--output", nowhere }, "trajectories");
+        QVERIFY2(run.exitCode == 1 && run.err.contains(nowhere), qPrintable(run.err));
     }
 
     // plot draws over the video's first frame, at the picture size, as PNG or SVG; a bad

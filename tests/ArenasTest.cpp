@@ -9,6 +9,7 @@
 #include "support/TrackingTestSupport.h"
 #include "support/VideoFixtures.h"
 
+#include "analysis/TrackTable.h"
 #include "app/MainWindow.h"
 #include "app/WindowMenus.h"
 #include "formats/SetupFile.h"
@@ -20,12 +21,14 @@
 #include "view/ViewRenderer.h"
 #include "view/ui/VideoView.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QtMath>
 
@@ -277,10 +280,19 @@ private Q_SLOTS:
         const QString file = TrackingDataFile::multiFishPath(video);
         const QStringList lines = QString::fromUtf8(fileBytes(file)).split(QLatin1Char('\n'));
         QCOMPARE(lines.value(1), QStringLiteral("48"));
-        QVERIFY(lines.contains(QStringLiteral("Arena48 (x1, y1, x2, y2): ")));
-        QVERIFY(lines.filter(QRegularExpression("^Detection: blobs .*arena-fish=1(,1){47}$")).size()
+        // The wells are on the detection line, not zones with a column per fish and well: the
+        // rows grow with the fish alone.
+        QVERIFY(!lines.contains(QStringLiteral("Arena48 (x1, y1, x2, y2): ")));
+        QVERIFY(lines
+                    .filter(QRegularExpression(
+                        "^Detection: blobs .*arena-fish=1(,1){47} arena-group=1(,1){47} "
+                        "arena-rects=0:0:35:35,36:0:71:35,.*,252:180:287:215$"))
+                    .size()
             == 1);
-        QVERIFY(lines.filter(QRegularExpression("^Time Fish1Conf\\? .* Fish1Arena1 ")).size() == 1);
+        const QStringList columnLine
+            = lines.filter(QRegularExpression("^Time ")).value(0).split(' ', Qt::SkipEmptyParts);
+        QCOMPARE(columnLine.size(), 1 + 48 * 4);
+        QCOMPARE(columnLine.last(), QStringLiteral("Fish48Y"));
 
         // pondwatch-cli: the same grid from the options writes the same bytes.
         const QString cliFile = testutils::scratchPath("plate by cli.datamulti.txt");
@@ -309,6 +321,13 @@ private Q_SLOTS:
         const auto rerun = trackWith("--overlays-from", cliFile, again);
         QVERIFY2(rerun.exitCode == 0, qPrintable(rerun.err));
         QCOMPARE(fileBytes(again), fileBytes(cliFile));
+        // The classic method takes them as the zones they were in files of the older layout.
+        const QString classicRun = testutils::scratchPath("plate classic.datamulti.txt");
+        const auto classicRows = testutils::runProgram(QStringLiteral(POND_CLI),
+            { "track", video, "--overlays-from", cliFile, "--fish", "2", "--output", classicRun,
+                "--quiet" });
+        QVERIFY2(classicRows.exitCode == 0, qPrintable(classicRows.err));
+        QVERIFY(fileBytes(classicRun).contains("\nArena48 (x1, y1, x2, y2): \n252 180 288 216\n"));
         TrackingSetup setup;
         QVERIFY(SetupFile::read(cliFile, &setup));
         QCOMPARE(setup.overlays.areas.size(), 1);
@@ -334,6 +353,7 @@ private Q_SLOTS:
         mixed.overlays.arenas[2].group = 0;
         mixed.overlays.areas << QRect(QPoint(2, 3), QPoint(40, 50));
         mixed.overlays.areaLabels << QStringLiteral("Zone1-dish");
+        mixed.overlays.scale = Scale { 0.025, QStringLiteral("mm") };
         QVERIFY(SetupFile::write(plateSetup, mixed));
         TrackingSetup back;
         QString error;
@@ -341,6 +361,7 @@ private Q_SLOTS:
         QCOMPARE(back.overlays.arenas, mixed.overlays.arenas);
         QCOMPARE(back.overlays.areas, mixed.overlays.areas);
         QCOMPARE(back.overlays.areaLabels, mixed.overlays.areaLabels);
+        QCOMPARE(back.overlays.scale.describe(), QStringLiteral("0.02500000 mm/px"));
         const QString text = SetupFile::text(mixed);
         for (const QString &older : { QString(text).remove(QRegularExpression("arenas [^\\n]*\\n")),
                  QString(text).replace("arena-fish=1,2,1", "arena-fish=1,2") }) {
@@ -377,10 +398,205 @@ private Q_SLOTS:
                     distance(QPointF(rows.xs[i], rows.ys[i]), records[i].exactPositions[k]) < 1e-3);
             }
         }
-        // A file without arenas is refused with the reason.
+        // A file without arenas is refused with the reason, and so is a classic run's file
+        // whose zones are named Arena1 and Arena2 (a setup's arenas loaded into it): its fish
+        // are not the arenas' fish, and split by the zones each part held rows outside it.
         const auto noArenas = testutils::runProgram(
             QStringLiteral(POND_CLI), { "split-arenas", testutils::scratchPath("nothing.txt") });
         QCOMPARE(noArenas.exitCode, 1);
+        const QString classic = testutils::scratchPath("classic arenas.datamulti.txt");
+        QFile classicFile(classic);
+        QVERIFY(classicFile.open(QIODevice::WriteOnly));
+        classicFile.write("NumFish: \n2\nTracking area (x1, y1, x2, y2): \n0 0 200 100\n"
+                          "Arena1 (x1, y1, x2, y2): \n0 0 100 100\n"
+                          "Arena2 (x1, y1, x2, y2): \n100 0 200 100\n"
+                          "Time Fish1Conf? Fish1HowConf Fish1X Fish1Y Fish1Arena1 Fish1Arena2 "
+                          "Fish2Conf? Fish2HowConf Fish2X Fish2Y Fish2Arena1 Fish2Arena2 \n"
+                          "0.04000000 1 9.0 150 50 0 1 1 9.0 50 50 1 0 \n");
+        classicFile.close();
+        const auto classicSplit
+            = testutils::runProgram(QStringLiteral(POND_CLI), { "split-arenas", classic });
+        QCOMPARE(classicSplit.exitCode, 1);
+        QVERIFY2(classicSplit.err.contains("no arena assignment"), qPrintable(classicSplit.err));
+        QVERIFY(!QFile::exists(testutils::scratchPath("classic arenas.Arena1.data.txt")));
+    }
+
+    // measures on a 2 x 3 plate tracked from its video. Each moving larva's distance lies
+    // within 2% of its drawn path, a larva that never moves gains none, and one whose centre
+    // jitters within 1.5 px of its place gains at most 1% of a moving one's: the minimal
+    // distance moved. Movers are mobile, the others immobile; the larva circling near the wall
+    // is at the wall, the others in the centre; the zone's entries and first latency are
+    // those of the drawn path; the wells are named as on a plate; the empty well's rows are
+    // all left out; time bins add up to the whole.
+    void measuresOnAPlate()
+    {
+        constexpr int count = 400, pitchPx = 64;
+        const QSize size(3 * pitchPx, 2 * pitchPx);
+        // Per well: the radius of its circle and the speed along it (px per frame); well 1
+        // still, well 2 jittering, well 5 empty.
+        const double radius[6] = { 18, 0, 0, 25, 22, 0 };
+        const double speed[6] = { 1.5, 0, 0, 1.5, 1.2, 0 };
+        QVector<QPointF> jitter;
+        QRandomGenerator random(11);
+        while (jitter.size() < count) {
+            const QPointF d(random.bounded(3.0) - 1.5, random.bounded(3.0) - 1.5);
+            if (std::hypot(d.x(), d.y()) <= 1.5)
+                jitter << d;
+        }
+        const auto fishAt = [&](int k, int frame) {
+            const QPointF centre((k % 3 + 0.5) * pitchPx, (k / 3 + 0.5) * pitchPx);
+            fixtures::FishSpec f;
+            f.size = QSizeF(10, 4);
+            const double a = radius[k] > 0 ? speed[k] * frame / radius[k] : 0.3 * k;
+            f.center = centre + (k == 2 ? jitter[frame] : QPointF())
+                + radius[k] * QPointF(std::cos(a), std::sin(a));
+            f.angleDegrees = qRadiansToDegrees(a) + 90;
+            return f;
+        };
+        const QString video = testutils::scratchPath("measures plate.avi");
+        fixtures::VideoOptions options;
+        options.format = fixtures::VideoFormat::LosslessAvi;
+        options.size = size;
+        options.frameCount = count;
+        QString error;
+        QVERIFY2(fixtures::writeVideo(
+                     video, options,
+                     [&](int i) {
+                         QVector<fixtures::FishSpec> fish;
+                         for (int k = 0; k < 5; ++k)
+                             fish << fishAt(k, i);
+                         return fixtures::drawScene(size, fish, 5);
+                     },
+                     &error),
+            qPrintable(error));
+        // The empty plate as the background, so that the larvae that stay put are found in
+        // every frame (finding them without it is the tracker's business, not this test's).
+        const QString empty = testutils::scratchPath("measures plate empty.png");
+        QVERIFY(fixtures::drawScene(size, {}, 5).save(empty));
+        const QString data = testutils::scratchPath("measures plate.datamulti.txt");
+        const auto tracked = testutils::runProgram(QStringLiteral(POND_CLI),
+            { "track", video, "--method", "blobs", "--difference", "dark", "--arena-grid",
+                "2x3:round:6.4mm", "--area", "0,0,191,127", "--fish", "1", "--zone",
+                "left=0,0,31,63", "--background-image", empty, "--output", data, "--quiet" });
+        QVERIFY2(tracked.exitCode == 0, qPrintable(tracked.err));
+        TrackTable table;
+        QVERIFY2(table.read(data, &error), qPrintable(error));
+        QCOMPARE(table.wellNames(), QStringList({ "A1", "A2", "A3", "B1", "B2", "B3" }));
+        // The wells' 6.4 mm over their 64 pixels set the scale, kept in the file.
+        QCOMPARE(table.scale.describe(), QStringLiteral("0.10000000 mm/px"));
+        const int rowCount = int(table.times.size());
+        QVERIFY(rowCount >= count - 3);
+        const int firstFrame = int(table.frameOf(0));
+
+        const auto measures = [&](const QStringList &extra) {
+            const auto run = testutils::runProgram(
+                QStringLiteral(POND_CLI), QStringList { "measures", data } + extra);
+            QList<QStringList> rows;
+            for (const QString &line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                rows << line.split(QLatin1Char(','));
+            return std::make_pair(run, rows);
+        };
+        const auto [run, rows] = measures({});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QCOMPARE(rows.value(0).join(','),
+            QStringLiteral("fish,arena,well,start_s,end_s,distance,unit,mean_speed,mobile_s,"
+                           "immobile_s,Zone1-left_s,Zone1-left_entries,Zone1-left_latency_s,"
+                           "wall_s,centre_s,rows,rows_not_found"));
+        QCOMPARE(rows.size(), 7);
+        const auto cell = [&rows](int fish, const char *column) {
+            return rows[fish + 1].value(int(rows[0].indexOf(QLatin1String(column))));
+        };
+        const double seconds = rowCount * table.framePeriod();
+        double moving = 1e9;
+        for (int k = 0; k < 5; ++k) {
+            const QString well = QStringLiteral("well %1").arg(cell(k, "well"));
+            QCOMPARE(cell(k, "unit"), QStringLiteral("mm"));
+            QCOMPARE(cell(k, "rows").toInt() + cell(k, "rows_not_found").toInt(), rowCount);
+            QVERIFY2(cell(k, "rows").toInt() >= rowCount - 2, qPrintable(well));
+            const double distanceMoved = cell(k, "distance").toDouble() / 0.1; // pixels
+            const double mobile = cell(k, "mobile_s").toDouble();
+            const double wall = cell(k, "wall_s").toDouble();
+            if (speed[k] > 0) {
+                const double path = speed[k] * (rowCount - 1);
+                QVERIFY2(std::abs(distanceMoved - path) <= 0.02 * path,
+                    qPrintable(QStringLiteral("%1: %2 px, drawn %3 px")
+                                   .arg(well)
+                                   .arg(distanceMoved)
+                                   .arg(path)));
+                moving = std::min(moving, distanceMoved);
+                QVERIFY2(mobile >= 0.95 * seconds, qPrintable(well));
+            } else {
+                QVERIFY2(mobile <= 0.01 * seconds, qPrintable(well));
+            }
+            if (k == 1)
+                QCOMPARE(distanceMoved, 0.0);
+            // Only the larva circling 25 px out of 32 swims in the outer quarter.
+            QVERIFY2(k == 3 ? wall >= 0.95 * seconds : wall <= 0.01 * seconds, qPrintable(well));
+        }
+        QVERIFY2(cell(2, "distance").toDouble() / 0.1 <= 0.01 * moving,
+            qPrintable(QStringLiteral("jittering larva: %1 px").arg(cell(2, "distance"))));
+        QCOMPARE(cell(5, "rows").toInt(), 0); // the empty well
+        QCOMPARE(cell(5, "mean_speed"), QString());
+
+        // The zone: entries and the first latency of the drawn path of well A1's larva, whose
+        // rounded pixel lies in columns 0 to 31; no other larva enters it.
+        int entries = 0;
+        double latency = -1;
+        bool wasIn = false;
+        for (int row = 0; row < rowCount; ++row) {
+            const QPointF p = truth(fishAt(0, firstFrame + row));
+            const bool in = std::lround(p.x()) <= 31 && std::lround(p.y()) <= 63;
+            entries += in && !wasIn;
+            if (in && latency < 0)
+                latency = table.times[row] - table.times[0];
+            wasIn = in;
+        }
+        QVERIFY(entries >= 4);
+        QCOMPARE(cell(0, "Zone1-left_entries").toInt(), entries);
+        QVERIFY(std::abs(cell(0, "Zone1-left_latency_s").toDouble() - latency) <= 0.081);
+        QCOMPARE(cell(1, "Zone1-left_entries"), QStringLiteral("0"));
+        QCOMPARE(cell(1, "Zone1-left_latency_s"), QString());
+
+        // Bins of 4 s cover the file and add up to the whole.
+        const auto [binned, binRows] = measures({ "--bin", "4" });
+        QVERIFY2(binned.exitCode == 0, qPrintable(binned.err));
+        const int bins = int(std::floor(table.times.last() / 4)) + 1;
+        QCOMPARE(binRows.size(), 1 + 6 * bins);
+        for (int k = 0; k < 6; ++k) {
+            double sum = 0;
+            int found = 0;
+            for (int b = 0; b < bins; ++b) {
+                const QStringList &r = binRows[1 + k * bins + b];
+                QCOMPARE(r[3].toDouble(), 4.0 * b);
+                sum += r[5].toDouble();
+                found += r.value(r.size() - 2).toInt();
+            }
+            QVERIFY(std::abs(sum - cell(k, "distance").toDouble()) < 0.01);
+            QCOMPARE(found, cell(k, "rows").toInt());
+        }
+        // The plate figure: the still larva's well at the low end of the colour scale, the
+        // fastest at the high end, the empty well hatched grey; each well where it lies.
+        const QString figure = testutils::scratchPath("measures plate.png");
+        const auto plotted = testutils::runProgram(QStringLiteral(POND_CLI),
+            { "plot", data, "--plate", "--measure", "distance", "--output", figure });
+        QVERIFY2(plotted.exitCode == 0, qPrintable(plotted.err));
+        const QImage plateImage(figure);
+        const double s = 412.0 / 192; // the panel's plate side over the arenas' span
+        const auto wellColour = [&](int k) {
+            return plateImage.pixelColor(
+                int(28 + ((k % 3) * 64 + 32) * s), int(60 + ((k / 3) * 64 + 12) * s));
+        };
+        QCOMPARE(wellColour(1), QColor(68, 1, 84));
+        QCOMPARE(wellColour(3), QColor(253, 231, 37)); // B1 went furthest
+        QVERIFY2(wellColour(0).green() > 200, qPrintable(wellColour(0).name()));
+        QVERIFY(wellColour(5) != QColor(68, 1, 84) && wellColour(5) != wellColour(1));
+        const auto badPlot = testutils::runProgram(QStringLiteral(POND_CLI),
+            { "plot", data, "--plate", "--measure", "speed", "--output", figure });
+        QCOMPARE(badPlot.exitCode, 2);
+
+        for (const QStringList &bad : { QStringList { "--bin", "0" }, { "--wall-band", "1" },
+                 { "--immobile-below", "nan" }, { "--min-move", "-1" } })
+            QCOMPARE(measures(bad).first.exitCode, 2);
     }
 
     // "Add Arena Grid..." asks through the dialogs, a drag lays the grid out over the outer
@@ -417,6 +633,14 @@ private Q_SLOTS:
         // Drawn with its outline; a later drag on the view draws no more arenas.
         const QImage shown = view->DisplayedPixmap().toImage();
         QCOMPARE(shown.pixel(30, 0), qRgb(255, 200, 0));
+        // Each number yellow in a black outline, legible on a light plate (grey 120 here).
+        int yellow = 0, black = 0;
+        for (int y = 2; y < 20; ++y)
+            for (int x = 3; x < 25; ++x) {
+                yellow += shown.pixel(x, y) == qRgb(255, 200, 0);
+                black += shown.pixel(x, y) == qRgb(0, 0, 0);
+            }
+        QVERIFY2(yellow > 0 && black > 5, qPrintable(QString("%1 %2").arg(yellow).arg(black)));
         drag(view, QPoint(10, 10), QPoint(100, 100));
         QCOMPARE(view->Arenas().size(), 48);
 
@@ -427,6 +651,32 @@ private Q_SLOTS:
             QCOMPARE(moved[i].rect, laid[i].rect.translated(5, -3));
         findControl<QPushButton>(w, "moveArenasButton")->click();
         QCOMPARE(dialogs.questions.value(2).kind, QStringLiteral("item"));
+
+        // Each drag is one edit: Undo takes back the move, then the grid; Redo (in the Edit
+        // menu, Ctrl+Shift+Z) lays it out and moves it again.
+        QVERIFY(view->undo());
+        QCOMPARE(view->Arenas(), laid);
+        QVERIFY(view->undo());
+        QVERIFY(view->Arenas().isEmpty());
+        QCOMPARE(
+            w.findChild<QAction *>("actionRedo")->shortcut(), QKeySequence(QKeySequence::Redo));
+        QVERIFY(view->redo());
+        QCOMPARE(view->Arenas(), laid);
+        QVERIFY(view->redo());
+        QCOMPARE(view->Arenas(), moved);
+        QVERIFY(!view->redo());
+        // Clear Arenas asks first: Cancel keeps them; Clear removes them, and Undo brings
+        // them back.
+        dialogs.queueChoice(1);
+        findControl<QPushButton>(w, "clearArenasButton")->click();
+        QCOMPARE(view->Arenas(), moved);
+        dialogs.queueChoice(0);
+        findControl<QPushButton>(w, "clearArenasButton")->click();
+        QVERIFY(view->Arenas().isEmpty());
+        QCOMPARE(dialogs.questions.last().kind, QStringLiteral("choice"));
+        QVERIFY(dialogs.questions.last().filter.contains("48 arenas"));
+        QVERIFY(view->undo());
+        QCOMPARE(view->Arenas(), moved);
 
         // Saved as a setup and loaded into another window, the moved plate is the same: round
         // wells, one grid.

@@ -251,7 +251,8 @@ private slots:
             POND_CLI, { "batch", plate, "--output-dir", folder + "/plate" });
         QVERIFY2(arenas.exitCode == 0, qPrintable(arenas.err));
         const QByteArray data = bytesOf(folder + "/plate/good.avi.datamulti.txt");
-        QVERIFY2(data.contains("Arena1") && data.contains("Arena2"), data.left(400).constData());
+        QVERIFY2(data.contains(" arena-fish=1,1 arena-rects=10:10:79:110,80:10:150:110\n"),
+            data.left(400).constData());
         QCOMPARE(rowsIn(folder + "/plate/old.avi.datamulti.txt"), 38);
     }
 

@@ -10,10 +10,12 @@
 #include "support/GuiRunSupport.h"
 
 #include "formats/TrackingDataFile.h"
+#include "model/ArenaLayout.h"
 #include "tracking/ImageLock.h"
 #include "view/ViewRenderer.h"
 
 #include <QComboBox>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QMutexLocker>
 #include <QRegularExpression>
@@ -155,6 +157,10 @@ class GuiRunTest : public QObject
         QVERIFY(d.view()->Image() == trackerImage(d.tracker(), false));
         QCOMPARE(qint64(d.view()->parentWidget()->window()->findChild<QSlider *>()->value()),
             newest.frameNumber);
+        // The status bar names the frame on display, not the last one before the pause.
+        auto *window = qobject_cast<MainWindow *>(d.view()->window());
+        QCOMPARE(window->runFeedback()->statusText(),
+            QString("Paused at frame %1").arg(newest.frameNumber));
     }
 
 private Q_SLOTS:
@@ -489,10 +495,11 @@ private Q_SLOTS:
         QVERIFY(dialogs->questions.last().filter.contains(data));
         QCOMPARE(fileBytes(data), before);
 
-        // Save As...: the new run goes to the chosen file; the old one stays.
-        const QString other = testutils::scratchPath("other.data.txt");
+        // Save As...: the new run goes to the chosen file, given the extension the analysis
+        // window's Browse shows when typed without; the old one stays.
+        const QString other = testutils::scratchPath("other-data.txt");
         dialogs->queueChoice(1);
-        dialogs->queueFile(other);
+        dialogs->queueFile(testutils::scratchPath("other-data"));
         gate.holdAtCount(10);
         QTest::mouseClick(findControl<QPushButton>(w, "processVideoButton"), Qt::LeftButton);
         QVERIFY(d.waitHeld(gate, 10));
@@ -517,6 +524,14 @@ private Q_SLOTS:
         QVERIFY2(
             notice->text().contains("The video ended early: " + cut), qPrintable(notice->text()));
         QFile::remove(cut + ".data.txt");
+
+        // Another video: the status bar no longer names the last run's file.
+        QVERIFY(w.runFeedback()->statusText().contains(cut));
+        d.open(oneFish);
+        QVERIFY2(
+            w.runFeedback()->statusText().isEmpty(), qPrintable(w.runFeedback()->statusText()));
+        QVERIFY(w.runFeedback()->openFolderButton()->isHidden());
+        QVERIFY(!w.runFeedback()->notice());
     }
 
     // ---- Pause and review ---------------------------------------------------------------
@@ -735,6 +750,18 @@ private Q_SLOTS:
 
         const QStringList arenaButtons = { "addArenaButton", "addRoundArenaButton",
             "addArenaGridButton", "moveArenasButton", "clearArenasButton" };
+        // The background's pre-pass is a step of its own: the tracking's progress after it
+        // starts from its own beginning instead of going back from the pre-pass's.
+        QMainWindow host;
+        RunFeedback steps(&host);
+        steps.runStarted(0, 1000);
+        steps.backgroundProgress(10, 50);
+        QCOMPARE(steps.statusText(),
+            QString("Step 1 of 2: making the background - frame 10 of 50 sampled"));
+        steps.runProgress(5, 200, 5);
+        QVERIFY2(steps.statusText().startsWith("Step 2 of 2: tracking - Frame 5 - 20.0%"),
+            qPrintable(steps.statusText()));
+
         auto *move = findControl<QPushButton>(w, "moveArenasButton");
         d.click("moveArenasButton");
         QVERIFY(move->isChecked());
@@ -755,7 +782,14 @@ private Q_SLOTS:
         d.drag(QPoint(80, 60), QPoint(90, 60));
         QCOMPARE(d.view()->Arenas(), arena);
         const QByteArray earlier = fileBytes(multi);
-        QVERIFY(earlier.contains("Arena1 (x1, y1, x2, y2)"));
+        QVERIFY(earlier.contains(" " + ArenaLayout::describeRects(arena).toUtf8() + "\n"));
+        // The lone fish of the arena is found (once written as never found), and the notice
+        // says in how many rows.
+        QMessageBox *notice = w.runFeedback()->notice();
+        QVERIFY(notice);
+        QVERIFY2(notice->text().contains(QRegularExpression(
+                     "Every animal found in 100.0% of \\d+ rows \\(arena 1 100.0%\\)\\.")),
+            qPrintable(notice->text()));
 
         // A background of another size: the message names the picture, the window stays idle
         // and usable, and the earlier file is kept.
@@ -843,7 +877,7 @@ private Q_SLOTS:
         QVERIFY(d.waitIdle());
         QVERIFY(dialogs->takeMessages().isEmpty());
         const QByteArray blobs = fileBytes(multi);
-        QVERIFY(blobs.contains("Arena2 (x1, y1, x2, y2)"));
+        QVERIFY(blobs.contains(" " + ArenaLayout::describeRects(arenas).toUtf8() + "\n"));
         QStringList cliArenas;
         for (const Arena &a : arenas)
             cliArenas << "--arena"

@@ -163,9 +163,16 @@ TrackingDataFile::Content VideoTracker::contentFromHost(bool multiFish) const
             content.confidenceThreshold = *runFlagThreshold;
         if (runFishCount)
             content.fishCount = *runFishCount;
-        // Each arena is also a zone, so zone occupancy tells the time each fish spent in it.
-        if (!runArenas.isEmpty())
-            content.overlays = ArenaLayout::withArenaZones(content.overlays, runArenas);
+        // The arenas go on the detection line, not a zone column per fish per arena: a
+        // plate's file grows with its fish alone. Each fish's arena follows from the counts.
+        if (!runArenas.isEmpty()) {
+            content.overlays.arenas = runArenas;
+            // Each grid's arenas, so that the results name them as a plate's wells.
+            const QString groups = ArenaLayout::describeGroups(runArenas);
+            if (!groups.isEmpty())
+                content.detection += QLatin1Char(' ') + groups;
+            content.detection += QLatin1Char(' ') + ArenaLayout::describeRects(runArenas);
+        }
     }
     content.records = results.snapshot();
     return content;

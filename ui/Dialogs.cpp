@@ -3,6 +3,7 @@
 #include "files/UserPath.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -90,4 +91,11 @@ int QtDialogs::choice(
     }
     box.exec();
     return int(added.indexOf(box.clickedButton()));
+}
+
+QString Dialogs::withExtension(const QString &path, const QString &extension)
+{
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    return path + extension;
 }

@@ -93,13 +93,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             return 0;
     if (args.size() == 1 && args.first().isEmpty())
         args.clear();
-    static const std::function<int(const QStringList &)> commands[]
-        = { runTrack, runAnalyze, runExport, runGfaEvents, runGfaBlend };
+    static const std::function<int(const QStringList &)> commands[] = { runTrack, runAnalyze,
+        runExport, runGfaEvents, runGfaBlend, runTrajectories, runMeasures };
     restoreFixtures();
     // The fuzzer's own paths (corpus, crashers) are relative to where it was started.
     const QString previous = QDir::currentPath();
     QDir::setCurrent(runDir);
-    commands[uint8_t(input[0]) % 5](args);
+    commands[uint8_t(input[0]) % 7](args);
     QDir::setCurrent(previous);
     return 0;
 }

@@ -76,6 +76,11 @@ for i in 1 2 3; do
     [ "$(head -n 1 "$table")" = "variable,unit,fish,start_s,end_s,n,mean,sd,min,max" ] \
         || fail "$table does not start with the table header: $(head -n 1 "$table")"
     grep -q '^Speed,' "$table" || fail "$table has no Speed row"
+    measures="$dir/tank$i.measures.csv"
+    head -n 1 "$measures" | grep -q '^fish,arena,well,start_s,end_s,distance,unit,mean_speed,' \
+        || fail "$measures does not start with the measures header: $(head -n 1 "$measures")"
+    tidy="$dir/tank$i.tidy.csv"
+    [ "$(wc -l <"$tidy")" -eq 49 ] || fail "$tidy has not one row per frame"
     for kind in trajectory heatmap; do
         picture="$dir/tank$i.$kind.png"
         [ "$(head -c 8 "$picture" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] \
@@ -83,17 +88,24 @@ for i in 1 2 3; do
         identify "$picture" >/dev/null 2>&1 || fail "$picture cannot be read"
     done
 done
+# One measures table for the manifest, each video's rows led by its name.
+for i in 1 2 3; do
+    grep -q "^tank$i,1,,,0\." results/measures.csv || fail "results/measures.csv has no row of tank$i"
+done
+[ "$(head -n 1 results/measures.csv | cut -d, -f1-3)" = "sample,fish,arena" ] \
+    || fail "results/measures.csv does not start with sample,fish,arena"
 # Nothing left to do: every output is up to date.
 snakemake "${args[@]}" --cores 1 --dry-run 2>&1 | grep -q "Nothing to be done" \
     || fail "a second run would do more"
 
 if [ "$mode" = slurm ]; then
-    # Each of the twelve jobs ran through Slurm: a Slurm log per job, and slurmctld saw them end.
-    for rule in track:3 analyze:3 plot:6; do
+    # Each of the eighteen jobs ran through Slurm: a Slurm log per job, and slurmctld saw them
+    # end (the combined table is made where snakemake runs).
+    for rule in track:3 analyze:3 plot:6 measures:3 trajectories:3; do
         logs=$(find .snakemake/slurm_logs/rule_${rule%:*} -name '*.log' 2>/dev/null | wc -l)
         [ "$logs" -eq "${rule#*:}" ] || fail "rule ${rule%:*}: $logs Slurm job logs, not ${rule#*:}"
     done
     done_jobs=$(grep -c '_job_complete: JobId=[0-9]* done' "$cluster/slurmctld.log" || true)
-    [ "$done_jobs" -eq 12 ] || fail "slurmctld saw $done_jobs jobs end, not 12"
+    [ "$done_jobs" -eq 18 ] || fail "slurmctld saw $done_jobs jobs end, not 18"
 fi
-echo "PASS: $mode workflow, 3 videos, 12 outputs checked"
+echo "PASS: $mode workflow, 3 videos, 18 outputs and the combined table checked"
