@@ -84,7 +84,13 @@ bool FishTracks::read(const QString &path, QString *error)
     while (!in.atEnd()) {
         const QStringList f = rowFields(in.readLine());
         ++lineNumber;
-        const QString nonFinite = TrackingDataFile::nonFiniteField(f, lineNumber);
+        QList<int> positions { 0, 1, 2 };
+        if (multiFish) {
+            positions = { 0 };
+            for (int k = 0; k < fishCount; ++k)
+                positions << 1 + k * block + 2 << 1 + k * block + 3;
+        }
+        const QString nonFinite = TrackingDataFile::nonFiniteField(f, positions, lineNumber);
         if (!nonFinite.isEmpty()) {
             if (error)
                 *error = QStringLiteral("%1: %2").arg(path, nonFinite);

@@ -6,6 +6,7 @@
 #include "model/ArenaLayout.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTextStream>
 
 #include <cmath>
@@ -173,9 +174,11 @@ QStringList fields(const QString &line)
 
 } // namespace
 
-QString TrackingDataFile::nonFiniteField(const QStringList &fields, qint64 lineNumber)
+QString TrackingDataFile::nonFiniteField(
+    const QStringList &fields, const QList<int> &columns, qint64 lineNumber)
 {
-    for (const QString &field : fields) {
+    for (const int column : columns) {
+        const QString field = fields.value(column);
         const float value = field.toFloat();
         const double wide = field.toDouble();
         if (!std::isfinite(value) || !std::isfinite(wide)
@@ -205,6 +208,7 @@ bool TrackingDataFile::hasRows(const QString &path, QString *reason)
     qint64 lineNumber = 0;
     int columns = -1;
     bool rows = false;
+    QList<int> positionColumns;
     while (!in.atEnd()) {
         const QStringList fields = in.readLine().split(QLatin1Char(' '), Qt::SkipEmptyParts);
         ++lineNumber;
@@ -212,8 +216,15 @@ bool TrackingDataFile::hasRows(const QString &path, QString *reason)
             multiFish = true;
         if (columns < 0) {
             const QString first = fields.value(0);
-            if (first == QLatin1String("Seconds") || (multiFish && first == QLatin1String("Time")))
+            if (first == QLatin1String("Seconds")
+                || (multiFish && first == QLatin1String("Time"))) {
                 columns = int(fields.size());
+                // The time and the positions, found by name.
+                static const QRegularExpression position(QStringLiteral("^Fish\\d*[XY]$"));
+                for (int c = 0; c < fields.size(); ++c)
+                    if (c == 0 || position.match(fields[c]).hasMatch())
+                        positionColumns << c;
+            }
             continue;
         }
         if (fields.isEmpty())
@@ -227,7 +238,7 @@ bool TrackingDataFile::hasRows(const QString &path, QString *reason)
                             .arg(fields.size())
                             .arg(fixed));
         rows = true;
-        const QString nonFinite = nonFiniteField(fields, lineNumber);
+        const QString nonFinite = nonFiniteField(fields, positionColumns, lineNumber);
         if (!nonFinite.isEmpty())
             return fail(nonFinite);
     }

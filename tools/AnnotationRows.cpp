@@ -80,7 +80,14 @@ AnnotationRows::Error AnnotationRows::read(const QString &path)
     while (!in.atEnd()) {
         const QStringList f = fields(in.readLine());
         ++lineNumber;
-        const QString nonFinite = TrackingDataFile::nonFiniteField(f, lineNumber);
+        QList<int> placeColumns { 0, 1, 2 };
+        if (fishCount > 0) {
+            const int width = std::max(4, int(f.size() - 1) / fishCount);
+            placeColumns = { 0 };
+            for (int k = 0; k < fishCount; ++k)
+                placeColumns << 1 + k * width + 2 << 1 + k * width + 3;
+        }
+        const QString nonFinite = TrackingDataFile::nonFiniteField(f, placeColumns, lineNumber);
         if (!nonFinite.isEmpty()) {
             detail = path + QStringLiteral(": ") + nonFinite;
             return Error::Unreadable;
