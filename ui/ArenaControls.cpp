@@ -104,8 +104,8 @@ bool ArenaControls::askForGrid()
         = dialogs.integer(this, title, tr("Fish per arena:"), gridFish, 1, maxFish, 1, &ok);
     if (!ok)
         return false;
-    const int total
-        = ArenaLayout::totalFish(view ? view->Arenas() : QList<Arena>()) + rows * columns * fish;
+    const qint64 total = ArenaLayout::totalFish(view ? view->Arenas() : QList<Arena>())
+        + qint64(rows) * columns * fish;
     if (total > maxFish) {
         dialogs.critical(this, title,
             tr("The arenas would hold %1 fish together; at most %2 can be tracked.")
