@@ -22,7 +22,8 @@ int plotPlate(const CommandLine &line, const QString &path)
 {
     if (line.isSet("trajectory") || line.isSet("heatmap"))
         return line.usageError(QStringLiteral("--plate excludes --trajectory and --heatmap"));
-    const QString output = line.value("output");
+    const QString output = line.path("output");
+    AtomicFile::protectInput(path);
     if (output.isEmpty() || !PictureFile::suffixSupported(output))
         return line.usageError(QStringLiteral("--output FILE.png or FILE.svg is needed"));
     const QString measure

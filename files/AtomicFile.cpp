@@ -1,5 +1,6 @@
 #include "files/AtomicFile.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryFile>
@@ -115,6 +116,40 @@ mode_t newFileMode()
     return 0644;
 }
 
+// Passes every byte on to `file`: a write past a file-size limit stops short without an error,
+// and a QTextStream on top would drop the rest unseen; here the rest is written again, which
+// fails with the system's reason ("File too large"), kept in `failure`.
+class WholeWrites : public QIODevice
+{
+public:
+    explicit WholeWrites(QFileDevice &target)
+        : file(target)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    QString failure;
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        qint64 done = 0;
+        while (done < size) {
+            const qint64 written = file.write(data + done, size - done);
+            if (written <= 0) {
+                if (failure.isEmpty())
+                    failure = file.errorString();
+                return -1;
+            }
+            done += written;
+        }
+        return size;
+    }
+
+private:
+    QFileDevice &file;
+};
+
 } // namespace
 
 namespace AtomicFile {
@@ -129,16 +164,31 @@ Outcome write(
     };
     if (path.isEmpty())
         return fail(Outcome::NotCreated, QStringLiteral("no file name given"));
-    if (QFileInfo(path).isDir())
-        return fail(Outcome::NotCreated, QStringLiteral("is a folder"));
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0) {
+        if (writesThrough(status)) {
+            // What goes into a pipe or a device is written as it comes, in one piece.
+            QByteArray bytes;
+            {
+                QBuffer buffer(&bytes);
+                buffer.open(QIODevice::WriteOnly);
+                fill(buffer);
+            }
+            return write(path, bytes, reason);
+        }
+        const QString problem = replaceProblem(path, status);
+        if (!problem.isEmpty())
+            return fail(Outcome::NotCreated, problem);
+    }
     QSaveFile file(path);
     // The bytes go straight to the temporary file, never whole into memory first: a plate's
-    // data file is hundreds of MB. A write that fails leaves the device's error set.
+    // data file is hundreds of MB.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(Outcome::NotCreated, file.errorString());
-    fill(file);
-    if (file.error() != QFileDevice::NoError) {
-        const QString why = file.errorString();
+    WholeWrites writer(file);
+    fill(writer);
+    if (!writer.failure.isEmpty() || file.error() != QFileDevice::NoError) {
+        const QString why = writer.failure.isEmpty() ? file.errorString() : writer.failure;
         file.cancelWriting();
         return fail(Outcome::NotWritten, why);
     }
