@@ -7,7 +7,7 @@
 # normal build only). tests/fuzz/run.sh fuzzes for real.
 set -euo pipefail
 cd "$(dirname "$0")"
-./scripts/install-deps.sh
+./scripts/install-deps.sh --tests
 
 jobs=$(nproc)
 status=0

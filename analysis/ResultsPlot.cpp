@@ -41,18 +41,24 @@ QString tickText(double v)
 QVector<ResultsPlot::Series> ResultsPlot::series(const ResultsTable &table, int variableRow)
 {
     QVector<Series> out;
+    bool neverNegative = true;
+    for (const ResultsRow &row : table.rows)
+        if (row.variableRow == variableRow && !(row.min >= 0.0f))
+            neverNegative = false;
     for (const ResultsRow &row : table.rows) {
         if (row.variableRow != variableRow)
             continue;
         auto it = std::find_if(
             out.begin(), out.end(), [&](const Series &s) { return s.fish == row.fish; });
         if (it == out.end()) {
-            out.append(Series { row.fish, {}, {}, {} });
+            out.append(Series { row.fish, {}, {}, {}, {} });
             it = out.end() - 1;
         }
         it->times.append(row.start);
         it->means.append(row.mean);
         it->sds.append(row.sd);
+        const float low = row.mean - row.sd;
+        it->lows.append(neverNegative ? std::max(low, 0.0f) : low);
     }
     return out;
 }
@@ -89,7 +95,7 @@ void ResultsPlot::draw(
     double tLow = INFINITY, tHigh = -INFINITY, vLow = INFINITY, vHigh = -INFINITY;
     for (const Series &s : all) {
         for (int i = 0; i < s.times.size(); ++i) {
-            const double lo = double(s.means[i]) - s.sds[i];
+            const double lo = s.lows[i];
             const double hi = double(s.means[i]) + s.sds[i];
             if (!std::isfinite(lo) || !std::isfinite(hi) || !std::isfinite(s.times[i]))
                 continue;
@@ -112,7 +118,8 @@ void ResultsPlot::draw(
         vHigh += 0.5;
     }
     const double pad = (vHigh - vLow) * 0.05;
-    vLow -= pad;
+    // An axis that starts at 0 stays there.
+    vLow = vLow >= 0.0 ? std::max(0.0, vLow - pad) : vLow - pad;
     vHigh += pad;
 
     const QVector<double> yTicks = ticks(vLow, vHigh, 6);
@@ -167,7 +174,7 @@ void ResultsPlot::draw(
         for (int i = 0; i < s.times.size(); ++i)
             band << QPointF(x(s.times[i]), y(double(s.means[i]) + s.sds[i]));
         for (int i = int(s.times.size()) - 1; i >= 0; --i)
-            band << QPointF(x(s.times[i]), y(double(s.means[i]) - s.sds[i]));
+            band << QPointF(x(s.times[i]), y(s.lows[i]));
         colour.setAlpha(50);
         painter.setPen(Qt::NoPen);
         painter.setBrush(colour);

@@ -25,6 +25,9 @@ public:
         QVector<float> times; // window starts, seconds
         QVector<float> means;
         QVector<float> sds;
+        // The band's lower edge: mean - sd, but not below 0 when no sample of the variable
+        // is (a speed, a distance, a time), where a band below 0 would show the impossible.
+        QVector<float> lows;
     };
     static QVector<Series> series(const ResultsTable &table, int variableRow);
 };

@@ -25,6 +25,14 @@ bool AppSettings::readParameters(TrackingSetup *setup)
     setup->meanFilterSize = s.value(QStringLiteral("filter"), setup->meanFilterSize).toInt();
     setup->signedDifference = s.value(QStringLiteral("signed"), setup->signedDifference).toBool();
     setup->brightObject = s.value(QStringLiteral("bright"), setup->brightObject).toBool();
+    setup->wholeVideoBackground
+        = s.value(QStringLiteral("method")).toString() == QLatin1String("background");
+    setup->backgroundFrames
+        = s.value(QStringLiteral("backgroundFrames"), setup->backgroundFrames).toInt();
+    setup->blobThreshold = s.value(QStringLiteral("blobThreshold"), setup->blobThreshold).toFloat();
+    setup->minArea = s.value(QStringLiteral("minArea"), setup->minArea).toInt();
+    setup->maxArea = s.value(QStringLiteral("maxArea"), setup->maxArea).toInt();
+    setup->maxSpeed = s.value(QStringLiteral("maxSpeed"), setup->maxSpeed).toFloat();
     s.endGroup();
     setup->hasParameters = true;
     return true;
@@ -43,6 +51,13 @@ void AppSettings::writeParameters(const TrackingSetup &setup)
     s.setValue(QStringLiteral("filter"), setup.meanFilterSize);
     s.setValue(QStringLiteral("signed"), setup.signedDifference);
     s.setValue(QStringLiteral("bright"), setup.brightObject);
+    s.setValue(QStringLiteral("method"),
+        setup.wholeVideoBackground ? QStringLiteral("background") : QStringLiteral("classic"));
+    s.setValue(QStringLiteral("backgroundFrames"), setup.backgroundFrames);
+    s.setValue(QStringLiteral("blobThreshold"), setup.blobThreshold);
+    s.setValue(QStringLiteral("minArea"), setup.minArea);
+    s.setValue(QStringLiteral("maxArea"), setup.maxArea);
+    s.setValue(QStringLiteral("maxSpeed"), setup.maxSpeed);
     s.endGroup();
 }
 
@@ -81,4 +96,17 @@ void AppSettings::setRecentFiles(const QStringList &files)
 {
     if (enabled())
         QSettings().setValue(QStringLiteral("files/recent"), files.mid(0, maxRecentFiles));
+}
+
+QString AppSettings::exportFormat()
+{
+    const QString format
+        = enabled() ? QSettings().value(QStringLiteral("export/format")).toString() : QString();
+    return format == QLatin1String("mp4") ? format : QStringLiteral("mpeg");
+}
+
+void AppSettings::setExportFormat(const QString &format)
+{
+    if (enabled())
+        QSettings().setValue(QStringLiteral("export/format"), format);
 }

@@ -21,6 +21,9 @@ public:
     static void setGeometry(const QByteArray &geometry);
     static QString lastFolder(); // "." when none is known
     static void setLastFolder(const QString &folder);
+    // The annotated export's format last chosen: "mpeg" or "mp4" ("mpeg" when none).
+    static QString exportFormat();
+    static void setExportFormat(const QString &format);
     static QStringList recentFiles();
     static void setRecentFiles(const QStringList &files);
 

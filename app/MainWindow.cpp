@@ -187,6 +187,7 @@ TrackingSetup MainWindow::currentSetup() const
     setup.meanFilterSize = meanFilterSizeSpin.value();
     setup.signedDifference = signedDifferenceBox->isChecked();
     setup.brightObject = brightRadio->isChecked();
+    detectionControls->readInto(&setup);
     return setup;
 }
 
@@ -194,6 +195,8 @@ void MainWindow::applyParameters(const TrackingSetup &setup)
 {
     if (!setup.hasParameters)
         return;
+    // The method first: it sets how many fish the count takes.
+    detectionControls->apply(setup);
     fishCountSpin.setValue(setup.fishCount);
     framesToAverageSpin.setValue(setup.framesToAverage);
     confidenceThresholdSpin.setValue(setup.confidenceThreshold);
@@ -203,9 +206,16 @@ void MainWindow::applyParameters(const TrackingSetup &setup)
     (setup.brightObject ? brightRadio : darkRadio)->setChecked(true);
 }
 
-void MainWindow::applySetup(const TrackingSetup &setup)
+QString MainWindow::applySetup(const TrackingSetup &setup)
 {
     applyParameters(setup);
+    // Arenas are tracked by the whole-video background only: loading them chooses it.
+    QString note;
+    if (!setup.overlays.arenas.isEmpty() && !detectionControls->blobsChosen()) {
+        detectionControls->chooseBlobs(true);
+        note = tr("its %1 arenas need the whole-video background method, which is now chosen")
+                   .arg(setup.overlays.arenas.size());
+    }
     // A setup or data file with arenas replaces those drawn; one without keeps them.
     OverlaySet overlays = setup.overlays;
     if (overlays.arenas.isEmpty())
@@ -216,6 +226,7 @@ void MainWindow::applySetup(const TrackingSetup &setup)
     videoView->SetFishPosition(int(std::floor((area.left() + area.right()) * 0.5 + 0.5)),
         int(std::floor((area.top() + area.bottom()) * 0.5 + 0.5)));
     videoView->Redraw();
+    return note;
 }
 
 // The buttons, slider and menu items that need a video on display and no run in progress.

@@ -70,9 +70,10 @@ public:
     qint64 frameIndexAt(qint64 ms) const;
 
     // The overlays and parameters, for Save Setup; applySetup replaces the overlays (undoable)
-    // and, when the setup has them, the parameters.
+    // and, when the setup has them, the parameters (the method too). Arenas choose the
+    // whole-video background method; the returned note then says so (empty otherwise).
     TrackingSetup currentSetup() const;
-    void applySetup(const TrackingSetup &setup);
+    QString applySetup(const TrackingSetup &setup);
     void applyParameters(const TrackingSetup &setup);
 
     VideoViewport *videoViewport() const { return viewport; }
@@ -83,6 +84,12 @@ public:
     // Asks for a data file and its video and writes the annotated video in `format`; the
     // ExportVideo slot is the MPEG one. MP4 tells where it went and what was padded.
     void exportAnnotatedVideo(AnnotatedExport::Format format);
+    // An export drawn as the view draws: its overlays, marker and marker size.
+    AnnotatedExport prepareExport(AnnotatedExport::Format format) const;
+    // Tells how an export ended (error box, status bar, the MP4's notice) and leaves the
+    // view with the last row's marker.
+    void exportEnded(const AnnotatedExport::Result &result, const QString &videoName,
+        const QString &output, AnnotatedExport::Format format);
 
     // TrackingHost
     const TrackingControls &trackingControls() const override;

@@ -1,15 +1,15 @@
 // The annotated video export of the main window. Nothing in the window is connected to the
 // ExportVideo slot, which is invoked by name; the Results menu reaches the same export through
-// exportAnnotatedVideo, with a choice of format. It runs on the GUI thread from start to end
-// and blocks the window.
+// ResultsMenu, with a choice of format, on a worker thread (ExportJob). The slot and
+// exportAnnotatedVideo run on the GUI thread from start to end and block the window.
 //
 // The export decodes with a decoder of its own: the video open in the window stays open,
 // and the window's file name is left as it was. Every picture is drawn as the window's view
-// would draw it: the view's overlays, the row's marker and the trail of the tracker's records.
+// would draw it: the view's overlays, the row's marker and the trail of the rows before it.
 
 #include "app/MainWindow.h"
+#include "app/RunFeedback.h"
 #include "tools/AnnotatedExport.h"
-#include "tracking/VideoTracker.h"
 #include "ui/Dialogs.h"
 #include "video/VideoProbe.h"
 #include "view/ui/VideoView.h"
@@ -39,23 +39,30 @@ void MainWindow::exportAnnotatedVideo(AnnotatedExport::Format format)
     if (videoName.isEmpty())
         return;
 
+    AnnotatedExport exporter = prepareExport(format);
+    const AnnotatedExport::Result result = exporter.run(rows, videoName);
+    exportEnded(result, videoName, AnnotatedExport::outputFileName(videoName, format), format);
+}
+
+AnnotatedExport MainWindow::prepareExport(AnnotatedExport::Format format) const
+{
     AnnotatedExport exporter;
     exporter.format = format;
     exporter.overlays = videoView->Overlays();
     exporter.initialState.fishPosition = videoView->FishPosition();
     exporter.initialState.fishFound = videoView->FishFound();
-    exporter.initialState.reviewIndex = reviewIndex();
     exporter.initialState.meanFilterSize = meanFilterSize();
-    // The records come out as copies taken under the tracker's lock.
-    if (VideoTracker *records = tracker) {
-        exporter.history = [records](int index, TrackRecord &record) {
-            bool ok = false;
-            record = records->recordFromEnd(index, &ok);
-            return ok;
-        };
-    }
+    return exporter;
+}
 
-    const AnnotatedExport::Result result = exporter.run(rows, videoName);
+void MainWindow::exportEnded(const AnnotatedExport::Result &result, const QString &videoName,
+    const QString &output, AnnotatedExport::Format format)
+{
+    Dialogs &dialogs = Dialogs::current();
+    if (result.error == AnnotatedExport::Error::Stopped) {
+        feedback->showMessage(tr("The export was cancelled; %1 was not written.").arg(output));
+        return;
+    }
     if (result.error != AnnotatedExport::Error::None) {
         // The message, then the file and the reason.
         const QString detail = result.error == AnnotatedExport::Error::OutputNotWritten
@@ -74,10 +81,10 @@ void MainWindow::exportAnnotatedVideo(AnnotatedExport::Format format)
             result.finalState.fishPosition.x(), result.finalState.fishPosition.y());
         videoView->Redraw();
     }
+    feedback->showMessage(tr("Annotated video written to %1").arg(output));
     // The MPEG export says nothing when it worked; the MP4 one, new, says where it went.
     if (format == AnnotatedExport::Format::Mp4) {
-        QString text = tr("The annotated video was written to %1.")
-                           .arg(AnnotatedExport::outputFileName(videoName, format));
+        QString text = tr("The annotated video was written to %1.").arg(output);
         if (!result.warning.isEmpty())
             text += QStringLiteral("\n\n") + tr("Note: %1.").arg(result.warning);
         dialogs.information(this, tr("Video exported"), text);

@@ -57,6 +57,10 @@ bool MainWindow::openVideo(const QString &path)
     framePeriodMs = decoder.framePeriodMs();
 
     videoView->ResetOverlays();
+    // What the status bar said of the previous video's run is not about this one.
+    feedback->videoOpened();
+    // Nor is the previous run's marker: it is drawn again once this video has results.
+    videoView->SetShowResults(false);
     videoView->SetImage(frame);
     videoView->Redraw();
 

@@ -32,9 +32,14 @@ bool MainWindow::checkBeforeRun()
     const QRect frame(QPoint(0, 0), videoView->Image().size());
     const bool areaDrawn = area.width() >= 2 && area.height() >= 2 && frame.intersects(area);
     if (!areaDrawn && !(blobs && arenas)) {
-        Dialogs::current().critical(this, tr("No Tracking Area"),
-            tr("Draw the Tracking Area first: press \"Set Tracking Area\" and drag a rectangle "
-               "over the fish's part of the frame."));
+        QString text = tr("Draw the Tracking Area first: press \"Set Tracking Area\" and drag a "
+                          "rectangle over the fish's part of the frame.");
+        if (arenas)
+            text += QStringLiteral("\n\n")
+                + tr("The %1 arenas are tracked by the \"Whole-video background\" method only: "
+                     "choose it under Detection to track them.")
+                      .arg(videoView->Arenas().size());
+        Dialogs::current().critical(this, tr("No Tracking Area"), text);
         return false;
     }
 
@@ -70,8 +75,10 @@ bool MainWindow::checkBeforeRun()
         return true;
     if (answer != 1)
         return false;
-    const QString other = Dialogs::current().saveFileName(this, tr("Save Tracking Data"),
-        QFileInfo(path).absolutePath(), tr("Video Data File (*.txt)"));
+    const QString other
+        = Dialogs::withExtension(Dialogs::current().saveFileName(this, tr("Save Tracking Data"),
+                                     QFileInfo(path).absolutePath(), tr("Video Data File (*.txt)")),
+            QStringLiteral(".txt"));
     if (other.isEmpty())
         return false;
     tracker->setDataFilePath(other);
@@ -183,8 +190,10 @@ void MainWindow::saveAfterFailedWrite()
         Dialogs::current().critical(this, tr("Can't write the tracking data file."),
             tr("%1\n\nChoose another place to save the tracking data, or cancel to discard it.")
                 .arg(error));
-        const QString path = Dialogs::current().saveFileName(
-            this, tr("Save Tracking Data"), folder, tr("Video Data File (*.txt)"));
+        const QString path
+            = Dialogs::withExtension(Dialogs::current().saveFileName(this, tr("Save Tracking Data"),
+                                         folder, tr("Video Data File (*.txt)")),
+                QStringLiteral(".txt"));
         if (path.isEmpty())
             return;
         tracker->writeDataFileTo(path);
@@ -223,7 +232,15 @@ void MainWindow::UpdateUI()
     const qint64 timeMs = decoder.frameTime();
     positionSlider.setValue(int(frameIndexAt(timeMs)));
     showTime(int(timeMs), decoder.lengthMs());
-    if (runInProgress && !tracker->isPaused())
+    // The pre-pass reads frames all over the video: its progress is counted in frames
+    // sampled, not by where the decoder is, which would run ahead and then back.
+    const int wanted = controls.blobs.backgroundFramesWanted;
+    const int read = controls.blobs.backgroundFramesRead;
+    if (runInProgress && tracker->isPaused())
+        feedback->runPaused(frameIndexAt(timeMs));
+    else if (runInProgress && wanted > 0 && read < wanted)
+        feedback->backgroundProgress(read, wanted);
+    else if (runInProgress)
         feedback->runProgress(frameIndexAt(timeMs), timeMs, tracker->recordCount());
 
     if (hasRecord)

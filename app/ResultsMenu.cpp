@@ -3,6 +3,7 @@
 #include "analysis/RecentDataFile.h"
 #include "analysis/ui/TrackPictureWindow.h"
 #include "app/AppSettings.h"
+#include "app/ExportJob.h"
 #include "app/MainWindow.h"
 #include "app/RunFeedback.h"
 #include "tools/AnnotatedExport.h"
@@ -15,6 +16,7 @@
 ResultsMenu::ResultsMenu(MainWindow *w, QMenu *menu)
     : QObject(w)
     , window(w)
+    , job(new ExportJob(w))
 {
     auto add = [menu](const QString &text, const char *name) {
         QAction *action = menu->addAction(text);
@@ -38,8 +40,9 @@ ResultsMenu::ResultsMenu(MainWindow *w, QMenu *menu)
 
 void ResultsMenu::setState(bool processing)
 {
-    for (QAction *action : { trajectory, heatMap, exportAction })
+    for (QAction *action : { trajectory, heatMap })
         action->setEnabled(!processing);
+    exportAction->setEnabled(!processing && !job->isRunning());
 }
 
 void ResultsMenu::runWroteDataFile(const QString &path)
@@ -70,14 +73,88 @@ TrackPictureWindow *ResultsMenu::showPicture(TrackPicture::Kind kind)
     return TrackPictureWindow::open(data, source, kind, window);
 }
 
+namespace {
+
+// The video a data file was written for: VIDEO.data.txt or VIDEO.datamulti.txt beside it.
+QString videoBeside(const QString &data)
+{
+    for (const QString &end : { QStringLiteral(".data.txt"), QStringLiteral(".datamulti.txt") })
+        if (data.endsWith(end)) {
+            const QString video = data.left(data.size() - end.size());
+            if (QFileInfo(video).isFile())
+                return video;
+        }
+    return QString();
+}
+
+} // namespace
+
 void ResultsMenu::exportVideo()
 {
+    if (job->isRunning())
+        return;
+    Dialogs &dialogs = Dialogs::current();
+    const QString mpegItem = tr("MPEG-1 (VIDEO.out.mpeg, small)");
+    const QString mp4Item = tr("H.264 MP4 (VIDEO.out.mp4, fit to show)");
+    // The dialog preselects the first item: the format chosen last time.
+    const bool lastMp4 = AppSettings::exportFormat() == QLatin1String("mp4");
     const QStringList formats
-        = { tr("MPEG-1 (VIDEO.out.mpeg, small)"), tr("H.264 MP4 (VIDEO.out.mp4, fit to show)") };
-    const QString chosen = Dialogs::current().item(
+        = lastMp4 ? QStringList { mp4Item, mpegItem } : QStringList { mpegItem, mp4Item };
+    const QString chosen = dialogs.item(
         window, tr("Export Annotated Video"), tr("Format of the annotated video:"), formats);
     if (chosen.isEmpty())
         return;
-    window->exportAnnotatedVideo(
-        chosen == formats[1] ? AnnotatedExport::Format::Mp4 : AnnotatedExport::Format::Mpeg);
+    const auto format
+        = chosen == mp4Item ? AnnotatedExport::Format::Mp4 : AnnotatedExport::Format::Mpeg;
+    AppSettings::setExportFormat(
+        format == AnnotatedExport::Format::Mp4 ? QStringLiteral("mp4") : QStringLiteral("mpeg"));
+
+    // The last run's data file is offered; a file dialog given a file's path selects it.
+    const bool runFile = !dataFile.isEmpty() && QFileInfo(dataFile).isFile();
+    const QString dataName = dialogs.openFileName(window, tr("Load Input Data"),
+        runFile ? dataFile : AppSettings::lastFolder(), tr("Video Data File (*.txt)"));
+    if (dataName.isEmpty())
+        return;
+    AnnotationRows rows;
+    const AnnotationRows::Error readError = rows.read(dataName);
+    if (readError != AnnotationRows::Error::None) {
+        dialogs.critical(window, AnnotationRows::message(readError), QStringLiteral("Sorry."));
+        return;
+    }
+    QString offered = dataName == dataFile && QFileInfo(video).isFile() ? video : QString();
+    if (offered.isEmpty())
+        offered = videoBeside(dataName);
+    const QString videoName = dialogs.openFileName(window, tr("Load Input Video"),
+        offered.isEmpty() ? QFileInfo(dataName).absolutePath() : offered, tr("Video Files (*.*)"));
+    if (videoName.isEmpty())
+        return;
+
+    AnnotatedExport exporter = window->prepareExport(format);
+    QString output = AnnotatedExport::outputFileName(videoName, format);
+    if (QFileInfo::exists(output)) {
+        const int answer = dialogs.choice(window, tr("Export Annotated Video"),
+            tr("%1 already exists. Replace it?").arg(output),
+            { tr("Replace"), tr("Save As..."), tr("Cancel") });
+        if (answer == 1) {
+            const bool mp4 = format == AnnotatedExport::Format::Mp4;
+            output = dialogs.saveFileName(window, tr("Save Annotated Video As"), output,
+                mp4 ? tr("MP4 Video (*.mp4)") : tr("MPEG Video (*.mpeg)"));
+            if (output.isEmpty())
+                return;
+            // The encoder picks the container from the name's end, as the filter promised.
+            const QString suffix = mp4 ? QStringLiteral(".mp4") : QStringLiteral(".mpeg");
+            if (!output.endsWith(suffix, Qt::CaseInsensitive)
+                && !(!mp4 && output.endsWith(QLatin1String(".mpg"), Qt::CaseInsensitive)))
+                output += suffix;
+        } else if (answer != 0) {
+            return;
+        }
+    }
+    exporter.outputPath = output;
+    job->start(std::move(exporter), std::move(rows), videoName,
+        [this, videoName, format](const AnnotatedExport::Result &result, const QString &written) {
+            exportAction->setEnabled(!window->isProcessing());
+            window->exportEnded(result, videoName, written, format);
+        });
+    exportAction->setEnabled(false);
 }

@@ -2,8 +2,8 @@
 // The main window's Results menu: the trajectory and the heat map of the data file the last
 // run wrote (of a data file asked for before any run), and the annotated video export with its
 // choice of format. Remembers the data file a run wrote, so that the analysis window offers
-// it. Every action has an object name ("actionShowTrajectory", ...) so tests find it. GUI
-// thread only.
+// it. The export runs on a worker thread (ExportJob). Every action has an object name
+// ("actionShowTrajectory", ...) so tests find it. GUI thread only.
 
 #include "analysis/TrackPicture.h"
 
@@ -11,6 +11,7 @@
 #include <QString>
 
 class MainWindow;
+class ExportJob;
 class QAction;
 class QMenu;
 class TrackPictureWindow;
@@ -31,8 +32,12 @@ public:
 
     // The picture of the last run's data file, or of one the user picks; null when cancelled.
     TrackPictureWindow *showPicture(TrackPicture::Kind kind);
-    // Asks for the format, then exports as the ExportVideo slot does.
+    // Asks for the format (the last one chosen first), the data file (the last run's
+    // offered) and its video (the one beside it offered), asks before replacing an earlier
+    // output (or where else to save), then exports as the ExportVideo slot does, on a worker
+    // thread with its progress and a Cancel in the status bar.
     void exportVideo();
+    ExportJob *exportJob() const { return job; }
 
 private:
     void runWroteDataFile(const QString &path);
@@ -43,4 +48,5 @@ private:
     QAction *exportAction = nullptr;
     QString dataFile;
     QString video;
+    ExportJob *job;
 };

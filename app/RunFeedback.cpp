@@ -50,19 +50,53 @@ void RunFeedback::showMessage(const QString &message)
     bar->showMessage(message, 8000);
 }
 
+void RunFeedback::closeNotice()
+{
+    // A message box with no Cancel-like button ignores close(): it is put away instead.
+    if (endNotice) {
+        endNotice->hide();
+        endNotice->deleteLater();
+        endNotice = nullptr;
+    }
+}
+
+void RunFeedback::videoOpened()
+{
+    runStatus->clear();
+    openFolder->setVisible(false);
+    closeNotice();
+    bar->clearMessage();
+}
+
 void RunFeedback::runStarted(qint64 start, qint64 length)
 {
     startMs = start;
     lengthMs = length;
     clock.start();
     openFolder->setVisible(false);
-    if (endNotice)
-        endNotice->close();
+    closeNotice();
     runStatus->setText(tr("Processing..."));
+    backgroundStep = trackingStep = false;
+}
+
+void RunFeedback::backgroundProgress(int read, int wanted)
+{
+    backgroundStep = true;
+    runStatus->setText(
+        tr("Step 1 of 2: making the background - frame %1 of %2 sampled").arg(read).arg(wanted));
+}
+
+void RunFeedback::runPaused(qint64 frame)
+{
+    runStatus->setText(tr("Paused at frame %1").arg(frame));
 }
 
 void RunFeedback::runProgress(qint64 frame, qint64 timeMs, int records)
 {
+    if (backgroundStep && !trackingStep) {
+        trackingStep = true;
+        clock.start();
+    }
     const double elapsed = clock.isValid() ? clock.elapsed() / 1000.0 : 0.0;
     const double fps = elapsed > 0 ? records / elapsed : 0.0;
     const double percent
@@ -78,6 +112,8 @@ void RunFeedback::runProgress(qint64 frame, qint64 timeMs, int records)
                     .arg(formatDuration(double(lengthMs - timeMs) / covered * elapsed));
     else
         text += tr(" - remaining --:--:--");
+    if (trackingStep)
+        text = tr("Step 2 of 2: tracking - ") + text;
     runStatus->setText(text);
 }
 
@@ -95,8 +131,7 @@ void RunFeedback::runEnded(const QString &path, const QString &error, const QStr
     runStatus->setText(text);
     openFolder->setVisible(true);
 
-    if (endNotice)
-        endNotice->close();
+    closeNotice();
     auto *box = new QMessageBox(warning.isEmpty() ? QMessageBox::Information : QMessageBox::Warning,
         tr("Processing finished"),
         warning.isEmpty() ? text : text + QStringLiteral("\n\n") + warning, QMessageBox::Ok,

@@ -27,7 +27,15 @@ public:
     void showHint(const QString &hint);
     void showMessage(const QString &message);
 
+    // Another video was opened: the last run's progress, file and notice are forgotten.
+    void videoOpened();
     void runStarted(qint64 startMs, qint64 lengthMs);
+    // The whole-video background's pre-pass, a step of its own before the tracking: `read`
+    // of `wanted` frames sampled. Tracking progress after it starts its clock afresh, so its
+    // percent, speed and time left are the tracking's.
+    void backgroundProgress(int read, int wanted);
+    // A paused run: the frame the view shows.
+    void runPaused(qint64 frame);
     // frame: the frame's index from the start of the video; records: frames processed so far.
     void runProgress(qint64 frame, qint64 timeMs, int records);
     // A run ended: the file written, or the reason it was not; warning: what the user should
@@ -52,6 +60,7 @@ Q_SIGNALS:
 
 private:
     void openDataFolder();
+    void closeNotice();
 
     QMainWindow *window;
     QStatusBar *bar;
@@ -61,5 +70,7 @@ private:
     QElapsedTimer clock;
     qint64 startMs = 0;
     qint64 lengthMs = 0;
+    bool backgroundStep = false; // the run began with the background's pre-pass
+    bool trackingStep = false; // ... and has gone on to tracking
     QString dataFile;
 };

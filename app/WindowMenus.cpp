@@ -2,10 +2,12 @@
 
 #include "app/AppSettings.h"
 #include "app/MainWindow.h"
+#include "app/Playback.h"
 #include "app/ResultsMenu.h"
 #include "app/RunFeedback.h"
 #include "formats/SetupFile.h"
 #include "ui/Dialogs.h"
+#include "ui/GuideWindow.h"
 #include "view/ui/VideoView.h"
 #include "view/ui/VideoViewport.h"
 
@@ -41,13 +43,15 @@ WindowMenus::WindowMenus(MainWindow *w)
     QMenu *edit = bar->addMenu(tr("&Edit"));
     QAction *undo = addAction(edit, tr("&Undo"), "actionUndo", QKeySequence::Undo);
     connect(undo, &QAction::triggered, this, [this] { window->view()->undo(); });
+    QAction *redo = addAction(edit, tr("&Redo"), "actionRedo", QKeySequence::Redo);
+    connect(redo, &QAction::triggered, this, [this] { window->view()->redo(); });
     QAction *remove = addAction(
         edit, tr("&Delete Selected Shape"), "actionDelete", QKeySequence(Qt::Key_Delete));
     connect(remove, &QAction::triggered, this, [this] { window->view()->deleteSelected(); });
     QAction *cancel = addAction(
         edit, tr("&Cancel Drawing"), "actionCancelDrawing", QKeySequence(Qt::Key_Escape));
     connect(cancel, &QAction::triggered, this, [this] { window->view()->cancelEdit(); });
-    idleOnly << undo << remove << cancel;
+    idleOnly << undo << redo << remove << cancel;
 
     QMenu *view = bar->addMenu(tr("&View"));
     QAction *fit = addAction(view, tr("&Fit"), "actionFit", QKeySequence(Qt::CTRL | Qt::Key_0));
@@ -56,6 +60,15 @@ WindowMenus::WindowMenus(MainWindow *w)
         = addAction(view, tr("&100%"), "actionActualSize", QKeySequence(Qt::CTRL | Qt::Key_1));
     connect(
         actual, &QAction::triggered, this, [this] { window->videoViewport()->showActualSize(); });
+    view->addSeparator();
+    // Space plays while no run is on and pauses a run: the key is the window's shortcut
+    // below, named in the menu only.
+    playback = new Playback(window);
+    QAction *play = addAction(view, tr("&Play") + QStringLiteral("\tSpace"), "actionPlay");
+    play->setCheckable(true);
+    connect(play, &QAction::triggered, this, [this] { playback->toggle(); });
+    connect(playback, &Playback::playingChanged, play, &QAction::setChecked);
+    needVideo << play;
     view->addSeparator();
     trackerView = addAction(view, tr("&Tracker View"), "actionTrackerView");
     trackerView->setCheckable(true);
@@ -66,6 +79,8 @@ WindowMenus::WindowMenus(MainWindow *w)
     results = new ResultsMenu(window, bar->addMenu(tr("&Results")));
 
     QMenu *help = bar->addMenu(tr("&Help"));
+    connect(addAction(help, tr("&User Guide"), "actionUserGuide", QKeySequence::HelpContents),
+        &QAction::triggered, this, [this] { GuideWindow::show(window); });
     connect(addAction(help, tr("&About Pondwatch"), "actionAbout"), &QAction::triggered, this,
         [this] { showAbout(); });
 
@@ -80,6 +95,8 @@ WindowMenus::WindowMenus(MainWindow *w)
     pauseKey = key(QKeySequence(Qt::Key_Space), "shortcutPause", [this] {
         if (window->isProcessing())
             window->EditPauseResume();
+        else if (window->videoDecoder()->isOpen())
+            playback->toggle();
     });
     stepKeys << key(
         QKeySequence(Qt::Key_Right), "shortcutNextFrame", [this] { window->stepFrames(1); });
@@ -110,7 +127,9 @@ void WindowMenus::setState(bool videoOpen, bool processing)
         action->setEnabled(videoOpen && !processing);
     for (QAction *action : idleOnly)
         action->setEnabled(!processing);
-    pauseKey->setEnabled(processing);
+    pauseKey->setEnabled(processing || videoOpen);
+    if (processing)
+        playback->stop();
     for (QShortcut *shortcut : stepKeys)
         shortcut->setEnabled(videoOpen && !processing);
     recentMenu->setEnabled(!processing && !recent.isEmpty());
@@ -176,8 +195,10 @@ bool WindowMenus::loadSetup()
         Dialogs::current().critical(window, tr("Can't load the setup."), error);
         return false;
     }
-    window->applySetup(setup);
-    window->runFeedback()->showMessage(tr("Setup loaded from %1").arg(path));
+    const QString note = window->applySetup(setup);
+    window->runFeedback()->showMessage(note.isEmpty()
+            ? tr("Setup loaded from %1").arg(path)
+            : tr("Setup loaded from %1: %2").arg(path, note));
     return true;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The main window's menu bar and keyboard: File (Open, Open Recent, Save Setup, Load Setup,
-// Quit), Edit (Undo, Delete, Cancel Drawing), View (Fit, 100%, Tracker View), Results (see
-// ResultsMenu), Help (About),
+// Quit), Edit (Undo, Redo, Delete, Cancel Drawing), View (Fit, 100%, Play, Tracker View), Results
+// (see ResultsMenu), Help (User Guide, About),
 // and the keys that step through the video and pause a run. Holds the recent-videos list.
 // Every action has an object name ("actionOpen", ...) so tests find it. GUI thread only.
 
@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class MainWindow;
+class Playback;
 class QAction;
 class QMenu;
 class QShortcut;
@@ -34,6 +35,7 @@ public:
     void setState(bool videoOpen, bool processing);
 
     ResultsMenu *resultsMenu() const { return results; }
+    Playback *player() const { return playback; }
 
 private:
     QAction *addAction(QMenu *menu, const QString &text, const char *name,
@@ -44,6 +46,7 @@ private:
     MainWindow *window;
     QMenu *recentMenu = nullptr;
     ResultsMenu *results = nullptr;
+    Playback *playback = nullptr;
     QList<QAction *> needVideo; // disabled until a video is open and while a run is on
     QList<QAction *> idleOnly; // disabled while a run is on
     QAction *trackerView = nullptr;

@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "files/UserPath.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -33,7 +34,8 @@ int main(int argc, char *argv[])
         // pondwatch VIDEO opens the video given, once the window is up.
         const QStringList args = QApplication::arguments();
         if (args.size() > 1) {
-            const QString video = args.at(1);
+            // A name that starts with ':' is a file here, never one of the program's resources.
+            const QString video = UserPath::local(args.at(1));
             QTimer::singleShot(0, &window, [&window, video] { window.openVideo(video); });
         }
         code = app.exec();

@@ -1,6 +1,7 @@
 #include "batch/BatchManifest.h"
 
 #include "files/InputFile.h"
+#include "files/UserPath.h"
 
 #include <QDir>
 #include <QFile>
@@ -165,8 +166,9 @@ bool BatchManifest::parse(
             QString value = record.cells[c];
             if (value.isEmpty())
                 continue;
+            // A cell ":x.mp4" names a file in the manifest's folder, not one of Qt's resources.
             if (isPathColumn(column))
-                value = QDir::cleanPath(base.absoluteFilePath(value));
+                value = QDir::cleanPath(base.absoluteFilePath(UserPath::local(value)));
             if (column == QLatin1String("video")) {
                 job.video = value;
                 continue;

@@ -30,6 +30,8 @@ QString BatchOutcome::statusName(Status status)
         return QStringLiteral("skipped");
     case Status::Stopped:
         return QStringLiteral("stopped");
+    case Status::Running:
+        return QStringLiteral("running");
     }
     return QString();
 }

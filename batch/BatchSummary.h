@@ -7,7 +7,7 @@
 
 struct BatchOutcome
 {
-    enum class Status { NotStarted, Done, Failed, Skipped, Stopped };
+    enum class Status { NotStarted, Done, Failed, Skipped, Stopped, Running };
 
     QString video;
     QString dataFile;

@@ -141,8 +141,8 @@ int runAnalyze(const QStringList &args)
     } else {
         text = csv ? AnalysisReport::csv(outcome.results) : AnalysisReport::text(outcome.results);
     }
-    const QByteArray out = text.toUtf8();
-    std::fwrite(out.constData(), 1, size_t(out.size()), CliOutput::standardOutput());
-    std::fflush(CliOutput::standardOutput());
-    return 0;
+    if (!CliOutput::print(text.toUtf8(), &reason))
+        return line.failure(ExitFailed,
+            QStringLiteral("cannot write the results to standard output: %1").arg(reason));
+    return ExitOk;
 }

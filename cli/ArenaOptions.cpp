@@ -1,5 +1,6 @@
 #include "cli/ArenaOptions.h"
 
+#include "formats/ValueReader.h"
 #include "model/ArenaLayout.h"
 
 #include <QRegularExpression>
@@ -27,9 +28,10 @@ bool splitFish(const QString &text, QString *values, int *fish)
     *values = colon < 0 ? text : text.left(colon);
     if (colon < 0)
         return true;
-    bool ok = false;
-    *fish = text.mid(colon + 1).trimmed().toInt(&ok);
-    return ok && *fish >= 1 && *fish <= maxFish;
+    const auto given = ValueReader::wholeNumberIn(text.mid(colon + 1), 1, maxFish);
+    if (given)
+        *fish = *given;
+    return given.has_value();
 }
 
 std::optional<QList<int>> wholeNumbers(const QString &text, int count)
@@ -39,11 +41,10 @@ std::optional<QList<int>> wholeNumbers(const QString &text, int count)
         return std::nullopt;
     QList<int> values;
     for (const QString &p : parts) {
-        bool ok = false;
-        const int v = p.trimmed().toInt(&ok);
-        if (!ok)
+        const auto v = ValueReader::wholeNumber(p);
+        if (!v)
             return std::nullopt;
-        values << v;
+        values << *v;
     }
     return values;
 }

@@ -8,6 +8,7 @@
 
 #include "batch/BatchManifest.h"
 #include "batch/BatchSummary.h"
+#include "files/AtomicFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -36,25 +37,26 @@ int runBatch(const QStringList &args)
         return line.usageError(QStringLiteral("give exactly one MANIFEST.csv"));
     const QString manifestPath = positional[0];
     int jobs = QThread::idealThreadCount();
-    if (line.isSet("jobs")) {
-        bool ok = false;
-        jobs = line.value("jobs").toInt(&ok);
-        if (!ok || jobs < 1 || jobs > 1024)
-            return line.usageError(
-                QStringLiteral("--jobs must be a whole number from 1 to 1024, got '%1'")
-                    .arg(line.value("jobs")));
-    }
+    if (const auto refusal = line.wholeNumber("jobs", 1, 1024, &jobs))
+        return line.usageError(*refusal);
     QString outputDir;
     if (line.isSet("output-dir")) {
-        outputDir = QDir(line.value("output-dir")).absolutePath();
+        outputDir = QDir(line.path("output-dir")).absolutePath();
         if (!QDir().mkpath(outputDir))
             return line.failure(
                 ExitFailed, QStringLiteral("cannot create the folder %1").arg(outputDir));
     }
     const QString summaryPath = line.isSet("summary")
-        ? line.value("summary")
+        ? line.path("summary")
         : QDir(outputDir.isEmpty() ? QFileInfo(manifestPath).absolutePath() : outputDir)
               .filePath(QFileInfo(manifestPath).completeBaseName() + ".summary.csv");
+
+    // The summary is written as rows end; a bad place for it is found before the first run.
+    AtomicFile::protectInput(manifestPath);
+    const QString summaryProblem = AtomicFile::problem(summaryPath);
+    if (!summaryProblem.isEmpty())
+        return line.failure(ExitFailed,
+            QStringLiteral("cannot write the summary %1: %2").arg(summaryPath, summaryProblem));
 
     BatchManifest manifest(trackManifestOptions());
     QString error;
@@ -76,7 +78,8 @@ int runBatch(const QStringList &args)
         lineOfDataFile.insert(dataFile, job.line);
     }
 
-    BatchRunner runner(manifest.jobs(), QCoreApplication::applicationFilePath(), outputDir, jobs);
+    BatchRunner runner(
+        manifest.jobs(), QCoreApplication::applicationFilePath(), outputDir, jobs, summaryPath);
     const QVector<BatchOutcome> outcomes = runner.run();
     if (!BatchSummary::write(summaryPath, outcomes, &error))
         line.failure(ExitFailed, error);

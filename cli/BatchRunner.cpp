@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -63,10 +64,11 @@ QString runningName(const QString &dataFile)
 } // namespace
 
 BatchRunner::BatchRunner(const QVector<BatchJob> &batchJobs, const QString &executable,
-    const QString &outputDir, int parallelRuns)
+    const QString &outputDir, int parallelRuns, const QString &summary)
     : jobs(batchJobs)
     , program(executable)
     , parallel(std::max(1, parallelRuns))
+    , summaryPath(summary)
 {
     interactive = isatty(fileno(stderr));
     for (const BatchJob &job : jobs) {
@@ -124,7 +126,7 @@ QVector<BatchOutcome> BatchRunner::run()
         expectedFrames[i] = VideoProbe(jobs[i].video).expectedFrames;
     }
     clock.start();
-    SignalStop::install();
+    SignalStop::install(SignalStop::Second::IsHandled);
     QEventLoop loop;
     QTimer timer;
     connect(&timer, &QTimer::timeout, this, [this, &loop] {
@@ -134,6 +136,7 @@ QVector<BatchOutcome> BatchRunner::run()
     });
     timer.start(200);
     startNext();
+    writeSummary();
     if (!running.isEmpty() || next < jobs.size())
         loop.exec();
     showProgress(true);
@@ -157,8 +160,17 @@ void BatchRunner::startNext()
             + job.trackArguments);
         r->process->setStandardOutputFile(QProcess::nullDevice());
         // A process group of its own: a terminal's Ctrl+C reaches the child only once, from
-        // here, instead of twice (a second signal ends a run at once).
-        r->process->setChildProcessModifier([] { setpgid(0, 0); });
+        // here, instead of twice (a second signal ends a run at once). The child dies with the
+        // batch: left alone, it would track on unseen and leave a file nobody renames. (The
+        // signal comes when the thread that started it ends: this one, which waits for every
+        // child.)
+        const pid_t batch = getpid();
+        r->process->setChildProcessModifier([batch] {
+            setpgid(0, 0);
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != batch) // the batch ended before the line above
+                _exit(127);
+        });
         connect(r->process, &QProcess::readyReadStandardError, this,
             [r] { r->errors += r->process->readAllStandardError(); });
         connect(r->process, &QProcess::finished, this, [this, r] { finished(r); });
@@ -168,8 +180,17 @@ void BatchRunner::startNext()
         });
         r->clock.start();
         running << r;
+        outcomes[index].status = BatchOutcome::Status::Running;
         r->process->start();
     }
+}
+
+// A summary that cannot be written now may be later; the batch's last one reports a failure.
+void BatchRunner::writeSummary()
+{
+    QString error;
+    if (!summaryPath.isEmpty())
+        BatchSummary::write(summaryPath, outcomes, &error);
 }
 
 void BatchRunner::finished(Running *r)
@@ -190,28 +211,30 @@ void BatchRunner::finished(Running *r)
     } else if (r->process->exitStatus() == QProcess::CrashExit) {
         // A signal passed on before the run set its handlers ends it at once: stopped, with
         // nothing written.
+        // So does a second one.
         outcome.status = stopSignal ? BatchOutcome::Status::Stopped : BatchOutcome::Status::Failed;
         outcome.message = stopSignal
-            ? QStringLiteral("stopped by %1 before tracking began; nothing written")
+            ? QStringLiteral("ended by %1 at once; nothing written")
                   .arg(QLatin1String(SignalStop::name(stopSignal)))
             : QStringLiteral("the run ended abnormally: %1").arg(r->process->errorString());
     } else {
         outcome.exitCode = r->process->exitCode();
         outcome.message = lastMessage(r->errors);
-        const bool stopped = outcome.exitCode == SignalStop::exitCode(SIGINT)
-            || outcome.exitCode == SignalStop::exitCode(SIGTERM);
+        const bool stopped = SignalStop::isStopCode(outcome.exitCode);
         outcome.status = outcome.exitCode == 0 ? BatchOutcome::Status::Done
             : stopped                          ? BatchOutcome::Status::Stopped
                                                : BatchOutcome::Status::Failed;
     }
-    // The run wrote under a name of its own; a finished file takes its place under the data
-    // file's name, a stopped run's records go aside, so that the next batch tracks that video
-    // again instead of taking it for done.
+    // The run wrote under a name of its own; the file of a run that succeeded takes its place
+    // under the data file's name, the records of a stopped or failed run (a video cut short)
+    // go aside, so that the next batch tracks that video again instead of taking it for done.
     const QString produced = runningName(outcome.dataFile);
+    const QString stoppedName = outcome.dataFile + QStringLiteral(".stopped");
+    const QString failedName = outcome.dataFile + QStringLiteral(".failed");
     if (QFileInfo::exists(produced)) {
-        const QString target = outcome.status == BatchOutcome::Status::Stopped
-            ? outcome.dataFile + QStringLiteral(".stopped")
-            : outcome.dataFile;
+        const QString target = outcome.status == BatchOutcome::Status::Done ? outcome.dataFile
+            : outcome.status == BatchOutcome::Status::Stopped               ? stoppedName
+                                                                            : failedName;
         if (std::rename(
                 QFile::encodeName(produced).constData(), QFile::encodeName(target).constData())
             == 0) {
@@ -222,17 +245,25 @@ void BatchRunner::finished(Running *r)
                                   .arg(produced, target, QString::fromLocal8Bit(strerror(errno)));
         }
     }
+    // What an earlier batch put aside is of no use once the video is tracked in full.
+    if (outcome.status == BatchOutcome::Status::Done)
+        for (const QString &aside : { stoppedName, failedName })
+            QFile::remove(aside);
     r->process->deleteLater();
     delete r;
     showProgress(false);
     startNext();
+    writeSummary();
 }
 
 void BatchRunner::poll()
 {
+    // Each signal is passed on: the first stops the runs, the second ends them at once.
     const int signal = SignalStop::received();
-    if (signal && !stopSignal) {
+    const int signalsReceived = SignalStop::count();
+    if (signal && signalsReceived > signalsPassedOn) {
         stopSignal = signal;
+        signalsPassedOn = signalsReceived;
         for (Running *r : std::as_const(running))
             if (r->process->processId() > 0)
                 ::kill(pid_t(r->process->processId()), signal);
@@ -252,13 +283,15 @@ void BatchRunner::showProgress(bool final)
     qint64 framesLeft = 0;
     for (int i = 0; i < outcomes.size(); ++i) {
         const BatchOutcome::Status s = outcomes[i].status;
-        if (s != BatchOutcome::Status::NotStarted)
+        const bool ahead
+            = s == BatchOutcome::Status::NotStarted || s == BatchOutcome::Status::Running;
+        if (!ahead)
             ++ended;
         if (s == BatchOutcome::Status::Failed)
             ++failed;
         if (s == BatchOutcome::Status::Skipped)
             ++skipped;
-        if (s == BatchOutcome::Status::NotStarted)
+        if (ahead)
             framesLeft += std::max<qint64>(0, expectedFrames[i]);
     }
     qint64 framesDone = framesFinished;

@@ -1,6 +1,8 @@
 #include "cli/CliOutput.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -50,6 +52,21 @@ void showLibraryOutputOnStandardError()
 FILE *standardOutput()
 {
     return resultsStream;
+}
+
+bool print(const QByteArray &bytes, QString *reason)
+{
+    errno = 0;
+    const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), resultsStream);
+    // The stream keeps its buffer until the flush, which is where a full disk is found.
+    const bool flushed = std::fflush(resultsStream) == 0;
+    if (written == size_t(bytes.size()) && flushed && !std::ferror(resultsStream))
+        return true;
+    const int error = errno;
+    std::clearerr(resultsStream);
+    *reason
+        = error ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("the write failed");
+    return false;
 }
 
 } // namespace CliOutput

@@ -4,6 +4,9 @@
 // results, and what is printed to file descriptor 1 goes nowhere (or to standard error with
 // --verbose). Main thread only, at start-up.
 
+#include <QByteArray>
+#include <QString>
+
 #include <cstdio>
 
 namespace CliOutput {
@@ -14,5 +17,9 @@ void divertLibraryOutput();
 void showLibraryOutputOnStandardError();
 // Where the command's own results go (standard output as the caller gave it).
 FILE *standardOutput();
+// Writes `bytes` to standardOutput() and flushes it. False with the system's reason when the
+// write or the flush fails ("No space left on device" for a full disk or /dev/full): a
+// command's results that did not arrive are a failure, not a success.
+bool print(const QByteArray &bytes, QString *reason);
 
 } // namespace CliOutput

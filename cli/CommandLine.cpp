@@ -1,5 +1,8 @@
 #include "cli/CommandLine.h"
 
+#include "files/UserPath.h"
+#include "formats/ValueReader.h"
+
 #include <QCoreApplication>
 #include <QRegularExpression>
 
@@ -63,17 +66,11 @@ std::optional<int> CommandLine::parse(const QStringList &args)
     const bool parsed = parser.parse(QStringList { QStringLiteral("pondwatch-cli") } + args);
     // Help and version win over any other problem, as they do for most tools.
     if (parser.isSet(QStringLiteral("help"))) {
-        const QByteArray help = helpText().toUtf8();
-        std::fwrite(help.constData(), 1, size_t(help.size()), CliOutput::standardOutput());
-        std::fflush(CliOutput::standardOutput());
-        return ExitOk;
+        return printed(helpText());
     }
-    if (parser.isSet(QStringLiteral("version"))) {
-        std::fprintf(CliOutput::standardOutput(), "pondwatch-cli %s\n",
-            qPrintable(QCoreApplication::applicationVersion()));
-        std::fflush(CliOutput::standardOutput());
-        return ExitOk;
-    }
+    if (parser.isSet(QStringLiteral("version")))
+        return printed(
+            QStringLiteral("pondwatch-cli %1\n").arg(QCoreApplication::applicationVersion()));
     if (!parsed) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty()) {
@@ -103,6 +100,27 @@ std::optional<int> CommandLine::parse(const QStringList &args)
     return std::nullopt;
 }
 
+QStringList CommandLine::positional() const
+{
+    QStringList paths;
+    for (const QString &argument : parser.positionalArguments())
+        paths << UserPath::local(argument);
+    return paths;
+}
+
+QString CommandLine::path(const char *name) const
+{
+    return UserPath::local(value(name));
+}
+
+int CommandLine::printed(const QString &text) const
+{
+    QString reason;
+    if (CliOutput::print(text.toUtf8(), &reason))
+        return ExitOk;
+    return failure(ExitFailed, QStringLiteral("cannot write to standard output: %1").arg(reason));
+}
+
 int CommandLine::usageError(const QString &message) const
 {
     std::fprintf(stderr, "pondwatch-cli %s: %s\n(pondwatch-cli %s --help lists the options)\n",
@@ -114,4 +132,32 @@ int CommandLine::failure(int code, const QString &message) const
 {
     std::fprintf(stderr, "pondwatch-cli %s: %s\n", qPrintable(commandName), qPrintable(message));
     return code;
+}
+
+std::optional<QString> CommandLine::wholeNumber(
+    const char *name, int minimum, int maximum, int *value) const
+{
+    if (!isSet(name))
+        return std::nullopt;
+    const QString text = this->value(name);
+    const auto v = ValueReader::wholeNumberIn(text, minimum, maximum);
+    if (!v)
+        return ValueReader::wholeNumberWanted(
+            QStringLiteral("--") + QLatin1String(name), minimum, maximum, text);
+    *value = *v;
+    return std::nullopt;
+}
+
+std::optional<QString> CommandLine::real(
+    const char *name, int decimals, double minimum, double maximum, double *value) const
+{
+    if (!isSet(name))
+        return std::nullopt;
+    const QString text = this->value(name);
+    const auto v = ValueReader::real(text, decimals, minimum, maximum);
+    if (!v)
+        return ValueReader::numberWanted(
+            QStringLiteral("--") + QLatin1String(name), minimum, maximum, text);
+    *value = *v;
+    return std::nullopt;
 }

@@ -42,15 +42,31 @@ public:
     bool isSet(const char *name) const { return parser.isSet(QLatin1String(name)); }
     QString value(const char *name) const { return parser.value(QLatin1String(name)); }
     QStringList values(const char *name) const { return parser.values(QLatin1String(name)); }
-    QStringList positional() const { return parser.positionalArguments(); }
+    // The positional arguments, every one a path for every command: a path that starts with
+    // ':' is a file of that name, never one of Qt's resources (UserPath).
+    QStringList positional() const;
+    // An option's value that is a path, made safe as positional() makes them.
+    QString path(const char *name) const;
     // The options met, in the order given (repeated ones repeated), without dashes.
     QStringList optionOrder() const { return parser.optionNames(); }
+
+    // A whole-number option within minimum..maximum into *value, left alone when the option is
+    // not given; the refusal's words when it is given but not such a number.
+    std::optional<QString> wholeNumber(
+        const char *name, int minimum, int maximum, int *value) const;
+    // A number option rounded to `decimals` places as its spin box rounds it, within
+    // minimum..maximum, into *value; the refusal's words as for wholeNumber.
+    std::optional<QString> real(
+        const char *name, int decimals, double minimum, double maximum, double *value) const;
 
     // Reports a usage error ("pondwatch-cli track: MESSAGE" and where the help is) and returns
     // ExitBadOption.
     int usageError(const QString &message) const;
     // Reports a failure as "pondwatch-cli track: MESSAGE" and returns code.
     int failure(int code, const QString &message) const;
+    // Prints text on standard output: ExitOk, or ExitFailed with the reason reported when it
+    // could not be written.
+    int printed(const QString &text) const;
     QString helpText() const;
 
 private:

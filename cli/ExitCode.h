@@ -10,6 +10,7 @@ enum ExitCode {
     ExitCannotWrite = 5, // track: the data file cannot be written
     ExitVideoEndedEarly = 6, // track, export: fewer frames decoded than the video announces
     ExitNothingTracked = 7, // track: the run gave no record; an earlier data file is kept
+    ExitHungUp = 129, // SIGHUP: 128 + 1 (the terminal closed)
     ExitInterrupted = 130, // SIGINT: 128 + 2
     ExitTerminated = 143, // SIGTERM: 128 + 15
 };

@@ -8,6 +8,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/SignalStop.h"
+#include "files/AtomicFile.h"
 #include "formats/TrackingDataFile.h"
 #include "model/ArenaLayout.h"
 #include "tools/AnnotatedExport.h"
@@ -101,7 +102,7 @@ int runExport(const QStringList &args)
     });
     if (const auto done = line.parse(args))
         return *done;
-    const QString overlaysFrom = line.value("overlays-from");
+    const QString overlaysFrom = line.path("overlays-from");
     AnnotatedExport::Format format = AnnotatedExport::Format::Mpeg;
     if (line.isSet("format")) {
         const QString name = line.value("format");
@@ -112,17 +113,15 @@ int runExport(const QStringList &args)
     }
     const bool quiet = line.isSet("quiet");
     int filter = 3;
-    if (line.isSet("filter")) {
-        bool ok = false;
-        filter = line.value("filter").toInt(&ok);
-        if (!ok || filter < 1 || filter > 99)
-            return line.usageError(QStringLiteral("--filter takes a whole number from 1 to 99"));
-    }
+    if (const auto refusal = line.wholeNumber("filter", 1, 99, &filter))
+        return line.usageError(*refusal);
     const QStringList files = line.positional();
     if (files.size() != 2)
         return line.usageError(QStringLiteral("a data file and a video are needed"));
     const QString &dataFile = files[0];
     const QString &video = files[1];
+    for (const QString &input : { dataFile, video, overlaysFrom })
+        AtomicFile::protectInput(input);
 
     AnnotationRows rows;
     const AnnotationRows::Error readError = rows.read(dataFile);
@@ -145,25 +144,6 @@ int runExport(const QStringList &args)
         exporter.overlays.arenas = ArenaLayout::takeArenas(&exporter.overlays, detection);
     exporter.initialState.fishPosition = areaCentre(exporter.overlays);
     exporter.initialState.meanFilterSize = filter;
-    // The trail the window would draw after tracking this video: its tracker would hold one
-    // record per row, the newest being the last row.
-    exporter.history = [&rows](int index, TrackRecord &record) {
-        const int row = rows.size() - 1 - index;
-        if (index < 0 || row < 0)
-            return false;
-        record = TrackRecord();
-        record.seconds = rows.times[row];
-        record.x = AnnotatedExport::toPixel(rows.xs[row]);
-        record.y = AnnotatedExport::toPixel(rows.ys[row]);
-        record.found = rows.found[row];
-        if (row < rows.fishPositions.size()) {
-            for (const QPointF &p : rows.fishPositions[row])
-                record.fishPositions << QPoint(
-                    AnnotatedExport::toPixel(float(p.x())), AnnotatedExport::toPixel(float(p.y())));
-            record.fishFoundFlags = rows.fishFound[row];
-        }
-        return true;
-    };
     SignalStop::install();
     exporter.stopRequested = [] { return SignalStop::received() != 0; };
 

@@ -3,6 +3,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "files/AtomicFile.h"
 #include "tools/StimulusEventBlender.h"
 
 #include <cstdio>
@@ -15,12 +16,14 @@ int runGfaBlend(const QStringList &args)
     if (const auto done = line.parse(args))
         return *done;
     const QStringList files = line.positional();
-    const QString output = line.value("output");
+    const QString output = line.path("output");
     if (files.size() != 2)
         return line.usageError(QStringLiteral("a left and a right file are needed"));
     if (output.isEmpty())
         return line.usageError(QStringLiteral("--output NAME is needed"));
 
+    AtomicFile::protectInput(files[0]);
+    AtomicFile::protectInput(files[1]);
     QString detail;
     const auto error = StimulusEventBlender::run(files[0], files[1], output, &detail);
     if (error != StimulusEventBlender::Error::None) {

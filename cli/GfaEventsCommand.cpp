@@ -3,6 +3,8 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "files/AtomicFile.h"
+#include "formats/ValueReader.h"
 #include "tools/StimulusEventAnalysis.h"
 
 #include <cstdio>
@@ -25,19 +27,20 @@ int runGfaEvents(const QStringList &args)
     for (const char *name : { "offset", "window" }) {
         if (!line.isSet(name))
             continue;
-        bool ok = false;
-        const int number = line.value(name).toInt(&ok);
-        if (!ok)
+        const auto number = ValueReader::wholeNumber(line.value(name));
+        if (!number)
             return line.usageError(QStringLiteral("--offset and --window take whole seconds"));
-        (qstrcmp(name, "offset") == 0 ? offset : window) = number;
+        (qstrcmp(name, "offset") == 0 ? offset : window) = *number;
     }
     const QStringList files = line.positional();
-    const QString output = line.value("output");
+    const QString output = line.path("output");
     if (files.size() != 2)
         return line.usageError(QStringLiteral("a data file and a GFA file are needed"));
     if (output.isEmpty())
         return line.usageError(QStringLiteral("--output NAME is needed"));
 
+    AtomicFile::protectInput(files[0]);
+    AtomicFile::protectInput(files[1]);
     QString written, detail;
     const auto error
         = StimulusEventAnalysis::run(files[0], files[1], offset, window, output, &written, &detail);
@@ -47,8 +50,12 @@ int runGfaEvents(const QStringList &args)
             qPrintable(detail));
         return ExitFailed;
     }
-    std::fprintf(CliOutput::standardOutput(), "GFAdata analysis file '%s' successfully written.\n",
-        qPrintable(written));
-    std::fflush(CliOutput::standardOutput());
+    QString reason;
+    if (!CliOutput::print(QStringLiteral("GFAdata analysis file '%1' successfully written.\n")
+                              .arg(written)
+                              .toUtf8(),
+            &reason))
+        return line.failure(
+            ExitFailed, QStringLiteral("cannot write to standard output: %1").arg(reason));
     return ExitOk;
 }

@@ -8,6 +8,7 @@
 
 #include "analysis/PlateMeasures.h"
 #include "analysis/TrackTable.h"
+#include "files/AtomicFile.h"
 
 #include <cmath>
 #include <cstdio>
@@ -71,6 +72,7 @@ int runMeasures(const QStringList &args)
             || settings.wallBand <= 0.0 || settings.wallBand >= 1.0))
         return line.usageError(QStringLiteral("--wall-band must lie above 0 and below 1"));
 
+    AtomicFile::protectInput(positional.first());
     TrackTable table;
     QString error;
     if (!table.read(positional.first(), &error))
@@ -89,5 +91,5 @@ int runMeasures(const QStringList &args)
                                    .arg(PlateMeasures::maxRows)
                                    .arg(table.fish.size()));
     const QVector<MeasureRow> rows = PlateMeasures::compute(table, settings);
-    return ResultOutput::write(line, line.value("output"), PlateMeasures::csv(table, rows));
+    return ResultOutput::write(line, line.path("output"), PlateMeasures::csv(table, rows));
 }

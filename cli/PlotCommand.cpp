@@ -9,6 +9,7 @@
 #include "analysis/PlateFigure.h"
 #include "analysis/TrackPicture.h"
 #include "analysis/TrackTable.h"
+#include "files/AtomicFile.h"
 
 #include <QPainter>
 
@@ -21,7 +22,7 @@ int plotPlate(const CommandLine &line, const QString &path)
 {
     if (line.isSet("trajectory") || line.isSet("heatmap"))
         return line.usageError(QStringLiteral("--plate excludes --trajectory and --heatmap"));
-    const QString output = line.value("output");
+    const QString output = line.path("output");
     if (output.isEmpty() || !PictureFile::suffixSupported(output))
         return line.usageError(QStringLiteral("--output FILE.png or FILE.svg is needed"));
     const QString measure
@@ -37,6 +38,7 @@ int plotPlate(const CommandLine &line, const QString &path)
             return line.usageError(
                 QStringLiteral("--time-bin must be a number of seconds above 0"));
     }
+    AtomicFile::protectInput(path);
     TrackTable table;
     QString error;
     if (!table.read(path, &error))
@@ -85,30 +87,24 @@ int runPlot(const QStringList &args)
         return plotPlate(line, positional.first());
     if (line.isSet("trajectory") == line.isSet("heatmap"))
         return line.usageError(QStringLiteral("give one of --trajectory and --heatmap"));
-    const QString video = line.value("video");
+    const QString video = line.path("video");
     if (video.isEmpty())
         return line.usageError(QStringLiteral("--video VIDEO is needed"));
-    const QString output = line.value("output");
+    const QString output = line.path("output");
     if (output.isEmpty())
         return line.usageError(QStringLiteral("--output FILE.png or FILE.svg is needed"));
     if (!PictureFile::suffixSupported(output))
         return line.usageError(QStringLiteral("--output must end in .png or .svg: %1").arg(output));
     int bin = 10;
-    if (line.isSet("bin")) {
-        bool ok = false;
-        bin = line.value("bin").toInt(&ok);
-        if (!ok || bin < 1 || bin > 500)
-            return line.usageError(
-                QStringLiteral("--bin must be a whole number of pixels from 1 to 500"));
-    }
-    int fish = -1;
-    if (line.isSet("fish")) {
-        bool ok = false;
-        fish = line.value("fish").toInt(&ok) - 1;
-        if (!ok || fish < 0)
-            return line.usageError(QStringLiteral("--fish must be a fish number from 1"));
-    }
+    if (const auto refusal = line.wholeNumber("bin", 1, 500, &bin))
+        return line.usageError(*refusal + QStringLiteral(" (pixels)"));
+    int fishNumber = 0; // 0: every fish
+    if (const auto refusal = line.wholeNumber("fish", 1, 200, &fishNumber))
+        return line.usageError(*refusal);
+    const int fish = fishNumber - 1;
 
+    AtomicFile::protectInput(positional.first());
+    AtomicFile::protectInput(video);
     FishTracks tracks;
     QString error;
     if (!tracks.read(positional.first(), &error))

@@ -3,6 +3,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "files/AtomicFile.h"
 #include "formats/ArenaSplitter.h"
 
 #include <cstdio>
@@ -19,16 +20,21 @@ int runSplitArenas(const QStringList &args)
     if (files.size() != 1)
         return line.usageError(QStringLiteral("one data file is needed"));
 
+    AtomicFile::protectInput(files[0]);
     ArenaSplitter splitter;
     QString error;
+    QByteArray written; // the files' names, one a line
     if (!splitter.read(files[0], &error))
         return line.failure(ExitFailed, error);
     for (const ArenaSplitter::Part &part : splitter.parts()) {
         const QString path = ArenaSplitter::partPath(files[0], part);
         if (!TrackingDataFile::save(path, part.content, &error))
             return line.failure(ExitFailed, error);
-        std::fprintf(CliOutput::standardOutput(), "%s\n", qPrintable(path));
+        written += path.toUtf8() + '\n';
     }
-    std::fflush(CliOutput::standardOutput());
+    QString reason;
+    if (!CliOutput::print(written, &reason))
+        return line.failure(
+            ExitFailed, QStringLiteral("cannot write to standard output: %1").arg(reason));
     return ExitOk;
 }

@@ -9,9 +9,11 @@
 #include "cli/Commands.h"
 #include "cli/SignalStop.h"
 
+#include "files/AtomicFile.h"
 #include "formats/OverlayLimits.h"
 #include "formats/SetupFile.h"
 #include "formats/TrackingDataFile.h"
+#include "formats/ValueReader.h"
 #include "model/ArenaLayout.h"
 #include "model/OverlayLabel.h"
 #include "tracking/RunParameters.h"
@@ -20,10 +22,11 @@
 #include "video/QVideoDecoder.h"
 #include "video/VideoProbe.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QSet>
 
 #include <cmath>
@@ -124,134 +127,12 @@ struct Options
     bool quiet = false;
 };
 
-std::optional<int> parseInt(const QString &text)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
-}
-
-// Comma-separated numbers; the count must match.
-std::optional<QVector<double>> parseNumbers(const QString &text, int count)
-{
-    const QStringList parts = text.split(QLatin1Char(','), Qt::KeepEmptyParts);
-    if (parts.size() != count)
-        return std::nullopt;
-    QVector<double> values;
-    for (const QString &p : parts) {
-        bool ok = false;
-        const double v = p.trimmed().toDouble(&ok);
-        if (!ok || !std::isfinite(v))
-            return std::nullopt;
-        values << v;
-    }
-    return values;
-}
-
-bool isInteger(double v)
-{
-    return v == std::floor(v) && std::fabs(v) <= 2147483647.0;
-}
-
-// X1,Y1,X2,Y2 as inclusive corners, normalised as the view stores a dragged rectangle.
-std::optional<QRect> parseRect(const QString &text)
-{
-    const auto v = parseNumbers(text, 4);
-    if (!v)
-        return std::nullopt;
-    for (double d : *v)
-        if (!isInteger(d))
-            return std::nullopt;
-    // Not QRect::normalized(), which moves swapped corners by one pixel.
-    const int x1 = int((*v)[0]), y1 = int((*v)[1]), x2 = int((*v)[2]), y2 = int((*v)[3]);
-    return QRect(
-        QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)));
-}
-
-// The spin boxes' rounding: QDoubleSpinBox keeps its value rounded to its decimals.
-double roundTo(double value, int decimals)
-{
-    return QString::number(value, 'f', decimals).toDouble();
-}
-
-std::optional<double> parseReal(const QString &text, int decimals, double minimum, double maximum)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    const double rounded = roundTo(value, decimals);
-    if (rounded < minimum || rounded > maximum)
-        return std::nullopt;
-    return rounded;
-}
-
-// TEXT=numbers: the text may hold '=' itself, the numbers never do.
-bool splitLabelled(const QString &arg, QString *text, QString *values)
-{
-    const int eq = arg.lastIndexOf(QLatin1Char('='));
-    if (eq < 0)
-        return false;
-    *text = arg.left(eq);
-    *values = arg.mid(eq + 1);
-    return true;
-}
-
-// The ruler and point-distance length as the number dialog gives it: one decimal, within
-// +-2147483647, held as a float.
-std::optional<float> lengthFrom(double value)
-{
-    const double rounded = roundTo(value, 1);
-    if (std::fabs(rounded) > 2147483647.0)
-        return std::nullopt;
-    return float(rounded);
-}
-
-// A ruler's or point distance's TEXT=A,B,C,D,LENGTH: four whole pixel coordinates and a length.
-struct MeasureShape
-{
-    QString text;
-    int points[4] = {};
-    float length = 0.0f;
-};
-
-std::optional<MeasureShape> parseMeasureShape(const QString &arg)
-{
-    MeasureShape shape;
-    QString values;
-    if (!splitLabelled(arg, &shape.text, &values))
-        return std::nullopt;
-    const auto v = parseNumbers(values, 5);
-    if (!v)
-        return std::nullopt;
-    for (int k = 0; k < 4; ++k) {
-        if (!isInteger((*v)[k]))
-            return std::nullopt;
-        shape.points[k] = int((*v)[k]);
-    }
-    const auto length = lengthFrom((*v)[4]);
-    if (!length)
-        return std::nullopt;
-    shape.length = *length;
-    return shape;
-}
-
 // A whole number option within minimum..maximum; the default when not given.
 std::optional<Failure> intOption(
     const CommandLine &line, const char *name, int minimum, int maximum, int *value)
 {
-    if (!line.isSet(name))
-        return std::nullopt;
-    const QString text = line.value(name);
-    const auto v = parseInt(text);
-    if (!v || *v < minimum || *v > maximum)
-        return Failure { ExitBadOption,
-            QStringLiteral("--%1 must be a whole number from %2 to %3, got '%4'")
-                .arg(QLatin1String(name))
-                .arg(minimum)
-                .arg(maximum)
-                .arg(text) };
-    *value = *v;
+    if (auto refusal = line.wholeNumber(name, minimum, maximum, value))
+        return Failure { ExitBadOption, *refusal };
     return std::nullopt;
 }
 
@@ -259,18 +140,8 @@ std::optional<Failure> intOption(
 std::optional<Failure> realOption(const CommandLine &line, const char *name, int decimals,
     double minimum, double maximum, double *value)
 {
-    if (!line.isSet(name))
-        return std::nullopt;
-    const QString text = line.value(name);
-    const auto v = parseReal(text, decimals, minimum, maximum);
-    if (!v)
-        return Failure { ExitBadOption,
-            QStringLiteral("--%1 must be a number from %2 to %3, got '%4'")
-                .arg(QLatin1String(name))
-                .arg(minimum)
-                .arg(maximum)
-                .arg(text) };
-    *value = *v;
+    if (auto refusal = line.real(name, decimals, minimum, maximum, value))
+        return Failure { ExitBadOption, *refusal };
     return std::nullopt;
 }
 
@@ -321,15 +192,15 @@ std::optional<Failure> parseMethodOptions(const CommandLine &line, MethodOptions
     if (auto f = realOption(line, "max-speed", 2, 0.01, 100000.0, &m->maxSpeed))
         return f;
     if (line.isSet("threshold") && line.value("threshold") != QLatin1String("auto")) {
-        const auto v = parseReal(line.value("threshold"), 2, 0.0, 255.0);
+        const auto v = ValueReader::real(line.value("threshold"), 2, 0.0, 255.0);
         if (!v)
             return bad(QStringLiteral("--threshold must be auto or a number from 0 to 255, got "
                                       "'%1'")
                            .arg(line.value("threshold")));
         m->threshold = *v;
     }
-    m->backgroundImage = line.value("background-image");
-    m->saveBackground = line.value("save-background");
+    m->backgroundImage = line.path("background-image");
+    m->saveBackground = line.path("save-background");
     return std::nullopt;
 }
 
@@ -387,13 +258,13 @@ std::optional<Failure> parseOptions(const CommandLine &line, bool blobs, Options
     o->zones = line.values("zone");
     o->rulers = line.values("ruler");
     o->pointDists = line.values("pointdist");
-    o->overlaysFrom = line.value("overlays-from");
-    o->setupFrom = line.value("setup");
+    o->overlaysFrom = line.path("overlays-from");
+    o->setupFrom = line.path("setup");
     for (const char *name : { "fish", "average", "threshold", "variance", "filter", "difference" })
         if (line.isSet(name))
             o->given.insert(QLatin1String(name));
     if (line.isSet("area")) {
-        o->area = parseRect(line.value("area"));
+        o->area = ValueReader::rect(line.value("area"));
         if (!o->area)
             return bad(QStringLiteral("--area wants X1,Y1,X2,Y2 in whole pixels, got '%1'")
                            .arg(line.value("area")));
@@ -426,7 +297,7 @@ std::optional<Failure> parseOptions(const CommandLine &line, bool blobs, Options
         o->startMs = ms;
     }
     if (line.isSet("output")) {
-        o->output = line.value("output");
+        o->output = line.path("output");
         if (o->output.isEmpty())
             return bad(QStringLiteral("--output needs a path"));
     }
@@ -478,8 +349,8 @@ std::optional<Failure> buildOverlays(
     QString text, values;
     for (const QString &arg : o.zones) {
         std::optional<QRect> rect;
-        if (splitLabelled(arg, &text, &values))
-            rect = parseRect(values);
+        if (ValueReader::splitLabelled(arg, &text, &values))
+            rect = ValueReader::rect(values);
         if (!rect)
             return Failure { ExitBadOption,
                 QStringLiteral("--zone wants TEXT=X1,Y1,X2,Y2, got '%1'").arg(arg) };
@@ -489,7 +360,7 @@ std::optional<Failure> buildOverlays(
         set.areas << *rect;
     }
     for (const QString &arg : o.rulers) {
-        const auto shape = parseMeasureShape(arg);
+        const auto shape = ValueReader::measureShape(arg);
         if (!shape)
             return Failure { ExitBadOption,
                 QStringLiteral("--ruler wants TEXT=X1,Y1,X2,Y2,LENGTH, got '%1'").arg(arg) };
@@ -503,7 +374,7 @@ std::optional<Failure> buildOverlays(
         set.rulers << r;
     }
     for (const QString &arg : o.pointDists) {
-        const auto shape = parseMeasureShape(arg);
+        const auto shape = ValueReader::measureShape(arg);
         if (!shape)
             return Failure { ExitBadOption,
                 QStringLiteral("--pointdist wants TEXT=CX,CY,RX,RY,LENGTH, got '%1'").arg(arg) };
@@ -678,20 +549,37 @@ void applySetupParameters(const TrackingSetup &setup, Options *o)
     if (!setup.hasParameters)
         return;
     auto unless = [o](const char *name) { return !o->given.contains(QLatin1String(name)); };
-    if (unless("fish"))
+    // A whole-video background setup may hold more fish than the classic method takes.
+    if (unless("fish") && setup.fishCount <= TrackingSetup::classicMaxFish)
         o->fish = setup.fishCount;
     if (unless("average"))
         o->average = setup.framesToAverage;
     if (unless("threshold"))
-        o->threshold = roundTo(setup.confidenceThreshold, 2);
+        o->threshold = ValueReader::roundTo(setup.confidenceThreshold, 2);
     if (unless("variance"))
-        o->variance = roundTo(setup.gaussianVariance, 3);
+        o->variance = ValueReader::roundTo(setup.gaussianVariance, 3);
     if (unless("filter"))
         o->filter = setup.meanFilterSize;
     if (unless("difference"))
         o->difference = !setup.signedDifference ? QStringLiteral("abs")
             : setup.brightObject                ? QStringLiteral("bright")
                                                 : QStringLiteral("dark");
+}
+
+// The background as a PNG, written whole or not at all.
+bool saveBackground(const QImage &background, const QString &path, QString *reason)
+{
+    if (background.isNull()) {
+        *reason = QStringLiteral("the run made no background");
+        return false;
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !background.save(&buffer, "PNG")) {
+        *reason = QStringLiteral("the PNG could not be encoded");
+        return false;
+    }
+    return AtomicFile::write(path, png, reason) == AtomicFile::Outcome::Written;
 }
 
 QString formatDuration(double seconds)
@@ -768,8 +656,6 @@ int runTrack(const QStringList &args)
         return fail(*failure);
     if (auto failure = parseOptions(line, method.blobs, &options))
         return fail(*failure);
-    if (method.blobs)
-        options.fish = method.fish;
     // The tracker's "Processing..." goes to Qt's debug output; --quiet keeps standard error
     // for failures only.
     if (options.quiet)
@@ -784,6 +670,12 @@ int runTrack(const QStringList &args)
         setup = read;
         applySetupParameters(read, &options);
     }
+    // With blobs --fish is read with the method's range; a setup's fish count stands when
+    // --fish is not given, as it does for the classic method.
+    if (method.blobs && options.given.contains(QStringLiteral("fish")))
+        options.fish = method.fish;
+    else if (method.blobs)
+        method.fish = options.fish;
 
     CliHost host;
     if (auto failure
@@ -852,13 +744,23 @@ int runTrack(const QStringList &args)
         : options.fish == 1 && host.overlays.arenas.isEmpty()
         ? TrackingDataFile::singleFishPath(options.video)
         : TrackingDataFile::multiFishPath(options.video);
-    {
-        // Find out now, not after a long run, that the file cannot be written.
-        QSaveFile probeFile(output);
-        if (!probeFile.open(QIODevice::WriteOnly))
-            return fail({ ExitCannotWrite,
-                QStringLiteral("cannot write %1: %2").arg(output, probeFile.errorString()) });
-        probeFile.cancelWriting();
+    // Find out now, not after a long run, that an output cannot be written: no output may
+    // replace an input, whatever name either is given.
+    for (const QString &input :
+        { options.video, options.setupFrom, options.overlaysFrom, method.backgroundImage })
+        AtomicFile::protectInput(input);
+    if (!method.saveBackground.isEmpty()
+        && QFileInfo(method.saveBackground).absoluteFilePath()
+            == QFileInfo(output).absoluteFilePath())
+        return fail({ ExitBadOption,
+            QStringLiteral("--save-background %1 is the data file too").arg(output) });
+    for (const QString &path : { output, method.saveBackground }) {
+        if (path.isEmpty())
+            continue;
+        const QString problem = AtomicFile::problem(path);
+        if (!problem.isEmpty())
+            return fail(
+                { ExitCannotWrite, QStringLiteral("cannot write %1: %2").arg(path, problem) });
     }
     warnAboutVideo(options, probe);
 
@@ -883,10 +785,15 @@ int runTrack(const QStringList &args)
     const int records = tracker.recordCount();
     bool ok = false;
     const TrackRecord last = tracker.recordFromEnd(0, &ok);
-    const QString lastFrame = ok ? QStringLiteral("frame %1 (%2 s)")
-                                       .arg(last.frameNumber)
-                                       .arg(double(last.seconds), 0, 'f', 3)
-                                 : QStringLiteral("no frame");
+    // The picture a record came from, counted from the video's first (0): the run starts after
+    // the frame shown, the video's second, and makes one record per picture. (The record's own
+    // frame number is the container's timestamp, in units that differ from one container to
+    // the next.) After a seek, only the time is known.
+    const QString lastFrame = !ok ? QStringLiteral("no frame")
+        : options.startMs ? QStringLiteral("the frame at %1 s").arg(double(last.seconds), 0, 'f', 3)
+                          : QStringLiteral("frame %1 (%2 s)")
+                                .arg(1 + qint64(records))
+                                .arg(double(last.seconds), 0, 'f', 3);
     if (const int signal = SignalStop::received()) {
         const QString written = records > 0 && tracker.lastWriteError().isEmpty()
             ? QStringLiteral("%1 records written to %2").arg(records).arg(output)
@@ -911,10 +818,11 @@ int runTrack(const QStringList &args)
     if (!error.isEmpty())
         return fail({ ExitCannotWrite, error });
     if (!method.saveBackground.isEmpty()) {
-        const QImage background = host.controls.blobs.lastBackground();
-        if (background.isNull() || !background.save(method.saveBackground, "PNG"))
+        QString reason;
+        if (!saveBackground(host.controls.blobs.lastBackground(), method.saveBackground, &reason))
             return fail({ ExitCannotWrite,
-                QStringLiteral("cannot write the background to %1").arg(method.saveBackground) });
+                QStringLiteral("cannot write the background to %1: %2")
+                    .arg(method.saveBackground, reason) });
     }
     // A file cut short, or a picture that cannot be decoded, ends the run like the end of the
     // video. The pictures decoded are the one shown and the records; after a seek, those the

@@ -6,6 +6,7 @@
 #include "cli/ResultOutput.h"
 
 #include "analysis/TrackTable.h"
+#include "files/AtomicFile.h"
 #include "analysis/TrajectoryExport.h"
 
 #include <cstdio>
@@ -33,6 +34,7 @@ int runTrajectories(const QStringList &args)
     if (!TrajectoryExport::formatFromName(line.value("format"), &format))
         return line.usageError(QStringLiteral("--format must be tidy or dlc"));
 
+    AtomicFile::protectInput(positional.first());
     TrackTable table;
     QString error;
     if (!table.read(positional.first(), &error))
@@ -45,5 +47,5 @@ int runTrajectories(const QStringList &args)
     const QByteArray bytes = format == TrajectoryExport::Format::Tidy
         ? TrajectoryExport::tidy(table)
         : TrajectoryExport::deepLabCut(table);
-    return ResultOutput::write(line, line.value("output"), bytes);
+    return ResultOutput::write(line, line.path("output"), bytes);
 }

@@ -31,7 +31,8 @@ const char usage[]
       "Every command takes --help, --version and --verbose; pondwatch-cli COMMAND --help lists\n"
       "its options. Exit codes: 0 done, 1 input refused or output not written, 2 bad option,\n"
       "3 video cannot be opened, 4 area leaves no pixel to scan, 5 data file cannot be\n"
-      "written, 6 the video ended early, 7 nothing tracked, 130 SIGINT, 143 SIGTERM.\n";
+      "written, 6 the video ended early, 7 nothing tracked, 129 SIGHUP, 130 SIGINT,\n"
+      "143 SIGTERM.\n";
 
 } // namespace
 
@@ -65,13 +66,15 @@ int main(int argc, char *argv[])
         std::fputs(usage, stderr);
         return ExitBadOption;
     }
-    if (args.first() == "--help" || args.first() == "-h") {
-        std::fputs(usage, CliOutput::standardOutput());
-        return ExitOk;
-    }
-    if (args.first() == "--version") {
-        std::fprintf(CliOutput::standardOutput(), "pondwatch-cli %s\n", POND_VERSION);
-        return ExitOk;
+    const bool help = args.first() == "--help" || args.first() == "-h";
+    if (help || args.first() == "--version") {
+        QString reason;
+        if (CliOutput::print(
+                help ? QByteArray(usage) : "pondwatch-cli " POND_VERSION "\n", &reason))
+            return ExitOk;
+        std::fprintf(
+            stderr, "pondwatch-cli: cannot write to standard output: %s\n", qPrintable(reason));
+        return ExitFailed;
     }
     const std::map<QString, std::function<int(const QStringList &)>> commands = {
         { "track", runTrack },

@@ -1,15 +1,24 @@
 #include "formats/SetupFile.h"
 
+#include "files/AtomicFile.h"
+#include "files/InputFile.h"
+#include "formats/OverlayLimits.h"
 #include "formats/TrackingDataFile.h"
+#include "formats/ValueReader.h"
 #include "model/ArenaLayout.h"
+#include "model/OverlayLabel.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cmath>
 
 namespace {
+
+// A setup file holds a few hundred short lines at most.
+constexpr qint64 maxBytes = 1 << 20;
+constexpr qint64 maxLineLength = 1 << 16;
 
 QString number(float value)
 {
@@ -33,20 +42,20 @@ bool splitFields(const QString &rest, int count, bool withLabel, Fields *out)
         const int space = remaining.indexOf(QLatin1Char(' '));
         const QString part = space < 0 ? remaining : remaining.left(space);
         remaining = space < 0 ? QString() : remaining.mid(space + 1).trimmed();
-        bool ok = false;
-        const double v = part.toDouble(&ok);
-        if (!ok || !std::isfinite(v))
+        const auto v = ValueReader::number(part);
+        if (!v)
             return false;
-        out->numbers << v;
+        out->numbers << *v;
     }
     if (withLabel)
         out->label = remaining;
     return withLabel || remaining.isEmpty();
 }
 
+// A coordinate within the limits every overlay is held to.
 bool isPixel(double v)
 {
-    return v == std::floor(v) && std::fabs(v) <= 1e9;
+    return ValueReader::isWhole(v) && overlaylimits::inRange(qint64(v));
 }
 
 } // namespace
@@ -88,32 +97,57 @@ QString SetupFile::text(const TrackingSetup &setup)
     s << "filter " << setup.meanFilterSize << '\n';
     s << "signed " << int(setup.signedDifference) << '\n';
     s << "bright " << int(setup.brightObject) << '\n';
+    const TrackingSetup defaults;
+    if (setup.wholeVideoBackground || setup.backgroundFrames != defaults.backgroundFrames
+        || setup.blobThreshold != defaults.blobThreshold || setup.minArea != defaults.minArea
+        || setup.maxArea != defaults.maxArea || setup.maxSpeed != defaults.maxSpeed) {
+        s << "method " << (setup.wholeVideoBackground ? "background" : "classic") << '\n';
+        s << "background-frames " << setup.backgroundFrames << '\n';
+        s << "blob-threshold " << number(setup.blobThreshold < 0 ? -1.0f : setup.blobThreshold)
+          << '\n';
+        s << "min-area " << setup.minArea << '\n';
+        s << "max-area " << setup.maxArea << '\n';
+        s << "max-speed " << number(setup.maxSpeed) << '\n';
+    }
     return out;
 }
 
 bool SetupFile::write(const QString &path, const TrackingSetup &setup, QString *error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        file.write(text(setup).toUtf8());
-        if (file.commit())
-            return true;
-    }
+    QString reason;
+    if (AtomicFile::write(path, text(setup).toUtf8(), &reason) == AtomicFile::Outcome::Written)
+        return true;
     if (error)
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        *error = QStringLiteral("%1: %2").arg(path, reason);
     return false;
 }
 
 bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
 {
+    // The checks every reader of a user's text file makes: a device, a folder or a video given
+    // here would otherwise be read line by line for as long as it gives bytes.
+    QString problem = InputFile::textProblem(path);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (problem.isEmpty() && !QFileInfo(path).isFile())
+        problem = QStringLiteral("is not a regular file");
+    if (problem.isEmpty() && !file.open(QIODevice::ReadOnly | QIODevice::Text))
+        problem = file.errorString();
+    if (!problem.isEmpty()) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+            *error = QStringLiteral("%1: %2").arg(path, problem);
         return false;
     }
     QTextStream in(&file);
-    const QString first = in.readLine().trimmed();
+    const QString first = in.readLine(maxLineLength).trimmed();
+    // A data file may be long (its rows are not read); a setup file is a few lines.
+    if (first == QLatin1String(firstLine) && file.size() > maxBytes) {
+        if (error)
+            *error = QStringLiteral("%1: is %2 bytes, more than a setup file holds (%3)")
+                         .arg(path)
+                         .arg(file.size())
+                         .arg(maxBytes);
+        return false;
+    }
     if (first != QLatin1String(firstLine)) {
         // Not a setup file: perhaps a data file, whose header holds the overlays.
         TrackingSetup fromData;
@@ -136,6 +170,7 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
     OverlaySet &o = result.overlays;
     int lineNumber = 1;
     int arenasLine = 0; // the "arenas" line's number, 0 when there is none
+    int fishLine = 0;
     QString arenaWords;
     auto fail = [&](const QString &why) {
         if (error)
@@ -143,7 +178,7 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
         return false;
     };
     while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
+        const QString line = in.readLine(maxLineLength).trimmed();
         ++lineNumber;
         if (line.isEmpty())
             continue;
@@ -175,6 +210,14 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
             for (int i = 0; i < 4; ++i)
                 if (!isPixel(f.numbers[i]))
                     return fail(QStringLiteral("%1: coordinates must be whole pixels").arg(key));
+            // Every label but the Tracking Area's (which the data file does not write) becomes
+            // one word, as the window and the command line make them.
+            if (!isArea || !o.areas.isEmpty()) {
+                f.label = OverlayLabel::fromUserText(f.label);
+                const QString why = OverlayLabel::problem(f.label);
+                if (!why.isEmpty())
+                    return fail(QStringLiteral("%1: %2").arg(key, why));
+            }
             const int a = int(f.numbers[0]), b = int(f.numbers[1]);
             const int c = int(f.numbers[2]), d = int(f.numbers[3]);
             if (isArea) {
@@ -193,6 +236,12 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
                 p.label = f.label;
                 o.pointDists << p;
             }
+            continue;
+        }
+        if (key == QLatin1String("method")) {
+            if (rest != QLatin1String("classic") && rest != QLatin1String("background"))
+                return fail(QStringLiteral("method must be classic or background"));
+            result.wholeVideoBackground = rest == QLatin1String("background");
             continue;
         }
         if (!splitFields(rest, 1, false, &f))
@@ -215,8 +264,22 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
         };
         int flag = 0;
         bool ok = true;
-        if (key == QLatin1String("fish"))
-            ok = whole(1, 25, &result.fishCount);
+        if (key == QLatin1String("fish")) {
+            ok = whole(1, TrackingSetup::backgroundMaxFish, &result.fishCount);
+            fishLine = lineNumber;
+        } else if (key == QLatin1String("background-frames"))
+            ok = whole(1, 1000, &result.backgroundFrames);
+        else if (key == QLatin1String("blob-threshold")) {
+            // -1: automatic; anything else a grey level.
+            ok = v == -1.0 || real(0.0, 255.0, &result.blobThreshold);
+            if (v == -1.0)
+                result.blobThreshold = -1.0f;
+        } else if (key == QLatin1String("min-area"))
+            ok = whole(0, 100000000, &result.minArea);
+        else if (key == QLatin1String("max-area"))
+            ok = whole(0, 100000000, &result.maxArea);
+        else if (key == QLatin1String("max-speed"))
+            ok = real(0.0, 100000.0, &result.maxSpeed);
         else if (key == QLatin1String("average"))
             ok = whole(1, 1000, &result.framesToAverage);
         else if (key == QLatin1String("threshold"))
@@ -235,6 +298,13 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
             return fail(QStringLiteral("unknown item \"%1\"").arg(key));
         if (!ok)
             return false;
+    }
+    if (!result.wholeVideoBackground && result.fishCount > TrackingSetup::classicMaxFish) {
+        lineNumber = fishLine;
+        return fail(QStringLiteral("fish must be a whole number from 1 to %1 with the classic "
+                                   "method (\"method background\" tracks up to %2)")
+                        .arg(TrackingSetup::classicMaxFish)
+                        .arg(TrackingSetup::backgroundMaxFish));
     }
     if (o.areas.isEmpty()) {
         if (error)

@@ -13,6 +13,12 @@
 //   ruler X1 Y1 X2 Y2 LENGTH LABEL
 //   pointdist CX CY RX RY LENGTH LABEL
 //   fish N / average N / threshold T / variance V / filter N / signed 0|1 / bright 0|1
+//   method classic|background / background-frames N / blob-threshold T / min-area N /
+//   max-area N / max-speed S          (the detection method and the whole-video background's
+//                                      parameters; written only when that method is chosen or
+//                                      one of them is not its default, so a classic setup
+//                                      reads in versions before them; -1 and 0 mean "from
+//                                      the sampled frames", as in the window)
 //
 // A file without an "arenas" line holds no arenas, and its "ArenaN" areas stay zones; setups
 // without arenas are written as before arenas existed, so every version reads them (a version
@@ -36,6 +42,18 @@ struct TrackingSetup
     int meanFilterSize = 3;
     bool signedDifference = false;
     bool brightObject = true;
+    // The detection method (the classic one unless set) and the whole-video background's
+    // parameters, as tracking/blobs/BlobControls.h holds them.
+    bool wholeVideoBackground = false;
+    int backgroundFrames = 50;
+    float blobThreshold = -1.0f; // below 0: chosen from the sampled frames
+    int minArea = 0; // 0: from the sampled frames
+    int maxArea = 0;
+    float maxSpeed = 0.0f; // 0: from the body length
+
+    // The classic method tracks at most this many fish, the whole-video background more.
+    static constexpr int classicMaxFish = 25;
+    static constexpr int backgroundMaxFish = 200;
 };
 
 class SetupFile

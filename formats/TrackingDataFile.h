@@ -5,7 +5,7 @@
 // whole pixels, or reals when the records carry sub-pixel positions. The same
 // functions serve the window's run and pondwatch-cli, so both write identical files.
 //
-// Files are written through QSaveFile: a write that fails leaves an earlier file untouched.
+// Files are written through AtomicFile: a write that fails leaves an earlier file untouched.
 
 #include "model/OverlayShapes.h"
 #include "model/TrackRecord.h"

@@ -1,7 +1,10 @@
 #include "model/Arena.h"
 
+#include <QFont>
 #include <QPainter>
 #include <QPen>
+
+#include <algorithm>
 
 bool Arena::containsPixel(int x, int y) const
 {
@@ -37,7 +40,19 @@ void DrawArena(QPainter &painter, int index, const Arena &arena)
         painter.drawEllipse(outline);
     else
         painter.drawRect(outline);
-    painter.drawText(
-        arena.rect.adjusted(3, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, QString::number(index + 1));
+    // The number in bold, sized by the arena so a plate stays legible at fit zoom, and
+    // outlined in black, so that the yellow reads on a light plate as on dark water.
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(std::clamp(std::min(arena.rect.width(), arena.rect.height()) / 5, 11, 32));
+    painter.setFont(font);
+    const QRect box = arena.rect.adjusted(3, 2, 0, 0);
+    const QString number = QString::number(index + 1);
+    painter.setPen(QPen(Qt::black, 1));
+    for (const QPoint &d : { QPoint(-1, -1), QPoint(0, -1), QPoint(1, -1), QPoint(-1, 0),
+             QPoint(1, 0), QPoint(-1, 1), QPoint(0, 1), QPoint(1, 1) })
+        painter.drawText(box.translated(d), Qt::AlignLeft | Qt::AlignTop, number);
+    painter.setPen(QPen(QColor(255, 200, 0), 1));
+    painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, number);
     painter.restore();
 }

@@ -1,19 +1,21 @@
 #pragma once
 // One colour per fish index, the same in the window, the annotated export, trajectories and
-// plots, so fish 3 is the same colour wherever a user meets it. The first ten colours are a
-// fixed qualitative set that stays distinct on light and dark water; later indices step the
-// hue by the golden angle so neighbours never look alike. GUI-free; safe on any thread.
+// plots, so fish 3 is the same colour wherever a user meets it. Twenty colours chosen to be
+// told apart (the first ten stay distinct on light and dark water); past twenty the colours
+// come round again with another marker shape, so that up to 200 fish each have their own
+// colour and shape. GUI-free; safe on any thread.
 
 #include <QColor>
 
 #include <array>
-#include <cmath>
 
 namespace FishPalette {
 
+constexpr int colourCount = 20;
+
 inline QColor colour(int fishIndex)
 {
-    static const std::array<QRgb, 10> fixed = {
+    static const std::array<QRgb, colourCount> fixed = {
         0xffe6194b, // red
         0xff3cb44b, // green
         0xff4363d8, // blue
@@ -24,14 +26,42 @@ inline QColor colour(int fishIndex)
         0xffbfef45, // lime
         0xffffe119, // yellow
         0xff9a6324, // brown
+        0xff469990, // teal
+        0xfffabed4, // pink
+        0xffdcbeff, // lavender
+        0xff800000, // maroon
+        0xffaaffc3, // mint
+        0xff808000, // olive
+        0xffffd8b1, // apricot
+        0xff000075, // navy
+        0xffffffff, // white
+        0xffa9a9a9, // grey
     };
     if (fishIndex < 0)
         fishIndex = 0;
-    if (fishIndex < int(fixed.size()))
-        return QColor::fromRgb(fixed[size_t(fishIndex)]);
-    const double hue = std::fmod(fishIndex * 137.50776405, 360.0);
-    const int value = 255 - 40 * (fishIndex % 3);
-    return QColor::fromHsv(int(hue), 200, value);
+    return QColor::fromRgb(fixed[size_t(fishIndex % colourCount)]);
+}
+
+// The marker's shape: squares for the first twenty fish, then one shape per round of colours.
+enum class Marker {
+    Square,
+    Circle,
+    Diamond,
+    TriangleUp,
+    TriangleDown,
+    Plus,
+    Cross,
+    Hexagon,
+    Star,
+    SquareDot
+};
+constexpr int markerCount = 10;
+
+inline Marker marker(int fishIndex)
+{
+    if (fishIndex < 0)
+        fishIndex = 0;
+    return Marker((fishIndex / colourCount) % markerCount);
 }
 
 } // namespace FishPalette

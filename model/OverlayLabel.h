@@ -9,4 +9,9 @@ class OverlayLabel
 {
 public:
     static QString fromUserText(const QString &text);
+    // Why `label` (already through fromUserText) cannot name an overlay in a data file: empty,
+    // or a word that begins one of the file's own lines ("Seconds", "Time", "Detection:"),
+    // which would make its caption line read as that line and hide every zone from the
+    // readers. Empty when it can.
+    static QString problem(const QString &label);
 };

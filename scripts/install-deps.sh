@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Pondwatch needs to build, run and test, when any is missing.
+# Installs the Debian packages Pondwatch needs, when any is missing: to build and run it
+# (./run.sh), and with --tests also what its tests, benchmarks and workflow checks use
+# (./test.sh).
 set -euo pipefail
 
 packages=(
@@ -7,13 +9,20 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     libopencv-core-dev libopencv-imgproc-dev
-    ffmpeg xvfb xauth hyperfine time clang-format
-    valgrind clang libclang-rt-14-dev
-    # The workflow and its tests: Snakemake, a one-node Slurm cluster, pictures checked.
-    snakemake slurm-wlm munge imagemagick
-    # Tests: trajectory files read as their users read them.
-    python3-pandas
 )
+if [ "${1:-}" = "--tests" ]; then
+    packages+=(
+        # Test videos, the offscreen and Xvfb windows, timing, formatting, sanitizers, memcheck.
+        ffmpeg xvfb xauth hyperfine time clang-format valgrind clang libclang-rt-14-dev
+        # The workflow and its tests: Snakemake, a one-node Slurm cluster, pictures checked.
+        snakemake slurm-wlm munge imagemagick
+        # Trajectory files read as their users read them; numpy for bench/plate_memory.sh.
+        python3-pandas
+    )
+elif [ $# -gt 0 ]; then
+    echo "usage: $0 [--tests]" >&2
+    exit 2
+fi
 
 missing=()
 for p in "${packages[@]}"; do

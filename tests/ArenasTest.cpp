@@ -21,6 +21,7 @@
 #include "view/ViewRenderer.h"
 #include "view/ui/VideoView.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -632,6 +633,14 @@ private Q_SLOTS:
         // Drawn with its outline; a later drag on the view draws no more arenas.
         const QImage shown = view->DisplayedPixmap().toImage();
         QCOMPARE(shown.pixel(30, 0), qRgb(255, 200, 0));
+        // Each number yellow in a black outline, legible on a light plate (grey 120 here).
+        int yellow = 0, black = 0;
+        for (int y = 2; y < 20; ++y)
+            for (int x = 3; x < 25; ++x) {
+                yellow += shown.pixel(x, y) == qRgb(255, 200, 0);
+                black += shown.pixel(x, y) == qRgb(0, 0, 0);
+            }
+        QVERIFY2(yellow > 0 && black > 5, qPrintable(QString("%1 %2").arg(yellow).arg(black)));
         drag(view, QPoint(10, 10), QPoint(100, 100));
         QCOMPARE(view->Arenas().size(), 48);
 
@@ -642,6 +651,32 @@ private Q_SLOTS:
             QCOMPARE(moved[i].rect, laid[i].rect.translated(5, -3));
         findControl<QPushButton>(w, "moveArenasButton")->click();
         QCOMPARE(dialogs.questions.value(2).kind, QStringLiteral("item"));
+
+        // Each drag is one edit: Undo takes back the move, then the grid; Redo (in the Edit
+        // menu, Ctrl+Shift+Z) lays it out and moves it again.
+        QVERIFY(view->undo());
+        QCOMPARE(view->Arenas(), laid);
+        QVERIFY(view->undo());
+        QVERIFY(view->Arenas().isEmpty());
+        QCOMPARE(
+            w.findChild<QAction *>("actionRedo")->shortcut(), QKeySequence(QKeySequence::Redo));
+        QVERIFY(view->redo());
+        QCOMPARE(view->Arenas(), laid);
+        QVERIFY(view->redo());
+        QCOMPARE(view->Arenas(), moved);
+        QVERIFY(!view->redo());
+        // Clear Arenas asks first: Cancel keeps them; Clear removes them, and Undo brings
+        // them back.
+        dialogs.queueChoice(1);
+        findControl<QPushButton>(w, "clearArenasButton")->click();
+        QCOMPARE(view->Arenas(), moved);
+        dialogs.queueChoice(0);
+        findControl<QPushButton>(w, "clearArenasButton")->click();
+        QVERIFY(view->Arenas().isEmpty());
+        QCOMPARE(dialogs.questions.last().kind, QStringLiteral("choice"));
+        QVERIFY(dialogs.questions.last().filter.contains("48 arenas"));
+        QVERIFY(view->undo());
+        QCOMPARE(view->Arenas(), moved);
 
         // Saved as a setup and loaded into another window, the moved plate is the same: round
         // wells, one grid.

@@ -75,6 +75,17 @@ QList<QStringList> summaryRows(const QString &path)
     return rows;
 }
 
+// True when the process is gone, or a zombie nobody has reaped yet.
+bool processEnded(const QByteArray &pid)
+{
+    QFile stat("/proc/" + pid + "/stat");
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const int end = text.lastIndexOf(')');
+    return end < 0 || text.mid(end + 2, 1) == "Z" || text.mid(end + 2, 1) == "X";
+}
+
 const QStringList manifestOptions { "area", "fish", "average", "setup", "zone" };
 
 } // namespace
@@ -114,6 +125,12 @@ private slots:
         QCOMPARE(b.trackArguments,
             QStringList({ "--area=0,0,9,9", "--fish=3", "--setup=/data/s.setup" }));
 
+        // A cell that starts with ':' names a file in the manifest's folder, never a Qt resource.
+        BatchManifest colon(manifestOptions);
+        QVERIFY(colon.parse("video,setup\n:x.avi,:s.setup\n", "/data/run", "m.csv", &error));
+        QCOMPARE(colon.jobs()[0].video, QString("/data/run/:x.avi"));
+        QCOMPARE(colon.jobs()[0].setup, QString("/data/run/:s.setup"));
+
         const QList<QPair<QByteArray, QString>> refused {
             { "", "m.csv: no header row" },
             { "area\n1,1,5,5\n", "m.csv:1: no column named video" },
@@ -131,16 +148,22 @@ private slots:
         }
     }
 
-    // Three videos, two at a time: one tracked, one that is no video (the batch goes on and
-    // exits 1), one whose data file is newer than the video (skipped, file untouched). The
-    // summary lists each in the manifest's order.
+    // Four videos, two at a time: one tracked, one that is no video (the batch goes on and
+    // exits 1), one whose data file is newer than the video (skipped, file untouched), one cut
+    // short (exit 6: failed, its records set aside, so that a rerun never takes it for done).
+    // The summary lists each in the manifest's order; a success removes the records an earlier
+    // batch set aside.
     void batchGoesOnPastABadVideoAndSkipsAnUpToDateOne()
     {
         const QString folder = testutils::scratchPath("three");
         fishVideo(folder + "/videos/good.avi", 40);
         fixtures::writeTextFile(folder + "/videos/bad.avi");
         fishVideo(folder + "/videos/old.avi", 40);
+        const QString whole = fishVideo(folder + "/whole.avi", 40);
+        fixtures::writeTruncatedCopy(
+            whole, folder + "/videos/cut.avi", QFileInfo(whole).size() / 2 + 333);
         const QString out = folder + "/out";
+        writeText(out + "/good.avi.data.txt.stopped", "records of an earlier, stopped batch\n");
         const QByteArray earlier = "an earlier data file, newer than its video\n";
         writeText(out + "/old.avi.data.txt", earlier);
         QFile earlierFile(out + "/old.avi.data.txt");
@@ -153,18 +176,19 @@ private slots:
             "video,area,average\n"
             "videos/good.avi,\"10,10,150,110\",5\n"
             "videos/bad.avi,\"10,10,150,110\",\n"
-            "videos/old.avi,\"10,10,150,110\",5\n");
+            "videos/old.avi,\"10,10,150,110\",5\n"
+            "videos/cut.avi,\"10,10,150,110\",5\n");
 
         const auto run = testutils::runProgram(
             POND_CLI, { "batch", manifest, "--jobs", "2", "--output-dir", out });
         const QString what = run.err;
         QVERIFY2(run.exitCode == 1, qPrintable(what));
-        QVERIFY2(run.err.contains("1 of 3 videos failed"), qPrintable(what));
+        QVERIFY2(run.err.contains("2 of 4 videos failed"), qPrintable(what));
         QVERIFY2(
-            run.err.contains("batch: 3/3 videos done (1 failed, 1 skipped)"), qPrintable(what));
+            run.err.contains("batch: 4/4 videos done (2 failed, 1 skipped)"), qPrintable(what));
 
         const QList<QStringList> rows = summaryRows(out + "/list.summary.csv");
-        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows.size(), 5);
         QCOMPARE(rows[0],
             QStringList(
                 { "video", "data_file", "status", "exit_code", "message", "rows", "seconds" }));
@@ -180,6 +204,17 @@ private slots:
         QCOMPARE(rows[3].mid(0, 3),
             QStringList({ folder + "/videos/old.avi", out + "/old.avi.data.txt", "skipped" }));
         QCOMPARE(bytesOf(out + "/old.avi.data.txt"), earlier);
+        QVERIFY(!QFile::exists(out + "/good.avi.data.txt.stopped"));
+        const QString cutData = out + "/cut.avi.data.txt";
+        QCOMPARE(
+            rows[4].mid(0, 4), QStringList({ folder + "/videos/cut.avi", cutData, "failed", "6" }));
+        // The message names the picture, counted from the first (0), and where the records are.
+        QVERIFY2(
+            rows[4][4].contains(
+                QStringLiteral("records up to frame %1 (").arg(rowsIn(cutData + ".failed") + 1))
+                && rows[4][4].endsWith("written to " + cutData + ".failed"),
+            qPrintable(rows[4].join(',')));
+        QVERIFY(!QFile::exists(cutData));
 
         // Run again: everything tracked is now up to date, and only the bad video fails again.
         // Two rows that would write one data file are refused before anything runs.
@@ -197,6 +232,7 @@ private slots:
         QCOMPARE(second[1][2], QString("skipped"));
         QCOMPARE(second[2][2], QString("failed"));
         QCOMPARE(second[3][2], QString("skipped"));
+        QCOMPARE(second[4][2], QString("failed"));
 
         // Every track option may be a column: the method and arenas too. The data file has the
         // several-fish name that track gives it when the row asks for arenas, or for several
@@ -220,9 +256,12 @@ private slots:
         QCOMPARE(rowsIn(folder + "/plate/old.avi.datamulti.txt"), 38);
     }
 
-    // SIGINT (Ctrl+C) stops the batch: the running video stops and its records are kept whole
-    // aside, the rest never start, the summary says so, and no temporary file stays behind.
-    void ctrlCStopsTheBatchWithOnlyWholeFiles()
+    // A signal stops the batch: SIGINT (Ctrl+C) or SIGHUP (a closed terminal) stops the running
+    // video, whose records are kept whole aside, the rest never start, and the summary says so;
+    // a quick second Ctrl+C ends the running video at once and still leaves a summary. After
+    // kill -9 of the batch its child dies too, and the summary written so far is there. No
+    // temporary file stays behind.
+    void signalsStopTheBatchWithOnlyWholeFiles()
     {
         const QString folder = testutils::scratchPath("stop");
         // A long video: a clip repeated without re-encoding, so the run is mid-way when stopped.
@@ -241,48 +280,84 @@ private slots:
             manifestText += QStringLiteral("long%1.avi,\"10,10,150,110\",10\n").arg(i).toUtf8();
         }
         const QString manifest = writeText(folder + "/list.csv", manifestText);
-        const QString out = folder + "/out";
 
-        QProcess batch;
-        batch.start(POND_CLI, { "batch", manifest, "--jobs", "1", "--output-dir", out });
-        QVERIFY(batch.waitForStarted());
-        // Ctrl+C once the first track run is under way: its SIGINT handler is set (the "SigCgt"
-        // mask of /proc), which track sets just before tracking.
-        const QString children = QStringLiteral("/proc/%1/task/%1/children").arg(batch.processId());
-        auto trackRunCatchesSigint = [&] {
-            const QByteArray child = bytesOf(children).trimmed().split(' ').value(0);
-            // Past its exec: a child just forked still holds the batch's own handlers.
-            if (child.isEmpty()
-                || !bytesOf("/proc/" + child + "/cmdline").contains(QByteArray("\0track\0", 7)))
-                return false;
-            for (const QByteArray &line : bytesOf("/proc/" + child + "/status").split('\n'))
-                if (line.startsWith("SigCgt:"))
-                    return ((line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGINT - 1)) & 1)
-                        == 1;
-            return false;
+        struct Case
+        {
+            QList<int> sent; // one after the other
+            int exitCode; // -1: killed
+            QString status; // of the first video in the summary
         };
-        QTRY_VERIFY_WITH_TIMEOUT(trackRunCatchesSigint(), 60000);
-        QCOMPARE(::kill(pid_t(batch.processId()), SIGINT), 0);
-        QVERIFY(batch.waitForFinished(120000));
-        const QString err = QString::fromUtf8(batch.readAllStandardError());
-        QVERIFY2(
-            batch.exitStatus() == QProcess::NormalExit && batch.exitCode() == 130, qPrintable(err));
-        QVERIFY2(err.contains("stopped by SIGINT"), qPrintable(err));
+        const QList<Case> cases = {
+            { { SIGINT }, 130, "stopped" },
+            { { SIGHUP }, 129, "stopped" },
+            { { SIGINT, SIGINT }, 130, "stopped" },
+            { { SIGKILL }, -1, "running" },
+        };
+        for (int c = 0; c < cases.size(); ++c) {
+            const Case &k = cases[c];
+            const QString out = folder + "/out" + QString::number(c);
+            QProcess batch;
+            batch.start(POND_CLI, { "batch", manifest, "--jobs", "1", "--output-dir", out });
+            QVERIFY(batch.waitForStarted());
+            // Signals once the first track run is under way: its SIGINT handler is set (the
+            // "SigCgt" mask of /proc), which track sets just before tracking.
+            const QString children
+                = QStringLiteral("/proc/%1/task/%1/children").arg(batch.processId());
+            QByteArray child;
+            auto trackRunCatchesSigint = [&] {
+                child = bytesOf(children).trimmed().split(' ').value(0);
+                // Past its exec: a child just forked still holds the batch's own handlers.
+                if (child.isEmpty()
+                    || !bytesOf("/proc/" + child + "/cmdline").contains(QByteArray("\0track\0", 7)))
+                    return false;
+                for (const QByteArray &line : bytesOf("/proc/" + child + "/status").split('\n'))
+                    if (line.startsWith("SigCgt:"))
+                        return ((line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGINT - 1))
+                                   & 1)
+                            == 1;
+                return false;
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(trackRunCatchesSigint(), 60000);
+            for (const int signal : k.sent)
+                QCOMPARE(::kill(pid_t(batch.processId()), signal), 0);
+            QVERIFY(batch.waitForFinished(120000));
+            const QString err = QString::fromUtf8(batch.readAllStandardError());
+            if (k.exitCode < 0) {
+                QCOMPARE(batch.exitStatus(), QProcess::CrashExit);
+                // The child dies with the batch (gone, or a zombie nobody reaps).
+                QTRY_VERIFY_WITH_TIMEOUT(processEnded(child), 30000);
+            } else {
+                QVERIFY2(
+                    batch.exitStatus() == QProcess::NormalExit && batch.exitCode() == k.exitCode,
+                    qPrintable(err));
+                QVERIFY2(err.contains(QStringLiteral("stopped by SIG")), qPrintable(err));
+            }
 
-        const QList<QStringList> rows = summaryRows(out + "/list.summary.csv");
-        QCOMPARE(rows.size(), 4);
-        QVERIFY2(rows[1][2] == "stopped", qPrintable(rows[1].join(',')));
-        QCOMPARE(rows[2][2], QString("not started"));
-        QCOMPARE(rows[3][2], QString("not started"));
-        // The stopped run's records, whole, are set aside as .stopped, so that the next batch
-        // tracks that video again.
-        const QString data = out + "/long1.avi.data.txt";
-        QVERIFY2(rows[1][4].startsWith("stopped by SIGINT after frame"), qPrintable(rows[1][4]));
-        QVERIFY2(
-            rows[1][4].endsWith("records written to " + data + ".stopped"), qPrintable(rows[1][4]));
-        QCOMPARE(rowsIn(data + ".stopped"), rows[1][5].toInt());
-        QCOMPARE(QDir(out).entryList(QDir::Files),
-            QStringList({ "list.summary.csv", "long1.avi.data.txt.stopped" }));
+            const QList<QStringList> rows = summaryRows(out + "/list.summary.csv");
+            QCOMPARE(rows.size(), 4);
+            QVERIFY2(rows[1][2] == k.status, qPrintable(rows[1].join(',')));
+            QCOMPARE(rows[2][2], QString("not started"));
+            QCOMPARE(rows[3][2], QString("not started"));
+            QStringList files = QDir(out).entryList(QDir::Files);
+            files.removeAll("list.summary.csv");
+            const QString data = out + "/long1.avi.data.txt";
+            if (k.sent.size() == 1 && k.exitCode > 0) {
+                // The stopped run's records, whole, are set aside as .stopped, so that the next
+                // batch tracks that video again; the message names the picture (0-based).
+                QVERIFY2(rows[1][4].startsWith(QStringLiteral("stopped by %1 after frame %2 (")
+                                                   .arg(k.sent[0] == SIGINT ? "SIGINT" : "SIGHUP")
+                                                   .arg(rowsIn(data + ".stopped") + 1)),
+                    qPrintable(rows[1][4]));
+                QVERIFY2(rows[1][4].endsWith("records written to " + data + ".stopped"),
+                    qPrintable(rows[1][4]));
+                QCOMPARE(rowsIn(data + ".stopped"), rows[1][5].toInt());
+                QCOMPARE(files, QStringList({ "long1.avi.data.txt.stopped" }));
+            } else {
+                // Nothing, or the records whole: never a file still being written.
+                QVERIFY2(files.isEmpty() || files == QStringList({ "long1.avi.data.txt.stopped" }),
+                    qPrintable(files.join(' ')));
+            }
+        }
     }
 };
 

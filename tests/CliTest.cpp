@@ -13,8 +13,12 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -130,6 +134,36 @@ QStringList leftovers(const QString &part)
     return QDir(testutils::scratchDir()).entryList({ "*" + part + "*" }, QDir::Files);
 }
 
+// Runs pondwatch-cli with its standard output going to `stdoutPath` (/dev/full...).
+testutils::ProgramRun runCliInto(const QStringList &args, const QString &stdoutPath)
+{
+    QProcess process;
+    process.setStandardOutputFile(stdoutPath);
+    process.start(QStringLiteral(POND_CLI), args);
+    testutils::ProgramRun run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    if (process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// What kind of node `path` is: 'f' regular, 'p' FIFO, 'c' character device, '-' none.
+char nodeKind(const QString &path)
+{
+    struct stat status = {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return '-';
+    return S_ISREG(status.st_mode) ? 'f'
+        : S_ISFIFO(status.st_mode) ? 'p'
+        : S_ISCHR(status.st_mode)  ? 'c'
+                                   : '?';
+}
+
 } // namespace
 
 class CliTest : public QObject
@@ -197,6 +231,21 @@ private slots:
                 QVERIFY2(run.err.contains(k.err), qPrintable(what));
         }
         QVERIFY(QFile::exists(testutils::scratchPath("blend.txt")));
+
+        // A name that starts with ':' is a file in the current folder, never a Qt resource.
+        const QString colon = testutils::scratchPath("colon");
+        QVERIFY(QDir().mkpath(colon) && QFile::copy(video, colon + "/:fish.avi"));
+        for (const QStringList &args :
+            { QStringList { "track", ":fish.avi", "--area=10,10,150,110", "--average=5", "--quiet",
+                  "--output", ":fish.data.txt" },
+                QStringList { "analyze", ":fish.data.txt", "--variable=Speed" } }) {
+            QProcess process;
+            process.setWorkingDirectory(colon);
+            process.start(POND_CLI, args);
+            QVERIFY(process.waitForFinished(120000));
+            QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+        }
+        QVERIFY(rowsIn(colon + "/:fish.data.txt") > 0);
     }
 
     // Broken and odd videos: each gives a message naming the file and the reason with a
@@ -471,6 +520,136 @@ private slots:
             QVERIFY2(run.out.isEmpty(), qPrintable(what));
             if (!k.output.isEmpty())
                 QVERIFY2(!QFile::exists(k.output), qPrintable(what));
+        }
+    }
+
+    // An output never takes the place of what it should not: a FIFO or a character device is
+    // written into and stays what it was, a node that is no regular file is refused, an input
+    // (under its own name, a hard link or a symbolic link) is never replaced, a bad place for
+    // --save-background is found before the run, and results that never reached standard
+    // output are a failure.
+    void outputsNeverReplaceWhatTheyMayNot()
+    {
+        fixtures::VideoOptions options;
+        options.frameCount = 20;
+        const QString video = fishVideo("node.avi", options);
+        const QByteArray videoBytes = bytesOf(video);
+        const QString data = testutils::scratchPath("node.data.txt");
+        const QStringList track
+            = { "track", video, "--area=10,10,150,110", "--average=5", "--quiet" };
+        QCOMPARE(runCli(track + QStringList { "--output", data }).exitCode, 0);
+        const QByteArray dataBytes = bytesOf(data);
+        const QString fifo = testutils::scratchPath("pipe.data.txt");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        // A character device like /dev/null, made here (root only) so that nothing of the
+        // system's is at stake.
+        const QString device = testutils::scratchPath("null-device");
+        const bool haveDevice
+            = ::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+        const QString hardLink = testutils::scratchPath("hard-link.avi");
+        QVERIFY(
+            ::link(QFile::encodeName(video).constData(), QFile::encodeName(hardLink).constData())
+            == 0);
+        const QString symLink = testutils::scratchPath("sym-link.png");
+        QVERIFY(QFile::link(data, symLink));
+        const QString exportFifo = testutils::scratchPath("fifo.avi.out.mpeg");
+        QVERIFY(QFile::copy(video, testutils::scratchPath("fifo.avi")));
+        QCOMPARE(::mkfifo(QFile::encodeName(exportFifo).constData(), 0600), 0);
+        const QString manifest = writeText("nodes.csv",
+            "video,area,average\n" + QFile::encodeName(video) + ",\"10,10,150,110\",5\n");
+        const QString savedBackground = writeText("background.png", "an earlier picture\n");
+
+        struct Case
+        {
+            QString name;
+            QStringList args;
+            int exitCode;
+            QString message; // standard error contains it ("" = nothing)
+        };
+        QList<Case> cases = {
+            { "a FIFO is written into", track + QStringList { "--output", fifo }, 0, "" },
+            { "export refuses a FIFO",
+                { "export", data, testutils::scratchPath("fifo.avi"), "--quiet" }, 1, "is a FIFO" },
+            { "the video as the data file", track + QStringList { "--output", video }, 5,
+                "is an input of this run" },
+            { "a hard link to the video", track + QStringList { "--output", hardLink }, 5,
+                "is the same file as the input " + video },
+            { "the video as the background",
+                track
+                    + QStringList { "--method=blobs", "--background-frames=5", "--output",
+                        data + ".2", "--save-background", hardLink },
+                5, "is the same file as the input " + video },
+            { "the background in a missing folder",
+                track
+                    + QStringList { "--method=blobs", "--background-frames=5", "--output",
+                        data + ".3", "--save-background",
+                        testutils::scratchPath("no/such/folder/bg.png") },
+                5, "No such file or directory" },
+            { "plot over its data file through a symbolic link",
+                { "plot", data, "--video", video, "--trajectory", "--output", symLink }, 1,
+                "is the same file as the input " + data },
+            { "a setup file as the data file",
+                track + QStringList { "--setup", data, "--output", data }, 5,
+                "is an input of this run" },
+            { "the summary over the manifest", { "batch", manifest, "--summary", manifest }, 1,
+                "is an input of this run" },
+        };
+        if (haveDevice)
+            cases << Case { "a character device is written into",
+                track + QStringList { "--output", device }, 0, "" }
+                  << Case { "a batch summary into a character device",
+                         { "batch", manifest, "--summary", device, "--output-dir",
+                             testutils::scratchPath("nodes-out") },
+                         0, "" };
+        for (const Case &k : cases) {
+            // The FIFO's other end, open before the run (the run's own open waits for one); a
+            // data file of 20 rows fits in the pipe's buffer.
+            const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+            QVERIFY(reader >= 0);
+            const testutils::ProgramRun run = runCli(k.args);
+            QByteArray piped(65536, '\0');
+            piped.resize(std::max<ssize_t>(0, ::read(reader, piped.data(), piped.size())));
+            ::close(reader);
+            const QString what = k.name + ": " + describe(k.args, run);
+            QVERIFY2(run.exitCode == k.exitCode, qPrintable(what));
+            QVERIFY2(
+                k.message.isEmpty() ? !run.err.contains("cannot") : run.err.contains(k.message),
+                qPrintable(what));
+            if (k.args.contains(fifo))
+                QVERIFY2(
+                    piped.startsWith("Tracking area") && piped.endsWith("\n"), qPrintable(what));
+            // Every node and input is what it was.
+            QCOMPARE(nodeKind(fifo), 'p');
+            QCOMPARE(nodeKind(exportFifo), 'p');
+            QCOMPARE(nodeKind(device), haveDevice ? 'c' : '-');
+            QVERIFY2(bytesOf(video) == videoBytes && bytesOf(data) == dataBytes, qPrintable(what));
+            QCOMPARE(leftovers(".part"), QStringList());
+        }
+        QVERIFY(!QFile::exists(data + ".3")); // refused before the run
+
+        // --save-background past a file-size limit: the reason, and the earlier picture kept.
+        const QStringList limited = track
+            + QStringList { "--method=blobs", "--background-frames=5", "--output", data + ".4",
+                  "--save-background", savedBackground };
+        testutils::ProgramRun run = runCliWithFileLimit(limited, 4096);
+        QVERIFY2(run.exitCode == 5 && run.err.contains("File too large"),
+            qPrintable(describe(limited, run)));
+        QCOMPARE(bytesOf(savedBackground), QByteArray("an earlier picture\n"));
+        run = runCli(limited);
+        QVERIFY2(run.exitCode == 0 && QImage(savedBackground).size() == QSize(160, 120),
+            qPrintable(describe(limited, run)));
+
+        // Results that cannot be written to standard output fail the command, with the reason.
+        const QList<QStringList> printing = {
+            { "analyze", data, "--variable=Speed", "--table" },
+            { "analyze", data, "--variable=Speed" },
+            { "track", "--help" },
+            { "--version" },
+        };
+        for (const QStringList &args : printing) {
+            run = runCliInto(args, "/dev/full");
+            QVERIFY2(run.exitCode == 1 && run.err.contains("No space left on device"),
+                qPrintable(describe(args, run)));
         }
     }
 

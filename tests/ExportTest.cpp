@@ -6,6 +6,7 @@
 // Pictures are checked by averaging colours along the drawn lines and comparing them with the
 // plain background: MPEG-1 at 25 kbit/s smears thin lines, but never that far.
 
+#include "app/ExportJob.h"
 #include "app/MainWindow.h"
 #include "formats/TrackingDataFile.h"
 #include "model/ArenaLayout.h"
@@ -19,7 +20,12 @@
 #include <QAction>
 #include <QDir>
 #include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSemaphore>
+#include <QSettings>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTest>
 
 #include <cmath>
@@ -243,13 +249,31 @@ class ExportTest : public QObject
     QString video; // 14 grey pictures, 160 x 120, 25 fps: the export writes 12
     QString rowsFile; // movingRows() with the Tracking Area (4, 4)-(155, 115)
 
-    // Pictures i >= 1 show row i - 1, the last row repeated once the rows run out.
-    void checkMovingRows(const QVector<QImage> &pictures)
+    // Pictures i >= 1 show row i - 1, the last row repeated once the rows run out. With
+    // `trails`, also the trail: the segments between the rows up to the one shown, and none
+    // ahead of it (only the MP4 keeps a one-pixel line clear enough to be measured).
+    void checkMovingRows(const QVector<QImage> &pictures, bool trails = false)
     {
         const QList<Row> rows = movingRows();
         for (int i = 0; i < pictures.size(); ++i) {
             const QImage &picture = pictures[i];
             const int shown = i == 0 ? -1 : std::min(i - 1, int(rows.size()) - 1);
+            // The segments between neighbouring rows on y = 40, sampled away from the
+            // markers' outlines (6 pixels either side of a row).
+            for (int r = 0; trails && r + 1 < rows.size(); ++r) {
+                if (rows[r].y != 40 || rows[r + 1].y != 40)
+                    continue;
+                const int a = int(rows[r].x);
+                const QVector<QPoint> line = { { a + 2, 40 }, { a + 3, 40 }, { a + 4, 40 },
+                    { a + 5, 40 }, { a + 9, 40 }, { a + 10, 40 }, { a + 11, 40 }, { a + 12, 40 } };
+                const double contrast = meanOf(picture, line).luma() - background.lightness();
+                const QString where
+                    = QString("picture %1, trail %2-%3: %4").arg(i).arg(r).arg(r + 1).arg(contrast);
+                if (r + 1 <= shown)
+                    QVERIFY2(contrast > 50, qPrintable(where));
+                else
+                    QVERIFY2(std::abs(contrast) < 20, qPrintable(where));
+            }
             for (int r = 0; r < rows.size(); ++r) {
                 const QPoint at(int(rows[r].x), int(rows[r].y));
                 const QString where = QString("picture %1, row %2").arg(i).arg(r);
@@ -474,8 +498,15 @@ private Q_SLOTS:
         QCOMPARE(probedStream(output),
             (QStringList { "codec_name=h264", "width=160", "height=120", "pix_fmt=yuv420p",
                 "r_frame_rate=25/1", "nb_read_frames=14" }));
-        // The decoder passes over picture 0: what follows is what the MPEG holds.
-        checkMovingRows(decodeAll(output));
+        // The decoder passes over picture 0: what follows is what the MPEG holds, with the
+        // trail that follows the marker.
+        checkMovingRows(decodeAll(output), true);
+        // The command line draws the same pictures.
+        QVERIFY(QFile::remove(output));
+        const testutils::ProgramRun trailRun = testutils::runProgram(POND_CLI,
+            { "export", rowsFile, video, "--format", "mp4", "--filter", "13", "--quiet" }, 60000);
+        QCOMPARE(trailRun.exitCode, 0);
+        checkMovingRows(decodeAll(output), true);
         QVERIFY(!QFile::exists(video + ".out.mpeg"));
         // Readable by whoever may read a new file here, not by its owner alone.
         const QString fresh = writeFile("fresh.txt", "x");
@@ -514,6 +545,7 @@ private Q_SLOTS:
             dialogs->queueFile(rowsFile);
             dialogs->queueFile(odd);
             w.findChild<QAction *>("actionExportVideo")->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(!w.findChild<ExportJob *>()->isRunning(), 60000);
             const QList<RecordedMessage> told = dialogs->takeMessages();
             QCOMPARE(told.size(), 1);
             QVERIFY2(told[0].kind == "information" && told[0].text.contains(odd + ".out.mp4")
@@ -532,6 +564,96 @@ private Q_SLOTS:
             qPrintable(result.detail));
         QCOMPARE(
             QDir(testutils::scratchDir()).entryList({ "plain*mp4" }, QDir::Files), QStringList());
+    }
+
+    // The Results menu's export runs beside the window: progress and Cancel in the status bar
+    // while it runs (a cancelled export writes nothing), a question before an earlier output is
+    // replaced (Cancel keeps it, Save As writes elsewhere and adds the extension), the format
+    // chosen last offered first, and the video beside the data file offered.
+    void menuExportRunsBesideTheWindow()
+    {
+        QCoreApplication::setOrganizationName("PondwatchTest");
+        QCoreApplication::setApplicationName("export");
+        QSettings().clear();
+        const QString mp4Item = "H.264 MP4 (VIDEO.out.mp4, fit to show)";
+        const QString beside = testutils::scratchPath("beside.avi");
+        QVERIFY(QFile::copy(video, beside));
+        const QString besideRows = beside + ".data.txt";
+        QVERIFY(QFile::copy(rowsFile, besideRows));
+        const QString output = beside + ".out.mp4";
+
+        MainWindow w;
+        for (QSpinBox *spin : w.findChildren<QSpinBox *>())
+            if (spin->maximum() == 99 && spin->singleStep() == 2)
+                spin->setValue(13); // the marker size checkMovingRows looks for
+        auto *job = w.findChild<ExportJob *>();
+        QVERIFY(job);
+        QAction *exportAction = w.findChild<QAction *>("actionExportVideo");
+        QSemaphore reached, proceed;
+        job->frameHook = [&](int frames) {
+            if (frames == 4) {
+                reached.release();
+                proceed.acquire();
+            }
+        };
+        dialogs->queueText(mp4Item);
+        dialogs->queueFile(besideRows);
+        dialogs->queueFile(beside);
+        exportAction->trigger();
+        QCOMPARE(dialogs->questions.size(), 3);
+        QCOMPARE(dialogs->questions[0].dir.split('|').first(),
+            QString("MPEG-1 (VIDEO.out.mpeg, small)"));
+        QCOMPARE(dialogs->questions[2].dir, beside);
+        // The worker is held after its fourth frame: the window answers meanwhile.
+        QVERIFY(reached.tryAcquire(1, 60000));
+        QVERIFY(job->isRunning());
+        QVERIFY(!job->progressBar()->isHidden() && !job->cancelButton()->isHidden());
+        QVERIFY(!exportAction->isEnabled());
+        QTest::mouseClick(job->cancelButton(), Qt::LeftButton);
+        proceed.release();
+        QTRY_VERIFY_WITH_TIMEOUT(!job->isRunning(), 60000);
+        job->frameHook = nullptr;
+        QVERIFY(job->progressBar()->isHidden() && job->cancelButton()->isHidden());
+        QVERIFY(exportAction->isEnabled());
+        QVERIFY(w.statusBar()->currentMessage().contains("cancelled"));
+        QCOMPARE(outputsIn(testutils::scratchDir()), QStringList());
+        QCOMPARE(dialogs->takeMessages().size(), 0);
+
+        // An earlier output: Cancel keeps it; Save As to a name without the extension.
+        writeFile(QFileInfo(output).fileName(), "earlier");
+        dialogs->questions.clear();
+        dialogs->queueText(mp4Item);
+        dialogs->queueFile(besideRows);
+        dialogs->queueFile(beside);
+        dialogs->queueChoice(2);
+        exportAction->trigger();
+        QVERIFY(!job->isRunning());
+        QCOMPARE(dialogs->questions.size(), 4);
+        // MP4 was chosen last: it comes first now.
+        QCOMPARE(dialogs->questions[0].dir.split('|').first(), mp4Item);
+        QCOMPARE(dialogs->questions[3].kind, QString("choice"));
+        QVERIFY(dialogs->questions[3].filter.contains(output));
+
+        const QString savedAs = testutils::scratchPath("saved-as");
+        dialogs->queueText(mp4Item);
+        dialogs->queueFile(besideRows);
+        dialogs->queueFile(beside);
+        dialogs->queueChoice(1);
+        dialogs->queueFile(savedAs);
+        exportAction->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!job->isRunning(), 60000);
+        const QList<RecordedMessage> told = dialogs->takeMessages();
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].text.contains(savedAs + ".mp4"), qPrintable(told[0].text));
+        QVERIFY(probedStream(savedAs + ".mp4").contains("nb_read_frames=14"));
+        checkMovingRows(decodeAll(savedAs + ".mp4"), true);
+        QFile earlier(output);
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), QByteArray("earlier"));
+        QSettings().clear();
+        QCoreApplication::setOrganizationName(QString());
+        for (const QString &f : { output, savedAs + ".mp4", beside, besideRows })
+            QFile::remove(f);
     }
 
     void videosThatGiveNoPicture()

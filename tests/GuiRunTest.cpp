@@ -15,6 +15,7 @@
 #include "view/ViewRenderer.h"
 
 #include <QComboBox>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QMutexLocker>
 #include <QRegularExpression>
@@ -156,6 +157,10 @@ class GuiRunTest : public QObject
         QVERIFY(d.view()->Image() == trackerImage(d.tracker(), false));
         QCOMPARE(qint64(d.view()->parentWidget()->window()->findChild<QSlider *>()->value()),
             newest.frameNumber);
+        // The status bar names the frame on display, not the last one before the pause.
+        auto *window = qobject_cast<MainWindow *>(d.view()->window());
+        QCOMPARE(window->runFeedback()->statusText(),
+            QString("Paused at frame %1").arg(newest.frameNumber));
     }
 
 private Q_SLOTS:
@@ -490,10 +495,11 @@ private Q_SLOTS:
         QVERIFY(dialogs->questions.last().filter.contains(data));
         QCOMPARE(fileBytes(data), before);
 
-        // Save As...: the new run goes to the chosen file; the old one stays.
-        const QString other = testutils::scratchPath("other.data.txt");
+        // Save As...: the new run goes to the chosen file, given the extension the analysis
+        // window's Browse shows when typed without; the old one stays.
+        const QString other = testutils::scratchPath("other-data.txt");
         dialogs->queueChoice(1);
-        dialogs->queueFile(other);
+        dialogs->queueFile(testutils::scratchPath("other-data"));
         gate.holdAtCount(10);
         QTest::mouseClick(findControl<QPushButton>(w, "processVideoButton"), Qt::LeftButton);
         QVERIFY(d.waitHeld(gate, 10));
@@ -518,6 +524,14 @@ private Q_SLOTS:
         QVERIFY2(
             notice->text().contains("The video ended early: " + cut), qPrintable(notice->text()));
         QFile::remove(cut + ".data.txt");
+
+        // Another video: the status bar no longer names the last run's file.
+        QVERIFY(w.runFeedback()->statusText().contains(cut));
+        d.open(oneFish);
+        QVERIFY2(
+            w.runFeedback()->statusText().isEmpty(), qPrintable(w.runFeedback()->statusText()));
+        QVERIFY(w.runFeedback()->openFolderButton()->isHidden());
+        QVERIFY(!w.runFeedback()->notice());
     }
 
     // ---- Pause and review ---------------------------------------------------------------
@@ -736,6 +750,18 @@ private Q_SLOTS:
 
         const QStringList arenaButtons = { "addArenaButton", "addRoundArenaButton",
             "addArenaGridButton", "moveArenasButton", "clearArenasButton" };
+        // The background's pre-pass is a step of its own: the tracking's progress after it
+        // starts from its own beginning instead of going back from the pre-pass's.
+        QMainWindow host;
+        RunFeedback steps(&host);
+        steps.runStarted(0, 1000);
+        steps.backgroundProgress(10, 50);
+        QCOMPARE(steps.statusText(),
+            QString("Step 1 of 2: making the background - frame 10 of 50 sampled"));
+        steps.runProgress(5, 200, 5);
+        QVERIFY2(steps.statusText().startsWith("Step 2 of 2: tracking - Frame 5 - 20.0%"),
+            qPrintable(steps.statusText()));
+
         auto *move = findControl<QPushButton>(w, "moveArenasButton");
         d.click("moveArenasButton");
         QVERIFY(move->isChecked());

@@ -11,6 +11,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QSet>
 #include <QStatusBar>
 #include <QTest>
 
@@ -593,6 +594,33 @@ private Q_SLOTS:
         QCOMPARE(at(img, 65, 40), first); // fish 0: records 1-2
         QCOMPARE(at(img, 35, 100), background);
         QCOMPARE(at(img, 65, 100), background);
+
+        // Twenty colours far apart, then the same colours in other shapes: every one of 200
+        // fish has its own colour and shape.
+        QSet<QPair<QRgb, int>> seen;
+        for (int i = 0; i < 200; ++i) {
+            const QColor c = FishPalette::colour(i);
+            QVERIFY(!seen.contains({ c.rgb(), int(FishPalette::marker(i)) }));
+            seen.insert({ c.rgb(), int(FishPalette::marker(i)) });
+            for (int j = 0; j < std::min(i, FishPalette::colourCount); ++j) {
+                const QColor d = FishPalette::colour(j);
+                const int distance = std::abs(c.red() - d.red()) + std::abs(c.green() - d.green())
+                    + std::abs(c.blue() - d.blue());
+                QVERIFY2(i >= FishPalette::colourCount || distance > 60,
+                    qPrintable(QString("fish %1 and %2").arg(i + 1).arg(j + 1)));
+            }
+        }
+        // Fish 21 shares fish 1's colour, drawn round: the square's corner stays clear.
+        ViewState many;
+        many.showResults = true;
+        many.meanFilterSize = 7;
+        for (int i = 0; i < 21; ++i)
+            many.fishPositions << QPoint(20 + (i % 7) * 25, 20 + (i / 7) * 40);
+        const QImage crowd = ViewRenderer::render(blankFrame(), set, many, RecordLookup());
+        const QPoint first21 = many.fishPositions[20], first1 = many.fishPositions[0];
+        QCOMPARE(at(crowd, first1.x() - 3, first1.y() - 3), first);
+        QVERIFY(at(crowd, first21.x() - 3, first21.y() - 3) != first);
+        QVERIFY(countIn(crowd, QRect(first21 - QPoint(4, 4), first21 + QPoint(4, 4)), first) > 4);
     }
 
     // ---- Editing with the mouse on the real view ---------------------------------------------

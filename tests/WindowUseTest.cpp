@@ -3,6 +3,7 @@
 // and loaded (also by pondwatch-cli track --setup).
 
 #include "app/MainWindow.h"
+#include "app/Playback.h"
 #include "app/RunFeedback.h"
 #include "app/WindowMenus.h"
 #include "formats/SetupFile.h"
@@ -11,18 +12,25 @@
 #include "support/FindControl.h"
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
+#include "ui/GuideWindow.h"
 #include "view/ui/VideoView.h"
 #include "view/ui/VideoViewport.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
+#include <QShortcut>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <cmath>
 #include <optional>
@@ -208,7 +216,8 @@ private Q_SLOTS:
             QCOMPARE(menuTexts(top[0]->menu()),
                 (QStringList { "Open Video File...", "Open Recent", "Save Setup...",
                     "Load Setup...", "Quit" }));
-            QCOMPARE(menuTexts(top[2]->menu()), (QStringList { "Fit", "100%", "Tracker View" }));
+            QCOMPARE(menuTexts(top[2]->menu()),
+                (QStringList { "Fit", "100%", "Play\tSpace", "Tracker View" }));
             QCOMPARE(menuTexts(top[3]->menu()),
                 (QStringList {
                     "Show Trajectory...", "Show Heat Map...", "Export Annotated Video..." }));
@@ -221,6 +230,16 @@ private Q_SLOTS:
             const QList<RecordedMessage> about = dialogs->takeMessages();
             QCOMPARE(about.size(), 1);
             QVERIFY(about[0].text.contains("0.4.0"));
+            // The guide is shipped inside the program: F1 shows it without a network.
+            QCOMPARE(
+                action(w, "actionUserGuide")->shortcut(), QKeySequence(QKeySequence::HelpContents));
+            action(w, "actionUserGuide")->trigger();
+            auto *guide = w.findChild<GuideWindow *>();
+            QVERIFY(guide && guide->isVisible());
+            QVERIFY(guide->toPlainText().contains("Arenas: well plates"));
+            action(w, "actionUserGuide")->trigger();
+            QCOMPARE(w.findChildren<GuideWindow *>().size(), 1);
+            guide->close();
 
             // Tracker View in the menu and the check box are one setting.
             action(w, "actionTrackerView")->trigger();
@@ -230,14 +249,65 @@ private Q_SLOTS:
             w.LoadVideoFile();
             QCOMPARE(dialogs->questions.last().dir, QString("."));
             QVERIFY(action(w, "actionSaveSetup")->isEnabled());
-            for (QSpinBox *spin : w.findChildren<QSpinBox *>())
-                if (spin->maximum() == 25)
-                    spin->setValue(4);
+            // Play steps a frame at a time (the test steps it rather than wait on the timer)
+            // and stops at the end; View > Play and Space start and stop it.
+            Playback *player = w.windowMenus()->player();
+            const int first = fixtures::frameIndexOf(w.view()->Image());
+            action(w, "actionPlay")->trigger();
+            QVERIFY(player->isPlaying() && action(w, "actionPlay")->isChecked());
+            for (int i = 0; i < 3; ++i)
+                player->tick();
+            QCOMPARE(fixtures::frameIndexOf(w.view()->Image()), first + 3);
+            for (int i = 0; i < 40 && player->isPlaying(); ++i)
+                player->tick();
+            QVERIFY(!player->isPlaying() && !action(w, "actionPlay")->isChecked());
+            QCOMPARE(fixtures::frameIndexOf(w.view()->Image()), 29);
+            w.findChild<QShortcut *>("shortcutPause")->activated();
+            QVERIFY(player->isPlaying());
+            w.findChild<QShortcut *>("shortcutPause")->activated();
+            QVERIFY(!player->isPlaying());
+            // The wheel over a spin box of the scrolling column changes it only once it has
+            // the focus.
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            auto *frames = findControl<QSpinBox>(w, "framesToAverageSpin");
+            const int framesBefore = frames->value();
+            const auto wheel = [&] {
+                QWheelEvent up(QPointF(5, 5), frames->mapToGlobal(QPointF(5, 5)), QPoint(),
+                    QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(frames, &up);
+            };
+            wheel();
+            QCOMPARE(frames->value(), framesBefore);
+            w.activateWindow();
+            frames->setFocus();
+            QTRY_VERIFY(frames->hasFocus());
+            wheel();
+            QVERIFY(frames->value() > framesBefore);
+
+            // The whole-video background with 100 fish and parameters of both methods.
+            findControl<QComboBox>(w, "detectionMethodCombo")->setCurrentIndex(1);
+            findControl<QSpinBox>(w, "fishCountSpin")->setValue(100);
+            findControl<QSpinBox>(w, "framesToAverageSpin")->setValue(40);
+            findControl<QSpinBox>(w, "backgroundFramesSpin")->setValue(80);
+            findControl<QCheckBox>(w, "automaticThresholdCheck")->setChecked(false);
+            findControl<QSpinBox>(w, "blobThresholdSpin")->setValue(33);
+            findControl<QSpinBox>(w, "minAreaSpin")->setValue(12);
+            findControl<QSpinBox>(w, "maxAreaSpin")->setValue(900);
+            findControl<QDoubleSpinBox>(w, "maxSpeedSpin")->setValue(7.5);
             w.show();
             w.close();
         }
         MainWindow again;
-        QCOMPARE(again.fishCount(), 4);
+        QCOMPARE(findControl<QComboBox>(again, "detectionMethodCombo")->currentIndex(), 1);
+        QCOMPARE(again.fishCount(), 100);
+        QCOMPARE(again.framesToAverage(), 40);
+        QCOMPARE(findControl<QSpinBox>(again, "backgroundFramesSpin")->value(), 80);
+        QVERIFY(!findControl<QCheckBox>(again, "automaticThresholdCheck")->isChecked());
+        QCOMPARE(findControl<QSpinBox>(again, "blobThresholdSpin")->value(), 33);
+        QCOMPARE(findControl<QSpinBox>(again, "minAreaSpin")->value(), 12);
+        QCOMPARE(findControl<QSpinBox>(again, "maxAreaSpin")->value(), 900);
+        QCOMPARE(findControl<QDoubleSpinBox>(again, "maxSpeedSpin")->value(), 7.5);
         const QString full = QFileInfo(smallVideo).absoluteFilePath();
         QCOMPARE(again.windowMenus()->recentFiles(), QStringList { full });
         auto *recent = again.findChild<QMenu *>("menuRecent");
@@ -278,11 +348,46 @@ private Q_SLOTS:
         QCOMPARE(read.gaussianVariance, 0.005f);
         QCOMPARE(read.meanFilterSize, 5);
         QVERIFY(read.signedDifference && !read.brightObject);
+        QVERIFY(!read.wholeVideoBackground);
+        // A classic setup with the background's defaults is written as before the method was
+        // kept, so that earlier versions read it.
+        QVERIFY(!SetupFile::text(setup).contains("method"));
+
+        // The whole-video background and its parameters, with more fish than classic takes.
+        TrackingSetup blobs = setup;
+        blobs.wholeVideoBackground = true;
+        blobs.fishCount = 100;
+        blobs.backgroundFrames = 80;
+        blobs.blobThreshold = 33.0f;
+        blobs.minArea = 12;
+        blobs.maxArea = 900;
+        blobs.maxSpeed = 7.5f;
+        const QString blobsPath = testutils::scratchPath("blobs.pwsetup");
+        QVERIFY(SetupFile::write(blobsPath, blobs));
+        QVERIFY2(SetupFile::read(blobsPath, &read, &error), qPrintable(error));
+        QVERIFY(read.wholeVideoBackground);
+        QCOMPARE(read.fishCount, 100);
+        QCOMPARE(read.backgroundFrames, 80);
+        QCOMPARE(read.blobThreshold, 33.0f);
+        QCOMPARE(read.minArea, 12);
+        QCOMPARE(read.maxArea, 900);
+        QCOMPARE(read.maxSpeed, 7.5f);
+        blobs.blobThreshold = -1.0f; // automatic
+        blobs.wholeVideoBackground = false;
+        blobs.fishCount = 3;
+        QVERIFY(SetupFile::write(blobsPath, blobs));
+        QVERIFY2(SetupFile::read(blobsPath, &read, &error), qPrintable(error));
+        QVERIFY(!read.wholeVideoBackground);
+        QCOMPARE(read.blobThreshold, -1.0f);
+        QCOMPARE(read.backgroundFrames, 80);
 
         // Bad files: nothing read, the file and the line named.
         const QString bad = testutils::scratchPath("bad.pwsetup");
         for (const QByteArray &body : { QByteArray("Pondwatch setup 1\narea 1 2 x 4 L\n"),
                  QByteArray("Pondwatch setup 1\narea 1 2 3 4 T\nfish 99\n"),
+                 QByteArray("Pondwatch setup 1\narea 1 2 3 4 T\nfish 300\nmethod background\n"),
+                 QByteArray("Pondwatch setup 1\narea 1 2 3 4 T\nmethod blobs\n"),
+                 QByteArray("Pondwatch setup 1\narea 1 2 3 4 T\nblob-threshold -2\n"),
                  QByteArray("Pondwatch setup 1\narea 1 2 3 4 T\nruler 1 2 3 4\n"),
                  QByteArray("Pondwatch setup 1\nfish 2\n"), QByteArray("just text\n") }) {
             QFile f(bad);
@@ -312,7 +417,9 @@ private Q_SLOTS:
         MainWindow w;
         dialogs->queueFile(smallVideo);
         w.LoadVideoFile();
-        w.applySetup(setup);
+        TrackingSetup windowSetup = setup;
+        windowSetup.backgroundFrames = 80; // the other method's parameters travel too
+        w.applySetup(windowSetup);
         const QString saved = testutils::scratchPath("from-window"); // the suffix is added
         dialogs->queueFile(saved);
         QVERIFY(w.windowMenus()->saveSetup());
@@ -327,6 +434,8 @@ private Q_SLOTS:
         QCOMPARE(other.fishCount(), 3);
         QCOMPARE(other.confidenceThreshold(), 12.5f);
         QVERIFY(other.signedDifference() && !other.brightObject());
+        QCOMPARE(findControl<QComboBox>(other, "detectionMethodCombo")->currentIndex(), 0);
+        QCOMPARE(findControl<QSpinBox>(other, "backgroundFramesSpin")->value(), 80);
         QVERIFY(other.view()->undo());
         QCOMPARE(other.view()->AreaLabels(), QStringList { "Tracking Area" });
         // The header of a data file loads its overlays and leaves the parameters.
@@ -334,6 +443,28 @@ private Q_SLOTS:
         QVERIFY(other.windowMenus()->loadSetup());
         QVERIFY(sameOverlays(other.view()->Overlays(), content.overlays));
         QCOMPARE(other.fishCount(), 3);
+        // Arenas need the whole-video background: loading them chooses it, and says so.
+        TrackingSetup plate;
+        plate.overlays.areas << QRect(0, 0, 160, 120);
+        plate.overlays.areaLabels << "Tracking Area";
+        for (int i = 0; i < 2; ++i) {
+            Arena arena;
+            arena.rect = QRect(10 + 70 * i, 10, 60, 60);
+            arena.fishCount = 1;
+            plate.overlays.arenas << arena;
+        }
+        const QString platePath = testutils::scratchPath("plate.pwsetup");
+        QVERIFY(SetupFile::write(platePath, plate));
+        findControl<QComboBox>(other, "detectionMethodCombo")->setCurrentIndex(0);
+        dialogs->queueFile(platePath);
+        QVERIFY(other.windowMenus()->loadSetup());
+        QCOMPARE(findControl<QComboBox>(other, "detectionMethodCombo")->currentIndex(), 1);
+        QCOMPARE(other.view()->Arenas().size(), 2);
+        const QString said = other.statusBar()->currentMessage();
+        QVERIFY2(said.contains("2 arenas")
+                && said.contains("Whole-video background", Qt::CaseInsensitive),
+            qPrintable(said));
+
         // A bad file: a message naming it, nothing changed.
         dialogs->queueFile(bad);
         QVERIFY(!other.windowMenus()->loadSetup());

@@ -5,6 +5,7 @@
 #include "video/QVideoEncoder.h"
 #include "video/VideoProbe.h"
 
+#include <QFileInfo>
 #include <QPainter>
 
 #include <cmath>
@@ -92,6 +93,25 @@ AVRational sourceFrameRate(const QString &videoPath, QVideoDecoder &decoder)
 
 } // namespace
 
+RecordLookup AnnotatedExport::rowHistory(const AnnotationRows &rows, int shown)
+{
+    return [&rows, shown](int index, TrackRecord &record) {
+        if (index < 0 || shown < 0 || index > shown || shown >= rows.size())
+            return false;
+        const int row = shown - index;
+        record = TrackRecord();
+        record.seconds = rows.times[row];
+        record.x = toPixel(rows.xs[row]);
+        record.y = toPixel(rows.ys[row]);
+        record.found = rows.found[row];
+        if (row < rows.fishPositions.size()) {
+            record.fishPositions = fishMarkers(rows, row);
+            record.fishFoundFlags = rows.fishFound[row];
+        }
+        return true;
+    };
+}
+
 AnnotatedExport::Result AnnotatedExport::run(
     const AnnotationRows &rows, const QString &videoPath) const
 {
@@ -131,8 +151,14 @@ AnnotatedExport::Result AnnotatedExport::run(
                              .arg(size.height())
                              .arg(mp4 ? QStringLiteral("even (H.264 in yuv420p)")
                                       : QStringLiteral("multiples of 8"));
-    const QString output = outputFileName(videoPath, format);
+    const QString output = outputPath.isEmpty() ? outputFileName(videoPath, format) : outputPath;
     QString reason;
+    // Replacing the video being read would lose it: a Save As onto it is refused.
+    if (QFileInfo(output).canonicalFilePath() == QFileInfo(videoPath).canonicalFilePath()) {
+        result.error = Error::OutputNotWritten;
+        result.detail = output + QStringLiteral(": this is the video being exported");
+        return result;
+    }
     const QString temporary = AtomicFile::temporarySibling(output, &reason);
     QVideoEncoder encoder;
     result.outputOpened = !temporary.isEmpty()
@@ -153,7 +179,11 @@ AnnotatedExport::Result AnnotatedExport::run(
     ViewState &state = result.finalState;
     // The renderer hands back Format_RGB32 today; the encoder takes nothing else (a
     // premultiplied picture would be refused frame after frame), so make sure of it.
+    state.reviewIndex = 0;
+    int counter = -1; // the row applied next; -1 until a frame reaches the first row's time
     const auto draw = [&] {
+        const RecordLookup history
+            = drawTrail && counter > 0 ? rowHistory(rows, counter - 1) : RecordLookup();
         return padded(ViewRenderer::render(frame, overlays, state, history)
                           .convertToFormat(QImage::Format_RGB32),
             size);
@@ -164,7 +194,6 @@ AnnotatedExport::Result AnnotatedExport::run(
         else
             ++result.framesEncoded;
     }
-    int counter = -1; // the row applied next; -1 until a frame reaches the first row's time
     while (!encodeFailed && decoder.seekNextFrame()) {
         if (stopRequested && stopRequested()) {
             result.error = Error::Stopped;

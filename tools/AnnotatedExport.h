@@ -10,6 +10,9 @@
 // Rows are applied one per decoded frame: the first frame only gives the size and is not
 // written; the row counter starts when a frame's time reaches the first row's time, and the
 // first row is drawn on the frame after that. Frames after the last row keep its marker.
+// The trail behind the marker is drawn from the rows up to the one shown on that picture, so
+// it follows the fish through the video (the tracker's records, or the file's last rows,
+// would draw the end of the run on every picture).
 //
 // The video is encoded to a temporary file beside the output, which replaces the output only
 // once complete: a failed or stopped export leaves an earlier output as it was. The MPEG
@@ -60,15 +63,18 @@ public:
 
     // What every picture is drawn with besides the frame and the row applied.
     OverlaySet overlays;
-    // The view state before the first row is applied. Its reviewIndex and meanFilterSize
-    // hold for every picture; the rows set showResults, fishFound and fishPosition.
+    // The view state before the first row is applied. Its meanFilterSize holds for every
+    // picture; the rows set showResults, fishFound and fishPosition. The row shown is always
+    // the newest of its trail, so reviewIndex is taken as 0.
     ViewState initialState;
-    // The history the trail is drawn from; empty for none.
-    RecordLookup history;
+    // Draw the trail of the rows up to the one shown (the window's view always does).
+    bool drawTrail = true;
     ProgressCallback progress;
     // Asked between frames; true stops the export, which then writes nothing. May be empty.
     std::function<bool()> stopRequested;
     Format format = Format::Mpeg;
+    // Where the video goes; empty: outputFileName(videoPath, format). Never the video itself.
+    QString outputPath;
     // The FFmpeg encoder of the MP4 (tests name one that is missing).
     const char *h264Encoder = "libx264";
 
@@ -88,6 +94,10 @@ public:
         bool endedEarly = false;
     };
     Result run(const AnnotationRows &rows, const QString &videoPath) const;
+
+    // The history of a picture that shows row `shown`: index 0 is that row, 1 the one before,
+    // and so on; nothing before the first row or after `shown`.
+    static RecordLookup rowHistory(const AnnotationRows &rows, int shown);
 
     // A position read from the file as the view's integer pixel: truncated toward zero, and
     // kept within the int range (a value that is not a number gives 0).

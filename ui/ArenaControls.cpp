@@ -61,7 +61,16 @@ ArenaControls::ArenaControls(VideoView *videoView, QWidget *parent)
         [this](bool on) { arm(on ? Mode::Move : Mode::Idle); });
     connect(clear, &QPushButton::clicked, this, [this] {
         arm(Mode::Idle);
+        const QList<Arena> earlier = view ? view->Arenas() : QList<Arena>();
+        if (earlier.isEmpty())
+            return;
+        const int answer = Dialogs::current().choice(this, tr("Clear Arenas"),
+            tr("Remove all %1 arenas? Edit > Undo brings them back.").arg(earlier.size()),
+            { tr("Clear"), tr("Cancel") });
+        if (answer != 0)
+            return;
         show({});
+        view->recordArenaEdit(earlier);
     });
     if (view) {
         view->installEventFilter(this);
@@ -250,6 +259,9 @@ bool ArenaControls::eventFilter(QObject *watched, QEvent *event)
         // A drag too small for the shape (a click) adds nothing.
         const bool laidOut = mode == Mode::Move || arenas.size() > before.size();
         show(laidOut ? arenas : before);
+        // One drag is one edit, to undo and redo as a whole.
+        if (laidOut && arenas != before)
+            view->recordArenaEdit(before);
         if (mode != Mode::Move)
             arm(Mode::Idle);
     }

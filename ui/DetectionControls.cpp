@@ -1,5 +1,6 @@
 #include "ui/DetectionControls.h"
 
+#include "formats/SetupFile.h"
 #include "tracking/TrackingControls.h"
 #include "ui/Dialogs.h"
 
@@ -153,6 +154,28 @@ bool DetectionControls::blobsChosen() const
 void DetectionControls::chooseBlobs(bool blobs)
 {
     method->setCurrentIndex(blobs ? 1 : 0);
+}
+
+void DetectionControls::readInto(TrackingSetup *setup) const
+{
+    setup->wholeVideoBackground = blobsChosen();
+    setup->backgroundFrames = backgroundFrames->value();
+    setup->blobThreshold = automaticThreshold->isChecked() ? -1.0f : float(threshold->value());
+    setup->minArea = minArea->value();
+    setup->maxArea = maxArea->value();
+    setup->maxSpeed = float(maxSpeed->value());
+}
+
+void DetectionControls::apply(const TrackingSetup &setup)
+{
+    chooseBlobs(setup.wholeVideoBackground);
+    backgroundFrames->setValue(setup.backgroundFrames);
+    automaticThreshold->setChecked(setup.blobThreshold < 0);
+    if (setup.blobThreshold >= 0)
+        threshold->setValue(int(setup.blobThreshold));
+    minArea->setValue(setup.minArea);
+    maxArea->setValue(setup.maxArea);
+    maxSpeed->setValue(setup.maxSpeed);
 }
 
 void DetectionControls::setLocked(bool locked)

@@ -16,6 +16,7 @@ class QPushButton;
 class QSpinBox;
 class QTimer;
 struct TrackingControls;
+struct TrackingSetup;
 
 class DetectionControls : public QWidget
 {
@@ -26,6 +27,10 @@ public:
 
     bool blobsChosen() const;
     void chooseBlobs(bool blobs);
+    // The method and the whole-video background's parameters, as settings and setups keep
+    // them.
+    void readInto(TrackingSetup *setup) const;
+    void apply(const TrackingSetup &setup);
     // Locks the method and its parameters (a run read them when it started); the progress
     // bar and the last background's View and Save stay usable.
     void setLocked(bool locked);

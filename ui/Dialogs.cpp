@@ -1,6 +1,9 @@
 #include "ui/Dialogs.h"
 
+#include "files/UserPath.h"
+
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -26,13 +29,14 @@ Dialogs *Dialogs::install(Dialogs *dialogs)
 QString QtDialogs::openFileName(
     QWidget *parent, const QString &caption, const QString &dir, const QString &filter)
 {
-    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+    // A name typed into Qt's own dialog may start with ':'; it is a file, never a resource.
+    return UserPath::local(QFileDialog::getOpenFileName(parent, caption, dir, filter));
 }
 
 QString QtDialogs::saveFileName(
     QWidget *parent, const QString &caption, const QString &dir, const QString &filter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+    return UserPath::local(QFileDialog::getSaveFileName(parent, caption, dir, filter));
 }
 
 QString QtDialogs::text(QWidget *parent, const QString &title, const QString &label)
@@ -87,4 +91,11 @@ int QtDialogs::choice(
     }
     box.exec();
     return int(added.indexOf(box.clickedButton()));
+}
+
+QString Dialogs::withExtension(const QString &path, const QString &extension)
+{
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    return path + extension;
 }

@@ -39,6 +39,10 @@ public:
         QWidget *parent, const QString &title, const QString &text, const QStringList &buttons)
         = 0;
 
+    // `path` with `extension` (".txt") added when its file name has none, as the filter the
+    // dialog showed promised; an empty path stays empty.
+    static QString withExtension(const QString &path, const QString &extension);
+
     // The dialogs in use; Qt's own unless a test installed others.
     static Dialogs &current();
     // Installs `dialogs` (not owned) and returns the previous ones; nullptr restores Qt's.

@@ -2,7 +2,9 @@
 // A column of controls that scrolls only when the screen is lower than the controls need:
 // it asks for the column's own height, up to the screen's available height less the room the
 // window needs around it, so that every control (and "Process Video") can be reached on a
-// low screen while a higher one shows the column whole. GUI thread.
+// low screen while a higher one shows the column whole. The wheel scrolls the column: a spin
+// box or list box in it takes the wheel only once it has the keyboard focus (a click or Tab
+// gives it), so scrolling past a value never changes it. GUI thread.
 
 #include <QScrollArea>
 
@@ -19,5 +21,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void guardWheel();
+
     int reserve;
 };

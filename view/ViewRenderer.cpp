@@ -6,8 +6,10 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPen>
+#include <QPolygonF>
 #include <QTextOption>
 
+#include <cmath>
 #include <map>
 #include <optional>
 
@@ -67,6 +69,65 @@ void drawSquare(QPainter &painter, const QPoint &position, int half)
         painter.drawRect(QRect(p.x() - half, p.y() - half, 2 * half, 2 * half));
 }
 
+// A fish's marker in the shape of its palette round, through centre +- half; the square is
+// drawn as drawSquare draws it.
+void drawMarker(QPainter &painter, const QPoint &position, int half, FishPalette::Marker shape)
+{
+    using FishPalette::Marker;
+    painter.setBrush(Qt::NoBrush);
+    if (shape == Marker::Square || half <= 0) {
+        drawSquare(painter, position, half);
+        return;
+    }
+    constexpr int far = 1 << 30;
+    const QPointF c(qBound(-far, position.x(), far), qBound(-far, position.y(), far));
+    const double h = half;
+    switch (shape) {
+    case Marker::Square:
+        break;
+    case Marker::Circle:
+        painter.drawEllipse(c, h, h);
+        break;
+    case Marker::Diamond:
+        painter.drawPolygon(QPolygonF {
+            c + QPointF(0, -h), c + QPointF(h, 0), c + QPointF(0, h), c + QPointF(-h, 0) });
+        break;
+    case Marker::TriangleUp:
+        painter.drawPolygon(
+            QPolygonF { c + QPointF(0, -h), c + QPointF(h, h), c + QPointF(-h, h) });
+        break;
+    case Marker::TriangleDown:
+        painter.drawPolygon(
+            QPolygonF { c + QPointF(0, h), c + QPointF(h, -h), c + QPointF(-h, -h) });
+        break;
+    case Marker::Plus:
+        painter.drawLine(c + QPointF(-h, 0), c + QPointF(h, 0));
+        painter.drawLine(c + QPointF(0, -h), c + QPointF(0, h));
+        break;
+    case Marker::Cross:
+        painter.drawLine(c + QPointF(-h, -h), c + QPointF(h, h));
+        painter.drawLine(c + QPointF(-h, h), c + QPointF(h, -h));
+        break;
+    case Marker::Hexagon: {
+        QPolygonF hexagon;
+        for (int k = 0; k < 6; ++k)
+            hexagon << c + QPointF(h * std::cos(k * M_PI / 3), h * std::sin(k * M_PI / 3));
+        painter.drawPolygon(hexagon);
+        break;
+    }
+    case Marker::Star:
+        for (int k = 0; k < 4; ++k) {
+            const QPointF d(h * std::cos(k * M_PI / 4), h * std::sin(k * M_PI / 4));
+            painter.drawLine(c - d, c + d);
+        }
+        break;
+    case Marker::SquareDot:
+        drawSquare(painter, position, half);
+        painter.drawEllipse(c, 1.0, 1.0);
+        break;
+    }
+}
+
 // Several fish: each in its own colour (the palette shared with the plots), its trail too,
 // and its index beside the marker so a fish can be told apart and named.
 void paintMultiFish(QPainter &painter, const ViewState &state, HistoryCache &history, int half)
@@ -91,10 +152,11 @@ void paintMultiFish(QPainter &painter, const ViewState &state, HistoryCache &his
         const QPoint &p = state.fishPositions[j];
         const QColor colour = FishPalette::colour(j);
         // A dark ring under the marker keeps it visible on light water.
+        const FishPalette::Marker shape = FishPalette::marker(j);
         painter.setPen(solidPen(Qt::black, 1));
-        drawSquare(painter, p, half + 1);
+        drawMarker(painter, p, half + 1, shape);
         painter.setPen(solidPen(colour, 1));
-        drawSquare(painter, p, half);
+        drawMarker(painter, p, half, shape);
         const QString index = QString::number(j + 1);
         const QPoint at(p.x() + half + 3, p.y() - half - 2);
         painter.setPen(solidPen(Qt::black, 1));

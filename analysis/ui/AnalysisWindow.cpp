@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -85,6 +86,18 @@ AnalysisWindow::AnalysisWindow()
     scroll->setFrameShape(QFrame::NoFrame);
     dock->setWidget(scroll);
     addDockWidget(Qt::BottomDockWidgetArea, dock);
+    // A floating dock has the window manager's close button, and a dock closed there would
+    // be gone until a restart: it comes back docked instead.
+    connect(dock, &QDockWidget::visibilityChanged, this, [this, dock](bool visible) {
+        if (visible)
+            return;
+        QTimer::singleShot(0, dock, [this, dock] {
+            if (dock->isHidden() && isVisible()) {
+                dock->setFloating(false);
+                dock->show();
+            }
+        });
+    });
     connect(dock, &QDockWidget::dockLocationChanged, this, [this](Qt::DockWidgetArea area) {
         resultsPanel.setOrientation(
             area == Qt::BottomDockWidgetArea || area == Qt::TopDockWidgetArea ? Qt::Horizontal

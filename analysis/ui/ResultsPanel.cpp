@@ -152,8 +152,10 @@ void ResultsPanel::showPlot()
 
 void ResultsPanel::exportCsv()
 {
-    const QString path = Dialogs::current().saveFileName(this, tr("Export CSV"),
-        analysed.path + QStringLiteral(".results.csv"), tr("CSV table (*.csv)"));
+    const QString path = Dialogs::withExtension(
+        Dialogs::current().saveFileName(this, tr("Export CSV"),
+            analysed.path + QStringLiteral(".results.csv"), tr("CSV table (*.csv)")),
+        QStringLiteral(".csv"));
     if (path.isEmpty())
         return;
     QString reason;

@@ -20,7 +20,7 @@ skip() {
     exit 77
 }
 
-command -v snakemake >/dev/null || skip "snakemake is not installed (scripts/install-deps.sh)"
+command -v snakemake >/dev/null || skip "snakemake is not installed (scripts/install-deps.sh --tests)"
 "$cli" plot --help >/dev/null 2>&1 || skip "$cli has no plot command"
 "$cli" analyze --help 2>/dev/null | grep -q -- --table || skip "$cli analyze has no --table"
 
@@ -47,7 +47,7 @@ args=(--snakefile "$source_dir/workflow/Snakefile" --directory "$work"
     --config manifest="$work/manifest.csv" outdir=results pondwatch_cli="$cli")
 if [ "$mode" = slurm ]; then
     [ "$(id -u)" -eq 0 ] || skip "starting slurmctld and slurmd needs root"
-    command -v slurmctld >/dev/null || skip "slurm-wlm is not installed (scripts/install-deps.sh)"
+    command -v slurmctld >/dev/null || skip "slurm-wlm is not installed (scripts/install-deps.sh --tests)"
     cluster="$work/cluster"
     trap '"$source_dir/scripts/slurm-local.sh" stop "$cluster"' EXIT
     SLURM_LOCAL_PORT=$((20000 + RANDOM % 20000)) "$source_dir/scripts/slurm-local.sh" start "$cluster" \

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -36,6 +37,23 @@ double segmentDistance(const QPointF &p, const QPointF &a, const QPointF &b)
 }
 
 constexpr int maxUndo = 50;
+
+bool sameShapes(const OverlaySet &a, const OverlaySet &b)
+{
+    const auto sameRulers = [](const Ruler &x, const Ruler &y) {
+        return x.label == y.label && x.x1 == y.x1 && x.y1 == y.y1 && x.x2 == y.x2 && x.y2 == y.y2
+            && x.length == y.length;
+    };
+    const auto samePointDists = [](const PointDist &x, const PointDist &y) {
+        return x.label == y.label && x.centrex == y.centrex && x.centrey == y.centrey
+            && x.radx == y.radx && x.rady == y.rady && x.length == y.length;
+    };
+    return a.areas == b.areas && a.areaLabels == b.areaLabels && a.arenas == b.arenas
+        && std::equal(
+            a.rulers.begin(), a.rulers.end(), b.rulers.begin(), b.rulers.end(), sameRulers)
+        && std::equal(a.pointDists.begin(), a.pointDists.end(), b.pointDists.begin(),
+            b.pointDists.end(), samePointDists);
+}
 constexpr double pickTolerance = 6.0; // screen pixels around a shape that select it
 
 } // namespace
@@ -47,6 +65,7 @@ VideoView::VideoView(ViewHost *host)
     setMouseTracking(true);
     setAlignment(Qt::AlignCenter);
     setText(tr("Open a video to start"));
+    edits.setUndoLimit(maxUndo);
     ResetOverlays();
     fishPosition = QPoint(0, 0);
 }
@@ -64,7 +83,7 @@ void VideoView::ResetOverlays()
     areas << QRect(QPoint(0, 0), QPoint(0, 0));
     currentArea = currentRuler = currentPointDist = -1;
     armed = dragging = editAddedShape = false;
-    undoStack.clear();
+    edits.clear();
     selectedKind = Kind::None;
     selectedIndex = -1;
     locker.unlock();
@@ -160,11 +179,62 @@ bool VideoView::isEditArmed() const
     return armed;
 }
 
+// One finished edit: the shapes before and after it. Pushed once the edit is made, so its
+// first redo (QUndoStack::push calls it) has nothing to do.
+class VideoView::Edit : public QUndoCommand
+{
+public:
+    Edit(VideoView *view, OverlaySet before, OverlaySet after)
+        : owner(view)
+        , earlier(std::move(before))
+        , later(std::move(after))
+    {
+    }
+    void undo() override { owner->restoreOverlays(earlier); }
+    void redo() override
+    {
+        if (pushed)
+            owner->restoreOverlays(later);
+        pushed = true;
+    }
+
+private:
+    VideoView *owner;
+    OverlaySet earlier;
+    OverlaySet later;
+    bool pushed = false;
+};
+
 void VideoView::pushUndo(const OverlaySet &before)
 {
-    undoStack << before;
-    while (undoStack.size() > maxUndo)
-        undoStack.removeFirst();
+    OverlaySet after = Overlays();
+    if (sameShapes(after, before))
+        return;
+    edits.push(new Edit(this, before, std::move(after)));
+}
+
+void VideoView::recordArenaEdit(const QList<Arena> &before)
+{
+    OverlaySet earlier = Overlays();
+    earlier.arenas = before;
+    pushUndo(earlier);
+}
+
+void VideoView::restoreOverlays(const OverlaySet &set)
+{
+    {
+        QMutexLocker locker(&viewLock);
+        areas = set.areas;
+        areaLabels = set.areaLabels;
+        rulers = set.rulers;
+        pointDists = set.pointDists;
+        arenas = set.arenas;
+    }
+    selectedKind = Kind::None;
+    selectedIndex = -1;
+    emit arenasChanged();
+    emit hintChanged(QString());
+    Redraw();
 }
 
 void VideoView::finishEdit()
@@ -198,7 +268,7 @@ void VideoView::setOverlays(const OverlaySet &overlays)
 {
     if (armed)
         cancelEdit();
-    pushUndo(Overlays());
+    const OverlaySet before = Overlays();
     {
         QMutexLocker locker(&viewLock);
         areas = overlays.areas;
@@ -207,6 +277,7 @@ void VideoView::setOverlays(const OverlaySet &overlays)
         pointDists = overlays.pointDists;
         arenas = overlays.arenas;
     }
+    pushUndo(before);
     selectedKind = Kind::None;
     selectedIndex = -1;
     emit arenasChanged();
@@ -221,22 +292,17 @@ bool VideoView::undo()
         cancelEdit();
         return true;
     }
-    if (undoStack.isEmpty())
+    if (!edits.canUndo())
         return false;
-    const OverlaySet previous = undoStack.takeLast();
-    {
-        QMutexLocker locker(&viewLock);
-        areas = previous.areas;
-        areaLabels = previous.areaLabels;
-        rulers = previous.rulers;
-        pointDists = previous.pointDists;
-        arenas = previous.arenas;
-    }
-    selectedKind = Kind::None;
-    selectedIndex = -1;
-    emit arenasChanged();
-    emit hintChanged(QString());
-    Redraw();
+    edits.undo();
+    return true;
+}
+
+bool VideoView::redo()
+{
+    if (trackerRunning() || armed || !edits.canRedo())
+        return false;
+    edits.redo();
     return true;
 }
 
@@ -256,7 +322,7 @@ bool VideoView::deleteSelected()
 {
     if (armed || trackerRunning() || selectedLabel().isEmpty())
         return false;
-    pushUndo(Overlays());
+    const OverlaySet before = Overlays();
     {
         QMutexLocker locker(&viewLock);
         if (selectedKind == Kind::Area) {
@@ -268,6 +334,7 @@ bool VideoView::deleteSelected()
             pointDists.removeAt(selectedIndex);
         }
     }
+    pushUndo(before);
     selectedKind = Kind::None;
     selectedIndex = -1;
     emit hintChanged(QString());

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMutex>
 #include <QPixmap>
+#include <QUndoStack>
 
 #include <atomic>
 
@@ -63,8 +64,15 @@ public:
     void cancelEdit(); // Escape: the armed shape goes back to what it was (a new one goes)
     void finishEdit(); // another button: an armed shape keeps the geometry it has
     bool deleteSelected(); // Delete: the selected zone, ruler or point distance
-    bool undo(); // Ctrl+Z: the last finished edit, deletion or setup load
-    bool canUndo() const { return !undoStack.isEmpty(); }
+    // Ctrl+Z: the last finished edit, deletion, setup load or arena change; Ctrl+Shift+Z
+    // (Ctrl+Y) redoes what was undone.
+    bool undo();
+    bool redo();
+    bool canUndo() const { return edits.canUndo(); }
+    QUndoStack *undoStack() { return &edits; }
+    // An arena change made through SetArenas (a grid laid out, arenas moved or cleared),
+    // recorded as one edit from `before` to the arenas now.
+    void recordArenaEdit(const QList<Arena> &before);
     QString selectedLabel() const; // empty when nothing is selected
     // Replaces every shape and the arenas (a loaded setup); undoable.
     void setOverlays(const OverlaySet &overlays);
@@ -87,7 +95,10 @@ private:
     bool applyDragTo(const QPoint &pos);
     void arm(Kind kind, int index, const QString &hint);
     void disarm();
+    class Edit;
+    // Records the change from `before` to the shapes now as one edit (nothing when equal).
     void pushUndo(const OverlaySet &before);
+    void restoreOverlays(const OverlaySet &set);
     void selectAt(const QPoint &framePos);
     void applySize();
 
@@ -118,7 +129,7 @@ private:
     OverlaySet beforeEdit; // the shapes when the edit was armed, for Escape and undo
     bool editAddedShape = false; // the armed shape was added for this edit
     bool shownSinceArmed = false; // the picture was redrawn while the edit was armed
-    QList<OverlaySet> undoStack;
+    QUndoStack edits;
     Kind selectedKind = Kind::None;
     int selectedIndex = -1;
 
