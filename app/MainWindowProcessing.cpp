@@ -5,6 +5,8 @@
 #include "ui/DetectionControls.h"
 #include "ui/Dialogs.h"
 
+#include "model/ArenaLayout.h"
+#include "tracking/FoundShare.h"
 #include "tracking/ImageLock.h"
 #include "tracking/VideoTracker.h"
 #include "video/VideoProbe.h"
@@ -156,8 +158,22 @@ void MainWindow::StopProcessing()
         } else if (!tracker->lastWriteError().isEmpty()) {
             saveAfterFailedWrite();
         }
-        feedback->runEnded(tracker->lastWrittenPath(), tracker->lastWriteError(),
-            endedByItself ? endedEarlyWarning() : QString());
+        QString warning = endedByItself ? endedEarlyWarning() : QString();
+        QString found;
+        // The whole-video background says how many rows found every fish, per arena.
+        if (controls.detectionMethod.load() == int(DetectionKind::Blobs)
+            && tracker->recordCount() > 0) {
+            const QList<Arena> arenas = videoView->Arenas();
+            const FoundShare share = FoundShare::of(tracker->resultsSnapshot(),
+                arenas.isEmpty() ? fishCount() : ArenaLayout::totalFish(arenas), arenas);
+            found = share.describe() + QLatin1Char('.');
+            found[0] = found[0].toUpper();
+            if (share.low())
+                warning += (warning.isEmpty() ? QString() : QStringLiteral("\n\n"))
+                    + tr("Fewer fish were found than asked: every fish was found in under half "
+                         "of the rows.");
+        }
+        feedback->runEnded(tracker->lastWrittenPath(), tracker->lastWriteError(), warning, found);
         updateVideoControls();
     }
 }

@@ -117,7 +117,8 @@ void RunFeedback::runProgress(qint64 frame, qint64 timeMs, int records)
     runStatus->setText(text);
 }
 
-void RunFeedback::runEnded(const QString &path, const QString &error, const QString &warning)
+void RunFeedback::runEnded(
+    const QString &path, const QString &error, const QString &warning, const QString &found)
 {
     const QString full = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
     if (!error.isEmpty() || full.isEmpty()) {
@@ -134,8 +135,9 @@ void RunFeedback::runEnded(const QString &path, const QString &error, const QStr
     closeNotice();
     auto *box = new QMessageBox(warning.isEmpty() ? QMessageBox::Information : QMessageBox::Warning,
         tr("Processing finished"),
-        warning.isEmpty() ? text : text + QStringLiteral("\n\n") + warning, QMessageBox::Ok,
-        window);
+        (found.isEmpty() ? text : text + QStringLiteral("\n\n") + found)
+            + (warning.isEmpty() ? QString() : QStringLiteral("\n\n") + warning),
+        QMessageBox::Ok, window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->setWindowModality(Qt::NonModal);

@@ -40,7 +40,9 @@ public:
     void runProgress(qint64 frame, qint64 timeMs, int records);
     // A run ended: the file written, or the reason it was not; warning: what the user should
     // know of a file that was written (empty when nothing).
-    void runEnded(const QString &path, const QString &error, const QString &warning = QString());
+    // `found`: how many rows found every fish, for the notice (empty: not said).
+    void runEnded(const QString &path, const QString &error, const QString &warning = QString(),
+        const QString &found = QString());
 
     // The text of the progress / end-of-run field.
     QString statusText() const;

@@ -9,7 +9,9 @@ enum ExitCode {
     ExitBadArea = 4, // track: the Tracking Area leaves no pixel to scan
     ExitCannotWrite = 5, // track: the data file cannot be written
     ExitVideoEndedEarly = 6, // track, export: fewer frames decoded than the video announces
-    ExitNothingTracked = 7, // track: the run gave no record; an earlier data file is kept
+    ExitNothingTracked = 7, // track: the run gave no record (an earlier data file is kept), or
+                            // found no fish in any row
+    ExitFewFound = 8, // track --strict: every fish found in under half of the rows
     ExitHungUp = 129, // SIGHUP: 128 + 1 (the terminal closed)
     ExitInterrupted = 130, // SIGINT: 128 + 2
     ExitTerminated = 143, // SIGTERM: 128 + 15

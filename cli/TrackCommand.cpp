@@ -16,9 +16,11 @@
 #include "formats/ValueReader.h"
 #include "model/ArenaLayout.h"
 #include "model/OverlayLabel.h"
+#include "tracking/FoundShare.h"
 #include "tracking/RunParameters.h"
 #include "tracking/TrackingHost.h"
 #include "tracking/VideoTracker.h"
+#include "tracking/blobs/BackgroundChoice.h"
 #include "video/QVideoDecoder.h"
 #include "video/VideoProbe.h"
 
@@ -75,11 +77,17 @@ const OptionSpec methodOptions[] = {
         "with --fish up to 200 and --threshold auto|T as its foreground threshold, auto by "
         "default)" },
     { "background-frames", "K", "blobs: frames sampled for the background, 1..1000 (50)" },
+    { "background", "auto|median|extreme|masked",
+        "blobs: the background from the sampled frames: their median, a high (dark animals) or "
+        "low (bright animals) percentile, the median of the samples without an animal, or per "
+        "arena the median unless an animal rests in it (auto, the default)" },
     { "background-image", "PNG", "blobs: use this background (an empty tank) instead" },
     { "save-background", "PNG", "blobs: write the background used to PNG" },
     { "min-area", "PX", "blobs: smallest blob in pixels (from the sampled frames)" },
     { "max-area", "PX", "blobs: largest blob in pixels (from the sampled frames)" },
     { "max-speed", "PX", "blobs: pixels a fish may move per frame (from its body length)" },
+    { "strict", nullptr,
+        "blobs: exit with code 8 when every fish was found in under half of the rows" },
 };
 
 struct Failure
@@ -151,12 +159,14 @@ struct MethodOptions
 {
     bool blobs = false;
     int backgroundFrames = 50;
+    BackgroundMode background = BackgroundMode::Auto;
     QString backgroundImage;
     QString saveBackground;
     double threshold = -1.0; // auto
     int minArea = 0, maxArea = 0; // 0: from the sampled frames
     double maxSpeed = 0.0; // 0: from the body length
     int fish = 1;
+    bool strict = false; // a run that found too few fails
 };
 
 std::optional<Failure> parseMethodOptions(const CommandLine &line, MethodOptions *m)
@@ -170,14 +180,21 @@ std::optional<Failure> parseMethodOptions(const CommandLine &line, MethodOptions
             return bad(QStringLiteral("--method must be classic or blobs, got '%1'").arg(method));
         m->blobs = method == QLatin1String("blobs");
     }
-    for (const char *name : { "background-frames", "background-image", "save-background",
-             "min-area", "max-area", "max-speed" })
+    for (const char *name : { "background-frames", "background", "background-image",
+             "save-background", "min-area", "max-area", "max-speed", "strict" })
         if (!m->blobs && line.isSet(name))
             return bad(QStringLiteral("--%1 needs --method blobs").arg(QLatin1String(name)));
     if (!m->blobs)
         return std::nullopt;
     if (auto f = intOption(line, "background-frames", 1, 1000, &m->backgroundFrames))
         return f;
+    if (line.isSet("background")
+        && !BackgroundChoice::modeFromName(line.value("background"), &m->background))
+        return bad(QStringLiteral("--background must be auto, median, extreme or masked, got '%1'")
+                       .arg(line.value("background")));
+    if (line.isSet("background") && line.isSet("background-image"))
+        return bad(QStringLiteral("--background and --background-image both give the background; "
+                                  "use one"));
     if (auto f = intOption(line, "fish", 1, 200, &m->fish)) {
         f->message += QStringLiteral(" (with --method blobs)");
         return f;
@@ -199,6 +216,7 @@ std::optional<Failure> parseMethodOptions(const CommandLine &line, MethodOptions
                            .arg(line.value("threshold")));
         m->threshold = *v;
     }
+    m->strict = line.isSet("strict");
     m->backgroundImage = line.path("background-image");
     m->saveBackground = line.path("save-background");
     return std::nullopt;
@@ -213,6 +231,7 @@ std::optional<Failure> applyMethodOptions(const MethodOptions &m, TrackingContro
         return std::nullopt;
     controls->fishCount = m.fish;
     controls->blobs.backgroundFrames = m.backgroundFrames;
+    controls->blobs.backgroundMode = int(m.background);
     controls->blobs.threshold = float(m.threshold);
     controls->blobs.minArea = m.minArea;
     controls->blobs.maxArea = m.maxArea;
@@ -472,10 +491,19 @@ QString cutShort(const VideoProbe &probe, const QString &video, qint64 decoded, 
             QString::number(lastSeconds, 'f', 3));
 }
 
-// What the user should know about a video that can be tracked.
-void warnAboutVideo(const Options &o, const VideoProbe &probe)
+// What the user should know about a video that can be tracked, and about options the
+// whole-video background does not use (it averages nothing and filters nothing).
+void warnAboutVideo(const Options &o, const VideoProbe &probe, bool blobs)
 {
-    if (probe.expectedFrames >= 0 && probe.expectedFrames < o.average)
+    QStringList unused;
+    for (const char *name : { "average", "filter", "variance" })
+        if (blobs && o.given.contains(QLatin1String(name)))
+            unused << QStringLiteral("--%1").arg(QLatin1String(name));
+    if (!unused.isEmpty())
+        warn(QStringLiteral("%1 %2 not apply to --method blobs; ignored")
+                 .arg(unused.join(QStringLiteral(", ")),
+                     unused.size() == 1 ? QStringLiteral("does") : QStringLiteral("do")));
+    if (!blobs && probe.expectedFrames >= 0 && probe.expectedFrames < o.average)
         warn(QStringLiteral("'%1': the video has %2 frames, fewer than Frames to Average (%3)")
                  .arg(o.video)
                  .arg(probe.expectedFrames)
@@ -762,7 +790,7 @@ int runTrack(const QStringList &args)
             return fail(
                 { ExitCannotWrite, QStringLiteral("cannot write %1: %2").arg(path, problem) });
     }
-    warnAboutVideo(options, probe);
+    warnAboutVideo(options, probe, method.blobs);
 
     const qint64 startMs = host.decoder.frameTime();
     const qint64 lengthMs = host.decoder.lengthMs();
@@ -817,6 +845,24 @@ int runTrack(const QStringList &args)
     const QString error = tracker.lastWriteError();
     if (!error.isEmpty())
         return fail({ ExitCannotWrite, error });
+    // How many rows found every fish: said at the end of every whole-video background run,
+    // a warning when under half, a failure when none found any.
+    FoundShare found;
+    if (method.blobs) {
+        found = FoundShare::of(tracker.resultsSnapshot(),
+            host.overlays.arenas.isEmpty() ? options.fish
+                                           : ArenaLayout::totalFish(host.overlays.arenas),
+            host.overlays.arenas);
+        if (found.nothingFound())
+            return fail({ ExitNothingTracked,
+                QStringLiteral("no fish was found in any of the %1 rows written to %2")
+                    .arg(records)
+                    .arg(output) });
+        if (found.low())
+            warn(QStringLiteral("fewer fish were found than asked: %1").arg(found.describe()));
+        else if (!options.quiet)
+            std::fprintf(stderr, "pondwatch-cli track: %s\n", qPrintable(found.describe()));
+    }
     if (!method.saveBackground.isEmpty()) {
         QString reason;
         if (!saveBackground(host.controls.blobs.lastBackground(), method.saveBackground, &reason))
@@ -833,6 +879,10 @@ int runTrack(const QStringList &args)
         return fail({ ExitVideoEndedEarly,
             QStringLiteral("the video ended early: %1; the %2 records up to %3 are written to %4")
                 .arg(shortfall, QString::number(records), lastFrame, output) });
+    if (method.strict && found.low())
+        return fail({ ExitFewFound,
+            QStringLiteral("--strict: every fish was found in under half of the rows of %1")
+                .arg(output) });
     return ExitOk;
 }
 

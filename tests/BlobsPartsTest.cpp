@@ -11,6 +11,7 @@
 #include "tracking/blobs/ForegroundMask.h"
 #include "tracking/blobs/GreyPlane.h"
 #include "tracking/blobs/IdentityMatcher.h"
+#include "tracking/blobs/SpeckFilter.h"
 
 #include <QPainter>
 #include <QRandomGenerator>
@@ -134,6 +135,14 @@ private Q_SLOTS:
                 planes.push_back(m);
             }
             const cv::Mat median = BackgroundEstimator::median(planes);
+            const int high = BackgroundEstimator::extremeRank(count, true);
+            const int low = BackgroundEstimator::extremeRank(count, false);
+            QCOMPARE(low, count - 1 - high);
+            QVERIFY(high >= (count - 1) / 2 && high <= count - 1);
+            const cv::Mat extreme = BackgroundEstimator::ranked(planes, high);
+            // The masked median against the median itself, each way, at a threshold of 40.
+            const cv::Mat darkMasked = BackgroundEstimator::masked(planes, median, true, 40);
+            const cv::Mat brightMasked = BackgroundEstimator::masked(planes, median, false, 40);
             for (int y = 0; y < 5; ++y)
                 for (int x = 0; x < 37; ++x) {
                     std::vector<int> v;
@@ -141,9 +150,20 @@ private Q_SLOTS:
                         v.push_back(p.at<uchar>(y, x));
                     std::sort(v.begin(), v.end());
                     QCOMPARE(int(median.at<uchar>(y, x)), v[v.size() / 2]);
+                    QCOMPARE(int(extreme.at<uchar>(y, x)), v[size_t(high)]);
+                    const int m = v[v.size() / 2];
+                    for (const bool dark : { true, false }) {
+                        std::vector<int> kept;
+                        for (int value : v)
+                            if ((dark ? m - value : value - m) <= 40)
+                                kept.push_back(value);
+                        const cv::Mat &got = dark ? darkMasked : brightMasked;
+                        QCOMPARE(int(got.at<uchar>(y, x)), kept[kept.size() / 2]);
+                    }
                 }
         }
         QVERIFY(BackgroundEstimator::median({}).empty());
+        QVERIFY(BackgroundEstimator::masked({}, cv::Mat(), true, 10).empty());
 
         // Odd width, so the rows are padded; each frame layout, read in place or converted.
         QImage rgb(37, 6, QImage::Format_RGB888);
@@ -285,6 +305,39 @@ private Q_SLOTS:
             QVERIFY2(t >= 14 && t < 60, qPrintable(QString::number(t)));
         }
         QCOMPARE(ForegroundMask::automaticThreshold({}, ForegroundMask::Rule::Bright, 6), 6);
+    }
+
+    // A speck is dropped only while there are more blobs than animals, smallest first, and
+    // only under half a body.
+    void specksAreDroppedOnlyWhenTooMany()
+    {
+        struct Case
+        {
+            std::vector<double> areas;
+            int animals;
+            std::vector<double> kept;
+        };
+        const QList<Case> cases = {
+            { { 60, 10 }, 1, { 60 } },
+            { { 10, 60, 12 }, 1, { 60 } },
+            { { 10, 60, 12 }, 2, { 60, 12 } },
+            { { 10 }, 1, { 10 } }, // alone: perhaps a fish half hidden
+            { { 40, 60 }, 1, { 40, 60 } }, // two bodies' worth: for the matcher to judge
+            { { 60, 29.9, 30 }, 1, { 60, 30 } },
+        };
+        for (const Case &c : cases) {
+            std::vector<Blob> blobs;
+            for (double a : c.areas) {
+                Blob b;
+                b.area = a;
+                blobs.push_back(b);
+            }
+            SpeckFilter::drop(blobs, c.animals, 60.0);
+            std::vector<double> kept;
+            for (const Blob &b : blobs)
+                kept.push_back(b.area);
+            QCOMPARE(kept, c.kept);
+        }
     }
 
     void matcherKeepsIdentitiesWithinTheGate()

@@ -8,6 +8,7 @@
 #include "support/TestUtils.h"
 
 #include "app/MainWindow.h"
+#include "tracking/blobs/BlobSettings.h"
 #include "ui/DetectionControls.h"
 
 #include <QCheckBox>
@@ -55,6 +56,10 @@ private Q_SLOTS:
         QCOMPARE(controls.blobs.threshold.load(), -1.0f);
         QVERIFY(!threshold->isEnabled());
         findControl<QSpinBox>(w, "backgroundFramesSpin")->setValue(20);
+        auto *mode = findControl<QComboBox>(w, "backgroundModeCombo");
+        QCOMPARE(controls.blobs.backgroundMode.load(), int(BackgroundMode::Auto));
+        mode->setCurrentIndex(2);
+        QCOMPARE(controls.blobs.backgroundMode.load(), int(BackgroundMode::Extreme));
         findControl<QCheckBox>(w, "automaticThresholdCheck")->setChecked(false);
         threshold->setValue(40);
         findControl<QSpinBox>(w, "minAreaSpin")->setValue(10);

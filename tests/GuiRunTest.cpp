@@ -783,6 +783,13 @@ private Q_SLOTS:
         QCOMPARE(d.view()->Arenas(), arena);
         const QByteArray earlier = fileBytes(multi);
         QVERIFY(earlier.contains(" " + ArenaLayout::describeRects(arena).toUtf8() + "\n"));
+        // The lone fish of the arena is found (once written as never found), and the notice
+        // says in how many rows.
+        QMessageBox *notice = w.runFeedback()->notice();
+        QVERIFY(notice);
+        QVERIFY2(notice->text().contains(QRegularExpression(
+                     "Every animal found in 100.0% of \\d+ rows \\(arena 1 100.0%\\)\\.")),
+            qPrintable(notice->text()));
 
         // A background of another size: the message names the picture, the window stays idle
         // and usable, and the earlier file is kept.

@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget *parent)
     : QWidget(parent)
     , controls(trackingControls)
@@ -47,8 +49,19 @@ DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget
     backgroundFrames->setObjectName(QStringLiteral("backgroundFramesSpin"));
     backgroundFrames->setRange(1, 1000);
     backgroundFrames->setValue(b.backgroundFrames);
-    backgroundFrames->setToolTip(tr("Frames spread over the video whose median is the background"));
+    backgroundFrames->setToolTip(tr("Frames spread over the video the background is made of"));
     form->addRow(tr("Frames"), backgroundFrames);
+    // In BackgroundMode's order.
+    backgroundMode = new QComboBox;
+    backgroundMode->setObjectName(QStringLiteral("backgroundModeCombo"));
+    backgroundMode->addItems(
+        { tr("Automatic"), tr("Median"), tr("Extreme (percentile)"), tr("Masked median") });
+    backgroundMode->setCurrentIndex(std::clamp(b.backgroundMode.load(), 0, 3));
+    backgroundMode->setToolTip(
+        tr("Median of the frames; a high (dark animals) or low (bright animals) percentile; the "
+           "median of the frames without an animal; or, per arena, the median unless an animal "
+           "rests in it"));
+    form->addRow(tr("Background"), backgroundMode);
 
     automaticThreshold = new QCheckBox(tr("Automatic Threshold"));
     automaticThreshold->setObjectName(QStringLiteral("automaticThresholdCheck"));
@@ -121,6 +134,7 @@ DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget
         emit methodChanged(index == 1);
     });
     connect(backgroundFrames, &QSpinBox::valueChanged, this, [this] { store(); });
+    connect(backgroundMode, &QComboBox::currentIndexChanged, this, [this] { store(); });
     connect(automaticThreshold, &QCheckBox::toggled, this, [this](bool automatic) {
         threshold->setEnabled(!automatic);
         store();
@@ -180,8 +194,8 @@ void DetectionControls::apply(const TrackingSetup &setup)
 
 void DetectionControls::setLocked(bool locked)
 {
-    for (QWidget *w : QList<QWidget *> { method, backgroundFrames, automaticThreshold, minArea,
-             maxArea, maxSpeed, loadButton, forgetBackground })
+    for (QWidget *w : QList<QWidget *> { method, backgroundFrames, backgroundMode,
+             automaticThreshold, minArea, maxArea, maxSpeed, loadButton, forgetBackground })
         w->setEnabled(!locked);
     threshold->setEnabled(!locked && !automaticThreshold->isChecked());
 }
@@ -191,6 +205,7 @@ void DetectionControls::store()
     controls.detectionMethod = int(blobsChosen() ? DetectionKind::Blobs : DetectionKind::Classic);
     BlobControls &b = controls.blobs;
     b.backgroundFrames = backgroundFrames->value();
+    b.backgroundMode = backgroundMode->currentIndex();
     b.threshold = automaticThreshold->isChecked() ? -1.0f : float(threshold->value());
     b.minArea = minArea->value();
     b.maxArea = maxArea->value();

@@ -50,6 +50,7 @@ private:
     QComboBox *method;
     QWidget *blobPanel;
     QSpinBox *backgroundFrames;
+    QComboBox *backgroundMode; // a BackgroundMode
     QCheckBox *automaticThreshold;
     QSpinBox *threshold;
     QSpinBox *minArea;

@@ -72,6 +72,7 @@ void QVideoDecoder::clearHandles()
     skipToKeyFrame = false;
     picturesSinceSeek = 0;
     seekKeyDts = noNumber;
+    nothingDecodedSinceOpen = false;
 }
 
 void QVideoDecoder::printStreamInfo(
@@ -245,6 +246,7 @@ bool QVideoDecoder::decodeUpTo(qint64 target)
 {
     if (!opened)
         return false;
+    nothingDecodedSinceOpen = false;
 
     // The held picture answers for every number in its span (previousNumber, currentNumber].
     if (target != -1 && frameValid && previousNumber <= target && target <= currentNumber) {
@@ -620,6 +622,7 @@ bool QVideoDecoder::open(const QString &fileName)
     opened = true;
     findFirstKeyFrame();
     noteLength();
+    nothingDecodedSinceOpen = true;
     return true;
 }
 
@@ -659,6 +662,16 @@ bool QVideoDecoder::seekNextFrame()
     // stream numbered 0, 1, 2, ... this is target + 1 (after open: picture 1, passing over
     // picture 0); for a finer time base, where one picture spans several numbers, it is the
     // next picture rather than the held one again.
+    // Straight after opening, the first picture counts as held whatever its number: a
+    // container whose times start after 0 (or before it) numbers it above 0 (or below), and
+    // the first step must still deliver the video's second picture.
+    if (nothingDecodedSinceOpen) {
+        if (!decodeUpTo(-1)) {
+            frameValid = false;
+            return false;
+        }
+        targetNumber = currentNumber;
+    }
     qint64 above = targetNumber;
     if (frameValid)
         above = std::max<qint64>(above, currentNumber);

@@ -160,6 +160,7 @@ private:
     bool skipToKeyFrame = false; // after a container seek: drop packets until a key frame
     qint64 seekKeyDts = 0; // DTS of the key frame decoding restarted from
     int picturesSinceSeek = 0; // pictures decoded since the last container seek
+    bool nothingDecodedSinceOpen = false; // the first step is still to come
     qint64 firstKeyDts = 0; // DTS of the stream's first key frame
     std::deque<ff::PacketPtr> pendingPackets; // read ahead at open, decoded before reading on
 

@@ -1,6 +1,7 @@
 #include "tracking/blobs/ArenaTracker.h"
 
 #include "tracking/blobs/BlobSplitter.h"
+#include "tracking/blobs/SpeckFilter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -79,6 +80,7 @@ BlobParameters ArenaTracker::resolve(const BlobSettings &asked,
     if (!areas.empty()) {
         std::nth_element(areas.begin(), areas.begin() + areas.size() / 2, areas.end());
         p.typicalArea = areas[areas.size() / 2];
+        p.areaLearned = true;
     }
     double arenaArea = 0;
     for (const ArenaRegion &arena : arenas)
@@ -122,6 +124,7 @@ std::vector<ArenaTracker::FishResult> ArenaTracker::track(
     blobs = finder.find(
         difference, mask, area.rect.topLeft(), parameters.minArea, parameters.maxArea);
     splitTouching();
+    SpeckFilter::drop(blobs, area.fishCount, parameters.typicalArea);
 
     const std::vector<int> blobOf = matcher.match(blobs);
     fishOfBlob.assign(blobs.size(), -1);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <memory>
 #include <thread>
 
@@ -100,16 +101,36 @@ std::vector<cv::Mat> BackgroundEstimator::sample(QVideoDecoder &decoder, const Q
     return planes;
 }
 
+namespace {
+
+// Runs rowsFn(first, last) over the rows of `rows`, the lower half on a helper thread: the
+// pre-pass has the machine to itself. Each call writes its own rows of the result.
+template<typename RowsFn> void overRows(int rows, const RowsFn &rowsFn)
+{
+    const int half = rows / 2;
+    std::thread lower(rowsFn, half, rows);
+    rowsFn(0, half);
+    lower.join();
+}
+
+} // namespace
+
 cv::Mat BackgroundEstimator::median(const std::vector<cv::Mat> &planes)
+{
+    return ranked(planes, int(planes.size() / 2));
+}
+
+cv::Mat BackgroundEstimator::ranked(const std::vector<cv::Mat> &planes, int rank)
 {
     if (planes.empty())
         return cv::Mat();
     const int rows = planes.front().rows, cols = planes.front().cols;
     const size_t n = planes.size();
+    const size_t r = size_t(std::clamp(rank, 0, int(n) - 1));
     cv::Mat result(rows, cols, CV_8UC1);
     // A histogram per pixel would be 256 counts; K is far smaller, so the values are gathered
     // and partly sorted instead.
-    auto medianRows = [&](int first, int last) {
+    overRows(rows, [&](int first, int last) {
         std::vector<uchar> values(n);
         std::vector<const uchar *> rowsOf(n);
         for (int y = first; y < last; ++y) {
@@ -119,16 +140,53 @@ cv::Mat BackgroundEstimator::median(const std::vector<cv::Mat> &planes)
             for (int x = 0; x < cols; ++x) {
                 for (size_t k = 0; k < n; ++k)
                     values[k] = rowsOf[k][x];
-                std::nth_element(values.begin(), values.begin() + n / 2, values.end());
-                out[x] = values[n / 2];
+                std::nth_element(values.begin(), values.begin() + long(r), values.end());
+                out[x] = values[r];
             }
         }
-    };
-    // The lower half of the rows on a helper thread: the pre-pass has the machine to itself.
-    // Each thread writes its own rows of the result.
-    const int half = rows / 2;
-    std::thread lower(medianRows, half, rows);
-    medianRows(0, half);
-    lower.join();
+    });
+    return result;
+}
+
+int BackgroundEstimator::extremeRank(int count, bool darkAnimals)
+{
+    const int high = int(std::lround(0.9 * (count - 1)));
+    return darkAnimals ? high : count - 1 - high;
+}
+
+cv::Mat BackgroundEstimator::masked(
+    const std::vector<cv::Mat> &planes, const cv::Mat &reference, bool darkAnimals, int threshold)
+{
+    if (planes.empty())
+        return cv::Mat();
+    const int rows = planes.front().rows, cols = planes.front().cols;
+    const size_t n = planes.size();
+    cv::Mat result(rows, cols, CV_8UC1);
+    overRows(rows, [&](int first, int last) {
+        std::vector<uchar> values(n);
+        std::vector<const uchar *> rowsOf(n);
+        for (int y = first; y < last; ++y) {
+            for (size_t k = 0; k < n; ++k)
+                rowsOf[k] = planes[k].ptr<uchar>(y);
+            const uchar *ref = reference.ptr<uchar>(y);
+            uchar *out = result.ptr<uchar>(y);
+            for (int x = 0; x < cols; ++x) {
+                size_t kept = 0;
+                const int r = ref[x];
+                for (size_t k = 0; k < n; ++k) {
+                    const int v = rowsOf[k][x];
+                    if ((darkAnimals ? r - v : v - r) <= threshold)
+                        values[kept++] = uchar(v);
+                }
+                if (kept == 0) {
+                    out[x] = uchar(r);
+                    continue;
+                }
+                std::nth_element(
+                    values.begin(), values.begin() + long(kept / 2), values.begin() + long(kept));
+                out[x] = values[kept / 2];
+            }
+        }
+    });
     return result;
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The whole-video background: K grey frames spread evenly over the part of the video to be
-// tracked, each reached by seeking, and their per-pixel median. A fish that rests for a
-// while is in a few samples only, so the median holds the empty tank under it. Memory holds
-// the K samples whatever the video's length. Tracker thread (it drives the decoder).
+// tracked, each reached by seeking, and per-pixel statistics of them: the median, a high or
+// low percentile, or the median of the samples in which no animal covered the pixel. A fish
+// that rests for a while is in a few samples only, so the median holds the empty tank under
+// it; one that rests most of the time is left out of the other two. Memory holds the K
+// samples whatever the video's length. Tracker thread (it drives the decoder).
 
 #include <opencv2/core.hpp>
 
@@ -33,4 +35,18 @@ public:
     // The per-pixel median (for an even count, the upper of the two middle values) of
     // planes of one size (CV_8UC1). Empty when there are none.
     static cv::Mat median(const std::vector<cv::Mat> &planes);
+
+    // The per-pixel value of rank `rank` (0: the lowest, clamped to the planes) of planes of
+    // one size. Empty when there are none.
+    static cv::Mat ranked(const std::vector<cv::Mat> &planes, int rank);
+    // The rank of a high (for dark animals) or low (bright animals) percentile among `count`
+    // samples: an animal is out of it once it has left a pixel in a tenth of the samples,
+    // and the few brightest (darkest) noisy samples are out of it too.
+    static int extremeRank(int count, bool darkAnimals);
+
+    // Per pixel, the median of the planes in which the pixel is not darker (dark animals) or
+    // brighter (bright animals) than `reference` by more than `threshold`: the samples in
+    // which no animal covered it. Where every plane does, `reference` itself.
+    static cv::Mat masked(const std::vector<cv::Mat> &planes, const cv::Mat &reference,
+        bool darkAnimals, int threshold);
 };

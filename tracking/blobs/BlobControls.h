@@ -14,6 +14,7 @@
 struct BlobControls
 {
     std::atomic<int> backgroundFrames { 50 }; // K, frames sampled by the pre-pass
+    std::atomic<int> backgroundMode { 0 }; // a BackgroundMode: auto, median, extreme, masked
     std::atomic<float> threshold { -1.0f }; // below 0: chosen from the sampled frames
     std::atomic<int> minArea { 0 }; // pixels; 0: from the sampled frames
     std::atomic<int> maxArea { 0 }; // pixels; 0: from the sampled frames

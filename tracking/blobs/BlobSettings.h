@@ -7,9 +7,13 @@
 
 #include <QString>
 
+// How the whole-video background is made from the sampled frames (BackgroundChoice).
+enum class BackgroundMode { Auto, Median, Extreme, Masked };
+
 struct BlobSettings
 {
     int backgroundFrames = 50;
+    BackgroundMode background = BackgroundMode::Auto;
     float threshold = -1.0f; // < 0: automatic
     int minArea = 0; // 0: automatic
     int maxArea = 0; // 0: automatic
@@ -19,6 +23,9 @@ struct BlobSettings
     {
         BlobSettings s;
         s.backgroundFrames = std::max(1, controls.blobs.backgroundFrames.load());
+        const int mode = controls.blobs.backgroundMode.load();
+        s.background = mode >= 0 && mode <= int(BackgroundMode::Masked) ? BackgroundMode(mode)
+                                                                        : BackgroundMode::Auto;
         s.threshold = controls.blobs.threshold.load();
         s.minArea = std::max(0, controls.blobs.minArea.load());
         s.maxArea = std::max(0, controls.blobs.maxArea.load());
@@ -33,6 +40,7 @@ struct BlobParameters
     int minArea = 4;
     int maxArea = 1000;
     double typicalArea = 0.0; // one fish, from the sampled frames (0: unknown)
+    bool areaLearned = false; // typicalArea comes from animals seen in the sampled frames
     double bodyLength = 10.0;
     double maxSpeed = 15.0; // pixels per frame
 

@@ -5,14 +5,17 @@
 #include "tracking/TrackResults.h"
 #include "tracking/TrackerViewPainter.h"
 #include "tracking/TrackingHost.h"
+#include "tracking/blobs/BackgroundChoice.h"
 #include "tracking/blobs/BackgroundEstimator.h"
 #include "tracking/blobs/GreyPlane.h"
+#include "tracking/blobs/StaticAnimals.h"
 #include "tracking/classic/TrackerFlags.h"
 #include "video/QVideoDecoder.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QPainter>
+#include <QUrl>
 
 #include <cmath>
 
@@ -113,21 +116,42 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
                                    "video")
                         .arg(video));
 
+    const ForegroundMask::Rule rule = ForegroundMask::ruleFrom(controls);
+    const std::vector<ArenaRegion> regions
+        = ArenaSet::regions(parameters.arenas, inside, parameters.fishCount, frameRect);
+    samplesTaken = int(samples.size());
+    rulePicked = rule;
     if (!chosen.isNull()) {
         background = GreyPlane::of(chosen);
+        backgroundWords = QStringLiteral("background=picture:%1")
+                              .arg(QString::fromLatin1(QUrl::toPercentEncoding(
+                                  blobControls.chosenBackgroundPath(), "/\\:")));
+    } else if (samples.empty()) {
+        // Not one sample could be read: the frame on display.
+        background = GreyPlane::of(shown);
+        backgroundWords = QStringLiteral("background=frame-shown");
     } else {
-        background = BackgroundEstimator::median(samples);
-        if (background.empty()) // not one sample could be read: the frame on display
-            background = GreyPlane::of(shown);
+        const BackgroundChoice choice
+            = BackgroundChoice::make(asked.background, samples, regions, rule, asked);
+        background = choice.background;
+        backgroundWords = choice.describe(asked.background);
+        darkAnimals = choice.darkAnimals;
+    }
+    used = ArenaTracker::resolve(asked, regions, samples, background, rule);
+    if (chosen.isNull() && !samples.empty()) {
+        int still = 0;
+        for (const ArenaRegion &region : regions) {
+            const int seen = StaticAnimals::seenInSamples(samples, background, region, used, rule);
+            if (seen < region.fishCount)
+                still += int(StaticAnimals::takeOut(
+                    background, region, used, darkAnimals, region.fishCount - seen)
+                                 .size());
+        }
+        backgroundWords += QStringLiteral(" static-animals=%1").arg(still);
     }
     blobControls.setLastBackground(QImage(background.data, background.cols, background.rows,
         int(background.step), QImage::Format_Grayscale8)
                                        .copy());
-
-    const ForegroundMask::Rule rule = ForegroundMask::ruleFrom(controls);
-    const std::vector<ArenaRegion> regions
-        = ArenaSet::regions(parameters.arenas, inside, parameters.fishCount, frameRect);
-    used = ArenaTracker::resolve(asked, regions, samples, background, rule);
     arenas.reset(regions, used, rule);
     placed.assign(size_t(parameters.fishCount), false);
     prepared = true;
@@ -140,9 +164,16 @@ QString BlobsDetection::description() const
 {
     if (!prepared)
         return QString();
+    // The frames sampled, which a short video holds fewer of than asked.
     QString line = QStringLiteral("blobs background-frames=%1 %2")
-                       .arg(asked.backgroundFrames)
+                       .arg(samplesTaken)
                        .arg(used.describe(asked));
+    if (samplesTaken != asked.backgroundFrames)
+        line += QStringLiteral(" background-frames-asked=%1").arg(asked.backgroundFrames);
+    const char *ruleName = rulePicked == ForegroundMask::Rule::Absolute ? "abs"
+        : rulePicked == ForegroundMask::Rule::Bright                    ? "bright"
+                                                                        : "dark";
+    line += QStringLiteral(" difference=%1 %2").arg(QLatin1String(ruleName), backgroundWords);
     if (!parameters.arenas.isEmpty()) {
         const QString shapes = ArenaLayout::describeShapes(parameters.arenas);
         if (!shapes.isEmpty())
@@ -180,7 +211,9 @@ void BlobsDetection::trackFrame(
         firstFrame = false;
     }
 
-    const bool single = parameters.fishCount == 1;
+    // A lone fish in an arena is written in the multi-fish layout (with its arena's zone), so
+    // its record keeps the per-fish lists that layout reads.
+    const bool single = !parameters.multiFishFile();
     TrackRecord record;
     record.frameNumber = frameNumber;
     record.seconds = float(double(frameTimeMs) / 1000.0);
@@ -196,17 +229,19 @@ void BlobsDetection::trackFrame(
         record.fishConfidences << fish[i].confidence;
         record.fishFoundFlags << fish[i].found;
     }
-    if (single) {
+    if (fish.size() == 1) { // the window's one-fish marker and review read these
         record.x = record.fishPositions[0].x();
         record.y = record.fishPositions[0].y();
         record.confidence = record.fishConfidences[0];
         record.found = record.fishFoundFlags[0];
+        host.setFishFound(record.found);
+    }
+    if (single) {
         // Released, not just emptied (clear() keeps the capacity): every record of a run stays
         // in memory.
         record.fishPositions = QVector<QPoint>();
         record.fishConfidences = QVector<float>();
         record.fishFoundFlags = QVector<bool>();
-        host.setFishFound(record.found);
     }
 
     results.withLock([&](QVector<TrackRecord> &r) {
@@ -238,7 +273,7 @@ void BlobsDetection::takeCorrections(TrackResults &results)
 {
     if (!appended)
         return;
-    const bool single = parameters.fishCount == 1;
+    const bool single = !parameters.multiFishFile();
     results.withLock([&](QVector<TrackRecord> &r) {
         if (r.isEmpty() || r.last().frameNumber != lastAppended.frameNumber)
             return;

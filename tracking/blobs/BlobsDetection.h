@@ -54,6 +54,10 @@ private:
     bool prepared = false;
     QString failure; // why prepare() failed, naming the file
     cv::Mat background;
+    int samplesTaken = 0; // frames the pre-pass sampled
+    ForegroundMask::Rule rulePicked = ForegroundMask::Rule::Absolute;
+    QString backgroundWords; // how the background was made, for the Detection line
+    bool darkAnimals = true; // the animals' polarity the background was made for
     cv::Mat grey;
     ArenaSet arenas;
     std::vector<bool> placed; // per fish: found once, its earlier rows filled in
