@@ -116,6 +116,40 @@ mode_t newFileMode()
     return 0644;
 }
 
+// Passes every byte on to `target`, writing again after a short write (past a file-size limit
+// a write stops at the limit and only the next one fails, with the reason), and keeps the first
+// failure: a QTextStream filling the file would drop what a short write left over.
+class WholeWrites : public QIODevice
+{
+public:
+    explicit WholeWrites(QFileDevice &file)
+        : target(file)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    QString failure;
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        if (!failure.isEmpty())
+            return -1;
+        for (qint64 done = 0; done < size;) {
+            const qint64 written = target.write(data + done, size - done);
+            if (written <= 0) {
+                failure = target.errorString();
+                return -1;
+            }
+            done += written;
+        }
+        return size;
+    }
+
+private:
+    QFileDevice &target;
+};
+
 } // namespace
 
 namespace AtomicFile {
@@ -152,9 +186,10 @@ Outcome write(
     // data file is hundreds of MB. A write that fails leaves the device's error set.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(Outcome::NotCreated, file.errorString());
-    fill(file);
-    if (file.error() != QFileDevice::NoError) {
-        const QString why = file.errorString();
+    WholeWrites whole(file);
+    fill(whole);
+    if (!whole.failure.isEmpty() || file.error() != QFileDevice::NoError) {
+        const QString why = whole.failure.isEmpty() ? file.errorString() : whole.failure;
         file.cancelWriting();
         return fail(Outcome::NotWritten, why);
     }
