@@ -3,7 +3,6 @@
 #include "cli/CommandLine.h"
 #include "files/AtomicFile.h"
 
-
 namespace ResultOutput {
 
 int write(const CommandLine &line, const QString &output, const QByteArray &bytes)

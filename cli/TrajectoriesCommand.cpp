@@ -6,8 +6,8 @@
 #include "cli/ResultOutput.h"
 
 #include "analysis/TrackTable.h"
-#include "files/AtomicFile.h"
 #include "analysis/TrajectoryExport.h"
+#include "files/AtomicFile.h"
 
 #include <cstdio>
 
