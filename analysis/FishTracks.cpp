@@ -61,12 +61,16 @@ bool FishTracks::read(const QString &path, QString *error)
 
     QTextStream in(&file);
     QString line = in.readLine();
+    qint64 lineNumber = 1;
     multiFish = line == QLatin1String("NumFish: ");
     int fishCount = 1;
-    if (multiFish)
+    if (multiFish) {
         fishCount = qBound(1, in.readLine().trimmed().toInt(), 10000);
+        ++lineNumber;
+    }
     while (!in.atEnd()) {
         line = in.readLine();
+        ++lineNumber;
         if (line.startsWith(QLatin1String("Seconds ")) || line.startsWith(QLatin1String("Time ")))
             break;
     }
@@ -79,6 +83,19 @@ bool FishTracks::read(const QString &path, QString *error)
     const int block = 4 + overlayCount;
     while (!in.atEnd()) {
         const QStringList f = rowFields(in.readLine());
+        ++lineNumber;
+        QList<int> positions { 0, 1, 2 };
+        if (multiFish) {
+            positions = { 0 };
+            for (int k = 0; k < fishCount; ++k)
+                positions << 1 + k * block + 2 << 1 + k * block + 3;
+        }
+        const QString nonFinite = TrackingDataFile::nonFiniteField(f, positions, lineNumber);
+        if (!nonFinite.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("%1: %2").arg(path, nonFinite);
+            return false;
+        }
         const int needed = multiFish ? 1 + fishCount * block : firstOverlay + overlayCount;
         if (f.size() < needed)
             continue; // a row cut short (the last of a file being written) is left out

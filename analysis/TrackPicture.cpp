@@ -76,27 +76,43 @@ void drawLegendBox(QPainter &painter, const QSize &pictureSize, const QStringLis
     font.setPixelSize(13);
     painter.setFont(font);
     const QFontMetrics metrics(font);
-    int width = 0;
-    for (const QString &line : lines)
-        width = std::max(width, metrics.horizontalAdvance(line));
     const int lineHeight = metrics.height() + 2;
     const int swatch = swatches.isEmpty() ? 0 : 22;
-    const QSize boxSize(width + swatch + 12, lineHeight * int(lines.size()) + 8);
+    // Many fish (a plate's 48 wells) would make one column taller than the picture: past a
+    // quarter of its height the lines after the first (the title) go into columns under it.
+    const int fitting = std::max(4, (pictureSize.height() / 4 - 8) / lineHeight);
+    const int count = int(lines.size());
+    const int columns = count > fitting ? (count - 1 + fitting - 2) / (fitting - 1) : 1;
+    const int first = columns > 1 ? 1 : 0; // lines before the columns, one to a row
+    const int rows = first + (count - first + columns - 1) / columns;
+    int width = 0;
+    for (int i = first; i < count; ++i)
+        width = std::max(width, metrics.horizontalAdvance(lines[i]));
+    const int columnWidth = width + swatch + 12;
+    int boxWidth = columnWidth * columns;
+    for (int i = 0; i < first; ++i)
+        boxWidth = std::max(boxWidth, metrics.horizontalAdvance(lines[i]) + 12);
+    const QSize boxSize(boxWidth, lineHeight * rows + 8);
     const QRect box(QPoint(std::max(6, pictureSize.width() - 6 - boxSize.width()),
                         std::max(6, pictureSize.height() - 6 - boxSize.height())),
         boxSize);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0, 170));
     painter.drawRoundedRect(box, 4, 4);
-    for (int i = 0; i < lines.size(); ++i) {
-        const int y = box.top() + 4 + i * lineHeight;
-        if (i < swatches.size()) {
+    const int perColumn = rows - first;
+    for (int i = 0; i < count; ++i) {
+        const int column = i < first ? 0 : (i - first) / perColumn;
+        const int row = i < first ? i : first + (i - first) % perColumn;
+        const int x = box.left() + column * columnWidth;
+        const int y = box.top() + 4 + row * lineHeight;
+        const bool swatched = i >= first && i < swatches.size();
+        if (swatched) {
             painter.setPen(QPen(swatches[i], 3));
-            painter.drawLine(
-                box.left() + 6, y + lineHeight / 2, box.left() + 22, y + lineHeight / 2);
+            painter.drawLine(x + 6, y + lineHeight / 2, x + 22, y + lineHeight / 2);
         }
         painter.setPen(Qt::white);
-        painter.drawText(QRect(box.left() + 6 + swatch, y, width + 4, lineHeight),
+        painter.drawText(QRect(x + 6 + (swatched || first == 0 ? swatch : 0), y,
+                             i < first ? boxWidth - 12 : width + 4, lineHeight),
             Qt::AlignVCenter | Qt::AlignLeft, lines[i]);
     }
 }

@@ -141,6 +141,44 @@ MainWindow::MainWindow(QWidget *parent)
     for (const auto &[control, name] : names)
         control->setObjectName(QLatin1String(name));
 
+    // What each control is for, where the mouse rests on it.
+    const std::pair<QWidget *, const char *> tips[] = {
+        { openButton, QT_TR_NOOP("Open a video to track (Ctrl+O)") },
+        { setAreaButton,
+            QT_TR_NOOP("Drag a rectangle over the part of the frame the fish swim in") },
+        { addZoneButton,
+            QT_TR_NOOP("Name a zone, then drag it; the data file says when a fish is in it") },
+        { addRulerButton,
+            QT_TR_NOOP("Name a ruler and its real length, then drag it along a known distance") },
+        { addPointDistButton,
+            QT_TR_NOOP("Name a point and a length, then drag from the point outwards") },
+        { &fishCountSpin,
+            QT_TR_NOOP("How many fish to track (up to 25 classic, 200 whole-video background)") },
+        { &framesToAverageSpin,
+            QT_TR_NOOP("Frames in the running average the fish stand out from") },
+        { &confidenceThresholdSpin,
+            QT_TR_NOOP("How much a fish must stand out to count as found") },
+        { &gaussianVarianceSpin,
+            QT_TR_NOOP("How strongly the search favours the last position (0: not at all)") },
+        { &meanFilterSizeSpin,
+            QT_TR_NOOP("Side of the box the difference is averaged over, about a fish's width") },
+        { signedDifferenceBox,
+            QT_TR_NOOP("Look only for fish brighter, or only darker, than the background") },
+        { brightRadio, QT_TR_NOOP("The fish are brighter than the background") },
+        { darkRadio, QT_TR_NOOP("The fish are darker than the background") },
+        { &showTrackerViewCheck, QT_TR_NOOP("Show what the tracker sees instead of the video") },
+        { processButton, QT_TR_NOOP("Track from the frame after the one shown to the end") },
+        { stopButton, QT_TR_NOOP("Stop the run and save the records so far") },
+        { &positionSlider,
+            QT_TR_NOOP("Move through the video (arrow keys: a frame, Page keys: a second)") },
+        { backButton, QT_TR_NOOP("While paused: ten records back, to check or correct them") },
+        { pauseButton,
+            QT_TR_NOOP("Pause the run to review and correct it (Space); again to resume") },
+        { forwardButton, QT_TR_NOOP("While paused: ten records on again") },
+    };
+    for (const auto &[control, tip] : tips)
+        control->setToolTip(tr(tip));
+
     TrackingSetup remembered;
     if (AppSettings::readParameters(&remembered))
         applyParameters(remembered);
@@ -335,6 +373,7 @@ void MainWindow::buildControlColumn(QWidget *column)
 
     auto *analyzeButton = iconButton(tr("Analyze Data..."), ":/images/gear.png");
     analyzeButton->setObjectName(QStringLiteral("analyzeDataButton"));
+    analyzeButton->setToolTip(tr("Open the analysis window for a tracking data file"));
     connect(analyzeButton, &QPushButton::clicked, this, &MainWindow::ShowAnalysisWindow);
     layout->addWidget(analyzeButton);
 }

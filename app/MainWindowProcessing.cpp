@@ -52,11 +52,15 @@ bool MainWindow::checkBeforeRun()
     if (decoder.frameTime() + 2 * period >= decoder.lengthMs()) {
         const bool more = decoder.seekNextFrame();
         decoder.seekToFrame(shownNumber);
+        // After a run the slider sits at the end: a second run is offered from the start.
         if (!more) {
-            Dialogs::current().critical(this, tr("Nothing to process"),
+            const int answer = Dialogs::current().choice(this, tr("Nothing to process"),
                 tr("The video is at its last frame, and processing starts with the frame after "
-                   "the one shown. Move the slider back to where tracking should start."));
-            return false;
+                   "the one shown. Start again from the beginning of the video, or move the "
+                   "slider back to where tracking should start."),
+                { tr("Start from the Beginning"), tr("Cancel") });
+            if (answer != 0 || !seekToIndex(0))
+                return false;
         }
     }
 

@@ -22,6 +22,7 @@ RunFeedback::RunFeedback(QMainWindow *mainWindow)
     folderOpener
         = [](const QString &folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
     runStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    openFolder->setToolTip(tr("Show the folder the tracking data was saved in"));
     bar->addWidget(runStatus, 1);
     bar->addPermanentWidget(openFolder);
     openFolder->setVisible(false);

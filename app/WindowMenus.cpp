@@ -60,6 +60,15 @@ WindowMenus::WindowMenus(MainWindow *w)
         = addAction(view, tr("&100%"), "actionActualSize", QKeySequence(Qt::CTRL | Qt::Key_1));
     connect(
         actual, &QAction::triggered, this, [this] { window->videoViewport()->showActualSize(); });
+    // Beyond 100 % too, up to eight times, about the middle of what is shown.
+    const auto zoomBy = [this](double factor) {
+        VideoViewport *viewport = window->videoViewport();
+        viewport->zoomBy(factor, QPointF(viewport->viewport()->rect().center()));
+    };
+    connect(addAction(view, tr("Zoom &In"), "actionZoomIn", QKeySequence::ZoomIn),
+        &QAction::triggered, this, [zoomBy] { zoomBy(1.25); });
+    connect(addAction(view, tr("Zoom &Out"), "actionZoomOut", QKeySequence::ZoomOut),
+        &QAction::triggered, this, [zoomBy] { zoomBy(0.8); });
     view->addSeparator();
     // Space plays while no run is on and pauses a run: the key is the window's shortcut
     // below, named in the menu only.

@@ -1,5 +1,6 @@
 #include "cli/ArenaOptions.h"
 
+#include "formats/OverlayLimits.h"
 #include "formats/ValueReader.h"
 #include "model/ArenaLayout.h"
 
@@ -81,6 +82,10 @@ std::optional<QString> parse(const CommandLine &line, bool blobs, const std::opt
             if (!v)
                 return QStringLiteral("--arena wants X1,Y1,X2,Y2[:FISH], FISH 1..200, got '%1'")
                     .arg(arg);
+            const QString far = overlaylimits::outOfRange(
+                QStringLiteral("--arena %1").arg(arg), { (*v)[0], (*v)[1], (*v)[2], (*v)[3] });
+            if (!far.isEmpty())
+                return far;
             a.rect = QRect(QPoint(std::min((*v)[0], (*v)[2]), std::min((*v)[1], (*v)[3])),
                 QPoint(std::max((*v)[0], (*v)[2]), std::max((*v)[1], (*v)[3])));
             *arenas << a;
@@ -93,6 +98,12 @@ std::optional<QString> parse(const CommandLine &line, bool blobs, const std::opt
                     "--arena-circle wants CX,CY,R[:FISH], R at least 1, FISH 1..200, got '%1'")
                     .arg(arg);
             const int cx = (*v)[0], cy = (*v)[1], r = (*v)[2];
+            // Its corners worked out wide: near int's ends they would wrap.
+            const QString far
+                = overlaylimits::outOfRange(QStringLiteral("--arena-circle %1").arg(arg),
+                    { qint64(cx) - r, qint64(cy) - r, qint64(cx) + r, qint64(cy) + r });
+            if (!far.isEmpty())
+                return far;
             a.rect = QRect(cx - r, cy - r, 2 * r + 1, 2 * r + 1);
             a.shape = Arena::Shape::Ellipse;
             *arenas << a;
@@ -108,6 +119,13 @@ std::optional<QString> parse(const CommandLine &line, bool blobs, const std::opt
             if (!area)
                 return QStringLiteral("--arena-grid lays its arenas over --area, which is missing");
             const int rows = m.captured(1).toInt(), columns = m.captured(2).toInt();
+            // Counted before they are laid out: a 999x999 grid is a million arenas.
+            const qint64 fish
+                = qint64(rows) * columns * fishPerArena + ArenaLayout::totalFish(*arenas);
+            if (fish > maxFish)
+                return QStringLiteral("the arenas hold %1 fish together; at most %2 can be tracked")
+                    .arg(fish)
+                    .arg(maxFish);
             const Arena::Shape shape = m.captured(3) == QLatin1String("round")
                 ? Arena::Shape::Ellipse
                 : Arena::Shape::Rectangle;

@@ -186,10 +186,12 @@ void BatchRunner::startNext()
 }
 
 // A summary that cannot be written now may be later; the batch's last one reports a failure.
+// Into a FIFO or a device (written into, not replaced) only the last one goes, once.
 void BatchRunner::writeSummary()
 {
+    const QFileInfo summary(summaryPath);
     QString error;
-    if (!summaryPath.isEmpty())
+    if (!summaryPath.isEmpty() && (!summary.exists() || summary.isFile()))
         BatchSummary::write(summaryPath, outcomes, &error);
 }
 

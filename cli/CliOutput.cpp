@@ -9,6 +9,7 @@
 namespace {
 
 FILE *resultsStream = stdout;
+int resultsDescriptor = STDOUT_FILENO;
 
 } // namespace
 
@@ -37,6 +38,7 @@ void divertLibraryOutput()
     ::dup2(null, STDOUT_FILENO);
     ::close(null);
     resultsStream = stream;
+    resultsDescriptor = saved;
 }
 
 void showLibraryOutputOnStandardError()
@@ -52,6 +54,15 @@ void showLibraryOutputOnStandardError()
 FILE *standardOutput()
 {
     return resultsStream;
+}
+
+QString outputPath(const QString &path)
+{
+    if (resultsDescriptor == STDOUT_FILENO
+        || (path != QLatin1String("/dev/stdout") && path != QLatin1String("/dev/fd/1")
+            && path != QLatin1String("/proc/self/fd/1")))
+        return path;
+    return QStringLiteral("/proc/self/fd/%1").arg(resultsDescriptor);
 }
 
 bool print(const QByteArray &bytes, QString *reason)

@@ -17,6 +17,9 @@ void divertLibraryOutput();
 void showLibraryOutputOnStandardError();
 // Where the command's own results go (standard output as the caller gave it).
 FILE *standardOutput();
+// A path the user gave, with /dev/stdout (and its other names) meaning the standard output
+// the caller gave, not the null device file descriptor 1 now is; any other path as it is.
+QString outputPath(const QString &path);
 // Writes `bytes` to standardOutput() and flushes it. False with the system's reason when the
 // write or the flush fails ("No space left on device" for a full disk or /dev/full): a
 // command's results that did not arrive are a failure, not a success.

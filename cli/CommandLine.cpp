@@ -110,7 +110,7 @@ QStringList CommandLine::positional() const
 
 QString CommandLine::path(const char *name) const
 {
-    return UserPath::local(value(name));
+    return CliOutput::outputPath(UserPath::local(value(name)));
 }
 
 int CommandLine::printed(const QString &text) const

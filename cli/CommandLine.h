@@ -45,7 +45,8 @@ public:
     // The positional arguments, every one a path for every command: a path that starts with
     // ':' is a file of that name, never one of Qt's resources (UserPath).
     QStringList positional() const;
-    // An option's value that is a path, made safe as positional() makes them.
+    // An option's value that is a path, made safe as positional() makes them; /dev/stdout is
+    // the command's standard output (CliOutput::outputPath).
     QString path(const char *name) const;
     // The options met, in the order given (repeated ones repeated), without dashes.
     QStringList optionOrder() const { return parser.optionNames(); }

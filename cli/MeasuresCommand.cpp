@@ -5,6 +5,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ResultOutput.h"
+#include "files/AtomicFile.h"
 
 #include "analysis/PlateMeasures.h"
 #include "analysis/TrackTable.h"
@@ -56,6 +57,8 @@ int runMeasures(const QStringList &args)
     if (const auto done = line.parse(args))
         return *done;
     const QStringList positional = line.positional();
+    for (const QString &input : positional)
+        AtomicFile::protectInput(input);
     if (positional.size() != 1)
         return line.usageError(QStringLiteral("give exactly one DATAFILE"));
     MeasureSettings settings;

@@ -23,6 +23,7 @@ int plotPlate(const CommandLine &line, const QString &path)
     if (line.isSet("trajectory") || line.isSet("heatmap"))
         return line.usageError(QStringLiteral("--plate excludes --trajectory and --heatmap"));
     const QString output = line.path("output");
+    AtomicFile::protectInput(path);
     if (output.isEmpty() || !PictureFile::suffixSupported(output))
         return line.usageError(QStringLiteral("--output FILE.png or FILE.svg is needed"));
     const QString measure
@@ -38,7 +39,6 @@ int plotPlate(const CommandLine &line, const QString &path)
             return line.usageError(
                 QStringLiteral("--time-bin must be a number of seconds above 0"));
     }
-    AtomicFile::protectInput(path);
     TrackTable table;
     QString error;
     if (!table.read(path, &error))

@@ -349,6 +349,14 @@ std::optional<Failure> buildOverlays(
         QString error, detection;
         if (!TrackingDataFile::readOverlays(o.overlaysFrom, &set, &error, &detection))
             return Failure { ExitBadOption, QStringLiteral("--overlays-from: %1").arg(error) };
+        // Counts no run could have written are refused, not taken for one fish each.
+        if (detection.contains(QLatin1String("arena-fish="))
+            && !ArenaLayout::fishFromDetection(detection))
+            return Failure { ExitBadOption,
+                QStringLiteral("--overlays-from: %1: the Detection line's arena-fish= counts "
+                               "must each be from 1 to %2")
+                    .arg(o.overlaysFrom)
+                    .arg(ArenaLayout::maxFish) };
         if (blobs) {
             set.arenas = ArenaLayout::takeArenas(&set, detection);
         } else if (detection.contains(QLatin1String("arena-rects="))) {

@@ -4,6 +4,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ResultOutput.h"
+#include "files/AtomicFile.h"
 
 #include "analysis/TrackTable.h"
 #include "analysis/TrajectoryExport.h"
@@ -28,6 +29,8 @@ int runTrajectories(const QStringList &args)
     if (const auto done = line.parse(args))
         return *done;
     const QStringList positional = line.positional();
+    for (const QString &input : positional)
+        AtomicFile::protectInput(input);
     if (positional.size() != 1)
         return line.usageError(QStringLiteral("give exactly one DATAFILE"));
     TrajectoryExport::Format format;

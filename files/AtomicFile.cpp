@@ -116,14 +116,14 @@ mode_t newFileMode()
     return 0644;
 }
 
-// Passes every byte on to `target`, writing again after a short write (past a file-size limit
-// a write stops at the limit and only the next one fails, with the reason), and keeps the first
-// failure: a QTextStream filling the file would drop what a short write left over.
+// Passes every byte on to `file`: a write past a file-size limit stops short without an error,
+// and a QTextStream on top would drop the rest unseen; here the rest is written again, which
+// fails with the system's reason ("File too large"), kept in `failure`.
 class WholeWrites : public QIODevice
 {
 public:
-    explicit WholeWrites(QFileDevice &file)
-        : target(file)
+    explicit WholeWrites(QFileDevice &target)
+        : file(target)
     {
         open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
@@ -133,12 +133,12 @@ protected:
     qint64 readData(char *, qint64) override { return -1; }
     qint64 writeData(const char *data, qint64 size) override
     {
-        if (!failure.isEmpty())
-            return -1;
-        for (qint64 done = 0; done < size;) {
-            const qint64 written = target.write(data + done, size - done);
+        qint64 done = 0;
+        while (done < size) {
+            const qint64 written = file.write(data + done, size - done);
             if (written <= 0) {
-                failure = target.errorString();
+                if (failure.isEmpty())
+                    failure = file.errorString();
                 return -1;
             }
             done += written;
@@ -147,7 +147,7 @@ protected:
     }
 
 private:
-    QFileDevice &target;
+    QFileDevice &file;
 };
 
 } // namespace
@@ -164,11 +164,10 @@ Outcome write(
     };
     if (path.isEmpty())
         return fail(Outcome::NotCreated, QStringLiteral("no file name given"));
-    // The same refusals as for whole bytes: an input, a folder or another node is never
-    // replaced. A FIFO or a character device is written into, with the bytes gathered first.
     struct stat status = {};
     if (::stat(QFile::encodeName(path).constData(), &status) == 0) {
         if (writesThrough(status)) {
+            // What goes into a pipe or a device is written as it comes, in one piece.
             QByteArray bytes;
             {
                 QBuffer buffer(&bytes);
@@ -183,13 +182,13 @@ Outcome write(
     }
     QSaveFile file(path);
     // The bytes go straight to the temporary file, never whole into memory first: a plate's
-    // data file is hundreds of MB. A write that fails leaves the device's error set.
+    // data file is hundreds of MB.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(Outcome::NotCreated, file.errorString());
-    WholeWrites whole(file);
-    fill(whole);
-    if (!whole.failure.isEmpty() || file.error() != QFileDevice::NoError) {
-        const QString why = whole.failure.isEmpty() ? file.errorString() : whole.failure;
+    WholeWrites writer(file);
+    fill(writer);
+    if (!writer.failure.isEmpty() || file.error() != QFileDevice::NoError) {
+        const QString why = writer.failure.isEmpty() ? file.errorString() : writer.failure;
         file.cancelWriting();
         return fail(Outcome::NotWritten, why);
     }

@@ -77,6 +77,10 @@ bool ArenaSplitter::read(const QString &path, QString *error)
     // loaded) hold fish numbered without regard to them, whose rows would be split into the
     // wrong arenas' files.
     const auto counts = ArenaLayout::fishFromDetection(detection);
+    if (!counts && detection.contains(QLatin1String("arena-fish=")))
+        return fail(QStringLiteral("the Detection line's arena-fish= counts must each be from 1 "
+                                   "to %1")
+                        .arg(ArenaLayout::maxFish));
     if (!counts)
         return fail(QStringLiteral("no arena assignment (a detection line with arena-fish=): "
                                    "no arenas of a tracking run"));

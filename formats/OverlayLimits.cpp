@@ -4,11 +4,9 @@
 
 namespace overlaylimits {
 
-namespace {
-
-QString outOfRange(const QString &what, std::initializer_list<int> values)
+QString outOfRange(const QString &what, std::initializer_list<qint64> values)
 {
-    for (const int v : values)
+    for (const qint64 v : values)
         if (!inRange(v))
             return QStringLiteral("%1 has the coordinate %2, beyond the %3 pixels a coordinate "
                                   "may lie from 0")
@@ -17,8 +15,6 @@ QString outOfRange(const QString &what, std::initializer_list<int> values)
                 .arg(maxCoordinate);
     return QString();
 }
-
-} // namespace
 
 QString firstOutOfRange(const OverlaySet &set)
 {
@@ -37,6 +33,10 @@ QString firstOutOfRange(const OverlaySet &set)
         const PointDist &p = set.pointDists[k];
         why = outOfRange(QStringLiteral("the point distance '%1'").arg(p.label),
             { p.centrex, p.centrey, p.radx, p.rady });
+    }
+    for (int k = 0; k < set.arenas.size() && why.isEmpty(); ++k) {
+        const QRect &r = set.arenas[k].rect;
+        why = outOfRange(Arena::label(k), { r.left(), r.top(), r.right(), r.bottom() });
     }
     return why;
 }

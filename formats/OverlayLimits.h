@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <initializer_list>
+
 namespace overlaylimits {
 
 constexpr int maxCoordinate = 1 << 24;
@@ -17,8 +19,11 @@ inline bool inRange(qint64 value)
     return value >= -maxCoordinate && value <= maxCoordinate;
 }
 
-// Why `set` cannot be meant, naming the first overlay with a coordinate out of range and the
-// coordinate; empty when every coordinate is within range.
+// Why `set` cannot be meant, naming the first overlay (arenas included) with a coordinate out
+// of range and the coordinate; empty when every coordinate is within range.
 QString firstOutOfRange(const OverlaySet &set);
+// The same words for `what` ("--arena 1,2,3,4") with the coordinates it has, taken wide so
+// that corners worked out from a centre and a radius are checked before they can wrap.
+QString outOfRange(const QString &what, std::initializer_list<qint64> values);
 
 } // namespace overlaylimits

@@ -218,6 +218,11 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
                 if (!why.isEmpty())
                     return fail(QStringLiteral("%1: %2").arg(key, why));
             }
+            // The lengths the number dialog gives: a float that stays finite.
+            if (!isArea && std::fabs(f.numbers[4]) > 2147483647.0)
+                return fail(QStringLiteral("%1: the length %2 is beyond +-2147483647")
+                                .arg(key)
+                                .arg(f.numbers[4]));
             const int a = int(f.numbers[0]), b = int(f.numbers[1]);
             const int c = int(f.numbers[2]), d = int(f.numbers[3]);
             if (isArea) {
@@ -316,8 +321,9 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
         o.arenas = ArenaLayout::takeArenas(&o, arenaWords);
         const auto fish = ArenaLayout::fishFromDetection(arenaWords);
         if (o.arenas.isEmpty() || !fish || fish->size() != o.arenas.size())
-            return fail(QStringLiteral("the arenas' fish (\"arena-fish=\") do not match the "
-                                       "areas Arena1 to ArenaN"));
+            return fail(QStringLiteral(
+                "the arenas' fish (\"arena-fish=\", each from 1 to 200) do not match the "
+                "areas Arena1 to ArenaN"));
         qint64 total = 0;
         for (int i = 0; i < o.arenas.size(); ++i) {
             if (o.arenas[i].rect.isEmpty())

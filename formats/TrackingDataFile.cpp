@@ -6,7 +6,11 @@
 #include "model/ArenaLayout.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTextStream>
+
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -170,6 +174,22 @@ QStringList fields(const QString &line)
 
 } // namespace
 
+QString TrackingDataFile::nonFiniteField(
+    const QStringList &fields, const QList<int> &columns, qint64 lineNumber)
+{
+    for (const int column : columns) {
+        const QString field = fields.value(column);
+        const float value = field.toFloat();
+        const double wide = field.toDouble();
+        if (!std::isfinite(value) || !std::isfinite(wide)
+            || std::fabs(wide) > double(std::numeric_limits<float>::max()))
+            return QStringLiteral("line %1: '%2' is not a finite number")
+                .arg(lineNumber)
+                .arg(field);
+    }
+    return QString();
+}
+
 bool TrackingDataFile::hasRows(const QString &path, QString *reason)
 {
     const auto fail = [reason](const QString &why) {
@@ -185,8 +205,10 @@ bool TrackingDataFile::hasRows(const QString &path, QString *reason)
         return fail(file.errorString());
     QTextStream in(&file);
     bool multiFish = false;
-    int lineNumber = 0;
+    qint64 lineNumber = 0;
     int columns = -1;
+    bool rows = false;
+    QList<int> positionColumns;
     while (!in.atEnd()) {
         const QStringList fields = in.readLine().split(QLatin1Char(' '), Qt::SkipEmptyParts);
         ++lineNumber;
@@ -194,8 +216,15 @@ bool TrackingDataFile::hasRows(const QString &path, QString *reason)
             multiFish = true;
         if (columns < 0) {
             const QString first = fields.value(0);
-            if (first == QLatin1String("Seconds") || (multiFish && first == QLatin1String("Time")))
+            if (first == QLatin1String("Seconds")
+                || (multiFish && first == QLatin1String("Time"))) {
                 columns = int(fields.size());
+                // The time and the positions, found by name.
+                static const QRegularExpression position(QStringLiteral("^Fish\\d*[XY]$"));
+                for (int c = 0; c < fields.size(); ++c)
+                    if (c == 0 || position.match(fields[c]).hasMatch())
+                        positionColumns << c;
+            }
             continue;
         }
         if (fields.isEmpty())
@@ -203,13 +232,18 @@ bool TrackingDataFile::hasRows(const QString &path, QString *reason)
         // Labels may hold spaces, so a row may have fewer fields than the column header has
         // words, but never fewer than the fixed columns of its layout.
         const int fixed = multiFish ? 5 : 6;
-        if (fields.size() < fixed)
+        if (!rows && fields.size() < fixed)
             return fail(QStringLiteral("line %1 has %2 fields, a row has at least %3")
                             .arg(lineNumber)
                             .arg(fields.size())
                             .arg(fixed));
-        return true;
+        rows = true;
+        const QString nonFinite = nonFiniteField(fields, positionColumns, lineNumber);
+        if (!nonFinite.isEmpty())
+            return fail(nonFinite);
     }
+    if (rows)
+        return true;
     if (columns < 0)
         return fail(multiFish
                 ? QStringLiteral("no column header line (\"Time ...\"): not a tracking data file")
@@ -302,8 +336,15 @@ bool TrackingDataFile::readOverlays(
                 return false;
             values[i] = int(v);
         }
+        // A length too large for a float would make every measure of the file inf or nan.
+        // (A field that is no number still reads as 0.)
         *length = f[4].toFloat();
-        return true;
+        const double wide = f[4].toDouble();
+        if (std::isfinite(*length) && std::isfinite(wide)
+            && std::fabs(wide) <= double(std::numeric_limits<float>::max()))
+            return true;
+        outOfRange = QStringLiteral("the length %1 is not a number a float holds").arg(f[4]);
+        return false;
     };
     // The reason for a bad line: its coordinate out of range, or its layout.
     auto badLine = [&](const QString &what) {

@@ -55,6 +55,13 @@ public:
     // header line...", "no rows after the column header", "row 3 has 4 fields, the column
     // header names 9") otherwise.
     static bool hasRows(const QString &path, QString *reason);
+    // A row's time and positions (the fields at `columns`) are numbers a float holds. Empty
+    // when they are (a field that is no number reads as 0, as it always has), else "line N:
+    // 'inf' is not a finite number": a time or position of inf or nan ("inf", "nan", "1e300")
+    // would be measured, drawn or made a pixel as if it were a place, so every reader refuses
+    // the file. (Other columns may say nan for a value not known.)
+    static QString nonFiniteField(
+        const QStringList &fields, const QList<int> &columns, qint64 lineNumber);
 
     // A real number as the file writes it: fixed notation, 8 decimals.
     static QString real(float value);

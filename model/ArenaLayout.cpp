@@ -59,9 +59,9 @@ int nextGroup(const QList<Arena> &arenas)
     return highest + 1;
 }
 
-int totalFish(const QList<Arena> &arenas)
+qint64 totalFish(const QList<Arena> &arenas)
 {
-    int total = 0;
+    qint64 total = 0;
     for (const Arena &a : arenas)
         total += a.fishCount;
     return total;
@@ -152,7 +152,12 @@ std::optional<QList<int>> countsFromDetection(const QString &detection, const QS
 
 std::optional<QList<int>> fishFromDetection(const QString &detection)
 {
-    return countsFromDetection(detection, QStringLiteral("arena-fish="));
+    const auto counts = countsFromDetection(detection, QStringLiteral("arena-fish="));
+    if (counts)
+        for (const int count : *counts)
+            if (count < 1 || count > maxFish)
+                return std::nullopt;
+    return counts;
 }
 
 QString describeShapes(const QList<Arena> &arenas)

@@ -30,7 +30,8 @@ void moveGroup(QList<Arena> &arenas, int index, const QPoint &offset);
 // The first group number not in use.
 int nextGroup(const QList<Arena> &arenas);
 
-int totalFish(const QList<Arena> &arenas);
+// Summed in 64 bits: counts read from a file are checked, but a sum must never wrap.
+qint64 totalFish(const QList<Arena> &arenas);
 // The rectangle spanning every arena (null when there are none): the Tracking Area of a run
 // given arenas and no area.
 QRect span(const QList<Arena> &arenas);
@@ -62,7 +63,8 @@ private:
 
 // "arena-fish=1,1,0,2": the detection line's record of each arena's fish count.
 QString describeFish(const QList<Arena> &arenas);
-// The fish counts read back from a detection line; nothing when it has none.
+// The fish counts read back from a detection line; nothing when it has none, or when a count
+// is not from 1 to maxFish (an arena without fish, or a count no run could have written).
 std::optional<QList<int>> fishFromDetection(const QString &detection);
 // "arena-round=0,1,1": which arenas are round, for the detection line (before describeFish's
 // word); empty when none is, so files of rectangular arenas read as before.

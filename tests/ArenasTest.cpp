@@ -29,6 +29,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QStatusBar>
 #include <QTest>
 #include <QtMath>
 
@@ -619,7 +620,11 @@ private Q_SLOTS:
         dialogs.queueText(QStringLiteral("Round"));
         dialogs.queueInteger(1);
         findControl<QPushButton>(w, "addArenaGridButton")->click();
+        // The status bar says what the drag does.
+        QVERIFY2(w.statusBar()->currentMessage().contains("6 rows of 8 wells"),
+            qPrintable(w.statusBar()->currentMessage()));
         drag(view, QPoint(0, 0), QPoint(479, 359));
+        QVERIFY(w.statusBar()->currentMessage().isEmpty());
         QVERIFY2(dialogs.unexpectedSummary().isEmpty(), qPrintable(dialogs.unexpectedSummary()));
         const QList<Arena> laid = view->Arenas();
         QCOMPARE(laid.size(), 48);

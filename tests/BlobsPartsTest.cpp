@@ -165,6 +165,14 @@ private Q_SLOTS:
         QVERIFY(BackgroundEstimator::median({}).empty());
         QVERIFY(BackgroundEstimator::masked({}, cv::Mat(), true, 10).empty());
 
+        // The samples held: all those asked while they fit in the budget, then as many as
+        // fit (4K frames, K = 1000: 129 of them, 1.07 GB), never none.
+        const qint64 budget = BackgroundEstimator::sampleBudgetBytes;
+        QCOMPARE(BackgroundEstimator::samplesWithin(50, 640, 480, budget), 50);
+        QCOMPARE(BackgroundEstimator::samplesWithin(1000, 3840, 2160, budget), 129);
+        QCOMPARE(BackgroundEstimator::samplesWithin(1000, 1 << 16, 1 << 16, budget), 1);
+        QVERIFY(qint64(129) * 3840 * 2160 <= budget);
+
         // Odd width, so the rows are padded; each frame layout, read in place or converted.
         QImage rgb(37, 6, QImage::Format_RGB888);
         for (int y = 0; y < rgb.height(); ++y)

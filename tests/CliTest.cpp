@@ -568,6 +568,10 @@ private slots:
         };
         QList<Case> cases = {
             { "a FIFO is written into", track + QStringList { "--output", fifo }, 0, "" },
+            { "a batch summary into a FIFO, once",
+                { "batch", manifest, "--summary", fifo, "--output-dir",
+                    testutils::scratchPath("fifo-out") },
+                0, "" },
             { "export refuses a FIFO",
                 { "export", data, testutils::scratchPath("fifo.avi"), "--quiet" }, 1, "is a FIFO" },
             { "the video as the data file", track + QStringList { "--output", video }, 5,
@@ -616,8 +620,9 @@ private slots:
                 k.message.isEmpty() ? !run.err.contains("cannot") : run.err.contains(k.message),
                 qPrintable(what));
             if (k.args.contains(fifo))
-                QVERIFY2(
-                    piped.startsWith("Tracking area") && piped.endsWith("\n"), qPrintable(what));
+                QVERIFY2((piped.startsWith("Tracking area") || piped.count("video,data_file") == 1)
+                        && piped.endsWith("\n"),
+                    qPrintable(what + "\npiped: " + piped));
             // Every node and input is what it was.
             QCOMPARE(nodeKind(fifo), 'p');
             QCOMPARE(nodeKind(exportFifo), 'p');
@@ -626,6 +631,12 @@ private slots:
             QCOMPARE(leftovers(".part"), QStringList());
         }
         QVERIFY(!QFile::exists(data + ".3")); // refused before the run
+        // /dev/stdout is the standard output the caller gave, not the null device the video
+        // library's printing goes to.
+        const testutils::ProgramRun toStdout
+            = runCli(track + QStringList { "--output", "/dev/stdout" });
+        QVERIFY2(toStdout.exitCode == 0 && toStdout.out.toUtf8() == dataBytes,
+            qPrintable(describe(track, toStdout)));
 
         // --save-background past a file-size limit: the reason, and the earlier picture kept.
         const QStringList limited = track
@@ -650,6 +661,110 @@ private slots:
             run = runCliInto(args, "/dev/full");
             QVERIFY2(run.exitCode == 1 && run.err.contains("No space left on device"),
                 qPrintable(describe(args, run)));
+        }
+    }
+
+    // Numbers and labels are checked wherever they enter (options, setup files, a data file's
+    // header, Detection line and rows): each is refused with the reason before anything is
+    // tracked, or honoured, never wrapped, turned into inf or read past.
+    void numbersAndLabelsAreCheckedWhereverTheyEnter()
+    {
+        fixtures::VideoOptions options;
+        options.frameCount = 20;
+        const QString video = fishVideo("numbers.avi", options);
+        const QString setupStart = "Pondwatch setup 1\narea 10 10 150 110 Tracking Area\n";
+        auto setup = [&](const QString &name, const QString &lines) {
+            return writeText(name, (setupStart + lines).toUtf8());
+        };
+        const QString arenaHeader = writeText("arenas.data.txt",
+            "Tracking area (x1, y1, x2, y2): \n10 10 151 111\nArena1 (x1, y1, x2, y2): \n"
+            "10 10 80 111\nArena2 (x1, y1, x2, y2): \n80 10 151 111\nDetection: blobs "
+            "background-frames=5 threshold=auto arena-fish=2147483647,1\nSeconds FishX FishY "
+            "FishMovement Confidence Confidence>30.00000000 Arena1 Arena2\n");
+        const QString output = testutils::scratchPath("numbers.out.txt");
+        const QStringList blobs = { "--method=blobs", "--background-frames=5" };
+
+        struct Case
+        {
+            QString name;
+            QStringList args; // after track VIDEO --quiet --output OUTPUT
+            int exitCode;
+            QString message; // standard error contains it
+            QByteArray written = {}; // the data file holds it
+        };
+        const QList<Case> cases = {
+            { "an arena a billion pixels wide",
+                blobs + QStringList { "--arena=0,0,999999999,999999999" }, 2,
+                "has the coordinate 999999999, beyond the 16777216 pixels" },
+            { "a round arena whose corners wrap",
+                blobs + QStringList { "--arena-circle=2147483647,2147483647,1" }, 2,
+                "beyond the 16777216 pixels" },
+            { "a grid of a million arenas",
+                blobs + QStringList { "--area=10,10,150,110", "--arena-grid=999x999" }, 2,
+                "the arenas hold 998001 fish together; at most 200" },
+            { "fish counts whose sum wraps", blobs + QStringList { "--overlays-from", arenaHeader },
+                2, "arena-fish= counts must each be from 1 to 200" },
+            { "an arena of no fish",
+                blobs
+                    + QStringList { "--setup",
+                        setup("nofish.setup",
+                            "area 10 10 79 110 Arena1\narea 80 10 150 110 Arena2\narenas "
+                            "arena-fish=0,1\n") },
+                2, "each from 1 to 200" },
+            { "a ruler 1e300 long", { "--setup", setup("long.setup", "ruler 0 0 10 10 1e300 r\n") },
+                2, "the length 1e+300 is beyond +-2147483647" },
+            { "a zone named as the column header",
+                { "--setup", setup("time.setup", "area 10 10 50 50 Time\n") }, 2,
+                "the label \"Time\" is a word of the data file's own" },
+            { "a zone named as the Detection line",
+                { "--setup", setup("detection.setup", "area 10 10 50 50 Detection:\n") }, 2,
+                "is a word of the data file's own" },
+            { "a device as the setup file", { "--setup", "/dev/zero" }, 2,
+                "/dev/zero: is not a text file" },
+            { "a setup's two fish with blobs",
+                blobs + QStringList { "--setup", setup("two.setup", "fish 2\naverage 5\n") }, 0, "",
+                "NumFish: \n2\n" },
+            { "a label with a space becomes one word",
+                { "--setup", setup("space.setup", "area 10 10 50 50 Seconds zone\naverage 5\n") },
+                0, "", "Seconds_zone (x1, y1, x2, y2): \n10 10 51 51\n" },
+        };
+        for (const Case &k : cases) {
+            QFile::remove(output);
+            const QStringList args
+                = QStringList { "track", video, "--quiet", "--output", output } + k.args;
+            const testutils::ProgramRun run = runCli(args);
+            const QString what = k.name + ": " + describe(args, run);
+            QVERIFY2(run.exitCode == k.exitCode, qPrintable(what));
+            QVERIFY2(run.err.contains(k.message), qPrintable(what));
+            QCOMPARE(QFile::exists(output), k.exitCode == 0);
+            QVERIFY2(bytesOf(output).contains(k.written), qPrintable(what));
+        }
+        // A Detection line's counts whose sum would wrap, in every reader of them.
+        const QString split = writeText("split.datamulti.txt",
+            "NumFish: \n2\n" + bytesOf(arenaHeader).replace("Seconds FishX", "Time Fish1Conf?"));
+        const testutils::ProgramRun splitRun = runCli({ "split-arenas", split });
+        QVERIFY2(splitRun.exitCode == 1
+                && splitRun.err.contains("arena-fish= counts must each be from 1 to 200"),
+            qPrintable(splitRun.err));
+
+        // The last run's file, its zone one word, reads as a data file.
+        QCOMPARE(runCli({ "analyze", output, "--variable=Speed" }).exitCode, 0);
+
+        // A row that holds inf, nan or a number no float holds: refused alike by every reader.
+        QByteArray rows = bytesOf(output);
+        for (const QByteArray value : { "inf", "nan", "1e300" }) {
+            const QString bad = writeText(
+                "bad-" + value + ".data.txt", rows + "9.00000000 " + value + " 60 0.0 40.0 1 0\n");
+            for (const QStringList &args : { QStringList { "analyze", bad, "--variable=Speed" },
+                     QStringList { "plot", bad, "--video", video, "--trajectory", "--output",
+                         testutils::scratchPath("bad.png") },
+                     QStringList { "export", bad, video, "--quiet" } }) {
+                const testutils::ProgramRun run = runCli(args);
+                QVERIFY2(run.exitCode == 1
+                        && run.err.contains(
+                            "'" + QString::fromLatin1(value) + "' is not a finite number"),
+                    qPrintable(describe(args, run)));
+            }
         }
     }
 

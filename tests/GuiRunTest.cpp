@@ -427,16 +427,15 @@ private Q_SLOTS:
         slider->setSliderPosition(slider->maximum());
         slider->setSliderDown(false);
         QCOMPARE(fixtures::frameIndexOf(d.view()->Image()), -1); // fish scenes carry no index
+        dialogs->queueChoice(1); // Cancel
         d.click("processVideoButton");
-        messages = dialogs->takeMessages();
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].title, QString("Nothing to process"));
+        QCOMPARE(dialogs->questions.last().caption, QString("Nothing to process"));
+        QCOMPARE(dialogs->questions.last().dir, QString("Start from the Beginning|Cancel"));
+        QVERIFY(!d.running());
         QVERIFY(!QFileInfo::exists(data));
 
-        // A run with progress in the status bar, held at 30 records.
-        slider->setSliderDown(true);
-        slider->setSliderPosition(1);
-        slider->setSliderDown(false);
+        // Offered the beginning, a run with progress in the status bar, held at 30 records.
+        dialogs->queueChoice(0);
         QString opened;
         w.runFeedback()->folderOpener = [&](const QString &folder) { opened = folder; };
         TrackerGate gate(d.tracker());
@@ -445,7 +444,7 @@ private Q_SLOTS:
         QVERIFY(d.waitHeld(gate, 30));
         QVERIFY(d.waitRefresh());
         const QString progress = w.runFeedback()->statusText();
-        for (const char *part : { "Frame 31", "%", "fps", "elapsed", "remaining" })
+        for (const char *part : { "Frame 30", "%", "fps", "elapsed", "remaining" })
             QVERIFY2(progress.contains(part), qPrintable(progress));
 
         // Closing asks: keep running leaves it be, stop and save ends it with the file.
@@ -456,7 +455,7 @@ private Q_SLOTS:
         QCOMPARE(dialogs->questions.last().dir, QString("Stop and Save|Keep Running"));
         gate.release();
         QVERIFY(d.waitIdle());
-        QCOMPARE(fileLines(data).size(), singleHeader + 119 - 1);
+        QCOMPARE(fileLines(data).size(), singleHeader + 119); // frames 1 to 119
 
         // The last frame shown is the last one processed, and the file is named with its folder.
         bool haveLast = false;
@@ -878,14 +877,8 @@ private Q_SLOTS:
         QVERIFY(dialogs->takeMessages().isEmpty());
         const QByteArray blobs = fileBytes(multi);
         QVERIFY(blobs.contains(" " + ArenaLayout::describeRects(arenas).toUtf8() + "\n"));
-        QStringList cliArenas;
-        for (const Arena &a : arenas)
-            cliArenas << "--arena"
-                      << QString("%1,%2,%3,%4")
-                             .arg(a.rect.left())
-                             .arg(a.rect.top())
-                             .arg(a.rect.right())
-                             .arg(a.rect.bottom());
+        // The grid drawn over the area its wells span, as a grid: the file names its group.
+        const QStringList cliArenas { "--area", "1,1,158,118", "--arena-grid", "1x2" };
         const QString cliFile = testutils::scratchPath("cli-arenas.datamulti.txt");
         QString err;
         QCOMPARE(runCli(QStringList { oneFish, "--method", "blobs", "--output", cliFile, "--quiet" }

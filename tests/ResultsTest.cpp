@@ -332,6 +332,33 @@ private Q_SLOTS:
         }
         QCOMPARE(picture.pixelColor(5 * scale, 110 * scale), QColor(128, 128, 128));
 
+        // A plate's 48 fish: the legend goes into columns within a quarter or so of the picture
+        // instead of one column over all of it.
+        {
+            FishTracks plate;
+            plate.multiFish = true;
+            for (int f = 0; f < 48; ++f) {
+                FishTrack track;
+                track.xs = { 10 + 2 * f, 12 + 2 * f };
+                track.ys = { 10, 12 };
+                track.found = { true, true };
+                track.confidences = { 40.0f, 40.0f };
+                plate.fish << track;
+            }
+            plate.times = { 0.0f, 0.04f };
+            QImage crowded(picture.size(), QImage::Format_RGB32);
+            {
+                QPainter painter(&crowded);
+                TrackPicture::drawTrajectory(painter, frame, plate);
+            }
+            // The legend's dark box, counted down the picture's right edge.
+            int boxRows = 0;
+            for (int y = 0; y < crowded.height(); ++y)
+                boxRows += qGray(crowded.pixel(crowded.width() - 10, y)) < 80;
+            QVERIFY2(boxRows > 40 && boxRows < crowded.height() / 3,
+                qPrintable(QString::number(boxRows)));
+        }
+
         const auto draw = [&](QPainter &p) { TrackPicture::drawTrajectory(p, frame, tracks); };
         const QString png = testutils::scratchPath("line.png");
         const QString svg = testutils::scratchPath("line.svg");

@@ -590,6 +590,24 @@ private Q_SLOTS:
         // Each fish's index beside its marker, in its colour.
         QVERIFY(countIn(img, QRect(QPoint(156, 20), QPoint(175, 37)), first) > 0);
         QVERIFY(countIn(img, QRect(QPoint(156, 80), QPoint(175, 97)), second) > 0);
+        // Without numbers (the view below 100 % draws them at screen size instead): none.
+        ViewState unnumbered = state;
+        unnumbered.fishNumbers = false;
+        const QImage bare = ViewRenderer::render(blankFrame(), set, unnumbered, history);
+        QCOMPARE(countIn(bare, QRect(QPoint(156, 20), QPoint(175, 37)), first), 0);
+        {
+            // The view puts them in the picture at 100 % and beside it when scaled down, so
+            // each fish is numbered once.
+            MainWindow w;
+            VideoView *view = showWithFrame(w);
+            view->SetFishPositions(state.fishPositions);
+            view->SetShowResults(true);
+            view->Redraw();
+            const QRect number(QPoint(152, 20), QPoint(175, 37));
+            QVERIFY(countIn(view->DisplayedPixmap().toImage(), number, first) > 0);
+            view->setZoom(0.5);
+            QCOMPARE(countIn(view->DisplayedPixmap().toImage(), number, first), 0);
+        }
         QCOMPARE(at(img, 35, 40), first); // fish 0's trail: records 0-1
         QCOMPARE(at(img, 65, 40), first); // fish 0: records 1-2
         QCOMPARE(at(img, 35, 100), background);

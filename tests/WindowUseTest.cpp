@@ -16,6 +16,8 @@
 #include "view/ui/VideoView.h"
 #include "view/ui/VideoViewport.h"
 
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -27,6 +29,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
+#include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
@@ -192,6 +195,13 @@ private Q_SLOTS:
         QTest::mousePress(view, Qt::LeftButton, {}, QPoint(1800, 1000));
         QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(1900, 1070));
         QCOMPARE(view->Areas()[1], QRect(QPoint(1800, 1000), QPoint(1900, 1070)));
+        // View > Zoom In goes past 100 % (Ctrl++), Zoom Out back (Ctrl+-).
+        QCOMPARE(action(w, "actionZoomIn")->shortcut(), QKeySequence(QKeySequence::ZoomIn));
+        action(w, "actionZoomIn")->trigger();
+        QCOMPARE(viewport->zoom(), 1.25);
+        QCOMPARE(view->width(), 2400);
+        action(w, "actionZoomOut")->trigger();
+        QCOMPARE(viewport->zoom(), 1.0);
 
         // Fit again.
         action(w, "actionFit")->trigger();
@@ -217,11 +227,22 @@ private Q_SLOTS:
                 (QStringList { "Open Video File...", "Open Recent", "Save Setup...",
                     "Load Setup...", "Quit" }));
             QCOMPARE(menuTexts(top[2]->menu()),
-                (QStringList { "Fit", "100%", "Play\tSpace", "Tracker View" }));
+                (QStringList {
+                    "Fit", "100%", "Zoom In", "Zoom Out", "Play\tSpace", "Tracker View" }));
             QCOMPARE(menuTexts(top[3]->menu()),
                 (QStringList {
                     "Show Trajectory...", "Show Heat Map...", "Export Annotated Video..." }));
             QCOMPARE(action(w, "actionOpen")->shortcut(), QKeySequence(QKeySequence::Open));
+            // Every control says what it is for when the mouse rests on it.
+            QStringList silent;
+            for (QWidget *control : w.findChildren<QWidget *>())
+                if ((qobject_cast<QAbstractButton *>(control)
+                        || qobject_cast<QAbstractSpinBox *>(control)
+                        || qobject_cast<QComboBox *>(control) || qobject_cast<QSlider *>(control))
+                    && control->toolTip().isEmpty()
+                    && !control->objectName().startsWith("qt_")) // Qt's own
+                    silent << control->objectName() + ":" + control->metaObject()->className();
+            QVERIFY2(silent.isEmpty(), qPrintable(silent.join(' ')));
             QVERIFY(!action(w, "actionSaveSetup")->isEnabled());
             QVERIFY(!action(w, "actionLoadSetup")->isEnabled());
             QCOMPARE(w.view()->text(), QString("Open a video to start"));

@@ -1,6 +1,7 @@
 #include "tools/AnnotationRows.h"
 
 #include "files/InputFile.h"
+#include "formats/TrackingDataFile.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -56,10 +57,14 @@ AnnotationRows::Error AnnotationRows::read(const QString &path)
     int fishCount = 0;
     bool inHeader = true;
     bool firstLine = true;
+    qint64 lineNumber = 0;
     while (inHeader && !in.atEnd()) {
         const QStringList f = fields(in.readLine());
-        if (firstLine && f.value(0) == QLatin1String("NumFish:") && !in.atEnd())
+        ++lineNumber;
+        if (firstLine && f.value(0) == QLatin1String("NumFish:") && !in.atEnd()) {
             fishCount = std::max(0, fields(in.readLine()).value(0).toInt());
+            ++lineNumber;
+        }
         firstLine = false;
         const QString first = f.value(0);
         inHeader = first != QLatin1String("Seconds")
@@ -74,6 +79,19 @@ AnnotationRows::Error AnnotationRows::read(const QString &path)
 
     while (!in.atEnd()) {
         const QStringList f = fields(in.readLine());
+        ++lineNumber;
+        QList<int> placeColumns { 0, 1, 2 };
+        if (fishCount > 0) {
+            const int width = std::max(4, int(f.size() - 1) / fishCount);
+            placeColumns = { 0 };
+            for (int k = 0; k < fishCount; ++k)
+                placeColumns << 1 + k * width + 2 << 1 + k * width + 3;
+        }
+        const QString nonFinite = TrackingDataFile::nonFiniteField(f, placeColumns, lineNumber);
+        if (!nonFinite.isEmpty()) {
+            detail = path + QStringLiteral(": ") + nonFinite;
+            return Error::Unreadable;
+        }
         if (fishCount > 0) {
             // Time, then one block per fish that starts with its flag, confidence, x and y;
             // the blocks are as wide as the overlays make them, and labels may hold spaces,

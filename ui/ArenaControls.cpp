@@ -28,18 +28,24 @@ ArenaControls::ArenaControls(VideoView *videoView, QWidget *parent)
     setObjectName(QStringLiteral("arenaControls"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto addButton = [&](const QString &text, const char *name) {
+    auto addButton = [&](const QString &text, const char *name, const QString &tip) {
         auto *b = new QPushButton(text);
         b->setObjectName(QLatin1String(name));
+        b->setToolTip(tip);
         layout->addWidget(b);
         return b;
     };
-    QPushButton *rectangle = addButton(tr("Add Arena"), "addArenaButton");
-    QPushButton *round = addButton(tr("Add Round Arena"), "addRoundArenaButton");
-    QPushButton *grid = addButton(tr("Add Arena Grid..."), "addArenaGridButton");
-    moveButton = addButton(tr("Move Arenas"), "moveArenasButton");
+    QPushButton *rectangle = addButton(tr("Add Arena"), "addArenaButton",
+        tr("Drag a rectangular arena; its fish are tracked apart from the others"));
+    QPushButton *round = addButton(tr("Add Round Arena"), "addRoundArenaButton",
+        tr("Drag the square around a round arena (a well, a dish)"));
+    QPushButton *grid = addButton(tr("Add Arena Grid..."), "addArenaGridButton",
+        tr("A plate of wells: give rows and columns, then drag from the first well to the last"));
+    moveButton = addButton(tr("Move Arenas"), "moveArenasButton",
+        tr("While on, drag an arena to move it with its grid"));
     moveButton->setCheckable(true);
-    QPushButton *clear = addButton(tr("Clear Arenas"), "clearArenasButton");
+    QPushButton *clear = addButton(tr("Clear Arenas"), "clearArenasButton",
+        tr("Remove every arena (asks first; Undo brings them back)"));
     summary = new QLabel;
     summary->setObjectName(QStringLiteral("arenaSummary"));
     summary->setWordWrap(true);
@@ -98,8 +104,8 @@ bool ArenaControls::askForGrid()
         = dialogs.integer(this, title, tr("Fish per arena:"), gridFish, 1, maxFish, 1, &ok);
     if (!ok)
         return false;
-    const int total
-        = ArenaLayout::totalFish(view ? view->Arenas() : QList<Arena>()) + rows * columns * fish;
+    const qint64 total = ArenaLayout::totalFish(view ? view->Arenas() : QList<Arena>())
+        + qint64(rows) * columns * fish;
     if (total > maxFish) {
         dialogs.critical(this, title,
             tr("The arenas would hold %1 fish together; at most %2 can be tracked.")
@@ -162,6 +168,28 @@ void ArenaControls::arm(Mode next)
         view->setCursor(next == Mode::Idle ? Qt::ArrowCursor
                 : next == Mode::Move       ? Qt::SizeAllCursor
                                            : Qt::CrossCursor);
+    // What the mouse does now, in the status bar (through the view's hint, as its own
+    // drawing does).
+    QString hint;
+    switch (next) {
+    case Mode::Idle:
+        break;
+    case Mode::Rectangle:
+    case Mode::Round:
+        hint = tr("Drag over the arena on the frame.");
+        break;
+    case Mode::Grid:
+        hint = tr("Drag from the top left of the first well to the bottom right of the last: "
+                  "%1 rows of %2 wells follow the mouse.")
+                   .arg(gridRows)
+                   .arg(gridColumns);
+        break;
+    case Mode::Move:
+        hint = tr("Drag an arena to move it with its grid; press \"Move Arenas\" again to stop.");
+        break;
+    }
+    if (view)
+        emit view->hintChanged(hint);
 }
 
 QList<Arena> ArenaControls::dragged(const QPoint &to) const

@@ -33,6 +33,8 @@ DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget
     method->setObjectName(QStringLiteral("detectionMethodCombo"));
     method->addItem(tr("Classic (running average)"));
     method->addItem(tr("Whole-video background"));
+    method->setToolTip(tr("Classic: one to 25 fish against a running average. Whole-video "
+                          "background: many fish and arenas, against the median of the video"));
     layout->addWidget(method);
 
     // Label beside field, so the column keeps its height.
@@ -66,6 +68,7 @@ DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget
     automaticThreshold = new QCheckBox(tr("Automatic Threshold"));
     automaticThreshold->setObjectName(QStringLiteral("automaticThresholdCheck"));
     automaticThreshold->setChecked(b.threshold < 0);
+    automaticThreshold->setToolTip(tr("Choose the threshold from the sampled frames"));
     form->addRow(automaticThreshold);
     threshold = new QSpinBox;
     threshold->setObjectName(QStringLiteral("blobThresholdSpin"));
@@ -118,6 +121,8 @@ DetectionControls::DetectionControls(TrackingControls &trackingControls, QWidget
     forgetBackground = new QPushButton(tr("Background from the Video"));
     forgetBackground->setObjectName(QStringLiteral("backgroundFromVideoButton"));
     forgetBackground->setVisible(false);
+    forgetBackground->setToolTip(tr("Forget the loaded picture and make the background from "
+                                    "the video again"));
     panel->addWidget(forgetBackground);
 
     progress = new QProgressBar;

@@ -157,6 +157,8 @@ void paintMultiFish(QPainter &painter, const ViewState &state, HistoryCache &his
         drawMarker(painter, p, half + 1, shape);
         painter.setPen(solidPen(colour, 1));
         drawMarker(painter, p, half, shape);
+        if (!state.fishNumbers)
+            continue;
         const QString index = QString::number(j + 1);
         const QPoint at(p.x() + half + 3, p.y() - half - 2);
         painter.setPen(solidPen(Qt::black, 1));

@@ -24,6 +24,9 @@ struct ViewState
     bool showResults = false; // marker, trails and measured values are drawn
     int reviewIndex = 0; // record shown, counted back from the newest
     int meanFilterSize = 3; // sizes the marker
+    // Each fish's number beside its marker. The view scaled below 100 % draws the numbers
+    // itself at screen size, where those of the picture would shrink past reading.
+    bool fishNumbers = true;
 };
 
 // Fills `record` with the record `index` places before the newest (0 = newest) and returns

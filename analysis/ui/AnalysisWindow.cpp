@@ -138,9 +138,12 @@ AnalysisWindow::AnalysisWindow()
     // Below the text where the screen is tall enough for both, beside it where it is not.
     resize(1300, 980);
     OnScreenPlacement::install(this, [this, dock](const QRect &free) {
-        if (minimumSizeHint().height() + 40 > free.height()) {
+        // Below 900 pixels (a 1366 x 768 laptop) the table and plot would get a strip under
+        // the text: they go beside it, with half the width.
+        if (free.height() < 900 || minimumSizeHint().height() + 40 > free.height()) {
             addDockWidget(Qt::RightDockWidgetArea, dock);
             resize(std::min(free.width(), 1600), free.height());
+            resizeDocks({ dock }, { std::min(free.width(), 1600) / 2 }, Qt::Horizontal);
         } else {
             resizeDocks({ dock }, { std::max(330, free.height() * 2 / 5) }, Qt::Vertical);
         }

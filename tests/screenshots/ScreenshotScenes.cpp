@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
@@ -100,7 +101,7 @@ int main(int argc, char **argv)
         w.openVideo(plateVideo(5));
         w.findChild<QComboBox *>(QStringLiteral("detectionMethodCombo"))->setCurrentIndex(1);
         w.view()->SetArenas(ArenaLayout::grid(
-            QRect(QPoint(96, 6), QPoint(1203, 713)), 6, 8, Arena::Shape::Ellipse, 1, 1));
+            QRect(QPoint(80, 0), QPoint(1199, 719)), 6, 8, Arena::Shape::Ellipse, 1, 1));
         w.view()->Redraw();
         showMainWindow(w);
     } else if (scene == QLatin1String("fish100")) {

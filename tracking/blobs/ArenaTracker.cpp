@@ -39,44 +39,46 @@ BlobParameters ArenaTracker::resolve(const BlobSettings &asked,
     const cv::Mat &background, ForegroundMask::Rule rule)
 {
     BlobParameters p;
-    // Per sample and arena: the differences inside the arena's rectangle (0 outside its
-    // mask) for the areas, and for the threshold only the pixels inside the mask.
-    std::vector<cv::Mat> differences;
-    std::vector<int> fishOf;
+    // Per sample and arena: the differences inside the arena's mask for the threshold, then,
+    // made again rather than kept (K of them would double the pre-pass's memory), those
+    // inside the arena's rectangle (0 outside its mask) for the areas.
+    auto differenceOf = [&](const cv::Mat &grey, const ArenaRegion &arena, cv::Mat &d) {
+        ForegroundMask::difference(
+            grey(cvRect(arena.rect)), background(cvRect(arena.rect)), rule, d);
+    };
     ForegroundMask::Histogram histogram {};
     int mostFish = 0;
+    bool anyDifference = false;
     for (const ArenaRegion &arena : arenas)
         mostFish = std::max(mostFish, arena.fishCount);
-    for (const cv::Mat &grey : samples) {
+    cv::Mat d, m;
+    for (const cv::Mat &grey : samples)
         for (const ArenaRegion &arena : arenas) {
             if (arena.rect.isEmpty())
                 continue;
-            cv::Mat d;
-            ForegroundMask::difference(
-                grey(cvRect(arena.rect)), background(cvRect(arena.rect)), rule, d);
+            differenceOf(grey, arena, d);
             ForegroundMask::addToHistogram(d, arena.mask, histogram);
-            if (!arena.mask.empty())
-                d.setTo(0, arena.mask == 0);
-            differences.push_back(d);
-            fishOf.push_back(arena.fishCount);
+            anyDifference = true;
         }
-    }
     p.threshold = asked.threshold >= 0 ? int(std::lround(asked.threshold))
-        : !differences.empty()
-        ? ForegroundMask::thresholdFromHistogram(histogram, rule, thresholdFloor)
-        : thresholdFloor;
+        : anyDifference ? ForegroundMask::thresholdFromHistogram(histogram, rule, thresholdFloor)
+                        : thresholdFloor;
 
     // One fish's area: the median of each arena's fishCount largest components per sample.
     std::vector<int> areas;
-    for (size_t s = 0; s < differences.size(); ++s) {
-        const cv::Mat &d = differences[s];
-        cv::Mat m;
-        ForegroundMask::threshold(d, p.threshold, m);
-        const std::vector<int> all = BlobFinder::componentAreas(m);
-        for (size_t k = 0; k < all.size() && k < size_t(fishOf[s]); ++k)
-            if (all[k] >= 4)
-                areas.push_back(all[k]);
-    }
+    for (const cv::Mat &grey : samples)
+        for (const ArenaRegion &arena : arenas) {
+            if (arena.rect.isEmpty())
+                continue;
+            differenceOf(grey, arena, d);
+            if (!arena.mask.empty())
+                d.setTo(0, arena.mask == 0);
+            ForegroundMask::threshold(d, p.threshold, m);
+            const std::vector<int> all = BlobFinder::componentAreas(m);
+            for (size_t k = 0; k < all.size() && k < size_t(arena.fishCount); ++k)
+                if (all[k] >= 4)
+                    areas.push_back(all[k]);
+        }
     if (!areas.empty()) {
         std::nth_element(areas.begin(), areas.begin() + areas.size() / 2, areas.end());
         p.typicalArea = areas[areas.size() / 2];

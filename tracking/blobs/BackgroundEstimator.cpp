@@ -115,6 +115,12 @@ template<typename RowsFn> void overRows(int rows, const RowsFn &rowsFn)
 
 } // namespace
 
+int BackgroundEstimator::samplesWithin(int asked, int width, int height, qint64 budgetBytes)
+{
+    const qint64 frameBytes = std::max<qint64>(1, qint64(width) * qint64(height));
+    return int(std::max<qint64>(1, std::min<qint64>(asked, budgetBytes / frameBytes)));
+}
+
 cv::Mat BackgroundEstimator::median(const std::vector<cv::Mat> &planes)
 {
     return ranked(planes, int(planes.size() / 2));

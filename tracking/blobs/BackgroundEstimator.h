@@ -4,7 +4,8 @@
 // low percentile, or the median of the samples in which no animal covered the pixel. A fish
 // that rests for a while is in a few samples only, so the median holds the empty tank under
 // it; one that rests most of the time is left out of the other two. Memory holds the K
-// samples whatever the video's length. Tracker thread (it drives the decoder).
+// samples whatever the video's length, and no more than 1 GiB of them (samplesWithin). Tracker
+// thread (it drives the decoder).
 
 #include <opencv2/core.hpp>
 
@@ -31,6 +32,12 @@ public:
     // out. The decoder is left wherever its last sample put it.
     static std::vector<cv::Mat> sample(QVideoDecoder &decoder, const QString &videoFile, int count,
         qint64 startMs, qint64 endMs, const std::function<bool(int, int)> &progress = {});
+
+    // The samples the pre-pass holds at most: `asked`, unless that many grey frames of `frame`
+    // would take more than `budgetBytes` (1 GiB: a 4K frame takes 8.3 MB, so 129 samples
+    // of it fit), then as many as fit, at least one. The whole run then stays under 1.5 GB.
+    static constexpr qint64 sampleBudgetBytes = qint64(1) << 30;
+    static int samplesWithin(int asked, int width, int height, qint64 budgetBytes);
 
     // The per-pixel median (for an even count, the upper of the two middle values) of
     // planes of one size (CV_8UC1). Empty when there are none.

@@ -97,15 +97,21 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
     const qint64 endMs = decoder->lengthMs();
     QElapsedTimer clock;
     clock.start();
-    blobControls.backgroundFramesWanted = asked.backgroundFrames;
+    // The samples' memory is bounded: a large frame takes fewer (said in the Detection line).
+    const int sampleCount = BackgroundEstimator::samplesWithin(asked.backgroundFrames,
+        shown.width(), shown.height(), BackgroundEstimator::sampleBudgetBytes);
+    if (sampleCount < asked.backgroundFrames)
+        qWarning("Whole-video background: %d frames of %s fit in the pre-pass's memory, not %d",
+            sampleCount, qPrintable(frameSize), asked.backgroundFrames);
+    blobControls.backgroundFramesWanted = sampleCount;
     blobControls.backgroundFramesRead = 0;
-    const std::vector<cv::Mat> samples = BackgroundEstimator::sample(*decoder, video,
-        asked.backgroundFrames, startMs, endMs, [this, &blobControls](int read, int) {
+    const std::vector<cv::Mat> samples = BackgroundEstimator::sample(
+        *decoder, video, sampleCount, startMs, endMs, [this, &blobControls](int read, int) {
             blobControls.backgroundFramesRead = read;
             return !flags.stopRequested;
         });
     // The progress bar goes when the pre-pass is over, whatever ended it.
-    blobControls.backgroundFramesRead = asked.backgroundFrames;
+    blobControls.backgroundFramesRead = sampleCount;
     // A stop during the pre-pass ends the run before its first frame.
     if (flags.stopRequested) {
         decoder->seekToFrame(startNumber);

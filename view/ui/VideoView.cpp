@@ -6,6 +6,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
@@ -401,7 +402,11 @@ QSize VideoView::frameSize() const
 
 void VideoView::setZoom(double zoom)
 {
+    const bool numbersInPicture = zoomFactor >= 1.0;
     zoomFactor = std::clamp(zoom, 0.05, 8.0);
+    // Below 100 % the fish numbers move from the picture to the screen (see paintEvent).
+    if (numbersInPicture != (zoomFactor >= 1.0) && !pixmap().isNull())
+        Redraw();
     applySize();
     update();
 }
@@ -456,8 +461,23 @@ void VideoView::paintEvent(QPaintEvent *event)
         painter.drawEllipse(centre, radius, radius);
     };
     if (!fishPositions.isEmpty()) {
-        for (int i = 0; i < fishPositions.size(); ++i)
-            ring(fishPositions[i], FishPalette::colour(i));
+        // The numbers at screen size, outlined, beside the rings (the picture has none).
+        QFont font = painter.font();
+        font.setBold(true);
+        painter.setFont(font);
+        for (int i = 0; i < fishPositions.size(); ++i) {
+            const QColor colour = FishPalette::colour(i);
+            ring(fishPositions[i], colour);
+            const QPointF at((fishPositions[i].x() + 0.5) * zoomFactor + radius + 1,
+                (fishPositions[i].y() + 0.5) * zoomFactor - radius / 2);
+            const QString number = QString::number(i + 1);
+            QPainterPath text;
+            text.addText(at, font, number);
+            // Dark colours (navy, maroon) read on a light outline, the others on black.
+            painter.strokePath(
+                text, QPen(colour.lightness() < 80 ? QColor(Qt::white) : QColor(Qt::black), 3));
+            painter.fillPath(text, colour);
+        }
     } else {
         ring(fishPosition, fishFound ? QColor(Qt::white) : QColor(255, 0, 0));
     }
@@ -561,6 +581,7 @@ void VideoView::Redraw()
     state.fishPositions = fishPositions;
     state.fishFound = fishFound;
     state.showResults = showResults;
+    state.fishNumbers = zoomFactor >= 1.0;
     VideoTracker *tracker = owner ? owner->videoTracker() : nullptr;
     if (owner) {
         state.reviewIndex = owner->reviewIndex();
