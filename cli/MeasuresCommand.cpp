@@ -75,7 +75,6 @@ int runMeasures(const QStringList &args)
             || settings.wallBand <= 0.0 || settings.wallBand >= 1.0))
         return line.usageError(QStringLiteral("--wall-band must lie above 0 and below 1"));
 
-    AtomicFile::protectInput(positional.first());
     TrackTable table;
     QString error;
     if (!table.read(positional.first(), &error))

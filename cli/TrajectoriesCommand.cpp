@@ -37,7 +37,6 @@ int runTrajectories(const QStringList &args)
     if (!TrajectoryExport::formatFromName(line.value("format"), &format))
         return line.usageError(QStringLiteral("--format must be tidy or dlc"));
 
-    AtomicFile::protectInput(positional.first());
     TrackTable table;
     QString error;
     if (!table.read(positional.first(), &error))
