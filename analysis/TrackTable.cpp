@@ -10,18 +10,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
 constexpr float unknown = std::numeric_limits<float>::quiet_NaN();
-
-// A position or measure as written; a field that is not a finite number reads as unknown.
-float number(const QString &field)
-{
-    bool ok = false;
-    const double v = field.toDouble(&ok);
-    return ok && std::isfinite(v) && std::fabs(v) < 1e9 ? float(v) : unknown;
-}
 
 // The row letters of a plate: A..Z, then AA, AB...
 QString rowLetters(int row)
@@ -130,38 +123,65 @@ bool TrackTable::read(const QString &path, QString *error)
     fish = QVector<Fish>(fishCount);
     rowsLeftOut = 0;
     const int zoneCount = int(zoneNames.size());
-    while (!in.atEnd()) {
-        const QStringList f = in.readLine().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (f.isEmpty())
+    // The rows are read as bytes and split in place: a plate's file holds tens of millions
+    // of fields, and a string for each would take minutes.
+    if (!file.seek(in.pos()))
+        return fail(file.errorString());
+    struct Field
+    {
+        const char *at;
+        int size;
+    };
+    std::vector<Field> f;
+    const auto text = [&f](std::size_t i) { return QByteArray::fromRawData(f[i].at, f[i].size); };
+    const auto real = [&text](std::size_t i) {
+        bool ok = false;
+        const double v = text(i).toDouble(&ok);
+        return ok && std::isfinite(v) && std::fabs(v) < 1e9 ? float(v) : unknown;
+    };
+    const auto flag = [&text](std::size_t i) { return text(i).toInt() != 0; };
+    while (!file.atEnd()) {
+        const QByteArray row = file.readLine();
+        f.clear();
+        for (int i = 0, n = int(row.size()); i < n;) {
+            while (i < n && (row[i] == ' ' || row[i] == '\r' || row[i] == '\n'))
+                ++i;
+            const int start = i;
+            while (i < n && row[i] != ' ' && row[i] != '\r' && row[i] != '\n')
+                ++i;
+            if (i > start)
+                f.push_back({ row.constData() + start, i - start });
+        }
+        if (f.empty())
             continue;
-        const float seconds = number(f[0]);
-        if (f.size() < standard || std::isnan(seconds)) {
+        const float seconds = real(0);
+        if (int(f.size()) < standard || std::isnan(seconds)) {
             ++rowsLeftOut;
             continue;
         }
         times.append(seconds);
-        const auto extra = [&f, standard](int back) {
+        const auto extra = [&](int back) {
             const int at = int(f.size()) - back;
-            return back > 0 && at >= standard ? number(f[at]) : unknown;
+            return back > 0 && at >= standard ? real(std::size_t(at)) : unknown;
         };
         for (int k = 0; k < fishCount; ++k) {
             Fish &one = fish[k];
-            const int base = multiFish ? 1 + k * block : 1;
-            const int zonesAt = multiFish ? base + 4 : 6;
+            const std::size_t base = multiFish ? 1 + std::size_t(k) * std::size_t(block) : 1;
+            const std::size_t zonesAt = multiFish ? base + 4 : 6;
             if (multiFish) {
-                one.found.append(f[base].toInt() != 0);
-                one.x.append(number(f[base + 2]));
-                one.y.append(number(f[base + 3]));
+                one.found.append(flag(base));
+                one.x.append(real(base + 2));
+                one.y.append(real(base + 3));
             } else {
-                one.x.append(number(f[1]));
-                one.y.append(number(f[2]));
-                one.found.append(f[5].toInt() != 0);
+                one.x.append(real(1));
+                one.y.append(real(2));
+                one.found.append(flag(5));
             }
             // A position that is no number is no finding.
             if (std::isnan(one.x.last()) || std::isnan(one.y.last()))
                 one.found.last() = false;
             for (int z = 0; z < zoneCount; ++z)
-                one.zones.append(f[zonesAt + zoneColumn[z]].toInt() != 0 ? 1 : 0);
+                one.zones.append(flag(zonesAt + std::size_t(zoneColumn[z])) ? 1 : 0);
             if (hasHeading)
                 one.heading.append(extra(headingFromEnd[k]));
             if (hasBodyLength)

@@ -9,6 +9,7 @@
 
 #include "analysis/PlateMeasures.h"
 #include "analysis/TrackTable.h"
+#include "files/AtomicFile.h"
 
 #include <cmath>
 #include <cstdio>

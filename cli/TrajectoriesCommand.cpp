@@ -8,6 +8,7 @@
 
 #include "analysis/TrackTable.h"
 #include "analysis/TrajectoryExport.h"
+#include "files/AtomicFile.h"
 
 #include <cstdio>
 

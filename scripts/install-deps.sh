@@ -16,7 +16,7 @@ if [ "${1:-}" = "--tests" ]; then
         ffmpeg xvfb xauth hyperfine time clang-format valgrind clang libclang-rt-14-dev
         # The workflow and its tests: Snakemake, a one-node Slurm cluster, pictures checked.
         snakemake slurm-wlm munge imagemagick
-        # Trajectory files read as their users read them.
+        # Trajectory files read as their users read them; numpy for bench/plate_memory.sh.
         python3-pandas
     )
 elif [ $# -gt 0 ]; then
