@@ -5,13 +5,12 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ResultOutput.h"
-#include "files/AtomicFile.h"
 
 #include "analysis/PlateMeasures.h"
 #include "analysis/TrackTable.h"
 #include "files/AtomicFile.h"
+#include "formats/ValueReader.h"
 
-#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -19,11 +18,10 @@ namespace {
 // A finite number from `low` up to `high`, or nothing.
 bool readNumber(const QString &text, double low, double high, double *value)
 {
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    if (!ok || !std::isfinite(v) || v < low || v > high)
+    const auto v = ValueReader::number(text);
+    if (!v || *v < low || *v > high)
         return false;
-    *value = v;
+    *value = *v;
     return true;
 }
 

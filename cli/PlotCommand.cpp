@@ -10,6 +10,7 @@
 #include "analysis/TrackPicture.h"
 #include "analysis/TrackTable.h"
 #include "files/AtomicFile.h"
+#include "formats/ValueReader.h"
 
 #include <QPainter>
 
@@ -33,9 +34,9 @@ int plotPlate(const CommandLine &line, const QString &path)
                                    .arg(PlateFigure::measureNames().join(QStringLiteral(", "))));
     MeasureSettings settings;
     if (line.isSet("time-bin")) {
-        bool ok = false;
-        settings.binSeconds = line.value("time-bin").toDouble(&ok);
-        if (!ok || !(settings.binSeconds >= 1e-3 && settings.binSeconds <= 1e9))
+        const auto seconds = ValueReader::number(line.value("time-bin"));
+        settings.binSeconds = seconds.value_or(0.0);
+        if (!seconds || !(settings.binSeconds >= 1e-3 && settings.binSeconds <= 1e9))
             return line.usageError(
                 QStringLiteral("--time-bin must be a number of seconds above 0"));
     }

@@ -292,8 +292,10 @@ private Q_SLOTS:
             == 1);
         const QStringList columnLine
             = lines.filter(QRegularExpression("^Time ")).value(0).split(' ', Qt::SkipEmptyParts);
-        QCOMPARE(columnLine.size(), 1 + 48 * 4);
-        QCOMPARE(columnLine.last(), QStringLiteral("Fish48Y"));
+        // Four columns a fish, then each fish's heading, body length and area.
+        QCOMPARE(columnLine.size(), 1 + 48 * 4 + 48 * 3);
+        QCOMPARE(columnLine[48 * 4], QStringLiteral("Fish48Y"));
+        QCOMPARE(columnLine.last(), QStringLiteral("Fish48Area"));
 
         // pondwatch-cli: the same grid from the options writes the same bytes.
         const QString cliFile = testutils::scratchPath("plate by cli.datamulti.txt");
