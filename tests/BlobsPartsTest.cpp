@@ -11,7 +11,7 @@
 #include "tracking/blobs/ForegroundMask.h"
 #include "tracking/blobs/GreyPlane.h"
 #include "tracking/blobs/IdentityMatcher.h"
-#include "tracking/blobs/SpeckFilter.h"
+#include "tracking/blobs/SmallBlobFilter.h"
 
 #include <QPainter>
 #include <QRandomGenerator>
@@ -340,7 +340,7 @@ private Q_SLOTS:
                 b.area = a;
                 blobs.push_back(b);
             }
-            SpeckFilter::drop(blobs, c.animals, 60.0);
+            SmallBlobFilter::drop(blobs, c.animals, 60.0);
             std::vector<double> kept;
             for (const Blob &b : blobs)
                 kept.push_back(b.area);

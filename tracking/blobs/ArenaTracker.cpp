@@ -1,7 +1,7 @@
 #include "tracking/blobs/ArenaTracker.h"
 
 #include "tracking/blobs/BlobSplitter.h"
-#include "tracking/blobs/SpeckFilter.h"
+#include "tracking/blobs/SmallBlobFilter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -126,7 +126,7 @@ std::vector<ArenaTracker::FishResult> ArenaTracker::track(
     blobs = finder.find(
         difference, mask, area.rect.topLeft(), parameters.minArea, parameters.maxArea);
     splitTouching();
-    SpeckFilter::drop(blobs, area.fishCount, parameters.typicalArea);
+    SmallBlobFilter::drop(blobs, area.fishCount, parameters.typicalArea);
 
     const std::vector<int> blobOf = matcher.match(blobs);
     fishOfBlob.assign(blobs.size(), -1);

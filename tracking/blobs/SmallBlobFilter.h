@@ -8,9 +8,9 @@
 
 #include <vector>
 
-namespace SpeckFilter {
+namespace SmallBlobFilter {
 
 // Drops specks from `blobs` (kept in order); returns how many.
 int drop(std::vector<Blob> &blobs, int animals, double typicalArea);
 
-} // namespace SpeckFilter
+} // namespace SmallBlobFilter

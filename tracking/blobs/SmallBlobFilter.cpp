@@ -1,8 +1,8 @@
-#include "tracking/blobs/SpeckFilter.h"
+#include "tracking/blobs/SmallBlobFilter.h"
 
 #include <algorithm>
 
-int SpeckFilter::drop(std::vector<Blob> &blobs, int animals, double typicalArea)
+int SmallBlobFilter::drop(std::vector<Blob> &blobs, int animals, double typicalArea)
 {
     int dropped = 0;
     while (typicalArea > 0 && int(blobs.size()) > animals) {
