@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QSettings>
 
+#include <algorithm>
+
 bool AppSettings::enabled()
 {
     return !QCoreApplication::organizationName().isEmpty();
@@ -29,6 +31,8 @@ bool AppSettings::readParameters(TrackingSetup *setup)
         = s.value(QStringLiteral("method")).toString() == QLatin1String("background");
     setup->backgroundFrames
         = s.value(QStringLiteral("backgroundFrames"), setup->backgroundFrames).toInt();
+    setup->backgroundMode = std::clamp(
+        s.value(QStringLiteral("backgroundMode"), setup->backgroundMode).toInt(), 0, 3);
     setup->blobThreshold = s.value(QStringLiteral("blobThreshold"), setup->blobThreshold).toFloat();
     setup->minArea = s.value(QStringLiteral("minArea"), setup->minArea).toInt();
     setup->maxArea = s.value(QStringLiteral("maxArea"), setup->maxArea).toInt();
@@ -54,6 +58,7 @@ void AppSettings::writeParameters(const TrackingSetup &setup)
     s.setValue(QStringLiteral("method"),
         setup.wholeVideoBackground ? QStringLiteral("background") : QStringLiteral("classic"));
     s.setValue(QStringLiteral("backgroundFrames"), setup.backgroundFrames);
+    s.setValue(QStringLiteral("backgroundMode"), setup.backgroundMode);
     s.setValue(QStringLiteral("blobThreshold"), setup.blobThreshold);
     s.setValue(QStringLiteral("minArea"), setup.minArea);
     s.setValue(QStringLiteral("maxArea"), setup.maxArea);

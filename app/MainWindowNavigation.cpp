@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "app/RunFeedback.h"
 #include "app/WindowMenus.h"
+#include "files/AtomicFile.h"
 #include "ui/Dialogs.h"
 #include "video/VideoProbe.h"
 #include "view/ui/VideoView.h"
@@ -55,6 +56,9 @@ bool MainWindow::openVideo(const QString &path)
         return false;
     }
     framePeriodMs = decoder.framePeriodMs();
+    // No output of this session (a data file saved under another name, an export) may replace
+    // a video it opened.
+    AtomicFile::protectInput(videoFileName);
 
     videoView->ResetOverlays();
     // What the status bar said of the previous video's run is not about this one.

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/RunFeedback.h"
 #include "app/WindowMenus.h"
+#include "files/AtomicFile.h"
 #include "ui/ArenaControls.h"
 #include "ui/DetectionControls.h"
 #include "ui/Dialogs.h"
@@ -87,6 +88,13 @@ bool MainWindow::checkBeforeRun()
             QStringLiteral(".txt"));
     if (other.isEmpty())
         return false;
+    // Found out now, not when the run ends: the video itself, a folder, a read-only place.
+    const QString problem = AtomicFile::problem(other);
+    if (!problem.isEmpty()) {
+        Dialogs::current().critical(
+            this, tr("Error"), tr("Cannot write the tracking data to %1: %2").arg(other, problem));
+        return false;
+    }
     tracker->setDataFilePath(other);
     return true;
 }

@@ -69,6 +69,7 @@ public:
     // could not be written.
     int printed(const QString &text) const;
     QString helpText() const;
+    QString command() const { return commandName; }
 
 private:
     void addOption(const OptionSpec &option);

@@ -3,6 +3,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/ResultOutput.h"
 #include "files/AtomicFile.h"
 #include "files/InputFile.h"
 #include "formats/DataFileRows.h"
@@ -43,16 +44,6 @@ int runEvents(const QStringList &args)
         return line.failure(ExitFailed, QStringLiteral("%1: %2").arg(files[0], error));
     const QByteArray csv = IdentityEvents::csv(IdentityEvents::find(rows));
 
-    if (line.isSet("output")) {
-        const QString output = line.value("output");
-        AtomicFile::protectInput(files[0]);
-        if (AtomicFile::write(output, csv, &error) != AtomicFile::Outcome::Written)
-            return line.failure(
-                ExitFailed, QStringLiteral("cannot write %1: %2").arg(output, error));
-        return ExitOk;
-    }
-    if (!CliOutput::print(csv, &error))
-        return line.failure(
-            ExitFailed, QStringLiteral("cannot write to standard output: %1").arg(error));
-    return ExitOk;
+    AtomicFile::protectInput(files[0]);
+    return ResultOutput::write(line, line.path("output"), csv);
 }

@@ -74,14 +74,8 @@ int runMeasures(const QStringList &args)
         return line.usageError(QStringLiteral("--wall-band must lie above 0 and below 1"));
 
     TrackTable table;
-    QString error;
-    if (!table.read(positional.first(), &error))
-        return line.failure(ExitFailed, error);
-    if (table.rowsLeftOut > 0)
-        std::fprintf(stderr,
-            "pondwatch-cli measures: warning: %d rows of %s are cut short or unreadable and "
-            "left out\n",
-            table.rowsLeftOut, qPrintable(positional.first()));
+    if (const int code = ResultOutput::readTable(line, positional.first(), &table))
+        return code;
     if (!table.scale.isSet())
         std::fprintf(stderr, "pondwatch-cli measures: %s has no scale: lengths are in pixels\n",
             qPrintable(positional.first()));

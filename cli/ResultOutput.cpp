@@ -1,7 +1,10 @@
 #include "cli/ResultOutput.h"
 
+#include "analysis/TrackTable.h"
 #include "cli/CommandLine.h"
 #include "files/AtomicFile.h"
+
+#include <cstdio>
 
 namespace ResultOutput {
 
@@ -18,6 +21,20 @@ int write(const CommandLine &line, const QString &output, const QByteArray &byte
     if (!CliOutput::print(bytes, &reason))
         return line.failure(
             ExitFailed, QStringLiteral("Cannot write standard output: %1").arg(reason));
+    return ExitOk;
+}
+
+int readTable(const CommandLine &line, const QString &path, TrackTable *table)
+{
+    AtomicFile::protectInput(path);
+    QString error;
+    if (!table->read(path, &error))
+        return line.failure(ExitFailed, error);
+    if (table->rowsLeftOut > 0)
+        std::fprintf(stderr,
+            "pondwatch-cli %s: warning: %d rows of %s are cut short or unreadable and left "
+            "out\n",
+            qPrintable(line.command()), table->rowsLeftOut, qPrintable(path));
     return ExitOk;
 }
 

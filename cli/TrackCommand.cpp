@@ -31,6 +31,7 @@
 #include <QLoggingCategory>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -169,11 +170,30 @@ struct MethodOptions
     bool strict = false; // a run that found too few fails
 };
 
-std::optional<Failure> parseMethodOptions(const CommandLine &line, MethodOptions *m)
+// A setup of the whole-video background gives that method and its parameters when --method is
+// not named; the options given still take their place.
+void takeMethodFromSetup(const TrackingSetup &setup, MethodOptions *m)
+{
+    if (!setup.hasParameters || !setup.wholeVideoBackground)
+        return;
+    m->blobs = true;
+    m->fish = setup.fishCount;
+    m->backgroundFrames = setup.backgroundFrames;
+    m->background = BackgroundMode(std::clamp(setup.backgroundMode, 0, 3));
+    m->threshold = setup.blobThreshold < 0 ? -1.0 : double(setup.blobThreshold);
+    m->minArea = setup.minArea;
+    m->maxArea = setup.maxArea;
+    m->maxSpeed = double(setup.maxSpeed);
+}
+
+std::optional<Failure> parseMethodOptions(
+    const CommandLine &line, const TrackingSetup *setup, MethodOptions *m)
 {
     auto bad = [](const QString &message) {
         return std::optional<Failure>(Failure { ExitBadOption, message });
     };
+    if (setup && !line.isSet("method"))
+        takeMethodFromSetup(*setup, m);
     if (line.isSet("method")) {
         const QString method = line.value("method");
         if (method != QLatin1String("classic") && method != QLatin1String("blobs"))
@@ -580,13 +600,13 @@ std::optional<Failure> checkArea(CliHost &host)
 }
 
 // A setup file's parameters, for those not named on the command line.
-void applySetupParameters(const TrackingSetup &setup, Options *o)
+void applySetupParameters(const TrackingSetup &setup, bool blobs, Options *o)
 {
     if (!setup.hasParameters)
         return;
     auto unless = [o](const char *name) { return !o->given.contains(QLatin1String(name)); };
     // A whole-video background setup may hold more fish than the classic method takes.
-    if (unless("fish") && setup.fishCount <= TrackingSetup::classicMaxFish)
+    if (unless("fish") && (blobs || setup.fishCount <= TrackingSetup::classicMaxFish))
         o->fish = setup.fishCount;
     if (unless("average"))
         o->average = setup.framesToAverage;
@@ -688,7 +708,16 @@ int runTrack(const QStringList &args)
         return f.code == ExitBadOption ? line.usageError(f.message)
                                        : line.failure(f.code, f.message);
     };
-    if (auto failure = parseMethodOptions(line, &method))
+    // The setup is read first: its detection method decides how the other options read.
+    std::optional<TrackingSetup> setup;
+    if (line.isSet("setup")) {
+        TrackingSetup read;
+        QString error;
+        if (!SetupFile::read(line.path("setup"), &read, &error))
+            return fail({ ExitBadOption, QStringLiteral("--setup: %1").arg(error) });
+        setup = read;
+    }
+    if (auto failure = parseMethodOptions(line, setup ? &*setup : nullptr, &method))
         return fail(*failure);
     if (auto failure = parseOptions(line, method.blobs, &options))
         return fail(*failure);
@@ -696,16 +725,8 @@ int runTrack(const QStringList &args)
     // for failures only.
     if (options.quiet)
         QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
-
-    std::optional<TrackingSetup> setup;
-    if (!options.setupFrom.isEmpty()) {
-        TrackingSetup read;
-        QString error;
-        if (!SetupFile::read(options.setupFrom, &read, &error))
-            return fail({ ExitBadOption, QStringLiteral("--setup: %1").arg(error) });
-        setup = read;
-        applySetupParameters(read, &options);
-    }
+    if (setup)
+        applySetupParameters(*setup, method.blobs, &options);
     // With blobs --fish is read with the method's range; a setup's fish count stands when
     // --fish is not given, as it does for the classic method.
     if (method.blobs && options.given.contains(QStringLiteral("fish")))

@@ -38,14 +38,8 @@ int runTrajectories(const QStringList &args)
         return line.usageError(QStringLiteral("--format must be tidy or dlc"));
 
     TrackTable table;
-    QString error;
-    if (!table.read(positional.first(), &error))
-        return line.failure(ExitFailed, error);
-    if (table.rowsLeftOut > 0)
-        std::fprintf(stderr,
-            "pondwatch-cli trajectories: warning: %d rows of %s are cut short "
-            "or unreadable and left out\n",
-            table.rowsLeftOut, qPrintable(positional.first()));
+    if (const int code = ResultOutput::readTable(line, positional.first(), &table))
+        return code;
     const QByteArray bytes = format == TrajectoryExport::Format::Tidy
         ? TrajectoryExport::tidy(table)
         : TrajectoryExport::deepLabCut(table);

@@ -23,7 +23,7 @@ struct Input
     QString path;
 };
 // The inputs of this run (protectInput), guarded by inputsLock: the CLI marks them on its main
-// thread, and outputs may be written from any thread.
+// thread, the window each video it opens, and outputs may be written from any thread.
 std::mutex inputsLock;
 std::vector<Input> inputs;
 
@@ -299,6 +299,9 @@ void protectInput(const QString &path)
     if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0)
         return;
     const std::lock_guard<std::mutex> lock(inputsLock);
+    for (const Input &input : inputs)
+        if (input.device == status.st_dev && input.inode == status.st_ino && input.path == path)
+            return; // a video opened again
     inputs.push_back(Input { status.st_dev, status.st_ino, path });
 }
 

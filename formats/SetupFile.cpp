@@ -12,7 +12,9 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -100,9 +102,12 @@ QString SetupFile::text(const TrackingSetup &setup)
     const TrackingSetup defaults;
     if (setup.wholeVideoBackground || setup.backgroundFrames != defaults.backgroundFrames
         || setup.blobThreshold != defaults.blobThreshold || setup.minArea != defaults.minArea
-        || setup.maxArea != defaults.maxArea || setup.maxSpeed != defaults.maxSpeed) {
+        || setup.maxArea != defaults.maxArea || setup.maxSpeed != defaults.maxSpeed
+        || setup.backgroundMode != defaults.backgroundMode) {
         s << "method " << (setup.wholeVideoBackground ? "background" : "classic") << '\n';
         s << "background-frames " << setup.backgroundFrames << '\n';
+        s << "background "
+          << TrackingSetup::backgroundModeNames[std::clamp(setup.backgroundMode, 0, 3)] << '\n';
         s << "blob-threshold " << number(setup.blobThreshold < 0 ? -1.0f : setup.blobThreshold)
           << '\n';
         s << "min-area " << setup.minArea << '\n';
@@ -247,6 +252,15 @@ bool SetupFile::read(const QString &path, TrackingSetup *setup, QString *error)
             if (rest != QLatin1String("classic") && rest != QLatin1String("background"))
                 return fail(QStringLiteral("method must be classic or background"));
             result.wholeVideoBackground = rest == QLatin1String("background");
+            continue;
+        }
+        if (key == QLatin1String("background")) {
+            const auto &names = TrackingSetup::backgroundModeNames;
+            const auto found = std::find_if(std::begin(names), std::end(names),
+                [&rest](const char *name) { return rest == QLatin1String(name); });
+            if (found == std::end(names))
+                return fail(QStringLiteral("background must be auto, median, extreme or masked"));
+            result.backgroundMode = int(found - std::begin(names));
             continue;
         }
         if (!splitFields(rest, 1, false, &f))

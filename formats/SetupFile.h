@@ -14,7 +14,8 @@
 //   pointdist CX CY RX RY LENGTH LABEL
 //   fish N / average N / threshold T / variance V / filter N / signed 0|1 / bright 0|1
 //   method classic|background / background-frames N / blob-threshold T / min-area N /
-//   max-area N / max-speed S          (the detection method and the whole-video background's
+//   max-area N / max-speed S /
+//   background auto|median|extreme|masked (the detection method and the whole-video background's
 //                                      parameters; written only when that method is chosen or
 //                                      one of them is not its default, so a classic setup
 //                                      reads in versions before them; -1 and 0 mean "from
@@ -46,6 +47,9 @@ struct TrackingSetup
     // parameters, as tracking/blobs/BlobControls.h holds them.
     bool wholeVideoBackground = false;
     int backgroundFrames = 50;
+    // How the background is made of the samples: an index of backgroundModeNames, in the
+    // order of tracking/blobs' BackgroundMode.
+    int backgroundMode = 0;
     float blobThreshold = -1.0f; // below 0: chosen from the sampled frames
     int minArea = 0; // 0: from the sampled frames
     int maxArea = 0;
@@ -54,6 +58,7 @@ struct TrackingSetup
     // The classic method tracks at most this many fish, the whole-video background more.
     static constexpr int classicMaxFish = 25;
     static constexpr int backgroundMaxFish = 200;
+    static constexpr const char *backgroundModeNames[] = { "auto", "median", "extreme", "masked" };
 };
 
 class SetupFile

@@ -10,6 +10,7 @@
 
 #include "analysis/DataFileHeader.h"
 #include "analysis/SampleCollector.h"
+#include "formats/SetupFile.h"
 #include "formats/TrackingDataFile.h"
 #include "model/ArenaLayout.h"
 #include "model/FishPalette.h"
@@ -549,6 +550,33 @@ private Q_SLOTS:
                                                "background=auto:median "))
                     .size()
             == 1);
+        // A setup saved with the whole-video background gives the method, its parameters and
+        // its background rule without --method.
+        TrackingSetup saved;
+        saved.hasParameters = true;
+        saved.overlays.areas = { QRect(0, 0, 239, 179) };
+        saved.overlays.areaLabels = { QStringLiteral("Tracking Area") };
+        saved.fishCount = 30;
+        saved.wholeVideoBackground = true;
+        saved.backgroundFrames = 20;
+        saved.backgroundMode = 2; // extreme
+        saved.blobThreshold = 40;
+        saved.minArea = 10;
+        saved.maxArea = 400;
+        const QString setup = testutils::scratchPath("rest.setup.txt");
+        QVERIFY(SetupFile::write(setup, saved, &error));
+        const QString fromSetup = testutils::scratchPath("rest.fromsetup.txt");
+        r = runCli({ restVideo, "--setup", setup, "--output", fromSetup, "--quiet" });
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QStringList setupLines = fileLines(fromSetup);
+        QCOMPARE(setupLines.value(1), QStringLiteral("30"));
+        QVERIFY2(setupLines
+                     .filter(QRegularExpression("^Detection: blobs background-frames=20 "
+                                                "threshold=40 min-area=10 max-area=400 .*"
+                                                "background=extreme"))
+                     .size()
+                == 1,
+            qPrintable(setupLines.join('\n')));
         QVERIFY(TrackingDataFile::readOverlays(multi, &overlays, &error));
         AnnotationRows multiRows; // the annotated export's reader of multi-fish files
         QCOMPARE(multiRows.read(multi), AnnotationRows::Error::None);

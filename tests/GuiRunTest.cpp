@@ -509,6 +509,18 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(data), before);
         QVERIFY(w.runFeedback()->statusText().contains(QFileInfo(other).absoluteFilePath()));
         QFile::remove(other);
+        // Save As onto the video itself is refused before the run, and the video is kept.
+        const QByteArray video = fileBytes(oneFish);
+        dialogs->takeMessages();
+        dialogs->queueChoice(1);
+        dialogs->queueFile(oneFish);
+        QTest::mouseClick(findControl<QPushButton>(w, "processVideoButton"), Qt::LeftButton);
+        QVERIFY(!d.running());
+        const QList<RecordedMessage> refused = dialogs->takeMessages();
+        QCOMPARE(refused.size(), 1);
+        QVERIFY2(refused.first().text.contains(oneFish + ": is an input"),
+            qPrintable(refused.first().text));
+        QCOMPARE(fileBytes(oneFish), video);
 
         // A video cut short ends the run by itself before the end the file announces: the
         // notice says so beside where the records went.

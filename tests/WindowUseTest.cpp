@@ -316,6 +316,7 @@ private Q_SLOTS:
             findControl<QSpinBox>(w, "minAreaSpin")->setValue(12);
             findControl<QSpinBox>(w, "maxAreaSpin")->setValue(900);
             findControl<QDoubleSpinBox>(w, "maxSpeedSpin")->setValue(7.5);
+            findControl<QComboBox>(w, "backgroundModeCombo")->setCurrentIndex(3); // masked
             w.show();
             w.close();
         }
@@ -329,6 +330,7 @@ private Q_SLOTS:
         QCOMPARE(findControl<QSpinBox>(again, "minAreaSpin")->value(), 12);
         QCOMPARE(findControl<QSpinBox>(again, "maxAreaSpin")->value(), 900);
         QCOMPARE(findControl<QDoubleSpinBox>(again, "maxSpeedSpin")->value(), 7.5);
+        QCOMPARE(findControl<QComboBox>(again, "backgroundModeCombo")->currentIndex(), 3);
         const QString full = QFileInfo(smallVideo).absoluteFilePath();
         QCOMPARE(again.windowMenus()->recentFiles(), QStringList { full });
         auto *recent = again.findChild<QMenu *>("menuRecent");
@@ -383,6 +385,7 @@ private Q_SLOTS:
         blobs.minArea = 12;
         blobs.maxArea = 900;
         blobs.maxSpeed = 7.5f;
+        blobs.backgroundMode = 1; // median
         const QString blobsPath = testutils::scratchPath("blobs.pwsetup");
         QVERIFY(SetupFile::write(blobsPath, blobs));
         QVERIFY2(SetupFile::read(blobsPath, &read, &error), qPrintable(error));
@@ -393,6 +396,7 @@ private Q_SLOTS:
         QCOMPARE(read.minArea, 12);
         QCOMPARE(read.maxArea, 900);
         QCOMPARE(read.maxSpeed, 7.5f);
+        QCOMPARE(read.backgroundMode, 1);
         blobs.blobThreshold = -1.0f; // automatic
         blobs.wholeVideoBackground = false;
         blobs.fishCount = 3;

@@ -179,6 +179,7 @@ void DetectionControls::readInto(TrackingSetup *setup) const
 {
     setup->wholeVideoBackground = blobsChosen();
     setup->backgroundFrames = backgroundFrames->value();
+    setup->backgroundMode = backgroundMode->currentIndex();
     setup->blobThreshold = automaticThreshold->isChecked() ? -1.0f : float(threshold->value());
     setup->minArea = minArea->value();
     setup->maxArea = maxArea->value();
@@ -189,6 +190,8 @@ void DetectionControls::apply(const TrackingSetup &setup)
 {
     chooseBlobs(setup.wholeVideoBackground);
     backgroundFrames->setValue(setup.backgroundFrames);
+    backgroundMode->setCurrentIndex(
+        std::clamp(setup.backgroundMode, 0, backgroundMode->count() - 1));
     automaticThreshold->setChecked(setup.blobThreshold < 0);
     if (setup.blobThreshold >= 0)
         threshold->setValue(int(setup.blobThreshold));
