@@ -10,6 +10,13 @@ cd "$(dirname "$0")"
 ./scripts/install-deps.sh --tests
 
 jobs=$(nproc)
+# Runs on one machine share their compilations: paths inside the checkout are hashed relative
+# to it, so another checkout of the same tree reuses them too.
+if command -v ccache >/dev/null; then
+    export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+    export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+    export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+fi
 status=0
 passed=0
 failed=0

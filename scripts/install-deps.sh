@@ -14,6 +14,8 @@ if [ "${1:-}" = "--tests" ]; then
     packages+=(
         # Test videos, the offscreen and Xvfb windows, timing, formatting, sanitizers, memcheck.
         ffmpeg xvfb xauth hyperfine time clang-format valgrind clang libclang-rt-14-dev
+        # Compilations kept between runs of ./test.sh.
+        ccache
         # The workflow and its tests: Snakemake, a one-node Slurm cluster, pictures checked.
         snakemake slurm-wlm munge imagemagick
         # Trajectory files read as their users read them; numpy for bench/plate_memory.sh.
