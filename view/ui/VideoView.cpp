@@ -50,6 +50,7 @@ bool sameShapes(const OverlaySet &a, const OverlaySet &b)
             && x.radx == y.radx && x.rady == y.rady && x.length == y.length;
     };
     return a.areas == b.areas && a.areaLabels == b.areaLabels && a.arenas == b.arenas
+        && a.scale.unitsPerPixel == b.scale.unitsPerPixel && a.scale.unit == b.scale.unit
         && std::equal(
             a.rulers.begin(), a.rulers.end(), b.rulers.begin(), b.rulers.end(), sameRulers)
         && std::equal(a.pointDists.begin(), a.pointDists.end(), b.pointDists.begin(),
@@ -80,6 +81,7 @@ void VideoView::ResetOverlays()
     rulers.clear();
     pointDists.clear();
     arenas.clear();
+    lengthScale = Scale();
     areaLabels << QStringLiteral("Tracking Area");
     areas << QRect(QPoint(0, 0), QPoint(0, 0));
     currentArea = currentRuler = currentPointDist = -1;
@@ -87,8 +89,10 @@ void VideoView::ResetOverlays()
     edits.clear();
     selectedKind = Kind::None;
     selectedIndex = -1;
+    handles.clear();
     locker.unlock();
     emit arenasChanged();
+    emit scaleChanged();
 }
 
 void VideoView::SelectArea(int index)
@@ -216,8 +220,14 @@ void VideoView::pushUndo(const OverlaySet &before)
 
 void VideoView::recordArenaEdit(const QList<Arena> &before)
 {
+    recordArenaEdit(before, scale());
+}
+
+void VideoView::recordArenaEdit(const QList<Arena> &before, const Scale &scaleBefore)
+{
     OverlaySet earlier = Overlays();
     earlier.arenas = before;
+    earlier.scale = scaleBefore;
     pushUndo(earlier);
 }
 
@@ -230,10 +240,12 @@ void VideoView::restoreOverlays(const OverlaySet &set)
         rulers = set.rulers;
         pointDists = set.pointDists;
         arenas = set.arenas;
+        lengthScale = set.scale;
     }
     selectedKind = Kind::None;
     selectedIndex = -1;
     emit arenasChanged();
+    emit scaleChanged();
     emit hintChanged(QString());
     Redraw();
 }
@@ -277,11 +289,13 @@ void VideoView::setOverlays(const OverlaySet &overlays)
         rulers = overlays.rulers;
         pointDists = overlays.pointDists;
         arenas = overlays.arenas;
+        lengthScale = overlays.scale;
     }
     pushUndo(before);
     selectedKind = Kind::None;
     selectedIndex = -1;
     emit arenasChanged();
+    emit scaleChanged();
     Redraw();
 }
 
@@ -551,7 +565,7 @@ QList<PointDist> VideoView::PointDists() const
 OverlaySet VideoView::Overlays() const
 {
     QMutexLocker locker(&viewLock);
-    return OverlaySet { areas, areaLabels, rulers, pointDists, arenas, Scale() };
+    return OverlaySet { areas, areaLabels, rulers, pointDists, arenas, lengthScale };
 }
 
 QList<Arena> VideoView::Arenas() const
@@ -567,6 +581,26 @@ void VideoView::SetArenas(const QList<Arena> &list)
         arenas = list;
     }
     emit arenasChanged();
+}
+
+Scale VideoView::scale() const
+{
+    QMutexLocker locker(&viewLock);
+    return lengthScale;
+}
+
+void VideoView::SetScale(const Scale &next)
+{
+    {
+        QMutexLocker locker(&viewLock);
+        lengthScale = next;
+    }
+    emit scaleChanged();
+}
+
+void VideoView::SetHandles(const QList<QPoint> &corners)
+{
+    handles = corners;
 }
 
 QPixmap VideoView::DisplayedPixmap() const
@@ -602,7 +636,7 @@ void VideoView::Redraw()
     {
         QMutexLocker locker(&viewLock);
         frame = image;
-        overlays = OverlaySet { areas, areaLabels, rulers, pointDists, arenas, Scale() };
+        overlays = OverlaySet { areas, areaLabels, rulers, pointDists, arenas, lengthScale };
     }
 
     QImage rendered = ViewRenderer::render(frame, overlays, state, history);
@@ -628,6 +662,16 @@ void VideoView::Redraw()
         pen.setStyle(Qt::DashLine);
         painter.setPen(pen);
         painter.drawRect(box.adjusted(-4, -4, 4, 4));
+    }
+    if (!rendered.isNull() && !handles.isEmpty()) {
+        // Squares of about nine screen pixels at any zoom, white in a black outline so they
+        // read on any plate.
+        const int half = std::max(2, qRound(4 / zoomFactor));
+        QPainter painter(&rendered);
+        painter.setPen(QPen(Qt::black, std::max(1, qRound(1 / zoomFactor))));
+        painter.setBrush(Qt::white);
+        for (const QPoint &corner : handles)
+            painter.drawRect(QRect(corner - QPoint(half, half), QSize(2 * half, 2 * half)));
     }
     setPixmap(QPixmap::fromImage(rendered));
     applySize();

@@ -49,6 +49,13 @@ public:
     // The whole-video background method's arenas (edited by ArenaControls).
     QList<Arena> Arenas() const;
     void SetArenas(const QList<Arena> &arenas);
+    // The length of a pixel set for this setup (from a grid's wells or a loaded setup); kept
+    // with the shapes, in the data file and the setup, undone with them.
+    Scale scale() const;
+    void SetScale(const Scale &scale);
+    // Points drawn as small square handles in the view only (never in an export), at frame
+    // pixels: the corners a drag may take (an arena grid's, to resize it).
+    void SetHandles(const QList<QPoint> &corners);
     QPixmap DisplayedPixmap() const;
     void Redraw();
 
@@ -74,6 +81,8 @@ public:
     // An arena change made through SetArenas (a grid laid out, arenas moved or cleared),
     // recorded as one edit from `before` to the arenas now.
     void recordArenaEdit(const QList<Arena> &before);
+    // The same for arenas and scale changed together (a grid whose wells set the scale).
+    void recordArenaEdit(const QList<Arena> &before, const Scale &scaleBefore);
     QString selectedLabel() const; // empty when nothing is selected
     // Replaces every shape and the arenas (a loaded setup); undoable.
     void setOverlays(const OverlaySet &overlays);
@@ -83,6 +92,8 @@ Q_SIGNALS:
     void hintChanged(const QString &hint);
     // The arenas were replaced: drawn, loaded with a setup, undone or cleared with a new video.
     void arenasChanged();
+    // The scale was set, loaded, undone or cleared.
+    void scaleChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -107,14 +118,17 @@ private:
     int currentArea = -1;
     int currentRuler = -1;
     int currentPointDist = -1;
-    // viewLock guards areaLabels, areas, rulers, pointDists, arenas and image: the tracker copies
-    // them at the start and end of a run while the GUI thread may replace the image.
+    // viewLock guards areaLabels, areas, rulers, pointDists, arenas, lengthScale and image: the
+    // tracker copies them at the start and end of a run while the GUI thread may replace the
+    // image.
     mutable QMutex viewLock;
     QStringList areaLabels;
     QList<QRect> areas;
     QList<Ruler> rulers;
     QList<PointDist> pointDists;
     QList<Arena> arenas;
+    Scale lengthScale;
+    QList<QPoint> handles; // GUI thread only
     QPoint dragStart; // GUI thread only
     QList<QPoint> fishPositions; // GUI thread only
     QPoint fishPosition; // GUI thread only
