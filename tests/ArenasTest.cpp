@@ -731,7 +731,7 @@ private Q_SLOTS:
         // 6.5 mm wells, now 45 pixels wide, give the scale. One Undo takes both back.
         findControl<QPushButton>(w, "moveArenasButton")->click();
         QCOMPARE(view->DisplayedPixmap().toImage().pixel(1, 1), qRgb(255, 255, 255));
-        QCOMPARE(view->DisplayedPixmap().toImage().pixel(479, 359), qRgb(255, 255, 255));
+        QCOMPARE(view->DisplayedPixmap().toImage().pixel(476, 356), qRgb(255, 255, 255));
         drag(view, QPoint(481, 358), QPoint(360, 270));
         const QList<Arena> resized = view->Arenas();
         QCOMPARE(resized.size(), 48);

@@ -792,7 +792,8 @@ private Q_SLOTS:
         dialogs->queueInteger(1);
         d.click("addArenaButton");
         d.drag(QPoint(5, 5), QPoint(154, 114));
-        QCOMPARE(summary->text(), QString("1 arenas, 1 fish (whole-video background)"));
+        QCOMPARE(summary->text(),
+            QString("1 arenas, 1 fish (whole-video background)\nNo scale: lengths in pixels"));
         const QList<Arena> arena = d.view()->Arenas();
 
         const QStringList arenaButtons = { "addArenaButton", "addRoundArenaButton",
@@ -866,7 +867,8 @@ private Q_SLOTS:
         // A new video starts without arenas, and the summary says so.
         d.open(oneFish);
         QVERIFY(d.view()->Arenas().isEmpty());
-        QCOMPARE(summary->text(), QString("No arenas: the Tracking Area holds every fish."));
+        QCOMPARE(summary->text(),
+            QString("No arenas: the Tracking Area holds every fish.\nNo scale: lengths in pixels"));
         QFile::remove(multi);
 
         d.setArea(QPoint(150, 112), QPoint(10, 8));

@@ -363,9 +363,9 @@ bool ArenaControls::eventFilter(QObject *watched, QEvent *event)
         movedArena = -1;
         resizedGroup = 0;
         if (mode == Mode::Move) {
-            // A corner handle first (within a few screen pixels), else the arena under the
-            // mouse.
-            const double reach = 6.0 / std::max(view->zoom(), 0.05);
+            // A corner handle first (within its square, about eight screen pixels around the
+            // corner), else the arena under the mouse.
+            const double reach = 8.0 / std::max(view->zoom(), 0.05);
             const QList<int> groups = gridGroups(before);
             const QList<QPoint> corners = gridCorners(before);
             for (int k = 0; k < corners.size() && resizedGroup == 0; ++k) {

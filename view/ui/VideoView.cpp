@@ -664,14 +664,20 @@ void VideoView::Redraw()
         painter.drawRect(box.adjusted(-4, -4, 4, 4));
     }
     if (!rendered.isNull() && !handles.isEmpty()) {
-        // Squares of about nine screen pixels at any zoom, white in a black outline so they
-        // read on any plate.
-        const int half = std::max(2, qRound(4 / zoomFactor));
+        // Squares of about twelve screen pixels at any zoom, white in a black outline so they
+        // read on any plate, kept whole inside the frame where a corner lies on its edge.
+        const int half = std::max(3, qRound(6 / zoomFactor));
         QPainter painter(&rendered);
         painter.setPen(QPen(Qt::black, std::max(1, qRound(1 / zoomFactor))));
         painter.setBrush(Qt::white);
-        for (const QPoint &corner : handles)
-            painter.drawRect(QRect(corner - QPoint(half, half), QSize(2 * half, 2 * half)));
+        for (const QPoint &corner : handles) {
+            QRect square(corner - QPoint(half, half), QSize(2 * half, 2 * half));
+            square.translate(std::max(0, -square.left())
+                    + std::min(0, rendered.width() - 1 - (square.left() + 2 * half)),
+                std::max(0, -square.top())
+                    + std::min(0, rendered.height() - 1 - (square.top() + 2 * half)));
+            painter.drawRect(square);
+        }
     }
     setPixmap(QPixmap::fromImage(rendered));
     applySize();
