@@ -738,7 +738,7 @@ private Q_SLOTS:
         QCOMPARE(resized[0].rect, QRect(0, 0, 45, 45));
         QCOMPARE(resized[47].rect, QRect(315, 225, 45, 45));
         QCOMPARE(view->scale().describe(), QStringLiteral("0.14444444 mm/px"));
-        QCOMPARE(view->DisplayedPixmap().toImage().pixel(359, 269), qRgb(255, 255, 255));
+        QCOMPARE(view->DisplayedPixmap().toImage().pixel(366, 276), qRgb(255, 255, 255));
         QVERIFY(view->undo());
         QCOMPARE(view->Arenas(), laid);
         QCOMPARE(view->scale().describe(), wellScale);

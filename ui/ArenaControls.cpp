@@ -9,8 +9,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 namespace {
 
 constexpr int maxFish = ArenaLayout::maxFish;
@@ -206,7 +204,13 @@ void ArenaControls::showHandles()
 {
     if (!view)
         return;
-    view->SetHandles(mode == Mode::Move ? gridCorners(view->Arenas()) : QList<QPoint>());
+    QList<QRect> spans;
+    if (mode == Mode::Move) {
+        const QList<Arena> arenas = view->Arenas();
+        for (int group : gridGroups(arenas))
+            spans << ArenaLayout::groupSpan(arenas, group);
+    }
+    view->SetHandles(spans);
     view->Redraw();
 }
 
@@ -363,19 +367,14 @@ bool ArenaControls::eventFilter(QObject *watched, QEvent *event)
         movedArena = -1;
         resizedGroup = 0;
         if (mode == Mode::Move) {
-            // A corner handle first (within its square, about eight screen pixels around the
-            // corner), else the arena under the mouse.
-            const double reach = 8.0 / std::max(view->zoom(), 0.05);
+            // A corner handle first, else the arena under the mouse. The handles are those of
+            // gridGroups(), four a grid as gridCorners() gives the corners; the corner
+            // opposite the one taken stays.
+            const int k = view->handleAt(pos);
             const QList<int> groups = gridGroups(before);
-            const QList<QPoint> corners = gridCorners(before);
-            for (int k = 0; k < corners.size() && resizedGroup == 0; ++k) {
-                const QPoint d = corners[k] - pos;
-                if (std::abs(d.x()) <= reach && std::abs(d.y()) <= reach) {
-                    // Four corners a grid: top left, top right, bottom left, bottom right; the
-                    // opposite one stays.
-                    resizedGroup = groups[k / 4];
-                    fixedCorner = corners[k - k % 4 + 3 - k % 4];
-                }
+            if (k >= 0 && k / 4 < groups.size()) {
+                resizedGroup = groups[k / 4];
+                fixedCorner = gridCorners(before)[k - k % 4 + 3 - k % 4];
             }
             if (resizedGroup > 0) {
                 view->SetHandles({});

@@ -126,7 +126,7 @@ int main(int argc, char **argv)
         const QString video = plateVideo(100);
         const QString data = video + QStringLiteral(".datamulti.txt");
         QProcess::execute(
-            QCoreApplication::applicationDirPath() + QStringLiteral("/../pondwatch-cli"),
+            QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/pondwatch-cli"),
             { QStringLiteral("track"), video, QStringLiteral("--method"), QStringLiteral("blobs"),
                 QStringLiteral("--difference"), QStringLiteral("dark"), QStringLiteral("--area"),
                 QStringLiteral("80,0,1199,719"), QStringLiteral("--arena-grid"),

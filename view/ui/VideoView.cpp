@@ -598,9 +598,43 @@ void VideoView::SetScale(const Scale &next)
     emit scaleChanged();
 }
 
-void VideoView::SetHandles(const QList<QPoint> &corners)
+void VideoView::SetHandles(const QList<QRect> &spans)
 {
-    handles = corners;
+    handles = spans;
+}
+
+QList<QRect> VideoView::handleSquares(const QSize &frame) const
+{
+    // At each outer corner of each span, a square of about twelve screen pixels just outside
+    // it (off the arenas' numbers), moved whole inside the frame where the corner lies on its
+    // edge. Each rectangle holds the pixels its outline covers.
+    const int side = std::max(6, qRound(12 / zoomFactor));
+    QList<QRect> squares;
+    for (const QRect &span : handles) {
+        const QPoint corners[] = { span.topLeft(), QPoint(span.right() + 1, span.top()),
+            QPoint(span.left(), span.bottom() + 1), span.bottomRight() + QPoint(1, 1) };
+        for (int k = 0; k < 4; ++k) {
+            const bool left = k % 2 == 0, top = k < 2;
+            QRect square(corners[k].x() - (left ? side : 0), corners[k].y() - (top ? side : 0),
+                side + 1, side + 1);
+            square.translate(
+                std::max(0, -square.left()) + std::min(0, frame.width() - 1 - square.right()),
+                std::max(0, -square.top()) + std::min(0, frame.height() - 1 - square.bottom()));
+            squares << square;
+        }
+    }
+    return squares;
+}
+
+int VideoView::handleAt(const QPoint &framePos) const
+{
+    // A few screen pixels around each square count too.
+    const int margin = qRound(3 / zoomFactor);
+    const QList<QRect> squares = handleSquares(pixmap().size());
+    for (int k = 0; k < squares.size(); ++k)
+        if (squares[k].adjusted(-margin, -margin, margin, margin).contains(framePos))
+            return k;
+    return -1;
 }
 
 QPixmap VideoView::DisplayedPixmap() const
@@ -664,20 +698,12 @@ void VideoView::Redraw()
         painter.drawRect(box.adjusted(-4, -4, 4, 4));
     }
     if (!rendered.isNull() && !handles.isEmpty()) {
-        // Squares of about twelve screen pixels at any zoom, white in a black outline so they
-        // read on any plate, kept whole inside the frame where a corner lies on its edge.
-        const int half = std::max(3, qRound(6 / zoomFactor));
+        // White in a black outline, so they read on any plate.
         QPainter painter(&rendered);
         painter.setPen(QPen(Qt::black, std::max(1, qRound(1 / zoomFactor))));
         painter.setBrush(Qt::white);
-        for (const QPoint &corner : handles) {
-            QRect square(corner - QPoint(half, half), QSize(2 * half, 2 * half));
-            square.translate(std::max(0, -square.left())
-                    + std::min(0, rendered.width() - 1 - (square.left() + 2 * half)),
-                std::max(0, -square.top())
-                    + std::min(0, rendered.height() - 1 - (square.top() + 2 * half)));
-            painter.drawRect(square);
-        }
+        for (const QRect &square : handleSquares(rendered.size()))
+            painter.drawRect(square.adjusted(0, 0, -1, -1));
     }
     setPixmap(QPixmap::fromImage(rendered));
     applySize();

@@ -53,9 +53,12 @@ public:
     // with the shapes, in the data file and the setup, undone with them.
     Scale scale() const;
     void SetScale(const Scale &scale);
-    // Points drawn as small square handles in the view only (never in an export), at frame
-    // pixels: the corners a drag may take (an arena grid's, to resize it).
-    void SetHandles(const QList<QPoint> &corners);
+    // Rectangles (in frame pixels) whose four outer corners get small square handles, just
+    // outside them, in the view only (never in an export): an arena grid's, to resize it.
+    void SetHandles(const QList<QRect> &spans);
+    // The handle under a frame pixel: 4 * span + corner (top left, top right, bottom left,
+    // bottom right); -1 when none.
+    int handleAt(const QPoint &framePos) const;
     QPixmap DisplayedPixmap() const;
     void Redraw();
 
@@ -113,6 +116,8 @@ private:
     void restoreOverlays(const OverlaySet &set);
     void selectAt(const QPoint &framePos);
     void applySize();
+    // The handles' squares in a frame of that size, four a span in handleAt's order.
+    QList<QRect> handleSquares(const QSize &frame) const;
 
     ViewHost *owner;
     int currentArea = -1;
@@ -128,7 +133,7 @@ private:
     QList<PointDist> pointDists;
     QList<Arena> arenas;
     Scale lengthScale;
-    QList<QPoint> handles; // GUI thread only
+    QList<QRect> handles; // GUI thread only
     QPoint dragStart; // GUI thread only
     QList<QPoint> fishPositions; // GUI thread only
     QPoint fishPosition; // GUI thread only
