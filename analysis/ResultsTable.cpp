@@ -61,7 +61,7 @@ Samples shoalSamples(const FishTracks &tracks, const AnalysisInput &input, QStri
             break;
         for (float &v : samples.values)
             v = v / pixels * ruler.length;
-        *unit = QStringLiteral("units");
+        *unit = QStringLiteral("ruler unit");
         break;
     }
     return samples;
@@ -71,15 +71,17 @@ Samples shoalSamples(const FishTracks &tracks, const AnalysisInput &input, QStri
 
 QString ResultsTable::unitFor(const QString &variable)
 {
+    // Speed is measured along the X and Y rulers and lengths by the rulers and point
+    // distances, in the unit their lengths were given in, which the file does not name.
     if (variable == QLatin1String("Speed"))
-        return QStringLiteral("units/s");
+        return QStringLiteral("ruler unit/s");
     if (variable.endsWith(QLatin1String("TurnAngle")))
         return QStringLiteral("degrees");
     if (variable.startsWith(QLatin1String("Zone")))
         return QStringLiteral("fraction");
     for (const char *prefix : { "Ruler", "PointDist", "LineDist", "ShoalAvgDist" }) {
         if (variable.startsWith(QLatin1String(prefix)))
-            return QStringLiteral("units");
+            return QStringLiteral("ruler unit");
     }
     return QString();
 }

@@ -43,6 +43,7 @@ public:
     // One row's cells as text, in column order.
     QStringList cells(const ResultsRow &row) const;
 
-    // The unit of a variable's values: lengths come in the rulers' and point distances' unit.
+    // The unit of a variable's values: lengths come in the unit the rulers' and point
+    // distances' lengths were given in ("ruler unit", "ruler unit/s" for Speed).
     static QString unitFor(const QString &variable);
 };

@@ -357,6 +357,19 @@ void MainWindow::buildControlColumn(QWidget *column)
     connect(
         detectionControls, &DetectionControls::methodChanged, arenaControls, &QWidget::setVisible);
     layout->addWidget(arenaControls);
+    // The scale in use, always in sight: lengths and speeds come in its unit, or in pixels.
+    auto *scaleLabel = new QLabel;
+    scaleLabel->setObjectName(QStringLiteral("scaleLabel"));
+    scaleLabel->setToolTip(tr("The length of a pixel, set by an arena grid's well size or a "
+                              "loaded setup; kept in the data file"));
+    statusBar()->addPermanentWidget(scaleLabel);
+    const auto showScale = [this, scaleLabel] {
+        const Scale scale = videoView->scale();
+        scaleLabel->setText(
+            scale.isSet() ? tr("Scale %1").arg(scale.describe()) : tr("No scale (pixels)"));
+    };
+    connect(videoView, &VideoView::scaleChanged, scaleLabel, showScale);
+    showScale();
 
     showTrackerViewCheck.setText(tr("Show Tracker View"));
     layout->addWidget(&showTrackerViewCheck);

@@ -1,11 +1,14 @@
 #include "app/ResultsMenu.h"
 
 #include "analysis/RecentDataFile.h"
+#include "analysis/TrackTable.h"
+#include "analysis/TrajectoryExport.h"
 #include "analysis/ui/TrackPictureWindow.h"
 #include "app/AppSettings.h"
 #include "app/ExportJob.h"
 #include "app/MainWindow.h"
 #include "app/RunFeedback.h"
+#include "files/AtomicFile.h"
 #include "tools/AnnotatedExport.h"
 #include "ui/Dialogs.h"
 
@@ -32,6 +35,8 @@ ResultsMenu::ResultsMenu(MainWindow *w, QMenu *menu)
     menu->addSeparator();
     exportAction = add(tr("&Export Annotated Video..."), "actionExportVideo");
     connect(exportAction, &QAction::triggered, this, [this] { exportVideo(); });
+    trajectoriesAction = add(tr("Export T&rajectories..."), "actionExportTrajectories");
+    connect(trajectoriesAction, &QAction::triggered, this, [this] { exportTrajectories(); });
 
     connect(window->runFeedback(), &RunFeedback::dataFileSaved, this,
         [this](const QString &path) { runWroteDataFile(path); });
@@ -40,7 +45,7 @@ ResultsMenu::ResultsMenu(MainWindow *w, QMenu *menu)
 
 void ResultsMenu::setState(bool processing)
 {
-    for (QAction *action : { trajectory, heatMap })
+    for (QAction *action : { trajectory, heatMap, trajectoriesAction })
         action->setEnabled(!processing);
     exportAction->setEnabled(!processing && !job->isRunning());
 }
@@ -157,4 +162,61 @@ void ResultsMenu::exportVideo()
             window->exportEnded(result, videoName, written, format);
         });
     exportAction->setEnabled(false);
+}
+
+QString ResultsMenu::exportTrajectories()
+{
+    Dialogs &dialogs = Dialogs::current();
+    const QString title = tr("Export Trajectories");
+    const QString tidyItem = tr("Tidy CSV: one row per fish per frame (pandas, R)");
+    const QString dlcItem = tr("DeepLabCut CSV (movement, DeepLabCut)");
+    const QString chosen
+        = dialogs.item(window, title, tr("Layout of the trajectories:"), { tidyItem, dlcItem });
+    if (chosen.isEmpty())
+        return QString();
+    const bool dlc = chosen == dlcItem;
+
+    const bool runFile = !dataFile.isEmpty() && QFileInfo(dataFile).isFile();
+    const QString dataName = dialogs.openFileName(window, tr("Load Input Data"),
+        runFile ? dataFile : AppSettings::lastFolder(), tr("Video Data File (*.txt)"));
+    if (dataName.isEmpty())
+        return QString();
+    TrackTable table;
+    QString error;
+    if (!table.read(dataName, &error)) {
+        dialogs.critical(window, title, error);
+        return QString();
+    }
+
+    QString output = dataName + (dlc ? QStringLiteral(".dlc.csv") : QStringLiteral(".tidy.csv"));
+    if (QFileInfo::exists(output)) {
+        const int answer
+            = dialogs.choice(window, title, tr("%1 already exists. Replace it?").arg(output),
+                { tr("Replace"), tr("Save As..."), tr("Cancel") });
+        if (answer == 1)
+            output = Dialogs::withExtension(
+                dialogs.saveFileName(window, tr("Save Trajectories As"), output, tr("CSV (*.csv)")),
+                QStringLiteral(".csv"));
+        else if (answer != 0)
+            return QString();
+        if (output.isEmpty())
+            return QString();
+    }
+    // Never over the data file it reads.
+    const QString canonical = QFileInfo(output).canonicalFilePath();
+    if (!canonical.isEmpty() && canonical == QFileInfo(dataName).canonicalFilePath()) {
+        dialogs.critical(
+            window, title, tr("%1 is the data file read; nothing was written.").arg(output));
+        return QString();
+    }
+    const QByteArray bytes
+        = dlc ? TrajectoryExport::deepLabCut(table) : TrajectoryExport::tidy(table);
+    QString reason;
+    if (AtomicFile::write(output, bytes, &reason) != AtomicFile::Outcome::Written) {
+        dialogs.critical(window, title, tr("Cannot write %1: %2").arg(output, reason));
+        return QString();
+    }
+    window->runFeedback()->showMessage(
+        tr("Trajectories of %1 fish written to %2").arg(table.fish.size()).arg(output));
+    return output;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The main window's Results menu: the trajectory and the heat map of the data file the last
-// run wrote (of a data file asked for before any run), and the annotated video export with its
-// choice of format. Remembers the data file a run wrote, so that the analysis window offers
-// it. The export runs on a worker thread (ExportJob). Every action has an object name
+// run wrote (of a data file asked for before any run), the annotated video export with its
+// choice of format, and the trajectories as tidy or DeepLabCut CSV. Remembers the data file a run
+// wrote, so that the analysis window offers it. The export runs on a worker thread (ExportJob).
+// Every action has an object name
 // ("actionShowTrajectory", ...) so tests find it. GUI thread only.
 
 #include "analysis/TrackPicture.h"
@@ -38,6 +39,11 @@ public:
     // thread with its progress and a Cancel in the status bar.
     void exportVideo();
     ExportJob *exportJob() const { return job; }
+    // Asks for the layout (tidy or DeepLabCut), the data file (the last run's offered) and,
+    // when DATAFILE.tidy.csv (.dlc.csv) exists, whether to replace it or save as; writes the
+    // file whole or not at all, never over the data file read. The file written; empty when
+    // cancelled or failed (said).
+    QString exportTrajectories();
 
 private:
     void runWroteDataFile(const QString &path);
@@ -46,6 +52,7 @@ private:
     QAction *trajectory = nullptr;
     QAction *heatMap = nullptr;
     QAction *exportAction = nullptr;
+    QAction *trajectoriesAction = nullptr;
     QString dataFile;
     QString video;
     ExportJob *job;

@@ -141,10 +141,8 @@ std::optional<QString> parse(const CommandLine &line, bool blobs, const std::opt
                 // The wells' real size over their size in pixels: the scale, set once.
                 bool ok = false;
                 const double well = m.captured(4).toDouble(&ok);
-                const auto read = Scale::parse(QStringLiteral("%1 %2/px")
-                                                   .arg(well / grid[0].rect.width(), 0, 'g', 12)
-                                                   .arg(m.captured(5)));
-                if (!ok || well <= 0.0 || !read)
+                const auto read = ArenaLayout::wellScale(grid, ok ? well : 0.0, m.captured(5));
+                if (!read)
                     return QStringLiteral("--arena-grid %1: the wells' size must be a length "
                                           "above 0")
                         .arg(arg);

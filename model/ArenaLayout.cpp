@@ -9,6 +9,52 @@
 
 namespace ArenaLayout {
 
+std::optional<Scale> wellScale(const QList<Arena> &grid, double wellSize, const QString &unit)
+{
+    if (grid.isEmpty() || !(wellSize > 0.0) || grid.first().rect.width() < 1)
+        return std::nullopt;
+    return Scale::parse(
+        QStringLiteral("%1 %2/px").arg(wellSize / grid.first().rect.width(), 0, 'g', 12).arg(unit));
+}
+
+QRect groupSpan(const QList<Arena> &arenas, int group)
+{
+    QRect span;
+    for (const Arena &a : arenas)
+        if (a.group == group)
+            span = span.isNull() ? a.rect : span.united(a.rect);
+    return span;
+}
+
+bool resizeGroup(QList<Arena> &arenas, int group, const QRect &outer)
+{
+    if (group < 1)
+        return false;
+    QList<int> members;
+    QList<int> tops, lefts;
+    for (int i = 0; i < arenas.size(); ++i) {
+        if (arenas[i].group != group)
+            continue;
+        members << i;
+        if (!tops.contains(arenas[i].rect.top()))
+            tops << arenas[i].rect.top();
+        if (!lefts.contains(arenas[i].rect.left()))
+            lefts << arenas[i].rect.left();
+    }
+    const qint64 rows = tops.size(), columns = lefts.size();
+    if (members.isEmpty() || rows * columns != members.size())
+        return false;
+    const QList<Arena> laid = grid(outer, int(rows), int(columns), arenas[members.first()].shape,
+        arenas[members.first()].fishCount, group);
+    if (laid.size() != members.size())
+        return false;
+    // The wells keep their order, shapes and fish; only their rectangles follow the grid (a
+    // grid is laid out with one shape).
+    for (int k = 0; k < members.size(); ++k)
+        arenas[members[k]].rect = laid[k].rect;
+    return true;
+}
+
 QList<Arena> grid(
     const QRect &outer, int rows, int columns, Arena::Shape shape, int fishPerArena, int group)
 {

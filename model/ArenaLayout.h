@@ -5,6 +5,7 @@
 
 #include "model/Arena.h"
 #include "model/OverlayShapes.h"
+#include "model/Scale.h"
 
 #include <QList>
 #include <QString>
@@ -23,6 +24,19 @@ constexpr int maxFish = 200;
 // be narrower than two pixels.
 QList<Arena> grid(
     const QRect &outer, int rows, int columns, Arena::Shape shape, int fishPerArena, int group);
+
+// The scale a grid's wells give: their real size (a round well's diameter, a square one's
+// width) in `unit` over the first well's width in pixels. Nothing when the size is not above 0,
+// the grid is empty or the length per pixel is none a scale takes.
+std::optional<Scale> wellScale(const QList<Arena> &grid, double wellSize, const QString &unit);
+
+// Lays the grid `group` out again over `outer` (the rectangle from the outer edge of its
+// top-left well to that of its bottom-right one), with its rows, columns, shapes and fish as
+// they are. False, changing nothing, when the group is no full grid of rows and columns or
+// `outer` is too small for it.
+bool resizeGroup(QList<Arena> &arenas, int group, const QRect &outer);
+// The rectangle spanning the arenas of `group` (null when it has none).
+QRect groupSpan(const QList<Arena> &arenas, int group);
 
 // Moves every arena of `group` (or just `index` when its group is 0) by `offset`.
 void moveGroup(QList<Arena> &arenas, int index, const QPoint &offset);

@@ -5,11 +5,13 @@
 
 #include "support/DialogScope.h"
 #include "support/FindControl.h"
+#include "support/GridDialogAnswer.h"
 #include "support/TestUtils.h"
 #include "support/TrackingTestSupport.h"
 #include "support/VideoFixtures.h"
 
 #include "analysis/TrackTable.h"
+#include "analysis/ui/AnalysisWindow.h"
 #include "app/MainWindow.h"
 #include "app/WindowMenus.h"
 #include "formats/SetupFile.h"
@@ -23,13 +25,16 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QtMath>
 
@@ -597,13 +602,61 @@ private Q_SLOTS:
             { "plot", data, "--plate", "--measure", "speed", "--output", figure });
         QCOMPARE(badPlot.exitCode, 2);
 
+        // The analysis window's measures: the CLI's table cell for cell, in bins and for the
+        // whole file; Export CSV writes its very bytes; the plate figure is the CLI's.
+        {
+            DialogScope dialogs;
+            AnalysisWindow window;
+            auto *path = findControl<QLineEdit>(window, "dataFileEdit");
+            path->setText(data);
+            QTest::keyClick(path, Qt::Key_Return);
+            auto *shown = findControl<QTableWidget>(window, "measuresTableView");
+            auto *bin = findControl<QDoubleSpinBox>(window, "measuresBinSpin");
+            QCOMPARE(bin->text(), QStringLiteral("whole file"));
+            const auto sameTable = [shown](const QList<QStringList> &cli) {
+                QCOMPARE(shown->rowCount(), cli.size() - 1);
+                QCOMPARE(shown->columnCount(), cli[0].size());
+                for (int c = 0; c < cli[0].size(); ++c)
+                    QCOMPARE(shown->horizontalHeaderItem(c)->text(), cli[0][c]);
+                for (int r = 1; r < cli.size(); ++r)
+                    for (int c = 0; c < cli[r].size(); ++c)
+                        QCOMPARE(shown->item(r - 1, c)->text(), cli[r][c]);
+            };
+            bin->setValue(4);
+            findControl<QPushButton>(window, "measureButton")->click();
+            sameTable(binRows);
+            if (QTest::currentTestFailed())
+                return;
+            bin->setValue(0);
+            findControl<QPushButton>(window, "measureButton")->click();
+            sameTable(rows);
+            if (QTest::currentTestFailed())
+                return;
+            QVERIFY(findControl<QLabel>(window, "measuresNotesLabel")
+                        ->text()
+                        .contains("Lengths in mm (scale 0.10000000 mm/px)"));
+            const QString exported = testutils::scratchPath("window measures.csv");
+            dialogs.queueFile(exported);
+            findControl<QPushButton>(window, "exportMeasuresButton")->click();
+            QFile written(exported);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QCOMPARE(written.readAll(), run.out.toUtf8());
+            auto *panel = window.findChild<MeasuresPanel *>();
+            QCOMPARE(panel->plateFigure("distance").convertToFormat(QImage::Format_RGB32),
+                plateImage.convertToFormat(QImage::Format_RGB32));
+            QVERIFY2(
+                dialogs.unexpectedSummary().isEmpty(), qPrintable(dialogs.unexpectedSummary()));
+        }
+
         for (const QStringList &bad : { QStringList { "--bin", "0" }, { "--wall-band", "1" },
                  { "--immobile-below", "nan" }, { "--min-move", "-1" } })
             QCOMPARE(measures(bad).first.exitCode, 2);
     }
 
-    // "Add Arena Grid..." asks through the dialogs, a drag lays the grid out over the outer
-    // wells, numbered row by row; "Move Arenas" moves it as a whole; each arena is drawn.
+    // "Add Arena Grid..." asks in one dialog, a drag lays the grid out over the outer wells,
+    // numbered row by row, with the status bar following the drag; the wells' diameter sets
+    // the scale. "Move Arenas" moves it as a whole, and its corner handles resize it (one edit
+    // each, the scale following the wells). Each arena is drawn.
     void windowLaysOutAndMovesAGrid()
     {
         DialogScope dialogs;
@@ -617,15 +670,32 @@ private Q_SLOTS:
         VideoView *view = w.view();
         view->SetImage(uniformFrame(QSize(480, 360), 120));
         view->Redraw();
-        dialogs.queueInteger(6);
-        dialogs.queueInteger(8);
-        dialogs.queueText(QStringLiteral("Round"));
-        dialogs.queueInteger(1);
+        auto *scaleLabel = findControl<QLabel>(w, "scaleLabel");
+        QCOMPARE(scaleLabel->text(), QStringLiteral("No scale (pixels)"));
+        // A plate holding more fish than can be tracked is refused in the dialog.
+        QString said;
+        answerGridDialog({ 20, 20, Arena::Shape::Ellipse, 1, 0.0 }, &said);
         findControl<QPushButton>(w, "addArenaGridButton")->click();
-        // The status bar says what the drag does.
+        QVERIFY2(said.contains("more than the 200"), qPrintable(said));
+        QVERIFY(w.statusBar()->currentMessage().isEmpty());
+
+        answerGridDialog({ 6, 8, Arena::Shape::Ellipse, 1, 6.5 }, &said);
+        findControl<QPushButton>(w, "addArenaGridButton")->click();
+        QCOMPARE(said, QStringLiteral("48 wells, 48 fish."));
+        // The status bar says what the drag does, and follows it.
         QVERIFY2(w.statusBar()->currentMessage().contains("6 rows of 8 wells"),
             qPrintable(w.statusBar()->currentMessage()));
-        drag(view, QPoint(0, 0), QPoint(479, 359));
+        const auto mouse = [view](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, QPointF(at), view->mapToGlobal(QPointF(at)),
+                type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+            QCoreApplication::sendEvent(view, &event);
+        };
+        mouse(QEvent::MouseButtonPress, QPoint(0, 0), Qt::LeftButton);
+        mouse(QEvent::MouseMove, QPoint(479, 359), Qt::LeftButton);
+        QVERIFY2(w.statusBar()->currentMessage().contains(
+                     "each well 60 x 60 px (6.5 mm: 0.10833333 mm/px)"),
+            qPrintable(w.statusBar()->currentMessage()));
+        mouse(QEvent::MouseButtonRelease, QPoint(479, 359), Qt::NoButton);
         QVERIFY(w.statusBar()->currentMessage().isEmpty());
         QVERIFY2(dialogs.unexpectedSummary().isEmpty(), qPrintable(dialogs.unexpectedSummary()));
         const QList<Arena> laid = view->Arenas();
@@ -635,11 +705,16 @@ private Q_SLOTS:
         QCOMPARE(laid[8].rect, QRect(0, 60, 60, 60));
         QCOMPARE(laid[47].rect, QRect(420, 300, 60, 60));
         QCOMPARE(view->Overlays().arenas, laid);
+        // 6.5 mm over 60 pixels: the scale, in the overlays a run writes and on screen.
+        const QString wellScale = QStringLiteral("0.10833333 mm/px");
+        QCOMPARE(view->Overlays().scale.describe(), wellScale);
+        QCOMPARE(scaleLabel->text(), "Scale " + wellScale);
         QCOMPARE(findControl<QLabel>(w, "arenaSummary")->text(),
-            QStringLiteral("48 arenas, 48 fish (whole-video background)"));
+            "48 arenas, 48 fish (whole-video background)\nScale: " + wellScale);
         // Drawn with its outline; a later drag on the view draws no more arenas.
         const QImage shown = view->DisplayedPixmap().toImage();
         QCOMPARE(shown.pixel(30, 0), qRgb(255, 200, 0));
+        QVERIFY(shown.pixel(1, 1) != qRgb(255, 255, 255));
         // Each number yellow in a black outline, legible on a light plate (grey 120 here).
         int yellow = 0, black = 0;
         for (int y = 2; y < 20; ++y)
@@ -651,13 +726,38 @@ private Q_SLOTS:
         drag(view, QPoint(10, 10), QPoint(100, 100));
         QCOMPARE(view->Arenas().size(), 48);
 
+        // Move Arenas shows the grid's corner handles (white squares); the bottom-right one
+        // dragged in to (360, 270) lays the 6 x 8 wells out over 360 x 270 pixels, and the
+        // 6.5 mm wells, now 45 pixels wide, give the scale. One Undo takes both back.
         findControl<QPushButton>(w, "moveArenasButton")->click();
+        QCOMPARE(view->DisplayedPixmap().toImage().pixel(1, 1), qRgb(255, 255, 255));
+        QCOMPARE(view->DisplayedPixmap().toImage().pixel(476, 356), qRgb(255, 255, 255));
+        drag(view, QPoint(481, 358), QPoint(360, 270));
+        const QList<Arena> resized = view->Arenas();
+        QCOMPARE(resized.size(), 48);
+        QCOMPARE(resized[0].rect, QRect(0, 0, 45, 45));
+        QCOMPARE(resized[47].rect, QRect(315, 225, 45, 45));
+        QCOMPARE(view->scale().describe(), QStringLiteral("0.14444444 mm/px"));
+        QCOMPARE(view->DisplayedPixmap().toImage().pixel(366, 276), qRgb(255, 255, 255));
+        QVERIFY(view->undo());
+        QCOMPARE(view->Arenas(), laid);
+        QCOMPARE(view->scale().describe(), wellScale);
+        QCOMPARE(scaleLabel->text(), "Scale " + wellScale);
+        QVERIFY(view->redo());
+        QCOMPARE(view->Arenas(), resized);
+        QCOMPARE(view->scale().describe(), QStringLiteral("0.14444444 mm/px"));
+        QVERIFY(view->undo());
+        QCOMPARE(view->Arenas(), laid);
+
         drag(view, QPoint(200, 200), QPoint(205, 197));
         const QList<Arena> moved = view->Arenas();
         for (int i = 0; i < 48; ++i)
             QCOMPARE(moved[i].rect, laid[i].rect.translated(5, -3));
+        // The handles move with the grid (the bottom-left one now at (5, 357)) and go when
+        // Move Arenas is off.
+        QCOMPARE(view->DisplayedPixmap().toImage().pixel(5, 356), qRgb(255, 255, 255));
         findControl<QPushButton>(w, "moveArenasButton")->click();
-        QCOMPARE(dialogs.questions.value(2).kind, QStringLiteral("item"));
+        QVERIFY(view->DisplayedPixmap().toImage().pixel(5, 356) != qRgb(255, 255, 255));
 
         // Each drag is one edit: Undo takes back the move, then the grid; Redo (in the Edit
         // menu, Ctrl+Shift+Z) lays it out and moves it again.
@@ -694,6 +794,7 @@ private Q_SLOTS:
         dialogs.queueFile(plateSetup);
         QVERIFY(other.windowMenus()->loadSetup());
         QCOMPARE(other.view()->Arenas(), moved);
+        QCOMPARE(other.view()->scale().describe(), wellScale);
         QVERIFY2(dialogs.unexpectedSummary().isEmpty(), qPrintable(dialogs.unexpectedSummary()));
     }
 

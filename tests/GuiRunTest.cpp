@@ -5,8 +5,11 @@
 
 #include "analysis/RecentDataFile.h"
 #include "analysis/ui/TrackPictureWindow.h"
+#include "app/ResultsMenu.h"
 #include "app/RunFeedback.h"
+#include "app/WindowMenus.h"
 #include "support/DialogScope.h"
+#include "support/GridDialogAnswer.h"
 #include "support/GuiRunSupport.h"
 
 #include "formats/TrackingDataFile.h"
@@ -801,7 +804,8 @@ private Q_SLOTS:
         dialogs->queueInteger(1);
         d.click("addArenaButton");
         d.drag(QPoint(5, 5), QPoint(154, 114));
-        QCOMPARE(summary->text(), QString("1 arenas, 1 fish (whole-video background)"));
+        QCOMPARE(summary->text(),
+            QString("1 arenas, 1 fish (whole-video background)\nNo scale: lengths in pixels"));
         const QList<Arena> arena = d.view()->Arenas();
 
         const QStringList arenaButtons = { "addArenaButton", "addRoundArenaButton",
@@ -875,7 +879,8 @@ private Q_SLOTS:
         // A new video starts without arenas, and the summary says so.
         d.open(oneFish);
         QVERIFY(d.view()->Arenas().isEmpty());
-        QCOMPARE(summary->text(), QString("No arenas: the Tracking Area holds every fish."));
+        QCOMPARE(summary->text(),
+            QString("No arenas: the Tracking Area holds every fish.\nNo scale: lengths in pixels"));
         QFile::remove(multi);
 
         d.setArea(QPoint(150, 112), QPoint(10, 8));
@@ -921,10 +926,8 @@ private Q_SLOTS:
         d.open(oneFish);
         auto *method = findControl<QComboBox>(w, "detectionMethodCombo");
         method->setCurrentIndex(1);
-        dialogs->queueInteger(1);
-        dialogs->queueInteger(2);
-        dialogs->queueText("Square");
-        dialogs->queueInteger(1);
+        // Square wells 7.9 mm wide, 79 pixels: 0.1 mm a pixel, in the file as the CLI writes it.
+        answerGridDialog({ 1, 2, Arena::Shape::Rectangle, 1, 7.9 });
         d.click("addArenaGridButton");
         d.drag(QPoint(1, 1), QPoint(158, 118));
         const QList<Arena> arenas = d.view()->Arenas();
@@ -935,7 +938,8 @@ private Q_SLOTS:
         const QByteArray blobs = fileBytes(multi);
         QVERIFY(blobs.contains(" " + ArenaLayout::describeRects(arenas).toUtf8() + "\n"));
         // The grid drawn over the area its wells span, as a grid: the file names its group.
-        const QStringList cliArenas { "--area", "1,1,158,118", "--arena-grid", "1x2" };
+        QVERIFY(blobs.contains("\nScale: 0.10000000 mm/px\n"));
+        const QStringList cliArenas { "--area", "1,1,158,118", "--arena-grid", "1x2:square:7.9mm" };
         const QString cliFile = testutils::scratchPath("cli-arenas.datamulti.txt");
         QString err;
         QCOMPARE(runCli(QStringList { oneFish, "--method", "blobs", "--output", cliFile, "--quiet" }
@@ -943,6 +947,27 @@ private Q_SLOTS:
                      &err),
             0);
         QCOMPARE(blobs, fileBytes(cliFile));
+        // Results > Export Trajectories offers this run's file and writes the DeepLabCut CSV
+        // pondwatch-cli trajectories writes; asked again, it asks before replacing it.
+        const QString dlcItem = QStringLiteral("DeepLabCut CSV (movement, DeepLabCut)");
+        QFile::remove(multi + ".dlc.csv");
+        dialogs->queueText(dlcItem);
+        dialogs->queueFile(multi);
+        ResultsMenu *results = w.windowMenus()->resultsMenu();
+        QCOMPARE(results->exportTrajectories(), multi + ".dlc.csv");
+        QCOMPARE(QFileInfo(dialogs->questions.last().dir).canonicalFilePath(),
+            QFileInfo(multi).canonicalFilePath());
+        const QString cliDlc = testutils::scratchPath("cli-arenas.dlc.csv");
+        QCOMPARE(testutils::runProgram(QStringLiteral(POND_CLI),
+                     { "trajectories", multi, "--format", "dlc", "--output", cliDlc })
+                     .exitCode,
+            0);
+        QCOMPARE(fileBytes(multi + ".dlc.csv"), fileBytes(cliDlc));
+        dialogs->queueText(dlcItem);
+        dialogs->queueFile(multi);
+        dialogs->queueChoice(2);
+        QVERIFY(results->exportTrajectories().isEmpty());
+        QCOMPARE(dialogs->questions.last().dir, QString("Replace|Save As...|Cancel"));
         QFile::remove(multi);
 
         method->setCurrentIndex(0);
@@ -967,8 +992,10 @@ private Q_SLOTS:
         dialogs->queueChoice(0);
         d.click("processVideoButton");
         QVERIFY(d.waitIdle());
+        // The scale the wells set stays the setup's, and goes in this file too.
         QCOMPARE(runCli(QStringList { oneFish } + cliOverlays
-                         + QStringList { "--average", "20", "--output", cliFile, "--quiet" },
+                         + QStringList { "--average", "20", "--scale", "0.1mm/px", "--output",
+                             cliFile, "--quiet" },
                      &err),
             0);
         QCOMPARE(fileBytes(single), fileBytes(cliFile));

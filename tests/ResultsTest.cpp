@@ -196,7 +196,8 @@ private Q_SLOTS:
         QCOMPARE(r, table.rows.size());
         QVERIFY(r > 10);
 
-        const QStringList units { "units/s", "fraction", "fraction", "units", "degrees", "units" };
+        const QStringList units { "ruler unit/s", "fraction", "fraction", "ruler unit", "degrees",
+            "ruler unit" };
         for (const ResultsRow &row : table.rows)
             QCOMPARE(row.unit, units[row.variableRow]);
         // Ruler1 from 100 s has no window: it is said, not left blank.
@@ -280,12 +281,12 @@ private Q_SLOTS:
         // The shoal: mean pixel distance over the rows, times 20 units per 100 px.
         const ResultsRow &shoal = table.rows[4];
         QCOMPARE(shoal.fish, 0);
-        QCOMPARE(shoal.unit, QString("units"));
+        QCOMPARE(shoal.unit, QString("ruler unit"));
         double sum = 0;
         for (int i = 0; i < 20; ++i)
             sum += std::hypot(fish1[i].x() - fish2[i].x(), fish1[i].y() - fish2[i].y());
         QVERIFY(std::fabs(shoal.mean - sum / 20 * 0.2) < 1e-3);
-        QVERIFY(table.csv().contains("\nShoalAvgDist,units,all,"));
+        QVERIFY(table.csv().contains("\nShoalAvgDist,ruler unit,all,"));
 
         // No ruler: Speed is empty and the note says why.
         input.rulerX = input.rulerY = QString();

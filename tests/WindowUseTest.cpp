@@ -207,6 +207,17 @@ private Q_SLOTS:
         action(w, "actionFit")->trigger();
         QVERIFY(viewport->fitting());
         QCOMPARE(viewport->zoom(), fit);
+
+        // A small video is enlarged to fill the view at Fit, keeping its proportions.
+        QVERIFY(w.openVideo(smallVideo));
+        action(w, "actionFit")->trigger();
+        QCoreApplication::processEvents();
+        const QSize room = viewport->viewport()->size();
+        QVERIFY2(viewport->zoom() > 1.5, qPrintable(QString::number(viewport->zoom())));
+        QCOMPARE(
+            view->size(), QSize(qRound(160 * viewport->zoom()), qRound(120 * viewport->zoom())));
+        QVERIFY(view->width() <= room.width() && view->height() <= room.height());
+        QVERIFY(view->width() >= room.width() - 1 || view->height() >= room.height() - 1);
     }
 
     // Before a video: the menus, the hint in the view, what is disabled. Settings kept from one
@@ -230,8 +241,8 @@ private Q_SLOTS:
                 (QStringList {
                     "Fit", "100%", "Zoom In", "Zoom Out", "Play\tSpace", "Tracker View" }));
             QCOMPARE(menuTexts(top[3]->menu()),
-                (QStringList {
-                    "Show Trajectory...", "Show Heat Map...", "Export Annotated Video..." }));
+                (QStringList { "Show Trajectory...", "Show Heat Map...",
+                    "Export Annotated Video...", "Export Trajectories..." }));
             QCOMPARE(action(w, "actionOpen")->shortcut(), QKeySequence(QKeySequence::Open));
             // Every control says what it is for when the mouse rests on it.
             QStringList silent;

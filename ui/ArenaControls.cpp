@@ -40,9 +40,11 @@ ArenaControls::ArenaControls(VideoView *videoView, QWidget *parent)
     QPushButton *round = addButton(tr("Add Round Arena"), "addRoundArenaButton",
         tr("Drag the square around a round arena (a well, a dish)"));
     QPushButton *grid = addButton(tr("Add Arena Grid..."), "addArenaGridButton",
-        tr("A plate of wells: give rows and columns, then drag from the first well to the last"));
+        tr("A plate of wells: give rows, columns and the wells' size, then drag from the first "
+           "well to the last"));
     moveButton = addButton(tr("Move Arenas"), "moveArenasButton",
-        tr("While on, drag an arena to move it with its grid"));
+        tr("While on, drag an arena to move it with its grid, or a grid's corner handle to "
+           "resize the grid"));
     moveButton->setCheckable(true);
     QPushButton *clear = addButton(tr("Clear Arenas"), "clearArenasButton",
         tr("Remove every arena (asks first; Undo brings them back)"));
@@ -80,43 +82,25 @@ ArenaControls::ArenaControls(VideoView *videoView, QWidget *parent)
     });
     if (view) {
         view->installEventFilter(this);
-        // A new video clears the arenas and a loaded setup brings its own: the summary follows.
-        connect(view, &VideoView::arenasChanged, this, [this] { showSummary(); });
+        // A new video clears the arenas and a loaded setup brings its own: the summary and
+        // the handles follow.
+        connect(view, &VideoView::arenasChanged, this, [this] {
+            showSummary();
+            if (mode == Mode::Move && !dragging)
+                showHandles();
+        });
+        connect(view, &VideoView::scaleChanged, this, [this] { showSummary(); });
     }
     showSummary();
 }
 
 bool ArenaControls::askForGrid()
 {
-    Dialogs &dialogs = Dialogs::current();
-    const QString title = tr("Add Arena Grid");
-    bool ok = false;
-    const int rows = dialogs.integer(this, title, tr("Rows:"), gridRows, 1, 50, 1, &ok);
-    if (!ok)
+    ArenaGridDialog dialog(
+        gridChoice, ArenaLayout::totalFish(view ? view->Arenas() : QList<Arena>()), this);
+    if (dialog.exec() != QDialog::Accepted)
         return false;
-    const int columns = dialogs.integer(this, title, tr("Columns:"), gridColumns, 1, 50, 1, &ok);
-    if (!ok)
-        return false;
-    const QString shape = dialogs.item(this, title, tr("Wells:"), { tr("Round"), tr("Square") });
-    if (shape.isNull())
-        return false;
-    const int fish
-        = dialogs.integer(this, title, tr("Fish per arena:"), gridFish, 1, maxFish, 1, &ok);
-    if (!ok)
-        return false;
-    const qint64 total = ArenaLayout::totalFish(view ? view->Arenas() : QList<Arena>())
-        + qint64(rows) * columns * fish;
-    if (total > maxFish) {
-        dialogs.critical(this, title,
-            tr("The arenas would hold %1 fish together; at most %2 can be tracked.")
-                .arg(total)
-                .arg(maxFish));
-        return false;
-    }
-    gridRows = rows;
-    gridColumns = columns;
-    gridFish = fish;
-    gridShape = shape == tr("Square") ? Arena::Shape::Rectangle : Arena::Shape::Ellipse;
+    gridChoice = dialog.choice();
     return true;
 }
 
@@ -181,15 +165,118 @@ void ArenaControls::arm(Mode next)
     case Mode::Grid:
         hint = tr("Drag from the top left of the first well to the bottom right of the last: "
                   "%1 rows of %2 wells follow the mouse.")
-                   .arg(gridRows)
-                   .arg(gridColumns);
+                   .arg(gridChoice.rows)
+                   .arg(gridChoice.columns);
         break;
     case Mode::Move:
-        hint = tr("Drag an arena to move it with its grid; press \"Move Arenas\" again to stop.");
+        hint = tr("Drag an arena to move it with its grid, or a white corner handle to resize "
+                  "the grid; press \"Move Arenas\" again to stop.");
         break;
     }
-    if (view)
+    if (view) {
+        showHandles();
         emit view->hintChanged(hint);
+    }
+}
+
+QList<int> ArenaControls::gridGroups(const QList<Arena> &arenas)
+{
+    QList<int> groups;
+    for (const Arena &a : arenas)
+        if (a.group > 0 && !groups.contains(a.group))
+            groups << a.group;
+    return groups;
+}
+
+QList<QPoint> ArenaControls::gridCorners(const QList<Arena> &arenas)
+{
+    QList<QPoint> corners;
+    for (int group : gridGroups(arenas)) {
+        const QRect span = ArenaLayout::groupSpan(arenas, group);
+        // The outer corners: one past the last pixel on the right and at the bottom.
+        corners << span.topLeft() << QPoint(span.right() + 1, span.top())
+                << QPoint(span.left(), span.bottom() + 1) << span.bottomRight() + QPoint(1, 1);
+    }
+    return corners;
+}
+
+void ArenaControls::showHandles()
+{
+    if (!view)
+        return;
+    QList<QRect> spans;
+    if (mode == Mode::Move) {
+        const QList<Arena> arenas = view->Arenas();
+        for (int group : gridGroups(arenas))
+            spans << ArenaLayout::groupSpan(arenas, group);
+    }
+    view->SetHandles(spans);
+    view->Redraw();
+}
+
+QString ArenaControls::dragHint(const QList<Arena> &arenas, const QPoint &to) const
+{
+    const QRect rect = spanned(dragStart, to);
+    switch (mode) {
+    case Mode::Grid: {
+        if (arenas.size() <= before.size())
+            return tr("Too small for %1 x %2 wells: drag further.")
+                .arg(gridChoice.rows)
+                .arg(gridChoice.columns);
+        const QRect well = arenas[before.size()].rect;
+        const Scale scale = scaleAfter(arenas);
+        return tr("%1 rows of %2 wells over %3 x %4 px, each well %5 x %6 px%7.")
+            .arg(gridChoice.rows)
+            .arg(gridChoice.columns)
+            .arg(rect.width())
+            .arg(rect.height())
+            .arg(well.width())
+            .arg(well.height())
+            .arg(scale.isSet() && gridChoice.wellMm > 0.0
+                    ? tr(" (%1 mm: %2)").arg(gridChoice.wellMm).arg(scale.describe())
+                    : QString());
+    }
+    case Mode::Move:
+        if (resizedGroup > 0) {
+            const QRect span = ArenaLayout::groupSpan(arenas, resizedGroup);
+            return tr("Grid resized to %1 x %2 px; release to keep it (Edit > Undo takes it "
+                      "back).")
+                .arg(span.width())
+                .arg(span.height());
+        }
+        return tr("Moved by %1, %2 px.").arg(to.x() - dragStart.x()).arg(to.y() - dragStart.y());
+    case Mode::Rectangle:
+    case Mode::Round:
+        return tr("%1 x %2 px").arg(rect.width()).arg(rect.height());
+    case Mode::Idle:
+        break;
+    }
+    return QString();
+}
+
+Scale ArenaControls::scaleAfter(const QList<Arena> &arenas) const
+{
+    Scale scale = scaleBefore;
+    if (mode == Mode::Grid && gridChoice.wellMm > 0.0 && arenas.size() > before.size()) {
+        const QList<Arena> laid = arenas.mid(before.size());
+        if (const auto wells
+            = ArenaLayout::wellScale(laid, gridChoice.wellMm, QStringLiteral("mm")))
+            scale = *wells;
+    } else if (mode == Mode::Move && resizedGroup > 0 && resizedGroup == scaleGroup) {
+        // Only while the scale is still the one these wells gave (not one loaded or set since).
+        const auto wells = [this](const QList<Arena> &list) {
+            QList<Arena> members;
+            for (const Arena &a : list)
+                if (a.group == resizedGroup)
+                    members << a;
+            return ArenaLayout::wellScale(members, scaleWellMm, QStringLiteral("mm"));
+        };
+        const auto earlier = wells(before);
+        const auto later = wells(arenas);
+        if (earlier && later && earlier->describe() == scaleBefore.describe())
+            scale = *later;
+    }
+    return scale;
 }
 
 QList<Arena> ArenaControls::dragged(const QPoint &to) const
@@ -209,11 +296,19 @@ QList<Arena> ArenaControls::dragged(const QPoint &to) const
         break;
     }
     case Mode::Grid:
-        arenas << ArenaLayout::grid(
-            rect, gridRows, gridColumns, gridShape, gridFish, ArenaLayout::nextGroup(before));
+        arenas << ArenaLayout::grid(rect, gridChoice.rows, gridChoice.columns, gridChoice.shape,
+            gridChoice.fishPerWell, ArenaLayout::nextGroup(before));
         break;
     case Mode::Move:
-        ArenaLayout::moveGroup(arenas, movedArena, to - dragStart);
+        if (resizedGroup > 0) {
+            // The outer corner under the mouse; the opposite one stays. A grid too small for
+            // its wells stays as it was.
+            const QRect outer = spanned(fixedCorner, to);
+            ArenaLayout::resizeGroup(
+                arenas, resizedGroup, QRect(outer.topLeft(), outer.size() - QSize(1, 1)));
+        } else {
+            ArenaLayout::moveGroup(arenas, movedArena, to - dragStart);
+        }
         break;
     case Mode::Idle:
         break;
@@ -233,10 +328,14 @@ void ArenaControls::show(const QList<Arena> &arenas)
 void ArenaControls::showSummary()
 {
     const QList<Arena> arenas = view ? view->Arenas() : QList<Arena>();
-    summary->setText(arenas.isEmpty() ? tr("No arenas: the Tracking Area holds every fish.")
-                                      : tr("%1 arenas, %2 fish (whole-video background)")
-                                            .arg(arenas.size())
-                                            .arg(ArenaLayout::totalFish(arenas)));
+    const Scale scale = view ? view->scale() : Scale();
+    summary->setText((arenas.isEmpty() ? tr("No arenas: the Tracking Area holds every fish.")
+                                       : tr("%1 arenas, %2 fish (whole-video background)")
+                                             .arg(arenas.size())
+                                             .arg(ArenaLayout::totalFish(arenas)))
+        + QLatin1Char('\n')
+        + (scale.isSet() ? tr("Scale: %1").arg(scale.describe())
+                         : tr("No scale: lengths in pixels")));
 }
 
 void ArenaControls::changeEvent(QEvent *event)
@@ -263,9 +362,25 @@ bool ArenaControls::eventFilter(QObject *watched, QEvent *event)
     const QPoint pos = view->framePoint(mouse->position());
     if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
         before = view->Arenas();
+        scaleBefore = view->scale();
         dragStart = pos;
         movedArena = -1;
+        resizedGroup = 0;
         if (mode == Mode::Move) {
+            // A corner handle first, else the arena under the mouse. The handles are those of
+            // gridGroups(), four a grid as gridCorners() gives the corners; the corner
+            // opposite the one taken stays.
+            const int k = view->handleAt(pos);
+            const QList<int> groups = gridGroups(before);
+            if (k >= 0 && k / 4 < groups.size()) {
+                resizedGroup = groups[k / 4];
+                fixedCorner = gridCorners(before)[k - k % 4 + 3 - k % 4];
+            }
+            if (resizedGroup > 0) {
+                view->SetHandles({});
+                dragging = true;
+                return true;
+            }
             for (int i = int(before.size()) - 1; i >= 0 && movedArena < 0; --i)
                 if (before[i].rect.contains(pos))
                     movedArena = i;
@@ -278,7 +393,9 @@ bool ArenaControls::eventFilter(QObject *watched, QEvent *event)
     if (!dragging)
         return true;
     if (type == QEvent::MouseMove) {
-        show(dragged(pos));
+        const QList<Arena> arenas = dragged(pos);
+        show(arenas);
+        emit view->hintChanged(dragHint(arenas, pos));
         return true;
     }
     if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
@@ -286,12 +403,23 @@ bool ArenaControls::eventFilter(QObject *watched, QEvent *event)
         const QList<Arena> arenas = dragged(pos);
         // A drag too small for the shape (a click) adds nothing.
         const bool laidOut = mode == Mode::Move || arenas.size() > before.size();
+        const Scale scale = laidOut ? scaleAfter(arenas) : scaleBefore;
+        if (laidOut && mode == Mode::Grid && gridChoice.wellMm > 0.0 && scale.isSet()) {
+            scaleGroup = arenas.last().group;
+            scaleWellMm = gridChoice.wellMm;
+        }
+        view->SetScale(scale);
         show(laidOut ? arenas : before);
-        // One drag is one edit, to undo and redo as a whole.
-        if (laidOut && arenas != before)
-            view->recordArenaEdit(before);
+        // One drag is one edit, to undo and redo as a whole (the scale with it).
+        if (laidOut
+            && (arenas != before || scale.unitsPerPixel != scaleBefore.unitsPerPixel
+                || scale.unit != scaleBefore.unit))
+            view->recordArenaEdit(before, scaleBefore);
+        resizedGroup = 0;
         if (mode != Mode::Move)
             arm(Mode::Idle);
+        else
+            arm(Mode::Move);
     }
     return true;
 }

@@ -76,28 +76,37 @@ AnalysisWindow::AnalysisWindow()
     setObjectName(QStringLiteral("analysisWindow"));
     statusBar();
 
-    // The table and plot sit below the results text, in a dock of their own.
-    auto *dock = new QDockWidget(tr("Results Table and Plot"), this);
-    dock->setObjectName(QStringLiteral("resultsDock"));
-    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    auto *scroll = new QScrollArea;
-    scroll->setWidget(&resultsPanel);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    dock->setWidget(scroll);
-    addDockWidget(Qt::BottomDockWidgetArea, dock);
-    // A floating dock has the window manager's close button, and a dock closed there would
-    // be gone until a restart: it comes back docked instead.
-    connect(dock, &QDockWidget::visibilityChanged, this, [this, dock](bool visible) {
-        if (visible)
-            return;
-        QTimer::singleShot(0, dock, [this, dock] {
-            if (dock->isHidden() && isVisible()) {
-                dock->setFloating(false);
-                dock->show();
-            }
+    // The table and plot sit below the results text, in a dock of their own; the measures
+    // per fish in a second dock, a tab beside it.
+    const auto addDock = [this](const QString &title, const char *name, QWidget *panel) {
+        auto *d = new QDockWidget(title, this);
+        d->setObjectName(QLatin1String(name));
+        d->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+        auto *scroll = new QScrollArea;
+        scroll->setWidget(panel);
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        d->setWidget(scroll);
+        addDockWidget(Qt::BottomDockWidgetArea, d);
+        // A floating dock has the window manager's close button, and a dock closed there would
+        // be gone until a restart: it comes back docked instead.
+        connect(d, &QDockWidget::visibilityChanged, this, [this, d](bool visible) {
+            if (visible)
+                return;
+            QTimer::singleShot(0, d, [this, d] {
+                if (d->isHidden() && isVisible()) {
+                    d->setFloating(false);
+                    d->show();
+                }
+            });
         });
-    });
+        return d;
+    };
+    QDockWidget *dock = addDock(tr("Results Table and Plot"), "resultsDock", &resultsPanel);
+    QDockWidget *measuresDock
+        = addDock(tr("Measures per Fish and Well"), "measuresDock", &measuresPanel);
+    tabifyDockWidget(dock, measuresDock);
+    dock->raise();
     connect(dock, &QDockWidget::dockLocationChanged, this, [this](Qt::DockWidgetArea area) {
         resultsPanel.setOrientation(
             area == Qt::BottomDockWidgetArea || area == Qt::TopDockWidgetArea ? Qt::Horizontal
@@ -137,11 +146,14 @@ AnalysisWindow::AnalysisWindow()
 
     // Below the text where the screen is tall enough for both, beside it where it is not.
     resize(1300, 980);
-    OnScreenPlacement::install(this, [this, dock](const QRect &free) {
+    OnScreenPlacement::install(this, [this, dock, measuresDock](const QRect &free) {
         // Below 900 pixels (a 1366 x 768 laptop) the table and plot would get a strip under
         // the text: they go beside it, with half the width.
         if (free.height() < 900 || minimumSizeHint().height() + 40 > free.height()) {
             addDockWidget(Qt::RightDockWidgetArea, dock);
+            addDockWidget(Qt::RightDockWidgetArea, measuresDock);
+            tabifyDockWidget(dock, measuresDock);
+            dock->raise();
             resize(std::min(free.width(), 1600), free.height());
             resizeDocks({ dock }, { std::min(free.width(), 1600) / 2 }, Qt::Horizontal);
         } else {
@@ -224,6 +236,7 @@ void AnalysisWindow::loadPath(const QString &path)
     }
 
     dataFileEdit.setText(path);
+    measuresPanel.setDataFile(path);
     variableTable.clearContents();
     variableTable.setRowCount(0);
 

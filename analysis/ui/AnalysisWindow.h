@@ -3,10 +3,12 @@
 // windows and shows the windowed statistics. A top-level window of its own, held by the main
 // window. GUI thread only; the computation lives in DataAnalysis.
 //
-// Below the results text, a dock holds the results table and plot (ResultsPanel). Problems
+// Below the results text, a dock holds the results table and plot (ResultsPanel), and a tab
+// beside it the measures per fish and well with the plate figure (MeasuresPanel). Problems
 // with a row are marked at its fields and named in the status bar.
 
 #include "analysis/SampleCollector.h"
+#include "analysis/ui/MeasuresPanel.h"
 #include "analysis/ui/ResultsPanel.h"
 
 #include <QCheckBox>
@@ -53,6 +55,7 @@ private:
 
     // Not part of the central layout: the table and plot, and what the last file offers.
     ResultsPanel resultsPanel;
+    MeasuresPanel measuresPanel;
     bool loadedMultiFish = false;
 
     void loadPath(const QString &path);

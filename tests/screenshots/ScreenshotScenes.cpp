@@ -3,7 +3,7 @@
 // Xvfb and openbox at 1366x768 and captures the screen with ImageMagick's import. Not a test;
 // built on request (target screenshot_scenes).
 //
-//   screenshot_scenes plate|fish100|analysis|export SCRATCH_FOLDER
+//   screenshot_scenes plate|griddialog|fish100|analysis|measures|export SCRATCH_FOLDER
 
 #include "analysis/ui/AnalysisWindow.h"
 #include "app/ExportJob.h"
@@ -18,9 +18,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <QSemaphore>
 #include <QSpinBox>
@@ -98,12 +101,47 @@ int main(int argc, char **argv)
     QSemaphore never;
 
     if (scene == QLatin1String("plate")) {
+        // The plate's wells, 16 mm across, set the scale; Move Arenas shows the corner handles.
         w.openVideo(plateVideo(5));
         w.findChild<QComboBox *>(QStringLiteral("detectionMethodCombo"))->setCurrentIndex(1);
-        w.view()->SetArenas(ArenaLayout::grid(
-            QRect(QPoint(80, 0), QPoint(1199, 719)), 6, 8, Arena::Shape::Ellipse, 1, 1));
-        w.view()->Redraw();
+        const QList<Arena> plate = ArenaLayout::grid(
+            QRect(QPoint(80, 0), QPoint(1199, 719)), 6, 8, Arena::Shape::Ellipse, 1, 1);
+        w.view()->SetArenas(plate);
+        w.view()->SetScale(*ArenaLayout::wellScale(plate, 16.0, QStringLiteral("mm")));
+        w.findChild<QPushButton *>(QStringLiteral("moveArenasButton"))->click();
         showMainWindow(w);
+    } else if (scene == QLatin1String("griddialog")) {
+        w.openVideo(plateVideo(5));
+        w.findChild<QComboBox *>(QStringLiteral("detectionMethodCombo"))->setCurrentIndex(1);
+        showMainWindow(w);
+        QTimer::singleShot(1200, &w, [] {
+            auto *dialog = QApplication::activeModalWidget();
+            if (dialog)
+                dialog->findChild<QDoubleSpinBox *>(QStringLiteral("gridWellSpin"))->setValue(16);
+        });
+        QTimer::singleShot(800, &w,
+            [&w] { w.findChild<QPushButton *>(QStringLiteral("addArenaGridButton"))->click(); });
+    } else if (scene == QLatin1String("measures")) {
+        // The plate tracked by pondwatch-cli beside this program, its measures in the window.
+        const QString video = plateVideo(100);
+        const QString data = video + QStringLiteral(".datamulti.txt");
+        QProcess::execute(
+            QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/pondwatch-cli"),
+            { QStringLiteral("track"), video, QStringLiteral("--method"), QStringLiteral("blobs"),
+                QStringLiteral("--difference"), QStringLiteral("dark"), QStringLiteral("--area"),
+                QStringLiteral("80,0,1199,719"), QStringLiteral("--arena-grid"),
+                QStringLiteral("6x8:round:16mm"), QStringLiteral("--fish"), QStringLiteral("1"),
+                QStringLiteral("--output"), data, QStringLiteral("--quiet") });
+        analysis = new AnalysisWindow;
+        auto *path = analysis->findChild<QLineEdit *>(QStringLiteral("dataFileEdit"));
+        path->setText(data);
+        QMetaObject::invokeMethod(path, "returnPressed");
+        analysis->findChild<QDoubleSpinBox *>(QStringLiteral("measuresBinSpin"))->setValue(2);
+        analysis->findChild<QPushButton *>(QStringLiteral("measureButton"))->click();
+        analysis->show();
+        QTimer::singleShot(600, analysis, [analysis] {
+            analysis->findChild<QDockWidget *>(QStringLiteral("measuresDock"))->raise();
+        });
     } else if (scene == QLatin1String("fish100")) {
         const QString path = folder + QStringLiteral("/shoal.avi");
         fixtures::VideoOptions options;

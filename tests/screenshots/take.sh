@@ -12,7 +12,8 @@ sleep 1
 DISPLAY=$display openbox >/dev/null 2>&1 &
 wm=$!
 sleep 1
-for pair in plate:plate-numbers fish100:hundred-fish-fit analysis:analysis-window export:export-progress; do
+for pair in plate:plate-numbers griddialog:arena-grid-dialog fish100:hundred-fish-fit \
+    analysis:analysis-window measures:analysis-measures export:export-progress; do
     scene=${pair%%:*}
     name=${pair#*:}
     DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/tests/screenshot_scenes" "$scene" "$scratch" >"$scratch/$scene.log" 2>&1 &

@@ -12,6 +12,7 @@
 #include "tracking/VideoTracker.h"
 #include "video/QVideoEncoder.h"
 #include "view/ui/VideoView.h"
+#include "view/ui/VideoViewport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -204,6 +205,10 @@ public:
         w.show();
         dialogs.queueFile(video);
         click("openVideoButton");
+        // The tests click and drag in frame pixels: a small video that Fit enlarged is shown
+        // at 100 %.
+        if (w.videoViewport()->zoom() > 1.0)
+            w.videoViewport()->showActualSize();
     }
     void setArea(QPoint from, QPoint to)
     {

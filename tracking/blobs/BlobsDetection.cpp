@@ -334,7 +334,9 @@ void BlobsDetection::takeCorrections(TrackResults &results)
 
 void BlobsDetection::paintTrackerView(const QSize &frameSize)
 {
-    // The foreground in grey, each blob ringed in its fish's colour with the fish's number.
+    // The foreground in grey, each blob ringed in its fish's colour (white when it went to no
+    // fish). No number: the window numbers each fish beside its marker over this picture, and
+    // a second number by the ring read as "3 3".
     QImage view(frameSize, QImage::Format_RGB32);
     view.fill(Qt::black);
     const std::vector<ArenaTracker> &trackers = arenas.trackers();
@@ -364,8 +366,6 @@ void BlobsDetection::paintTrackerView(const QSize &frameSize)
             p.setPen(QPen(colour, 1.5));
             p.setBrush(Qt::NoBrush);
             p.drawEllipse(blobs[k].centre, radius, radius);
-            if (fish >= 0)
-                p.drawText(blobs[k].centre + QPointF(radius + 2, -2), QString::number(fish + 1));
         }
     }
     p.end();

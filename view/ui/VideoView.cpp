@@ -50,6 +50,7 @@ bool sameShapes(const OverlaySet &a, const OverlaySet &b)
             && x.radx == y.radx && x.rady == y.rady && x.length == y.length;
     };
     return a.areas == b.areas && a.areaLabels == b.areaLabels && a.arenas == b.arenas
+        && a.scale.unitsPerPixel == b.scale.unitsPerPixel && a.scale.unit == b.scale.unit
         && std::equal(
             a.rulers.begin(), a.rulers.end(), b.rulers.begin(), b.rulers.end(), sameRulers)
         && std::equal(a.pointDists.begin(), a.pointDists.end(), b.pointDists.begin(),
@@ -80,6 +81,7 @@ void VideoView::ResetOverlays()
     rulers.clear();
     pointDists.clear();
     arenas.clear();
+    lengthScale = Scale();
     areaLabels << QStringLiteral("Tracking Area");
     areas << QRect(QPoint(0, 0), QPoint(0, 0));
     currentArea = currentRuler = currentPointDist = -1;
@@ -87,8 +89,10 @@ void VideoView::ResetOverlays()
     edits.clear();
     selectedKind = Kind::None;
     selectedIndex = -1;
+    handles.clear();
     locker.unlock();
     emit arenasChanged();
+    emit scaleChanged();
 }
 
 void VideoView::SelectArea(int index)
@@ -216,8 +220,14 @@ void VideoView::pushUndo(const OverlaySet &before)
 
 void VideoView::recordArenaEdit(const QList<Arena> &before)
 {
+    recordArenaEdit(before, scale());
+}
+
+void VideoView::recordArenaEdit(const QList<Arena> &before, const Scale &scaleBefore)
+{
     OverlaySet earlier = Overlays();
     earlier.arenas = before;
+    earlier.scale = scaleBefore;
     pushUndo(earlier);
 }
 
@@ -230,10 +240,12 @@ void VideoView::restoreOverlays(const OverlaySet &set)
         rulers = set.rulers;
         pointDists = set.pointDists;
         arenas = set.arenas;
+        lengthScale = set.scale;
     }
     selectedKind = Kind::None;
     selectedIndex = -1;
     emit arenasChanged();
+    emit scaleChanged();
     emit hintChanged(QString());
     Redraw();
 }
@@ -277,11 +289,13 @@ void VideoView::setOverlays(const OverlaySet &overlays)
         rulers = overlays.rulers;
         pointDists = overlays.pointDists;
         arenas = overlays.arenas;
+        lengthScale = overlays.scale;
     }
     pushUndo(before);
     selectedKind = Kind::None;
     selectedIndex = -1;
     emit arenasChanged();
+    emit scaleChanged();
     Redraw();
 }
 
@@ -551,7 +565,7 @@ QList<PointDist> VideoView::PointDists() const
 OverlaySet VideoView::Overlays() const
 {
     QMutexLocker locker(&viewLock);
-    return OverlaySet { areas, areaLabels, rulers, pointDists, arenas, Scale() };
+    return OverlaySet { areas, areaLabels, rulers, pointDists, arenas, lengthScale };
 }
 
 QList<Arena> VideoView::Arenas() const
@@ -567,6 +581,60 @@ void VideoView::SetArenas(const QList<Arena> &list)
         arenas = list;
     }
     emit arenasChanged();
+}
+
+Scale VideoView::scale() const
+{
+    QMutexLocker locker(&viewLock);
+    return lengthScale;
+}
+
+void VideoView::SetScale(const Scale &next)
+{
+    {
+        QMutexLocker locker(&viewLock);
+        lengthScale = next;
+    }
+    emit scaleChanged();
+}
+
+void VideoView::SetHandles(const QList<QRect> &spans)
+{
+    handles = spans;
+}
+
+QList<QRect> VideoView::handleSquares(const QSize &frame) const
+{
+    // At each outer corner of each span, a square of about twelve screen pixels just outside
+    // it (off the arenas' numbers), moved whole inside the frame where the corner lies on its
+    // edge. Each rectangle holds the pixels its outline covers.
+    const int side = std::max(6, qRound(12 / zoomFactor));
+    QList<QRect> squares;
+    for (const QRect &span : handles) {
+        const QPoint corners[] = { span.topLeft(), QPoint(span.right() + 1, span.top()),
+            QPoint(span.left(), span.bottom() + 1), span.bottomRight() + QPoint(1, 1) };
+        for (int k = 0; k < 4; ++k) {
+            const bool left = k % 2 == 0, top = k < 2;
+            QRect square(corners[k].x() - (left ? side : 0), corners[k].y() - (top ? side : 0),
+                side + 1, side + 1);
+            square.translate(
+                std::max(0, -square.left()) + std::min(0, frame.width() - 1 - square.right()),
+                std::max(0, -square.top()) + std::min(0, frame.height() - 1 - square.bottom()));
+            squares << square;
+        }
+    }
+    return squares;
+}
+
+int VideoView::handleAt(const QPoint &framePos) const
+{
+    // A few screen pixels around each square count too.
+    const int margin = qRound(3 / zoomFactor);
+    const QList<QRect> squares = handleSquares(pixmap().size());
+    for (int k = 0; k < squares.size(); ++k)
+        if (squares[k].adjusted(-margin, -margin, margin, margin).contains(framePos))
+            return k;
+    return -1;
 }
 
 QPixmap VideoView::DisplayedPixmap() const
@@ -602,7 +670,7 @@ void VideoView::Redraw()
     {
         QMutexLocker locker(&viewLock);
         frame = image;
-        overlays = OverlaySet { areas, areaLabels, rulers, pointDists, arenas, Scale() };
+        overlays = OverlaySet { areas, areaLabels, rulers, pointDists, arenas, lengthScale };
     }
 
     QImage rendered = ViewRenderer::render(frame, overlays, state, history);
@@ -628,6 +696,14 @@ void VideoView::Redraw()
         pen.setStyle(Qt::DashLine);
         painter.setPen(pen);
         painter.drawRect(box.adjusted(-4, -4, 4, 4));
+    }
+    if (!rendered.isNull() && !handles.isEmpty()) {
+        // White in a black outline, so they read on any plate.
+        QPainter painter(&rendered);
+        painter.setPen(QPen(Qt::black, std::max(1, qRound(1 / zoomFactor))));
+        painter.setBrush(Qt::white);
+        for (const QRect &square : handleSquares(rendered.size()))
+            painter.drawRect(square.adjusted(0, 0, -1, -1));
     }
     setPixmap(QPixmap::fromImage(rendered));
     applySize();

@@ -49,6 +49,16 @@ public:
     // The whole-video background method's arenas (edited by ArenaControls).
     QList<Arena> Arenas() const;
     void SetArenas(const QList<Arena> &arenas);
+    // The length of a pixel set for this setup (from a grid's wells or a loaded setup); kept
+    // with the shapes, in the data file and the setup, undone with them.
+    Scale scale() const;
+    void SetScale(const Scale &scale);
+    // Rectangles (in frame pixels) whose four outer corners get small square handles, just
+    // outside them, in the view only (never in an export): an arena grid's, to resize it.
+    void SetHandles(const QList<QRect> &spans);
+    // The handle under a frame pixel: 4 * span + corner (top left, top right, bottom left,
+    // bottom right); -1 when none.
+    int handleAt(const QPoint &framePos) const;
     QPixmap DisplayedPixmap() const;
     void Redraw();
 
@@ -74,6 +84,8 @@ public:
     // An arena change made through SetArenas (a grid laid out, arenas moved or cleared),
     // recorded as one edit from `before` to the arenas now.
     void recordArenaEdit(const QList<Arena> &before);
+    // The same for arenas and scale changed together (a grid whose wells set the scale).
+    void recordArenaEdit(const QList<Arena> &before, const Scale &scaleBefore);
     QString selectedLabel() const; // empty when nothing is selected
     // Replaces every shape and the arenas (a loaded setup); undoable.
     void setOverlays(const OverlaySet &overlays);
@@ -83,6 +95,8 @@ Q_SIGNALS:
     void hintChanged(const QString &hint);
     // The arenas were replaced: drawn, loaded with a setup, undone or cleared with a new video.
     void arenasChanged();
+    // The scale was set, loaded, undone or cleared.
+    void scaleChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -102,19 +116,24 @@ private:
     void restoreOverlays(const OverlaySet &set);
     void selectAt(const QPoint &framePos);
     void applySize();
+    // The handles' squares in a frame of that size, four a span in handleAt's order.
+    QList<QRect> handleSquares(const QSize &frame) const;
 
     ViewHost *owner;
     int currentArea = -1;
     int currentRuler = -1;
     int currentPointDist = -1;
-    // viewLock guards areaLabels, areas, rulers, pointDists, arenas and image: the tracker copies
-    // them at the start and end of a run while the GUI thread may replace the image.
+    // viewLock guards areaLabels, areas, rulers, pointDists, arenas, lengthScale and image: the
+    // tracker copies them at the start and end of a run while the GUI thread may replace the
+    // image.
     mutable QMutex viewLock;
     QStringList areaLabels;
     QList<QRect> areas;
     QList<Ruler> rulers;
     QList<PointDist> pointDists;
     QList<Arena> arenas;
+    Scale lengthScale;
+    QList<QRect> handles; // GUI thread only
     QPoint dragStart; // GUI thread only
     QList<QPoint> fishPositions; // GUI thread only
     QPoint fishPosition; // GUI thread only

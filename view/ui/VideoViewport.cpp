@@ -58,9 +58,10 @@ void VideoViewport::applyFit()
     if (frame.isEmpty())
         return;
     const QSize room = maximumViewportSize();
-    const double fit = std::min(
-        { 1.0, double(room.width()) / frame.width(), double(room.height()) / frame.height() });
-    view->setZoom(std::max(fit, 0.05));
+    // A small video is enlarged to fill the room as a large one is shrunk.
+    const double fit
+        = std::min(double(room.width()) / frame.width(), double(room.height()) / frame.height());
+    view->setZoom(std::clamp(fit, 0.05, 8.0));
     emit zoomChanged(view->zoom());
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The scrolling frame around the video view: fits the frame into the space the window gives
-// it (never enlarging it), or shows it at a chosen zoom with scroll bars for panning.
+// it (shrinking a large frame, enlarging a small one), or shows it at a chosen zoom with scroll bars for panning.
 // Ctrl+wheel zooms around the mouse, the wheel alone scrolls, a middle-button drag pans.
 // GUI thread only.
 
@@ -15,7 +15,7 @@ class VideoViewport : public QScrollArea
 public:
     explicit VideoViewport(VideoView *view, QWidget *parent = nullptr);
 
-    // Scale the frame down to fit, and keep it fitting as the window is resized.
+    // Scale the frame to fit, and keep it fitting as the window is resized.
     void fitToWindow();
     // One frame pixel per screen pixel.
     void showActualSize();
