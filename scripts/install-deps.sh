@@ -13,7 +13,7 @@ packages=(
 if [ "${1:-}" = "--tests" ]; then
     packages+=(
         # Test videos, the offscreen and Xvfb windows, timing, formatting, sanitizers, memcheck.
-        ffmpeg xvfb xauth hyperfine time clang-format valgrind clang libclang-rt-14-dev
+        ffmpeg xvfb xauth openbox hyperfine time clang-format valgrind clang libclang-rt-14-dev
         # Compilations kept between runs of ./test.sh.
         ccache
         # The workflow and its tests: Snakemake, a one-node Slurm cluster, pictures checked.
