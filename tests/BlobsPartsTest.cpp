@@ -163,6 +163,24 @@ private Q_SLOTS:
                     }
                 }
         }
+        // The difference histogram against a plain count, over the whole plane and inside a
+        // mask (odd width: the tail of each row).
+        {
+            cv::Mat d(9, 37, CV_8UC1), inside(9, 37, CV_8UC1);
+            for (int i = 0; i < d.rows * d.cols; ++i) {
+                d.data[i] = uchar(random.bounded(256) / (i % 3 + 1));
+                inside.data[i] = uchar(random.bounded(2) * 255);
+            }
+            for (const cv::Mat &keep : { cv::Mat(), inside }) {
+                ForegroundMask::Histogram fast {}, plain {};
+                ForegroundMask::addToHistogram(d, keep, fast);
+                ForegroundMask::addToHistogram(d, keep, fast); // adds to what is there
+                for (int i = 0; i < d.rows * d.cols; ++i)
+                    if (keep.empty() || keep.data[i])
+                        plain[d.data[i]] += 2;
+                QVERIFY(fast == plain);
+            }
+        }
         QVERIFY(BackgroundEstimator::median({}).empty());
         QVERIFY(BackgroundEstimator::masked({}, cv::Mat(), true, 10).empty());
 
