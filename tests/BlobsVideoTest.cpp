@@ -265,13 +265,15 @@ struct Score
     double meanError = 0;
     int switches = 0;
     bool oneToOne = true;
+    int doubledRows = 0; // rows in which two found indices lie nearest one true fish
     QString text() const
     {
-        return QStringLiteral("recall %1, mean error %2 px, %3 switches%4")
+        return QStringLiteral("recall %1, mean error %2 px, %3 switches%4, %5 doubled rows")
             .arg(recall)
             .arg(meanError)
             .arg(switches)
-            .arg(oneToOne ? "" : ", two indices on one fish");
+            .arg(oneToOne ? "" : ", two indices on one fish")
+            .arg(doubledRows);
     }
 };
 
@@ -287,6 +289,7 @@ Score score(const QVector<TrackRecord> &records, const Scene &scene,
         const int frame = int(r.frameNumber);
         if (frame >= scene.size() || (counted && !counted(frame)))
             continue;
+        QVector<int> nearestFound;
         for (int i = 0; i < fish; ++i) {
             ++pairs;
             const bool found = fish == 1 ? r.found : r.fishFoundFlags.value(i);
@@ -297,6 +300,9 @@ Score score(const QVector<TrackRecord> &records, const Scene &scene,
             for (int k = 1; k < fish; ++k)
                 if (distance(p, truth(scene[frame][k])) < distance(p, truth(scene[frame][nearest])))
                     nearest = k;
+            if (nearestFound.contains(nearest))
+                ++s.doubledRows;
+            nearestFound << nearest;
             if (truthOf[i] < 0)
                 truthOf[i] = nearest;
             if (nearestBefore[i] >= 0 && nearest != nearestBefore[i])
@@ -603,7 +609,8 @@ private Q_SLOTS:
 
     // Animals resting for 70% of the video stay found, dark ones on a textured floor and
     // bright ones on a mesh (their polarity read from the frames under the absolute rule); the
-    // speck beside the resting fish is never taken for it; the plain median loses them.
+    // speck beside the resting fish is never taken for it, not even while the fish is hidden
+    // and its index is lost; no row has two indices on one fish.
     void restingAnimalsStayFound()
     {
         struct Case
@@ -653,7 +660,7 @@ private Q_SLOTS:
             }));
             const QVector<TrackRecord> records = run.tracker.resultsSnapshot();
             const Score s = score(records, scene, [](int frame) { return !hidden(frame); });
-            QVERIFY2(s.recall >= 0.99 && s.oneToOne && s.switches == 0,
+            QVERIFY2(s.recall >= 0.99 && s.oneToOne && s.switches == 0 && s.doubledRows == 0,
                 qPrintable(tag + ": " + s.text()));
             for (const TrackRecord &r : records)
                 for (int i = 0; i < 2; ++i)
