@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
-// At most this many places are remembered; the least recently seen goes first.
+// At most this many places are remembered; the least recently seen goes first, a learned
+// speck (no longer seen here, as it is dropped before matching) last.
 constexpr size_t maxSpots = 64;
 // A still blob's centroid wanders by compression noise only.
 constexpr double stillReach = 1.5;
@@ -55,8 +57,11 @@ void StillSpecks::learn(const std::vector<Blob> &blobs, const std::vector<int> &
             = std::find_if(spots.begin(), spots.end(), [&](const Spot &s) { return onSpot(b, s); });
         if (spot == spots.end()) {
             if (spots.size() == maxSpots)
-                spots.erase(std::min_element(spots.begin(), spots.end(),
-                    [](const Spot &a, const Spot &c) { return a.lastFrame < c.lastFrame; }));
+                spots.erase(
+                    std::min_element(spots.begin(), spots.end(), [](const Spot &a, const Spot &c) {
+                        return std::make_pair(a.frames >= framesToLearn, a.lastFrame)
+                            < std::make_pair(c.frames >= framesToLearn, c.lastFrame);
+                    }));
             spots.push_back({ b.centre.x(), b.centre.y(), b.area, 0, 0 });
             spot = spots.end() - 1;
         }
