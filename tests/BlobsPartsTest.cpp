@@ -4,6 +4,7 @@
 // threshold on noise of a known spread.
 
 #include "tracking/blobs/AssignmentSolver.h"
+#include "tracking/blobs/BackgroundChoice.h"
 #include "tracking/blobs/BackgroundEstimator.h"
 #include "tracking/blobs/BlobFinder.h"
 #include "tracking/blobs/BlobSplitter.h"
@@ -162,6 +163,24 @@ private Q_SLOTS:
                     }
                 }
         }
+        // The difference histogram against a plain count, over the whole plane and inside a
+        // mask (odd width: the tail of each row).
+        {
+            cv::Mat d(9, 37, CV_8UC1), inside(9, 37, CV_8UC1);
+            for (int i = 0; i < d.rows * d.cols; ++i) {
+                d.data[i] = uchar(random.bounded(256) / (i % 3 + 1));
+                inside.data[i] = uchar(random.bounded(2) * 255);
+            }
+            for (const cv::Mat &keep : { cv::Mat(), inside }) {
+                ForegroundMask::Histogram fast {}, plain {};
+                ForegroundMask::addToHistogram(d, keep, fast);
+                ForegroundMask::addToHistogram(d, keep, fast); // adds to what is there
+                for (int i = 0; i < d.rows * d.cols; ++i)
+                    if (keep.empty() || keep.data[i])
+                        plain[d.data[i]] += 2;
+                QVERIFY(fast == plain);
+            }
+        }
         QVERIFY(BackgroundEstimator::median({}).empty());
         QVERIFY(BackgroundEstimator::masked({}, cv::Mat(), true, 10).empty());
 
@@ -193,6 +212,38 @@ private Q_SLOTS:
                 }
         }
         QVERIFY(GreyPlane::of(QImage()).empty());
+    }
+
+    // Noisy frames, a threshold asked for below the automatic one, and a faint animal resting
+    // in 80% of them: the masked background's first pass keeps it, as the median does, and
+    // only the extreme background shows both animals. auto takes it and says why.
+    void autoTakesTheExtremeWhereOnlyItShowsEveryAnimal()
+    {
+        cv::RNG rng(7);
+        std::vector<cv::Mat> samples;
+        const cv::Point rest(60, 80);
+        for (int k = 0; k < 20; ++k) {
+            cv::Mat frame(120, 120, CV_8UC1);
+            rng.fill(frame, cv::RNG::UNIFORM, 192, 209);
+            frame(cv::Rect(10 + 5 * k, 20, 10, 4)).setTo(50); // swims
+            const cv::Point faint = k % 5 ? rest : cv::Point(20 + 4 * k, 100);
+            frame(cv::Rect(faint, cv::Size(10, 4))).setTo(160);
+            samples.push_back(frame);
+        }
+        ArenaRegion region;
+        region.rect = QRect(0, 0, 120, 120);
+        region.fishCount = 2;
+        BlobSettings asked;
+        asked.threshold = 30;
+        const BackgroundChoice choice = BackgroundChoice::make(
+            BackgroundMode::Auto, samples, { region }, ForegroundMask::Rule::Dark, asked);
+        QVERIFY(BackgroundEstimator::median(samples).at<uchar>(rest.y + 1, rest.x + 2) == 160);
+        QCOMPARE(choice.regionKinds, QStringList { "extreme" });
+        QVERIFY(choice.background.at<uchar>(rest.y + 1, rest.x + 2) > 190);
+        QVERIFY2(choice.describe(BackgroundMode::Auto)
+                     .startsWith("background=auto:extreme "
+                                 "background-why=only-extreme-shows-every-animal"),
+            qPrintable(choice.describe(BackgroundMode::Auto)));
     }
 
     void labellerMatchesOpenCv()

@@ -134,10 +134,15 @@ QImage hardPicture(const QImage &scene, int index)
 }
 
 // Two fish in a dish: the first rests at (60, 60) for 70% of the frames, then swims; the
-// second circles all along. A speck (a dark dot, a fifth of a body) settles 25 pixels from the
-// resting fish at frame 30 and stays.
-constexpr int restFrames = 120, restUntil = 84;
-const QPointF speckAt(85, 60);
+// second circles all along. A speck (a dark dot, half a body) settles 25 pixels from the
+// resting fish at frame 30 and stays. The resting fish is hidden for a few frames (under a
+// leaf, say), with the speck in its lost index's reach.
+constexpr int restFrames = 120, restUntil = 84, hiddenFrom = 60, hiddenUntil = 68;
+const QPointF speckAt(35, 60);
+bool hidden(int frame)
+{
+    return frame >= hiddenFrom && frame < hiddenUntil;
+}
 
 Scene mostlyResting(bool dark)
 {
@@ -147,6 +152,8 @@ Scene mostlyResting(bool dark)
         const QPointF p(60 + 40 * std::sin(t), 60 + 30 * (1 - std::cos(t)));
         const double a = 0.07 * i;
         fixtures::FishSpec first = fishAt(p, QPointF(std::cos(t), std::sin(t)), dark);
+        if (hidden(i))
+            first.size = QSizeF(0, 0);
         fixtures::FishSpec second = fishAt(QPointF(170 + 40 * std::cos(a), 110 + 40 * std::sin(a)),
             QPointF(-std::sin(a), std::cos(a)), dark);
         scene << QVector<fixtures::FishSpec> { first, second };
@@ -155,15 +162,15 @@ Scene mostlyResting(bool dark)
 }
 
 // Six wells of a 2 x 3 plate, one larva each, circling 8 pixels out; the larva of well 4
-// never moves, that of well 2 rests for 70% of the frames.
+// never moves, that of well 2 rests for 70% of the frames. On a resting plate no larva moves.
 constexpr int platePitch = 60;
-Scene smallPlate()
+Scene smallPlate(bool resting)
 {
     Scene scene;
     for (int i = 0; i < restFrames; ++i) {
         QVector<fixtures::FishSpec> fish;
         for (int k = 0; k < 6; ++k) {
-            const int t = k == 3 ? 0 : k == 1 ? std::max(0, i - restUntil) : i;
+            const int t = resting || k == 3 ? 0 : k == 1 ? std::max(0, i - restUntil) : i;
             const double a = 0.12 * t + k;
             fixtures::FishSpec f = fishAt(QPointF((k % 3 + 0.5) * platePitch + 8 * std::cos(a),
                                               (k / 3 + 0.5) * platePitch + 8 * std::sin(a)),
@@ -259,13 +266,15 @@ struct Score
     double meanError = 0;
     int switches = 0;
     bool oneToOne = true;
+    int doubledRows = 0; // rows in which two found indices lie nearest one true fish
     QString text() const
     {
-        return QStringLiteral("recall %1, mean error %2 px, %3 switches%4")
+        return QStringLiteral("recall %1, mean error %2 px, %3 switches%4, %5 doubled rows")
             .arg(recall)
             .arg(meanError)
             .arg(switches)
-            .arg(oneToOne ? "" : ", two indices on one fish");
+            .arg(oneToOne ? "" : ", two indices on one fish")
+            .arg(doubledRows);
     }
 };
 
@@ -281,6 +290,7 @@ Score score(const QVector<TrackRecord> &records, const Scene &scene,
         const int frame = int(r.frameNumber);
         if (frame >= scene.size() || (counted && !counted(frame)))
             continue;
+        QVector<int> nearestFound;
         for (int i = 0; i < fish; ++i) {
             ++pairs;
             const bool found = fish == 1 ? r.found : r.fishFoundFlags.value(i);
@@ -291,6 +301,9 @@ Score score(const QVector<TrackRecord> &records, const Scene &scene,
             for (int k = 1; k < fish; ++k)
                 if (distance(p, truth(scene[frame][k])) < distance(p, truth(scene[frame][nearest])))
                     nearest = k;
+            if (nearestFound.contains(nearest))
+                ++s.doubledRows;
+            nearestFound << nearest;
             if (truthOf[i] < 0)
                 truthOf[i] = nearest;
             if (nearestBefore[i] >= 0 && nearest != nearestBefore[i])
@@ -631,7 +644,8 @@ private Q_SLOTS:
 
     // Animals resting for 70% of the video stay found, dark ones on a textured floor and
     // bright ones on a mesh (their polarity read from the frames under the absolute rule); the
-    // speck beside the resting fish is never taken for it; the plain median loses them.
+    // speck beside the resting fish is never taken for it, not even while the fish is hidden
+    // and its index is lost; no row has two indices on one fish.
     void restingAnimalsStayFound()
     {
         struct Case
@@ -661,7 +675,7 @@ private Q_SLOTS:
                         if (i >= 30) {
                             p.setPen(Qt::NoPen);
                             p.setBrush(QColor(20, 20, 20));
-                            p.drawEllipse(speckAt, 2.3, 2.3);
+                            p.drawEllipse(speckAt, 3.2, 3.2);
                         }
                         return;
                     }
@@ -680,8 +694,8 @@ private Q_SLOTS:
                 host.controls.blobs.backgroundMode = int(mode);
             }));
             const QVector<TrackRecord> records = run.tracker.resultsSnapshot();
-            const Score s = score(records, scene);
-            QVERIFY2(s.recall >= 0.99 && s.oneToOne && s.switches == 0,
+            const Score s = score(records, scene, [](int frame) { return !hidden(frame); });
+            QVERIFY2(s.recall >= 0.99 && s.oneToOne && s.switches == 0 && s.doubledRows == 0,
                 qPrintable(tag + ": " + s.text()));
             for (const TrackRecord &r : records)
                 for (int i = 0; i < 2; ++i)
@@ -701,45 +715,51 @@ private Q_SLOTS:
     }
 
     // A larva that never moves is found in its well against the spatial background, in
-    // every row, and no other well's larva is lost for it.
+    // every row, and no other well's larva is lost for it. On a plate where no larva ever
+    // moves, the body is learned from the still larvae themselves.
     void neverMovingLarvaIsFoundInItsWell()
     {
-        const QString video = testutils::scratchPath("small plate.avi");
-        const Scene scene = smallPlate();
-        const QSize size(3 * platePitch, 2 * platePitch);
-        QVERIFY(writeScene(video, scene, size, 26, fixtures::VideoFormat::LosslessAvi, false,
-            [](QPainter &p, int) {
-                p.setPen(QPen(QColor(70, 70, 70), 1));
-                for (int k = 0; k < 6; ++k)
-                    p.drawEllipse(
-                        QPointF((k % 3 + 0.5) * platePitch, (k / 3 + 0.5) * platePitch), 28, 28);
+        for (const bool resting : { false, true }) {
+            const QString video = testutils::scratchPath(
+                resting ? QStringLiteral("resting plate.avi") : QStringLiteral("small plate.avi"));
+            const Scene scene = smallPlate(resting);
+            const QSize size(3 * platePitch, 2 * platePitch);
+            QVERIFY(writeScene(video, scene, size, 26, fixtures::VideoFormat::LosslessAvi, false,
+                [](QPainter &p, int) {
+                    p.setPen(QPen(QColor(70, 70, 70), 1));
+                    for (int k = 0; k < 6; ++k)
+                        p.drawEllipse(
+                            QPointF((k % 3 + 0.5) * platePitch, (k / 3 + 0.5) * platePitch), 28,
+                            28);
+                }));
+            const QList<Arena> wells = ArenaLayout::grid(
+                QRect(QPoint(0, 0), size - QSize(1, 1)), 2, 3, Arena::Shape::Ellipse, 1, 1);
+            EngineRun run;
+            QVERIFY(run.run(video, 1, [&wells](TestHost &host) {
+                host.overlays.arenas = wells;
+                host.controls.signedDifference = true;
+                host.controls.brightObject = false;
             }));
-        const QList<Arena> wells = ArenaLayout::grid(
-            QRect(QPoint(0, 0), size - QSize(1, 1)), 2, 3, Arena::Shape::Ellipse, 1, 1);
-        EngineRun run;
-        QVERIFY(run.run(video, 1, [&wells](TestHost &host) {
-            host.overlays.arenas = wells;
-            host.controls.signedDifference = true;
-            host.controls.brightObject = false;
-        }));
-        const QVector<TrackRecord> records = run.tracker.resultsSnapshot();
-        for (int k = 0; k < 6; ++k) {
-            int near = 0;
-            for (const TrackRecord &r : records)
-                if (r.fishFoundFlags.value(k)
-                    && distance(r.exactPositions.value(k), truth(scene[int(r.frameNumber)][k]))
-                        <= 2.0)
-                    ++near;
-            qInfo("well %d: %d of %d rows", k + 1, near, int(records.size()));
-            QVERIFY2(near >= 0.95 * records.size(),
-                qPrintable(QStringLiteral("well %1: %2 of %3 rows")
-                               .arg(k + 1)
-                               .arg(near)
-                               .arg(records.size())));
+            const QVector<TrackRecord> records = run.tracker.resultsSnapshot();
+            for (int k = 0; k < 6; ++k) {
+                int near = 0;
+                for (const TrackRecord &r : records)
+                    if (r.fishFoundFlags.value(k)
+                        && distance(r.exactPositions.value(k), truth(scene[int(r.frameNumber)][k]))
+                            <= 2.0)
+                        ++near;
+                const QString said = QStringLiteral("%1well %2: %3 of %4 rows")
+                                         .arg(resting ? "resting plate, " : "")
+                                         .arg(k + 1)
+                                         .arg(near)
+                                         .arg(records.size());
+                qInfo("%s", qPrintable(said));
+                QVERIFY2(near >= 0.95 * records.size(), qPrintable(said));
+            }
+            const QStringList lines = fileLines(run.tracker.lastWrittenPath());
+            QVERIFY2(lines.filter(resting ? " static-animals=6" : " static-animals=1").size() == 1,
+                qPrintable(lines.filter("Detection").value(0)));
         }
-        const QStringList lines = fileLines(run.tracker.lastWrittenPath());
-        QVERIFY2(lines.filter(" static-animals=1").size() == 1,
-            qPrintable(lines.filter("Detection").value(0)));
     }
 
     // One fish in one arena, rectangular or round, is written in the multi-fish layout and

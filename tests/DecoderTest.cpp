@@ -220,6 +220,18 @@ private slots:
         QVERIFY(decoder.seekToFrame(stepped[17].number));
         QVERIFY(decoder.seekNextFrame());
         QCOMPARE(decoder.frameNumber(), stepped[18].number);
+
+        // Decoding forward to a time, which leaves out pictures no other refers to while far
+        // from it, reaches the picture stepping reaches, bit for bit and under its number.
+        QVideoDecoder forward;
+        QVERIFY(forward.open(path));
+        for (int i : { 0, 13, 26, 39 }) {
+            QVERIFY2(forward.decodeForwardToMs(stepped[i].time), qPrintable(QString::number(i)));
+            QImage image;
+            QVERIFY(forward.copyFrame(image));
+            QCOMPARE(forward.frameNumber(), stepped[i].number);
+            QVERIFY2(image == stepped[i].image, qPrintable(QStringLiteral("forward %1").arg(i)));
+        }
     }
 
     // Reading ahead moves the decoding to a helper thread and changes nothing else: the same

@@ -236,10 +236,29 @@ QVideoDecoder::Fetch QVideoDecoder::receivePicture()
             seekKeyDts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
         }
         // A packet the codec refuses (damaged data) is dropped; the stream goes on.
-        if (wanted)
+        if (wanted) {
+            setSkipping(skipsUnseenPicture(*packet));
             avcodec_send_packet(codecCtx, packet.get());
+        }
         av_packet_unref(packet.get());
     }
+}
+
+bool QVideoDecoder::skipsUnseenPicture(const AVPacket &read) const
+{
+    // Only packets well before the target, and only with both timestamps, so that every
+    // picture handed out is still numbered by its packet's DTS.
+    return skipBelowPts != noNumber && read.pts != AV_NOPTS_VALUE && read.dts != AV_NOPTS_VALUE
+        && read.pts < skipBelowPts;
+}
+
+void QVideoDecoder::setSkipping(bool skip)
+{
+    // The codec reads the setting for each packet it is sent (slice threads only: with frame
+    // threads a worker would take it over at its own time).
+    const AVDiscard wanted = skip ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+    if (codecContext->skip_frame != wanted)
+        codecContext->skip_frame = wanted;
 }
 
 bool QVideoDecoder::decodeUpTo(qint64 target)
@@ -721,7 +740,20 @@ bool QVideoDecoder::decodeForwardToMs(qint64 ms)
     const qint64 number = numberAtMs(ms);
     if (frameValid && number <= currentNumber)
         return true;
-    if (!decodeUpTo(number))
+    // Pictures no other picture refers to are not decoded while far from the target: the
+    // reference pictures, and so the picture reached, come out bit for bit as without. The
+    // codec hands out its pictures in display order, at most has_b_frames behind; the held
+    // ones are those of the highest display times decoded so far. Every packet from the margin
+    // on is decoded whole, and it holds more than that many pictures whose display times lie
+    // above those of any skipped one, so the pictures held, handed out and numbered from the
+    // target on are the same as without skipping.
+    const qint64 margin
+        = (2 * qint64(std::max(codecContext->has_b_frames, 0)) + 4) * frameDuration();
+    skipBelowPts = number - margin;
+    const bool reached = decodeUpTo(number);
+    skipBelowPts = noNumber;
+    setSkipping(false);
+    if (!reached)
         return false;
     targetNumber = number;
     return true;
@@ -743,6 +775,7 @@ bool QVideoDecoder::seekContainer(qint64 timestamp)
     discardReadAhead();
     pendingPackets.clear();
     avcodec_flush_buffers(codecContext.get());
+    setSkipping(false);
     draining = false;
     // Some containers (MPEG-TS) land on any packet: decoding restarts at the next key frame.
     skipToKeyFrame = true;

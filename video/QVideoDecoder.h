@@ -19,6 +19,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -59,6 +60,8 @@ public:
     // Decodes forward, without seeking, to the first picture at or after ms; only that picture
     // is converted to RGB, and nothing is read ahead (for sampling a video whose key frames lie
     // further apart than the samples). Holds the current picture when it is already there.
+    // Pictures that no other picture refers to are skipped while still far from ms: the picture
+    // reached, its number and time are those stepping reaches.
     virtual bool decodeForwardToMs(qint64 ms);
     // The video's length in ms as the demuxer last gave it (-1 when closed); any thread may
     // ask during a run, and it never waits for the decoding.
@@ -115,6 +118,10 @@ private:
     // The next packet: one kept from findFirstKeyFrame, else one read from the file.
     int readPacket();
     bool findFirstKeyFrame();
+    // Whether the codec leaves out the picture of a packet about to be sent when no other
+    // picture refers to it (decodeForwardToMs, far from its target), and setting it so.
+    bool skipsUnseenPicture(const AVPacket &read) const;
+    void setSkipping(bool skip);
 
     ff::InputContextPtr formatContext; // the open file; null when closed
     int videoStream = -1; // index of the chosen stream
@@ -163,6 +170,9 @@ private:
     bool nothingDecodedSinceOpen = false; // the first step is still to come
     qint64 firstKeyDts = 0; // DTS of the stream's first key frame
     std::deque<ff::PacketPtr> pendingPackets; // read ahead at open, decoded before reading on
+    // decodeForwardToMs: packets displayed before this are sent with non-reference pictures
+    // skipped (noNumber: none is skipped).
+    qint64 skipBelowPts = std::numeric_limits<qint64>::min();
 
     // Read-ahead. The helper touches the decoding state above (format and codec contexts,
     // packets, decodedFrame, conversion) only while it reads ahead; the thread that owns the

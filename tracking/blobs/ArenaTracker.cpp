@@ -47,10 +47,7 @@ BlobParameters ArenaTracker::resolve(const BlobSettings &asked,
             grey(cvRect(arena.rect)), background(cvRect(arena.rect)), rule, d);
     };
     ForegroundMask::Histogram histogram {};
-    int mostFish = 0;
     bool anyDifference = false;
-    for (const ArenaRegion &arena : arenas)
-        mostFish = std::max(mostFish, arena.fishCount);
     cv::Mat d, m;
     for (const cv::Mat &grey : samples)
         for (const ArenaRegion &arena : arenas) {
@@ -84,6 +81,16 @@ BlobParameters ArenaTracker::resolve(const BlobSettings &asked,
         p.typicalArea = areas[areas.size() / 2];
         p.areaLearned = true;
     }
+    fitBody(p, asked, arenas);
+    return p;
+}
+
+void ArenaTracker::fitBody(
+    BlobParameters &p, const BlobSettings &asked, const std::vector<ArenaRegion> &arenas)
+{
+    int mostFish = 0;
+    for (const ArenaRegion &arena : arenas)
+        mostFish = std::max(mostFish, arena.fishCount);
     double arenaArea = 0;
     for (const ArenaRegion &arena : arenas)
         arenaArea = std::max(arenaArea, double(arena.rect.width()) * arena.rect.height());
@@ -101,7 +108,6 @@ BlobParameters ArenaTracker::resolve(const BlobSettings &asked,
     // An ellipse about 2.5 times as long as wide.
     p.bodyLength = 1.8 * std::sqrt(p.typicalArea);
     p.maxSpeed = asked.maxSpeed > 0 ? asked.maxSpeed : std::max(3.0, 1.5 * p.bodyLength);
-    return p;
 }
 
 void ArenaTracker::reset(const ArenaRegion &arena, const BlobParameters &p, ForegroundMask::Rule r)
@@ -111,6 +117,7 @@ void ArenaTracker::reset(const ArenaRegion &arena, const BlobParameters &p, Fore
     parameters = p;
     rule = r;
     matcher.reset(arena.fishCount, p.maxSpeed, 0.5 * p.bodyLength, p.typicalArea);
+    specks.reset(p.bodyLength);
     blobs.clear();
     fishOfBlob.clear();
 }
@@ -125,10 +132,12 @@ std::vector<ArenaTracker::FishResult> ArenaTracker::track(
         mask.setTo(0, outside);
     blobs = finder.find(
         difference, mask, area.rect.topLeft(), parameters.minArea, parameters.maxArea);
+    specks.drop(blobs);
     splitTouching();
     SmallBlobFilter::drop(blobs, area.fishCount, parameters.typicalArea);
 
     const std::vector<int> blobOf = matcher.match(blobs);
+    specks.learn(blobs, blobOf);
     fishOfBlob.assign(blobs.size(), -1);
     std::vector<FishResult> results(size_t(area.fishCount));
     for (int i = 0; i < area.fishCount; ++i) {

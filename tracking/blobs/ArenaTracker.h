@@ -8,6 +8,7 @@
 #include "tracking/blobs/BlobSettings.h"
 #include "tracking/blobs/ForegroundMask.h"
 #include "tracking/blobs/IdentityMatcher.h"
+#include "tracking/blobs/StillSpecks.h"
 
 #include <opencv2/core.hpp>
 
@@ -51,6 +52,11 @@ public:
     static BlobParameters resolve(const BlobSettings &asked, const std::vector<ArenaRegion> &arenas,
         const std::vector<cv::Mat> &samples, const cv::Mat &background, ForegroundMask::Rule rule);
 
+    // The sizes that follow from one body's area, p.typicalArea (0: unknown), and the limits
+    // asked for: the area limits, the body's length and the maximum speed.
+    static void fitBody(
+        BlobParameters &p, const BlobSettings &asked, const std::vector<ArenaRegion> &arenas);
+
     void reset(
         const ArenaRegion &arena, const BlobParameters &parameters, ForegroundMask::Rule rule);
 
@@ -78,6 +84,7 @@ private:
     ForegroundMask::Rule rule = ForegroundMask::Rule::Absolute;
     BlobFinder finder;
     IdentityMatcher matcher;
+    StillSpecks specks;
     cv::Mat difference, mask;
     std::vector<Blob> blobs;
     std::vector<int> fishOfBlob;

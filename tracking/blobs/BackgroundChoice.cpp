@@ -2,6 +2,7 @@
 
 #include "tracking/blobs/BackgroundEstimator.h"
 #include "tracking/blobs/BlobFinder.h"
+#include "tracking/blobs/StaticAnimals.h"
 
 #include <algorithm>
 
@@ -141,15 +142,26 @@ BackgroundChoice BackgroundChoice::make(BackgroundMode mode, const std::vector<c
             m.setTo(0, region.mask == 0);
         const std::vector<int> areas = BlobFinder::componentAreas(m);
         const bool resting = !areas.empty() && areas.front() >= p.minArea;
-        if (resting) {
+        // The extreme background holds no animal that has left a pixel in a tenth of the
+        // samples, whatever the masked one's first pass left in: it is taken when it alone
+        // shows the sampled frames every animal the region holds.
+        const bool extremeSees
+            = StaticAnimals::seenInSamples(samples, resting ? masked : median, region, p, rule)
+                < region.fishCount
+            && StaticAnimals::seenInSamples(samples, extreme, region, p, rule) >= region.fishCount;
+        const cv::Mat &taken = extremeSees ? extreme : resting ? masked : median;
+        if (extremeSees || resting) {
             if (region.mask.empty())
-                masked(r).copyTo(choice.background(r));
+                taken(r).copyTo(choice.background(r));
             else
-                masked(r).copyTo(choice.background(r), region.mask);
+                taken(r).copyTo(choice.background(r), region.mask);
         }
-        choice.regionKinds << (resting ? QStringLiteral("masked") : QStringLiteral("median"));
-        choice.reasons << (resting ? QStringLiteral("an-animal-rests-in-the-median")
-                                   : QStringLiteral("no-animal-rests-in-the-median"));
+        choice.regionKinds << (extremeSees ? QStringLiteral("extreme")
+                : resting                  ? QStringLiteral("masked")
+                                           : QStringLiteral("median"));
+        choice.reasons << (extremeSees ? QStringLiteral("only-extreme-shows-every-animal")
+                : resting              ? QStringLiteral("an-animal-rests-in-the-median")
+                                       : QStringLiteral("no-animal-rests-in-the-median"));
     }
     return choice;
 }

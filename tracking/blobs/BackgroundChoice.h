@@ -3,7 +3,9 @@
 // frames: the per-pixel median, a high or low percentile ("extreme"), or the median of the
 // samples in which no animal covered the pixel ("masked", whose first pass is the extreme
 // one). "auto" takes the median where it holds no animal and the masked background where an
-// animal rests in it: an animal-sized patch of the animals' polarity between the two. The
+// animal rests in it: an animal-sized patch of the animals' polarity between the two. Where
+// that one shows the sampled frames fewer animals than the region holds and the extreme one
+// shows them all, it takes the extreme one. The
 // animals' polarity is the difference rule's, or, for the absolute rule, whichever side the
 // sampled frames depart from the median to more. Tracker thread.
 

@@ -145,6 +145,21 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
     }
     used = ArenaTracker::resolve(asked, regions, samples, background, rule);
     if (chosen.isNull() && !samples.empty()) {
+        if (!used.areaLearned) {
+            // No animal was seen moving: the body is learned from the still ones, or, when
+            // none shows, taken from the area limits asked for; the threshold rises above the
+            // floor's texture, which the noise alone set it under.
+            const StaticAnimals::Body body
+                = StaticAnimals::guessBody(background, regions, used, darkAnimals);
+            if (asked.threshold < 0)
+                used.threshold = std::max(used.threshold, body.threshold);
+            if (body.area > 0 || (asked.minArea > 0 && asked.maxArea > 0)) {
+                used.typicalArea
+                    = body.area > 0 ? body.area : (asked.minArea + asked.maxArea) / 2.0;
+                used.areaLearned = true;
+                ArenaTracker::fitBody(used, asked, regions);
+            }
+        }
         int still = 0;
         for (const ArenaRegion &region : regions) {
             const int seen = StaticAnimals::seenInSamples(samples, background, region, used, rule);
