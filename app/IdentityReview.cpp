@@ -13,15 +13,18 @@
 #include <cmath>
 
 // A swap as an edit of the view's undo stack. Swapping the same two fish from the same frame
-// again gives the file back byte for byte, so undoing is swapping again. An undo or redo that
-// cannot be written says so and leaves the stack (the file is as it was).
+// again gives the file back byte for byte, so undoing is swapping again. It belongs to the file
+// as it was opened: once another file (or the same one written again by a run) is under
+// review, undoing it is refused. An undo or redo that cannot be made says so and leaves the
+// stack (the file is as it was).
 class IdentityReview::SwapEdit : public QUndoCommand
 {
 public:
-    SwapEdit(IdentityReview *owner, int a, int b, qint64 fromFrame)
+    SwapEdit(IdentityReview *owner, quint64 opening, int a, int b, qint64 fromFrame)
         : QUndoCommand(
             QStringLiteral("swap fish %1 and %2 from frame %3").arg(a).arg(b).arg(fromFrame))
         , review(owner)
+        , opened(opening)
         , first(a)
         , second(b)
         , from(fromFrame)
@@ -42,11 +45,12 @@ public:
 private:
     void apply()
     {
-        if (!review || !review->applySwap(first, second, from))
+        if (!review || !review->applySwap(first, second, from, opened))
             setObsolete(true);
     }
 
     QPointer<IdentityReview> review;
+    quint64 opened; // the opening of the file it was made in
     int first, second;
     qint64 from;
     bool made = true;
@@ -92,6 +96,7 @@ void IdentityReview::runEnded(const QString &path, const QString &writeError)
     if (!written.open(path, &error) || written.rows().fishCount() < 2)
         return;
     data = std::move(written);
+    ++openings;
     video = window->fileName();
     refreshEvents();
     dock->show();
@@ -122,6 +127,7 @@ bool IdentityReview::open(const QString &dataPath)
     if (QFileInfo(wanted) != QFileInfo(window->fileName()) && !window->openVideo(wanted))
         return false;
     data = std::move(next);
+    ++openings;
     video = window->fileName();
     refreshEvents();
     dock->show();
@@ -205,21 +211,25 @@ bool IdentityReview::swapFromHere()
 
 bool IdentityReview::swapFish(int a, int b, qint64 fromFrame)
 {
-    if (!applySwap(a, b, fromFrame))
+    if (!applySwap(a, b, fromFrame, openings))
         return false;
-    window->view()->undoStack()->push(new SwapEdit(this, a, b, fromFrame));
+    window->view()->undoStack()->push(new SwapEdit(this, openings, a, b, fromFrame));
     return true;
 }
 
-bool IdentityReview::applySwap(int a, int b, qint64 fromFrame)
+bool IdentityReview::applySwap(int a, int b, qint64 fromFrame, quint64 opening)
 {
     QString error;
-    if (!data.isOpen() || processing || !data.swap(a, b, fromFrame, &error)) {
+    if (processing)
+        error = tr("a run is in progress");
+    else if (!data.isOpen() || opening != openings)
+        error = tr("the swap was made in a file no longer under review");
+    if (!error.isEmpty() || !data.swap(a, b, fromFrame, &error)) {
         Dialogs::current().critical(window, tr("Swap Identities"),
             tr("Fish %1 and %2 were not swapped in %3: %4. The file is as it was.")
                 .arg(a)
                 .arg(b)
-                .arg(data.path(), processing ? tr("a run is in progress") : error));
+                .arg(data.path(), error));
         return false;
     }
     refreshEvents();

@@ -50,7 +50,8 @@ public:
 
 private:
     class SwapEdit;
-    bool applySwap(int a, int b, qint64 fromFrame);
+    // The swap of an edit made while the file was opened the `opening`th time.
+    bool applySwap(int a, int b, qint64 fromFrame, quint64 opening);
     bool videoReady();
     void refreshEvents();
 
@@ -59,5 +60,6 @@ private:
     QAction *openForReview = nullptr;
     IdentityReviewFile data;
     QString video; // the video the file's rows came from
+    quint64 openings = 0; // files opened for review so far (a run's file too)
     bool processing = false;
 };

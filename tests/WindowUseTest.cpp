@@ -688,6 +688,14 @@ private Q_SLOTS:
         // Nothing pushed: the first swap, undone, is still there to redo.
         QCOMPARE(w.view()->undoStack()->count(), 1);
         QVERIFY(w.view()->undoStack()->canRedo());
+        // Opened again, the file is another's: the earlier swap is not redone in it.
+        dialogs->queueFile(data);
+        action(w, "actionOpenForReview")->trigger();
+        action(w, "actionRedo")->trigger();
+        const QList<RecordedMessage> refused = dialogs->takeMessages();
+        QCOMPARE(refused.size(), 1);
+        QVERIFY2(refused[0].text.contains("no longer under review"), qPrintable(refused[0].text));
+        QCOMPARE(trackingFileBytes(data), edited);
 
         // Closed, it comes back from the View menu; the window fits a small laptop's screen.
         panel->close();
