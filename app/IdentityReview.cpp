@@ -8,8 +8,11 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScreen>
+#include <QTimer>
 #include <QUndoCommand>
 
+#include <algorithm>
 #include <cmath>
 
 // A swap as an edit of the view's undo stack. Swapping the same two fish from the same frame
@@ -99,8 +102,7 @@ void IdentityReview::runEnded(const QString &path, const QString &writeError)
     ++openings;
     video = window->fileName();
     refreshEvents();
-    dock->show();
-    dock->raise();
+    showPanel();
 }
 
 bool IdentityReview::open(const QString &dataPath)
@@ -130,13 +132,30 @@ bool IdentityReview::open(const QString &dataPath)
     ++openings;
     video = window->fileName();
     refreshEvents();
-    dock->show();
-    dock->raise();
+    showPanel();
     if (!data.events().isEmpty())
         dock->chooseEvent(0);
     else
         showRow(0);
     return true;
+}
+
+void IdentityReview::showPanel()
+{
+    dock->show();
+    dock->raise();
+    // The panel widens a window that has no room to spare for it: the window is moved back
+    // onto its screen once it has grown.
+    QTimer::singleShot(0, this, [this] {
+        const QScreen *screen = window->screen();
+        if (!screen || window->isMaximized() || window->isFullScreen())
+            return;
+        const QRect room = screen->availableGeometry();
+        const QRect frame = window->frameGeometry();
+        if (frame.right() > room.right())
+            window->move(
+                std::max(room.left(), window->x() - (frame.right() - room.right())), window->y());
+    });
 }
 
 void IdentityReview::refreshEvents()
@@ -171,6 +190,13 @@ bool IdentityReview::showRow(int row)
         markers << QPoint(int(std::lround(p.x())), int(std::lround(p.y())));
     VideoView *view = window->view();
     view->SetFishPositions(markers);
+    // The trails and heading ticks are the file's rows up to this one.
+    view->SetHistory([this, row](int back, TrackRecord &record) {
+        if (back < 0 || back > row || row >= data.rows().rowCount())
+            return false;
+        record = data.record(row - back);
+        return true;
+    });
     view->SetShowResults(true);
     return window->showPictureAt(data.msOf(row));
 }
@@ -244,6 +270,9 @@ bool IdentityReview::applySwap(int a, int b, qint64 fromFrame, quint64 opening)
 
 void IdentityReview::setState(bool running)
 {
+    // A run draws its own records.
+    if (running && !processing)
+        window->view()->SetHistory({});
     processing = running;
     openForReview->setEnabled(!running);
     dock->setSwapEnabled(!running && data.isOpen());

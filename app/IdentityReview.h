@@ -53,6 +53,7 @@ private:
     // The swap of an edit made while the file was opened the `opening`th time.
     bool applySwap(int a, int b, qint64 fromFrame, quint64 opening);
     bool videoReady();
+    void showPanel();
     void refreshEvents();
 
     MainWindow *window;

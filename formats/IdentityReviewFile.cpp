@@ -81,6 +81,28 @@ QVector<QPointF> IdentityReviewFile::positions(int row) const
     return result;
 }
 
+TrackRecord IdentityReviewFile::record(int row) const
+{
+    TrackRecord r;
+    r.frameNumber = table.frame(row);
+    r.seconds = float(table.seconds(row));
+    const QVector<QPointF> at = positions(row);
+    for (int k = 1; k <= table.fishCount(); ++k) {
+        const QPointF p = at[k - 1];
+        r.fishPositions << QPoint(int(std::lround(p.x())), int(std::lround(p.y())));
+        r.fishFoundFlags
+            << (table.field(row, table.column(QStringLiteral("Fish%1Conf?").arg(k))).toInt() != 0);
+        const int heading = table.column(QStringLiteral("Fish%1Heading").arg(k));
+        const int length = table.column(QStringLiteral("Fish%1BodyLength").arg(k));
+        if (heading >= 0 && length >= 0) {
+            const double h = table.number(row, heading), l = table.number(row, length);
+            r.headings << float(std::isfinite(h) ? h : 0.0);
+            r.bodyLengths << float(std::isfinite(l) && l > 0 && l < 1e6 ? l : 0.0);
+        }
+    }
+    return r;
+}
+
 qint64 IdentityReviewFile::msOf(int row) const
 {
     const double ms = table.seconds(row) * 1000.0;

@@ -7,6 +7,7 @@
 
 #include "formats/DataFileRows.h"
 #include "formats/IdentityEvents.h"
+#include "model/TrackRecord.h"
 
 #include <QByteArray>
 #include <QPointF>
@@ -28,6 +29,9 @@ public:
     // Every fish's stored position in row `row`, fish 1 first (a fish not found is at the
     // place its row holds).
     QVector<QPointF> positions(int row) const;
+    // Row `row` as the view draws a record: each fish's position (whole pixels), whether it
+    // was found, and its heading and body length where the file has them.
+    TrackRecord record(int row) const;
     // The row whose time is `ms` as the decoder reports a picture's time (whole ms), or the
     // first one after it; rowCount() when none.
     int rowAtMs(qint64 ms) const;

@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QSemaphore>
@@ -166,14 +167,23 @@ int main(int argc, char **argv)
             if (w.isProcessing())
                 return;
             poll->stop();
+            // The end-of-run notice is read; the panel is what is shown.
+            for (QMessageBox *box : w.findChildren<QMessageBox *>())
+                box->accept();
+            w.showMaximized();
             auto *table = w.findChild<QTableWidget *>(QStringLiteral("reviewEvents"));
-            for (int r = 0; table && r < table->rowCount(); ++r)
-                if (table->item(r, 3)->text() == QLatin1String("crossing")) {
-                    table->setCurrentCell(r, 0);
-                    break;
-                }
-            std::printf("READY\n");
-            std::fflush(stdout);
+            // The first moment two fish met: a crossing when there is one, else a merge.
+            int chosen = -1;
+            for (const char *kind : { "crossing", "merge" })
+                for (int r = 0; table && chosen < 0 && r < table->rowCount(); ++r)
+                    if (table->item(r, 3)->text() == QLatin1String(kind))
+                        chosen = r;
+            if (chosen >= 0)
+                table->setCurrentCell(chosen, 0);
+            QTimer::singleShot(1000, &w, [] {
+                std::printf("READY\n");
+                std::fflush(stdout);
+            });
         });
         QTimer::singleShot(1500, poll, [poll] { poll->start(200); });
     } else if (scene == QLatin1String("analysis")) {
