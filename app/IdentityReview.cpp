@@ -23,11 +23,13 @@
 class IdentityReview::SwapEdit : public QUndoCommand
 {
 public:
-    SwapEdit(IdentityReview *owner, quint64 opening, int a, int b, qint64 fromFrame)
+    SwapEdit(
+        IdentityReview *owner, quint64 opening, const QString &path, int a, int b, qint64 fromFrame)
         : QUndoCommand(
             QStringLiteral("swap fish %1 and %2 from frame %3").arg(a).arg(b).arg(fromFrame))
         , review(owner)
         , opened(opening)
+        , file(path)
         , first(a)
         , second(b)
         , from(fromFrame)
@@ -48,12 +50,13 @@ public:
 private:
     void apply()
     {
-        if (!review || !review->applySwap(first, second, from, opened))
+        if (!review || !review->applySwap(first, second, from, opened, file))
             setObsolete(true);
     }
 
     QPointer<IdentityReview> review;
     quint64 opened; // the opening of the file it was made in
+    QString file; // that file
     int first, second;
     qint64 from;
     bool made = true;
@@ -237,13 +240,13 @@ bool IdentityReview::swapFromHere()
 
 bool IdentityReview::swapFish(int a, int b, qint64 fromFrame)
 {
-    if (!applySwap(a, b, fromFrame, openings))
+    if (!applySwap(a, b, fromFrame, openings, data.path()))
         return false;
-    window->view()->undoStack()->push(new SwapEdit(this, openings, a, b, fromFrame));
+    window->view()->undoStack()->push(new SwapEdit(this, openings, data.path(), a, b, fromFrame));
     return true;
 }
 
-bool IdentityReview::applySwap(int a, int b, qint64 fromFrame, quint64 opening)
+bool IdentityReview::applySwap(int a, int b, qint64 fromFrame, quint64 opening, const QString &path)
 {
     QString error;
     if (processing)
@@ -255,7 +258,7 @@ bool IdentityReview::applySwap(int a, int b, qint64 fromFrame, quint64 opening)
             tr("Fish %1 and %2 were not swapped in %3: %4. The file is as it was.")
                 .arg(a)
                 .arg(b)
-                .arg(data.path(), error));
+                .arg(path, error));
         return false;
     }
     refreshEvents();

@@ -50,8 +50,8 @@ public:
 
 private:
     class SwapEdit;
-    // The swap of an edit made while the file was opened the `opening`th time.
-    bool applySwap(int a, int b, qint64 fromFrame, quint64 opening);
+    // The swap of an edit made in the file at `path` while it was opened the `opening`th time.
+    bool applySwap(int a, int b, qint64 fromFrame, quint64 opening, const QString &path);
     bool videoReady();
     void showPanel();
     void refreshEvents();
