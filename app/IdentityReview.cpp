@@ -201,7 +201,7 @@ bool IdentityReview::showRow(int row)
         return true;
     });
     view->SetShowResults(true);
-    return window->showPictureAt(data.msOf(row));
+    return window->showPictureAt(data.msOf(row), data.rows().frame(row));
 }
 
 qint64 IdentityReview::shownFrame() const

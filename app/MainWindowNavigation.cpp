@@ -140,7 +140,7 @@ bool MainWindow::seekToIndex(qint64 index)
     return true;
 }
 
-bool MainWindow::showPictureAt(qint64 ms)
+bool MainWindow::showPictureAt(qint64 ms, qint64 index)
 {
     if (runInProgress || !decoder.isOpen())
         return false;
@@ -157,6 +157,9 @@ bool MainWindow::showPictureAt(qint64 ms)
     videoView->Redraw();
     positionSlider.setValue(int(frameIndexAt(decoder.frameTime())));
     showTime(int(decoder.frameTime()), decoder.lengthMs());
+    // A video whose times do not start at 0 or come evenly: its index is not its time's.
+    if (index >= 0)
+        frameLabel->setText(tr("Frame %1").arg(index));
     return true;
 }
 

@@ -635,6 +635,8 @@ private Q_SLOTS:
         QCOMPARE(qint64(fixtures::frameIndexOf(w.view()->Image())), frame);
         QCOMPARE(w.view()->FishPositions(), markersAt(frame, false));
         QCOMPARE(w.windowMenus()->identityReview()->shownFrame(), frame);
+        QCOMPARE(
+            findControl<QLabel>(w, "frameLabel")->text(), QStringLiteral("Frame %1").arg(frame));
 
         // Swapped from here: the rows before as they were, fish 1 and 2 traded from here on.
         dialogs->queueInteger(1);
