@@ -489,6 +489,12 @@ private Q_SLOTS:
                     QCOMPARE(std::llround(fields.value(0).toDouble() * 1000.0), msOf(expected));
                 }
                 QCOMPARE(expected, qint64(rest.size()));
+                // The tidy trajectories number their rows by the same frames.
+                const CliResult tidy = testutils::runProgram(QStringLiteral(POND_CLI),
+                    { "trajectories", out, "--format", "tidy", "--output", out + ".csv" });
+                QVERIFY2(tidy.exitCode == 0, qPrintable(tidy.err));
+                const QStringList csv = fileLines(out + ".csv");
+                QCOMPARE(csv.value(1).section(',', 0, 0), QString::number(midway ? 11 : 2));
             }
         }
     }
