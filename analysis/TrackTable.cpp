@@ -119,6 +119,11 @@ bool TrackTable::read(const QString &path, QString *error)
     hasBodyLength
         = std::any_of(lengthFromEnd.begin(), lengthFromEnd.end(), [](int i) { return i > 0; });
 
+    // The picture's own index, which the whole-video background method writes last.
+    const int frameFromEnd = fromEnd(QStringLiteral("Frame"));
+    frames.clear();
+    bool framesWhole = frameFromEnd > 0;
+
     times.clear();
     fish = QVector<Fish>(fishCount);
     rowsLeftOut = 0;
@@ -160,6 +165,13 @@ bool TrackTable::read(const QString &path, QString *error)
             continue;
         }
         times.append(seconds);
+        if (framesWhole) {
+            const int at = int(f.size()) - frameFromEnd;
+            bool whole = false;
+            const qint64 index = at >= standard ? text(std::size_t(at)).toLongLong(&whole) : -1;
+            framesWhole = whole && index >= 0;
+            frames.append(index);
+        }
         const auto extra = [&](int back) {
             const int at = int(f.size()) - back;
             return back > 0 && at >= standard ? real(std::size_t(at)) : unknown;
@@ -189,6 +201,8 @@ bool TrackTable::read(const QString &path, QString *error)
         }
     }
 
+    if (!framesWhole)
+        frames.clear();
     // The frame period: the median step, so that a picture the decoder dropped or a late
     // timestamp does not change it.
     QVector<double> steps;
@@ -205,6 +219,8 @@ bool TrackTable::read(const QString &path, QString *error)
 
 qint64 TrackTable::frameOf(int row) const
 {
+    if (!frames.isEmpty())
+        return frames.value(row);
     if (period <= 0.0)
         return row;
     return qint64(std::llround(std::max(0.0, double(times.value(row))) / period));

@@ -45,8 +45,8 @@ public:
 
     // The time between two pictures: the median step between rows (0 with fewer than two).
     double framePeriod() const { return period; }
-    // The 0-based index of a row's picture in the video: its time over the frame period,
-    // counted from the video's start.
+    // The 0-based index of a row's picture in the video: its Frame field when the file has
+    // one in every row, else its time over the frame period, counted from the video's start.
     qint64 frameOf(int row) const;
     // A grid's arenas as a plate names its wells ("A1" ... row letter and column number, row
     // by row from the top left); empty names when the arenas are not laid out as a grid.
@@ -54,4 +54,5 @@ public:
 
 private:
     double period = 0.0;
+    QVector<qint64> frames; // each row's Frame field; empty when the file has none
 };

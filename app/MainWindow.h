@@ -66,6 +66,12 @@ public:
     // Moves through the video while no run is on (the arrow and page keys).
     bool stepFrames(int frames);
     bool stepSeconds(int seconds);
+    // Shows the picture whose time is `ms` (as a data file's row gives it; the first picture
+    // after it when none has that time) with the markers set in the view: the picture, slider
+    // and time line, which names frame `index` when the file knows the picture's index (-1: the
+    // index from the time). False, with the picture unchanged, during a run or when there is
+    // none.
+    bool showPictureAt(qint64 ms, qint64 index = -1);
     // The video's frame index at a time, from its frame rate (the time line and the slider).
     qint64 frameIndexAt(qint64 ms) const;
 

@@ -144,6 +144,29 @@ bool MainWindow::seekToIndex(qint64 index)
     return true;
 }
 
+bool MainWindow::showPictureAt(qint64 ms, qint64 index)
+{
+    if (runInProgress || !decoder.isOpen())
+        return false;
+    // Times are whole ms rounded from the container's timestamps: a seek to the ms before
+    // lands on the picture or the one before it, never after it.
+    bool reached = decoder.seekToMs(ms - 1);
+    while (reached && decoder.frameTime() < ms)
+        reached = decoder.seekNextFrame();
+    if (!reached)
+        return false;
+    QImage frame;
+    decoder.copyFrame(frame);
+    videoView->SetImage(frame);
+    videoView->Redraw();
+    positionSlider.setValue(int(frameIndexAt(decoder.frameTime())));
+    showTime(int(decoder.frameTime()), decoder.lengthMs());
+    // A video whose times do not start at 0 or come evenly: its index is not its time's.
+    if (index >= 0)
+        frameLabel->setText(tr("Frame %1").arg(index));
+    return true;
+}
+
 void MainWindow::SeekInVideo()
 {
     // sliderMoved arrives before the slider's value follows the handle, so value() would still

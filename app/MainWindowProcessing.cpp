@@ -1,3 +1,4 @@
+#include "app/IdentityReview.h"
 #include "app/MainWindow.h"
 #include "app/RunFeedback.h"
 #include "app/WindowMenus.h"
@@ -187,6 +188,8 @@ void MainWindow::StopProcessing()
         }
         feedback->runEnded(tracker->lastWrittenPath(), tracker->lastWriteError(), warning, found);
         updateVideoControls();
+        // A file of several fish: the moments to check for identity swaps.
+        menus->identityReview()->runEnded(tracker->lastWrittenPath(), tracker->lastWriteError());
     }
 }
 

@@ -1,6 +1,7 @@
 #include "app/WindowMenus.h"
 
 #include "app/AppSettings.h"
+#include "app/IdentityReview.h"
 #include "app/MainWindow.h"
 #include "app/Playback.h"
 #include "app/ResultsMenu.h"
@@ -27,6 +28,8 @@ WindowMenus::WindowMenus(MainWindow *w)
     QAction *open = addAction(file, tr("&Open Video File..."), "actionOpen", QKeySequence::Open);
     connect(open, &QAction::triggered, window, [this] { window->LoadVideoFile(); });
     idleOnly << open;
+    review = new IdentityReview(window);
+    file->addAction(review->openAction());
     recentMenu = file->addMenu(tr("Open &Recent"));
     recentMenu->setObjectName(QStringLiteral("menuRecent"));
     rebuildRecentMenu();
@@ -84,6 +87,7 @@ WindowMenus::WindowMenus(MainWindow *w)
     QCheckBox *check = window->trackerViewCheckBox();
     connect(trackerView, &QAction::toggled, check, &QCheckBox::setChecked);
     connect(check, &QCheckBox::toggled, trackerView, &QAction::setChecked);
+    view->addAction(review->panelAction());
 
     results = new ResultsMenu(window, bar->addMenu(tr("&Results")));
 
@@ -143,6 +147,7 @@ void WindowMenus::setState(bool videoOpen, bool processing)
         shortcut->setEnabled(videoOpen && !processing);
     recentMenu->setEnabled(!processing && !recent.isEmpty());
     results->setState(processing);
+    review->setState(processing);
 }
 
 void WindowMenus::addRecentFile(const QString &path)

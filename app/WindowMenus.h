@@ -1,13 +1,14 @@
 #pragma once
-// The main window's menu bar and keyboard: File (Open, Open Recent, Save Setup, Load Setup,
-// Quit), Edit (Undo, Redo, Delete, Cancel Drawing), View (Fit, 100%, Play, Tracker View), Results
-// (see ResultsMenu), Help (User Guide, About),
-// and the keys that step through the video and pause a run. Holds the recent-videos list.
-// Every action has an object name ("actionOpen", ...) so tests find it. GUI thread only.
+// The main window's menu bar and keyboard: File (Open, Open Data File for Review, Open Recent, Save
+// Setup, Load Setup, Quit), Edit (Undo, Redo, Delete, Cancel Drawing), View (Fit, 100%, Play,
+// Tracker View, Identity Review Panel), Results (see ResultsMenu), Help (User Guide, About), and
+// the keys that step through the video and pause a run. Holds the recent-videos list. Every action
+// has an object name ("actionOpen", ...) so tests find it. GUI thread only.
 
 #include <QObject>
 #include <QStringList>
 
+class IdentityReview;
 class MainWindow;
 class Playback;
 class QAction;
@@ -35,6 +36,7 @@ public:
     void setState(bool videoOpen, bool processing);
 
     ResultsMenu *resultsMenu() const { return results; }
+    IdentityReview *identityReview() const { return review; }
     Playback *player() const { return playback; }
 
 private:
@@ -46,6 +48,7 @@ private:
     MainWindow *window;
     QMenu *recentMenu = nullptr;
     ResultsMenu *results = nullptr;
+    IdentityReview *review = nullptr;
     Playback *playback = nullptr;
     QList<QAction *> needVideo; // disabled until a video is open and while a run is on
     QList<QAction *> idleOnly; // disabled while a run is on

@@ -72,8 +72,18 @@ bool DataFileRows::parse(const QByteArray &text, QString *error)
             = QString::fromLatin1(lines[i].mid(fields[0].first, fields[0].second)).toDouble(&ok);
         times << (ok && std::isfinite(t) ? t : (times.isEmpty() ? 0.0 : times.last()));
     }
-    // The frame period: the median step between rows.
-    if (times.size() >= 2) {
+    // The pictures' own indices, when every row has one and they ascend.
+    const int frameColumn = columns.value(QStringLiteral("Frame"), -1);
+    for (int r = 0; frameColumn >= 0 && r < rowLines.size(); ++r) {
+        const qint64 index = field(r, frameColumn).toLongLong(&ok);
+        if (!ok || index < 0 || (r > 0 && index <= frames.last())) {
+            frames.clear();
+            break;
+        }
+        frames << index;
+    }
+    // Else the frame period: the median step between rows.
+    if (frames.isEmpty() && times.size() >= 2) {
         QVector<double> steps;
         for (int r = 1; r < times.size(); ++r)
             if (times[r] > times[r - 1])
@@ -99,6 +109,8 @@ QString DataFileRows::field(int row, int column) const
 
 int DataFileRows::rowAtFrame(qint64 wanted) const
 {
+    if (!frames.isEmpty())
+        return int(std::lower_bound(frames.begin(), frames.end(), wanted) - frames.begin());
     if (wanted <= firstFrame)
         return 0;
     return int(std::min<qint64>(rowLines.size(), wanted - firstFrame));

@@ -1,9 +1,10 @@
 #pragma once
 // The rows of a multi-fish tracking data file as text, for tools that read columns by name and
 // may rewrite some fields while leaving every other byte as it was (the identity swap). Each
-// row's frame is the 0-based index of its decoded picture: rows are consecutive pictures, and
-// the first row's index is its time over the rows' own frame period (a video whose first
-// picture lies at 0 s, as the tracker reports times). GUI-free; any thread.
+// row's frame is the 0-based index of its decoded picture: its "Frame" field when the file has
+// that column (the whole-video background method writes it), else counted from the first
+// row, whose index is its time over the rows' own frame period (exact only for a video whose
+// first picture lies at 0 s and whose pictures come at an even rate). GUI-free; any thread.
 
 #include <QByteArray>
 #include <QHash>
@@ -29,7 +30,7 @@ public:
     QString field(int row, int column) const;
     double number(int row, int column) const { return field(row, column).toDouble(); }
     double seconds(int row) const { return times[row]; }
-    qint64 frame(int row) const { return firstFrame + row; }
+    qint64 frame(int row) const { return frames.isEmpty() ? firstFrame + row : frames[row]; }
     // The first row at frame `frame` or after (rowCount() when none).
     int rowAtFrame(qint64 frame) const;
 
@@ -47,6 +48,7 @@ private:
     QVector<int> rowLines; // the line of each row
     QVector<QVector<QPair<int, int>>> rowSpans;
     QVector<double> times;
+    QVector<qint64> frames; // each row's "Frame" field; empty when the file has none
     int fish = 0;
     qint64 firstFrame = 0;
 };

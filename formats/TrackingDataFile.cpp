@@ -50,6 +50,13 @@ bool hasBodies(const TrackingDataFile::Content &content)
     return !content.records.isEmpty() && !content.records.first().headings.isEmpty();
 }
 
+// Whether the rows end with the picture's index (the whole-video background method's do, when
+// it could count them): a named "Frame" column after every other.
+bool hasFrames(const TrackingDataFile::Content &content)
+{
+    return hasBodies(content) && content.records.first().pictureIndex >= 0;
+}
+
 // Each fish's three columns, each fish's last followed by `separator`.
 void writeBodyHeader(QTextStream &out, int fish, const char *separator)
 {
@@ -99,6 +106,9 @@ void TrackingDataFile::writeSingleFish(QTextStream &out, const Content &content)
         out << ' ';
         writeBodyHeader(out, 1, "");
     }
+    const bool frames = hasFrames(content);
+    if (frames)
+        out << " Frame";
     out << '\n';
 
     const ArenaLayout::ZoneMembership zones(ov);
@@ -122,6 +132,8 @@ void TrackingDataFile::writeSingleFish(QTextStream &out, const Content &content)
             out << ' ';
             writeBodies(out, rec, 1, "");
         }
+        if (frames)
+            out << ' ' << rec.pictureIndex;
         out << '\n';
     }
 }
@@ -146,6 +158,9 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
     const bool bodies = hasBodies(content);
     if (bodies)
         writeBodyHeader(out, fish, " ");
+    const bool frames = hasFrames(content);
+    if (frames)
+        out << "Frame ";
     out << '\n';
 
     const ArenaLayout::ZoneMembership zones(ov);
@@ -173,6 +188,8 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
         }
         if (bodies)
             writeBodies(out, rec, fish, " ");
+        if (frames)
+            out << rec.pictureIndex << ' ';
         out << '\n';
     }
 }

@@ -7,8 +7,11 @@
 
 struct TrackRecord
 {
-    qint64 frameNumber = 0;
+    qint64 frameNumber = 0; // the decoder's number of the picture (a container timestamp)
     float seconds = 0.0f;
+    // The picture's 0-based index in the video (its first picture is 0), when the method knows
+    // it: written as the row's Frame column. -1 when not known (the classic method).
+    qint64 pictureIndex = -1;
     int x = 0, y = 0; // single fish; the Tracking Area centre in multi-fish records
     float movement = 0.0f; // single fish: pixels moved since the previous record
     float confidence = 0.0f; // single fish: box mean at the chosen pixel

@@ -468,6 +468,58 @@ private Q_SLOTS:
             qPrintable(s.text()));
     }
 
+    // Each row ends with its picture's index, counted from the video's first picture: the time
+    // of picture Frame (as ffprobe gives it) is the row's time in every row, also where a
+    // time over the frame period is not the index: an MPEG-TS whose timestamps start after 0,
+    // and a run started mid-video.
+    void framesAreThePicturesIndices()
+    {
+        for (const auto format :
+            { fixtures::VideoFormat::LosslessAvi, fixtures::VideoFormat::MpegTsH264 }) {
+            const QString video = testutils::scratchPath("frames" + fixtures::suffixFor(format));
+            QVERIFY(writeScene(video, rest, QSize(240, 180), 21, format));
+            const QVector<fixtures::ProbedFrame> probed = fixtures::ffprobeFrames(video);
+            const QPair<int, int> base = fixtures::ffprobeTimeBase(video);
+            QCOMPARE(probed.size(), rest.size());
+            auto msOf = [&](qint64 i) {
+                const qint64 dts = probed.value(int(i)).pktDts != fixtures::noPts
+                    ? probed.value(int(i)).pktDts
+                    : probed.value(int(i)).bestEffort;
+                return qint64(std::llround(double(dts) * base.first * 1000.0 / base.second));
+            };
+            for (const bool midway : { false, true }) {
+                const QString out = video + (midway ? ".midway.data.txt" : ".data.txt");
+                QStringList args { video, "--method", "blobs", "--area", "0,0,239,179", "--output",
+                    out, "--quiet" };
+                // The slider's place: the time of picture 10.
+                if (midway)
+                    args << "--start-ms" << QString::number(msOf(10));
+                const CliResult r = runCli(args);
+                QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+                const QStringList lines = fileLines(out);
+                const int header = int(lines.indexOf(QRegularExpression("^Seconds .*")));
+                QVERIFY(header > 0);
+                const int column = int(lines[header].split(' ').indexOf("Frame"));
+                QVERIFY(column > 0);
+                // The run starts after the picture shown: picture 1 after opening (a step
+                // passes over picture 0), picture 10 after the seek.
+                qint64 expected = midway ? 11 : 2;
+                for (int line = header + 1; line < lines.size(); ++line, ++expected) {
+                    const QStringList fields = lines[line].split(' ');
+                    QCOMPARE(fields.value(column).toLongLong(), expected);
+                    QCOMPARE(std::llround(fields.value(0).toDouble() * 1000.0), msOf(expected));
+                }
+                QCOMPARE(expected, qint64(rest.size()));
+                // The tidy trajectories number their rows by the same frames.
+                const CliResult tidy = testutils::runProgram(QStringLiteral(POND_CLI),
+                    { "trajectories", out, "--format", "tidy", "--output", out + ".csv" });
+                QVERIFY2(tidy.exitCode == 0, qPrintable(tidy.err));
+                const QStringList csv = fileLines(out + ".csv");
+                QCOMPARE(csv.value(1).section(',', 0, 0), QString::number(midway ? 11 : 2));
+            }
+        }
+    }
+
     // A blobs file in every reader: the overlays reader behind --overlays-from, the analysis
     // (its header, samples and pondwatch-cli analyze), the annotated export's rows and the
     // stimulus-event analysis. Then the saved background loaded back, and the options.
@@ -490,7 +542,7 @@ private Q_SLOTS:
             lines[header].startsWith("Seconds FishX FishY FishMovement Confidence Confidence>"));
         // Heading, body length and area end the header and every row, after the overlays.
         QVERIFY2(lines[header].endsWith(" Zone1-L Zone2-R Ruler1-X PointDist1-P Fish1Heading "
-                                        "Fish1BodyLength Fish1Area"),
+                                        "Fish1BodyLength Fish1Area Frame"),
             qPrintable(lines[header]));
         QCOMPARE(lines.last().split(' ').size(), lines[header].split(' ').size());
         const int rows = int(lines.size()) - header - 1;

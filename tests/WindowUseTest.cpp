@@ -1,11 +1,14 @@
 // The main window as a user meets it first: an HD video scaled to fit with zoom and mouse
-// positions mapped to frame pixels, the menus, settings kept between starts, and setups saved
-// and loaded (also by pondwatch-cli track --setup).
+// positions mapped to frame pixels, the menus, settings kept between starts, setups saved
+// and loaded (also by pondwatch-cli track --setup), and a data file's identities reviewed.
 
+#include "app/IdentityReview.h"
 #include "app/MainWindow.h"
 #include "app/Playback.h"
 #include "app/RunFeedback.h"
 #include "app/WindowMenus.h"
+#include "formats/DataFileRows.h"
+#include "formats/IdentityEvents.h"
 #include "formats/SetupFile.h"
 #include "formats/TrackingDataFile.h"
 #include "support/DialogScope.h"
@@ -13,6 +16,8 @@
 #include "support/TestUtils.h"
 #include "support/VideoFixtures.h"
 #include "ui/GuideWindow.h"
+#include "ui/ReviewPanel.h"
+#include "video/QVideoDecoder.h"
 #include "view/ui/VideoView.h"
 #include "view/ui/VideoViewport.h"
 
@@ -25,6 +30,7 @@
 #include <QDoubleSpinBox>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
@@ -32,6 +38,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -91,6 +98,12 @@ bool sameOverlays(const OverlaySet &a, const OverlaySet &b)
             return false;
     }
     return true;
+}
+
+QByteArray trackingFileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -235,11 +248,11 @@ private Q_SLOTS:
             QCOMPARE(menus, (QStringList { "File", "Edit", "View", "Results", "Help" }));
             const auto top = w.menuBar()->actions();
             QCOMPARE(menuTexts(top[0]->menu()),
-                (QStringList { "Open Video File...", "Open Recent", "Save Setup...",
-                    "Load Setup...", "Quit" }));
+                (QStringList { "Open Video File...", "Open Data File for Review...", "Open Recent",
+                    "Save Setup...", "Load Setup...", "Quit" }));
             QCOMPARE(menuTexts(top[2]->menu()),
-                (QStringList {
-                    "Fit", "100%", "Zoom In", "Zoom Out", "Play\tSpace", "Tracker View" }));
+                (QStringList { "Fit", "100%", "Zoom In", "Zoom Out", "Play\tSpace", "Tracker View",
+                    "Identity Review Panel" }));
             QCOMPARE(menuTexts(top[3]->menu()),
                 (QStringList { "Show Trajectory...", "Show Heat Map...",
                     "Export Annotated Video...", "Export Trajectories..." }));
@@ -531,6 +544,185 @@ private Q_SLOTS:
         const QByteArray bytes = a.readAll();
         QCOMPARE(bytes, b.readAll());
         QVERIFY(bytes.contains("Zone1-left_bank"));
+    }
+
+    // A data file of three fish opened for review beside its video, whose timestamps start at
+    // 1 s: the panel lists the file's events; choosing one shows that picture (the file's
+    // frame, read back from the picture itself) with every marker at the row's position; a
+    // swap from there trades the two fish's fields from that row on, moves their markers, and
+    // Undo and Redo give back each file byte for byte. A file changed by another program is
+    // not swapped over; the panel comes back from the View menu and leaves the video room on
+    // a 1366x768 screen.
+    void reviewPanelShowsSwapsAndUndoes()
+    {
+        fixtures::VideoOptions options;
+        options.format = fixtures::VideoFormat::LosslessMkv;
+        options.frameCount = 30;
+        options.startSeconds = 1.0;
+        const QString video = testutils::scratchPath("three fish.mkv");
+        QString error;
+        QVERIFY2(fixtures::writeVideo(
+                     video, options,
+                     [&](int i) { return fixtures::numberedFrame(options.size, i); }, &error),
+            qPrintable(error));
+        // Fish 1 and 2 cross at frame 15; fish 3 rests. The rows are the pictures after the
+        // first, timed as the decoder times them.
+        auto at = [](int fish, qint64 frame) {
+            return fish == 0 ? QPointF(20.25 + 4 * frame, 40)
+                : fish == 1  ? QPointF(140.25 - 4 * frame, 42)
+                             : QPointF(80, 100);
+        };
+        TrackingDataFile::Content content;
+        content.multiFish = true;
+        content.fishCount = 3;
+        content.overlays.areas << QRect(0, 0, 160, 120);
+        content.overlays.areaLabels << "Tracking Area";
+        content.detection = "blobs";
+        QVideoDecoder decoder(video);
+        QVERIFY(decoder.decodeUpTo(-1)); // picture 0
+        for (qint64 k = 1; decoder.seekNextFrame(); ++k) {
+            TrackRecord r;
+            r.frameNumber = decoder.frameNumber();
+            r.seconds = float(double(decoder.frameTime()) / 1000.0);
+            r.pictureIndex = k;
+            for (int f = 0; f < 3; ++f) {
+                r.exactPositions << at(f, k);
+                r.fishPositions << at(f, k).toPoint();
+                r.fishFoundFlags << true;
+                r.fishConfidences << 1.0f;
+                r.headings << (f == 1 ? 180.0f : 0.0f);
+                r.bodyLengths << 14.0f;
+                r.areas << 60.0f;
+            }
+            content.records << r;
+        }
+        QCOMPARE(content.records.size(), 29);
+        QVERIFY(content.records.first().seconds > 1.0f);
+        const QString data = TrackingDataFile::multiFishPath(video);
+        QVERIFY(TrackingDataFile::save(data, content));
+        const QByteArray original = trackingFileBytes(data);
+        DataFileRows rows;
+        QVERIFY(rows.parse(original, &error));
+        const QVector<IdentityEvent> events = IdentityEvents::find(rows);
+        int crossing = -1;
+        for (int e = 0; e < events.size(); ++e)
+            if (std::abs(events[e].frame - 15) <= 2 && events[e].fish == QVector<int> { 1, 2 })
+                crossing = e;
+        QVERIFY2(crossing >= 0, IdentityEvents::csv(events).constData());
+
+        MainWindow w;
+        w.show();
+        dialogs->queueFile(data); // the video is found beside it
+        action(w, "actionOpenForReview")->trigger();
+        auto *panel = findControl<ReviewPanel>(w, "reviewPanel");
+        auto *table = findControl<QTableWidget>(w, "reviewEvents");
+        QVERIFY(panel->isVisible());
+        QCOMPARE(QFileInfo(w.fileName()), QFileInfo(video));
+        auto listed = [&]() {
+            QStringList lines;
+            for (int r = 0; r < table->rowCount(); ++r)
+                lines << table->item(r, 0)->text() + ' ' + table->item(r, 2)->text() + ' '
+                        + table->item(r, 3)->text();
+            return lines;
+        };
+        auto expected = [](const QVector<IdentityEvent> &list) {
+            QStringList lines;
+            for (const IdentityEvent &e : list) {
+                QStringList fish;
+                for (int k : e.fish)
+                    fish << QString::number(k);
+                lines << QString::number(e.frame) + ' ' + fish.join(", ") + ' ' + e.kind;
+            }
+            return lines;
+        };
+        QCOMPARE(listed(), expected(events));
+
+        // Clicked: the event's own picture, every marker where its row has the fish.
+        const QRect cell = table->visualItemRect(table->item(crossing, 0));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+        const qint64 frame = events[crossing].frame;
+        auto markersAt = [&at](qint64 f, bool swapped) {
+            QList<QPoint> m;
+            for (int k = 0; k < 3; ++k)
+                m << at(swapped && k < 2 ? 1 - k : k, f).toPoint();
+            return m;
+        };
+        QCOMPARE(qint64(fixtures::frameIndexOf(w.view()->Image())), frame);
+        QCOMPARE(w.view()->FishPositions(), markersAt(frame, false));
+        QCOMPARE(w.windowMenus()->identityReview()->shownFrame(), frame);
+        QCOMPARE(
+            findControl<QLabel>(w, "frameLabel")->text(), QStringLiteral("Frame %1").arg(frame));
+
+        // Swapped from here: the rows before as they were, fish 1 and 2 traded from here on.
+        dialogs->queueInteger(1);
+        dialogs->queueInteger(2);
+        findControl<QPushButton>(w, "swapIdentitiesButton")->click();
+        const QByteArray swapped = trackingFileBytes(data);
+        const QStringList was = QString::fromLatin1(original).split('\n');
+        const QStringList now = QString::fromLatin1(swapped).split('\n');
+        const int header = int(was.indexOf(QRegularExpression("^Time .*")));
+        const int first = header + int(frame); // the row of picture `frame` (rows from 1)
+        QCOMPARE(now.mid(0, first), was.mid(0, first));
+        QCOMPARE(now.size(), was.size());
+        const QStringList names = was[header].split(' ', Qt::SkipEmptyParts);
+        for (int line = first; line < was.size() - 1; ++line) {
+            const QStringList before = was[line].split(' ', Qt::SkipEmptyParts);
+            const QStringList after = now[line].split(' ', Qt::SkipEmptyParts);
+            for (const char *column : { "X", "Y", "Heading" })
+                QCOMPARE(after.value(int(names.indexOf(QStringLiteral("Fish1") + column))),
+                    before.value(int(names.indexOf(QStringLiteral("Fish2") + column))));
+            QCOMPARE(after.value(int(names.indexOf("Frame"))),
+                before.value(int(names.indexOf("Frame"))));
+        }
+        QCOMPARE(w.view()->FishPositions(), markersAt(frame, true));
+        DataFileRows mended;
+        QVERIFY(mended.parse(swapped, &error));
+        QCOMPARE(listed(), expected(IdentityEvents::find(mended)));
+
+        // Undo and Redo through the Edit menu, each file byte for byte.
+        action(w, "actionUndo")->trigger();
+        QCOMPARE(trackingFileBytes(data), original);
+        QCOMPARE(w.view()->FishPositions(), markersAt(frame, false));
+        action(w, "actionRedo")->trigger();
+        QCOMPARE(trackingFileBytes(data), swapped);
+        action(w, "actionUndo")->trigger();
+        QCOMPARE(trackingFileBytes(data), original);
+
+        // Changed meanwhile by another program: not swapped, said with the file's name.
+        QFile changed(data);
+        QVERIFY(changed.open(QIODevice::Append));
+        changed.write("\n");
+        changed.close();
+        const QByteArray edited = trackingFileBytes(data);
+        dialogs->queueInteger(1);
+        dialogs->queueInteger(3);
+        findControl<QPushButton>(w, "swapIdentitiesButton")->click();
+        const QList<RecordedMessage> said = dialogs->takeMessages();
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].text.contains(data) && said[0].text.contains("changed"),
+            qPrintable(said[0].text));
+        QCOMPARE(trackingFileBytes(data), edited);
+        // Nothing pushed: the first swap, undone, is still there to redo.
+        QCOMPARE(w.view()->undoStack()->count(), 1);
+        QVERIFY(w.view()->undoStack()->canRedo());
+        // Opened again, the file is another's: the earlier swap is not redone in it.
+        dialogs->queueFile(data);
+        action(w, "actionOpenForReview")->trigger();
+        action(w, "actionRedo")->trigger();
+        const QList<RecordedMessage> refused = dialogs->takeMessages();
+        QCOMPARE(refused.size(), 1);
+        QVERIFY2(refused[0].text.contains("no longer under review"), qPrintable(refused[0].text));
+        QCOMPARE(trackingFileBytes(data), edited);
+
+        // Closed, it comes back from the View menu; the window fits a small laptop's screen.
+        panel->close();
+        QVERIFY(!panel->isVisible());
+        action(w, "actionReviewPanel")->trigger();
+        QVERIFY(panel->isVisible());
+        QVERIFY2(w.minimumSizeHint().width() <= 1366 && w.minimumSizeHint().height() <= 740,
+            qPrintable(QStringLiteral("%1x%2")
+                           .arg(w.minimumSizeHint().width())
+                           .arg(w.minimumSizeHint().height())));
     }
 };
 

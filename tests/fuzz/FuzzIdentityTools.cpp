@@ -24,6 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!rows.parse(text, &error))
         return 0;
     IdentityEvents::csv(IdentityEvents::find(rows));
+    // A row's frame (its Frame field, or counted from the first row's time) finds that row.
+    for (int r = 0; r < rows.rowCount(); ++r)
+        if (rows.rowAtFrame(rows.frame(r)) > r)
+            std::abort();
     const int a = 1 + int(size % 3), b = 1 + int((size / 3) % 3);
     const qint64 from = qint64(size % 11) - 2;
     QByteArray once;

@@ -3,11 +3,12 @@
 // Xvfb and openbox at 1366x768 and captures the screen with ImageMagick's import. Not a test;
 // built on request (target screenshot_scenes).
 //
-//   screenshot_scenes plate|griddialog|fish100|analysis|measures|export SCRATCH_FOLDER
+//   screenshot_scenes plate|griddialog|fish100|analysis|measures|export|review SCRATCH_FOLDER
 
 #include "analysis/ui/AnalysisWindow.h"
 #include "app/ExportJob.h"
 #include "app/MainWindow.h"
+#include "formats/SetupFile.h"
 #include "model/ArenaLayout.h"
 #include "support/AnalysisDataFiles.h"
 #include "support/ScriptedDialogs.h"
@@ -22,6 +23,7 @@
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
@@ -79,6 +81,23 @@ QVector<fixtures::FishSpec> shoal()
         f.angleDegrees = i * 37 % 180;
         fish << f;
     }
+    return fish;
+}
+
+// Four fish: two pass head on, two cross in an X.
+QVector<fixtures::FishSpec> fourFish(int frame)
+{
+    QVector<fixtures::FishSpec> fish(4);
+    const double t = frame;
+    fish[0].center = QPointF(60 + 3.2 * t, 140);
+    fish[1].center = QPointF(580 - 3.2 * t, 150);
+    fish[1].angleDegrees = 180;
+    fish[2].center = QPointF(120 + 2.4 * t, 240 + 0.8 * t);
+    fish[2].angleDegrees = 18;
+    fish[3].center = QPointF(120 + 2.4 * t, 340 - 0.8 * t);
+    fish[3].angleDegrees = -18;
+    for (fixtures::FishSpec &f : fish)
+        f.size = QSizeF(30, 10);
     return fish;
 }
 
@@ -161,6 +180,50 @@ int main(int argc, char **argv)
         w.view()->SetFishPositions(positions);
         w.view()->Redraw();
         showMainWindow(w);
+    } else if (scene == QLatin1String("review")) {
+        // A run of four fish through the window; at its end the review panel lists the
+        // moments to check, and the head-on pass is shown.
+        const QString path = folder + QStringLiteral("/four fish.avi");
+        fixtures::VideoOptions options;
+        options.format = fixtures::VideoFormat::LosslessAvi;
+        options.size = QSize(640, 400);
+        options.frameCount = 160;
+        fixtures::writeVideo(path, options,
+            [](int i) { return fixtures::drawScene(QSize(640, 400), fourFish(i), 5); });
+        w.openVideo(path);
+        TrackingSetup setup;
+        setup.overlays.areas << QRect(0, 0, 640, 400);
+        setup.overlays.areaLabels << QStringLiteral("Tracking Area");
+        setup.hasParameters = true;
+        setup.wholeVideoBackground = true;
+        setup.fishCount = 4;
+        w.applySetup(setup);
+        showMainWindow(w);
+        QTimer::singleShot(800, &w, [&w] { w.ProcessVideo(); });
+        auto *poll = new QTimer(&w);
+        QObject::connect(poll, &QTimer::timeout, &w, [&w, poll] {
+            if (w.isProcessing())
+                return;
+            poll->stop();
+            // The end-of-run notice is read; the panel is what is shown.
+            for (QMessageBox *box : w.findChildren<QMessageBox *>())
+                box->accept();
+            w.showMaximized();
+            auto *table = w.findChild<QTableWidget *>(QStringLiteral("reviewEvents"));
+            // The first moment two fish met: a crossing when there is one, else a merge.
+            int chosen = -1;
+            for (const char *kind : { "crossing", "merge" })
+                for (int r = 0; table && chosen < 0 && r < table->rowCount(); ++r)
+                    if (table->item(r, 3)->text() == QLatin1String(kind))
+                        chosen = r;
+            if (chosen >= 0)
+                table->setCurrentCell(chosen, 0);
+            QTimer::singleShot(1000, &w, [] {
+                std::printf("READY\n");
+                std::fflush(stdout);
+            });
+        });
+        QTimer::singleShot(1500, poll, [poll] { poll->start(200); });
     } else if (scene == QLatin1String("analysis")) {
         analysisfiles::DataFileBuilder b;
         b.zone("Zone1-left", 0, 0, 320, 480).ruler("Ruler1-tank", 0, 0, 640, 0, 30);
@@ -210,10 +273,11 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "unknown scene\n");
         return 2;
     }
-    QTimer::singleShot(2500, &app, [] {
-        std::printf("READY\n");
-        std::fflush(stdout);
-    });
+    if (scene != QLatin1String("review"))
+        QTimer::singleShot(2500, &app, [] {
+            std::printf("READY\n");
+            std::fflush(stdout);
+        });
     const int code = app.exec();
     never.release();
     delete analysis;

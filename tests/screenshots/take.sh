@@ -13,12 +13,12 @@ DISPLAY=$display openbox >/dev/null 2>&1 &
 wm=$!
 sleep 1
 for pair in plate:plate-numbers griddialog:arena-grid-dialog fish100:hundred-fish-fit \
-    analysis:analysis-window measures:analysis-measures export:export-progress; do
+    analysis:analysis-window measures:analysis-measures export:export-progress review:review-panel; do
     scene=${pair%%:*}
     name=${pair#*:}
     DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/tests/screenshot_scenes" "$scene" "$scratch" >"$scratch/$scene.log" 2>&1 &
     pid=$!
-    for _ in $(seq 1 120); do
+    for _ in $(seq 1 240); do
         grep -q READY "$scratch/$scene.log" 2>/dev/null && break
         sleep 0.5
     done

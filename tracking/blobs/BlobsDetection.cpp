@@ -40,6 +40,25 @@ void place(TrackRecord &record, int fish, QPointF p, bool single)
     }
 }
 
+// The 0-based index of the picture numbered `number` in the video at `path`, counted by
+// decoding from its first picture on a decoder of its own: a container's timestamps need not
+// start at 0 nor come at an even rate, so a picture's index cannot be had from its time. -1
+// when the video cannot be read up to that picture or the run is stopped meanwhile.
+qint64 pictureIndexOf(const QString &path, qint64 number, const std::atomic<bool> &stop)
+{
+    QVideoDecoder counter;
+    // The first picture itself (a step after opening passes over it).
+    if (!counter.open(path) || !counter.decodeUpTo(-1))
+        return -1;
+    qint64 index = 0;
+    while (counter.frameNumber() < number) {
+        if (stop || !counter.seekNextFrame())
+            return -1;
+        ++index;
+    }
+    return counter.frameNumber() == number ? index : -1;
+}
+
 } // namespace
 
 BlobsDetection::BlobsDetection(TrackingHost &runHost, TrackerFlags &runFlags,
@@ -93,6 +112,9 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
 
     // The samples come from the part of the video to be tracked: after the frame on display.
     const qint64 startNumber = decoder->frameNumber();
+    // The run's first record is the picture after the one on display.
+    const qint64 shownIndex = pictureIndexOf(video, startNumber, flags.stopRequested);
+    nextPictureIndex = shownIndex < 0 ? -1 : shownIndex + 1;
     const qint64 startMs = decoder->frameTime();
     const qint64 endMs = decoder->lengthMs();
     QElapsedTimer clock;
@@ -239,6 +261,10 @@ void BlobsDetection::trackFrame(
     TrackRecord record;
     record.frameNumber = frameNumber;
     record.seconds = float(double(frameTimeMs) / 1000.0);
+    // One record per picture decoded after the one on display.
+    record.pictureIndex = nextPictureIndex;
+    if (nextPictureIndex >= 0)
+        ++nextPictureIndex;
     record.x = centre.x();
     record.y = centre.y();
     for (size_t i = 0; i < fish.size(); ++i) {

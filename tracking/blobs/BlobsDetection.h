@@ -55,6 +55,9 @@ private:
     QString failure; // why prepare() failed, naming the file
     cv::Mat background;
     int samplesTaken = 0; // frames the pre-pass sampled
+    // The index of the next picture tracked, counted from the video's first (0); -1 when it
+    // could not be counted.
+    qint64 nextPictureIndex = -1;
     ForegroundMask::Rule rulePicked = ForegroundMask::Rule::Absolute;
     QString backgroundWords; // how the background was made, for the Detection line
     bool darkAnimals = true; // the animals' polarity the background was made for

@@ -529,6 +529,11 @@ void VideoView::SetFishPositions(const QList<QPoint> &positions)
 {
     fishPositions = positions;
 }
+void VideoView::SetHistory(const RecordLookup &records)
+{
+    reviewedHistory = records;
+}
+
 QPoint VideoView::FishPosition() const
 {
     return fishPosition;
@@ -657,8 +662,8 @@ void VideoView::Redraw()
     }
     // The tracker may append while we draw: every record comes out as a copy taken under
     // the tracker's own lock.
-    RecordLookup history;
-    if (tracker)
+    RecordLookup history = reviewedHistory;
+    if (tracker && !history)
         history = [tracker](int index, TrackRecord &record) {
             bool ok = false;
             record = tracker->recordFromEnd(index, &ok);

@@ -7,6 +7,7 @@
 // GUI thread, except the calls the tracker makes (see the lock and atomics below).
 
 #include "model/OverlayShapes.h"
+#include "view/ViewRenderer.h"
 #include "view/ui/ViewHost.h"
 
 #include <QImage>
@@ -37,6 +38,9 @@ public:
     void SetShowResults(bool show);
     void SetCorrectionMode(bool on);
     void SetFishPositions(const QList<QPoint> &positions);
+    // The records the trails and heading ticks are drawn from, counted back from the one shown
+    // (a data file under review); empty: the tracker's own.
+    void SetHistory(const RecordLookup &records);
     QPoint FishPosition() const;
     QList<QPoint> FishPositions() const { return fishPositions; }
     bool FishFound() const;
@@ -136,6 +140,7 @@ private:
     QList<QRect> handles; // GUI thread only
     QPoint dragStart; // GUI thread only
     QList<QPoint> fishPositions; // GUI thread only
+    RecordLookup reviewedHistory; // GUI thread only
     QPoint fishPosition; // GUI thread only
     QImage image; // guarded by viewLock
     std::atomic<bool> fishFound { false }; // written by the tracker, read at redraw
