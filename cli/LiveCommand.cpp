@@ -91,7 +91,8 @@ int runLive(const QStringList &args)
                                        : line.failure(f.code, f.message);
     };
     if (line.isSet("start-ms"))
-        return fail({ ExitBadOption, QStringLiteral("--start-ms does not apply to a live source") });
+        return fail(
+            { ExitBadOption, QStringLiteral("--start-ms does not apply to a live source") });
     TrackOptions::Options options;
     TrackOptions::MethodOptions method;
     LiveHost host;
@@ -144,11 +145,10 @@ int runLive(const QStringList &args)
         return fail({ ExitBadVideo, error });
     }
     host.source = options.video;
-    if (auto failure = TrackOptions::checkArea(
-            host.controls, &host.overlays, source.frameSize(), "live"))
-        return fail(*failure);
     if (auto failure
-        = TrackOptions::checkBackground(method, host.controls, source.frameSize()))
+        = TrackOptions::checkArea(host.controls, &host.overlays, source.frameSize(), "live"))
+        return fail(*failure);
+    if (auto failure = TrackOptions::checkBackground(method, host.controls, source.frameSize()))
         return fail(*failure);
 
     TrackResults results;

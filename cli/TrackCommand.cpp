@@ -47,7 +47,6 @@ using TrackOptions::Failure;
 using TrackOptions::MethodOptions;
 using TrackOptions::Options;
 
-
 // The run's surroundings: the values the window's controls and view would hold.
 class CliHost : public TrackingHost
 {
@@ -267,14 +266,15 @@ int runTrack(const QStringList &args)
         QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 
     CliHost host;
-    if (auto failure = TrackOptions::configure(line, &options, &method, &host.controls, &host.overlays))
+    if (auto failure
+        = TrackOptions::configure(line, &options, &method, &host.controls, &host.overlays))
         return fail(*failure);
 
     VideoProbe probe { QString() }; // what openVideo() finds
     if (auto failure = openVideo(options, &host, &probe))
         return fail(*failure);
-    if (auto failure = TrackOptions::checkArea(
-            host.controls, &host.overlays, host.shownFrame.size(), "track"))
+    if (auto failure
+        = TrackOptions::checkArea(host.controls, &host.overlays, host.shownFrame.size(), "track"))
         return fail(*failure);
     if (auto failure = TrackOptions::checkBackground(method, host.controls, host.shownFrame.size()))
         return fail(*failure);
@@ -410,4 +410,3 @@ QStringList trackManifestOptions()
     add(ArenaOptions::options);
     return names;
 }
-

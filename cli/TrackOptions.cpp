@@ -65,7 +65,6 @@ const OptionSpec methodOptions[9] = {
 
 namespace {
 
-
 // A whole number option within minimum..maximum; the default when not given.
 std::optional<Failure> intOption(
     const CommandLine &line, const char *name, int minimum, int maximum, int *value)
@@ -338,7 +337,6 @@ std::optional<Failure> buildOverlays(
     return std::nullopt;
 }
 
-
 // A setup file's parameters, for those not named on the command line.
 void applySetupParameters(const TrackingSetup &setup, Options *o)
 {
@@ -361,7 +359,6 @@ void applySetupParameters(const TrackingSetup &setup, Options *o)
             : setup.brightObject                ? QStringLiteral("bright")
                                                 : QStringLiteral("dark");
 }
-
 
 std::optional<Failure> configure(const CommandLine &line, Options *o, MethodOptions *m,
     TrackingControls *controls, OverlaySet *overlays)
@@ -386,14 +383,13 @@ std::optional<Failure> configure(const CommandLine &line, Options *o, MethodOpti
     else if (m->blobs)
         m->fish = o->fish;
 
-    if (auto failure
-        = buildOverlays(*o, m->blobs, setup ? &*setup : nullptr, overlays))
+    if (auto failure = buildOverlays(*o, m->blobs, setup ? &*setup : nullptr, overlays))
         return failure;
     // Arenas given as options take the place of those of --overlays-from or --setup.
     QList<Arena> givenArenas;
     Scale gridScale;
-    if (auto error = ArenaOptions::parse(
-            line, m->blobs, o->area, m->fish, &givenArenas, &gridScale))
+    if (auto error
+        = ArenaOptions::parse(line, m->blobs, o->area, m->fish, &givenArenas, &gridScale))
         return Failure { ExitBadOption, *error };
     // The scale is set once: by the option, by a grid's wells, or by the setup it comes with.
     if (line.isSet("scale")) {
@@ -428,8 +424,7 @@ std::optional<Failure> configure(const CommandLine &line, Options *o, MethodOpti
     // Without --area, the Tracking Area spans the arenas.
     if (!o->area && o->overlaysFrom.isEmpty() && o->setupFrom.isEmpty()
         && !overlays->arenas.isEmpty())
-        overlays->areas[0]
-            = overlays->areas[0].united(ArenaLayout::span(overlays->arenas));
+        overlays->areas[0] = overlays->areas[0].united(ArenaLayout::span(overlays->arenas));
     controls->fishCount = o->fish;
     controls->framesToAverage = o->average;
     controls->confidenceThreshold = float(o->threshold);
@@ -442,8 +437,8 @@ std::optional<Failure> configure(const CommandLine &line, Options *o, MethodOpti
     return std::nullopt;
 }
 
-std::optional<Failure> checkArea(
-    const TrackingControls &controls, OverlaySet *overlays, const QSize &frameSize, const char *command)
+std::optional<Failure> checkArea(const TrackingControls &controls, OverlaySet *overlays,
+    const QSize &frameSize, const char *command)
 {
     const RunParameters p = RunParameters::fromControls(controls);
     QRect area = overlays->areas.value(0);
@@ -459,18 +454,19 @@ std::optional<Failure> checkArea(
                 .arg(frame.height()) };
     if (!frame.contains(area)) {
         const QRect clipped = area & frame;
-        warn(command, QStringLiteral("the Tracking Area %1,%2,%3,%4 reaches past the %5x%6 frame; it is "
-                            "clipped to %7,%8,%9,%10")
-                 .arg(area.left())
-                 .arg(area.top())
-                 .arg(area.right())
-                 .arg(area.bottom())
-                 .arg(frame.width())
-                 .arg(frame.height())
-                 .arg(clipped.left())
-                 .arg(clipped.top())
-                 .arg(clipped.right())
-                 .arg(clipped.bottom()));
+        warn(command,
+            QStringLiteral("the Tracking Area %1,%2,%3,%4 reaches past the %5x%6 frame; it is "
+                           "clipped to %7,%8,%9,%10")
+                .arg(area.left())
+                .arg(area.top())
+                .arg(area.right())
+                .arg(area.bottom())
+                .arg(frame.width())
+                .arg(frame.height())
+                .arg(clipped.left())
+                .arg(clipped.top())
+                .arg(clipped.right())
+                .arg(clipped.bottom()));
         area = clipped;
         overlays->areas[0] = area;
     }
@@ -491,7 +487,6 @@ std::optional<Failure> checkArea(
                 .arg(needed) };
     return std::nullopt;
 }
-
 
 void warn(const char *command, const QString &message)
 {

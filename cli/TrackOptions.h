@@ -67,7 +67,6 @@ struct MethodOptions
     bool strict = false; // a run that found too few fails
 };
 
-
 // Reads the options into the controls and overlays: parameters, setup, overlays, arenas, scale.
 std::optional<Failure> configure(const CommandLine &line, Options *o, MethodOptions *m,
     TrackingControls *controls, OverlaySet *overlays);

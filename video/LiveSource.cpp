@@ -69,8 +69,8 @@ bool LiveSource::open(const Options &options, QString *error)
         av_dict_set(&settings, "buffer_size", "8388608", 0);
         av_dict_set(&settings, "overrun_nonfatal", "1", 0);
     }
-    // Every packet as it comes, and no more than a second read to learn the stream.
-    av_dict_set(&settings, "fflags", "nobuffer", 0);
+    // No more than a second read to learn the stream. (Those packets are kept: "nobuffer"
+    // would throw the stream's first second away.)
     av_dict_set(&settings, "analyzeduration", "1000000", 0);
 
     AVFormatContext *context = avformat_alloc_context();
@@ -162,7 +162,8 @@ void LiveSource::readLoop()
             receive(arrivalNs);
             break;
         }
-        if (packet->stream_index == streamIndex && avcodec_send_packet(codec.get(), packet.get()) >= 0)
+        if (packet->stream_index == streamIndex
+            && avcodec_send_packet(codec.get(), packet.get()) >= 0)
             receive(arrivalNs);
         av_packet_unref(packet.get());
     }
@@ -230,11 +231,11 @@ bool LiveSource::convert(const AVFrame *frame, QImage *image)
     const ff::FramePtr rgb = ff::allocatePicture(size.width(), size.height(), AV_PIX_FMT_RGB24);
     if (!rgb)
         return false;
-    sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, rgb->data,
-        rgb->linesize);
-    *image = QImage(rgb->data[0], size.width(), size.height(), rgb->linesize[0],
-        QImage::Format_RGB888)
-                 .copy();
+    sws_scale(
+        scaler.get(), frame->data, frame->linesize, 0, frame->height, rgb->data, rgb->linesize);
+    *image
+        = QImage(rgb->data[0], size.width(), size.height(), rgb->linesize[0], QImage::Format_RGB888)
+              .copy();
     return !image->isNull();
 }
 

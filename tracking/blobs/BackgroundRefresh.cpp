@@ -11,8 +11,8 @@ void BackgroundRefresh::update(const cv::Mat &grey, const cv::Mat &foreground, c
 {
     if (grey.size() != average.size() || foreground.size() != average.size())
         return;
-    const cv::Mat grow = cv::getStructuringElement(
-        cv::MORPH_ELLIPSE, cv::Size(2 * margin + 1, 2 * margin + 1));
+    const cv::Mat grow
+        = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * margin + 1, 2 * margin + 1));
     cv::dilate(foreground, still, grow);
     cv::bitwise_not(still, still);
     cv::accumulateWeighted(grey, average, rate, still);

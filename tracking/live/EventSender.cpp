@@ -54,7 +54,8 @@ bool EventSender::open(const QString &target, QString *error)
     addrinfo *found = nullptr;
     const int code = getaddrinfo(host.constData(), port.constData(), &hints, &found);
     if (code != 0) {
-        *error = QStringLiteral("--events %1: %2").arg(target, QString::fromLocal8Bit(gai_strerror(code)));
+        *error = QStringLiteral("--events %1: %2")
+                     .arg(target, QString::fromLocal8Bit(gai_strerror(code)));
         return false;
     }
     QString why;
@@ -97,6 +98,7 @@ bool EventSender::send(const QByteArray &line, QString *error)
     }
     if (errno == ECONNREFUSED)
         return true;
-    *error = QStringLiteral("cannot send an event: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    *error = QStringLiteral("cannot send an event: %1")
+                 .arg(QString::fromLocal8Bit(std::strerror(errno)));
     return false;
 }

@@ -23,8 +23,8 @@ public:
     LiveDataFile &operator=(const LiveDataFile &) = delete;
 
     // Writes the header of `content` (its records too, if any); false with the reason.
-    bool start(const QString &path, const TrackingDataFile::Content &content, bool bodies,
-        QString *error);
+    bool start(
+        const QString &path, const TrackingDataFile::Content &content, bool bodies, QString *error);
     // Appends one row; false with the reason (a full disk...).
     bool append(const TrackRecord &record, QString *error);
     // Forces what was appended to the disk; false with the reason.

@@ -161,11 +161,11 @@ RunParameters LiveRun::run()
         float threshold = 0.0f;
         if (method->flagThreshold(&threshold))
             content.confidenceThreshold = threshold;
-        content.detection += QStringLiteral(" live time=%1 source=%2")
-                                 .arg(source.streamTime() ? QStringLiteral("stream")
-                                                          : QStringLiteral("wall-clock"),
-                                     QString::fromLatin1(QUrl::toPercentEncoding(
-                                         host.fileName(), "/:@")));
+        content.detection
+            += QStringLiteral(" live time=%1 source=%2")
+                   .arg(source.streamTime() ? QStringLiteral("stream")
+                                            : QStringLiteral("wall-clock"),
+                       QString::fromLatin1(QUrl::toPercentEncoding(host.fileName(), "/:@")));
         if (!parameters.arenas.isEmpty()) {
             content.overlays.arenas = parameters.arenas;
             const QString groups = ArenaLayout::describeGroups(parameters.arenas);
@@ -246,16 +246,18 @@ RunParameters LiveRun::run()
             currentFrame = frame.image;
         }
         // The pictures dropped since the last one taken: rows marked not found, their times
-        // spread evenly between the two taken.
-        const qint64 gap = frame.index - nextIndex;
+        // spread evenly between the two taken (the first picture's time is 0).
+        const qint64 anchor = nextIndex > 0 ? nextIndex - 1 : 0;
+        const double anchorSeconds = nextIndex > 0 ? lastSeconds : 0.0;
         bool ok = true;
         for (qint64 i = nextIndex; i < frame.index && ok; ++i) {
             TrackRecord newest;
             const bool has = results.newest(&newest);
             TrackRecord row = notFound(has ? &newest : nullptr);
             row.frameNumber = i;
-            row.seconds = float(lastSeconds
-                + (frame.seconds - lastSeconds) * double(i - nextIndex + 1) / double(gap + 1));
+            row.seconds = float(anchorSeconds
+                + (frame.seconds - anchorSeconds) * double(i - anchor)
+                    / double(frame.index - anchor));
             appendRecord(row);
             ok = rowMade(row, i, frame.arrivalNs, false);
         }
@@ -301,8 +303,8 @@ RunParameters LiveRun::run()
         }
         if (!started && !startFile())
             break;
-        method->trackFrame(frame.image, frame.index, qint64(std::llround(frame.seconds * 1000.0)),
-            results);
+        method->trackFrame(
+            frame.image, frame.index, qint64(std::llround(frame.seconds * 1000.0)), results);
         TrackRecord made;
         results.newest(&made);
         if (!rowMade(made, frame.index, frame.arrivalNs, true))

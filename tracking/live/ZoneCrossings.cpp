@@ -8,11 +8,13 @@
 QByteArray ZoneCrossings::Event::json() const
 {
     // Fixed key order and millisecond times, one line: what a reader splits on newlines wants.
-    const QString zoneText = QString::fromUtf8(
-        QJsonDocument(QJsonObject { { QStringLiteral("z"), zone } }).toJson(QJsonDocument::Compact));
+    const QString zoneText = QString::fromUtf8(QJsonDocument(
+        QJsonObject {
+            { QStringLiteral("z"), zone } }).toJson(QJsonDocument::Compact));
     // zoneText is {"z":"..."}: the label quoted and escaped as JSON.
     const QString quoted = zoneText.mid(5, zoneText.size() - 6);
-    return QStringLiteral("{\"t\": %1, \"frame\": %2, \"fish\": %3, \"zone\": %4, \"event\": \"%5\"}")
+    return QStringLiteral(
+        "{\"t\": %1, \"frame\": %2, \"fish\": %3, \"zone\": %4, \"event\": \"%5\"}")
         .arg(seconds, 0, 'f', 3)
         .arg(frame)
         .arg(fish)
