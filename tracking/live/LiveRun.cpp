@@ -231,13 +231,17 @@ RunParameters LiveRun::run()
     const int64_t startNs = LiveSource::nowNs();
     qint64 nextIndex = 0;
     double lastSeconds = 0.0;
-    while (!flags.stopRequested) {
-        if (settings.durationSeconds > 0
-            && double(LiveSource::nowNs() - startNs) / 1e9 >= settings.durationSeconds)
-            break;
+    for (;;) {
+        // At the end, reading stops and the picture still waiting is the last one taken, so
+        // that the rows of the pictures dropped before it are written too.
+        const bool ending = flags.stopRequested
+            || (settings.durationSeconds > 0
+                && double(LiveSource::nowNs() - startNs) / 1e9 >= settings.durationSeconds);
+        if (ending)
+            source.stop();
         LiveSource::Frame frame;
-        if (!source.take(&frame, 100)) {
-            if (source.ended())
+        if (!source.take(&frame, ending ? 0 : 100)) {
+            if (ending || source.ended())
                 break;
             continue;
         }
