@@ -121,7 +121,18 @@ RunParameters LiveRun::run()
 {
     results.clear();
     parameters = RunParameters::fromControls(host.trackingControls());
-    const OverlaySet overlays = host.viewOverlays();
+    if (settings.method)
+        parameters.method = *settings.method;
+    OverlaySet overlays = host.viewOverlays();
+    // No Tracking Area (nothing drawn yet), or one off the picture: the whole picture.
+    const QRect picture(QPoint(0, 0), source.frameSize());
+    if (overlays.areas.isEmpty()) {
+        overlays.areas << QRect();
+        overlays.areaLabels << QStringLiteral("Tracking Area");
+    }
+    if (!picture.intersects(overlays.areas[0]))
+        overlays.areas[0] = picture;
+    overlays.areas[0] &= picture;
     area = overlays.areas.value(0);
     const bool blobs = parameters.method == DetectionKind::Blobs;
     if (blobs && !overlays.arenas.isEmpty()) {

@@ -20,6 +20,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class LiveSource;
@@ -37,6 +38,8 @@ public:
         QString events; // "-", "udp://HOST:PORT" or empty: none
         double warmUpSeconds = 5.0; // whole-video background: the warm-up's length
         double durationSeconds = 0.0; // 0: until stopped or the source ends
+        // The method, when not the controls' (the window asks for it when the session starts).
+        std::optional<DetectionKind> method;
     };
 
     struct Status
