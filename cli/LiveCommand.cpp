@@ -119,7 +119,7 @@ int runLive(const QStringList &args)
         if (!problem.isEmpty())
             return fail({ ExitBadOption, problem });
     }
-    if (options.quiet)
+    if (line.isSet("quiet"))
         QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     for (const QString &input : { options.setupFrom, options.overlaysFrom, method.backgroundImage })
         AtomicFile::protectInput(input);

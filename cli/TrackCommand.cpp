@@ -262,7 +262,7 @@ int runTrack(const QStringList &args)
     };
     // The tracker's "Processing..." goes to Qt's debug output; --quiet keeps standard error
     // for failures only.
-    if (options.quiet)
+    if (line.isSet("quiet"))
         QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 
     CliHost host;
