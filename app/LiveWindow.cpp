@@ -79,6 +79,7 @@ LiveWindow::LiveWindow(MainWindow *mainWindow, const Session &liveSession)
     status->setObjectName(QStringLiteral("liveStatus"));
     stop = new QPushButton(tr("Stop"));
     stop->setObjectName(QStringLiteral("liveStop"));
+    stop->setToolTip(tr("End the session: the data file keeps every row made"));
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(status, 1);
     bottom->addWidget(stop);

@@ -225,7 +225,7 @@ private Q_SLOTS:
             const auto top = w.menuBar()->actions();
             QCOMPARE(menuTexts(top[0]->menu()),
                 (QStringList { "Open Video File...", "Open Recent", "Save Setup...",
-                    "Load Setup...", "Quit" }));
+                    "Load Setup...", "Track Live...", "Quit" }));
             QCOMPARE(menuTexts(top[2]->menu()),
                 (QStringList {
                     "Fit", "100%", "Zoom In", "Zoom Out", "Play\tSpace", "Tracker View" }));
