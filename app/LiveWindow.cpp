@@ -26,15 +26,31 @@ LiveRun::Settings settingsOf(const LiveWindow::Session &session)
 } // namespace
 
 LiveWindow::Host::Host(MainWindow *mainWindow, const QString &sourceName)
-    : window(mainWindow)
-    , source(sourceName)
+    : source(sourceName)
     , overlays(mainWindow->viewOverlays())
 {
+    const TrackingControls &from = mainWindow->trackingControls();
+    controls.fishCount = from.fishCount.load();
+    controls.framesToAverage = from.framesToAverage.load();
+    controls.confidenceThreshold = from.confidenceThreshold.load();
+    controls.gaussianVariance = from.gaussianVariance.load();
+    controls.meanFilterSize = from.meanFilterSize.load();
+    controls.signedDifference = from.signedDifference.load();
+    controls.brightObject = from.brightObject.load();
+    controls.detectionMethod = from.detectionMethod.load();
+    const BlobControls &blobs = from.blobs;
+    controls.blobs.backgroundFrames = blobs.backgroundFrames.load();
+    controls.blobs.backgroundMode = blobs.backgroundMode.load();
+    controls.blobs.threshold = blobs.threshold.load();
+    controls.blobs.minArea = blobs.minArea.load();
+    controls.blobs.maxArea = blobs.maxArea.load();
+    controls.blobs.maxSpeed = blobs.maxSpeed.load();
+    controls.blobs.setChosenBackground(blobs.chosenBackground(), blobs.chosenBackgroundPath());
 }
 
 const TrackingControls &LiveWindow::Host::trackingControls() const
 {
-    return window->trackingControls();
+    return controls;
 }
 
 void LiveWindow::start(MainWindow *window)
@@ -152,7 +168,7 @@ void LiveWindow::refresh()
             for (const QPoint &p : std::as_const(newest.fishPositions))
                 state.fishPositions << p;
         }
-        state.meanFilterSize = window->trackingControls().meanFilterSize;
+        state.meanFilterSize = host.trackingControls().meanFilterSize;
         const RecordLookup history = [this](int index, TrackRecord &record) {
             return results.withLock([&](const QVector<TrackRecord> &r) {
                 if (index < 0 || index >= r.size())

@@ -51,7 +51,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // The session's surroundings: the main window's controls and overlays, the source's name.
+    // The session's surroundings: the main window's controls and overlays as they were when
+    // it started (copied, so that the window may close while the worker still stops), the
+    // source's name.
     class Host : public TrackingHost
     {
     public:
@@ -65,7 +67,7 @@ private:
         void setFishFound(bool) override { }
 
     private:
-        MainWindow *window;
+        TrackingControls controls; // written before the worker starts, then only read
         QString source;
         OverlaySet overlays; // copied when the session starts
     };
