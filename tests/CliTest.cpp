@@ -923,6 +923,10 @@ private slots:
         const QString clip = testutils::scratchPath("path.ts");
         QVERIFY(ffmpeg(
             { "-i", made, "-c:v", "mpeg2video", "-q:v", "2", "-g", "12", "-bf", "0", clip }));
+        // The same with ten pictures lost on the way (their timestamps left out).
+        const QString gapped = testutils::scratchPath("gapped.ts");
+        QVERIFY(ffmpeg({ "-i", made, "-vf", "select='not(between(n,40,49))'", "-fps_mode",
+            "passthrough", "-c:v", "mpeg2video", "-q:v", "2", "-g", "12", "-bf", "0", gapped }));
         const QStringList area { "--area=5,5,314,234", "--zone=mid=140,0,180,239", "--average=10" };
 
         struct Session
@@ -931,12 +935,13 @@ private slots:
             const char *method;
             double rate; // the stream's speed: 1 is real time
             int signal; // what ends it
+            bool lossy; // the clip with pictures lost
         };
         const Session sessions[] = {
-            { "classic, events", "classic", 1.0, SIGINT },
-            { "blobs after its warm-up", "blobs", 1.0, SIGTERM },
-            { "three times real time", "classic", 3.0, SIGINT },
-            { "killed", "classic", 1.0, SIGKILL },
+            { "classic, events", "classic", 1.0, SIGINT, false },
+            { "blobs after its warm-up, pictures lost", "blobs", 1.0, SIGTERM, true },
+            { "three times real time", "classic", 3.0, SIGINT, false },
+            { "killed", "classic", 1.0, SIGKILL, false },
         };
         for (const Session &session : sessions) {
             const QString what = QString::fromLatin1(session.name);
@@ -964,7 +969,7 @@ private slots:
             QProcess sender;
             sender.start("ffmpeg",
                 { "-nostdin", "-loglevel", "error", "-readrate", QString::number(session.rate),
-                    "-i", clip, "-c", "copy", "-f", "mpegts",
+                    "-i", session.lossy ? gapped : clip, "-c", "copy", "-f", "mpegts",
                     QStringLiteral("udp://127.0.0.1:%1?pkt_size=1316").arg(streamPort) });
             if (session.signal == SIGKILL) {
                 QTest::qWait(2500);
@@ -1001,7 +1006,7 @@ private slots:
                 qPrintable(context));
             QVERIFY2(bytesOf(data).contains(" live time=stream source=udp://127.0.0.1:"),
                 qPrintable(context));
-            // Every picture has its row, at its time, dropped ones marked not found.
+            // Every picture has its row, at its time, dropped or lost ones marked not found.
             const QRegularExpression summary(
                 " (\\d+) rows written .*\\((\\d+) tracked, (\\d+) dropped");
             const QRegularExpressionMatch counts = summary.match(err);
@@ -1033,18 +1038,23 @@ private slots:
             const QVector<QVector<double>> references = numbersIn(offline);
             QVERIFY(!references.isEmpty());
             const double offset = references[0][0] - 2.0 / fps;
+            // (A picture the tracker was too busy for, on a loaded machine, has a row of
+            // confidence 0; it is counted above, not here.)
             int wanted = 0, agreed = 0;
             for (const QVector<double> &reference : references) {
                 const double t = reference[0] - offset;
                 if (t < 1.5 || reference[5] == 0)
                     continue;
-                ++wanted;
-                for (const QVector<double> &row : rows)
-                    if (std::abs(row[0] - t) < 0.01 && row[5] == 1
+                for (const QVector<double> &row : rows) {
+                    if (std::abs(row[0] - t) >= 0.01 || row[4] == 0)
+                        continue;
+                    ++wanted;
+                    if (row[5] == 1
                         && std::hypot(row[1] - reference[1], row[2] - reference[2]) <= 2)
                         ++agreed;
+                }
             }
-            QVERIFY2(wanted > 50 && agreed >= 0.95 * wanted,
+            QVERIFY2(wanted > 40 && agreed >= 0.95 * wanted,
                 qPrintable(
                     QStringLiteral("%1 of %2 agree; %3").arg(agreed).arg(wanted).arg(context)));
 

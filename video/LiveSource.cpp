@@ -6,6 +6,7 @@ extern "C" {
 }
 
 #include <chrono>
+#include <cmath>
 
 namespace {
 
@@ -89,6 +90,11 @@ bool LiveSource::open(const Options &options, QString *error)
         return fail(QStringLiteral("No video stream in"), streamIndex);
     const AVStream *stream = context->streams[streamIndex];
     timeBase = stream->time_base;
+    const AVRational rate = stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0
+        ? stream->avg_frame_rate
+        : stream->r_frame_rate;
+    if (rate.num > 0 && rate.den > 0)
+        frameStep = av_q2d(av_inv_q(rate));
     codec.reset(avcodec_alloc_context3(decoder));
     if (!codec)
         return fail(QStringLiteral("Cannot decode"), AVERROR(ENOMEM));
@@ -130,6 +136,13 @@ void LiveSource::readLoop()
             seconds = double(arrivalNs - firstWallNs) / 1e9;
         else if (ts != AV_NOPTS_VALUE)
             seconds = double(ts - firstTimestamp) * av_q2d(timeBase);
+        // Pictures lost before decoding (a datagram the network or a full buffer lost) leave a
+        // gap in the timestamps: counted as dropped, so that the indices and rows keep time.
+        // A jump of more than a minute is a discontinuity of the stream, not a loss.
+        qint64 lost = 0;
+        const double gap = seconds - lastSeconds;
+        if (streamClock && frameStep > 0 && decodedCount > 0 && gap > 1.5 * frameStep && gap < 60.0)
+            lost = qint64(std::llround(gap / frameStep)) - 1;
         lastSeconds = seconds;
         ff::FramePtr kept(av_frame_alloc());
         if (!kept)
@@ -137,12 +150,13 @@ void LiveSource::readLoop()
         av_frame_move_ref(kept.get(), frame.get());
         {
             std::lock_guard<std::mutex> locker(slotLock);
-            if (slot)
+            if (pending.size() >= queueLength) {
+                pending.pop_front();
                 ++droppedCount;
-            slot = std::move(kept);
-            slotIndex = decodedCount++;
-            slotSeconds = seconds;
-            slotArrivalNs = arrivalNs;
+            }
+            decodedCount += lost;
+            droppedCount += lost;
+            pending.push_back({ std::move(kept), decodedCount++, seconds, arrivalNs });
         }
         slotFilled.notify_one();
     };
@@ -181,13 +195,15 @@ bool LiveSource::take(Frame *out, int timeoutMs)
     {
         std::unique_lock<std::mutex> locker(slotLock);
         slotFilled.wait_for(locker, std::chrono::milliseconds(timeoutMs),
-            [this] { return slot != nullptr || finished; });
-        if (!slot)
+            [this] { return !pending.empty() || finished; });
+        if (pending.empty())
             return false;
-        picture = std::move(slot);
-        out->index = slotIndex;
-        out->seconds = slotSeconds;
-        out->arrivalNs = slotArrivalNs;
+        Pending &oldest = pending.front();
+        picture = std::move(oldest.frame);
+        out->index = oldest.index;
+        out->seconds = oldest.seconds;
+        out->arrivalNs = oldest.arrivalNs;
+        pending.pop_front();
     }
     return convert(picture.get(), &out->image);
 }

@@ -1,11 +1,13 @@
 #pragma once
 // A camera or a stream, read as it comes. A reader thread of its own reads and decodes every
-// picture (a decoder needs them all) and leaves the newest in a slot of one: when the tracker
-// has not taken the last one by the time the next is decoded, the last one is dropped and
-// counted, so nothing queues without bound and the tracker always gets the newest picture.
-// Each picture carries its 0-based index among the decoded pictures (a gap says how many were
-// dropped), its time from the first picture (the stream's timestamps, or the wall clock when
-// the stream has none) and the moment it arrived.
+// picture (a decoder needs them all) into a queue of a few pictures: a burst of pictures (a
+// network hands them over in bursts) waits there for the tracker, and when the tracker falls
+// behind for longer, the oldest picture is dropped and counted, so nothing queues without
+// bound and the tracker is never more than a few pictures late.
+// Each picture carries its 0-based index among the pictures the source sent (a gap says how
+// many were dropped: by the queue, or lost before decoding, as a gap in the stream's timestamps
+// longer than a frame shows), its time from the first picture (the stream's timestamps, or the
+// wall clock when the stream has none) and the moment it arrived.
 //
 // Cameras are opened through libavdevice (v4l2 for /dev/video*, with its input format, size and
 // rate passed on), anything else as a URL libavformat opens (udp://, tcp://, rtsp://, srt://,
@@ -20,6 +22,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -40,7 +43,7 @@ public:
     struct Frame
     {
         QImage image; // Format_RGB888
-        qint64 index = 0; // among the pictures decoded, from 0
+        qint64 index = 0; // among the pictures sent, from 0
         double seconds = 0.0; // from the first picture
         int64_t arrivalNs = 0; // steady clock: when its packet was read
     };
@@ -52,12 +55,13 @@ public:
 
     // Opens the source and starts reading; false with FFmpeg's reason in *error.
     bool open(const Options &options, QString *error);
-    // The newest picture not taken yet, waiting up to timeoutMs for one; false when none came
+    // The oldest picture not taken yet, waiting up to timeoutMs for one; false when none came
     // (ended() then says whether the source has ended).
     bool take(Frame *frame, int timeoutMs);
     bool ended() const { return finished; }
     QString endReason() const;
-    // Pictures decoded and pictures the tracker never took.
+    // Pictures sent (decoded, or lost on the way) and pictures the tracker never took (lost
+    // ones included).
     qint64 decoded() const { return decodedCount; }
     qint64 dropped() const { return droppedCount; }
     // Whether the times are the stream's (else the wall clock's).
@@ -77,6 +81,7 @@ private:
     ff::CodecContextPtr codec;
     int streamIndex = -1;
     AVRational timeBase { 0, 1 };
+    double frameStep = 0.0; // seconds between pictures at the stream's rate; 0: not known
     QSize size;
     std::atomic<bool> streamClock { true }; // set by the reader at the first picture
     std::function<bool()> cancelled; // set before opening, read by the reader thread only
@@ -92,11 +97,17 @@ private:
     std::atomic<qint64> decodedCount { 0 };
     std::atomic<qint64> droppedCount { 0 };
 
+    struct Pending
+    {
+        ff::FramePtr frame;
+        qint64 index = 0;
+        double seconds = 0.0;
+        int64_t arrivalNs = 0;
+    };
+    // Pictures a burst may bring before the oldest is dropped: 4, 133 ms at 30 per second.
+    static constexpr size_t queueLength = 4;
     mutable std::mutex slotLock;
     std::condition_variable slotFilled; // with slotLock
-    ff::FramePtr slot; // guarded by slotLock: the newest picture not taken, or null
-    qint64 slotIndex = 0; // guarded by slotLock
-    double slotSeconds = 0.0; // guarded by slotLock
-    int64_t slotArrivalNs = 0; // guarded by slotLock
+    std::deque<Pending> pending; // guarded by slotLock: the pictures not taken, oldest first
     QString failure; // guarded by slotLock: why reading ended, empty at the source's end
 };

@@ -243,8 +243,8 @@ RunParameters LiveRun::run()
     qint64 nextIndex = 0;
     double lastSeconds = 0.0;
     for (;;) {
-        // At the end, reading stops and the picture still waiting is the last one taken, so
-        // that the rows of the pictures dropped before it are written too.
+        // At the end, reading stops and the pictures still waiting are the last ones taken, so
+        // that the rows of the pictures dropped before them are written too.
         const bool ending = flags.stopRequested
             || (settings.durationSeconds > 0
                 && double(LiveSource::nowNs() - startNs) / 1e9 >= settings.durationSeconds);
