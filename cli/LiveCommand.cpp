@@ -135,9 +135,19 @@ int runLive(const QStringList &args)
     sourceOptions.inputFormat = line.value("input-format");
     sourceOptions.videoSize = line.value("video-size");
     sourceOptions.frameRate = line.value("framerate");
-    sourceOptions.cancelled = [] { return SignalStop::received() != 0; };
+    // A source that sends nothing is waited for until a signal, or the end of --duration.
+    const int64_t openedNs = LiveSource::nowNs();
+    const double duration = settings.durationSeconds;
+    sourceOptions.cancelled = [openedNs, duration] {
+        return SignalStop::received() != 0
+            || (duration > 0 && double(LiveSource::nowNs() - openedNs) / 1e9 >= duration);
+    };
     QString error;
     if (!source.open(sourceOptions, &error)) {
+        if (!SignalStop::received() && sourceOptions.cancelled())
+            return fail({ ExitNothingTracked,
+                QStringLiteral("'%1' sent no picture within --duration; nothing written")
+                    .arg(options.video) });
         if (SignalStop::received())
             return line.failure(SignalStop::exitCode(SignalStop::received()),
                 QStringLiteral("stopped by %1 before the source sent a picture; nothing written")

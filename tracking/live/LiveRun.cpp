@@ -167,8 +167,11 @@ RunParameters LiveRun::run()
     ZoneCrossings crossings(overlays, parameters.fishCount);
     LiveDataFile file;
     bool started = false;
+    bool warmingUp = blobs; // the whole-video background's warm-up is not over
     auto startFile = [&]() {
-        content.detection = blobs ? method->description() : QStringLiteral("classic");
+        content.detection = !blobs ? QStringLiteral("classic")
+            : warmingUp            ? QStringLiteral("blobs warm-up-unfinished")
+                                   : method->description();
         float threshold = 0.0f;
         if (method->flagThreshold(&threshold))
             content.confidenceThreshold = threshold;
@@ -233,7 +236,6 @@ RunParameters LiveRun::run()
     const int samplesWanted = std::max(1, host.trackingControls().blobs.backgroundFrames.load());
     std::vector<cv::Mat> samples;
     double nextSampleAt = 0.0;
-    bool warmingUp = blobs;
     {
         QMutexLocker locker(&statusLock);
         current.warmingUp = warmingUp;
@@ -326,6 +328,9 @@ RunParameters LiveRun::run()
             break;
     }
     source.stop();
+    // A session that ended during the warm-up still keeps its rows (all marked not found).
+    if (!started && failure().isEmpty() && results.size() > 0)
+        startFile();
     if (!source.endReason().isEmpty())
         fail(QStringLiteral("%1: %2").arg(host.fileName(), source.endReason()));
     QString error;
