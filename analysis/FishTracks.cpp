@@ -1,6 +1,7 @@
 #include "analysis/FishTracks.h"
 
 #include "analysis/DataFileHeader.h"
+#include "files/CompleteLinesFile.h"
 #include "formats/TrackingDataFile.h"
 #include "model/ArenaLayout.h"
 
@@ -44,7 +45,7 @@ bool FishTracks::read(const QString &path, QString *error)
         OverlaySet zones = overlays;
         overlays.arenas = ArenaLayout::takeArenas(&zones, detection);
     }
-    QFile file(path);
+    CompleteLinesFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
             *error = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());

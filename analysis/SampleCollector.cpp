@@ -1,6 +1,7 @@
 #include "analysis/SampleCollector.h"
 
 #include "analysis/DataFileHeader.h"
+#include "files/CompleteLinesFile.h"
 
 #include <QDebug>
 #include <QFile>
@@ -117,7 +118,7 @@ float wrapDegrees(float d)
 
 Samples SampleCollector::collect(const SampleRequest &request)
 {
-    QFile file(request.path);
+    CompleteLinesFile file(request.path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return Samples {};
     return collectFrom(file, request);

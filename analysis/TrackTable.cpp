@@ -1,5 +1,6 @@
 #include "analysis/TrackTable.h"
 
+#include "files/CompleteLinesFile.h"
 #include "formats/TrackingDataFile.h"
 #include "model/ArenaLayout.h"
 
@@ -56,7 +57,7 @@ bool TrackTable::read(const QString &path, QString *error)
     zoneNames = overlays.areaLabels.mid(1);
     arenaOfFish = ArenaLayout::arenaOfFish(overlays.arenas);
 
-    QFile file(path);
+    CompleteLinesFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(file.errorString());
     QTextStream in(&file);

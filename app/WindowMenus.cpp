@@ -2,6 +2,7 @@
 
 #include "app/AppSettings.h"
 #include "app/IdentityReview.h"
+#include "app/LiveWindow.h"
 #include "app/MainWindow.h"
 #include "app/Playback.h"
 #include "app/ResultsMenu.h"
@@ -39,6 +40,10 @@ WindowMenus::WindowMenus(MainWindow *w)
     QAction *load = addAction(file, tr("&Load Setup..."), "actionLoadSetup");
     connect(load, &QAction::triggered, this, [this] { loadSetup(); });
     needVideo << save << load;
+    file->addSeparator();
+    QAction *live = addAction(file, tr("Track &Live..."), "actionTrackLive");
+    connect(live, &QAction::triggered, this, [this] { LiveWindow::start(window); });
+    idleOnly << live;
     file->addSeparator();
     connect(addAction(file, tr("&Quit"), "actionQuit", QKeySequence::Quit), &QAction::triggered,
         window, [this] { window->close(); });

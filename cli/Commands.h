@@ -5,6 +5,7 @@
 #include <QStringList>
 
 int runTrack(const QStringList &args);
+int runLive(const QStringList &args);
 int runAnalyze(const QStringList &args);
 int runExport(const QStringList &args);
 int runGfaEvents(const QStringList &args);

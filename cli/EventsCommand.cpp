@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/ResultOutput.h"
 #include "files/AtomicFile.h"
+#include "files/CompleteLinesFile.h"
 #include "files/InputFile.h"
 #include "formats/DataFileRows.h"
 #include "formats/IdentityEvents.h"
@@ -35,7 +36,7 @@ int runEvents(const QStringList &args)
     const QString problem = InputFile::textProblem(files[0]);
     if (!problem.isEmpty())
         return line.failure(ExitFailed, QStringLiteral("%1: %2").arg(files[0], problem));
-    QFile file(files[0]);
+    CompleteLinesFile file(files[0]);
     if (!file.open(QIODevice::ReadOnly))
         return line.failure(ExitFailed, QStringLiteral("%1: %2").arg(files[0], file.errorString()));
     DataFileRows rows;

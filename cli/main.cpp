@@ -18,6 +18,7 @@ const char usage[]
     = "usage: pondwatch-cli COMMAND [options] [ARGS...]\n"
       "commands:\n"
       "  track VIDEO [options]           track fish and write the tracking data file\n"
+      "  live SOURCE --output FILE [options]   track a camera or stream as it comes\n"
       "  analyze DATAFILE --variable NAME [...]   windowed statistics of a data file\n"
       "  export DATAFILE VIDEO [--overlays-from DATAFILE2]   write VIDEO.out.mpeg\n"
       "  gfa-events DATAFILE GFAFILE --output NAME [--offset S] [--window S]\n"
@@ -80,6 +81,7 @@ int main(int argc, char *argv[])
     }
     const std::map<QString, std::function<int(const QStringList &)>> commands = {
         { "track", runTrack },
+        { "live", runLive },
         { "analyze", runAnalyze },
         { "export", runExport },
         { "gfa-events", runGfaEvents },

@@ -1,6 +1,7 @@
 #include "formats/TrackingDataFile.h"
 
 #include "files/AtomicFile.h"
+#include "files/CompleteLinesFile.h"
 #include "files/InputFile.h"
 #include "formats/OverlayLimits.h"
 #include "model/ArenaLayout.h"
@@ -50,13 +51,6 @@ bool hasBodies(const TrackingDataFile::Content &content)
     return !content.records.isEmpty() && !content.records.first().headings.isEmpty();
 }
 
-// Whether the rows end with the picture's index (the whole-video background method's do, when
-// it could count them): a named "Frame" column after every other.
-bool hasFrames(const TrackingDataFile::Content &content)
-{
-    return hasBodies(content) && content.records.first().pictureIndex >= 0;
-}
-
 // Each fish's three columns, each fish's last followed by `separator`.
 void writeBodyHeader(QTextStream &out, int fish, const char *separator)
 {
@@ -83,6 +77,14 @@ void writeDetection(QTextStream &out, const QString &detection, const Scale &sca
 
 } // namespace
 
+TrackingDataFile::TrailingColumns TrackingDataFile::trailingColumnsOf(const Content &content)
+{
+    TrailingColumns trailing;
+    trailing.bodies = hasBodies(content);
+    trailing.frames = trailing.bodies && content.records.first().pictureIndex >= 0;
+    return trailing;
+}
+
 QString TrackingDataFile::real(float value)
 {
     return QString::number(double(value), 'f', 8);
@@ -90,57 +92,46 @@ QString TrackingDataFile::real(float value)
 
 void TrackingDataFile::writeSingleFish(QTextStream &out, const Content &content)
 {
-    const OverlaySet &ov = content.overlays;
-    writeOverlayHeader(out, ov);
-    writeDetection(out, content.detection, ov.scale);
-    out << "Seconds FishX FishY FishMovement Confidence Confidence>"
-        << real(content.confidenceThreshold);
-    for (int k = 1; k < ov.areas.size(); ++k)
-        out << ' ' << ov.areaLabels.value(k);
-    for (const Ruler &r : ov.rulers)
-        out << ' ' << r.label;
-    for (const PointDist &p : ov.pointDists)
-        out << ' ' << p.label;
-    const bool bodies = hasBodies(content);
-    if (bodies) {
-        out << ' ';
-        writeBodyHeader(out, 1, "");
-    }
-    const bool frames = hasFrames(content);
-    if (frames)
-        out << " Frame";
-    out << '\n';
-
-    const ArenaLayout::ZoneMembership zones(ov);
-    for (const TrackRecord &rec : content.records) {
-        const bool exact = !rec.exactPositions.isEmpty();
-        const QPointF position = exact ? rec.exactPositions[0] : QPointF(rec.x, rec.y);
-        out << real(rec.seconds) << ' ';
-        if (exact)
-            out << real(float(position.x())) << ' ' << real(float(position.y()));
-        else
-            out << rec.x << ' ' << rec.y;
-        out << ' ' << real(rec.movement) << ' ' << real(rec.confidence) << ' '
-            << (rec.confidence > content.confidenceThreshold ? 1 : 0);
-        for (int k = 1; k < ov.areas.size(); ++k)
-            out << ' ' << (zones.holds(k, 0, rec.x, rec.y) ? 1 : 0);
-        for (const Ruler &r : ov.rulers)
-            out << ' ' << real(r.Measure(position));
-        for (const PointDist &p : ov.pointDists)
-            out << ' ' << real(p.Measure(position));
-        if (bodies) {
-            out << ' ';
-            writeBodies(out, rec, 1, "");
-        }
-        if (frames)
-            out << ' ' << rec.pictureIndex;
-        out << '\n';
-    }
+    const TrailingColumns trailing = trailingColumnsOf(content);
+    writeHeader(out, content, trailing);
+    const ArenaLayout::ZoneMembership zones(content.overlays);
+    for (const TrackRecord &rec : content.records)
+        writeSingleFishRow(out, content, zones, rec, trailing);
 }
 
 void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
 {
+    const TrailingColumns trailing = trailingColumnsOf(content);
+    writeHeader(out, content, trailing);
+    const ArenaLayout::ZoneMembership zones(content.overlays);
+    for (const TrackRecord &rec : content.records)
+        writeMultiFishRow(out, content, zones, rec, trailing);
+}
+
+void TrackingDataFile::writeHeader(
+    QTextStream &out, const Content &content, TrailingColumns trailing)
+{
     const OverlaySet &ov = content.overlays;
+    if (!content.multiFish) {
+        writeOverlayHeader(out, ov);
+        writeDetection(out, content.detection, ov.scale);
+        out << "Seconds FishX FishY FishMovement Confidence Confidence>"
+            << real(content.confidenceThreshold);
+        for (int k = 1; k < ov.areas.size(); ++k)
+            out << ' ' << ov.areaLabels.value(k);
+        for (const Ruler &r : ov.rulers)
+            out << ' ' << r.label;
+        for (const PointDist &p : ov.pointDists)
+            out << ' ' << p.label;
+        if (trailing.bodies) {
+            out << ' ';
+            writeBodyHeader(out, 1, "");
+        }
+        if (trailing.frames)
+            out << " Frame";
+        out << '\n';
+        return;
+    }
     const int fish = content.fishCount;
     out << "NumFish: \n" << fish << '\n';
     writeOverlayHeader(out, ov);
@@ -155,43 +146,81 @@ void TrackingDataFile::writeMultiFish(QTextStream &out, const Content &content)
         for (const PointDist &p : ov.pointDists)
             out << "Fish" << f << p.label << ' ';
     }
-    const bool bodies = hasBodies(content);
-    if (bodies)
+    if (trailing.bodies)
         writeBodyHeader(out, fish, " ");
-    const bool frames = hasFrames(content);
-    if (frames)
+    if (trailing.frames)
         out << "Frame ";
     out << '\n';
+}
 
-    const ArenaLayout::ZoneMembership zones(ov);
-    for (const TrackRecord &rec : content.records) {
-        out << real(rec.seconds) << ' ';
-        for (int i = 0; i < fish; ++i) {
-            // Every record of a run has an entry per fish; a shorter list (never made by the
-            // tracker) reads as a fish not found at the record's own position.
-            const bool found = rec.fishFoundFlags.value(i, false);
-            const float confidence = rec.fishConfidences.value(i, 0.0f);
-            const QPoint p = rec.fishPositions.value(i, QPoint(rec.x, rec.y));
-            const bool exact = i < rec.exactPositions.size();
-            const QPointF position = exact ? rec.exactPositions[i] : QPointF(p);
-            out << (found ? 1 : 0) << ' ' << real(confidence) << ' ';
-            if (exact)
-                out << real(float(position.x())) << ' ' << real(float(position.y())) << ' ';
-            else
-                out << p.x() << ' ' << p.y() << ' ';
-            for (int k = 1; k < ov.areas.size(); ++k)
-                out << (zones.holds(k, i, p.x(), p.y()) ? 1 : 0) << ' ';
-            for (const Ruler &r : ov.rulers)
-                out << real(r.Measure(position)) << ' ';
-            for (const PointDist &pd : ov.pointDists)
-                out << real(pd.Measure(position)) << ' ';
-        }
-        if (bodies)
-            writeBodies(out, rec, fish, " ");
-        if (frames)
-            out << rec.pictureIndex << ' ';
-        out << '\n';
+void TrackingDataFile::writeRow(QTextStream &out, const Content &content,
+    const ArenaLayout::ZoneMembership &zones, const TrackRecord &rec, TrailingColumns trailing)
+{
+    if (content.multiFish)
+        writeMultiFishRow(out, content, zones, rec, trailing);
+    else
+        writeSingleFishRow(out, content, zones, rec, trailing);
+}
+
+void TrackingDataFile::writeSingleFishRow(QTextStream &out, const Content &content,
+    const ArenaLayout::ZoneMembership &zones, const TrackRecord &rec, TrailingColumns trailing)
+{
+    const OverlaySet &ov = content.overlays;
+    const bool exact = !rec.exactPositions.isEmpty();
+    const QPointF position = exact ? rec.exactPositions[0] : QPointF(rec.x, rec.y);
+    out << real(rec.seconds) << ' ';
+    if (exact)
+        out << real(float(position.x())) << ' ' << real(float(position.y()));
+    else
+        out << rec.x << ' ' << rec.y;
+    out << ' ' << real(rec.movement) << ' ' << real(rec.confidence) << ' '
+        << (rec.confidence > content.confidenceThreshold ? 1 : 0);
+    for (int k = 1; k < ov.areas.size(); ++k)
+        out << ' ' << (zones.holds(k, 0, rec.x, rec.y) ? 1 : 0);
+    for (const Ruler &r : ov.rulers)
+        out << ' ' << real(r.Measure(position));
+    for (const PointDist &p : ov.pointDists)
+        out << ' ' << real(p.Measure(position));
+    if (trailing.bodies) {
+        out << ' ';
+        writeBodies(out, rec, 1, "");
     }
+    if (trailing.frames)
+        out << ' ' << rec.pictureIndex;
+    out << '\n';
+}
+
+void TrackingDataFile::writeMultiFishRow(QTextStream &out, const Content &content,
+    const ArenaLayout::ZoneMembership &zones, const TrackRecord &rec, TrailingColumns trailing)
+{
+    const OverlaySet &ov = content.overlays;
+    const int fish = content.fishCount;
+    out << real(rec.seconds) << ' ';
+    for (int i = 0; i < fish; ++i) {
+        // Every record of a run has an entry per fish; a shorter list (never made by the
+        // tracker) reads as a fish not found at the record's own position.
+        const bool found = rec.fishFoundFlags.value(i, false);
+        const float confidence = rec.fishConfidences.value(i, 0.0f);
+        const QPoint p = rec.fishPositions.value(i, QPoint(rec.x, rec.y));
+        const bool exact = i < rec.exactPositions.size();
+        const QPointF position = exact ? rec.exactPositions[i] : QPointF(p);
+        out << (found ? 1 : 0) << ' ' << real(confidence) << ' ';
+        if (exact)
+            out << real(float(position.x())) << ' ' << real(float(position.y())) << ' ';
+        else
+            out << p.x() << ' ' << p.y() << ' ';
+        for (int k = 1; k < ov.areas.size(); ++k)
+            out << (zones.holds(k, i, p.x(), p.y()) ? 1 : 0) << ' ';
+        for (const Ruler &r : ov.rulers)
+            out << real(r.Measure(position)) << ' ';
+        for (const PointDist &pd : ov.pointDists)
+            out << real(pd.Measure(position)) << ' ';
+    }
+    if (trailing.bodies)
+        writeBodies(out, rec, fish, " ");
+    if (trailing.frames)
+        out << rec.pictureIndex << ' ';
+    out << '\n';
 }
 
 bool TrackingDataFile::save(const QString &path, const Content &content, QString *error)
@@ -253,7 +282,7 @@ bool TrackingDataFile::hasRows(const QString &path, QString *reason)
     const QString problem = InputFile::textProblem(path);
     if (!problem.isEmpty())
         return fail(problem);
-    QFile file(path);
+    CompleteLinesFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return fail(file.errorString());
     QTextStream in(&file);

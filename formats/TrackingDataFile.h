@@ -7,6 +7,7 @@
 //
 // Files are written through AtomicFile: a write that fails leaves an earlier file untouched.
 
+#include "model/ArenaLayout.h"
 #include "model/OverlayShapes.h"
 #include "model/TrackRecord.h"
 
@@ -37,6 +38,21 @@ public:
 
     static void writeSingleFish(QTextStream &out, const Content &content);
     static void writeMultiFish(QTextStream &out, const Content &content);
+    // The columns after the overlays' that a file's rows end with: each fish's heading, body
+    // length and area (the whole-video background method's records carry them), then the
+    // picture's index in a column named "Frame" (when the method could count them).
+    struct TrailingColumns
+    {
+        bool bodies = false;
+        bool frames = false;
+    };
+    static TrailingColumns trailingColumnsOf(const Content &content);
+    // A file written a row at a time as the records are made (a live session): the header of
+    // content's kind (its records are not written), then one row per record.
+    static void writeHeader(QTextStream &out, const Content &content, TrailingColumns trailing);
+    static void writeRow(QTextStream &out, const Content &content,
+        const ArenaLayout::ZoneMembership &zones, const TrackRecord &record,
+        TrailingColumns trailing);
 
     // Writes the file atomically; false with a one-line reason in *error on failure.
     static bool save(const QString &path, const Content &content, QString *error = nullptr);
@@ -65,4 +81,12 @@ public:
 
     // A real number as the file writes it: fixed notation, 8 decimals.
     static QString real(float value);
+
+private:
+    static void writeSingleFishRow(QTextStream &out, const Content &content,
+        const ArenaLayout::ZoneMembership &zones, const TrackRecord &record,
+        TrailingColumns trailing);
+    static void writeMultiFishRow(QTextStream &out, const Content &content,
+        const ArenaLayout::ZoneMembership &zones, const TrackRecord &record,
+        TrailingColumns trailing);
 };

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+    libavformat-dev libavdevice-dev libavcodec-dev libavutil-dev libswscale-dev
     libopencv-core-dev libopencv-imgproc-dev
 )
 if [ "${1:-}" = "--tests" ]; then

@@ -8,14 +8,21 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
+#include <arpa/inet.h>
+#include <cmath>
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -162,6 +169,51 @@ char nodeKind(const QString &path)
         : S_ISFIFO(status.st_mode) ? 'p'
         : S_ISCHR(status.st_mode)  ? 'c'
                                    : '?';
+}
+
+// A UDP socket on the loopback, bound to a free port; closed with the object.
+struct LoopbackSocket
+{
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    int port = 0;
+    LoopbackSocket()
+    {
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+            && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+    }
+    ~LoopbackSocket() { ::close(fd); }
+    // Every datagram waiting, in the order they came.
+    QStringList received() const
+    {
+        QStringList all;
+        char buffer[2048];
+        ssize_t n;
+        while ((n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0)
+            all << QString::fromUtf8(buffer, int(n));
+        return all;
+    }
+};
+
+// A data file's rows as numbers (lines after the column header).
+QVector<QVector<double>> numbersIn(const QString &path)
+{
+    QVector<QVector<double>> rows;
+    bool header = false;
+    for (const QByteArray &line : bytesOf(path).split('\n')) {
+        if (header && !line.isEmpty()) {
+            QVector<double> row;
+            for (const QByteArray &field : line.simplified().split(' '))
+                row << field.toDouble();
+            rows << row;
+        }
+        header = header || line.startsWith("Seconds ") || line.startsWith("Time ");
+    }
+    return rows;
 }
 
 } // namespace
@@ -841,6 +893,186 @@ private slots:
                             && err.contains(QStringLiteral(": %1 records written to").arg(rows)),
                         qPrintable(what));
                 }
+            }
+        }
+    }
+
+    // A live session follows a stream as it comes (an ffmpeg sending a clip over loopback UDP
+    // at its rate, or faster): where an offline run of the clip finds the fish, the live rows
+    // find it too; each crossing of the zone goes out as one datagram, in order; pictures the
+    // tracker is too slow for are counted and written as rows marked not found at their
+    // times; SIGINT, SIGTERM and SIGKILL all leave a file the readers take, a row cut short
+    // by the kill included.
+    void liveSessionFollowsAStream()
+    {
+        // A fish that swims right across the tank and back, through a zone in the middle.
+        const int frames = 100, fps = 25;
+        auto path = [](int i) {
+            const double half = frames / 2.0;
+            return 30.0 + 260.0 * (i < half ? i / half : (frames - i) / half);
+        };
+        const QSize size(320, 240);
+        const QString made = testutils::scratchPath("path.avi");
+        fixtures::VideoOptions options;
+        options.size = size;
+        options.frameCount = frames;
+        options.format = fixtures::VideoFormat::LosslessAvi;
+        QVERIFY(fixtures::writeVideo(made, options, [&](int i) {
+            return fixtures::drawScene(size, { fixtures::FishSpec { QPointF(path(i), 120) } }, 7);
+        }));
+        const QString clip = testutils::scratchPath("path.ts");
+        QVERIFY(ffmpeg(
+            { "-i", made, "-c:v", "mpeg2video", "-q:v", "2", "-g", "12", "-bf", "0", clip }));
+        // The same with ten pictures lost on the way (their timestamps left out).
+        const QString gapped = testutils::scratchPath("gapped.ts");
+        QVERIFY(ffmpeg({ "-i", made, "-vf", "select='not(between(n,40,49))'", "-fps_mode",
+            "passthrough", "-c:v", "mpeg2video", "-q:v", "2", "-g", "12", "-bf", "0", gapped }));
+        const QStringList area { "--area=5,5,314,234", "--zone=mid=140,0,180,239", "--average=10" };
+
+        struct Session
+        {
+            const char *name;
+            const char *method;
+            double rate; // the stream's speed: 1 is real time
+            int signal; // what ends it
+            bool lossy; // the clip with pictures lost
+        };
+        const Session sessions[] = {
+            { "classic, events", "classic", 1.0, SIGINT, false },
+            { "blobs after its warm-up, pictures lost", "blobs", 1.0, SIGTERM, true },
+            { "three times real time", "classic", 3.0, SIGINT, false },
+            { "killed", "classic", 1.0, SIGKILL, false },
+        };
+        for (const Session &session : sessions) {
+            const QString what = QString::fromLatin1(session.name);
+            const QString data = testutils::scratchPath(what + ".data.txt");
+            LoopbackSocket events, stream;
+            const int streamPort = stream.port;
+            ::close(stream.fd); // the session listens there
+            stream.fd = -1;
+            QProcess live;
+            live.start(POND_CLI,
+                QStringList { "live", QStringLiteral("udp://127.0.0.1:%1").arg(streamPort),
+                    "--method", session.method, "--output", data, "--events",
+                    QStringLiteral("udp://127.0.0.1:%1").arg(events.port) }
+                    + area
+                    + (QString(session.method) == "blobs" ? QStringList { "--warm-up", "1" }
+                                                          : QStringList()));
+            QVERIFY(live.waitForStarted());
+            // The stream starts once the session listens: its first picture is the clip's.
+            // (FFmpeg binds the port on every address.)
+            const QByteArray bound = QStringLiteral(":%1 00000000:0000")
+                                         .arg(streamPort, 4, 16, QLatin1Char('0'))
+                                         .toUpper()
+                                         .toLatin1();
+            QTRY_VERIFY_WITH_TIMEOUT(bytesOf("/proc/net/udp").contains(bound), 20000);
+            QProcess sender;
+            sender.start("ffmpeg",
+                { "-nostdin", "-loglevel", "error", "-readrate", QString::number(session.rate),
+                    "-i", session.lossy ? gapped : clip, "-c", "copy", "-f", "mpegts",
+                    QStringLiteral("udp://127.0.0.1:%1?pkt_size=1316").arg(streamPort) });
+            if (session.signal == SIGKILL) {
+                QTest::qWait(2500);
+            } else {
+                QVERIFY(sender.waitForFinished(30000));
+                QTest::qWait(500);
+            }
+            QCOMPARE(::kill(pid_t(live.processId()), session.signal), 0);
+            QVERIFY(live.waitForFinished(10000));
+            sender.waitForFinished(30000);
+            const QString err = QString::fromUtf8(live.readAllStandardError());
+            const QString context = what + ": " + err;
+            const QVector<QVector<double>> rows = numbersIn(data);
+            QVERIFY2(rows.size() > 10, qPrintable(context));
+
+            if (session.signal == SIGKILL) {
+                QVERIFY2(live.exitStatus() == QProcess::CrashExit, qPrintable(context));
+                // A row cut short, as a kill during its write leaves it, is left out.
+                QFile file(data);
+                QVERIFY(file.open(QIODevice::Append));
+                file.write("5.00000000 160.0");
+                file.close();
+                const testutils::ProgramRun analyzed = runCli({ "analyze", data, "--variable",
+                    "Zone1-mid", "--window", "0,60,0", "--table" });
+                QVERIFY2(analyzed.exitCode == 0 && analyzed.out.contains("Zone1-mid"),
+                    qPrintable(analyzed.err));
+                QCOMPARE(analyzed.err.count("cut short"), 1);
+                continue;
+            }
+            QVERIFY2(live.exitStatus() == QProcess::NormalExit && live.exitCode() == 0,
+                qPrintable(context));
+            // The status: frames per second and the latencies, then the summary.
+            QVERIFY2(err.contains(" fps; ") && err.contains("median latency from arrival to row"),
+                qPrintable(context));
+            QVERIFY2(bytesOf(data).contains(" live time=stream source=udp://127.0.0.1:"),
+                qPrintable(context));
+            // Every picture has its row, at its time, dropped or lost ones marked not found.
+            const QRegularExpression summary(
+                " (\\d+) rows written .*\\((\\d+) tracked, (\\d+) dropped");
+            const QRegularExpressionMatch counts = summary.match(err);
+            QVERIFY2(counts.hasMatch(), qPrintable(context));
+            const int dropped = counts.captured(3).toInt();
+            QCOMPARE(counts.captured(1).toInt(), int(rows.size()));
+            // The last pictures of a stream that stops without an end stay in the demuxer.
+            QVERIFY2(rows.size() >= frames - 5, qPrintable(context));
+            QVERIFY2(std::abs(rows.last()[0] - (rows.size() - 1) / double(fps)) < 0.05,
+                qPrintable(context));
+            int notFound = 0;
+            for (const QVector<double> &row : rows)
+                notFound += row.value(5) == 0 ? 1 : 0;
+            QVERIFY2(notFound >= dropped, qPrintable(context));
+            if (session.rate > 1) {
+                QVERIFY2(dropped > 0, qPrintable(context));
+                continue;
+            }
+
+            // Where the offline run finds the fish after the warm-up, the live one does too.
+            const QString offline = testutils::scratchPath(what + ".offline.data.txt");
+            const testutils::ProgramRun tracked
+                = runCli(QStringList { "track", clip, "--method", session.method, "--output",
+                             offline, "--quiet" }
+                    + area);
+            QVERIFY2(tracked.exitCode == 0, qPrintable(tracked.err));
+            // Offline times are the container's (the stream's start offset included), from the
+            // picture after the one shown, the third; live ones count from the first picture.
+            const QVector<QVector<double>> references = numbersIn(offline);
+            QVERIFY(!references.isEmpty());
+            const double offset = references[0][0] - 2.0 / fps;
+            // (A picture the tracker was too busy for, on a loaded machine, has a row of
+            // confidence 0; it is counted above, not here.)
+            int wanted = 0, agreed = 0;
+            for (const QVector<double> &reference : references) {
+                const double t = reference[0] - offset;
+                if (t < 1.5 || reference[5] == 0)
+                    continue;
+                for (const QVector<double> &row : rows) {
+                    if (std::abs(row[0] - t) >= 0.01 || row[4] == 0)
+                        continue;
+                    ++wanted;
+                    if (row[5] == 1
+                        && std::hypot(row[1] - reference[1], row[2] - reference[2]) <= 2)
+                        ++agreed;
+                }
+            }
+            QVERIFY2(wanted > 40 && agreed >= 0.95 * wanted,
+                qPrintable(
+                    QStringLiteral("%1 of %2 agree; %3").arg(agreed).arg(wanted).arg(context)));
+
+            // Into the zone and out, there and back: four events, one datagram each.
+            if (QString(session.method) != "classic")
+                continue;
+            const QStringList got = events.received();
+            QCOMPARE(got.size(), 4);
+            const char *expected[] = { "enter", "exit", "enter", "exit" };
+            qint64 lastFrame = -1;
+            for (int i = 0; i < 4; ++i) {
+                const QJsonObject event = QJsonDocument::fromJson(got[i].toUtf8()).object();
+                QCOMPARE(event.value("zone").toString(), QStringLiteral("Zone1-mid"));
+                QCOMPARE(event.value("fish").toInt(), 1);
+                QCOMPARE(event.value("event").toString(), QString::fromLatin1(expected[i]));
+                QVERIFY(event.value("frame").toInteger() > lastFrame);
+                lastFrame = event.value("frame").toInteger();
+                QVERIFY(std::abs(event.value("t").toDouble() - lastFrame / double(fps)) < 0.05);
             }
         }
     }

@@ -5,6 +5,7 @@
 
 #include "analysis/RecentDataFile.h"
 #include "analysis/ui/TrackPictureWindow.h"
+#include "app/LiveWindow.h"
 #include "app/ResultsMenu.h"
 #include "app/RunFeedback.h"
 #include "app/WindowMenus.h"
@@ -18,17 +19,42 @@
 #include "view/ViewRenderer.h"
 
 #include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QMutexLocker>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSlider>
 
 #include <optional>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace guitest;
 
 namespace {
+
+// A free UDP port on the loopback: bound, read back, given up.
+struct FreeUdpPort
+{
+    int port = 0;
+    FreeUdpPort()
+    {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof a;
+        if (::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
+            && ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &length) == 0)
+            port = ntohs(a.sin_port);
+        ::close(fd);
+    }
+};
 
 // The overlays every run here uses, as the window draws them and as the CLI takes them.
 void drawOverlays(WindowDriver &d)
@@ -369,6 +395,49 @@ private Q_SLOTS:
         gate.release();
         QVERIFY(d.waitIdle());
         QCOMPARE(fileLines(oneFish + ".data.txt").size(), singleHeader + 120 - 32);
+    }
+
+    // File > Track Live... follows a stream (the fish video sent over loopback UDP at its
+    // rate) in a window of its own: the picture with the marker once the rows come, the
+    // status, and Stop, which ends the session with the usual notice naming the file whose rows
+    // were appended as they came.
+    void liveWindowFollowsAStreamUntilStopped()
+    {
+        MainWindow w;
+        WindowDriver d(w, *dialogs);
+        prepare(d, oneFish);
+        int port = 0;
+        {
+            FreeUdpPort free;
+            port = free.port;
+        }
+        const QString data = testutils::scratchPath("live.data.txt");
+        dialogs->queueText(QStringLiteral("udp://127.0.0.1:%1").arg(port));
+        dialogs->queueText(QStringLiteral("Classic (running average)"));
+        dialogs->queueFile(data);
+        w.findChild<QAction *>("actionTrackLive")->trigger();
+        auto *live = w.findChild<LiveWindow *>("liveWindow");
+        QVERIFY(live);
+        QProcess sender;
+        sender.start("ffmpeg",
+            { "-nostdin", "-loglevel", "error", "-re", "-i", oneFish, "-c:v", "mpeg2video", "-q:v",
+                "2", "-bf", "0", "-f", "mpegts",
+                QStringLiteral("udp://127.0.0.1:%1?pkt_size=1316").arg(port) });
+        // The window follows the stream as it comes (the events are processed meanwhile).
+        const QRegularExpression shown(" (\\d+) rows");
+        QTRY_VERIFY_WITH_TIMEOUT(shown.match(live->statusText()).captured(1).toInt() > 60, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(sender.state() == QProcess::NotRunning, 20000);
+        QTest::qWait(300);
+        const int rows = int(fileLines(data).size()) - singleHeader - 1; // Detection: line
+        QVERIFY2(rows > 60, qPrintable(live->statusText()));
+        QVERIFY(live->findChild<QLabel *>() && !live->findChild<QLabel *>()->pixmap().isNull());
+        live->stopButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(live->hasEnded(), 10000);
+        QVERIFY(live->statusText().startsWith("Ended: "));
+        QVERIFY(w.runFeedback()->notice());
+        QCOMPARE(w.runFeedback()->lastDataFile(), QFileInfo(data).absoluteFilePath());
+        QVERIFY(int(fileLines(data).size()) - singleHeader - 1 >= rows);
+        live->close();
     }
 
     void closingDuringRunWritesTheFile()

@@ -249,7 +249,7 @@ private Q_SLOTS:
             const auto top = w.menuBar()->actions();
             QCOMPARE(menuTexts(top[0]->menu()),
                 (QStringList { "Open Video File...", "Open Data File for Review...", "Open Recent",
-                    "Save Setup...", "Load Setup...", "Quit" }));
+                    "Save Setup...", "Load Setup...", "Track Live...", "Quit" }));
             QCOMPARE(menuTexts(top[2]->menu()),
                 (QStringList { "Fit", "100%", "Zoom In", "Zoom Out", "Play\tSpace", "Tracker View",
                     "Identity Review Panel" }));

@@ -1,5 +1,6 @@
 #include "tools/AnnotationRows.h"
 
+#include "files/CompleteLinesFile.h"
 #include "files/InputFile.h"
 #include "formats/TrackingDataFile.h"
 
@@ -41,7 +42,7 @@ AnnotationRows::Error AnnotationRows::read(const QString &path)
         detail = path + QStringLiteral(": ") + problem;
         return Error::Unreadable;
     }
-    QFile file(path);
+    CompleteLinesFile file(path);
     // Text mode turns CR LF into LF, so files written on Windows read the same.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         detail = path + QStringLiteral(": ") + file.errorString();

@@ -75,41 +75,14 @@ BlobsDetection::BlobsDetection(TrackingHost &runHost, TrackerFlags &runFlags,
 
 bool BlobsDetection::prepare(QVideoDecoder *decoder)
 {
-    const TrackingControls &controls = host.trackingControls();
-    const BlobControls &blobControls = controls.blobs;
+    const BlobControls &blobControls = host.trackingControls().blobs;
     const QString video = host.fileName();
-    auto fail = [this](const QString &why) {
-        failure = why;
-        qWarning("Whole-video background: %s", qPrintable(why));
-        return false;
-    };
     QImage shown;
     if (!decoder || !decoder->copyFrame(shown) || shown.isNull())
         return fail(QStringLiteral("%1: no frame on display to start from").arg(video));
-    const QRect frameRect(QPoint(0, 0), shown.size());
-    const QRect inside = area.intersected(frameRect);
+    if (!check(shown))
+        return false;
     const QString frameSize = QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height());
-    if (parameters.arenas.isEmpty() && inside.isEmpty())
-        return fail(QStringLiteral("%1: the Tracking Area lies outside the %2 frame")
-                        .arg(video, frameSize));
-    bool anyArenaInside = parameters.arenas.isEmpty();
-    for (const Arena &a : parameters.arenas)
-        anyArenaInside = anyArenaInside || a.rect.intersects(frameRect);
-    if (!anyArenaInside)
-        return fail(
-            QStringLiteral("%1: every arena lies outside the %2 frame").arg(video, frameSize));
-
-    // A background of another size is refused before the video is read for samples.
-    const QImage chosen = blobControls.chosenBackground();
-    if (!chosen.isNull() && chosen.size() != shown.size()) {
-        const QString picture = blobControls.chosenBackgroundPath();
-        return fail(QStringLiteral("the background picture %1is %2x%3, the video %4 %5")
-                        .arg(picture.isEmpty() ? QString() : picture + QLatin1Char(' '))
-                        .arg(chosen.width())
-                        .arg(chosen.height())
-                        .arg(video, frameSize));
-    }
-
     // The samples come from the part of the video to be tracked: after the frame on display.
     const qint64 startNumber = decoder->frameNumber();
     // The run's first record is the picture after the one on display.
@@ -117,8 +90,6 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
     nextPictureIndex = shownIndex < 0 ? -1 : shownIndex + 1;
     const qint64 startMs = decoder->frameTime();
     const qint64 endMs = decoder->lengthMs();
-    QElapsedTimer clock;
-    clock.start();
     // The samples' memory is bounded: a large frame takes fewer (said in the Detection line).
     const int sampleCount = BackgroundEstimator::samplesWithin(asked.backgroundFrames,
         shown.width(), shown.height(), BackgroundEstimator::sampleBudgetBytes);
@@ -144,6 +115,63 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
                                    "video")
                         .arg(video));
 
+    build(shown, samples);
+    return true;
+}
+
+bool BlobsDetection::prepareLive(const QImage &shown, const std::vector<cv::Mat> &samples)
+{
+    if (!check(shown))
+        return false;
+    build(shown, samples);
+    refresh.emplace(background);
+    return true;
+}
+
+bool BlobsDetection::fail(const QString &why)
+{
+    failure = why;
+    qWarning("Whole-video background: %s", qPrintable(why));
+    return false;
+}
+
+bool BlobsDetection::check(const QImage &shown)
+{
+    const BlobControls &blobControls = host.trackingControls().blobs;
+    const QString video = host.fileName();
+    const QRect frameRect(QPoint(0, 0), shown.size());
+    const QRect inside = area.intersected(frameRect);
+    const QString frameSize = QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height());
+    if (parameters.arenas.isEmpty() && inside.isEmpty())
+        return fail(QStringLiteral("%1: the Tracking Area lies outside the %2 frame")
+                        .arg(video, frameSize));
+    bool anyArenaInside = parameters.arenas.isEmpty();
+    for (const Arena &a : parameters.arenas)
+        anyArenaInside = anyArenaInside || a.rect.intersects(frameRect);
+    if (!anyArenaInside)
+        return fail(
+            QStringLiteral("%1: every arena lies outside the %2 frame").arg(video, frameSize));
+
+    // A background of another size is refused before the video is read for samples.
+    const QImage chosen = blobControls.chosenBackground();
+    if (!chosen.isNull() && chosen.size() != shown.size()) {
+        const QString picture = blobControls.chosenBackgroundPath();
+        return fail(QStringLiteral("the background picture %1is %2x%3, the video %4 %5")
+                        .arg(picture.isEmpty() ? QString() : picture + QLatin1Char(' '))
+                        .arg(chosen.width())
+                        .arg(chosen.height())
+                        .arg(video, frameSize));
+    }
+    return true;
+}
+
+void BlobsDetection::build(const QImage &shown, const std::vector<cv::Mat> &samples)
+{
+    const TrackingControls &controls = host.trackingControls();
+    const BlobControls &blobControls = controls.blobs;
+    const QRect frameRect(QPoint(0, 0), shown.size());
+    const QRect inside = area.intersected(frameRect);
+    const QImage chosen = blobControls.chosenBackground();
     const ForegroundMask::Rule rule = ForegroundMask::ruleFrom(controls);
     const std::vector<ArenaRegion> regions
         = ArenaSet::regions(parameters.arenas, inside, parameters.fishCount, frameRect);
@@ -199,9 +227,8 @@ bool BlobsDetection::prepare(QVideoDecoder *decoder)
     placed.assign(size_t(parameters.fishCount), false);
     measured.assign(size_t(parameters.fishCount), false);
     prepared = true;
-    qDebug("Whole-video background from %d frames in %.3f s; %s", int(samples.size()),
-        clock.nsecsElapsed() / 1e9, qPrintable(description()));
-    return true;
+    qDebug("Whole-video background from %d frames; %s", int(samples.size()),
+        qPrintable(description()));
 }
 
 QString BlobsDetection::description() const
@@ -224,6 +251,8 @@ QString BlobsDetection::description() const
             line += QLatin1Char(' ') + shapes;
         line += QLatin1Char(' ') + ArenaLayout::describeFish(parameters.arenas);
     }
+    if (refresh)
+        line += QLatin1Char(' ') + BackgroundRefresh::describe();
     return line;
 }
 
@@ -244,6 +273,8 @@ void BlobsDetection::trackFrame(
     std::vector<ArenaTracker::FishResult> fish;
     if (fits) {
         fish = arenas.track(grey, background);
+        if (refresh)
+            refresh->update(grey, lastForeground(), background);
     } else {
         // A frame of another size (never from one video): nothing is found in it.
         fish.resize(size_t(parameters.fishCount));
@@ -331,6 +362,19 @@ void BlobsDetection::trackFrame(
 
     if (flags.showTrackerView && fits)
         paintTrackerView(frame.size());
+}
+
+cv::Mat BlobsDetection::lastForeground() const
+{
+    cv::Mat all = cv::Mat::zeros(background.size(), CV_8UC1);
+    for (const ArenaTracker &tracker : arenas.trackers()) {
+        const QRect r = tracker.arena().rect;
+        const cv::Mat &mask = tracker.lastMask();
+        if (r.isEmpty() || mask.rows != r.height() || mask.cols != r.width())
+            continue;
+        mask.copyTo(all(cv::Rect(r.x(), r.y(), r.width(), r.height())), mask);
+    }
+    return all;
 }
 
 void BlobsDetection::takeCorrections(TrackResults &results)

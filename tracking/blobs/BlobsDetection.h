@@ -9,6 +9,7 @@
 #include "tracking/DetectionMethod.h"
 #include "tracking/RunParameters.h"
 #include "tracking/blobs/ArenaSet.h"
+#include "tracking/blobs/BackgroundRefresh.h"
 #include "tracking/blobs/BlobSettings.h"
 
 #include <opencv2/core.hpp>
@@ -16,6 +17,7 @@
 #include <QPoint>
 #include <QRect>
 
+#include <optional>
 #include <vector>
 
 class TrackingHost;
@@ -29,6 +31,10 @@ public:
         const RunParameters &parameters, const QRect &area);
 
     bool prepare(QVideoDecoder *decoder) override;
+    // A live session's start: the background from the warm-up's grey frames (or the chosen
+    // picture), then kept up to date after every frame (BackgroundRefresh). shown: a frame of
+    // the source, for its size. False with startFailure() as prepare().
+    bool prepareLive(const QImage &shown, const std::vector<cv::Mat> &samples);
     QString startFailure() const override { return failure; }
     void trackFrame(const QImage &frame, qint64 frameNumber, qint64 frameTimeMs,
         TrackResults &results) override;
@@ -38,6 +44,14 @@ public:
     const BlobParameters &usedParameters() const { return used; }
 
 private:
+    bool fail(const QString &why);
+    // The area, arenas and chosen background against the frame's size.
+    bool check(const QImage &shown);
+    // The background and the tracking parameters from the samples.
+    void build(const QImage &shown, const std::vector<cv::Mat> &samples);
+    // Every arena's foreground of the last frame, frame-sized.
+    cv::Mat lastForeground() const;
+
     // A correction the user made while paused shows as a newest record other than the one
     // appended last: each fish placed elsewhere goes on from its new place, inside its arena.
     void takeCorrections(TrackResults &results);
@@ -54,6 +68,7 @@ private:
     bool prepared = false;
     QString failure; // why prepare() failed, naming the file
     cv::Mat background;
+    std::optional<BackgroundRefresh> refresh; // live sessions only
     int samplesTaken = 0; // frames the pre-pass sampled
     // The index of the next picture tracked, counted from the video's first (0); -1 when it
     // could not be counted.
