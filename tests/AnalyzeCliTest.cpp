@@ -115,7 +115,7 @@ QString windowText(const QString &path, const QList<QStringList> &rows)
     AnalysisWindow w;
     dialogs.queueFile(path);
     w.LoadDataFile();
-    auto *table = w.findChild<QTableWidget *>();
+    auto *table = w.findChild<QTableWidget *>(QStringLiteral("variableTable"));
     for (const QStringList &row : rows) {
         w.AddVariable();
         const int r = table->rowCount() - 1;
@@ -126,7 +126,7 @@ QString windowText(const QString &path, const QList<QStringList> &rows)
     w.Analyze();
     if (!dialogs.messages.isEmpty() || !dialogs.unexpected.isEmpty())
         return QStringLiteral("unexpected dialog");
-    return w.findChild<QTextEdit *>()->toPlainText();
+    return w.findChild<QTextEdit *>(QStringLiteral("resultsEdit"))->toPlainText();
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "tools/AnnotatedExport.h"
 #include "video/QVideoDecoder.h"
 #include "view/ui/VideoView.h"
+#include "view/ui/VideoViewport.h"
 
 #include <QAction>
 #include <QDir>
@@ -765,6 +766,7 @@ private Q_SLOTS:
         MainWindow w;
         dialogs->queueFile(windowVideo);
         w.LoadVideoFile();
+        w.videoViewport()->showActualSize(); // the drawing below is in frame pixels
         QVERIFY(w.videoDecoder()->isOpen());
         const qint64 windowFrame = w.videoDecoder()->frameNumber();
 
@@ -871,6 +873,7 @@ private Q_SLOTS:
         MainWindow w;
         dialogs->queueFile(scene);
         w.LoadVideoFile();
+        w.videoViewport()->showActualSize(); // the drawing below is in frame pixels
         w.SetFishArea();
         QTest::mousePress(w.view(), Qt::LeftButton, {}, QPoint(8, 8));
         QTest::mouseRelease(w.view(), Qt::LeftButton, {}, QPoint(151, 111));
