@@ -17,7 +17,9 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <future>
 #include <memory>
 
 namespace {
@@ -236,6 +238,10 @@ RunParameters LiveRun::run()
     const int samplesWanted = std::max(1, host.trackingControls().blobs.backgroundFrames.load());
     std::vector<cv::Mat> samples;
     double nextSampleAt = 0.0;
+    // The background made of the samples on a thread of its own, so that the pictures coming
+    // meanwhile are taken (as warm-up rows) rather than dropped; only that thread touches the
+    // method until the future is ready.
+    std::future<bool> preparing;
     {
         QMutexLocker locker(&statusLock);
         current.warmingUp = warmingUp;
@@ -291,7 +297,7 @@ RunParameters LiveRun::run()
         lastSeconds = frame.seconds;
 
         if (warmingUp) {
-            if (frame.seconds >= nextSampleAt) {
+            if (!preparing.valid() && frame.seconds >= nextSampleAt) {
                 samples.push_back(GreyPlane::of(frame.image));
                 nextSampleAt = settings.warmUpSeconds * double(samples.size()) / samplesWanted;
             }
@@ -302,14 +308,23 @@ RunParameters LiveRun::run()
             row.seconds = float(frame.seconds);
             appendRecord(row);
             rowMade(row, frame.index, frame.arrivalNs, false);
-            if (frame.seconds < settings.warmUpSeconds && int(samples.size()) < samplesWanted)
+            if (!preparing.valid()) {
+                if (frame.seconds < settings.warmUpSeconds && int(samples.size()) < samplesWanted)
+                    continue;
+                preparing = std::async(std::launch::async,
+                    [blobsMethod, shown = frame.image, taken = std::move(samples)] {
+                        return blobsMethod->prepareLive(shown, taken);
+                    });
+                samples.clear();
+                continue;
+            }
+            if (preparing.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
                 continue;
             warmingUp = false;
-            if (!blobsMethod->prepareLive(frame.image, samples)) {
+            if (!preparing.get()) {
                 fail(blobsMethod->startFailure());
                 break;
             }
-            samples.clear();
             {
                 QMutexLocker locker(&statusLock);
                 current.warmingUp = false;
@@ -328,6 +343,8 @@ RunParameters LiveRun::run()
             break;
     }
     source.stop();
+    if (preparing.valid())
+        preparing.wait();
     // A session that ended during the warm-up still keeps its rows (all marked not found).
     if (!started && failure().isEmpty() && results.size() > 0)
         startFile();
