@@ -244,6 +244,19 @@ QVideoDecoder::Fetch QVideoDecoder::receivePicture()
     }
 }
 
+bool QVideoDecoder::skipsExactly(AVCodecID id)
+{
+    switch (id) {
+    case AV_CODEC_ID_H264:
+    case AV_CODEC_ID_MPEG4:
+    case AV_CODEC_ID_MPEG2VIDEO:
+    case AV_CODEC_ID_MPEG1VIDEO:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool QVideoDecoder::skipsUnseenPicture(const AVPacket &read) const
 {
     // Only packets well before the target, and only with both timestamps, so that every
@@ -747,9 +760,12 @@ bool QVideoDecoder::decodeForwardToMs(qint64 ms)
     // on is decoded whole, and it holds more than that many pictures whose display times lie
     // above those of any skipped one, so the pictures held, handed out and numbered from the
     // target on are the same as without skipping.
+    // Only for codecs whose non-reference pictures no picture refers to: an HEVC sub-layer
+    // non-reference picture may be referred to by a picture of a higher temporal sub-layer.
     const qint64 margin
         = (2 * qint64(std::max(codecContext->has_b_frames, 0)) + 4) * frameDuration();
-    skipBelowPts = number - margin;
+    if (skipsExactly(codecContext->codec_id))
+        skipBelowPts = number - margin;
     const bool reached = decodeUpTo(number);
     skipBelowPts = noNumber;
     setSkipping(false);

@@ -121,6 +121,8 @@ private:
     // Whether the codec leaves out the picture of a packet about to be sent when no other
     // picture refers to it (decodeForwardToMs, far from its target), and setting it so.
     bool skipsUnseenPicture(const AVPacket &read) const;
+    // Whether a codec's non-reference pictures are referred to by no other picture at all.
+    static bool skipsExactly(AVCodecID id);
     void setSkipping(bool skip);
 
     ff::InputContextPtr formatContext; // the open file; null when closed
