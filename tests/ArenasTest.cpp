@@ -297,10 +297,12 @@ private Q_SLOTS:
             == 1);
         const QStringList columnLine
             = lines.filter(QRegularExpression("^Time ")).value(0).split(' ', Qt::SkipEmptyParts);
-        // Four columns a fish, then each fish's heading, body length and area.
-        QCOMPARE(columnLine.size(), 1 + 48 * 4 + 48 * 3);
+        // Four columns a fish, then each fish's heading, body length and area, then the
+        // picture's index.
+        QCOMPARE(columnLine.size(), 1 + 48 * 4 + 48 * 3 + 1);
         QCOMPARE(columnLine[48 * 4], QStringLiteral("Fish48Y"));
-        QCOMPARE(columnLine.last(), QStringLiteral("Fish48Area"));
+        QCOMPARE(columnLine[48 * 7], QStringLiteral("Fish48Area"));
+        QCOMPARE(columnLine.last(), QStringLiteral("Frame"));
 
         // pondwatch-cli: the same grid from the options writes the same bytes.
         const QString cliFile = testutils::scratchPath("plate by cli.datamulti.txt");

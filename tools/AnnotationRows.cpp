@@ -1,6 +1,5 @@
 #include "tools/AnnotationRows.h"
 
-#include "files/CompleteLinesFile.h"
 #include "files/InputFile.h"
 #include "formats/TrackingDataFile.h"
 
@@ -42,7 +41,9 @@ AnnotationRows::Error AnnotationRows::read(const QString &path)
         detail = path + QStringLiteral(": ") + problem;
         return Error::Unreadable;
     }
-    CompleteLinesFile file(path);
+    // Every line is read, the last one too when it lacks its newline: a row short of columns
+    // still gives its time, position and found flag.
+    QFile file(path);
     // Text mode turns CR LF into LF, so files written on Windows read the same.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         detail = path + QStringLiteral(": ") + file.errorString();
