@@ -1,8 +1,8 @@
 #pragma once
 // The scrolling frame around the video view: fits the frame into the space the window gives
-// it (shrinking a large frame, enlarging a small one), or shows it at a chosen zoom with scroll bars for panning.
-// Ctrl+wheel zooms around the mouse, the wheel alone scrolls, a middle-button drag pans.
-// GUI thread only.
+// it (shrinking a large frame, enlarging a small one), or shows it at a chosen zoom with scroll
+// bars for panning. Ctrl+wheel zooms around the mouse, the wheel alone scrolls, a middle-button
+// drag pans. GUI thread only.
 
 #include <QScrollArea>
 
