@@ -176,6 +176,8 @@ private:
     void updateVideoControls();
     bool checkBeforeRun();
     bool seekToIndex(qint64 index);
+    // The decoder's current picture in the view, the slider and the time label.
+    void showDecodedPicture();
     void fitWindowToVideo();
     bool showReviewedRecord();
     void correctNearestFish(int x, int y);

@@ -135,13 +135,18 @@ bool MainWindow::seekToIndex(qint64 index)
         reached = decoder.seekToMs(msOf(index - back));
     if (!reached)
         return false;
+    showDecodedPicture();
+    return true;
+}
+
+void MainWindow::showDecodedPicture()
+{
     QImage frame;
     decoder.copyFrame(frame);
     videoView->SetImage(frame);
     videoView->Redraw();
     positionSlider.setValue(int(frameIndexAt(decoder.frameTime())));
     showTime(int(decoder.frameTime()), decoder.lengthMs());
-    return true;
 }
 
 bool MainWindow::showPictureAt(qint64 ms, qint64 index)
@@ -155,12 +160,7 @@ bool MainWindow::showPictureAt(qint64 ms, qint64 index)
         reached = decoder.seekNextFrame();
     if (!reached)
         return false;
-    QImage frame;
-    decoder.copyFrame(frame);
-    videoView->SetImage(frame);
-    videoView->Redraw();
-    positionSlider.setValue(int(frameIndexAt(decoder.frameTime())));
-    showTime(int(decoder.frameTime()), decoder.lengthMs());
+    showDecodedPicture();
     // A video whose times do not start at 0 or come evenly: its index is not its time's.
     if (index >= 0)
         frameLabel->setText(tr("Frame %1").arg(index));
