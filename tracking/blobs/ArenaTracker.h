@@ -8,7 +8,7 @@
 #include "tracking/blobs/BlobSettings.h"
 #include "tracking/blobs/ForegroundMask.h"
 #include "tracking/blobs/IdentityMatcher.h"
-#include "tracking/blobs/StillSpecks.h"
+#include "tracking/blobs/StationaryDebris.h"
 
 #include <opencv2/core.hpp>
 
@@ -84,7 +84,7 @@ private:
     ForegroundMask::Rule rule = ForegroundMask::Rule::Absolute;
     BlobFinder finder;
     IdentityMatcher matcher;
-    StillSpecks specks;
+    StationaryDebris specks;
     cv::Mat difference, mask;
     std::vector<Blob> blobs;
     std::vector<int> fishOfBlob;

@@ -10,7 +10,7 @@
 
 #include <vector>
 
-class StillSpecks
+class StationaryDebris
 {
 public:
     static constexpr int framesToLearn = 10;

@@ -1,4 +1,4 @@
-#include "tracking/blobs/StillSpecks.h"
+#include "tracking/blobs/StationaryDebris.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,20 +14,20 @@ constexpr double stillReach = 1.5;
 
 } // namespace
 
-void StillSpecks::reset(double bodyLength)
+void StationaryDebris::reset(double bodyLength)
 {
     spots.clear();
     body = bodyLength;
     frame = 0;
 }
 
-bool StillSpecks::onSpot(const Blob &blob, const Spot &spot) const
+bool StationaryDebris::onSpot(const Blob &blob, const Spot &spot) const
 {
     return std::hypot(blob.centre.x() - spot.x, blob.centre.y() - spot.y) <= stillReach
         && blob.area <= 1.5 * spot.area + 4 && blob.area >= spot.area / 1.5 - 4;
 }
 
-int StillSpecks::drop(std::vector<Blob> &blobs) const
+int StationaryDebris::drop(std::vector<Blob> &blobs) const
 {
     const auto speck = [this](const Blob &b) {
         return std::any_of(spots.begin(), spots.end(),
@@ -38,7 +38,7 @@ int StillSpecks::drop(std::vector<Blob> &blobs) const
     return int(before - blobs.size());
 }
 
-void StillSpecks::learn(const std::vector<Blob> &blobs, const std::vector<int> &blobOf)
+void StationaryDebris::learn(const std::vector<Blob> &blobs, const std::vector<int> &blobOf)
 {
     ++frame;
     if (blobOf.empty() || std::find(blobOf.begin(), blobOf.end(), -1) != blobOf.end())
